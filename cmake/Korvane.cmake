@@ -1,0 +1,44 @@
+# Shared build settings and the helper that turns a source folder into a subsystem library.
+
+set(KR_WARNINGS -Wall -Wextra -Wno-unused-parameter -Wno-missing-field-initializers)
+if(KORVANE_WERROR)
+  list(APPEND KR_WARNINGS -Werror)
+endif()
+
+if(KORVANE_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# kr_subsystem(NAME folder DEPS target...): every .cpp of src/<folder> becomes library kr_<folder>.
+function(kr_subsystem folder)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(srcs)
+    add_library(kr_${folder} STATIC ${srcs})
+    target_include_directories(kr_${folder} PUBLIC ${CMAKE_SOURCE_DIR}/src)
+    target_compile_options(kr_${folder} PRIVATE ${KR_WARNINGS})
+    target_link_libraries(kr_${folder} PUBLIC ${ARG_DEPS})
+  else()
+    add_library(kr_${folder} INTERFACE)
+    target_include_directories(kr_${folder} INTERFACE ${CMAKE_SOURCE_DIR}/src)
+    target_link_libraries(kr_${folder} INTERFACE ${ARG_DEPS})
+  endif()
+endfunction()
+
+# kr_test(folder DEPS ...): every .cpp of tests/<folder> becomes the test program kr_test_<folder>.
+function(kr_test folder)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp)
+  if(NOT srcs)
+    return()
+  endif()
+  add_executable(kr_test_${folder} ${srcs})
+  target_compile_options(kr_test_${folder} PRIVATE ${KR_WARNINGS})
+  target_include_directories(kr_test_${folder} PRIVATE ${CMAKE_SOURCE_DIR}/tests ${CMAKE_SOURCE_DIR}/src)
+  target_link_libraries(kr_test_${folder} PRIVATE ${ARG_DEPS} GTest::gtest_main)
+  target_compile_definitions(kr_test_${folder} PRIVATE
+    KR_SOURCE_DIR="${CMAKE_SOURCE_DIR}" KR_BINARY_DIR="${CMAKE_BINARY_DIR}")
+  gtest_discover_tests(kr_test_${folder} DISCOVERY_MODE PRE_TEST
+    PROPERTIES ENVIRONMENT "SDL_VIDEODRIVER=offscreen;SDL_AUDIODRIVER=dummy")
+endfunction()

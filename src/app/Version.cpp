@@ -1,0 +1,4 @@
+// Version text of the program.
+namespace kr {
+const char* ProgramVersion() { return KORVANE_VERSION_TEXT; }
+}  // namespace kr

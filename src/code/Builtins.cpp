@@ -1,0 +1,37 @@
+#include "code/Builtins.h"
+
+#include <cfenv>
+#include <cmath>
+
+namespace kr {
+
+int64_t RoundToInt64(double v) {
+    if (std::isnan(v)) return 0;
+    if (v >= 9.2233720368547758e18) return INT64_MAX;
+    if (v <= -9.2233720368547758e18) return INT64_MIN;
+    return int64_t(std::nearbyint(v));  // default rounding mode: nearest, ties to even
+}
+
+void BuiltinRegistry::Add(std::string_view name, BuiltinFn fn, int argc) {
+    int id = int(records_.size());
+    records_.push_back(Record{std::string(name), fn, argc});
+    by_name_.try_emplace(std::string(name), id);  // the first registration wins a lookup
+}
+
+int BuiltinRegistry::Find(std::string_view name) const {
+    auto it = by_name_.find(std::string(name));
+    return it == by_name_.end() ? -1 : it->second;
+}
+
+int BuiltinRegistry::ImplementedCount() const {
+    int n = 0;
+    for (const Record& r : records_) n += r.fn != nullptr;
+    return n;
+}
+
+int BuiltinRegistry::ArgCount(int id) const {
+    if (id < 0 || id >= Count()) return -100;
+    return records_[size_t(id)].argc;
+}
+
+}  // namespace kr

@@ -1,0 +1,66 @@
+// The registry of built-in functions. Every family of functions registers its table from its
+// own unit (`RegisterXxxFunctions(BuiltinRegistry&)`); a function's id is its index in
+// registration order. A row whose body is nullptr is registered so that games compile, and
+// reports "Function NAME is not available yet." when called.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "code/Value.h"
+
+namespace kr {
+
+class Runtime;
+struct ScriptInstance;
+
+// (runtime, self, other, argument count, the arguments (16 slots), result preset to real 0).
+// Misuse is reported with rt.RuntimeError(...) and the body returns leaving result as it is;
+// nothing throws out of a built-in.
+using BuiltinFn = void (*)(Runtime& rt, ScriptInstance* self, ScriptInstance* other, int argc,
+                           const RValue* args, RValue& result);
+
+struct BuiltinDef {
+    const char* name;
+    BuiltinFn fn;  // nullptr: registered, not implemented yet
+    int argc;      // -1: any number from 0 to 16
+};
+
+class BuiltinRegistry {
+public:
+    void Add(std::string_view name, BuiltinFn fn, int argc);
+    void Add(std::span<const BuiltinDef> table) {
+        for (const BuiltinDef& d : table) Add(d.name, d.fn, d.argc);
+    }
+    // Id of the first function registered under `name`, or -1.
+    int Find(std::string_view name) const;
+    int Count() const { return int(records_.size()); }
+    int ImplementedCount() const;
+    // -100 for an id outside the registry.
+    int ArgCount(int id) const;
+    const std::string& Name(int id) const { return records_[size_t(id)].name; }
+    BuiltinFn Fn(int id) const { return records_[size_t(id)].fn; }
+
+private:
+    struct Record {
+        std::string name;
+        BuiltinFn fn;
+        int argc;
+    };
+    std::vector<Record> records_;
+    std::unordered_map<std::string, int> by_name_;
+};
+
+// Argument unpacking shared by every family.
+// Rounds to the nearest integer, ties to even (the processor's default rounding).
+int64_t RoundToInt64(double v);
+inline double ArgReal(const RValue& v) { return v.IsReal() ? v.real : 0.0; }
+inline int32_t ArgInt(const RValue& v) { return int32_t(RoundToInt64(ArgReal(v))); }
+inline bool ArgBool(const RValue& v) { return ArgReal(v) >= 0.5; }
+inline std::string_view ArgStr(const RValue& v) { return v.Str(); }
+
+}  // namespace kr
