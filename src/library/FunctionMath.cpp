@@ -4,6 +4,7 @@
 #include "library/FunctionMath.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
