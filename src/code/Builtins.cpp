@@ -1,5 +1,7 @@
 #include "code/Builtins.h"
 
+#include "code/Runtime.h"
+
 #include <cfenv>
 #include <cmath>
 
@@ -32,6 +34,21 @@ int BuiltinRegistry::ImplementedCount() const {
 int BuiltinRegistry::ArgCount(int id) const {
     if (id < 0 || id >= Count()) return -100;
     return records_[size_t(id)].argc;
+}
+
+void BuiltinRegistry::Call(int id, Runtime& rt, ScriptInstance* self, ScriptInstance* other,
+                           int argc, const RValue* args, RValue& result) const {
+    result.SetReal(0.0);
+    if (id < 0 || id >= Count()) {
+        rt.RuntimeError("Unknown built-in function id " + std::to_string(id) + ".");
+        return;
+    }
+    const Record& r = records_[size_t(id)];
+    if (!r.fn) {
+        rt.RuntimeError("Function " + r.name + " is not available yet.");
+        return;
+    }
+    r.fn(rt, self, other, argc, args, result);
 }
 
 }  // namespace kr

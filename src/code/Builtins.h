@@ -45,6 +45,12 @@ public:
     const std::string& Name(int id) const { return records_[size_t(id)].name; }
     BuiltinFn Fn(int id) const { return records_[size_t(id)].fn; }
 
+    // Calls function `id` with `argc` arguments; `result` is set to real 0 first. A function
+    // registered without a body reports "Function NAME is not available yet." as a non-fatal
+    // run-time error and leaves the result real 0.
+    void Call(int id, Runtime& rt, ScriptInstance* self, ScriptInstance* other, int argc,
+              const RValue* args, RValue& result) const;
+
 private:
     struct Record {
         std::string name;

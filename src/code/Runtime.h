@@ -3,6 +3,7 @@
 // one Runtime; tests can make their own.
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
 #include "code/Builtins.h"
@@ -30,6 +31,10 @@ public:
     // A run-time error of a built-in function: composed with the current event context and
     // shown, logged or fatal as the game's error settings say.
     virtual void RuntimeError(std::string_view message, bool fatal = false);
+
+    // The clock value that randomize() seeds the generator with; by default the system clock in
+    // milliseconds. A headless runner overrides it so that its runs repeat exactly.
+    virtual uint32_t RandomizeSeed();
 
 private:
     BuiltinRegistry builtins_;
