@@ -109,7 +109,11 @@ bool DecodeGif(std::span<const uint8_t> data, std::vector<TBitmap32>& frames, si
                 }
                 const GifImageDesc& d = gif->Image;
                 total_pixels += frame_pixels;
-                if (d.Width <= 0 || d.Height <= 0 || total_pixels > max_pixels) {
+                if (total_pixels > max_pixels) {
+                    frames.clear();
+                    return false;
+                }
+                if (d.Width <= 0 || d.Height <= 0) {
                     damaged = true;
                     break;
                 }
@@ -160,7 +164,8 @@ bool DecodeGif(std::span<const uint8_t> data, std::vector<TBitmap32>& frames, si
             default: damaged = true; break;
         }
     }
-    // A file cut short after some complete frames keeps them; one without a frame fails.
+    // A file cut short after some complete frames keeps them; one without a frame fails, and so
+    // does an animation whose frames together exceed the pixel limit.
     return !frames.empty();
 }
 
