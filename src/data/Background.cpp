@@ -52,8 +52,7 @@ std::vector<uint8_t> CBackground::SaveSideFile() const {
     return std::move(file.Bytes());
 }
 
-bool CBackground::LoadFromImageData(std::span<const uint8_t> bytes, bool remove_back,
-                                    bool smooth) {
+bool CBackground::LoadFromImageData(std::span<const uint8_t> bytes, bool remove_back, bool smooth) {
     std::vector<TBitmap32> decoded;
     if (!DecodeImage(bytes, decoded)) return false;
     TBitmap32& loaded = decoded[0];

@@ -11,9 +11,13 @@
 
 namespace kr {
 
-TBitmap32::TBitmap32(int32_t w, int32_t h) { SetSize(w, h); }
+TBitmap32::TBitmap32(int32_t w, int32_t h) {
+    SetSize(w, h);
+}
 
-TBitmap32::TBitmap32(const TBitmap32& other) { *this = other; }
+TBitmap32::TBitmap32(const TBitmap32& other) {
+    *this = other;
+}
 
 TBitmap32& TBitmap32::operator=(const TBitmap32& other) {
     if (this == &other) return *this;
@@ -26,7 +30,9 @@ TBitmap32& TBitmap32::operator=(const TBitmap32& other) {
     return *this;
 }
 
-TBitmap32::TBitmap32(TBitmap32&& other) noexcept { *this = std::move(other); }
+TBitmap32::TBitmap32(TBitmap32&& other) noexcept {
+    *this = std::move(other);
+}
 
 TBitmap32& TBitmap32::operator=(TBitmap32&& other) noexcept {
     width_ = std::exchange(other.width_, 0);
@@ -149,7 +155,9 @@ void TBitmap32::Resize(int32_t w, int32_t h, int samples) {
     }
 }
 
-void TBitmap32::Fill(Bgra colour) { std::fill_n(pixels_.get(), PixelCount(), colour); }
+void TBitmap32::Fill(Bgra colour) {
+    std::fill_n(pixels_.get(), PixelCount(), colour);
+}
 
 void TBitmap32::CopyRect(const TBitmap32& src, int32_t src_x, int32_t src_y, int32_t w, int32_t h,
                          int32_t dst_x, int32_t dst_y) {
@@ -183,7 +191,9 @@ TBitmap32 TBitmap32::Cropped(int32_t x, int32_t y, int32_t w, int32_t h) const {
 }
 
 void TBitmap32::ReplaceColor(Bgra key, Bgra colour, int tolerance, bool with_alpha) {
-    auto near = [tolerance](uint8_t a, uint8_t b) { return std::abs(int(a) - int(b)) <= tolerance; };
+    auto near = [tolerance](uint8_t a, uint8_t b) {
+        return std::abs(int(a) - int(b)) <= tolerance;
+    };
     Bgra* p = pixels_.get();
     for (size_t i = 0, n = PixelCount(); i < n; ++i) {
         if (near(p[i].b, key.b) && near(p[i].g, key.g) && near(p[i].r, key.r)) {
@@ -285,7 +295,9 @@ Bgra Mix(Bgra a, Bgra b, double t) {
 }
 
 // i / n for the gradient steps; a step count of 0 (tiny images) gives 0, the first colour.
-double Ratio(int64_t i, int64_t n) { return n == 0 ? 0.0 : double(i) / double(n); }
+double Ratio(int64_t i, int64_t n) {
+    return n == 0 ? 0.0 : double(i) / double(n);
+}
 
 // Whether the filled ellipse drawn in the box x1 <= x < x2, y1 <= y < y2 covers pixel (x, y):
 // the pixel's centre lies in the ellipse inscribed in the box.
@@ -350,7 +362,10 @@ TBitmap32 MakeGradientImage(int32_t w, int32_t h, int32_t col1, int32_t col2, in
                     int64_t lo = 0, hi = m2;
                     while (lo < hi) {
                         const int64_t mid = (lo + hi + 1) / 2;
-                        if (covers(mid)) lo = mid; else hi = mid - 1;
+                        if (covers(mid))
+                            lo = mid;
+                        else
+                            hi = mid - 1;
                     }
                     set(x, y, Mix(c1, c2, Ratio(lo, m2)));
                 }

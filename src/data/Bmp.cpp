@@ -17,7 +17,9 @@ namespace {
 constexpr uint32_t kBiRgb = 0, kBiRle8 = 1, kBiRle4 = 2, kBiBitfields = 3, kBiJpeg = 4, kBiPng = 5,
                    kBiAlphaBitfields = 6;
 
-uint16_t U16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
+uint16_t U16(const uint8_t* p) {
+    return uint16_t(p[0] | p[1] << 8);
+}
 uint32_t U32(const uint8_t* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
@@ -109,13 +111,19 @@ bool ParseHeader(std::span<const uint8_t> d, BmpInfo& info) {
                 return false;
             }
             break;
-        case kBiRle8: if (info.bpp != 8) return false; break;
-        case kBiRle4: if (info.bpp != 4) return false; break;
+        case kBiRle8:
+            if (info.bpp != 8) return false;
+            break;
+        case kBiRle4:
+            if (info.bpp != 4) return false;
+            break;
         case kBiBitfields:
         case kBiAlphaBitfields:
         case kBiJpeg:
-        case kBiPng: break;
-        default: return false;
+        case kBiPng:
+            break;
+        default:
+            return false;
     }
 
     info.pixel_offset = U32(&d[10]);
@@ -157,8 +165,8 @@ void DecodeRow(const BmpInfo& info, const uint8_t* src, Bgra* out) {
         case 16:
             for (int32_t x = 0; x < w; ++x) {
                 const uint32_t v = U16(src + 2 * x);
-                out[x] = Bgra{info.b.Get(v, 0), info.g.Get(v, 0), info.r.Get(v, 0),
-                              info.a.Get(v, 255)};
+                out[x] =
+                    Bgra{info.b.Get(v, 0), info.g.Get(v, 0), info.r.Get(v, 0), info.a.Get(v, 255)};
             }
             break;
         case 24:
@@ -289,7 +297,7 @@ std::vector<uint8_t> EncodeBmp(const TBitmap32& image) {
     Put32(out, 0), Put32(out, 0);
     if (!opaque) {
         for (uint32_t m : {0x00FF0000u, 0x0000FF00u, 0x000000FFu, 0xFF000000u}) Put32(out, m);
-        Put32(out, 0x73524742);         // colour space "sRGB"
+        Put32(out, 0x73524742);          // colour space "sRGB"
         out.resize(out.size() + 48, 0);  // end points and gamma, unused for sRGB
     }
     for (int32_t y = int32_t(h) - 1; y >= 0; --y) {

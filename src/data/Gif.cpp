@@ -139,7 +139,8 @@ bool DecodeGif(std::span<const uint8_t> data, std::vector<TBitmap32>& frames, si
                 }
                 frames.push_back(canvas);
                 switch (gcb.DisposalMode) {
-                    case DISPOSE_DO_NOT: break;
+                    case DISPOSE_DO_NOT:
+                        break;
                     case DISPOSE_BACKGROUND: {
                         const Bgra clear{0, 0, 0, 0};
                         for (int64_t y = std::max(d.Top, 0);
@@ -154,14 +155,22 @@ bool DecodeGif(std::span<const uint8_t> data, std::vector<TBitmap32>& frames, si
                         }
                         break;
                     }
-                    case DISPOSE_PREVIOUS: canvas = std::move(previous); break;
-                    default: canvas.Fill(Bgra{0, 0, 0, 0}); break;
+                    case DISPOSE_PREVIOUS:
+                        canvas = std::move(previous);
+                        break;
+                    default:
+                        canvas.Fill(Bgra{0, 0, 0, 0});
+                        break;
                 }
                 gcb = GraphicsControlBlock{DISPOSAL_UNSPECIFIED, false, 0, NO_TRANSPARENT_COLOR};
                 break;
             }
-            case TERMINATE_RECORD_TYPE: done = true; break;
-            default: damaged = true; break;
+            case TERMINATE_RECORD_TYPE:
+                done = true;
+                break;
+            default:
+                damaged = true;
+                break;
         }
     }
     // A file cut short after some complete frames keeps them; one without a frame fails, and so

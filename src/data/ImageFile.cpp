@@ -21,16 +21,23 @@ ImageFormat DetectImageFormat(std::span<const uint8_t> d) {
     return ImageFormat::kUnknown;
 }
 
-bool DecodeImage(std::span<const uint8_t> data, std::vector<TBitmap32>& frames,
-                 size_t max_pixels) {
+bool DecodeImage(std::span<const uint8_t> data, std::vector<TBitmap32>& frames, size_t max_pixels) {
     frames.clear();
     std::optional<TBitmap32> still;
     switch (DetectImageFormat(data)) {
-        case ImageFormat::kBmp: still = DecodeBmp(data, max_pixels); break;
-        case ImageFormat::kPng: still = DecodePng(data, max_pixels); break;
-        case ImageFormat::kJpeg: still = DecodeJpeg(data, max_pixels); break;
-        case ImageFormat::kGif: return DecodeGif(data, frames, max_pixels);
-        case ImageFormat::kUnknown: return false;
+        case ImageFormat::kBmp:
+            still = DecodeBmp(data, max_pixels);
+            break;
+        case ImageFormat::kPng:
+            still = DecodePng(data, max_pixels);
+            break;
+        case ImageFormat::kJpeg:
+            still = DecodeJpeg(data, max_pixels);
+            break;
+        case ImageFormat::kGif:
+            return DecodeGif(data, frames, max_pixels);
+        case ImageFormat::kUnknown:
+            return false;
     }
     if (!still) return false;
     frames.push_back(std::move(*still));

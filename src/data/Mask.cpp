@@ -30,8 +30,8 @@ bool TMask::ReadStored(CStream& s) {
     const uint8_t* p = s.Data() + s.Position();
     for (size_t i = 0; i < cells; ++i, p += 4) {
         // A stored boolean is true when the signed integer is above 0.
-        const uint32_t v = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 |
-                           uint32_t(p[3]) << 24;
+        const uint32_t v =
+            uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
         grid[i] = int32_t(v) > 0;
     }
     s.Skip(cells * 4);

@@ -45,7 +45,8 @@ std::vector<uint8_t> EncodePng(const TBitmap32& image) {
     BeginChunk(out, "IHDR", start);
     PutBe32(out, uint32_t(image.Width()));
     PutBe32(out, uint32_t(image.Height()));
-    for (uint8_t b : {8, 6, 0, 0, 0}) out.push_back(b);  // depth, RGBA, deflate, filter, no interlace
+    for (uint8_t b : {8, 6, 0, 0, 0})
+        out.push_back(b);  // depth, RGBA, deflate, filter, no interlace
     CloseChunk(out, start);
 
     BeginChunk(out, "IDAT", start);
@@ -87,8 +88,7 @@ std::optional<TBitmap32> DecodePng(std::span<const uint8_t> data, size_t max_pix
     TBitmap32 image;
     if (size_t(png.width) * size_t(png.height) > max_pixels || png.width > INT32_MAX ||
         png.height > INT32_MAX ||
-        !image.SetSize(int32_t(png.width), int32_t(png.height),
-                       TBitmap32::Init::kUninitialized)) {
+        !image.SetSize(int32_t(png.width), int32_t(png.height), TBitmap32::Init::kUninitialized)) {
         png_image_free(&png);
         return std::nullopt;
     }

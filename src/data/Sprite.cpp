@@ -11,8 +11,8 @@ namespace kr {
 
 namespace {
 
-// Smallest stored image (version, width, height) and stored mask (version and six integers).
-constexpr size_t kMinStoredImage = 12, kMinStoredMask = 28;
+// Smallest stored image: version, width, height.
+constexpr size_t kMinStoredImage = 12;
 
 // Frames of a sprite read from a side file or made from an image file.
 void PrepareFrame(TBitmap32& frame, bool remove_back, bool smooth) {

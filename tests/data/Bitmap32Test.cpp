@@ -23,8 +23,11 @@ TEST(Color, ConversionsBetweenTheThreeForms) {
     struct {
         double alpha;
         uint32_t device;
-    } cases[] = {{1.0, 0xFF112233u}, {0.5, 0x80112233u} /* 127.5: ties to even */,
-                 {2.0, 0xFF112233u}, {-1.0, 0x00112233u}, {0.0, 0x00112233u}};
+    } cases[] = {{1.0, 0xFF112233u},
+                 {0.5, 0x80112233u} /* 127.5: ties to even */,
+                 {2.0, 0xFF112233u},
+                 {-1.0, 0x00112233u},
+                 {0.0, 0x00112233u}};
     for (auto& c : cases) {
         EXPECT_EQ(ScriptColorToDevice(0x332211, c.alpha), c.device) << c.alpha;
     }
@@ -111,7 +114,8 @@ TEST(Bitmap32, ResizeSamplesExactly) {
 
     // Two samples per axis average four pixels, rounding ties to even: (1+2+3+4)/4 = 2.5 -> 2,
     // (2+3+4+5)/4 = 3.5 -> 4.
-    TBitmap32 quad = Image({{Bgra{1, 2, 0, 0}, Bgra{2, 3, 0, 0}}, {Bgra{3, 4, 0, 0}, Bgra{4, 5, 0, 0}}});
+    TBitmap32 quad =
+        Image({{Bgra{1, 2, 0, 0}, Bgra{2, 3, 0, 0}}, {Bgra{3, 4, 0, 0}, Bgra{4, 5, 0, 0}}});
     quad.Resize(1, 1, 2);
     EXPECT_EQ(quad.GetPixel(0, 0), (Bgra{2, 4, 0, 0}));
 }
@@ -120,7 +124,8 @@ TEST(Bitmap32, CopyRectClipsOnBothSides) {
     TBitmap32 src = Image({{kRed, kBlue}, {kBlue, kRed}});
     TBitmap32 dst(3, 3);
     dst.CopyRect(src, -1, 0, 3, 5, 1, -1);  // source column -1 and rows past the end are cut
-    EXPECT_EQ(dst, Image({{kClear, kClear, kBlue}, {kClear, kClear, kClear}, {kClear, kClear, kClear}}));
+    EXPECT_EQ(dst,
+              Image({{kClear, kClear, kBlue}, {kClear, kClear, kClear}, {kClear, kClear, kClear}}));
     EXPECT_EQ(src.Cropped(1, 1, 9, 9), Image({{kRed}}));
     EXPECT_TRUE(src.Cropped(2, 0, 1, 1).Empty());
 }
@@ -182,23 +187,22 @@ TEST(Gradient, KindsDrawTheirShapes) {
     struct {
         int kind, w, h, x, y, expected;
     } cases[] = {
-        {0, 4, 2, 0, 1, 0},   {0, 4, 2, 3, 0, 191},   // mix at 3/4: 191.25
-        {1, 2, 4, 0, 2, 128},                           // 127.5, ties to even
-        {2, 5, 5, 0, 3, 0},   {2, 5, 5, 2, 2, 255},     // border col1, centre col2
-        {3, 8, 8, 0, 0, 0},   {3, 8, 8, 4, 4, 191},     // corner untouched, centre innermost
-        {4, 4, 1, 0, 0, 0},   {4, 4, 1, 2, 0, 255},     // columns 0 and 4 - 0 = 4 (outside)
-        {5, 1, 4, 0, 2, 255},
-        {6, 4, 4, 2, 2, 0},   {6, 4, 4, 3, 0, 191},     // the main diagonal is col1
-        {7, 4, 4, 2, 2, 0},
-        {8, 4, 4, 0, 0, 191}, {8, 4, 4, 3, 3, 0},     // radius 1 about the top-left corner
-        {11, 4, 4, 3, 3, 191},
-        {12, 3, 3, 1, 1, 0},                            // unknown kinds leave col1
-        {2, 1, 1, 0, 0, 0},                             // 0 / 0 steps use col1
+        {0, 4, 2, 0, 1, 0},    {0, 4, 2, 3, 0, 191},  // mix at 3/4: 191.25
+        {1, 2, 4, 0, 2, 128},                         // 127.5, ties to even
+        {2, 5, 5, 0, 3, 0},    {2, 5, 5, 2, 2, 255},  // border col1, centre col2
+        {3, 8, 8, 0, 0, 0},    {3, 8, 8, 4, 4, 191},  // corner untouched, centre innermost
+        {4, 4, 1, 0, 0, 0},    {4, 4, 1, 2, 0, 255},  // columns 0 and 4 - 0 = 4 (outside)
+        {5, 1, 4, 0, 2, 255},  {6, 4, 4, 2, 2, 0},
+        {6, 4, 4, 3, 0, 191},  // the main diagonal is col1
+        {7, 4, 4, 2, 2, 0},    {8, 4, 4, 0, 0, 191},
+        {8, 4, 4, 3, 3, 0},                          // radius 1 about the top-left corner
+        {11, 4, 4, 3, 3, 191}, {12, 3, 3, 1, 1, 0},  // unknown kinds leave col1
+        {2, 1, 1, 0, 0, 0},                          // 0 / 0 steps use col1
     };
     for (auto& c : cases) {
         TBitmap32 g = MakeGradientImage(c.w, c.h, black, white, c.kind);
-        EXPECT_EQ(grey(g, c.x, c.y), c.expected) << "kind " << c.kind << " at " << c.x << ","
-                                                 << c.y;
+        EXPECT_EQ(grey(g, c.x, c.y), c.expected)
+            << "kind " << c.kind << " at " << c.x << "," << c.y;
     }
     TBitmap32 tiny = MakeGradientImage(0, -3, white, black, 0);
     EXPECT_EQ(tiny.Width(), 1);

@@ -25,9 +25,9 @@ struct BmpSpec {
     int32_t width = 1, height = 1;  // negative height: top-down
     uint16_t bpp = 24;
     uint32_t compression = 0;
-    std::vector<uint32_t> palette;      // 0x00RRGGBB entries
-    std::vector<uint32_t> masks;        // written after a 40-byte header or inside V4/V5 ones
-    std::vector<uint8_t> pixels;        // exactly as stored
+    std::vector<uint32_t> palette;  // 0x00RRGGBB entries
+    std::vector<uint32_t> masks;    // written after a 40-byte header or inside V4/V5 ones
+    std::vector<uint8_t> pixels;    // exactly as stored
 };
 
 std::vector<uint8_t> MakeBmp(const BmpSpec& spec) {
@@ -69,24 +69,33 @@ TEST(Bmp, DecodesTheVariantsToolsWrite) {
         BmpSpec spec;
         TBitmap32 expected;
     } cases[] = {
-        {"1-bit, bottom-up, padded rows", {40, 3, 2, 1, 0, bw, {}, {0xA0, 0, 0, 0, 0x40, 0, 0, 0}},
+        {"1-bit, bottom-up, padded rows",
+         {40, 3, 2, 1, 0, bw, {}, {0xA0, 0, 0, 0, 0x40, 0, 0, 0}},
          Image({{kBlack, kWhite, kBlack}, {kWhite, kBlack, kWhite}})},
         {"4-bit", {40, 3, 1, 4, 0, rgb, {}, {0x01, 0x20, 0, 0}}, Image({{kRed, kGreen, kBlue}})},
-        {"8-bit, top-down", {40, 1, -2, 8, 0, rgb, {}, {2, 0, 0, 0, 0, 0, 0, 0}},
+        {"8-bit, top-down",
+         {40, 1, -2, 8, 0, rgb, {}, {2, 0, 0, 0, 0, 0, 0, 0}},
          Image({{kBlue}, {kRed}})},
-        {"8-bit index past the palette is black", {40, 1, 1, 8, 0, rgb, {}, {9, 0, 0, 0}},
+        {"8-bit index past the palette is black",
+         {40, 1, 1, 8, 0, rgb, {}, {9, 0, 0, 0}},
          Image({{kBlack}})},
-        {"core header, 3-byte palette", {12, 2, 1, 8, 0, rgb, {}, {1, 2, 0, 0}},
+        {"core header, 3-byte palette",
+         {12, 2, 1, 8, 0, rgb, {}, {1, 2, 0, 0}},
          Image({{kGreen, kBlue}})},
-        {"16-bit 5-5-5", {40, 2, 1, 16, 0, {}, {}, {0x00, 0x7C, 0x1F, 0x00}},
+        {"16-bit 5-5-5",
+         {40, 2, 1, 16, 0, {}, {}, {0x00, 0x7C, 0x1F, 0x00}},
          Image({{kRed, kBlue}})},
-        {"16-bit 5-6-5 bit fields", {40, 1, 1, 16, 3, {}, {0xF800, 0x07E0, 0x001F}, {0xE0, 0x07, 0, 0}},
+        {"16-bit 5-6-5 bit fields",
+         {40, 1, 1, 16, 3, {}, {0xF800, 0x07E0, 0x001F}, {0xE0, 0x07, 0, 0}},
          Image({{kGreen}})},
-        {"24-bit, padded rows", {40, 1, 2, 24, 0, {}, {}, {1, 2, 3, 0, 4, 5, 6, 0}},
+        {"24-bit, padded rows",
+         {40, 1, 2, 24, 0, {}, {}, {1, 2, 3, 0, 4, 5, 6, 0}},
          Image({{Bgra{4, 5, 6, 255}}, {Bgra{1, 2, 3, 255}}})},
-        {"32-bit with alpha", {40, 2, 1, 32, 0, {}, {}, {1, 2, 3, 0, 4, 5, 6, 128}},
+        {"32-bit with alpha",
+         {40, 2, 1, 32, 0, {}, {}, {1, 2, 3, 0, 4, 5, 6, 128}},
          Image({{Bgra{1, 2, 3, 0}, Bgra{4, 5, 6, 128}}})},
-        {"32-bit with unused alpha is opaque", {40, 1, 1, 32, 0, {}, {}, {1, 2, 3, 0}},
+        {"32-bit with unused alpha is opaque",
+         {40, 1, 1, 32, 0, {}, {}, {1, 2, 3, 0}},
          Image({{Bgra{1, 2, 3, 255}}})},
         {"V5 with the channels in reversed byte order",
          {124, 1, 1, 32, 3, {}, {0xFF000000, 0xFF0000, 0xFF00, 0xFF}, {0x40, 3, 2, 1}},
@@ -95,10 +104,12 @@ TEST(Bmp, DecodesTheVariantsToolsWrite) {
          {108, 1, 1, 32, 3, {}, {0xFF0000, 0xFF00, 0xFF, 0}, {1, 2, 3, 0}},
          Image({{Bgra{1, 2, 3, 255}}})},
         // RLE8: a run of two, end of line, delta (1, 0) then an absolute run of three (padded).
-        {"RLE8", {40, 4, 2, 8, 1, rgb, {}, {2, 1, 0, 0, 0, 2, 1, 0, 0, 3, 0, 1, 2, 0, 0, 1}},
+        {"RLE8",
+         {40, 4, 2, 8, 1, rgb, {}, {2, 1, 0, 0, 0, 2, 1, 0, 0, 3, 0, 1, 2, 0, 0, 1}},
          Image({{kClear, kRed, kGreen, kBlue}, {kGreen, kGreen, kClear, kClear}})},
         // RLE4: a run of 3 alternating nibbles 2,1,2, then an absolute run of one.
-        {"RLE4", {40, 4, 1, 4, 2, rgb, {}, {3, 0x21, 0, 3, 0x00, 0x10, 0, 1}},
+        {"RLE4",
+         {40, 4, 1, 4, 2, rgb, {}, {3, 0x21, 0, 3, 0x00, 0x10, 0, 1}},
          Image({{kBlue, kGreen, kBlue, kRed}})},
     };
     for (auto& c : cases) {
@@ -227,8 +238,8 @@ TEST(Jpeg, DecodesGreyColourAndInvertedCmyk) {
         ASSERT_EQ(image->Width(), 16);
         ASSERT_EQ(image->Height(), 8);
         const Bgra p = image->GetPixel(9, 5);
-        for (auto [got, want] : {std::pair{p.b, c.expected.b}, {p.g, c.expected.g},
-                                 {p.r, c.expected.r}}) {
+        for (auto [got, want] :
+             {std::pair{p.b, c.expected.b}, {p.g, c.expected.g}, {p.r, c.expected.r}}) {
             EXPECT_NEAR(got, want, 3) << c.components;
         }
         EXPECT_EQ(p.a, 255);
@@ -281,10 +292,8 @@ TEST(Gif, FramesAreComposedWithTheirDisposal) {
         TBitmap32 second, third;
     } cases[] = {
         {DISPOSE_DO_NOT, Image({{kRed, kRed, kGreen}}), Image({{kRed, kBlue, kRed}})},
-        {DISPOSE_BACKGROUND, Image({{kClear, kClear, kGreen}}),
-         Image({{kClear, kBlue, kClear}})},
-        {DISPOSAL_UNSPECIFIED, Image({{kClear, kClear, kGreen}}),
-         Image({{kClear, kBlue, kClear}})},
+        {DISPOSE_BACKGROUND, Image({{kClear, kClear, kGreen}}), Image({{kClear, kBlue, kClear}})},
+        {DISPOSAL_UNSPECIFIED, Image({{kClear, kClear, kGreen}}), Image({{kClear, kBlue, kClear}})},
     };
     for (auto& c : cases) {
         const auto gif = MakeGif(3, {{0, 3, c.first_disposal, {1, 1, 1}},
@@ -344,8 +353,8 @@ TEST(ImageFile, SavingPicksTheFormatByName) {
         ASSERT_TRUE(SaveImageFile(image, path)) << name;
         std::vector<uint8_t> bytes;
         ASSERT_TRUE(ReadWholeFile(path, bytes));
-        EXPECT_EQ(DetectImageFormat(bytes),
-                  name[0] == 'a' ? ImageFormat::kPng : ImageFormat::kBmp) << name;
+        EXPECT_EQ(DetectImageFormat(bytes), name[0] == 'a' ? ImageFormat::kPng : ImageFormat::kBmp)
+            << name;
         std::vector<TBitmap32> frames;
         ASSERT_TRUE(LoadImageFile(path, frames));
         EXPECT_EQ(frames[0], image) << name;

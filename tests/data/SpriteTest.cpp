@@ -62,8 +62,8 @@ TEST(Sprite, BoundingBoxEdgeCases) {
     CSprite blank = TwoFrameSprite(true);
     blank.masks = {SolidMask(3, 2, 2, 1, 0, 0), SolidMask(3, 2, 2, 1, 0, 0)};
     blank.ComputeBoundingBox();
-    EXPECT_EQ(std::vector<int32_t>({blank.bbox_left, blank.bbox_top, blank.bbox_right,
-                                    blank.bbox_bottom}),
+    EXPECT_EQ(std::vector<int32_t>(
+                  {blank.bbox_left, blank.bbox_top, blank.bbox_right, blank.bbox_bottom}),
               (std::vector<int32_t>{2, 1, 0, 0}));
 }
 
@@ -155,7 +155,8 @@ TEST(Sprite, SideFilesKeepMaskParametersAndFailWithoutHarm) {
 // A w x 1 strip whose pixel x has blue = x, on a red bottom-left background when asked.
 std::vector<uint8_t> StripPng(int32_t w, bool opaque) {
     TBitmap32 strip(w, 1);
-    for (int32_t x = 0; x < w; ++x) strip.Row(0)[x] = Bgra{uint8_t(x), 0, 0, uint8_t(opaque ? 255 : 0)};
+    for (int32_t x = 0; x < w; ++x)
+        strip.Row(0)[x] = Bgra{uint8_t(x), 0, 0, uint8_t(opaque ? 255 : 0)};
     return EncodePng(strip);
 }
 
@@ -178,7 +179,8 @@ TEST(Sprite, ImagesAreCutIntoStrips) {
 
     // Strips narrower than a pixel and undecodable data fail and leave the sprite as it was.
     EXPECT_FALSE(sprite.LoadFromImageData(StripPng(4, true), 5, false, false, 0, 0));
-    EXPECT_FALSE(sprite.LoadFromImageData(std::vector<uint8_t>{'B', 'M', 0}, 1, false, false, 0, 0));
+    EXPECT_FALSE(
+        sprite.LoadFromImageData(std::vector<uint8_t>{'B', 'M', 0}, 1, false, false, 0, 0));
     EXPECT_FALSE(sprite.LoadFromImageFile("/nonexistent/sprite.png", 1, false, false, 0, 0));
     EXPECT_EQ(sprite.Width(), 4);
 }
@@ -207,7 +209,8 @@ TEST(Sprite, FrameOperations) {
     sprite.MergeFrom(sprite);  // with itself: the two frames once more
     ASSERT_EQ(sprite.FrameCount(), 4);
     EXPECT_EQ(sprite.textures.size(), 4u);
-    EXPECT_EQ(sprite.MakeStrip(), Image({{kRed, kBlue, kGreen, kGreen, kRed, kBlue, kGreen, kGreen}}));
+    EXPECT_EQ(sprite.MakeStrip(),
+              Image({{kRed, kBlue, kGreen, kGreen, kRed, kBlue, kGreen, kGreen}}));
 
     CSprite alpha;
     alpha.frames = {Image({{Bgra{255, 255, 255, 0}, Bgra{0, 0, 0, 0}}}),
