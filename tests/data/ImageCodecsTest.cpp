@@ -20,7 +20,7 @@ void Put(std::vector<uint8_t>& out, uint32_t v, int bytes) {
     for (int i = 0; i < bytes; ++i) out.push_back(uint8_t(v >> (8 * i)));
 }
 
-struct BmpSpec {
+struct BmpFixture {
     uint32_t header_size = 40;
     int32_t width = 1, height = 1;  // negative height: top-down
     uint16_t bpp = 24;
@@ -30,33 +30,33 @@ struct BmpSpec {
     std::vector<uint8_t> pixels;    // exactly as stored
 };
 
-std::vector<uint8_t> MakeBmp(const BmpSpec& spec) {
+std::vector<uint8_t> MakeBmp(const BmpFixture& f) {
     std::vector<uint8_t> h;  // the DIB header
-    Put(h, spec.header_size, 4);
-    if (spec.header_size == 12) {
-        Put(h, uint32_t(spec.width), 2), Put(h, uint32_t(spec.height), 2), Put(h, 1, 2);
-        Put(h, spec.bpp, 2);
+    Put(h, f.header_size, 4);
+    if (f.header_size == 12) {
+        Put(h, uint32_t(f.width), 2), Put(h, uint32_t(f.height), 2), Put(h, 1, 2);
+        Put(h, f.bpp, 2);
     } else {
-        Put(h, uint32_t(spec.width), 4), Put(h, uint32_t(spec.height), 4), Put(h, 1, 2);
-        Put(h, spec.bpp, 2), Put(h, spec.compression, 4);
-        Put(h, uint32_t(spec.pixels.size()), 4), Put(h, 0, 4), Put(h, 0, 4);
-        Put(h, uint32_t(spec.palette.size()), 4), Put(h, 0, 4);
-        if (spec.header_size > 40) {
-            for (size_t i = 0; i < 4; ++i) Put(h, i < spec.masks.size() ? spec.masks[i] : 0, 4);
+        Put(h, uint32_t(f.width), 4), Put(h, uint32_t(f.height), 4), Put(h, 1, 2);
+        Put(h, f.bpp, 2), Put(h, f.compression, 4);
+        Put(h, uint32_t(f.pixels.size()), 4), Put(h, 0, 4), Put(h, 0, 4);
+        Put(h, uint32_t(f.palette.size()), 4), Put(h, 0, 4);
+        if (f.header_size > 40) {
+            for (size_t i = 0; i < 4; ++i) Put(h, i < f.masks.size() ? f.masks[i] : 0, 4);
         }
-        h.resize(spec.header_size, 0);
+        h.resize(f.header_size, 0);
     }
     std::vector<uint8_t> extra;
-    if (spec.header_size == 40) {
-        for (uint32_t m : spec.masks) Put(extra, m, 4);
+    if (f.header_size == 40) {
+        for (uint32_t m : f.masks) Put(extra, m, 4);
     }
-    for (uint32_t c : spec.palette) Put(extra, c, spec.header_size == 12 ? 3 : 4);
+    for (uint32_t c : f.palette) Put(extra, c, f.header_size == 12 ? 3 : 4);
     std::vector<uint8_t> out = {'B', 'M'};
     const uint32_t offset = uint32_t(14 + h.size() + extra.size());
-    Put(out, offset + uint32_t(spec.pixels.size()), 4), Put(out, 0, 4), Put(out, offset, 4);
+    Put(out, offset + uint32_t(f.pixels.size()), 4), Put(out, 0, 4), Put(out, offset, 4);
     out.insert(out.end(), h.begin(), h.end());
     out.insert(out.end(), extra.begin(), extra.end());
-    out.insert(out.end(), spec.pixels.begin(), spec.pixels.end());
+    out.insert(out.end(), f.pixels.begin(), f.pixels.end());
     return out;
 }
 
@@ -66,7 +66,7 @@ TEST(Bmp, DecodesTheVariantsToolsWrite) {
     const std::vector<uint32_t> bw = {0x000000, 0xFFFFFF}, rgb = {0xFF0000, 0x00FF00, 0x0000FF};
     struct {
         const char* what;
-        BmpSpec spec;
+        BmpFixture fixture;
         TBitmap32 expected;
     } cases[] = {
         {"1-bit, bottom-up, padded rows",
@@ -113,7 +113,7 @@ TEST(Bmp, DecodesTheVariantsToolsWrite) {
          Image({{kBlue, kGreen, kBlue, kRed}})},
     };
     for (auto& c : cases) {
-        auto image = DecodeBmp(MakeBmp(c.spec));
+        auto image = DecodeBmp(MakeBmp(c.fixture));
         ASSERT_TRUE(image) << c.what;
         EXPECT_EQ(*image, c.expected) << c.what;
     }
@@ -123,7 +123,7 @@ TEST(Bmp, MalformedFilesFailCleanly) {
     const std::vector<uint32_t> pal = {0xFF0000};
     struct {
         const char* what;
-        BmpSpec spec;
+        BmpFixture fixture;
     } cases[] = {
         {"zero width", {40, 0, 1, 24, 0, {}, {}, {0, 0, 0, 0}}},
         {"zero height", {40, 1, 0, 24, 0, {}, {}, {0, 0, 0, 0}}},
@@ -137,7 +137,7 @@ TEST(Bmp, MalformedFilesFailCleanly) {
         {"RLE beyond the size limit", {40, 1 << 15, 1 << 15, 8, 1, pal, {}, {0, 1}}},
     };
     for (auto& c : cases) {
-        EXPECT_FALSE(DecodeBmp(MakeBmp(c.spec), 1 << 20)) << c.what;
+        EXPECT_FALSE(DecodeBmp(MakeBmp(c.fixture), 1 << 20)) << c.what;
     }
     // Every truncation of a valid file fails, except that the last row may lack its padding.
     const auto whole = MakeBmp({40, 3, 2, 24, 0, {}, {}, std::vector<uint8_t>(24, 9)});
