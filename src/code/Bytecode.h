@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -19,8 +20,9 @@ class CCode;
 constexpr RValue::Kind kUnsetKind = static_cast<RValue::Kind>(2);
 constexpr uint16_t kNoReg = 0xFFFF;
 
-// ORDER OP: the binary operators, each in three operand forms (register-register,
-// register-constant, constant-register).
+// ORDER OP: the binary operators, each in three operand forms: register-register,
+// register-number and number-register (a real constant held in the instruction; string
+// constants are loaded into a register first).
 #define KR_BINARY_OPS(X) \
     X(ADD) X(SUB) X(MUL) X(DIV) X(IDIV) X(MOD) X(LAND) X(LOR) X(LXOR) X(BOR) X(BAND) X(BXOR) \
     X(SHL) X(SHR) X(LT) X(LE) X(EQ) X(NE) X(GE) X(GT)
@@ -69,9 +71,11 @@ constexpr uint16_t kNoReg = 0xFFFF;
 enum Op : uint16_t {
 #define KR_OP_ENUM(name) OP_##name,
     KR_OPCODES(KR_OP_ENUM)
-#define KR_BIN_ENUM(name) OP_##name##_RR, OP_##name##_RK, OP_##name##_KR,
+#define KR_BIN_ENUM(name) OP_##name##_RR, OP_##name##_RN, OP_##name##_NR,
     KR_BINARY_OPS(KR_BIN_ENUM)
-#define KR_CMPJ_ENUM(name) OP_J##name##_RR_T, OP_J##name##_RR_F, OP_J##name##_RK_T, OP_J##name##_RK_F,
+#define KR_CMPJ_ENUM(name)                                                               \
+    OP_J##name##_RR_T, OP_J##name##_RR_F, OP_J##name##_RK_T, OP_J##name##_RK_F,           \
+        OP_J##name##_RN_T, OP_J##name##_RN_F,
     KR_COMPARE_OPS(KR_CMPJ_ENUM)
 #undef KR_OP_ENUM
 #undef KR_BIN_ENUM
@@ -79,15 +83,25 @@ enum Op : uint16_t {
     OP_COUNT_
 };
 
+// Operand forms of the compare jumps: RR (registers a, b; offset d), RK (register a, constant
+// K[c]; offset d), RN (register a, number in d:e; offset c as a signed 16-bit value).
 struct Instr {
     uint16_t op;
     uint16_t a;
     uint16_t b;
     uint16_t c;
     int32_t d;
-    uint32_t e;  // a constant operand, or the inline cache of a variable access
+    uint32_t e;  // a constant index, or the inline cache of a variable access
 };
 static_assert(sizeof(Instr) == 16);
+
+// The real constant that number forms keep in d and e.
+inline double Num(const Instr& i) {
+    double v;
+    std::memcpy(&v, &i.d, sizeof v);
+    return v;
+}
+inline void SetNum(Instr& i, double v) { std::memcpy(&i.d, &v, sizeof v); }
 
 // Source positions of an instruction: its own, and those of the variable references behind
 // its register operands b and c (for the error of reading an unset local).
@@ -116,7 +130,8 @@ struct Proto {
     std::vector<RValue> k;             // constants
     std::vector<int32_t> local_ids;    // name id of each local register
     uint32_t nlocals = 0;
-    uint32_t nregs = 0;                // locals + temporaries (+16 after every call base)
+    uint32_t nregs = 0;                // frame size: registers (+16 after every call base), result
+    uint32_t nused = 0;                // registers that instructions touch
     uint32_t nwith = 0;                // with slots
     bool local_arrays = false;         // some local is used with an index
 };

@@ -135,6 +135,7 @@ public:
         const RToken& root = code_.Root();
         CollectLocals(root);
         free_ = p_.nlocals;
+        used_regs_ = free_;
         Reserve(free_);
         if (code_.kind() != CCode::kProgram) {
             Operand v = Value(root);
@@ -161,6 +162,7 @@ public:
             Emit(OP_RET, 0);
         }
         if (failed_) return false;
+        p_.nused = used_regs_;
         p_.nregs = max_regs_ + 1;
         return true;
     }
@@ -194,7 +196,17 @@ private:
         return Here() - 1;
     }
     void PatchTo(size_t at, size_t target) {
-        p_.instrs[at].d = int32_t(int64_t(target) - int64_t(at) - 1);
+        int64_t off = int64_t(target) - int64_t(at) - 1;
+        Instr& i = p_.instrs[at];
+        if (IsNumericJump(i.op)) {
+            if (off < INT16_MIN || off > INT16_MAX) Fail("Code is too large.");
+            i.c = uint16_t(int16_t(off));
+        } else {
+            i.d = int32_t(off);
+        }
+    }
+    static bool IsNumericJump(uint16_t op) {
+        return op >= OP_JLT_RR_T && op < OP_COUNT_ && (op - OP_JLT_RR_T) % 6 >= 4;
     }
     void PatchHere(size_t at) { PatchTo(at, Here()); }
     void Fail(const char* msg) {
@@ -208,6 +220,7 @@ private:
     uint16_t Temp() {
         uint16_t r = uint16_t(free_ < kMaxRegisters ? free_ : 0);
         ++free_;
+        if (free_ > used_regs_) used_regs_ = free_;
         Reserve(free_);
         return r;
     }
@@ -352,6 +365,13 @@ private:
         }
     }
 
+    Operand LoadConstant(Operand o) {
+        uint16_t r = Temp();
+        Emit(OP_LOADK, o.pos).a = r;
+        p_.instrs.back().d = int32_t(o.k);
+        return Operand{false, 0, r, false, o.pos};
+    }
+
     void EmitBinary(int32_t tok, uint16_t dest, Operand a, Operand b, int32_t pos) {
         int bi = BinaryIndex(tok);
         if (bi < 0) {
@@ -365,6 +385,9 @@ private:
             a.is_k = false;
             a.reg = r;
         }
+        // String constants go through a register; real constants stay in the instruction.
+        if (a.is_k && !p_.k[a.k].IsReal()) a = LoadConstant(a);
+        if (b.is_k && !p_.k[b.k].IsReal()) b = LoadConstant(b);
         Op base = Op(OP_ADD_RR + 3 * bi);
         Instr* i;
         if (!a.is_k && !b.is_k) {
@@ -374,11 +397,11 @@ private:
         } else if (b.is_k) {
             i = &Emit(Op(base + 1), pos);
             i->b = a.reg;
-            i->e = b.k;
+            SetNum(*i, p_.k[b.k].real);
         } else {
             i = &Emit(Op(base + 2), pos);
             i->c = b.reg;
-            i->e = a.k;
+            SetNum(*i, p_.k[a.k].real);
         }
         i->a = dest;
         if (a.is_local) pos_back().pos_b = a.pos;
@@ -751,13 +774,19 @@ private:
                 b.reg = t;
             }
             int ci = CompareIndex(op);
-            Op base = Op(OP_JLT_RR_T + 4 * ci);
-            Op o = Op(base + (b.is_k ? 2 : 0) + (when ? 0 : 1));
+            Op base = Op(OP_JLT_RR_T + 6 * ci);
+            bool num = b.is_k && p_.k[b.k].IsReal();
+            Op o = Op(base + (num ? 4 : b.is_k ? 2 : 0) + (when ? 0 : 1));
             at = EmitJump(o, cond.position);
             Instr& i = p_.instrs[at];
             i.a = a.reg;
-            if (b.is_k) i.c = uint16_t(b.k);
-            else i.b = b.reg;
+            if (num) {
+                SetNum(i, p_.k[b.k].real);
+            } else if (b.is_k) {
+                i.c = uint16_t(b.k);
+            } else {
+                i.b = b.reg;
+            }
             if (a.is_local) p_.positions[at].pos_b = a.pos;
             if (b.is_local) p_.positions[at].pos_c = b.pos;
         } else {
@@ -866,6 +895,7 @@ private:
     bool failed_ = false;
     uint32_t free_ = 0;
     uint32_t max_regs_ = 0;
+    uint32_t used_regs_ = 0;
     int with_depth_ = 0;
     std::vector<Ctx> ctx_;
     std::unordered_map<int32_t, uint16_t> local_of_;
@@ -877,9 +907,9 @@ const char* OpName(uint16_t op) {
     static const char* const kNames[] = {
 #define KR_OP_NAME(name) #name,
         KR_OPCODES(KR_OP_NAME)
-#define KR_BIN_NAME(name) #name "_RR", #name "_RK", #name "_KR",
+#define KR_BIN_NAME(name) #name "_RR", #name "_RN", #name "_NR",
         KR_BINARY_OPS(KR_BIN_NAME)
-#define KR_CMPJ_NAME(name) "J" #name "_RR_T", "J" #name "_RR_F", "J" #name "_RK_T", "J" #name "_RK_F",
+#define KR_CMPJ_NAME(name) "J" #name "_RR_T", "J" #name "_RR_F", "J" #name "_RK_T", "J" #name "_RK_F", "J" #name "_RN_T", "J" #name "_RN_F",
         KR_COMPARE_OPS(KR_CMPJ_NAME)
 #undef KR_OP_NAME
 #undef KR_BIN_NAME

@@ -51,7 +51,11 @@ inline int64_t FastRound(double v) { return _mm_cvtsd_si64(_mm_set_sd(v)); }
 
 // `div` and `mod` on reals (right not 0): the quotient truncated towards zero, and left minus
 // that quotient times right.
-inline double RealDiv(double a, double b) { return std::trunc(a / b); }
-inline double RealMod(double a, double b) { return a - std::trunc(a / b) * b; }
+// The quotient is an integer, so a zero quotient is +0 whatever the signs.
+inline double TruncToInteger(double q) {
+    return std::fabs(q) < 4503599627370496.0 ? double(int64_t(q)) : q;
+}
+inline double RealDiv(double a, double b) { return TruncToInteger(a / b); }
+inline double RealMod(double a, double b) { return a - TruncToInteger(a / b) * b; }
 
 }  // namespace kr

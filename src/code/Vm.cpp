@@ -87,7 +87,9 @@ bool Vm::PushFrame(const Proto* proto, ScriptInstance* self, ScriptInstance* oth
         result = base + need - 1;
         result->real = 0.0;
     }
-    Frame& f = frames_.emplace_back();
+    if (frames_.size() == frames_.capacity()) frames_.reserve(frames_.size() * 2);
+    frames_.resize(frames_.size() + 1);
+    Frame& f = frames_.back();
     f.proto = proto;
     f.pc = nullptr;
     f.base = base;
@@ -101,6 +103,8 @@ bool Vm::PushFrame(const Proto* proto, ScriptInstance* self, ScriptInstance* oth
     f.top = top;
     f.with_base = uint32_t(withs_.size());
     f.larr_base = uint32_t(larr_.size());
+    f.argc = 0;
+    f.dyn_locals = nullptr;
     if (proto->nwith) withs_.resize(withs_.size() + proto->nwith);
     if (proto->local_arrays) larr_.resize(larr_.size() + proto->nlocals);
     return true;
@@ -108,14 +112,21 @@ bool Vm::PushFrame(const Proto* proto, ScriptInstance* self, ScriptInstance* oth
 
 void Vm::PopFrame() {
     Frame& f = frames_.back();
-    if (f.restore_args) rt_.args_ = f.saved_args;
+    if (f.restore_args) {
+        // Arguments written beyond those passed went to the caller's spare registers.
+        for (int32_t i = f.argc; i < rt_.args_.live; ++i) rt_.args_.slots[i].SetReal(0.0);
+        rt_.args_ = f.saved_args;
+    }
+    // Registers above the frame are kept real (and string-free) between frames.
     RValue* b = f.base;
-    for (uint32_t i = 0, n = f.proto->nregs; i < n; ++i) {
+    for (uint32_t i = 0, n = f.proto->nused; i < n; ++i) {
         if (b[i].kind == RValue::kString) StrRep::Release(b[i].rep);
         b[i].kind = RValue::kReal;
     }
-    withs_.resize(f.with_base);
-    larr_.resize(f.larr_base);
+    b[f.proto->nregs - 1].SetReal(0.0);
+    if (f.proto->nwith) withs_.resize(f.with_base);
+    if (f.proto->local_arrays) larr_.resize(f.larr_base);
+    delete f.dyn_locals;
     seg_ = f.seg;
     top_ = f.top;
     frames_.pop_back();
@@ -162,8 +173,8 @@ bool Vm::BinarySlow(Frame& f, Instr* pc, RValue* R, const RValue* K) {
     const InstrPos& ip = f.proto->positions[size_t(pc - f.proto->instrs.data())];
     int rel = pc->op - OP_ADD_RR;
     int form = rel % 3;
-    RValue left = form == 2 ? K[pc->e] : R[pc->b];
-    RValue right = form == 1 ? K[pc->e] : R[pc->c];
+    RValue left = form == 2 ? RValue(Num(*pc)) : R[pc->b];
+    RValue right = form == 1 ? RValue(Num(*pc)) : R[pc->c];
     if (left.kind == kUnsetKind && !ResolveUnset(f, pc, pc->b, ip.pos_b, left)) return false;
     if (right.kind == kUnsetKind && !ResolveUnset(f, pc, pc->c, ip.pos_c, right)) return false;
     if (const char* err = ApplyBinary(kBinaryToken[rel / 3], left, right, rt_.MaxStringLength())) {
@@ -191,12 +202,12 @@ bool Vm::UnarySlow(Frame& f, Instr* pc, RValue* R) {
 int Vm::CompareSlow(Frame& f, Instr* pc, RValue* R, const RValue* K) {
     const InstrPos& ip = f.proto->positions[size_t(pc - f.proto->instrs.data())];
     int rel = pc->op - OP_JLT_RR_T;
-    bool constant = (rel % 4) >= 2;
+    int form = (rel % 6) / 2;  // 0 RR, 1 RK, 2 RN
     RValue left = R[pc->a];
-    RValue right = constant ? K[pc->c] : R[pc->b];
+    RValue right = form == 0 ? R[pc->b] : form == 1 ? K[pc->c] : RValue(Num(*pc));
     if (left.kind == kUnsetKind && !ResolveUnset(f, pc, pc->a, ip.pos_b, left)) return -1;
     if (right.kind == kUnsetKind && !ResolveUnset(f, pc, pc->b, ip.pos_c, right)) return -1;
-    if (const char* err = ApplyBinary(kCompareToken[rel / 4], left, right)) {
+    if (const char* err = ApplyBinary(kCompareToken[rel / 6], left, right)) {
         Raise(f, pc, ip.pos, err);
         return -1;
     }
@@ -247,7 +258,7 @@ bool Vm::WriteLocalById(Frame& f, int32_t id, int32_t index, const RValue& v) {
         }
         return true;
     }
-    if (!f.dyn_locals) f.dyn_locals = std::make_unique<CVariableList>();
+    if (!f.dyn_locals) f.dyn_locals = new CVariableList();
     f.dyn_locals->SetVar(id, index, v);
     return true;
 }
@@ -290,9 +301,11 @@ bool Vm::Run() {
     static void* const kLabels[] = {
 #define KR_L_OP(name) &&L_##name,
         KR_OPCODES(KR_L_OP)
-#define KR_L_BIN(name) &&L_##name##_RR, &&L_##name##_RK, &&L_##name##_KR,
+#define KR_L_BIN(name) &&L_##name##_RR, &&L_##name##_RN, &&L_##name##_NR,
         KR_BINARY_OPS(KR_L_BIN)
-#define KR_L_CMPJ(name) &&L_J##name##_RR_T, &&L_J##name##_RR_F, &&L_J##name##_RK_T, &&L_J##name##_RK_F,
+#define KR_L_CMPJ(name)                                                                    \
+    &&L_J##name##_RR_T, &&L_J##name##_RR_F, &&L_J##name##_RK_T, &&L_J##name##_RK_F,          \
+        &&L_J##name##_RN_T, &&L_J##name##_RN_F,
         KR_COMPARE_OPS(KR_L_CMPJ)
 #undef KR_L_OP
 #undef KR_L_BIN
@@ -317,6 +330,13 @@ bool Vm::Run() {
 #define JUMP()                                                          \
     do {                                                                \
         int32_t d_ = pc->d;                                             \
+        if (d_ < 0 && KR_UNLIKELY(--steps_ < 0)) goto out_of_steps;     \
+        pc += d_ + 1;                                                   \
+        DISPATCH();                                                     \
+    } while (0)
+#define JUMPC()                                                         \
+    do {                                                                \
+        int32_t d_ = int16_t(pc->c);                                    \
         if (d_ < 0 && KR_UNLIKELY(--steps_ < 0)) goto out_of_steps;     \
         pc += d_ + 1;                                                   \
         DISPATCH();                                                     \
@@ -625,6 +645,7 @@ L_CALLS: {
     fr = &frames_.back();
     fr->saved_args = saved;
     fr->restore_args = true;
+    fr->argc = argc;
     rt_.args_ = ArgFrame{args, argc};
     P = fr->proto;
     R = fr->base;
@@ -748,11 +769,10 @@ L_ERROR:
         }                                                                          \
         goto binary_slow;                                                          \
     }                                                                              \
-    L_##NAME##_RK : {                                                              \
+    L_##NAME##_RN : {                                                              \
         const RValue& b_ = R[pc->b];                                               \
-        const RValue& c_ = K[pc->e];                                               \
-        if (KR_LIKELY((b_.kind | c_.kind) == 0)) {                                 \
-            double x = b_.real, y = c_.real;                                       \
+        if (KR_LIKELY(b_.kind == RValue::kReal)) {                                 \
+            double x = b_.real, y = Num(*pc);                                      \
             if (COND) {                                                            \
                 R[pc->a].SetReal(EXPR);                                            \
                 NEXT();                                                            \
@@ -760,11 +780,10 @@ L_ERROR:
         }                                                                          \
         goto binary_slow;                                                          \
     }                                                                              \
-    L_##NAME##_KR : {                                                              \
-        const RValue& b_ = K[pc->e];                                               \
+    L_##NAME##_NR : {                                                              \
         const RValue& c_ = R[pc->c];                                               \
-        if (KR_LIKELY((b_.kind | c_.kind) == 0)) {                                 \
-            double x = b_.real, y = c_.real;                                       \
+        if (KR_LIKELY(c_.kind == RValue::kReal)) {                                 \
+            double x = Num(*pc), y = c_.real;                                      \
             if (COND) {                                                            \
                 R[pc->a].SetReal(EXPR);                                            \
                 NEXT();                                                            \
@@ -831,6 +850,22 @@ L_ERROR:
             NEXT();                                                                \
         }                                                                          \
         goto compare_slow;                                                         \
+    }                                                                              \
+    L_J##NAME##_RN_T : {                                                           \
+        const RValue& b_ = R[pc->a];                                               \
+        if (KR_LIKELY(b_.kind == RValue::kReal)) {                                 \
+            if (FN(b_.real, Num(*pc))) JUMPC();                                    \
+            NEXT();                                                                \
+        }                                                                          \
+        goto compare_slow;                                                         \
+    }                                                                              \
+    L_J##NAME##_RN_F : {                                                           \
+        const RValue& b_ = R[pc->a];                                               \
+        if (KR_LIKELY(b_.kind == RValue::kReal)) {                                 \
+            if (!FN(b_.real, Num(*pc))) JUMPC();                                   \
+            NEXT();                                                                \
+        }                                                                          \
+        goto compare_slow;                                                         \
     }
     KR_CMPJ(LT, RealLess)
     KR_CMPJ(LE, RealLessEqual)
@@ -849,8 +884,11 @@ compare_slow: {
     fr->pc = pc;
     int r = CompareSlow(*fr, pc, R, K);
     if (r < 0) goto unwind;
-    bool jump_when_true = ((pc->op - OP_JLT_RR_T) % 2) == 0;
-    if ((r == 1) == jump_when_true) JUMP();
+    int rel = pc->op - OP_JLT_RR_T;
+    if ((r == 1) == (rel % 2 == 0)) {
+        if (rel % 6 >= 4) JUMPC();
+        JUMP();
+    }
     NEXT();
 }
 
@@ -879,6 +917,7 @@ unwind:
 #undef DISPATCH
 #undef NEXT
 #undef JUMP
+#undef JUMPC
 #undef RAISE
 #undef RELOAD
 }

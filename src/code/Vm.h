@@ -51,7 +51,8 @@ private:
         uint32_t top;
         uint32_t with_base;
         uint32_t larr_base;
-        std::unique_ptr<CVariableList> dyn_locals;  // locals reached only at run time by id
+        int32_t argc;                // arguments passed by an in-loop script call
+        CVariableList* dyn_locals;  // owned: locals reached only at run time by id
     };
     struct Segment {
         std::unique_ptr<RValue[]> data;
