@@ -415,10 +415,12 @@ void Runtime::ReportCodeError(const CCode& code, int32_t position, std::string_v
     if (code.kind() == CCode::kProgram) {
         // The line text runs from after the last break before p to the next break at or after
         // p; with CR LF breaks it begins with the LF.
+        // A lone LF break is kept at the start of the line text, as the LF of CR LF is, so
+        // the caret lines up the same way for both kinds of line break.
         int32_t start = 1;
         for (int32_t i = p - 1; i >= 1; --i) {
             if (breaks_line(i)) {
-                start = i + 1;
+                start = at(i) == '\r' ? i + 1 : i;
                 break;
             }
         }
