@@ -334,7 +334,7 @@ TEST_F(Language, Statements) {
     };
     for (const ValueCase& c : cases) ExpectValue(c.src, c.want);
     // Inside an expression `=` compares: this `if` reads a (unknown) instead of assigning it.
-    ExpectError("if a = 1 b = 2", "4: Unknown variable a", false);
+    ExpectError("if zq = 1 b = 2", "4: Unknown variable zq", false);
     // Every argument is evaluated: the logical operators do not short-circuit.
     g_calls = 0;
     ExpectValue("x = 0 and count() and count()", RValue(0.0));
