@@ -31,7 +31,7 @@ std::string ForTerminal(const std::string& text) {
 }
 }  // namespace
 
-const RValue Runtime::kZero;
+const RValue Runtime::kZero = RValue(0.0);
 
 bool ScriptHost::ShowErrorWindow(const std::string& text, bool can_ignore) {
     std::fprintf(stderr, "%s\n", ForTerminal(text).c_str());
