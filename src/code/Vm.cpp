@@ -320,6 +320,9 @@ bool Vm::Run() {
     const RValue* K = P->k.data();
     const bool& uninit_zero = rt_.settings_.uninitialized_as_zero;
     int32_t miss_index = 0;
+    // The one scratch value of the loop: a value with a destructor may not live in a block
+    // that an indirect jump leaves.
+    RValue tmp;
 
 #define DISPATCH() goto* kLabels[pc->op]
 #define NEXT()   \
@@ -365,11 +368,11 @@ L_LOADK:
 L_MOVE: {
     const RValue& b = R[pc->b];
     if (KR_UNLIKELY(b.kind == kUnsetKind)) {
-        RValue v;
         fr->pc = pc;
-        if (!ResolveUnset(*fr, pc, pc->b, P->positions[size_t(pc - P->instrs.data())].pos_b, v))
+        if (!ResolveUnset(*fr, pc, pc->b, P->positions[size_t(pc - P->instrs.data())].pos_b,
+                          tmp))
             goto unwind;
-        R[pc->a] = std::move(v);
+        R[pc->a] = std::move(tmp);
         NEXT();
     }
     Assign(R[pc->a], b);
@@ -377,9 +380,8 @@ L_MOVE: {
 }
 L_CHKL:
     if (KR_UNLIKELY(R[pc->a].kind == kUnsetKind) && !uninit_zero) {
-        RValue v;
         fr->pc = pc;
-        ResolveUnset(*fr, pc, pc->a, P->positions[size_t(pc - P->instrs.data())].pos_b, v);
+        ResolveUnset(*fr, pc, pc->a, P->positions[size_t(pc - P->instrs.data())].pos_b, tmp);
         goto unwind;
     }
     NEXT();
@@ -411,11 +413,11 @@ L_JF: {
     if (KR_LIKELY(v.kind == RValue::kReal)) {
         truth = v.real >= 0.5;
     } else if (v.kind == kUnsetKind) {
-        RValue z;
         fr->pc = pc;
-        if (!ResolveUnset(*fr, pc, pc->a, P->positions[size_t(pc - P->instrs.data())].pos_b, z))
+        if (!ResolveUnset(*fr, pc, pc->a, P->positions[size_t(pc - P->instrs.data())].pos_b,
+                          tmp))
             goto unwind;
-        truth = z.real >= 0.5;
+        truth = tmp.real >= 0.5;
     } else {
         RAISE(FixedMessageText(pc->c));
     }
@@ -533,17 +535,17 @@ L_SETV_GLOBAL: {
 L_GETVX: {
     int32_t owner = pc->b == kNoReg ? int32_t(pc->e) : int32_t(R[pc->b].real);
     miss_index = pc->c == kNoReg ? 0 : int32_t(R[pc->c].real);
-    RValue out;
+    tmp.SetReal(0.0);
     bool ok;
     fr->pc = pc;
     if (owner == kOwnerLocal) {
-        ok = ReadLocalById(*fr, pc->d, miss_index, out);
+        ok = ReadLocalById(*fr, pc->d, miss_index, tmp);
     } else {
-        ok = rt_.ReadVariable(owner, pc->d, miss_index, fr->self, fr->other, out);
+        ok = rt_.ReadVariable(owner, pc->d, miss_index, fr->self, fr->other, tmp);
         RELOAD();
     }
     if (!ok) goto var_missing;
-    R[pc->a] = std::move(out);
+    R[pc->a] = std::move(tmp);
     NEXT();
 }
 L_SETVX: {
@@ -563,14 +565,14 @@ L_SETVX: {
 L_GETB: {
     const BuiltinVariable& bv = rt_.builtin_vars_[size_t(pc->d)];
     miss_index = pc->c == kNoReg ? 0 : int32_t(R[pc->c].real);
-    RValue out;
+    tmp.SetReal(0.0);
     if (bv.get) {
         fr->pc = pc;
-        bool ok = bv.get(rt_, pc->e ? fr->other : fr->self, miss_index, out);
+        bool ok = bv.get(rt_, pc->e ? fr->other : fr->self, miss_index, tmp);
         RELOAD();
         if (!ok) goto var_missing;
     }
-    R[pc->a] = std::move(out);
+    R[pc->a] = std::move(tmp);
     NEXT();
 }
 L_SETB: {
@@ -604,29 +606,29 @@ L_SETARGX: {
 
 L_CALLB: {
     BuiltinFn fn = rt_.builtins_.Fn(pc->d);
-    RValue res;
+    tmp.SetReal(0.0);
     fr->pc = pc;
     if (KR_LIKELY(fn != nullptr)) {
-        fn(rt_, fr->self, fr->other, pc->c, R + pc->b, res);
+        fn(rt_, fr->self, fr->other, pc->c, R + pc->b, tmp);
     } else {
         rt_.ShowRuntimeError("Function " + rt_.builtins_.Name(pc->d) + " is not available yet.",
                              false);
     }
     RELOAD();
-    R[pc->a] = std::move(res);
+    R[pc->a] = std::move(tmp);
     NEXT();
 }
 L_CALLX: {
-    RValue res;
+    tmp.SetReal(0.0);
     fr->pc = pc;
     bool ok =
-        rt_.Host().CallExtension(rt_, pc->d, fr->self, fr->other, pc->c, R + pc->b, res);
+        rt_.Host().CallExtension(rt_, pc->d, fr->self, fr->other, pc->c, R + pc->b, tmp);
     RELOAD();
     if (!ok) {
         if (!rt_.ErrorPending()) RAISE("Extension function call failed.");
         goto unwind;
     }
-    R[pc->a] = std::move(res);
+    R[pc->a] = std::move(tmp);
     NEXT();
 }
 L_CALLS: {
@@ -660,11 +662,11 @@ L_SETRES:
 L_RETV: {
     const RValue& v = R[pc->a];
     if (KR_UNLIKELY(v.kind == kUnsetKind)) {
-        RValue z;
         fr->pc = pc;
-        if (!ResolveUnset(*fr, pc, pc->a, P->positions[size_t(pc - P->instrs.data())].pos_b, z))
+        if (!ResolveUnset(*fr, pc, pc->a, P->positions[size_t(pc - P->instrs.data())].pos_b,
+                          tmp))
             goto unwind;
-        *fr->result = std::move(z);
+        *fr->result = std::move(tmp);
     } else {
         Assign(*fr->result, v);
     }
@@ -676,11 +678,11 @@ do_return : {
         PopFrame();
         return true;
     }
-    RValue ret = std::move(*fr->result);
+    tmp = std::move(*fr->result);
     PopFrame();
     RELOAD();
     pc = fr->pc;
-    R[pc->a] = std::move(ret);
+    R[pc->a] = std::move(tmp);
     NEXT();
 }
 
