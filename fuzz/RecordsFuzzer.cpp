@@ -38,7 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             kr::UnscrambleBlock(block, t);
             break;
         }
-        default: break;
+        default:
+            break;
     }
     return 0;
 }

@@ -37,18 +37,20 @@ int main(int argc, char** argv) {
               Write(loader + "/full", test::FullGame().WriteData()) &&
               Write(loader + "/no-bar", no_bar.WriteData());
 
-    ok = ok &&
-         Write(records + "/settings",
-               Picked(0, [](CStream& s) { WriteSettingsRecord(s, test::UnusualSettings(true)); })) &&
-         Write(records + "/included-file",
-               Picked(1, [](CStream& s) { WriteIncludedFileRecord(s, test::SomeIncludedFile()); })) &&
-         Write(records + "/extension-package",
-               Picked(2, [](CStream& s) { WriteExtensionPackageRecord(s, test::SomePackage()); })) &&
-         Write(records + "/game-information",
-               Picked(3, [](CStream& s) { WriteGameInformationRecord(s, CGameInformation()); })) &&
-         Write(records + "/scramble", Picked(4, [](CStream& s) {
-                   for (int i = 0; i < 256; ++i) s.WriteByte(uint8_t(255 - i));
-                   s.WriteBytes("some body bytes", 15);
-               }));
+    ok =
+        ok &&
+        Write(records + "/settings",
+              Picked(0, [](CStream& s) { WriteSettingsRecord(s, test::UnusualSettings(true)); })) &&
+        Write(
+            records + "/included-file",
+            Picked(1, [](CStream& s) { WriteIncludedFileRecord(s, test::SomeIncludedFile()); })) &&
+        Write(records + "/extension-package",
+              Picked(2, [](CStream& s) { WriteExtensionPackageRecord(s, test::SomePackage()); })) &&
+        Write(records + "/game-information",
+              Picked(3, [](CStream& s) { WriteGameInformationRecord(s, CGameInformation()); })) &&
+        Write(records + "/scramble", Picked(4, [](CStream& s) {
+                  for (int i = 0; i < 256; ++i) s.WriteByte(uint8_t(255 - i));
+                  s.WriteBytes("some body bytes", 15);
+              }));
     return ok ? 0 : 1;
 }

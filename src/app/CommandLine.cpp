@@ -64,9 +64,12 @@ int Run(std::span<const std::string> args, const std::string& executable) {
             break;
         }
         if (a.empty() || a[0] != '-') break;
-        if (a == "--headless") headless = true;
-        else if (a == "--secure") secure = true;
-        else return UsageError("unknown option '" + a + "'");
+        if (a == "--headless")
+            headless = true;
+        else if (a == "--secure")
+            secure = true;
+        else
+            return UsageError("unknown option '" + a + "'");
     }
     if (i >= args.size()) return UsageError("no game given");
     std::vector<std::string> parameters(args.begin() + long(i), args.end());
@@ -85,10 +88,14 @@ int Info(std::span<const std::string> args) {
     bool json = false;
     std::string game;
     for (const std::string& a : args) {
-        if (a == "--json") json = true;
-        else if (!a.empty() && a[0] == '-') return UsageError("unknown option '" + a + "'");
-        else if (!game.empty()) return UsageError("info takes one game");
-        else game = a;
+        if (a == "--json")
+            json = true;
+        else if (!a.empty() && a[0] == '-')
+            return UsageError("unknown option '" + a + "'");
+        else if (!game.empty())
+            return UsageError("info takes one game");
+        else
+            game = a;
     }
     if (game.empty()) return UsageError("no game given");
     GameData data;

@@ -21,12 +21,16 @@ std::string Hex(std::span<const uint8_t> bytes) {
     return out;
 }
 
-Json Text(const std::string& game_text) { return GameTextToUtf8(game_text); }
+Json Text(const std::string& game_text) {
+    return GameTextToUtf8(game_text);
+}
 
 Json SettingValue(const GameSettings& settings, const SettingField& f) {
     switch (f.kind) {
-        case SettingField::kBool: return settings.*f.b;
-        case SettingField::kInt: return settings.*f.i;
+        case SettingField::kBool:
+            return settings.*f.b;
+        case SettingField::kInt:
+            return settings.*f.i;
         case SettingField::kPicture: {
             const StoredPicture& p = settings.*f.picture;
             if (!p.present) return nullptr;
@@ -54,7 +58,8 @@ Json SectionNames(const GameData& game, SectionId id) {
         case SectionId::kIncludedFiles:
             for (const auto& f : game.included_files) names.push_back(Text(f.file_name));
             return names;
-        default: return nullptr;
+        default:
+            return nullptr;
     }
 }
 }  // namespace
@@ -83,8 +88,8 @@ Json GameInfoJson(const GameData& game) {
 
     Json constants = Json::array();
     for (size_t i = 0; i < game.constant_names.size(); ++i)
-        constants.push_back({{"name", Text(game.constant_names[i])},
-                             {"value", Text(game.constant_values[i])}});
+        constants.push_back(
+            {{"name", Text(game.constant_names[i])}, {"value", Text(game.constant_values[i])}});
     j["constants"] = constants;
 
     Json files = Json::array();
@@ -125,8 +130,10 @@ std::string GameInfoText(const GameData& game) {
          std::to_string(game.d3dx_size) + " bytes)");
     line("Settings:");
     for (const auto& [key, value] : j["settings"].items())
-        line("  " + key + ": " + (value.is_object() ? value["bmp_bytes"].dump() + " bytes of BMP"
-                                  : value.is_null() ? "none" : value.dump()));
+        line("  " + key + ": " +
+             (value.is_object() ? value["bmp_bytes"].dump() + " bytes of BMP"
+              : value.is_null() ? "none"
+                                : value.dump()));
     line("Sections:");
     for (const SectionInfo& s : Sections()) {
         const Json& section = j["sections"][s.key];

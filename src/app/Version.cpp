@@ -2,5 +2,7 @@
 #include "app/App.h"
 
 namespace kr {
-const char* ProgramVersion() { return KORVANE_VERSION_TEXT; }
+const char* ProgramVersion() {
+    return KORVANE_VERSION_TEXT;
+}
 }  // namespace kr

@@ -90,7 +90,9 @@ bool DirectoryExists(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool CreateNewDirectory(const std::string& path) { return ::mkdir(path.c_str(), 0755) == 0; }
+bool CreateNewDirectory(const std::string& path) {
+    return ::mkdir(path.c_str(), 0755) == 0;
+}
 
 bool CreateDirectories(const std::string& path) {
     if (path.empty()) return false;
@@ -105,7 +107,9 @@ bool CreateDirectories(const std::string& path) {
     return DirectoryExists(path);
 }
 
-bool DeleteFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+bool DeleteFile(const std::string& path) {
+    return ::unlink(path.c_str()) == 0;
+}
 
 namespace {
 // Empties the directory open as `dir` (taking ownership of the descriptor). Entries are
@@ -127,8 +131,8 @@ bool EmptyDirectory(int dir_fd) {
             continue;
         }
         if (S_ISDIR(st.st_mode)) {
-            int sub = ::openat(::dirfd(d), name.c_str(),
-                               O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            int sub =
+                ::openat(::dirfd(d), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
             if (sub < 0 || !EmptyDirectory(sub)) ok = false;
             if (::unlinkat(::dirfd(d), name.c_str(), AT_REMOVEDIR) != 0) ok = false;
         } else if (::unlinkat(::dirfd(d), name.c_str(), 0) != 0) {

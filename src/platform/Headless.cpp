@@ -107,12 +107,18 @@ public:
 
 }  // namespace
 
-std::unique_ptr<MessageBox> MakeStderrMessageBox() { return std::make_unique<StderrMessageBox>(); }
+std::unique_ptr<MessageBox> MakeStderrMessageBox() {
+    return std::make_unique<StderrMessageBox>();
+}
 std::unique_ptr<LoadDisplay> MakeTerminalLoadDisplay() {
     return std::make_unique<TerminalLoadDisplay>();
 }
-std::unique_ptr<Clock> MakeSystemClock() { return std::make_unique<SystemClock>(); }
-std::unique_ptr<Clock> MakeVirtualClock() { return std::make_unique<VirtualClock>(); }
+std::unique_ptr<Clock> MakeSystemClock() {
+    return std::make_unique<SystemClock>();
+}
+std::unique_ptr<Clock> MakeVirtualClock() {
+    return std::make_unique<VirtualClock>();
+}
 std::unique_ptr<ProcessControl> MakeHostProcessControl() {
     return std::make_unique<HostProcessControl>();
 }

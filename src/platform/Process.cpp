@@ -43,14 +43,18 @@ uint64_t ProgramImageSize(const std::string& path) {
     if (f.fd < 0) return 0;
     uint8_t eh[64];
     // Only 64-bit little-endian ELF files: the only kind this runner is built as.
-    if (!f.Read(0, eh, sizeof eh) || std::memcmp(eh, "\x7f" "ELF", 4) != 0 || eh[4] != 2 ||
-        eh[5] != 1)
+    if (!f.Read(0, eh, sizeof eh) ||
+        std::memcmp(eh,
+                    "\x7f"
+                    "ELF",
+                    4) != 0 ||
+        eh[4] != 2 || eh[5] != 1)
         return 0;
     uint64_t phoff = Le(eh + 0x20, 8), shoff = Le(eh + 0x28, 8);
     uint64_t phentsize = Le(eh + 0x36, 2), phnum = Le(eh + 0x38, 2);
     uint64_t shentsize = Le(eh + 0x3A, 2), shnum = Le(eh + 0x3C, 2);
-    uint64_t end = std::max<uint64_t>(64, std::max(phoff + phentsize * phnum,
-                                                   shoff + shentsize * shnum));
+    uint64_t end =
+        std::max<uint64_t>(64, std::max(phoff + phentsize * phnum, shoff + shentsize * shnum));
     for (uint64_t i = 0; i < phnum && phentsize >= 56; ++i) {
         uint8_t ph[56];
         if (!f.Read(phoff + i * phentsize, ph, sizeof ph)) return 0;

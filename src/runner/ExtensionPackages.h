@@ -16,8 +16,8 @@ struct CExtensionFunction {
     std::string name;           // the name scripts call it by
     std::string external_name;  // the name the library exports
     int32_t calling_convention = 0;
-    int32_t id = 0;  // scripts call it as function id 500000 + id
-    int32_t argument_count = 0;  // -1: any number
+    int32_t id = 0;                            // scripts call it as function id 500000 + id
+    int32_t argument_count = 0;                // -1: any number
     std::array<int32_t, 17> argument_types{};  // 1 string, 2 real
     int32_t result_type = 2;
 };

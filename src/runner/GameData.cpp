@@ -25,35 +25,57 @@ constexpr SectionInfo kSections[kSectionCount] = {
 };
 }  // namespace
 
-std::span<const SectionInfo> Sections() { return kSections; }
-const SectionInfo& Section(SectionId id) { return kSections[int(id)]; }
+std::span<const SectionInfo> Sections() {
+    return kSections;
+}
+const SectionInfo& Section(SectionId id) {
+    return kSections[int(id)];
+}
 
 const ResourceIndex* GameData::Table(SectionId id) const {
     switch (id) {
-        case kTriggers: return &triggers;
-        case kSounds: return &sounds;
-        case kSprites: return &sprites;
-        case kBackgrounds: return &backgrounds;
-        case kPaths: return &paths;
-        case kScripts: return &scripts;
-        case kFonts: return &fonts;
-        case kTimeLines: return &time_lines;
-        case kObjects: return &objects;
-        case kRooms: return &rooms;
-        default: return nullptr;
+        case kTriggers:
+            return &triggers;
+        case kSounds:
+            return &sounds;
+        case kSprites:
+            return &sprites;
+        case kBackgrounds:
+            return &backgrounds;
+        case kPaths:
+            return &paths;
+        case kScripts:
+            return &scripts;
+        case kFonts:
+            return &fonts;
+        case kTimeLines:
+            return &time_lines;
+        case kObjects:
+            return &objects;
+        case kRooms:
+            return &rooms;
+        default:
+            return nullptr;
     }
 }
 
 int GameData::EntryCount(SectionId id) const {
     if (const ResourceIndex* t = Table(id)) return t->Count();
     switch (id) {
-        case kExtensionPackages: return int(extension_packages.size());
-        case kConstants: return int(constant_names.size());
-        case kIncludedFiles: return int(included_files.size());
-        case kGameInformation: return 1;
-        case kLibraryInitCode: return int(library_init_code.size());
-        case kRoomOrder: return int(room_order.size());
-        default: return 0;
+        case kExtensionPackages:
+            return int(extension_packages.size());
+        case kConstants:
+            return int(constant_names.size());
+        case kIncludedFiles:
+            return int(included_files.size());
+        case kGameInformation:
+            return 1;
+        case kLibraryInitCode:
+            return int(library_init_code.size());
+        case kRoomOrder:
+            return int(room_order.size());
+        default:
+            return 0;
     }
 }
 

@@ -166,9 +166,22 @@ LoadResult ReadRoomOrder(CStream& s, GameData& g, LoadHost&) {
 
 // ORDER SECTION
 constexpr SectionReader kSectionReaders[kSectionCount] = {
-    ReadExtensionPackages, ReadTriggers, ReadConstants, ReadSounds, ReadSprites, ReadBackgrounds,
-    ReadPaths, ReadScripts, ReadFonts, ReadTimeLines, ReadObjects, ReadRooms, ReadIncludedFiles,
-    ReadGameInformation, ReadLibraryInitCode, ReadRoomOrder,
+    ReadExtensionPackages,
+    ReadTriggers,
+    ReadConstants,
+    ReadSounds,
+    ReadSprites,
+    ReadBackgrounds,
+    ReadPaths,
+    ReadScripts,
+    ReadFonts,
+    ReadTimeLines,
+    ReadObjects,
+    ReadRooms,
+    ReadIncludedFiles,
+    ReadGameInformation,
+    ReadLibraryInitCode,
+    ReadRoomOrder,
 };
 
 // --- Header and main block ---------------------------------------------------------------------
@@ -210,8 +223,8 @@ std::optional<size_t> FindGameData(std::span<const uint8_t> file) {
     // A place with fewer than four bytes left cannot hold the magic number either.
     for (size_t p = kGameDataStart; p + 4 <= file.size(); p += kGameDataStep) {
         const uint8_t* b = file.data() + p;
-        uint32_t v = uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 |
-                     uint32_t(b[3]) << 24;
+        uint32_t v =
+            uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
         if (int32_t(v) == kGameMagic) return p;
     }
     return std::nullopt;

@@ -53,7 +53,9 @@ constexpr SettingField kFields[] = {
 };
 }  // namespace
 
-std::span<const SettingField> SettingFields() { return kFields; }
+std::span<const SettingField> SettingFields() {
+    return kFields;
+}
 
 StoredPicture ReadPicture(CStream& s) {
     StoredPicture p;
@@ -74,9 +76,15 @@ void ReadSettingsRecord(CStream& s, GameSettings& out) {
     for (const SettingField& f : kFields) {
         if (f.only_with_progress_bar && !out.show_progress_bar) continue;
         switch (f.kind) {
-            case SettingField::kBool: out.*f.b = s.ReadBoolean(); break;
-            case SettingField::kInt: out.*f.i = s.ReadInteger(); break;
-            case SettingField::kPicture: out.*f.picture = ReadPicture(s); break;
+            case SettingField::kBool:
+                out.*f.b = s.ReadBoolean();
+                break;
+            case SettingField::kInt:
+                out.*f.i = s.ReadInteger();
+                break;
+            case SettingField::kPicture:
+                out.*f.picture = ReadPicture(s);
+                break;
         }
     }
 }
@@ -85,9 +93,15 @@ void WriteSettingsRecord(CStream& s, const GameSettings& settings) {
     for (const SettingField& f : kFields) {
         if (f.only_with_progress_bar && !settings.show_progress_bar) continue;
         switch (f.kind) {
-            case SettingField::kBool: s.WriteBoolean(settings.*f.b); break;
-            case SettingField::kInt: s.WriteInteger(settings.*f.i); break;
-            case SettingField::kPicture: WritePicture(s, settings.*f.picture); break;
+            case SettingField::kBool:
+                s.WriteBoolean(settings.*f.b);
+                break;
+            case SettingField::kInt:
+                s.WriteInteger(settings.*f.i);
+                break;
+            case SettingField::kPicture:
+                WritePicture(s, settings.*f.picture);
+                break;
         }
     }
 }

@@ -29,8 +29,10 @@ bool IsStandard(SectionId id) {
         case SectionId::kFonts:
         case SectionId::kTimeLines:
         case SectionId::kObjects:
-        case SectionId::kRooms: return true;
-        default: return false;
+        case SectionId::kRooms:
+            return true;
+        default:
+            return false;
     }
 }
 }  // namespace
@@ -79,7 +81,8 @@ std::vector<uint8_t> GameWriter::WriteBody() const {
         switch (section.id) {
             case SectionId::kExtensionPackages:
                 s.WriteInteger(int32_t(extension_packages_.size()));
-                for (const auto& record : extension_packages_) s.WriteBytes(record.data(), record.size());
+                for (const auto& record : extension_packages_)
+                    s.WriteBytes(record.data(), record.size());
                 break;
             case SectionId::kConstants:
                 s.WriteInteger(int32_t(constants_.size()));

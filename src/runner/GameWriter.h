@@ -34,13 +34,14 @@ public:
     int32_t game_id = 0;
     std::array<uint8_t, 16> application_id{};
     std::array<int32_t, kSectionCount> section_versions;  // the loader's versions by default
-    std::vector<uint8_t> game_information_record;          // a default record unless replaced
+    std::vector<uint8_t> game_information_record;         // a default record unless replaced
     std::vector<int32_t> room_order{0};
     int32_t last_instance_id = 100000;
     int32_t last_tile_id = 10000000;
 
     // A resource of a section with standard framing (triggers, sounds .. rooms). `record` is
-    // the kind's record; triggers keep their name inside it and `name` is not stored.
+    // the kind's record; triggers keep their name inside it and `name` is not stored. Other
+    // sections have their own Add functions; given one here, nothing is added.
     void AddResource(SectionId section, std::string name, std::vector<uint8_t> record);
     // An empty slot of a section with standard framing.
     void AddEmptySlot(SectionId section);

@@ -44,7 +44,9 @@ void WriteIncludedFileRecord(CStream& s, const CDataFile& file) {
 }
 
 namespace {
-bool HasPath(std::string_view name) { return name.find_first_of("\\/") != std::string_view::npos; }
+bool HasPath(std::string_view name) {
+    return name.find_first_of("\\/") != std::string_view::npos;
+}
 
 bool AnythingAt(const std::string& path) {
     struct stat st;
@@ -59,11 +61,13 @@ std::string ExportTarget(const CDataFile& file, const IncludedFileContext& ctx) 
         case 1:
             if (ctx.temp_directory.empty()) return {};
             return MapGamePath(ctx.temp_directory + "\\" + file.file_name);
-        case 2: return MapGamePath(file.file_name);
+        case 2:
+            return MapGamePath(file.file_name);
         case 3:
             if (file.export_folder.empty()) return {};
             return MapGamePath(file.export_folder + "\\" + file.file_name);
-        default: return {};
+        default:
+            return {};
     }
 }
 }  // namespace
@@ -78,7 +82,8 @@ bool ExportIncludedFile(CDataFile& file, const IncludedFileContext& ctx) {
     }
     if (file.export_kind == 3 && ctx.secure_mode) {
         if (ctx.report_error)
-            ctx.report_error("In secure mode you cannot export a data file to an indicated directory.");
+            ctx.report_error(
+                "In secure mode you cannot export a data file to an indicated directory.");
         return false;
     }
     if (file.export_kind < 1 || file.export_kind > 3) return false;

@@ -27,6 +27,8 @@ public:
 
 protected:
     std::vector<std::string> names_;
+    // Which slots hold a resource; kept here (beside the items of the typed table) so that
+    // listing a table needs no knowledge of its kind.
     std::vector<bool> filled_;
 };
 

@@ -35,7 +35,8 @@ const Runner::PrepareStep Runner::kPrepareSteps[] = {
     {60, "Preparing constants", nullptr, "Failed to define the constants."},
     {61, "Preparing triggers", nullptr, "Failed to prepare triggers."},
     {62, "Compiling scripts", nullptr, "Failed to compile the scripts."},
-    {70, "Compiling time line actions", nullptr, "Failed to compile the actions in the time lines."},
+    {70, "Compiling time line actions", nullptr,
+     "Failed to compile the actions in the time lines."},
     {72, "Compiling object actions", nullptr, "Failed to compile the actions in the objects."},
     {80, "Preparing sounds", nullptr, nullptr},
     {90, "Preparing graphics", nullptr, nullptr},
@@ -46,7 +47,9 @@ const Runner::PrepareStep Runner::kPrepareSteps[] = {
 Runner::Runner(Platform& platform, RunnerOptions options)
     : platform_(platform), options_(std::move(options)), title_(TitleOf(options_.game_path)) {}
 
-Runner::~Runner() { RemoveTempDirectory(); }
+Runner::~Runner() {
+    RemoveTempDirectory();
+}
 
 int Runner::Run() {
     CreateTempDirectory();
@@ -91,7 +94,9 @@ bool Runner::RunGame() {
     return true;
 }
 
-LoadResult Runner::LoadGameData() { return LoadGameFile(options_.game_path, game_, *this); }
+LoadResult Runner::LoadGameData() {
+    return LoadGameFile(options_.game_path, game_, *this);
+}
 
 bool Runner::PrepareGame() {
     for (const PrepareStep& step : kPrepareSteps) {
@@ -107,7 +112,9 @@ bool Runner::PrepareGame() {
 // The game ends as soon as it is prepared while there is no main loop to run it.
 void Runner::RunMainLoop() {}
 
-void Runner::CleanUpGame() { RemoveIncludedFiles(); }
+void Runner::CleanUpGame() {
+    RemoveIncludedFiles();
+}
 
 IncludedFileContext Runner::FileContext() {
     IncludedFileContext ctx;

@@ -13,7 +13,9 @@ namespace kr {
 struct TempDirectoryPlaces {
     std::string executable_dir;  // a "tempdir.txt" here names the base in its first line
     // Environment lookups ("temp", "tmp" in either case, then "TMPDIR"); nullptr when unset.
-    std::function<const char*(const char*)> getenv = [](const char* name) { return std::getenv(name); };
+    std::function<const char*(const char*)> getenv = [](const char* name) {
+        return std::getenv(name);
+    };
     std::string system_temp = "/tmp";
 };
 

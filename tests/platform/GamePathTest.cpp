@@ -18,7 +18,7 @@ TEST(GamePath, MapsSeparatorsAndFindsNamesInAnyCase) {
         {"\\data\\LEVELS\\one.txt", "/Data/Levels/One.TXT"},
         {"\\Data\\Levels\\One.TXT", "/Data/Levels/One.TXT"},
         {"\\DATA\\missing\\One.txt", "/Data/missing/One.txt"},  // below a missing name: as written
-        {"\\data\\\\levels/one.txt", "/Data/Levels/One.TXT"},  // repeated and mixed separators
+        {"\\data\\\\levels/one.txt", "/Data/Levels/One.TXT"},   // repeated and mixed separators
         {"\\data\\levels\\", "/Data/Levels/"},
         {"\\data\\.\\levels\\..\\LEVELS2\\X", "/Data/./Levels/../levels2/x"},
     };

@@ -22,8 +22,7 @@ using test::UnusualSettings;
 
 std::string RecordText(const RawRecord* r) {
     if (!r) return "<none>";
-    return std::string(r->block.Data() + r->block.Position(),
-                       r->block.Data() + r->block.Size());
+    return std::string(r->block.Data() + r->block.Position(), r->block.Data() + r->block.Size());
 }
 
 TEST(GameLoader, ReadsEverythingTheWriterStored) {
@@ -43,8 +42,12 @@ TEST(GameLoader, ReadsEverythingTheWriterStored) {
     for (const SettingField& f : SettingFields()) {
         SCOPED_TRACE(f.key);
         switch (f.kind) {
-            case SettingField::kBool: EXPECT_EQ(g.settings.*f.b, want.*f.b); break;
-            case SettingField::kInt: EXPECT_EQ(g.settings.*f.i, want.*f.i); break;
+            case SettingField::kBool:
+                EXPECT_EQ(g.settings.*f.b, want.*f.b);
+                break;
+            case SettingField::kInt:
+                EXPECT_EQ(g.settings.*f.i, want.*f.i);
+                break;
             case SettingField::kPicture:
                 EXPECT_EQ((g.settings.*f.picture).bmp, (want.*f.picture).bmp);
                 break;
@@ -113,15 +116,15 @@ TEST(GameLoader, ReportsProgressBeforeEverySection) {
     RecordingHost host;
     ASSERT_EQ(test::LoadData(GameWriter().WriteData(), g, host), LoadResult::kLoaded);
     std::vector<std::pair<int, std::string>> want = {
-        {1, "Reading data"},
-        {0, "Loading extension packages"}, {5, "Loading triggers"},
-        {6, "Loading constants"},          {7, "Loading sounds"},
-        {10, "Loading sprites"},           {23, "Loading backgrounds"},
-        {30, "Loading paths"},             {32, "Loading scripts"},
-        {34, "Loading fonts"},             {36, "Loading time lines"},
-        {38, "Loading objects"},           {40, "Loading rooms"},
-        {43, "Loading included files"},    {45, "Loading help"},
-        {47, "Loading library init code"}, {49, "Loading room order"},
+        {1, "Reading data"},         {0, "Loading extension packages"},
+        {5, "Loading triggers"},     {6, "Loading constants"},
+        {7, "Loading sounds"},       {10, "Loading sprites"},
+        {23, "Loading backgrounds"}, {30, "Loading paths"},
+        {32, "Loading scripts"},     {34, "Loading fonts"},
+        {36, "Loading time lines"},  {38, "Loading objects"},
+        {40, "Loading rooms"},       {43, "Loading included files"},
+        {45, "Loading help"},        {47, "Loading library init code"},
+        {49, "Loading room order"},
     };
     EXPECT_EQ(host.progress, want);
     EXPECT_TRUE(host.form_shown);
@@ -182,9 +185,7 @@ TEST(GameLoader, EveryFailureShowsItsMessage) {
          },
          {msg::kExtensionPackages, msg::kResourceData}},
         {"included file record",
-         [](GameWriter& w) {
-             w.AddIncludedFile(Record([](CStream& s) { s.WriteInteger(810); }));
-         },
+         [](GameWriter& w) { w.AddIncludedFile(Record([](CStream& s) { s.WriteInteger(810); })); },
          {msg::kResourceData}},
         {"empty room order", [](GameWriter& w) { w.room_order.clear(); }, {msg::kResourceData}},
     };
@@ -282,8 +283,10 @@ TEST(GameLoader, ImpossibleCountsInsideRecordsAreCorrupt) {
 
     for (auto* records : {&package, &included}) {
         GameWriter w;
-        if (records == &package) w.AddExtensionPackage(*records);
-        else w.AddIncludedFile(*records);
+        if (records == &package)
+            w.AddExtensionPackage(*records);
+        else
+            w.AddIncludedFile(*records);
         GameData g;
         RecordingHost host;
         EXPECT_EQ(test::LoadData(w.WriteData(), g, host), LoadResult::kCorrupted);

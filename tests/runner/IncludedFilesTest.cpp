@@ -103,11 +103,12 @@ TEST_F(IncludedFiles, SecureModeRefusesPathsAndFolders) {
     EXPECT_FALSE(ExportIncludedFile(slash, ctx_));
     EXPECT_FALSE(ExportIncludedFile(folder, ctx_));
     EXPECT_TRUE(ExportIncludedFile(plain, ctx_));
-    EXPECT_EQ(errors_, (std::vector<std::string>{
-                           "In secure mode you cannot export a data file to sub\\f.txt",
-                           "In secure mode you cannot export a data file to sub/g.txt",
-                           "In secure mode you cannot export a data file to an indicated directory.",
-                       }));
+    EXPECT_EQ(errors_,
+              (std::vector<std::string>{
+                  "In secure mode you cannot export a data file to sub\\f.txt",
+                  "In secure mode you cannot export a data file to sub/g.txt",
+                  "In secure mode you cannot export a data file to an indicated directory.",
+              }));
     EXPECT_FALSE(DirectoryExists(dir_ / "out"));
     EXPECT_TRUE(sub.stored);  // a refused file keeps its data for a later export
 }

@@ -57,13 +57,19 @@ TEST_F(RunnerTest, AGoodGameLoadsPreparesAndEnds) {
     EXPECT_TRUE(rec_.closed);
 
     // After the sections: the preparation steps, word for word.
-    std::vector<std::pair<int, std::string>> preparation(rec_.progress.end() - 11, rec_.progress.end());
+    std::vector<std::pair<int, std::string>> preparation(rec_.progress.end() - 11,
+                                                         rec_.progress.end());
     std::vector<std::pair<int, std::string>> want = {
-        {49, "Loading room order"},       {50, "Extracting included files"},
-        {55, "Preparing extension pacakges"}, {60, "Preparing constants"},
-        {61, "Preparing triggers"},       {62, "Compiling scripts"},
-        {70, "Compiling time line actions"}, {72, "Compiling object actions"},
-        {80, "Preparing sounds"},         {90, "Preparing graphics"},
+        {49, "Loading room order"},
+        {50, "Extracting included files"},
+        {55, "Preparing extension pacakges"},
+        {60, "Preparing constants"},
+        {61, "Preparing triggers"},
+        {62, "Compiling scripts"},
+        {70, "Compiling time line actions"},
+        {72, "Compiling object actions"},
+        {80, "Preparing sounds"},
+        {90, "Preparing graphics"},
         {100, "Ready"},
     };
     EXPECT_EQ(preparation, want);
@@ -118,7 +124,9 @@ TEST_F(RunnerTest, FailuresShowTheirMessageAndEndTheRun) {
         {"no game data", [&](RunnerOptions& o) { o.game_path = dir_.Write("x.exe", "MZ"); }, "",
          msg::kNotValidGame},
         {"wrong version",
-         [&](RunnerOptions& o) { o.game_path = dir_.Write("v.exe", wrong_version.WriteGameFile()); },
+         [&](RunnerOptions& o) {
+             o.game_path = dir_.Write("v.exe", wrong_version.WriteGameFile());
+         },
          "", msg::kWrongVersion},
         {"truncated", [&](RunnerOptions& o) { o.game_path = dir_.Write("t.exe", truncated); }, "",
          msg::kCorrupted},

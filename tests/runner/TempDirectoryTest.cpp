@@ -60,7 +60,8 @@ TEST(TempDirectory, IsANewNumberedDirectoryInTheBase) {
     ASSERT_TRUE(CreateDirectories(taken));
 
     std::string made = TryCreateTempDirectory(dir / "missing/parent", rng);
-    EXPECT_TRUE(std::regex_match(made, std::regex(dir.Path() + "/missing/parent/kr_ttt_[0-9]{1,5}")))
+    EXPECT_TRUE(
+        std::regex_match(made, std::regex(dir.Path() + "/missing/parent/kr_ttt_[0-9]{1,5}")))
         << made;
     EXPECT_NE(made, taken);  // a taken name makes it draw again
     EXPECT_TRUE(DirectoryExists(made));
@@ -70,7 +71,8 @@ TEST(TempDirectory, FallsBackToTheSystemFolderThenTheCurrentDirectory) {
     ScratchDir dir;
     std::string file = dir.Write("plain-file", "x");  // nothing can be made below a file
     Random rng;
-    std::string made = CreateTempDirectory(Places(dir.Path(), {{"TEMP", file + "/a"}}, dir / "sys"), rng);
+    std::string made =
+        CreateTempDirectory(Places(dir.Path(), {{"TEMP", file + "/a"}}, dir / "sys"), rng);
     EXPECT_EQ(made.rfind(dir / "sys/kr_ttt_", 0), 0u) << made;
 
     std::string cwd = dir / "cwd";
@@ -81,7 +83,8 @@ TEST(TempDirectory, FallsBackToTheSystemFolderThenTheCurrentDirectory) {
     made = CreateTempDirectory(Places(dir.Path(), {{"TEMP", file + "/a"}}, file + "/b"), rng);
     // Every base failing (the current directory is gone) leaves the run without one.
     ASSERT_TRUE(RemoveDirectoryTree(cwd));
-    std::string none = CreateTempDirectory(Places(dir.Path(), {{"TEMP", file + "/a"}}, file + "/b"), rng);
+    std::string none =
+        CreateTempDirectory(Places(dir.Path(), {{"TEMP", file + "/a"}}, file + "/b"), rng);
     ASSERT_EQ(::chdir(old), 0);
     EXPECT_EQ(made.rfind(cwd + "/kr_ttt_", 0), 0u) << made;
     EXPECT_EQ(none, "");
@@ -110,11 +113,17 @@ TEST(TempDirectory, InsideMeansBelowByWholeComponents) {
         const char* path;
         bool inside;
     } cases[] = {
-        {"/t/kr_ttt_1", true},      {"/t/kr_ttt_1/", true},        {"/t/kr_ttt_1/x/y", true},
-        {"/t/kr_ttt_12", false},    {"/t", false},                 {"/t/kr_ttt_1/../x", false},
-        {"/t/kr_ttt_1/a/..", false}, {"", false},
+        {"/t/kr_ttt_1", true},
+        {"/t/kr_ttt_1/", true},
+        {"/t/kr_ttt_1/x/y", true},
+        {"/t/kr_ttt_12", false},
+        {"/t", false},
+        {"/t/kr_ttt_1/../x", false},
+        {"/t/kr_ttt_1/a/..", false},
+        {"", false},
     };
-    for (const Case& c : cases) EXPECT_EQ(IsInsideDirectory(c.path, "/t/kr_ttt_1"), c.inside) << c.path;
+    for (const Case& c : cases)
+        EXPECT_EQ(IsInsideDirectory(c.path, "/t/kr_ttt_1"), c.inside) << c.path;
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 
 namespace kr::test {
 
-std::vector<uint8_t> Bytes(std::string_view s) { return {s.begin(), s.end()}; }
+std::vector<uint8_t> Bytes(std::string_view s) {
+    return {s.begin(), s.end()};
+}
 
 std::vector<uint8_t> Record(const std::function<void(CStream&)>& write) {
     CStream s;
@@ -17,7 +19,8 @@ GameSettings UnusualSettings(bool progress_bar) {
         ++n;
         if (f.kind == SettingField::kBool) s.*f.b = !(s.*f.b);
         if (f.kind == SettingField::kInt) s.*f.i = 1000 + n;
-        if (f.kind == SettingField::kPicture) s.*f.picture = {true, Bytes("BM" + std::to_string(n))};
+        if (f.kind == SettingField::kPicture)
+            s.*f.picture = {true, Bytes("BM" + std::to_string(n))};
     }
     s.show_progress_bar = progress_bar;
     return s;
@@ -67,9 +70,9 @@ GameWriter FullGame() {
     w.d3dx_library = Bytes("library bytes");
     w.game_id = 424242;
     for (int i = 0; i < 16; ++i) w.application_id[size_t(i)] = uint8_t(0xA0 + i);
-    w.AddExtensionPackage(Record([](CStream& s) { WriteExtensionPackageRecord(s, SomePackage()); }));
-    w.AddResource(SectionId::kTriggers, "",
-                  Record([](CStream& s) {
+    w.AddExtensionPackage(
+        Record([](CStream& s) { WriteExtensionPackageRecord(s, SomePackage()); }));
+    w.AddResource(SectionId::kTriggers, "", Record([](CStream& s) {
                       s.WriteInteger(800);
                       s.WriteString("trig_door");
                       s.WriteString("x > 3");

@@ -36,8 +36,8 @@ public:
         return p;
     }
     std::string Write(std::string_view name, const std::vector<uint8_t>& content) const {
-        return Write(name, std::string_view(reinterpret_cast<const char*>(content.data()),
-                                            content.size()));
+        return Write(
+            name, std::string_view(reinterpret_cast<const char*>(content.data()), content.size()));
     }
 
 private:

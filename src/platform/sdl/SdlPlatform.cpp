@@ -17,7 +17,8 @@ public:
         std::string t = GameTextToUtf8(title), m = GameTextToUtf8(text);
         // Without a display (or with a video driver that has no message boxes) the text still
         // reaches the player, on standard error.
-        if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, t.c_str(), m.c_str(), nullptr) != 0)
+        if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, t.c_str(), m.c_str(), nullptr) !=
+            0)
             fallback_->Show(title, text);
     }
 
