@@ -96,33 +96,15 @@ LoadResult ReadConstants(CStream& s, GameData& g, LoadHost&) {
     return s.Failed() ? LoadResult::kCorrupted : LoadResult::kLoaded;
 }
 
-LoadResult ReadSounds(CStream& s, GameData& g, LoadHost&) {
-    return ReadStandardSection(s, g.sounds, ReadRawRecord);
-}
-LoadResult ReadSprites(CStream& s, GameData& g, LoadHost&) {
-    return ReadStandardSection(s, g.sprites, ReadRawRecord);
-}
-LoadResult ReadBackgrounds(CStream& s, GameData& g, LoadHost&) {
-    return ReadStandardSection(s, g.backgrounds, ReadRawRecord);
-}
-LoadResult ReadPaths(CStream& s, GameData& g, LoadHost&) {
-    return ReadStandardSection(s, g.paths, ReadRawRecord);
-}
-LoadResult ReadScripts(CStream& s, GameData& g, LoadHost&) {
-    return ReadStandardSection(s, g.scripts, ReadRawRecord);
-}
-LoadResult ReadFonts(CStream& s, GameData& g, LoadHost&) {
-    return ReadStandardSection(s, g.fonts, ReadRawRecord);
-}
-LoadResult ReadTimeLines(CStream& s, GameData& g, LoadHost&) {
-    return ReadStandardSection(s, g.time_lines, ReadRawRecord);
-}
-LoadResult ReadObjects(CStream& s, GameData& g, LoadHost&) {
-    return ReadStandardSection(s, g.objects, ReadRawRecord);
+// A section with standard framing whose entries `read` reads into `table`. A kind gets its
+// reader by changing its table's type in GameData and naming the reader in kSectionReaders.
+template <auto table, auto read>
+LoadResult ReadResources(CStream& s, GameData& g, LoadHost&) {
+    return ReadStandardSection(s, g.*table, read);
 }
 
-LoadResult ReadRooms(CStream& s, GameData& g, LoadHost&) {
-    LoadResult r = ReadStandardSection(s, g.rooms, ReadRawRecord);
+LoadResult ReadRooms(CStream& s, GameData& g, LoadHost& host) {
+    LoadResult r = ReadResources<&GameData::rooms, ReadRawRecord>(s, g, host);
     if (r != LoadResult::kLoaded) return r;
     g.last_instance_id = s.ReadInteger();
     g.last_tile_id = s.ReadInteger();
@@ -169,14 +151,14 @@ constexpr SectionReader kSectionReaders[kSectionCount] = {
     ReadExtensionPackages,
     ReadTriggers,
     ReadConstants,
-    ReadSounds,
-    ReadSprites,
-    ReadBackgrounds,
-    ReadPaths,
-    ReadScripts,
-    ReadFonts,
-    ReadTimeLines,
-    ReadObjects,
+    ReadResources<&GameData::sounds, ReadRawRecord>,
+    ReadResources<&GameData::sprites, ReadRawRecord>,
+    ReadResources<&GameData::backgrounds, ReadRawRecord>,
+    ReadResources<&GameData::paths, ReadRawRecord>,
+    ReadResources<&GameData::scripts, ReadRawRecord>,
+    ReadResources<&GameData::fonts, ReadRawRecord>,
+    ReadResources<&GameData::time_lines, ReadRawRecord>,
+    ReadResources<&GameData::objects, ReadRawRecord>,
     ReadRooms,
     ReadIncludedFiles,
     ReadGameInformation,
