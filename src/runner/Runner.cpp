@@ -1,0 +1,171 @@
+#include "runner/Runner.h"
+
+#include "platform/Files.h"
+#include "runner/Messages.h"
+
+namespace kr {
+
+namespace {
+std::string TitleOf(const std::string& path) {
+    std::string name = FileNameOf(path);
+    size_t dot = name.find_last_of('.');
+    return (dot == std::string::npos || dot == 0) ? name : name.substr(0, dot);
+}
+
+bool IsPlainFileName(std::string_view name) {
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of("\\/") == std::string_view::npos;
+}
+}  // namespace
+
+// One step of the game's preparation: the progress it reports (none when caption is null), its
+// work (none yet when null) and the message shown when the work fails.
+struct Runner::PrepareStep {
+    int percent;
+    const char* caption;
+    bool (Runner::*work)();
+    const char* failure;
+};
+
+// The steps in their fixed order; steps without work belong to subsystems still to come.
+const Runner::PrepareStep Runner::kPrepareSteps[] = {
+    {0, nullptr, &Runner::SetProcessPriority, nullptr},
+    {50, "Extracting included files", &Runner::ExportIncludedFiles, nullptr},
+    {55, "Preparing extension pacakges", nullptr, "Failed to prepare extension packages."},
+    {60, "Preparing constants", nullptr, "Failed to define the constants."},
+    {61, "Preparing triggers", nullptr, "Failed to prepare triggers."},
+    {62, "Compiling scripts", nullptr, "Failed to compile the scripts."},
+    {70, "Compiling time line actions", nullptr,
+     "Failed to compile the actions in the time lines."},
+    {72, "Compiling object actions", nullptr, "Failed to compile the actions in the objects."},
+    {80, "Preparing sounds", nullptr, nullptr},
+    {90, "Preparing graphics", nullptr, nullptr},
+    {0, nullptr, nullptr, nullptr},  // keyboard, mouse and close handlers, input state cleared
+    {100, "Ready", &Runner::CloseLoadForm, nullptr},
+};
+
+Runner::Runner(Platform& platform, RunnerOptions options)
+    : platform_(platform), options_(std::move(options)), title_(TitleOf(options_.game_path)) {}
+
+Runner::~Runner() {
+    RemoveTempDirectory();
+}
+
+int Runner::Run() {
+    CreateTempDirectory();
+    bool ok = RunGame();
+    if (ok) {
+        CleanUpGame();
+    } else {
+        // Files exported before a later step failed are not left behind either.
+        RemoveIncludedFiles();
+    }
+    RemoveTempDirectory();
+    return ok ? kExitOk : kExitLoadFailed;
+}
+
+void Runner::CreateTempDirectory() {
+    runtime_.Rng().SetSeed(int32_t(platform_.clock->Seed()));
+    temp_directory_ = kr::CreateTempDirectory(options_.temp_places, runtime_.Rng());
+    if (temp_directory_.empty()) ShowMessage(msg::kTempDir);
+}
+
+void Runner::RemoveTempDirectory() {
+    DeleteDirectoryTree(temp_directory_, temp_directory_);
+    temp_directory_.clear();
+}
+
+bool Runner::RunGame() {
+    LoadResult loaded;
+    try {
+        loaded = LoadGameData();
+    } catch (...) {  // out of memory, or a failure of the platform
+        loaded = LoadResult::kCorrupted;
+    }
+    if (loaded == LoadResult::kCorrupted) ShowMessage(msg::kCorrupted);
+    if (loaded != LoadResult::kLoaded) return false;
+    try {
+        if (!PrepareGame()) return false;
+        RunMainLoop();
+    } catch (...) {
+        ShowMessage(msg::kUnexpected);
+        return false;
+    }
+    return true;
+}
+
+LoadResult Runner::LoadGameData() {
+    return LoadGameFile(options_.game_path, game_, *this);
+}
+
+bool Runner::PrepareGame() {
+    for (const PrepareStep& step : kPrepareSteps) {
+        if (step.caption) SetLoadProgress(step.percent, step.caption);
+        if (step.work && !(this->*step.work)()) {
+            if (step.failure) ShowMessage(step.failure);
+            return false;
+        }
+    }
+    return true;
+}
+
+// The game ends as soon as it is prepared while there is no main loop to run it.
+void Runner::RunMainLoop() {}
+
+void Runner::CleanUpGame() {
+    RemoveIncludedFiles();
+}
+
+IncludedFileContext Runner::FileContext() {
+    IncludedFileContext ctx;
+    ctx.temp_directory = temp_directory_;
+    ctx.secure_mode = options_.secure_mode;
+    ctx.report_error = [this](std::string_view text) { runtime_.RuntimeError(text); };
+    return ctx;
+}
+
+bool Runner::ExportIncludedFiles() {
+    IncludedFileContext ctx = FileContext();
+    for (CDataFile& f : game_.included_files) ExportIncludedFile(f, ctx);
+    return true;
+}
+
+void Runner::RemoveIncludedFiles() {
+    IncludedFileContext ctx = FileContext();
+    for (CDataFile& f : game_.included_files) RemoveIncludedFile(f, ctx);
+}
+
+bool Runner::SetProcessPriority() {
+    platform_.process->SetPriority(game_.settings.process_priority);
+    return true;
+}
+
+bool Runner::CloseLoadForm() {
+    platform_.load_display->Close();
+    return true;
+}
+
+void Runner::ShowMessage(std::string_view text) {
+    // The message must not land in the middle of a progress line.
+    platform_.load_display->Close();
+    platform_.messages->Show(title_, text);
+}
+
+void Runner::SetLoadProgress(int percent, std::string_view caption) {
+    platform_.load_display->SetProgress(percent, caption);
+}
+
+void Runner::ShowLoadForm(const GameData& game) {
+    bool bar = game.settings.show_progress_bar;
+    SetLoadProgress(0, "Loading");
+    platform_.load_display->Show(bar, bar && game.debug_mode);
+}
+
+void Runner::StoreD3dxLibrary(const std::string& name, std::span<const uint8_t> bytes) {
+    // Nothing binds the library (the graphics back end computes what it offered); it is kept
+    // where games expect it. A name with a path would write outside the temporary directory.
+    if (temp_directory_.empty() || !IsPlainFileName(name)) return;
+    WriteFileAtomically(temp_directory_ + "/" + name, bytes);
+}
+
+}  // namespace kr
