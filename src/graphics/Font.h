@@ -15,15 +15,15 @@ inline constexpr int32_t kFontVersion = 800;
 
 struct FontGlyph {
     int32_t x = 0, y = 0, width = 0, height = 0;  // the cell in the glyph image
-    int32_t advance = 0;  // horizontal distance to the next character
-    int32_t offset = 0;   // horizontal shift of the cell from the pen position
+    int32_t advance = 0;                          // horizontal distance to the next character
+    int32_t offset = 0;  // horizontal shift of the cell from the pen position
 
     bool operator==(const FontGlyph&) const = default;
 };
 
 class CFont {
 public:
-    std::string name;  // the typeface it was made from; informational
+    std::string name;   // the typeface it was made from; informational
     int32_t size = 12;  // point size; informational
     bool bold = false, italic = false;
     int32_t first = 32, last = 127;  // character range

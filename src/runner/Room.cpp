@@ -17,8 +17,10 @@ constexpr size_t kStoredTileBytes = 9 * 4;
 // Positions, speeds and depths are reals in memory and integers in the record.
 int32_t StoredInt(double v) {
     if (std::isnan(v)) return 0;
-    if (v <= double(std::numeric_limits<int32_t>::min())) return std::numeric_limits<int32_t>::min();
-    if (v >= double(std::numeric_limits<int32_t>::max())) return std::numeric_limits<int32_t>::max();
+    if (v <= double(std::numeric_limits<int32_t>::min()))
+        return std::numeric_limits<int32_t>::min();
+    if (v >= double(std::numeric_limits<int32_t>::max()))
+        return std::numeric_limits<int32_t>::max();
     return int32_t(std::nearbyint(v));
 }
 

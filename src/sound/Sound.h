@@ -17,9 +17,9 @@ public:
     enum Kind : int32_t { kNormal = 0, kBackgroundMusic = 1, kThreeD = 2, kMultimedia = 3 };
 
     int32_t kind = kNormal;
-    std::string file_type;  // extension of the source file with its dot, e.g. ".wav"
-    std::string file_name;  // the source file's name; informational
-    bool has_data = false;  // whether `data` was stored (an empty file is still data)
+    std::string file_type;      // extension of the source file with its dot, e.g. ".wav"
+    std::string file_name;      // the source file's name; informational
+    bool has_data = false;      // whether `data` was stored (an empty file is still data)
     std::vector<uint8_t> data;  // the whole sound file
     int32_t effects = 0;        // bit set of sound effects
     double volume = 1.0;        // 0..1

@@ -37,10 +37,8 @@ TEST(FontRecord, RejectsAnImageSmallerThanItsSize) {
         size_t bytes;
         bool loads;
     } cases[] = {
-        {5, 2, 10, true},
-        {5, 2, 9, false},
-        {-5, -2, 10, false},
-        {0x10000, 0x10000, 10, false},  // the product does not fit 32 bits
+        {5, 2, 10, true},    {5, 2, 9, false},
+        {-5, -2, 10, false}, {0x10000, 0x10000, 10, false},  // the product does not fit 32 bits
         {0, 0, 0, true},
     };
     for (const Case& c : cases) {

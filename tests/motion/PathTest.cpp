@@ -68,8 +68,7 @@ TEST(Path, DerivedPolyline) {
         {"smooth open with 1 point has it twice", MakePath(CPath::kSmooth, false, 4, {{5, 6}}),
          XY{{5, 6}, {5, 6}}, 0},
         {"smooth open, precision 0: the corner is cut",
-         MakePath(CPath::kSmooth, false, 0, {{0, 0}, {40, 0}, {40, 30}}), XY{{0, 0}, {40, 30}},
-         50},
+         MakePath(CPath::kSmooth, false, 0, {{0, 0}, {40, 0}, {40, 30}}), XY{{0, 0}, {40, 30}}, 50},
         {"smooth open, precision 1: the curve's middle point is added",
          MakePath(CPath::kSmooth, false, 1, {{0, 0}, {40, 0}, {40, 40}}),
          XY{{0, 0}, {35, 5}, {40, 40}}, 2 * std::sqrt(1250.0)},
@@ -92,9 +91,10 @@ TEST(Path, PointAt) {
     struct Case {
         double position, x, y, speed;
     } cases[] = {
-        {-1, 0, 0, 100},    {0, 0, 0, 100},       {0.25, 50, 0, 150}, {0.5, 100, 0, 200},
-        {0.75, 100, 50, 100}, {1, 100, 100, 0},   {1.5, 100, 100, 0},
-        {std::numeric_limits<double>::quiet_NaN(), 0, 0, 100},
+        {-1, 0, 0, 100},      {0, 0, 0, 100},
+        {0.25, 50, 0, 150},   {0.5, 100, 0, 200},
+        {0.75, 100, 50, 100}, {1, 100, 100, 0},
+        {1.5, 100, 100, 0},   {std::numeric_limits<double>::quiet_NaN(), 0, 0, 100},
     };
     for (const Case& c : cases) {
         PathPiece at = p.PointAt(c.position);

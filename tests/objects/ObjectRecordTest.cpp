@@ -94,7 +94,8 @@ TEST(ObjectRecord, FindEvent) {
 // A hand-made object record: the fields, the last event type, then per type the numbered events
 // given in `lists` (an event is stored as version and an action count of 0), each list ending
 // with `end`.
-std::vector<uint8_t> StoredObject(int32_t last_type, const std::map<int32_t, std::vector<int32_t>>& lists,
+std::vector<uint8_t> StoredObject(int32_t last_type,
+                                  const std::map<int32_t, std::vector<int32_t>>& lists,
                                   int32_t end = -1) {
     CStream s;
     s.WriteInteger(kObjectVersion);
@@ -177,7 +178,8 @@ TEST(ActionRecord, ShortArgumentListsAndLimits) {
     } too_many[] = {{9, 8, 8}, {-1, 8, 8}, {8, 9, 8}, {8, 8, 9}};
     for (const Case& c : too_many) {
         CStream s(stored(c.arg_count, c.kinds, c.texts));
-        EXPECT_FALSE(CAction().LoadFromStream(s)) << c.arg_count << " " << c.kinds << " " << c.texts;
+        EXPECT_FALSE(CAction().LoadFromStream(s))
+            << c.arg_count << " " << c.kinds << " " << c.texts;
     }
 }
 
@@ -195,9 +197,9 @@ TEST(ActionRecord, FunctionNamesResolveLater) {
     EXPECT_EQ(o.FindEvent(kEventKeyPress, 255)->actions[0].function_id, -1);
     EXPECT_EQ(t.moments[0].event.actions[0].function_id, -1);
     EXPECT_EQ(t.moments[0].event.actions[1].function_id, -1);  // code: nothing to look up
-    EXPECT_EQ(messages, (std::vector<std::string>{
-                            "Failed to locate action function action_kill_object",
-                            "Failed to locate action function no_such_function"}));
+    EXPECT_EQ(messages,
+              (std::vector<std::string>{"Failed to locate action function action_kill_object",
+                                        "Failed to locate action function no_such_function"}));
 }
 
 TEST(TimeLineAndTriggerRecords, RoundTripVersionsAndTruncation) {

@@ -97,9 +97,12 @@ TEST(Room, StretchNeedsAnExistingBackground) {
     r.backgrounds[2] = {.index = 1, .stretch = true};   // 0 x 60
     r.backgrounds[3] = {.index = 0, .stretch = false};
     r.ApplyStretch([](int32_t index, int32_t& w, int32_t& h) {
-        if (index == 0) w = 160, h = 120;
-        else if (index == 1) w = 0, h = 60;
-        else return false;
+        if (index == 0)
+            w = 160, h = 120;
+        else if (index == 1)
+            w = 0, h = 60;
+        else
+            return false;
         return true;
     });
     struct Case {

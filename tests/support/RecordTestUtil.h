@@ -54,16 +54,17 @@ template <class T>
     return ::testing::AssertionSuccess();
 }
 
-// Replaces the first stored integer equal to `from` (at any byte offset) by `to`. Fixtures use
-// distinctive values so that the first match is the intended field.
-inline bool PatchInteger(std::vector<uint8_t>& bytes, int32_t from, int32_t to) {
+// Replaces the nth (from 0) stored integer equal to `from` (at any byte offset) by `to`.
+// Fixtures use distinctive values so that the matches are the intended fields.
+inline bool PatchInteger(std::vector<uint8_t>& bytes, int32_t from, int32_t to, int nth = 0) {
     auto le = [](int32_t v) {
         uint32_t u = uint32_t(v);
-        return std::vector<uint8_t>{uint8_t(u), uint8_t(u >> 8), uint8_t(u >> 16), uint8_t(u >> 24)};
+        return std::vector<uint8_t>{uint8_t(u), uint8_t(u >> 8), uint8_t(u >> 16),
+                                    uint8_t(u >> 24)};
     };
     const std::vector<uint8_t> needle = le(from), replacement = le(to);
     for (size_t i = 0; i + 4 <= bytes.size(); ++i) {
-        if (std::memcmp(bytes.data() + i, needle.data(), 4) == 0) {
+        if (std::memcmp(bytes.data() + i, needle.data(), 4) == 0 && nth-- == 0) {
             std::memcpy(bytes.data() + i, replacement.data(), 4);
             return true;
         }
