@@ -1,44 +1,321 @@
-// Runtime: the run-time state of the script language that every built-in function receives:
-// the registries, the error reporting entry point and the random generator. The runner owns
-// one Runtime; tests can make their own.
+// Runtime: the run-time state of the script language. It owns the registries (built-in
+// functions, built-in variables, constants, user variable names, scripts), the global variables,
+// the script argument values, the error state and the interpreter, and reaches the room and the
+// windows of the runner through ScriptHost. The runner owns one Runtime; tests make their own.
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 #include "code/Builtins.h"
 #include "code/Random.h"
+#include "code/Variables.h"
 
 namespace kr {
 
+class CCode;
+class Runtime;
+class Vm;
+
 // The part of an instance that the script language sees; CInstance (objects/) derives from it.
+// Its user variables are reached without a virtual call; built-in instance variables go
+// through the getters and setters of the built-in variable registry.
 struct ScriptInstance {
     int32_t id = 0;
     int32_t object_index = 0;
     bool deleted = false;
+    CVariableList vars;
 };
+
+// Owner values of variable references and `with`.
+enum Owner : int32_t {
+    kOwnerSelf = -1,
+    kOwnerOther = -2,
+    kOwnerAll = -3,
+    kOwnerNoone = -4,
+    kOwnerGlobal = -5,
+    kOwnerUnwritten = -6,  // no owner in the source
+    kOwnerLocal = -7,
+};
+
+// Function ids: built-ins 0..n-1, scripts from 100000, extension functions from 500000.
+constexpr int32_t kScriptIdBase = 100000;
+constexpr int32_t kExtensionIdBase = 500000;
+
+// Built-in variable accessors: (runtime, instance, flat index, value). A getter that returns
+// false has no value to give (an index out of its range, for example); a setter that returns
+// false refuses the value. Game-wide variables ignore the instance.
+using BuiltinVarGetter = bool (*)(Runtime& rt, ScriptInstance* inst, int32_t index, RValue& out);
+using BuiltinVarSetter = bool (*)(Runtime& rt, ScriptInstance* inst, int32_t index,
+                                  const RValue& value);
+
+struct BuiltinVariable {
+    std::string name;
+    BuiltinVarGetter get;  // nullptr: not implemented yet, reads real 0
+    BuiltinVarSetter set;  // nullptr on a writable variable: not implemented yet, ignores writes
+    bool writable;
+};
+
+// The runner-wide event context, read by error texts. event_type 100000 marks a time-line
+// moment (event_number is then the time step and event_object the time line).
+struct EventContext {
+    int32_t event_type = 0;
+    int32_t event_number = 0;
+    int32_t event_object = 0;
+    int32_t event_action = 0;
+};
+constexpr int32_t kTimeLineEvent = 100000;
+
+// The game settings that the language applies.
+struct LanguageSettings {
+    bool display_errors = true;         // show errors in the error window
+    bool log_errors = false;            // write them to game_errors.log
+    bool abort_on_all_errors = false;   // every error is fatal
+    bool uninitialized_as_zero = false; // reading a missing variable gives real 0
+};
+
+// What the language needs from the runner: the room's instances, resource names, extension
+// functions and the windows. Every method has a harmless default, so a Runtime without a host
+// runs code with no room (self and other given by the caller).
+class ScriptHost {
+public:
+    virtual ~ScriptHost() = default;
+
+    // Instances. FindInstance answers deleted instances too (the caller checks the mark);
+    // InstanceAt and FamilyAt take indexes below the counts taken just before.
+    virtual ScriptInstance* FindInstance(int32_t id) { return nullptr; }
+    virtual int32_t InstanceCount() { return 0; }
+    virtual ScriptInstance* InstanceAt(int32_t index) { return nullptr; }
+    // The family list of an object: its instances and those of its descendants.
+    virtual int32_t FamilyCount(int32_t object) { return 0; }
+    virtual ScriptInstance* FamilyAt(int32_t object, int32_t index) { return nullptr; }
+
+    // Resource and trigger names, which the compiler tries before the constant table.
+    virtual bool FindResourceConstant(std::string_view name, RValue& out) { return false; }
+
+    // Extension functions: index by name (-1), declared argument count, call (false: failed).
+    virtual int32_t FindExtensionFunction(std::string_view name) { return -1; }
+    virtual int32_t ExtensionArgCount(int32_t index) { return -100; }
+    virtual bool CallExtension(Runtime& rt, int32_t index, ScriptInstance* self,
+                               ScriptInstance* other, int argc, const RValue* args,
+                               RValue& result) {
+        return false;
+    }
+
+    // Names for error texts: the event's name and its object's (or time line's) name.
+    virtual std::string EventName(const EventContext& ctx) { return "<event>"; }
+    virtual std::string OwnerName(const EventContext& ctx) { return "<undefined>"; }
+
+    // The error window. Returns true when the user chose to abort. The default, used until
+    // the window exists and in headless runs, writes the text to standard error and ignores.
+    virtual bool ShowErrorWindow(const std::string& text, bool can_ignore);
+    // A message box (constant definition failures).
+    virtual void ShowMessage(const std::string& text);
+    // Clears the keyboard and mouse state after an error was shown.
+    virtual void ClearInput() {}
+    // A fatal error ends the game: set the room request to -400 and leave the main loop.
+    virtual void EndGameAfterFatalError() {}
+};
+
+// The sixteen argument values of the running script. A script call points the frame at the
+// caller's argument registers instead of copying them; slots at `live` and beyond read as real
+// 0 until written.
+struct ArgFrame {
+    RValue* slots = nullptr;
+    int32_t live = 0;
+};
+constexpr int kArgCount = 16;
 
 class Runtime {
 public:
-    Runtime() = default;
+    Runtime();
     Runtime(const Runtime&) = delete;
     Runtime& operator=(const Runtime&) = delete;
-    virtual ~Runtime() = default;
+    virtual ~Runtime();
 
     BuiltinRegistry& Builtins() { return builtins_; }
     Random& Rng() { return rng_; }
 
-    // A run-time error of a built-in function: composed with the current event context and
-    // shown, logged or fatal as the game's error settings say.
+    void SetHost(ScriptHost* host) { host_ = host ? host : &null_host_; }
+    ScriptHost& Host() { return *host_; }
+    LanguageSettings& Settings() { return settings_; }
+    const LanguageSettings& Settings() const { return settings_; }
+    EventContext& Event() { return event_; }
+
+    // Longest string any operator may build ("String too long." beyond).
+    size_t MaxStringLength() const { return max_string_length_; }
+    void SetMaxStringLength(size_t n) { max_string_length_ = n; }
+
+    // --- Built-in variables (ids 0..9999 in registration order) ---
+    // Returns the id, or -1 when the table is full ("INTERNAL ERROR: Adding too many
+    // variables" is shown).
+    int32_t AddBuiltinVariable(std::string_view name, BuiltinVarGetter get, BuiltinVarSetter set,
+                               bool writable);
+    int32_t FindBuiltinVariable(std::string_view name) const;
+    const std::string& BuiltinVariableName(int32_t id) const;
+    const BuiltinVariable* BuiltinVariableAt(int32_t id) const {
+        return id >= 0 && id < int32_t(builtin_vars_.size()) ? &builtin_vars_[size_t(id)] : nullptr;
+    }
+    int32_t BuiltinVariableCount() const { return int32_t(builtin_vars_.size()); }
+
+    // --- Constants ---
+    void AddConstant(std::string_view name, const RValue& value);
+    // Resource and trigger names first (the host), then the constant table, latest first.
+    bool FindConstant(std::string_view name, RValue& out);
+    // Defines a game constant from its value text (an expression). Shows the implementation's
+    // messages and returns false on an invalid name or value.
+    bool DefineConstant(std::string_view name, std::string_view value_text);
+
+    // --- Variable names and the global store ---
+    VariableNames& Names() { return names_; }
+    // The name for error messages of a variable id (built-in or user).
+    std::string VariableName(int32_t id) const;
+    GlobalStore& Globals() { return globals_; }
+
+    // --- Functions ---
+    // Scripts first, then extension functions, then built-ins; -1 when none.
+    int32_t FindFunction(std::string_view name);
+    // -1 for scripts, -100 for an id that is no function.
+    int32_t FunctionArgCount(int32_t id);
+    std::string FunctionName(int32_t id);
+
+    // --- Scripts ---
+    // Defines script `index` (the table grows; indexes without a script stay empty).
+    void SetScript(int32_t index, std::string_view name, std::string_view text);
+    void ClearScripts();
+    int32_t ScriptCount() const { return int32_t(scripts_.size()); }
+    bool ScriptExists(int32_t index) const;
+    const std::string& ScriptName(int32_t index) const;
+    const std::string& ScriptText(int32_t index) const;
+    int32_t FindScript(std::string_view name) const;
+    CCode* ScriptCode(int32_t index) const;
+    // Compiles every script in index order; the first failure is shown as a fatal error
+    // ("COMPILATION ERROR in Script: ...") and gives false.
+    bool CompileScripts();
+    // Calls script `index` with args[0..n-1] as its arguments (n <= 16). False when it does not
+    // exist (no message) or failed (result "ERROR", error text prefixed with the script name).
+    bool CallScript(int32_t index, ScriptInstance* self, ScriptInstance* other, RValue& result,
+                    const RValue* args, int n);
+
+    // --- Script arguments (argument0..15) ---
+    const RValue& Argument(int32_t k) const {
+        return k < args_.live ? args_.slots[k] : kZero;
+    }
+    void SetArgument(int32_t k, const RValue& v);
+    ArgFrame& Args() { return args_; }
+
+    // --- Execution ---
+    // Runs a compiled code for (self, other). False exactly when a run-time error ended it;
+    // the error text is then pending (ErrorText()).
+    bool Execute(CCode& code, ScriptInstance* self, ScriptInstance* other, RValue& result);
+    // Execute; a failure is shown as a non-fatal run-time error with the event context.
+    bool ExecuteReporting(CCode& code, ScriptInstance* self, ScriptInstance* other,
+                          RValue& result);
+    // Execute; on failure the result is the string "ERROR".
+    bool ExecuteForValue(CCode& code, ScriptInstance* self, ScriptInstance* other,
+                         RValue& result);
+    // Bounds of nesting: script calls inside one execution, and executions started from
+    // built-in functions (each uses native stack).
+    static constexpr int kMaxScriptDepth = 10000;
+    static constexpr int kMaxNativeDepth = 200;
+    // Work allowed to one outermost execution (loop rounds, script calls, array growth);
+    // unlimited unless set. Running out is the run-time error "Execution step limit reached.".
+    void SetStepLimit(int64_t steps);
+
+    // --- Variable access by owner (variable resolution) ---
+    // Reads name `id` at flat index `index` for owner `owner` as code running for (self,
+    // other) would; false when nothing was found (no error is reported).
+    bool ReadVariable(int32_t owner, int32_t id, int32_t index, ScriptInstance* self,
+                      ScriptInstance* other, RValue& out);
+    // Writes; false when the write was refused.
+    bool WriteVariable(int32_t owner, int32_t id, int32_t index, ScriptInstance* self,
+                       ScriptInstance* other, const RValue& value);
+    // Reading and writing an instance's variable (built-in through the registry).
+    bool ReadInstanceVariable(ScriptInstance* inst, int32_t id, int32_t index, RValue& out);
+    bool WriteInstanceVariable(ScriptInstance* inst, int32_t id, int32_t index,
+                               const RValue& value);
+    // The first live instance of an owner value (-1, -2, -3, object index, instance id).
+    ScriptInstance* FirstInstanceOf(int32_t owner, ScriptInstance* self, ScriptInstance* other);
+
+    // --- Errors ---
+    // Records a compile or run-time error of `code` at a 1-based position; only the first
+    // error since the last ClearError() is kept.
+    void ReportCodeError(const CCode& code, int32_t position, std::string_view message);
+    void ClearError() { error_flag_ = false; }
+    bool ErrorPending() const { return error_flag_; }
+    const std::string& ErrorText() const { return error_text_; }
+    void SetErrorText(std::string text) { error_text_ = std::move(text); }
+    // Composes the event context around a message and shows it.
+    void ShowRuntimeError(std::string_view message, bool fatal);
+    // Shows, logs and aborts as the settings say.
+    void ShowError(const std::string& text, bool fatal);
+    // A run-time error of a built-in function.
     virtual void RuntimeError(std::string_view message, bool fatal = false);
+    bool ErrorOccurred() const { return error_occurred_; }
+    void SetErrorOccurred(bool v) { error_occurred_ = v; }
+    const std::string& ErrorLast() const { return error_last_; }
+    void SetErrorLast(std::string v) { error_last_ = std::move(v); }
+    bool Aborting() const { return aborting_; }
+    // Where the error log goes ("game_errors.log" in the working directory by default).
+    void SetErrorLogPath(std::string path) { log_path_ = std::move(path); }
+
+    static const RValue kZero;
 
     // The clock value that randomize() seeds the generator with; by default the system clock in
     // milliseconds. A headless runner overrides it so that its runs repeat exactly.
     virtual uint32_t RandomizeSeed();
 
 private:
+    friend class Vm;
+    struct Script {
+        bool exists = false;
+        std::string name;
+        std::string text;
+        std::unique_ptr<CCode> code;
+    };
+
     BuiltinRegistry builtins_;
     Random rng_;
+    ScriptHost null_host_;
+    ScriptHost* host_ = &null_host_;
+    LanguageSettings settings_;
+    EventContext event_;
+    size_t max_string_length_;
+
+    std::vector<BuiltinVariable> builtin_vars_;
+    std::unordered_map<std::string, int32_t> builtin_var_ids_;
+    std::vector<std::pair<std::string, RValue>> constants_;
+    std::unordered_map<std::string, int32_t> constant_ids_;  // the latest definition
+    VariableNames names_;
+    GlobalStore globals_;
+    std::vector<Script> scripts_;
+    std::unordered_map<std::string, int32_t> script_ids_;  // the first existing index
+
+    RValue base_args_[kArgCount];
+    ArgFrame args_;
+
+    bool error_flag_ = false;
+    std::string error_text_;
+    bool error_occurred_ = false;
+    std::string error_last_;
+    bool first_log_ = true;
+    bool aborting_ = false;
+    std::string log_path_ = "game_errors.log";
+    std::string log_content_;  // this run's log, rewritten whole on every error
+
+    std::unique_ptr<Vm> vm_;
 };
+
+// Registers the built-in variables that belong to the language itself (argument,
+// argument0..15, error_occurred, error_last), for runs without the full vocabulary.
+void RegisterLanguageVariables(Runtime& rt);
+// The accessors of those variables by name, for the vocabulary's registration: false when the
+// name is not one of them.
+bool LanguageVariableAccessors(std::string_view name, BuiltinVarGetter& get,
+                               BuiltinVarSetter& set);
 
 }  // namespace kr

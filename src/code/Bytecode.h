@@ -1,0 +1,146 @@
+// The register code that the interpreter runs. A checked code tree is lowered once into a
+// Proto: `var` locals live in the first registers of a frame, temporaries above them; every
+// name, owner, function and constant is resolved while lowering.
+//
+// Register values are RValues. A local that was never written holds the kind kUnsetKind,
+// which every instruction reading a register treats on its slow path ("Unknown variable").
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "code/Value.h"
+
+namespace kr {
+
+class CCode;
+
+constexpr RValue::Kind kUnsetKind = static_cast<RValue::Kind>(2);
+constexpr uint16_t kNoReg = 0xFFFF;
+
+// ORDER OP: the binary operators, each in three operand forms: register-register,
+// register-number and number-register (a real constant held in the instruction; string
+// constants are loaded into a register first).
+#define KR_BINARY_OPS(X) \
+    X(ADD) X(SUB) X(MUL) X(DIV) X(IDIV) X(MOD) X(LAND) X(LOR) X(LXOR) X(BOR) X(BAND) X(BXOR) \
+    X(SHL) X(SHR) X(LT) X(LE) X(EQ) X(NE) X(GE) X(GT)
+// The comparisons fused with a conditional jump.
+#define KR_COMPARE_OPS(X) X(LT) X(LE) X(EQ) X(NE) X(GE) X(GT)
+
+#define KR_OPCODES(X)                                                                        \
+    X(NOP)                                                                                   \
+    X(LOADK)      /* a = K[d] */                                                             \
+    X(MOVE)       /* a = b */                                                                \
+    X(CHKL)       /* local a must be set */                                                  \
+    X(NOT) X(NEG) X(BNOT) X(UPLUS) /* a = op b */                                            \
+    X(JMP)        /* pc += d */                                                              \
+    X(JT) X(JF)   /* if a true/false: pc += d; c = message for a string */                   \
+    X(IDX1)       /* a = checked array index of b */                                         \
+    X(IDX2)       /* a = a * 32000 + checked index of b */                                   \
+    X(OWNER)      /* a = owner value of b */                                                 \
+    X(GETLA)      /* a = local b [index c] */                                                \
+    X(SETLA)      /* local a [index b] = c */                                                \
+    X(GETV_IMPL) X(SETV_IMPL)     /* no owner written: a / value b, id d, cache e */         \
+    X(GETV_SELF) X(SETV_SELF)                                                                \
+    X(GETV_GLOBAL) X(SETV_GLOBAL)                                                            \
+    X(GETVX)      /* a = variable d of owner (b, or constant e when b is none), index c */   \
+    X(SETVX)      /* variable d of owner (b, or e) at index c = a */                         \
+    X(GETB)       /* a = built-in d of self (e 0) or other (e 1), index c */                 \
+    X(SETB)       /* built-in d of self or other, index c = a */                             \
+    X(GETARG)     /* a = argument d */                                                       \
+    X(SETARG)     /* argument d = a */                                                       \
+    X(GETARGX)    /* a = argument[index c] */                                                \
+    X(SETARGX)    /* argument[index c] = a */                                                \
+    X(CALLB)      /* a = built-in d (args b .. b+c-1) */                                     \
+    X(CALLS)      /* a = script d */                                                         \
+    X(CALLX)      /* a = extension function d */                                             \
+    X(SETRES)     /* result = a */                                                           \
+    X(RET)        /* end of the execution */                                                 \
+    X(RETV)       /* result = a; end */                                                      \
+    X(REPINIT)    /* a = repeat count of a */                                                \
+    X(REPLOOP)    /* if a >= 1: a -= 1, pc += d */                                           \
+    X(WITHBEGIN)  /* with slot b over owner a; none: pc += d */                              \
+    X(WITHNEXT)   /* next target of with slot b: pc += d */                                  \
+    X(WITHBREAK)  /* break in with slot b: several targets: pc += d */                       \
+    X(SWEQ)       /* if a exactly equals b: pc += d */                                       \
+    X(GLOBALVAR)  /* declare global d */                                                     \
+    X(ERROR)      /* report message d */
+
+enum Op : uint16_t {
+#define KR_OP_ENUM(name) OP_##name,
+    KR_OPCODES(KR_OP_ENUM)
+#define KR_BIN_ENUM(name) OP_##name##_RR, OP_##name##_RN, OP_##name##_NR,
+    KR_BINARY_OPS(KR_BIN_ENUM)
+#define KR_CMPJ_ENUM(name)                                                               \
+    OP_J##name##_RR_T, OP_J##name##_RR_F, OP_J##name##_RK_T, OP_J##name##_RK_F,           \
+        OP_J##name##_RN_T, OP_J##name##_RN_F,
+    KR_COMPARE_OPS(KR_CMPJ_ENUM)
+#undef KR_OP_ENUM
+#undef KR_BIN_ENUM
+#undef KR_CMPJ_ENUM
+    OP_COUNT_
+};
+
+// Operand forms of the compare jumps: RR (registers a, b; offset d), RK (register a, constant
+// K[c]; offset d), RN (register a, number in d:e; offset c as a signed 16-bit value).
+struct Instr {
+    uint16_t op;
+    uint16_t a;
+    uint16_t b;
+    uint16_t c;
+    int32_t d;
+    uint32_t e;  // a constant index, or the inline cache of a variable access
+};
+static_assert(sizeof(Instr) == 16);
+
+// The real constant that number forms keep in d and e.
+inline double Num(const Instr& i) {
+    double v;
+    std::memcpy(&v, &i.d, sizeof v);
+    return v;
+}
+inline void SetNum(Instr& i, double v) { std::memcpy(&i.d, &v, sizeof v); }
+
+// Source positions of an instruction: its own, and those of the variable references behind
+// its register operands b and c (for the error of reading an unset local).
+struct InstrPos {
+    int32_t pos = 0;
+    int32_t pos_b = 0;
+    int32_t pos_c = 0;
+};
+
+// Fixed messages of the ERROR instruction and the condition jumps.
+enum FixedMessage : int32_t {
+    kMsgStatementExpected,
+    kMsgCaseOutsideSwitch,
+    kMsgDefaultOutsideSwitch,
+    kMsgNotAProgram,
+    kMsgExpressionExpected,
+    kMsgBooleanExpected,
+    kMsgSubExpressionExpected,
+};
+const char* FixedMessageText(int32_t m);
+
+struct Proto {
+    const CCode* code = nullptr;       // for error positions
+    std::vector<Instr> instrs;
+    std::vector<InstrPos> positions;   // parallel to instrs
+    std::vector<RValue> k;             // constants
+    std::vector<int32_t> local_ids;    // name id of each local register
+    uint32_t nlocals = 0;
+    uint32_t nregs = 0;                // frame size: registers (+16 after every call base), result
+    uint32_t nused = 0;                // registers that instructions touch
+    uint32_t nwith = 0;                // with slots
+    bool local_arrays = false;         // some local is used with an index
+};
+
+// Lowers the checked tree of a compiled code into its Proto. False (with an error recorded)
+// only when the code is too large for the register form.
+bool LowerCode(class Runtime& rt, const CCode& code, Proto& out);
+
+// A readable listing of a Proto, for tools and tests.
+std::string DisassembleProto(const Proto& p);
+
+}  // namespace kr

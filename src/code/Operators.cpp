@@ -1,0 +1,185 @@
+#include "code/Operators.h"
+
+#include <cstring>
+#include <string_view>
+
+#include "code/Builtins.h"
+
+namespace kr {
+
+namespace {
+
+// The doubles just below and just above 1e-13 held in extended precision.
+double TolerancePoint(bool above) {
+    const long double t = 1e-13L;
+    double d = double(t);
+    if (above) return (long double)d > t ? d : std::nextafter(d, 1.0);
+    return (long double)d < t ? d : std::nextafter(d, 0.0);
+}
+
+int CompareBytes(std::string_view a, std::string_view b) {
+    size_t n = a.size() < b.size() ? a.size() : b.size();
+    int c = n ? std::memcmp(a.data(), b.data(), n) : 0;
+    if (c != 0) return c < 0 ? -1 : 1;
+    if (a.size() == b.size()) return 0;
+    return a.size() < b.size() ? -1 : 1;
+}
+
+int64_t ShiftCount(double right) { return int64_t(uint8_t(RoundToInt64(right))); }
+
+}  // namespace
+
+const double kTolBelow = TolerancePoint(false);
+const double kTolAbove = TolerancePoint(true);
+
+bool ExactlyEqual(const RValue& a, const RValue& b) {
+    if (a.kind != b.kind) return false;
+    if (a.IsReal()) return a.real == b.real;
+    return a.Str() == b.Str();
+}
+
+const char* ApplyUnary(int32_t op, RValue& v) {
+    if (!v.IsReal()) return "Wrong type of arguments to unary operator.";
+    switch (op) {
+        case kTokNot: v.real = v.real < 0.5 ? 1.0 : 0.0; return nullptr;
+        case kTokPlus: return nullptr;
+        case kTokMinus: v.real = -v.real; return nullptr;
+        case kTokBitNot: v.real = double(~RoundToInt64(v.real)); return nullptr;
+        default: return "Internal error: unknown unary operator.";
+    }
+}
+
+const char* ApplyBinary(int32_t op, RValue& left, const RValue& right, size_t max_string) {
+    const bool reals = left.IsReal() && right.IsReal();
+    switch (op) {
+        case kTokPlus:
+            if (reals) {
+                left.real += right.real;
+                return nullptr;
+            }
+            if (left.IsString() && right.IsString()) {
+                std::string_view a = left.Str(), b = right.Str();
+                if (b.empty()) return nullptr;
+                if (a.size() + b.size() > max_string) return "String too long.";
+                StrRep* r = StrRep::Alloc(a.size() + b.size());
+                std::memcpy(r->data, a.data(), a.size());
+                std::memcpy(r->data + a.size(), b.data(), b.size());
+                left = RValue::Adopt(r);
+                return nullptr;
+            }
+            return "Wrong type of arguments to +.";
+        case kTokMinus:
+            if (!reals) return "Wrong type of arguments to -.";
+            left.real -= right.real;
+            return nullptr;
+        case kTokStar:
+            if (reals) {
+                left.real *= right.real;
+                return nullptr;
+            }
+            if (left.IsReal() && right.IsString()) {
+                int32_t n = int32_t(RoundToInt64(left.real));
+                std::string_view s = right.Str();
+                if (n < 1 || s.empty()) {
+                    left = RValue(std::string_view());
+                    return nullptr;
+                }
+                if (size_t(n) > max_string / s.size()) return "String too long.";
+                StrRep* r = StrRep::Alloc(size_t(n) * s.size());
+                for (int32_t i = 0; i < n; ++i) std::memcpy(r->data + size_t(i) * s.size(), s.data(), s.size());
+                left = RValue::Adopt(r);
+                return nullptr;
+            }
+            return "Wrong type of arguments to *.";
+        case kTokSlash:
+            if (!reals) return "Wrong type of arguments to /.";
+            if (right.real == 0) return "Division by 0.";
+            left.real /= right.real;
+            return nullptr;
+        case kTokDiv:
+            if (!reals) return "Wrong type of arguments to div.";
+            if (right.real == 0) return "Division by 0.";
+            left.real = RealDiv(left.real, right.real);
+            return nullptr;
+        case kTokMod:
+            if (!reals) return "Wrong type of arguments to mod.";
+            if (right.real == 0) return "Modulo by 0.";
+            left.real = RealMod(left.real, right.real);
+            return nullptr;
+        case kTokAnd:
+            if (!reals) return "Wrong type of arguments for &&.";
+            left.real = (left.real >= 0.5 && right.real >= 0.5) ? 1.0 : 0.0;
+            return nullptr;
+        case kTokOr:
+            if (!reals) return "Wrong type of arguments for ||.";
+            left.real = (left.real >= 0.5 || right.real >= 0.5) ? 1.0 : 0.0;
+            return nullptr;
+        case kTokXor:
+            if (!reals) return "Wrong type of arguments for ^^.";
+            left.real = ((left.real >= 0.5) != (right.real >= 0.5)) ? 1.0 : 0.0;
+            return nullptr;
+        case kTokBitOr:
+            if (!reals) return "Wrong type of arguments for |.";
+            left.real = double(RoundToInt64(left.real) | RoundToInt64(right.real));
+            return nullptr;
+        case kTokBitAnd:
+            if (!reals) return "Wrong type of arguments for &.";
+            left.real = double(RoundToInt64(left.real) & RoundToInt64(right.real));
+            return nullptr;
+        case kTokBitXor:
+            if (!reals) return "Wrong type of arguments for ^.";
+            left.real = double(RoundToInt64(left.real) ^ RoundToInt64(right.real));
+            return nullptr;
+        case kTokShiftLeft: {
+            if (!reals) return "Wrong type of arguments for <<.";
+            int64_t n = ShiftCount(right.real);
+            uint64_t v = uint64_t(RoundToInt64(left.real));
+            left.real = n < 64 ? double(int64_t(v << n)) : 0.0;
+            return nullptr;
+        }
+        case kTokShiftRight: {
+            if (!reals) return "Wrong type of arguments for >>.";
+            int64_t n = ShiftCount(right.real);
+            uint64_t v = uint64_t(RoundToInt64(left.real));
+            left.real = n < 64 ? double(int64_t(v >> n)) : 0.0;
+            return nullptr;
+        }
+        case kTokAssign:
+        case kTokLess:
+        case kTokLessEqual:
+        case kTokEqual:
+        case kTokNotEqual:
+        case kTokGreaterEqual:
+        case kTokGreater: {
+            bool r;
+            if (reals) {
+                double a = left.real, b = right.real;
+                switch (op) {
+                    case kTokLess: r = RealLess(a, b); break;
+                    case kTokLessEqual: r = RealLessEqual(a, b); break;
+                    case kTokNotEqual: r = RealNotEqual(a, b); break;
+                    case kTokGreaterEqual: r = RealGreaterEqual(a, b); break;
+                    case kTokGreater: r = RealGreater(a, b); break;
+                    default: r = RealEqual(a, b); break;
+                }
+            } else if (left.IsString() && right.IsString()) {
+                int d = CompareBytes(left.Str(), right.Str());
+                switch (op) {
+                    case kTokLess: r = d < 0; break;
+                    case kTokLessEqual: r = d <= 0; break;
+                    case kTokNotEqual: r = d != 0; break;
+                    case kTokGreaterEqual: r = d >= 0; break;
+                    case kTokGreater: r = d > 0; break;
+                    default: r = d == 0; break;
+                }
+            } else {
+                return "Cannot compare arguments.";
+            }
+            left.SetReal(r ? 1.0 : 0.0);
+            return nullptr;
+        }
+        default: return "Internal error: unknown binary operator.";
+    }
+}
+
+}  // namespace kr

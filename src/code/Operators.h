@@ -1,0 +1,61 @@
+// The operators of the script language on values: the unary and binary operators, identified by
+// their token kinds, with the rules and messages shared by the interpreter and by constant
+// folding in the compiler.
+#pragma once
+
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <emmintrin.h>
+
+#include "code/Lexer.h"
+#include "code/Value.h"
+
+namespace kr {
+
+// Strings longer than this are refused ("String too long."): a runaway repetition or
+// concatenation must end in an error, not in exhausted memory.
+constexpr size_t kMaxStringLength = size_t(1) << 30;
+
+// Applies unary operator `op` (203, 210, 211, 220) to `v` in place. Returns nullptr on success,
+// otherwise the message (v is then unspecified).
+const char* ApplyUnary(int32_t op, RValue& v);
+// Combines `left` with `right` into `left`. Returns nullptr on success, otherwise the message.
+const char* ApplyBinary(int32_t op, RValue& left, const RValue& right,
+                        size_t max_string = kMaxStringLength);
+
+// Equality as `switch` labels test it: equal kinds and exactly equal reals or equal bytes.
+bool ExactlyEqual(const RValue& a, const RValue& b);
+
+// Comparisons of reals with the 1e-13 tolerance. The tolerance is an extended-precision
+// constant, which no double equals: kTolBelow and kTolAbove are the doubles on either side of
+// it, so every comparison below is exactly the one made against the extended constant.
+extern const double kTolBelow;
+extern const double kTolAbove;
+inline bool RealLess(double a, double b) { return a - b <= -kTolAbove; }
+inline bool RealLessEqual(double a, double b) { return a - b <= kTolBelow; }
+inline bool RealEqual(double a, double b) {
+    double d = a - b;
+    return d >= -kTolBelow && d <= kTolBelow;
+}
+inline bool RealNotEqual(double a, double b) {
+    double d = a - b;
+    return d <= -kTolAbove || d >= kTolAbove;
+}
+inline bool RealGreaterEqual(double a, double b) { return a - b >= -kTolBelow; }
+inline bool RealGreater(double a, double b) { return a - b >= kTolAbove; }
+
+// Rounds to the nearest integer, ties to even, for values known to lie well inside the 64-bit
+// range (one instruction in the default rounding mode).
+inline int64_t FastRound(double v) { return _mm_cvtsd_si64(_mm_set_sd(v)); }
+
+// `div` and `mod` on reals (right not 0): the quotient truncated towards zero, and left minus
+// that quotient times right.
+// The quotient is an integer, so a zero quotient is +0 whatever the signs.
+inline double TruncToInteger(double q) {
+    return std::fabs(q) < 4503599627370496.0 ? double(int64_t(q)) : q;
+}
+inline double RealDiv(double a, double b) { return TruncToInteger(a / b); }
+inline double RealMod(double a, double b) { return a - TruncToInteger(a / b) * b; }
+
+}  // namespace kr

@@ -1,0 +1,927 @@
+// The dispatch loop. Hot state (pc, registers, constants) lives in locals; the real-number path
+// of every operator comes first and everything else (strings, unset locals, errors) leaves the
+// loop for a slow-path function. Calls that may run other code or touch the frame stack
+// (built-in functions, getters, setters) save pc first and reload the frame pointer after.
+#include "code/Vm.h"
+
+#include <cmath>
+#include <string>
+
+#include "code/Code.h"
+#include "code/Operators.h"
+
+#define KR_LIKELY(x) __builtin_expect(!!(x), 1)
+#define KR_UNLIKELY(x) __builtin_expect(!!(x), 0)
+
+namespace kr {
+
+namespace {
+
+constexpr uint32_t kSegmentSize = 1 << 16;
+constexpr const char* kTooDeep = "Stack overflow: script calls nested too deeply.";
+
+// ORDER OP
+constexpr int32_t kBinaryToken[] = {
+    kTokPlus,      kTokMinus,      kTokStar,         kTokSlash,   kTokDiv,
+    kTokMod,       kTokAnd,        kTokOr,           kTokXor,     kTokBitOr,
+    kTokBitAnd,    kTokBitXor,     kTokShiftLeft,    kTokShiftRight, kTokLess,
+    kTokLessEqual, kTokEqual,      kTokNotEqual,     kTokGreaterEqual, kTokGreater,
+};
+constexpr int32_t kCompareToken[] = {kTokLess,     kTokLessEqual,    kTokEqual,
+                                     kTokNotEqual, kTokGreaterEqual, kTokGreater};
+
+inline void Assign(RValue& dst, const RValue& src) {
+    if (src.kind == RValue::kReal && dst.kind != RValue::kString) {
+        dst.kind = RValue::kReal;
+        dst.real = src.real;
+    } else {
+        dst = src;
+    }
+}
+
+inline int64_t RoundI(double v) {
+    return (v > -9.0e18 && v < 9.0e18) ? FastRound(v) : RoundToInt64(v);
+}
+inline double Bool(bool b) { return b ? 1.0 : 0.0; }
+inline double ShiftL(double a, double b) {
+    int64_t n = int64_t(uint8_t(RoundI(b)));
+    return n < 64 ? double(int64_t(uint64_t(RoundI(a)) << n)) : 0.0;
+}
+inline double ShiftR(double a, double b) {
+    int64_t n = int64_t(uint8_t(RoundI(b)));
+    return n < 64 ? double(int64_t(uint64_t(RoundI(a)) >> n)) : 0.0;
+}
+inline int32_t ClampOwner(double v) {
+    int64_t w = RoundToInt64(v);
+    if (w > INT32_MAX) return INT32_MAX;
+    if (w < INT32_MIN) return INT32_MIN;
+    return int32_t(w);
+}
+
+}  // namespace
+
+Vm::Vm(Runtime& rt) : rt_(rt) {
+    segs_.push_back(Segment{std::make_unique<RValue[]>(kSegmentSize), kSegmentSize});
+    frames_.reserve(64);
+}
+
+Vm::~Vm() = default;
+
+bool Vm::PushFrame(const Proto* proto, ScriptInstance* self, ScriptInstance* other,
+                   RValue* result, int32_t script, bool entry) {
+    const uint32_t need = proto->nregs;
+    const uint32_t seg = seg_, top = top_;
+    if (top_ + need > segs_[seg_].size) {
+        uint32_t next = seg_ + 1;
+        uint32_t size = need > kSegmentSize ? need : kSegmentSize;
+        if (next == segs_.size()) segs_.push_back(Segment{std::make_unique<RValue[]>(size), size});
+        else if (segs_[next].size < need)
+            segs_[next] = Segment{std::make_unique<RValue[]>(size), size};
+        seg_ = next;
+        top_ = 0;
+    }
+    RValue* base = segs_[seg_].data.get() + top_;
+    top_ += need;
+    for (uint32_t i = 0; i < proto->nlocals; ++i) base[i].kind = kUnsetKind;
+    if (!result) {
+        result = base + need - 1;
+        result->real = 0.0;
+    }
+    if (frames_.size() == frames_.capacity()) frames_.reserve(frames_.size() * 2);
+    frames_.resize(frames_.size() + 1);
+    Frame& f = frames_.back();
+    f.proto = proto;
+    f.pc = nullptr;
+    f.base = base;
+    f.self = self;
+    f.other = other;
+    f.result = result;
+    f.script = script;
+    f.entry = entry;
+    f.restore_args = false;
+    f.seg = seg;
+    f.top = top;
+    f.with_base = uint32_t(withs_.size());
+    f.larr_base = uint32_t(larr_.size());
+    f.argc = 0;
+    f.dyn_locals = nullptr;
+    if (proto->nwith) withs_.resize(withs_.size() + proto->nwith);
+    if (proto->local_arrays) larr_.resize(larr_.size() + proto->nlocals);
+    return true;
+}
+
+void Vm::PopFrame() {
+    Frame& f = frames_.back();
+    if (f.restore_args) {
+        // Arguments written beyond those passed went to the caller's spare registers.
+        for (int32_t i = f.argc; i < rt_.args_.live; ++i) rt_.args_.slots[i].SetReal(0.0);
+        rt_.args_ = f.saved_args;
+    }
+    // Registers above the frame are kept real (and string-free) between frames.
+    RValue* b = f.base;
+    for (uint32_t i = 0, n = f.proto->nused; i < n; ++i) {
+        if (b[i].kind == RValue::kString) StrRep::Release(b[i].rep);
+        b[i].kind = RValue::kReal;
+    }
+    b[f.proto->nregs - 1].SetReal(0.0);
+    if (f.proto->nwith) withs_.resize(f.with_base);
+    if (f.proto->local_arrays) larr_.resize(f.larr_base);
+    delete f.dyn_locals;
+    seg_ = f.seg;
+    top_ = f.top;
+    frames_.pop_back();
+}
+
+bool Vm::Execute(const CCode& code, ScriptInstance* self, ScriptInstance* other, RValue& result,
+                 int32_t script) {
+    if (native_depth_ >= Runtime::kMaxNativeDepth ||
+        frames_.size() >= size_t(Runtime::kMaxScriptDepth)) {
+        rt_.ReportCodeError(code, 0, kTooDeep);
+        return false;
+    }
+    if (native_depth_ == 0) steps_ = step_limit_;
+    ++native_depth_;
+    PushFrame(code.GetProto(), self, other, &result, script, true);
+    bool ok = Run();
+    --native_depth_;
+    return ok;
+}
+
+void Vm::Raise(Frame& f, const Instr* pc, int32_t pos, std::string_view msg) {
+    rt_.ReportCodeError(*f.proto->code, pos, msg);
+}
+
+bool Vm::ResolveUnset(Frame& f, const Instr* pc, uint16_t reg, int32_t pos, RValue& out) {
+    if (rt_.settings_.uninitialized_as_zero) {
+        out.SetReal(0.0);
+        return true;
+    }
+    const InstrPos& ip = f.proto->positions[size_t(pc - f.proto->instrs.data())];
+    int32_t id = reg < f.proto->local_ids.size() ? f.proto->local_ids[reg] : 0;
+    Raise(f, pc, pos ? pos : ip.pos, "Unknown variable " + rt_.VariableName(id));
+    return false;
+}
+
+void Vm::UnknownVariable(Frame& f, const Instr* pc, int32_t id, int32_t index) {
+    const InstrPos& ip = f.proto->positions[size_t(pc - f.proto->instrs.data())];
+    std::string msg = "Unknown variable " + rt_.VariableName(id);
+    if (index != 0) msg += " or array index out of bounds";
+    Raise(f, pc, ip.pos, msg);
+}
+
+bool Vm::BinarySlow(Frame& f, Instr* pc, RValue* R, const RValue* K) {
+    const InstrPos& ip = f.proto->positions[size_t(pc - f.proto->instrs.data())];
+    int rel = pc->op - OP_ADD_RR;
+    int form = rel % 3;
+    RValue left = form == 2 ? RValue(Num(*pc)) : R[pc->b];
+    RValue right = form == 1 ? RValue(Num(*pc)) : R[pc->c];
+    if (left.kind == kUnsetKind && !ResolveUnset(f, pc, pc->b, ip.pos_b, left)) return false;
+    if (right.kind == kUnsetKind && !ResolveUnset(f, pc, pc->c, ip.pos_c, right)) return false;
+    if (const char* err = ApplyBinary(kBinaryToken[rel / 3], left, right, rt_.MaxStringLength())) {
+        Raise(f, pc, ip.pos, err);
+        return false;
+    }
+    R[pc->a] = std::move(left);
+    return true;
+}
+
+bool Vm::UnarySlow(Frame& f, Instr* pc, RValue* R) {
+    const InstrPos& ip = f.proto->positions[size_t(pc - f.proto->instrs.data())];
+    RValue v = R[pc->b];
+    if (v.kind == kUnsetKind && !ResolveUnset(f, pc, pc->b, ip.pos_b, v)) return false;
+    int32_t tok = pc->op == OP_NOT ? kTokNot : pc->op == OP_NEG ? kTokMinus
+                : pc->op == OP_BNOT ? kTokBitNot : kTokPlus;
+    if (const char* err = ApplyUnary(tok, v)) {
+        Raise(f, pc, ip.pos, err);
+        return false;
+    }
+    R[pc->a] = std::move(v);
+    return true;
+}
+
+int Vm::CompareSlow(Frame& f, Instr* pc, RValue* R, const RValue* K) {
+    const InstrPos& ip = f.proto->positions[size_t(pc - f.proto->instrs.data())];
+    int rel = pc->op - OP_JLT_RR_T;
+    int form = (rel % 6) / 2;  // 0 RR, 1 RK, 2 RN
+    RValue left = R[pc->a];
+    RValue right = form == 0 ? R[pc->b] : form == 1 ? K[pc->c] : RValue(Num(*pc));
+    if (left.kind == kUnsetKind && !ResolveUnset(f, pc, pc->a, ip.pos_b, left)) return -1;
+    if (right.kind == kUnsetKind && !ResolveUnset(f, pc, pc->b, ip.pos_c, right)) return -1;
+    if (const char* err = ApplyBinary(kCompareToken[rel / 6], left, right)) {
+        Raise(f, pc, ip.pos, err);
+        return -1;
+    }
+    return left.real >= 0.5 ? 1 : 0;
+}
+
+ArrayRows& Vm::LocalRows(Frame& f, uint16_t reg) {
+    std::unique_ptr<ArrayRows>& rows = larr_[f.larr_base + reg];
+    if (!rows) rows = std::make_unique<ArrayRows>();
+    return *rows;
+}
+
+bool Vm::ReadLocalById(Frame& f, int32_t id, int32_t index, RValue& out) {
+    const std::vector<int32_t>& ids = f.proto->local_ids;
+    for (size_t r = 0; r < ids.size(); ++r) {
+        if (ids[r] != id) continue;
+        const RValue& v = f.base[r];
+        if (v.kind == kUnsetKind) return false;
+        if (index == 0) {
+            out = v;
+            return true;
+        }
+        const ArrayRows* rows = f.proto->local_arrays ? larr_[f.larr_base + r].get() : nullptr;
+        const RValue* e = rows ? ArrayElement(*rows, index) : nullptr;
+        if (!e) return false;
+        out = *e;
+        return true;
+    }
+    if (!f.dyn_locals) return false;
+    const RValue* v = f.dyn_locals->GetVar(id, index);
+    if (!v) return false;
+    out = *v;
+    return true;
+}
+
+bool Vm::WriteLocalById(Frame& f, int32_t id, int32_t index, const RValue& v) {
+    const std::vector<int32_t>& ids = f.proto->local_ids;
+    for (size_t r = 0; r < ids.size(); ++r) {
+        if (ids[r] != id) continue;
+        RValue& scalar = f.base[r];
+        if (index == 0) {
+            scalar = v;
+        } else if (f.proto->local_arrays) {
+            if (scalar.kind == kUnsetKind) scalar.SetReal(0.0);
+            ArrayElementForWrite(LocalRows(f, uint16_t(r)), index) = v;
+        } else {
+            break;  // this local never takes an index in the source: keep its rows aside
+        }
+        return true;
+    }
+    if (!f.dyn_locals) f.dyn_locals = new CVariableList();
+    f.dyn_locals->SetVar(id, index, v);
+    return true;
+}
+
+bool Vm::WithAdvance(Frame& f, WithState& w) {
+    ScriptHost& host = rt_.Host();
+    while (++w.index < w.count) {
+        ScriptInstance* inst =
+            w.mode == 1 ? host.InstanceAt(w.index) : host.FamilyAt(w.object, w.index);
+        if (inst && !inst->deleted) {
+            f.self = inst;
+            f.other = w.saved_self;
+            return true;
+        }
+    }
+    return false;
+}
+
+// 1: the body runs for the first target, 0: no target, -1: error.
+bool Vm::WithBegin(Frame& f, Instr* pc, RValue* R) {
+    const InstrPos& ip = f.proto->positions[size_t(pc - f.proto->instrs.data())];
+    const RValue& o = R[pc->a];
+    if (o.IsString()) {
+        Raise(f, pc, ip.pos, "Object id expected");
+        return false;
+    }
+    int32_t w = ClampOwner(o.real);
+    if (w == kOwnerLocal) {
+        Raise(f, pc, ip.pos, "Cannot use local in with statement.");
+        return false;
+    }
+    if (w == kOwnerGlobal) {
+        Raise(f, pc, ip.pos, "Cannot use global in with statement.");
+        return false;
+    }
+    return true;
+}
+
+bool Vm::Run() {
+    static void* const kLabels[] = {
+#define KR_L_OP(name) &&L_##name,
+        KR_OPCODES(KR_L_OP)
+#define KR_L_BIN(name) &&L_##name##_RR, &&L_##name##_RN, &&L_##name##_NR,
+        KR_BINARY_OPS(KR_L_BIN)
+#define KR_L_CMPJ(name)                                                                    \
+    &&L_J##name##_RR_T, &&L_J##name##_RR_F, &&L_J##name##_RK_T, &&L_J##name##_RK_F,          \
+        &&L_J##name##_RN_T, &&L_J##name##_RN_F,
+        KR_COMPARE_OPS(KR_L_CMPJ)
+#undef KR_L_OP
+#undef KR_L_BIN
+#undef KR_L_CMPJ
+    };
+    static_assert(sizeof(kLabels) / sizeof(kLabels[0]) == OP_COUNT_);
+
+    Frame* fr = &frames_.back();
+    const Proto* P = fr->proto;
+    Instr* pc = const_cast<Instr*>(P->instrs.data());
+    RValue* R = fr->base;
+    const RValue* K = P->k.data();
+    const bool& uninit_zero = rt_.settings_.uninitialized_as_zero;
+    int32_t miss_index = 0;
+    // The one scratch value of the loop: a value with a destructor may not live in a block
+    // that an indirect jump leaves.
+    RValue tmp;
+
+#define DISPATCH() goto* kLabels[pc->op]
+#define NEXT()   \
+    do {         \
+        ++pc;    \
+        DISPATCH(); \
+    } while (0)
+#define JUMP()                                                          \
+    do {                                                                \
+        int32_t d_ = pc->d;                                             \
+        if (d_ < 0 && KR_UNLIKELY(--steps_ < 0)) goto out_of_steps;     \
+        pc += d_ + 1;                                                   \
+        DISPATCH();                                                     \
+    } while (0)
+#define JUMPC()                                                         \
+    do {                                                                \
+        int32_t d_ = int16_t(pc->c);                                    \
+        if (d_ < 0 && KR_UNLIKELY(--steps_ < 0)) goto out_of_steps;     \
+        pc += d_ + 1;                                                   \
+        DISPATCH();                                                     \
+    } while (0)
+#define RAISE(msg)                                                                         \
+    do {                                                                                   \
+        fr->pc = pc;                                                                       \
+        Raise(*fr, pc, P->positions[size_t(pc - P->instrs.data())].pos, msg);              \
+        goto unwind;                                                                       \
+    } while (0)
+#define RELOAD()                \
+    do {                        \
+        fr = &frames_.back();   \
+        P = fr->proto;          \
+        R = fr->base;           \
+        K = P->k.data();        \
+    } while (0)
+
+    DISPATCH();
+
+L_NOP:
+    NEXT();
+L_LOADK:
+    Assign(R[pc->a], K[pc->d]);
+    NEXT();
+L_MOVE: {
+    const RValue& b = R[pc->b];
+    if (KR_UNLIKELY(b.kind == kUnsetKind)) {
+        fr->pc = pc;
+        if (!ResolveUnset(*fr, pc, pc->b, P->positions[size_t(pc - P->instrs.data())].pos_b,
+                          tmp))
+            goto unwind;
+        R[pc->a] = std::move(tmp);
+        NEXT();
+    }
+    Assign(R[pc->a], b);
+    NEXT();
+}
+L_CHKL:
+    if (KR_UNLIKELY(R[pc->a].kind == kUnsetKind) && !uninit_zero) {
+        fr->pc = pc;
+        ResolveUnset(*fr, pc, pc->a, P->positions[size_t(pc - P->instrs.data())].pos_b, tmp);
+        goto unwind;
+    }
+    NEXT();
+
+#define KR_UNARY(NAME, EXPR)                              \
+    L_##NAME : {                                          \
+        const RValue& b = R[pc->b];                       \
+        if (KR_LIKELY(b.kind == RValue::kReal)) {         \
+            double x = b.real;                            \
+            R[pc->a].SetReal(EXPR);                       \
+            NEXT();                                       \
+        }                                                 \
+        fr->pc = pc;                                      \
+        if (!UnarySlow(*fr, pc, R)) goto unwind;          \
+        NEXT();                                           \
+    }
+    KR_UNARY(NOT, Bool(x < 0.5))
+    KR_UNARY(NEG, -x)
+    KR_UNARY(BNOT, double(~RoundI(x)))
+    KR_UNARY(UPLUS, x)
+#undef KR_UNARY
+
+L_JMP:
+    JUMP();
+L_JT:
+L_JF: {
+    const RValue& v = R[pc->a];
+    bool truth;
+    if (KR_LIKELY(v.kind == RValue::kReal)) {
+        truth = v.real >= 0.5;
+    } else if (v.kind == kUnsetKind) {
+        fr->pc = pc;
+        if (!ResolveUnset(*fr, pc, pc->a, P->positions[size_t(pc - P->instrs.data())].pos_b,
+                          tmp))
+            goto unwind;
+        truth = tmp.real >= 0.5;
+    } else {
+        RAISE(FixedMessageText(pc->c));
+    }
+    if (truth == (pc->op == OP_JT)) JUMP();
+    NEXT();
+}
+
+L_IDX1:
+L_IDX2: {
+    const RValue& v = R[pc->b];
+    int64_t n;
+    if (KR_LIKELY(v.kind == RValue::kReal && v.real >= -0.5 && v.real < 31999.5)) {
+        n = FastRound(v.real);
+    } else {
+        if (!v.IsReal()) RAISE("Wrong type of array index");
+        n = RoundToInt64(v.real);
+        if (n < 0) RAISE("Negative array index");
+        if (n >= kArrayDim) RAISE("Array index >= 32000");
+    }
+    if (pc->op == OP_IDX1) R[pc->a].SetReal(double(n));
+    else R[pc->a].real = R[pc->a].real * kArrayDim + double(n);
+    NEXT();
+}
+L_OWNER: {
+    const RValue& v = R[pc->b];
+    if (!v.IsReal()) RAISE("Wrong type of variable index");
+    R[pc->a].SetReal(double(ClampOwner(v.real)));
+    NEXT();
+}
+
+L_GETLA: {
+    miss_index = int32_t(R[pc->c].real);
+    const RValue& l = R[pc->b];
+    if (KR_UNLIKELY(l.kind == kUnsetKind)) goto var_missing;
+    if (miss_index == 0) {
+        Assign(R[pc->a], l);
+        NEXT();
+    }
+    const ArrayRows* rows = larr_[fr->larr_base + pc->b].get();
+    const RValue* e = rows ? ArrayElement(*rows, miss_index) : nullptr;
+    if (KR_UNLIKELY(!e)) goto var_missing;
+    Assign(R[pc->a], *e);
+    NEXT();
+}
+L_SETLA: {
+    int32_t idx = int32_t(R[pc->c].real);
+    RValue& l = R[pc->b];
+    if (idx == 0) {
+        Assign(l, R[pc->a]);
+        NEXT();
+    }
+    if (l.kind == kUnsetKind) l.SetReal(0.0);
+    ArrayRows& rows = LocalRows(*fr, pc->b);
+    size_t i = size_t(idx / kArrayDim), j = size_t(idx % kArrayDim);
+    if (KR_UNLIKELY(rows.size() <= i)) {
+        steps_ -= int64_t(i + 1 - rows.size()) / 8;
+        rows.resize(i + 1);
+    }
+    std::vector<RValue>& row = rows[i];
+    if (row.size() <= j) {
+        steps_ -= int64_t(j + 1 - row.size()) / 8;
+        row.resize(j + 1);
+    }
+    Assign(row[j], R[pc->a]);
+    NEXT();
+}
+
+L_GETV_IMPL:
+L_GETV_SELF:
+L_GETV_GLOBAL: {
+    const int32_t id = pc->d;
+    CVariableList* list;
+    if (pc->op == OP_GETV_GLOBAL ||
+        (pc->op == OP_GETV_IMPL && rt_.globals_.IsGlobalVar(id)))
+        list = &rt_.globals_.List();
+    else
+        list = &fr->self->vars;
+    miss_index = pc->c == kNoReg ? 0 : int32_t(R[pc->c].real);
+    if (RVariable* v = list->Find(id, pc->e)) {
+        if (miss_index == 0) {
+            Assign(R[pc->a], v->value);
+            NEXT();
+        }
+        if (const RValue* e = ArrayElement(v->rows, miss_index)) {
+            Assign(R[pc->a], *e);
+            NEXT();
+        }
+    }
+    goto var_missing;
+}
+L_SETV_IMPL:
+L_SETV_SELF:
+L_SETV_GLOBAL: {
+    const int32_t id = pc->d;
+    CVariableList* list;
+    if (pc->op == OP_SETV_GLOBAL || (pc->op == OP_SETV_IMPL && rt_.globals_.IsGlobalVar(id)))
+        list = &rt_.globals_.List();
+    else
+        list = &fr->self->vars;
+    RVariable& v = list->FindOrAdd(id, pc->e);
+    int32_t idx = pc->c == kNoReg ? 0 : int32_t(R[pc->c].real);
+    if (idx == 0) {
+        Assign(v.value, R[pc->a]);
+    } else {
+        size_t i = size_t(idx / kArrayDim), j = size_t(idx % kArrayDim);
+        size_t grow = v.rows.size() <= i ? i + 1 - v.rows.size() : 0;
+        size_t len = i < v.rows.size() ? v.rows[i].size() : 0;
+        if (len <= j) grow += j + 1 - len;
+        steps_ -= int64_t(grow / 8);
+        RValue& e = ArrayElementForWrite(v.rows, idx);
+        Assign(e, R[pc->a]);
+    }
+    NEXT();
+}
+L_GETVX: {
+    int32_t owner = pc->b == kNoReg ? int32_t(pc->e) : int32_t(R[pc->b].real);
+    miss_index = pc->c == kNoReg ? 0 : int32_t(R[pc->c].real);
+    tmp.SetReal(0.0);
+    bool ok;
+    fr->pc = pc;
+    if (owner == kOwnerLocal) {
+        ok = ReadLocalById(*fr, pc->d, miss_index, tmp);
+    } else {
+        ok = rt_.ReadVariable(owner, pc->d, miss_index, fr->self, fr->other, tmp);
+        RELOAD();
+    }
+    if (!ok) goto var_missing;
+    R[pc->a] = std::move(tmp);
+    NEXT();
+}
+L_SETVX: {
+    int32_t owner = pc->b == kNoReg ? int32_t(pc->e) : int32_t(R[pc->b].real);
+    int32_t idx = pc->c == kNoReg ? 0 : int32_t(R[pc->c].real);
+    bool ok;
+    fr->pc = pc;
+    if (owner == kOwnerLocal) {
+        ok = WriteLocalById(*fr, pc->d, idx, R[pc->a]);
+    } else {
+        ok = rt_.WriteVariable(owner, pc->d, idx, fr->self, fr->other, R[pc->a]);
+        RELOAD();
+    }
+    if (!ok) RAISE("Cannot assign to the variable");
+    NEXT();
+}
+L_GETB: {
+    const BuiltinVariable& bv = rt_.builtin_vars_[size_t(pc->d)];
+    miss_index = pc->c == kNoReg ? 0 : int32_t(R[pc->c].real);
+    tmp.SetReal(0.0);
+    if (bv.get) {
+        fr->pc = pc;
+        bool ok = bv.get(rt_, pc->e ? fr->other : fr->self, miss_index, tmp);
+        RELOAD();
+        if (!ok) goto var_missing;
+    }
+    R[pc->a] = std::move(tmp);
+    NEXT();
+}
+L_SETB: {
+    const BuiltinVariable& bv = rt_.builtin_vars_[size_t(pc->d)];
+    if (!bv.writable) RAISE("Cannot assign to the variable");
+    if (bv.set) {
+        int32_t idx = pc->c == kNoReg ? 0 : int32_t(R[pc->c].real);
+        fr->pc = pc;
+        bool ok = bv.set(rt_, pc->e ? fr->other : fr->self, idx, R[pc->a]);
+        RELOAD();
+        if (!ok) RAISE("Cannot assign to the variable");
+    }
+    NEXT();
+}
+L_GETARG:
+    Assign(R[pc->a], rt_.Argument(pc->d));
+    NEXT();
+L_SETARG:
+    rt_.SetArgument(pc->d, R[pc->a]);
+    NEXT();
+L_GETARGX: {
+    int32_t k = int32_t(R[pc->c].real);
+    Assign(R[pc->a], rt_.Argument(k < kArgCount ? k : 0));
+    NEXT();
+}
+L_SETARGX: {
+    int32_t k = int32_t(R[pc->c].real);
+    rt_.SetArgument(k < kArgCount ? k : 0, R[pc->a]);
+    NEXT();
+}
+
+L_CALLB: {
+    BuiltinFn fn = rt_.builtins_.Fn(pc->d);
+    tmp.SetReal(0.0);
+    fr->pc = pc;
+    if (KR_LIKELY(fn != nullptr)) {
+        fn(rt_, fr->self, fr->other, pc->c, R + pc->b, tmp);
+    } else {
+        rt_.ShowRuntimeError("Function " + rt_.builtins_.Name(pc->d) + " is not available yet.",
+                             false);
+    }
+    RELOAD();
+    R[pc->a] = std::move(tmp);
+    NEXT();
+}
+L_CALLX: {
+    tmp.SetReal(0.0);
+    fr->pc = pc;
+    bool ok =
+        rt_.Host().CallExtension(rt_, pc->d, fr->self, fr->other, pc->c, R + pc->b, tmp);
+    RELOAD();
+    if (!ok) {
+        if (!rt_.ErrorPending()) RAISE("Extension function call failed.");
+        goto unwind;
+    }
+    R[pc->a] = std::move(tmp);
+    NEXT();
+}
+L_CALLS: {
+    CCode* code = rt_.ScriptCode(pc->d);
+    if (KR_UNLIKELY(!code || !code->compiled() || !code->GetProto())) {
+        if (!code) RAISE("Trying to execute non-existing script.");
+        RAISE("Internal Error: Executing non-compiled code.");
+    }
+    if (KR_UNLIKELY(frames_.size() >= size_t(Runtime::kMaxScriptDepth))) RAISE(kTooDeep);
+    if (KR_UNLIKELY(--steps_ < 0)) goto out_of_steps;
+    fr->pc = pc;
+    ArgFrame saved = rt_.args_;
+    RValue* args = R + pc->b;
+    int32_t argc = pc->c;
+    PushFrame(code->GetProto(), fr->self, fr->other, nullptr, pc->d, false);
+    fr = &frames_.back();
+    fr->saved_args = saved;
+    fr->restore_args = true;
+    fr->argc = argc;
+    rt_.args_ = ArgFrame{args, argc};
+    P = fr->proto;
+    R = fr->base;
+    K = P->k.data();
+    pc = const_cast<Instr*>(P->instrs.data());
+    DISPATCH();
+}
+
+L_SETRES:
+    Assign(*fr->result, R[pc->a]);
+    NEXT();
+L_RETV: {
+    const RValue& v = R[pc->a];
+    if (KR_UNLIKELY(v.kind == kUnsetKind)) {
+        fr->pc = pc;
+        if (!ResolveUnset(*fr, pc, pc->a, P->positions[size_t(pc - P->instrs.data())].pos_b,
+                          tmp))
+            goto unwind;
+        *fr->result = std::move(tmp);
+    } else {
+        Assign(*fr->result, v);
+    }
+    goto do_return;
+}
+L_RET:
+do_return : {
+    if (fr->entry) {
+        PopFrame();
+        return true;
+    }
+    tmp = std::move(*fr->result);
+    PopFrame();
+    RELOAD();
+    pc = fr->pc;
+    R[pc->a] = std::move(tmp);
+    NEXT();
+}
+
+L_REPINIT: {
+    RValue& v = R[pc->a];
+    if (!v.IsReal()) RAISE("Repeat count must be a number");
+    v.real = double(RoundToInt64(v.real));
+    NEXT();
+}
+L_REPLOOP: {
+    double& n = R[pc->a].real;
+    if (n >= 1) {
+        n -= 1;
+        JUMP();
+    }
+    NEXT();
+}
+
+L_WITHBEGIN: {
+    fr->pc = pc;
+    if (!WithBegin(*fr, pc, R)) goto unwind;
+    WithState& w = withs_[fr->with_base + pc->b];
+    w.saved_self = fr->self;
+    w.saved_other = fr->other;
+    w.mode = 0;
+    ScriptInstance* target = nullptr;
+    int32_t owner = ClampOwner(R[pc->a].real);
+    ScriptHost& host = rt_.Host();
+    if (owner == kOwnerSelf || owner == kOwnerUnwritten) {
+        target = fr->self;
+    } else if (owner == kOwnerOther) {
+        target = fr->other;
+    } else if (owner == kOwnerAll || (owner >= 0 && owner < kFirstUserVariable)) {
+        w.mode = owner == kOwnerAll ? 1 : 2;
+        w.object = owner;
+        w.count = owner == kOwnerAll ? host.InstanceCount() : host.FamilyCount(owner);
+        w.index = -1;
+        if (WithAdvance(*fr, w)) NEXT();
+    } else if (owner >= kFirstUserVariable) {
+        ScriptInstance* inst = host.FindInstance(owner);
+        if (inst && !inst->deleted) target = inst;
+    }
+    if (target) {
+        fr->other = fr->self;
+        fr->self = target;
+        NEXT();
+    }
+    JUMP();
+}
+L_WITHNEXT: {
+    WithState& w = withs_[fr->with_base + pc->b];
+    if (w.mode != 0 && WithAdvance(*fr, w)) JUMP();
+    fr->self = w.saved_self;
+    fr->other = w.saved_other;
+    NEXT();
+}
+L_WITHBREAK: {
+    WithState& w = withs_[fr->with_base + pc->b];
+    fr->self = w.saved_self;
+    fr->other = w.saved_other;
+    if (w.mode != 0) JUMP();
+    NEXT();
+}
+L_SWEQ: {
+    const RValue& c = pc->b == kNoReg ? K[pc->e] : R[pc->b];
+    if (ExactlyEqual(R[pc->a], c)) JUMP();
+    NEXT();
+}
+L_GLOBALVAR:
+    rt_.globals_.DeclareGlobalVar(pc->d);
+    NEXT();
+L_ERROR:
+    RAISE(FixedMessageText(pc->d));
+
+    // Binary operators: the real path inline, everything else through BinarySlow.
+#define KR_BIN3(NAME, COND, EXPR)                                                  \
+    L_##NAME##_RR : {                                                              \
+        const RValue& b_ = R[pc->b];                                               \
+        const RValue& c_ = R[pc->c];                                               \
+        if (KR_LIKELY((b_.kind | c_.kind) == 0)) {                                 \
+            double x = b_.real, y = c_.real;                                       \
+            if (COND) {                                                            \
+                R[pc->a].SetReal(EXPR);                                            \
+                NEXT();                                                            \
+            }                                                                      \
+        }                                                                          \
+        goto binary_slow;                                                          \
+    }                                                                              \
+    L_##NAME##_RN : {                                                              \
+        const RValue& b_ = R[pc->b];                                               \
+        if (KR_LIKELY(b_.kind == RValue::kReal)) {                                 \
+            double x = b_.real, y = Num(*pc);                                      \
+            if (COND) {                                                            \
+                R[pc->a].SetReal(EXPR);                                            \
+                NEXT();                                                            \
+            }                                                                      \
+        }                                                                          \
+        goto binary_slow;                                                          \
+    }                                                                              \
+    L_##NAME##_NR : {                                                              \
+        const RValue& c_ = R[pc->c];                                               \
+        if (KR_LIKELY(c_.kind == RValue::kReal)) {                                 \
+            double x = Num(*pc), y = c_.real;                                      \
+            if (COND) {                                                            \
+                R[pc->a].SetReal(EXPR);                                            \
+                NEXT();                                                            \
+            }                                                                      \
+        }                                                                          \
+        goto binary_slow;                                                          \
+    }
+    KR_BIN3(ADD, true, x + y)
+    KR_BIN3(SUB, true, x - y)
+    KR_BIN3(MUL, true, x * y)
+    KR_BIN3(DIV, y != 0, x / y)
+    KR_BIN3(IDIV, y != 0, RealDiv(x, y))
+    KR_BIN3(MOD, y != 0, RealMod(x, y))
+    KR_BIN3(LAND, true, Bool(x >= 0.5 && y >= 0.5))
+    KR_BIN3(LOR, true, Bool(x >= 0.5 || y >= 0.5))
+    KR_BIN3(LXOR, true, Bool((x >= 0.5) != (y >= 0.5)))
+    KR_BIN3(BOR, true, double(RoundI(x) | RoundI(y)))
+    KR_BIN3(BAND, true, double(RoundI(x) & RoundI(y)))
+    KR_BIN3(BXOR, true, double(RoundI(x) ^ RoundI(y)))
+    KR_BIN3(SHL, true, ShiftL(x, y))
+    KR_BIN3(SHR, true, ShiftR(x, y))
+    KR_BIN3(LT, true, Bool(RealLess(x, y)))
+    KR_BIN3(LE, true, Bool(RealLessEqual(x, y)))
+    KR_BIN3(EQ, true, Bool(RealEqual(x, y)))
+    KR_BIN3(NE, true, Bool(RealNotEqual(x, y)))
+    KR_BIN3(GE, true, Bool(RealGreaterEqual(x, y)))
+    KR_BIN3(GT, true, Bool(RealGreater(x, y)))
+#undef KR_BIN3
+
+    // Comparisons fused with a jump: _T jumps when true, _F when false.
+#define KR_CMPJ(NAME, FN)                                                          \
+    L_J##NAME##_RR_T : {                                                           \
+        const RValue& b_ = R[pc->a];                                               \
+        const RValue& c_ = R[pc->b];                                               \
+        if (KR_LIKELY((b_.kind | c_.kind) == 0)) {                                 \
+            if (FN(b_.real, c_.real)) JUMP();                                      \
+            NEXT();                                                                \
+        }                                                                          \
+        goto compare_slow;                                                         \
+    }                                                                              \
+    L_J##NAME##_RR_F : {                                                           \
+        const RValue& b_ = R[pc->a];                                               \
+        const RValue& c_ = R[pc->b];                                               \
+        if (KR_LIKELY((b_.kind | c_.kind) == 0)) {                                 \
+            if (!FN(b_.real, c_.real)) JUMP();                                     \
+            NEXT();                                                                \
+        }                                                                          \
+        goto compare_slow;                                                         \
+    }                                                                              \
+    L_J##NAME##_RK_T : {                                                           \
+        const RValue& b_ = R[pc->a];                                               \
+        const RValue& c_ = K[pc->c];                                               \
+        if (KR_LIKELY((b_.kind | c_.kind) == 0)) {                                 \
+            if (FN(b_.real, c_.real)) JUMP();                                      \
+            NEXT();                                                                \
+        }                                                                          \
+        goto compare_slow;                                                         \
+    }                                                                              \
+    L_J##NAME##_RK_F : {                                                           \
+        const RValue& b_ = R[pc->a];                                               \
+        const RValue& c_ = K[pc->c];                                               \
+        if (KR_LIKELY((b_.kind | c_.kind) == 0)) {                                 \
+            if (!FN(b_.real, c_.real)) JUMP();                                     \
+            NEXT();                                                                \
+        }                                                                          \
+        goto compare_slow;                                                         \
+    }                                                                              \
+    L_J##NAME##_RN_T : {                                                           \
+        const RValue& b_ = R[pc->a];                                               \
+        if (KR_LIKELY(b_.kind == RValue::kReal)) {                                 \
+            if (FN(b_.real, Num(*pc))) JUMPC();                                    \
+            NEXT();                                                                \
+        }                                                                          \
+        goto compare_slow;                                                         \
+    }                                                                              \
+    L_J##NAME##_RN_F : {                                                           \
+        const RValue& b_ = R[pc->a];                                               \
+        if (KR_LIKELY(b_.kind == RValue::kReal)) {                                 \
+            if (!FN(b_.real, Num(*pc))) JUMPC();                                   \
+            NEXT();                                                                \
+        }                                                                          \
+        goto compare_slow;                                                         \
+    }
+    KR_CMPJ(LT, RealLess)
+    KR_CMPJ(LE, RealLessEqual)
+    KR_CMPJ(EQ, RealEqual)
+    KR_CMPJ(NE, RealNotEqual)
+    KR_CMPJ(GE, RealGreaterEqual)
+    KR_CMPJ(GT, RealGreater)
+#undef KR_CMPJ
+
+binary_slow:
+    fr->pc = pc;
+    if (!BinarySlow(*fr, pc, R, K)) goto unwind;
+    NEXT();
+
+compare_slow: {
+    fr->pc = pc;
+    int r = CompareSlow(*fr, pc, R, K);
+    if (r < 0) goto unwind;
+    int rel = pc->op - OP_JLT_RR_T;
+    if ((r == 1) == (rel % 2 == 0)) {
+        if (rel % 6 >= 4) JUMPC();
+        JUMP();
+    }
+    NEXT();
+}
+
+var_missing:
+    if (uninit_zero) {
+        R[pc->a].SetReal(0.0);
+        NEXT();
+    }
+    fr->pc = pc;
+    UnknownVariable(*fr, pc, pc->op == OP_GETLA ? P->local_ids[pc->b] : pc->d, miss_index);
+    goto unwind;
+
+out_of_steps:
+    RAISE("Execution step limit reached.");
+
+unwind:
+    for (;;) {
+        Frame& f = frames_.back();
+        if (f.script >= 0)
+            rt_.error_text_ = "In script " + rt_.ScriptName(f.script) + ":\r" + rt_.error_text_;
+        bool entry = f.entry;
+        PopFrame();
+        if (entry) return false;
+    }
+
+#undef DISPATCH
+#undef NEXT
+#undef JUMP
+#undef JUMPC
+#undef RAISE
+#undef RELOAD
+}
+
+}  // namespace kr

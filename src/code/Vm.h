@@ -1,0 +1,92 @@
+// The interpreter of the register code: frames on a segmented register stack, script calls
+// made inside one dispatch loop (no native recursion per script call), the `with` states, and
+// the error unwinding that prefixes "In script NAME:" for every script frame it leaves.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "code/Bytecode.h"
+#include "code/Runtime.h"
+#include "code/Variables.h"
+
+namespace kr {
+
+class Vm {
+public:
+    explicit Vm(Runtime& rt);
+    ~Vm();
+
+    // Runs a lowered code for (self, other) into `result`; `script` is the script index the
+    // code belongs to (-1 for other code), which names it when an error unwinds.
+    bool Execute(const CCode& code, ScriptInstance* self, ScriptInstance* other, RValue& result,
+                 int32_t script);
+
+    // Work allowed per outermost execution (loop rounds, calls, array growth); unlimited by
+    // default. Running out is the run-time error "Execution step limit reached.".
+    void SetStepLimit(int64_t steps) { step_limit_ = steps; }
+
+private:
+    struct WithState {
+        ScriptInstance* saved_self;
+        ScriptInstance* saved_other;
+        int32_t mode;  // 0 one target, 1 all instances, 2 the family of an object
+        int32_t object;
+        int32_t count;
+        int32_t index;
+    };
+    struct Frame {
+        const Proto* proto;
+        Instr* pc;  // the call being made, while a callee runs
+        RValue* base;
+        ScriptInstance* self;
+        ScriptInstance* other;
+        RValue* result;
+        ArgFrame saved_args;
+        int32_t script;
+        bool entry;         // returns to the native caller
+        bool restore_args;  // an in-loop script call: the caller's arguments come back
+        uint32_t seg;       // register stack position to return to
+        uint32_t top;
+        uint32_t with_base;
+        uint32_t larr_base;
+        int32_t argc;                // arguments passed by an in-loop script call
+        CVariableList* dyn_locals;  // owned: locals reached only at run time by id
+    };
+    struct Segment {
+        std::unique_ptr<RValue[]> data;
+        uint32_t size;
+    };
+
+    bool PushFrame(const Proto* proto, ScriptInstance* self, ScriptInstance* other,
+                   RValue* result, int32_t script, bool entry);
+    void PopFrame();
+    bool Run();
+
+    // Slow paths, kept out of the loop.
+    void Raise(Frame& f, const Instr* pc, int32_t pos, std::string_view msg);
+    bool ResolveUnset(Frame& f, const Instr* pc, uint16_t reg, int32_t pos, RValue& out);
+    bool BinarySlow(Frame& f, Instr* pc, RValue* R, const RValue* K);
+    bool UnarySlow(Frame& f, Instr* pc, RValue* R);
+    int CompareSlow(Frame& f, Instr* pc, RValue* R, const RValue* K);  // 1, 0, -1 error
+    bool ReadLocalById(Frame& f, int32_t id, int32_t index, RValue& out);
+    bool WriteLocalById(Frame& f, int32_t id, int32_t index, const RValue& v);
+    void UnknownVariable(Frame& f, const Instr* pc, int32_t id, int32_t index);
+    bool WithBegin(Frame& f, Instr* pc, RValue* R);
+    bool WithAdvance(Frame& f, WithState& w);
+    ArrayRows& LocalRows(Frame& f, uint16_t reg);
+
+    Runtime& rt_;
+    std::vector<Frame> frames_;
+    std::vector<Segment> segs_;
+    uint32_t seg_ = 0;
+    uint32_t top_ = 0;
+    std::vector<WithState> withs_;
+    std::vector<std::unique_ptr<ArrayRows>> larr_;
+    int native_depth_ = 0;
+    int64_t step_limit_ = INT64_MAX;
+    int64_t steps_ = INT64_MAX;
+};
+
+}  // namespace kr

@@ -1,0 +1,643 @@
+// The script language end to end: source text in, result value or positioned error out.
+// Cases are tables of (source, expected); an expected error is written "column: message" as
+// the error text's "at position" line gives it.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "code/Code.h"
+#include "code/Runtime.h"
+
+namespace kr {
+namespace {
+
+// A room of plain instances for owner values, `with` and object families.
+class TestRoom : public ScriptHost {
+public:
+    std::vector<ScriptInstance*> instances;
+    ScriptInstance* FindInstance(int32_t id) override {
+        for (ScriptInstance* i : instances)
+            if (i->id == id) return i;
+        return nullptr;
+    }
+    int32_t InstanceCount() override { return int32_t(instances.size()); }
+    ScriptInstance* InstanceAt(int32_t i) override { return instances[size_t(i)]; }
+    int32_t FamilyCount(int32_t object) override { return int32_t(Family(object).size()); }
+    ScriptInstance* FamilyAt(int32_t object, int32_t i) override {
+        return Family(object)[size_t(i)];
+    }
+    bool FindResourceConstant(std::string_view name, RValue& out) override {
+        if (name == "obj_ball") {
+            out = RValue(1.0);
+            return true;
+        }
+        return false;
+    }
+    bool ShowErrorWindow(const std::string& text, bool) override {
+        shown.push_back(text);
+        return false;
+    }
+    std::vector<std::string> shown;
+
+private:
+    std::vector<ScriptInstance*> Family(int32_t object) {
+        std::vector<ScriptInstance*> f;
+        for (ScriptInstance* i : instances)
+            if (i->object_index == object) f.push_back(i);
+        return f;
+    }
+};
+
+int g_calls = 0;
+void fn_count(Runtime&, ScriptInstance*, ScriptInstance*, int, const RValue*, RValue& r) {
+    r.SetReal(double(++g_calls));
+}
+void fn_echo(Runtime&, ScriptInstance*, ScriptInstance*, int argc, const RValue* a, RValue& r) {
+    if (argc > 0) r = a[0];
+}
+void fn_argc(Runtime&, ScriptInstance*, ScriptInstance*, int argc, const RValue*, RValue& r) {
+    r.SetReal(argc);
+}
+void fn_self_id(Runtime&, ScriptInstance* self, ScriptInstance*, int, const RValue*, RValue& r) {
+    r.SetReal(self->id);
+}
+void fn_other_id(Runtime&, ScriptInstance*, ScriptInstance* o, int, const RValue*, RValue& r) {
+    r.SetReal(o->id);
+}
+
+class Language : public ::testing::Test {
+protected:
+    Language() {
+        rt.SetHost(&room);
+        RegisterLanguageVariables(rt);
+        rt.AddBuiltinVariable("id", &GetId, nullptr, false);
+        rt.AddBuiltinVariable("score", &GetScore, &SetScore, true);
+        rt.Builtins().Add("count", fn_count, 0);
+        rt.Builtins().Add("echo", fn_echo, -1);
+        rt.Builtins().Add("argc", fn_argc, -1);
+        rt.Builtins().Add("random", fn_count, 1);
+        rt.Builtins().Add("self_id", fn_self_id, 0);
+        rt.Builtins().Add("other_id", fn_other_id, 0);
+        rt.Builtins().Add("later", nullptr, 0);
+        rt.AddConstant("c_red", RValue(255.0));
+        rt.AddConstant("all", RValue(-3.0));
+        rt.AddConstant("noone", RValue(-4.0));
+        rt.AddConstant("self", RValue(-1.0));
+        rt.AddConstant("other", RValue(-2.0));
+        rt.AddConstant("global", RValue(-5.0));
+        rt.AddConstant("local", RValue(-7.0));
+        a.id = 100001;
+        b.id = 100002;
+        c.id = 100003;
+        b.object_index = 1;
+        c.object_index = 1;
+        room.instances = {&a, &b, &c};
+        g_calls = 0;
+    }
+
+    static bool GetId(Runtime&, ScriptInstance* i, int32_t, RValue& out) {
+        out.SetReal(i->id);
+        return true;
+    }
+    static bool GetScore(Runtime&, ScriptInstance*, int32_t, RValue& out) {
+        out.SetReal(score);
+        return true;
+    }
+    static bool SetScore(Runtime&, ScriptInstance*, int32_t, const RValue& v) {
+        score = double(RoundToInt64(ArgReal(v)));
+        return true;
+    }
+
+    struct Outcome {
+        bool compiled = false;
+        bool ok = false;
+        RValue value;
+        std::string error;  // "column: message" of the recorded text
+        std::string text;   // the whole recorded text
+    };
+
+    static std::string Tail(const std::string& text) {
+        size_t at = text.rfind("at position ");
+        if (at != std::string::npos) return text.substr(at + 12);
+        at = text.rfind(" position ");
+        return at == std::string::npos ? text : text.substr(at + 10);
+    }
+
+    Outcome Run(const std::string& src, bool expression = false) {
+        Outcome o;
+        CCode code(src, expression);
+        o.compiled = code.Compile(rt);
+        if (!o.compiled) {
+            o.text = rt.ErrorText();
+            o.error = Tail(o.text);
+            return o;
+        }
+        o.ok = rt.Execute(code, &a, &b, o.value);
+        if (!o.ok) {
+            o.text = rt.ErrorText();
+            o.error = Tail(o.text);
+        }
+        return o;
+    }
+
+    // Expects the code to run and give `want`.
+    void ExpectValue(const std::string& src, const RValue& want) {
+        Outcome o = Run(src);
+        ASSERT_TRUE(o.ok) << src << "\n" << o.text;
+        EXPECT_EQ(o.value.kind, want.kind) << src;
+        if (want.IsReal()) EXPECT_EQ(o.value.real, want.real) << src;
+        else EXPECT_EQ(o.value.Str(), want.Str()) << src;
+    }
+    // Expects a compile (compile = true) or run-time error "column: message".
+    void ExpectError(const std::string& src, const std::string& want, bool compile) {
+        Outcome o = Run(src);
+        EXPECT_EQ(o.compiled, !compile) << src << "\n" << o.text;
+        EXPECT_FALSE(o.ok) << src;
+        EXPECT_EQ(o.error, want) << src;
+    }
+
+    static inline double score = 0;
+    TestRoom room;
+    Runtime rt;
+    ScriptInstance a, b, c;
+};
+
+struct ValueCase {
+    const char* src;
+    RValue want;
+};
+struct ErrorCase {
+    const char* src;
+    const char* want;
+};
+
+RValue S(const char* s) { return RValue(std::string_view(s)); }
+
+TEST_F(Language, LexerAndNumbers) {
+    const ValueCase cases[] = {
+        {"", RValue(0.0)},
+        {"  // only a comment", RValue(0.0)},
+        {"/* open comment", RValue(0.0)},
+        {"x = \"it's\"", S("it's")},
+        {"x = 'say \"hi\"'", S("say \"hi\"")},
+        {"x = $FF + $ff", RValue(510.0)},
+        {"x = $", RValue(0.0)},
+        {"x = .5", RValue(0.5)},
+        {"x = 1.2.3", RValue(1.23)},
+        {"x = 0.3 == 0.1 + 0.2", RValue(1.0)},
+        {"x = 0.3 - (0.1 + 0.2)", RValue(0.0)},  // digit-by-digit building: the same double
+        {"x = 'open", S("open   ")},             // an unterminated string takes the padding
+        {"begin x = 2 end", RValue(2.0)},
+        {"x := 4", RValue(4.0)},
+        {"x = 5 e5 = 1 x = x", RValue(5.0)},
+        {"x = 2 y = x<>3", RValue(1.0)},
+    };
+    for (const ValueCase& c : cases) ExpectValue(c.src, c.want);
+    ExpectError("x = 1 # 2", "7: Unexpected symbol.", true);
+    // "/*/" closes itself, so "*/" is left over as operators.
+    ExpectError("x = 1 /*/ x = 2 */", "18: Unexpected symbol in expression.", true);
+    // No escapes: 'it''s' is two strings, and a string cannot start a statement.
+    ExpectError("x = 'it''s'", "9: Variable name expected.", true);
+    ExpectError("x = 1\r\ny = @", "6: Unexpected symbol.", true);
+    ExpectError("x = \xC3\xA9", "5: Unexpected symbol.", true);
+}
+
+TEST_F(Language, Operators) {
+    const ValueCase cases[] = {
+        {"x = \"a\" + \"b\"", S("ab")},
+        {"x = 3 * \"ab\"", S("ababab")},
+        {"x = 0 * \"ab\"", S("")},
+        {"x = -2 * \"ab\"", S("")},
+        {"x = 2.5 * \"x\"", S("xx")},
+        {"x = 7 div 2", RValue(3.0)},
+        {"x = -7 div 2", RValue(-3.0)},
+        {"x = 7 mod -2", RValue(1.0)},
+        {"x = -7 mod 2", RValue(-1.0)},
+        {"x = 7.5 mod 2", RValue(1.5)},
+        {"x = -7 mod 3", RValue(-1.0)},
+        {"x = 5 | 2.5", RValue(7.0)},
+        {"x = ~0", RValue(-1.0)},
+        {"x = 1 << 3", RValue(8.0)},
+        {"x = -1 >> 60", RValue(15.0)},
+        {"x = 1 << 64", RValue(0.0)},
+        {"x = 6 & 3 ^ 1", RValue(3.0)},
+        {"x = \"abc\" < \"abd\"", RValue(1.0)},
+        {"x = \"B\" < \"a\"", RValue(1.0)},
+        {"x = \"a\" == \"A\"", RValue(0.0)},
+        {"x = \"ab\" < \"abc\"", RValue(1.0)},
+        {"x = !0.5", RValue(0.0)},
+        {"x = !0.49", RValue(1.0)},
+        {"x = not 1", RValue(0.0)},
+        {"x = - -3", RValue(3.0)},
+        {"x = 1 == 1 + 0.000000000001", RValue(0.0)},
+        {"x = 0.4 or 0.4", RValue(0.0)},
+        {"x = 1 xor 0", RValue(1.0)},
+        {"x = 1 ^^ 1", RValue(0.0)},
+        {"x = 1 and 0.5", RValue(1.0)},
+        // one level for all logical operators, one for all comparisons, bitwise tighter
+        {"x = 0 and 1 or 1", RValue(1.0)},
+        {"x = 1 or 1 and 0", RValue(0.0)},
+        {"x = 2 == 2 | 0", RValue(1.0)},
+        {"x = 1 < 2 == 1", RValue(1.0)},
+        {"x = 1 + 2 * 3 - 4 / 2", RValue(5.0)},
+        {"x = 2 * (3 + 4)", RValue(14.0)},
+        {"x = (1 = 1)", RValue(1.0)},
+        {"a = 2 x = a * \"ab\"", S("abab")},
+        {"a = \"q\" x = a + a", S("qq")},
+        {"a = 3 x = a == 3", RValue(1.0)},
+        {"a = 1 x = a / 4", RValue(0.25)},
+    };
+    for (const ValueCase& c : cases) ExpectValue(c.src, c.want);
+    const ErrorCase compile_errors[] = {
+        {"x = \"a\" + 1", "9: Wrong type of arguments to +."},
+        {"x = 1 + \"a\"", "7: Wrong type of arguments to +."},
+        {"x = \"ab\" * 3", "10: Wrong type of arguments to *."},
+        {"x = 1 - \"a\"", "7: Wrong type of arguments to -."},
+        {"x = 1 / \"a\"", "7: Wrong type of arguments to /."},
+        {"x = 1 div \"a\"", "7: Wrong type of arguments to div."},
+        {"x = 1 mod \"a\"", "7: Wrong type of arguments to mod."},
+        {"x = 1 / 0", "7: Division by 0."},
+        {"x = 1 div 0", "7: Division by 0."},
+        {"x = 1 mod 0", "7: Modulo by 0."},
+        {"x = 1 && \"a\"", "7: Wrong type of arguments for &&."},
+        {"x = 1 || \"a\"", "7: Wrong type of arguments for ||."},
+        {"x = 1 ^^ \"a\"", "7: Wrong type of arguments for ^^."},
+        {"x = 1 | \"a\"", "7: Wrong type of arguments for |."},
+        {"x = 1 & \"a\"", "7: Wrong type of arguments for &."},
+        {"x = 1 ^ \"a\"", "7: Wrong type of arguments for ^."},
+        {"x = 1 << \"a\"", "7: Wrong type of arguments for <<."},
+        {"x = 1 >> \"a\"", "7: Wrong type of arguments for >>."},
+        {"x = \"1\" == 1", "9: Cannot compare arguments."},
+        {"x = -\"x\"", "5: Wrong type of arguments to unary operator."},
+    };
+    for (const ErrorCase& c : compile_errors) ExpectError(c.src, c.want, true);
+    // The same rules at run time, where the operands come from variables.
+    const ErrorCase run_errors[] = {
+        {"s = \"a\" x = s + 1", "15: Wrong type of arguments to +."},
+        {"z = 0 x = 1 / z", "13: Division by 0."},
+        {"z = 0 x = 1 mod z", "13: Modulo by 0."},
+        {"s = \"1\" x = s < 1", "15: Cannot compare arguments."},
+        {"s = \"x\" x = ~s", "13: Wrong type of arguments to unary operator."},
+    };
+    for (const ErrorCase& c : run_errors) ExpectError(c.src, c.want, false);
+}
+
+TEST_F(Language, Statements) {
+    const ValueCase cases[] = {
+        {"if 0.5 x = 1 else x = 2", RValue(1.0)},
+        {"if 0.49 x = 1 else x = 2", RValue(2.0)},
+        {"if -1 x = 1 else x = 2", RValue(2.0)},
+        {"if (1) then x = 3", RValue(3.0)},
+        {"n = 0 repeat 2.5 n += 1 x = n", RValue(2.0)},
+        {"n = 0 repeat 3.5 n += 1 x = n", RValue(4.0)},
+        {"n = 0 repeat -1 n += 1 x = n", RValue(0.0)},
+        {"i = 0 while (1) { i += 1; if i > 3 break } x = i", RValue(4.0)},
+        {"i = 0 do i += 1 until i >= 5 x = i", RValue(5.0)},
+        {"s = 0 for (i = 0; i < 3; i += 1) s += i x = s", RValue(3.0)},
+        {"s = 0 for (i = 0 i < 5 i += 1) { if i == 2 continue; s += i } x = s", RValue(8.0)},
+        {"s = 0 i = 0 while i < 5 { i += 1 if i mod 2 continue s += i } x = s", RValue(6.0)},
+        {"x = 5", RValue(5.0)},
+        {"x = 5; exit; x = 6", RValue(5.0)},
+        {"x = 5; return x * 2; x = 1", RValue(10.0)},
+        {"{ x = 1 }", RValue(1.0)},
+        {"x = 1; break; x = 2", RValue(1.0)},  // break at the top ends the code
+        {"x = 1; continue; x = 2", RValue(1.0)},
+        {"switch (2) { default: x = 0; case 2: x = 2 }", RValue(2.0)},
+        {"x = 0 switch (2) { case 1: x += 1 case 2: x += 2 case 3: x += 3 }", RValue(5.0)},
+        {"x = 0 switch (2) { case 2: x += 2; break; case 3: x += 3 }", RValue(2.0)},
+        {"x = 9 switch (\"a\") { case \"A\": x = 1 }", RValue(9.0)},
+        {"x = 9 switch (0.1 + 0.2) { case 0.3: x = 1 }", RValue(1.0)},
+        {"x = 9 switch (1) { case \"1\": x = 1 }", RValue(9.0)},
+        {"x = 0 switch (5) { default: x = 1; case 5: x += 10 }", RValue(11.0)},
+        {"x = 0 switch (7) { case 1: x = 1 }", RValue(0.0)},
+        {"n = 0 for (i = 0; i < 3; i += 1) switch (i) { case 1: continue; default: n += 1 } x = n",
+         RValue(2.0)},
+        {"var v; v = 3; x = v", RValue(3.0)},
+        {"x = 1; var x; x = 2; return self.x", RValue(1.0)},
+        {"a[3] = 7; x = a[0] + a[1] + a[2] + a + a[3]", RValue(7.0)},
+        {"a = 5; x = a[0,0] + a[0]", RValue(10.0)},
+        {"a = 5; a[0,0] = \"x\"; x = a", S("x")},
+        {"b[2,5] = 1; x = b[2,4]", RValue(0.0)},
+        {"var l; l[1,2] = 4; x = l[1,2] + l", RValue(4.0)},
+        {"a[] = 3; x = a", RValue(3.0)},
+        {"x = echo(1,)", RValue(1.0)},
+        {"x = argc(1, 2, 3,)", RValue(3.0)},
+        {"x = argc()", RValue(0.0)},
+        {"c = 0 x = count() + count() * 0 + c", RValue(1.0)},
+        {"x = c_red + 1", RValue(256.0)},
+        {"x = obj_ball", RValue(1.0)},
+        {"globalvar g; g = 4; x = global.g", RValue(4.0)},
+        {"global.h = 2; x = global.h + 1", RValue(3.0)},
+        {"score = 2.5; x = score", RValue(2.0)},
+        {"global.score = 9; x = score", RValue(2.0)},
+    };
+    for (const ValueCase& c : cases) ExpectValue(c.src, c.want);
+    // Inside an expression `=` compares: this `if` reads a (unknown) instead of assigning it.
+    ExpectError("if zq = 1 b = 2", "4: Unknown variable zq", false);
+    // Every argument is evaluated: the logical operators do not short-circuit.
+    g_calls = 0;
+    ExpectValue("x = 0 and count() and count()", RValue(0.0));
+    EXPECT_EQ(g_calls, 2);
+}
+
+TEST_F(Language, CompileErrors) {
+    const ErrorCase cases[] = {
+        {"{ a = 1 } b = 2", "11: Program ends before end of the code."},
+        {"{ a = 1", "7: Symbol } expected."},
+        {"do a = 1", "8: Keyword until expected."},
+        {"for i = 0", "5: Symbol ( expected."},
+        {"for (i = 0; i < 1; i += 1 x = 1", "27: Symbol ) expected."},
+        {"switch (1) x = 1", "12: Symbol { expected."},
+        {"switch (1) { x = 1", "18: Symbol } expected."},
+        {"switch (1) { case 1 x = 1 }", "21: Symbol : expected."},
+        {"switch (1) { default x = 1 }", "22: Symbol : expected."},
+        {"var id", "5: Cannot redeclare a builtin variable."},
+        {"x = 1 +", "7: Unexpected symbol in expression."},
+        {"if x = 1", "8: Unexpected end of code reached."},
+        {"3 = x", "1: Variable name expected."},
+        {"x.(y) = 1", "3: Variable name expected."},
+        {"x.3 = 1", "2: Assignment operator expected."},  // ".3" is a number
+        {"x 1", "3: Assignment operator expected."},
+        {"x = nothing(1)", "5: Unknown function or script: nothing"},
+        {"x = echo(1 2)", "12: Symbol , or ) expected."},
+        {"x = echo(1", "10: Symbol ) expected."},
+        {"x = random(1, 2)", "16: Wrong number of arguments to function or script."},
+        {"x = echo(1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17)",
+         "51: Wrong number of arguments to function or script."},
+        {"a[1,2,3] = 0", "8: Only 1- and 2-dimensional arrays are supported."},
+        {"x = a[1 2]", "9: Symbol , or ] expected."},
+        {"x = a[1", "7: Symbol ] expected."},
+        {"x = (1", "6: Symbol ) expected."},
+        {"\"abc\".x = 1", "7: Left hand side must be a real value."},
+        {"x = 1 / 0", "7: Division by 0."},
+    };
+    for (const ErrorCase& c : cases) ExpectError(c.src, c.want, true);
+    // An expression holding "1 2" compiles to the constant 1.
+    CCode e("1 2", true);
+    ASSERT_TRUE(e.Compile(rt));
+    EXPECT_EQ(e.kind(), CCode::kConstantExpression);
+    EXPECT_EQ(e.Constant().real, 1.0);
+}
+
+TEST_F(Language, RuntimeErrors) {
+    const ErrorCase cases[] = {
+        {"{ ; x = 1 }", "3: Statement expected."},
+        {"case 1: x = 1", "1: Case statement only allowed inside switch statement."},
+        {"default: x = 1", "1: Default statement only allowed inside switch statement."},
+        {"switch (1) { case 1: { case 2: } }", "24: Case statement only allowed inside switch statement."},
+        {"s = \"a\" if s x = 1", "12: Expression expected"},
+        {"s = \"a\" while s x = 1", "15: Boolean expression expected"},
+        {"s = \"a\" do x = 1 until s", "24: Boolean expression expected"},
+        {"s = \"a\" for (i = 0; s; i += 1) x = 1", "21: Expression expected"},
+        {"s = \"a\" repeat s x = 1", "16: Repeat count must be a number"},
+        {"s = \"a\" with (s) x = 1", "15: Object id expected"},
+        {"with (local) x = 1", "7: Cannot use local in with statement."},
+        {"with (global) x = 1", "7: Cannot use global in with statement."},
+        {"x = a[40000]", "7: Array index >= 32000"},
+        {"x = a[-1]", "7: Negative array index"},
+        {"x = a[\"s\"]", "7: Wrong type of array index"},
+        {"x = a[1, 32000]", "10: Array index >= 32000"},
+        {"x = a[3]", "5: Unknown variable a or array index out of bounds"},
+        {"x = nope", "5: Unknown variable nope"},
+        {"x = (\"s\").y[1]", "6: Wrong type of variable index"},
+        {"b[2,5] = 1; x = b[1,0]", "17: Unknown variable b or array index out of bounds"},
+        {"var v; x = v + count()", "12: Unknown variable v"},
+        {"var v; v += 1", "8: Unknown variable v"},
+        {"id = 3", "1: Cannot assign to the variable"},
+        {"noone.x = 1", "7: Cannot assign to the variable"},
+        {"x = noone.x", "11: Unknown variable x"},
+        {"x = (100000 + 99999999).x", "25: Unknown variable x"},
+        {"x = 1; var x; return self.y", "27: Unknown variable y"},
+    };
+    for (const ErrorCase& c : cases) ExpectError(c.src, c.want, false);
+    // A failed unset read does not evaluate the rest of the expression.
+    g_calls = 0;
+    ExpectError("var v; x = v + count()", "12: Unknown variable v", false);
+    EXPECT_EQ(g_calls, 0);
+    // Writing through an instance id that does not exist is ignored.
+    ExpectValue("(100000 + 99999999).x = 1; x = 2", RValue(2.0));
+    // Unimplemented built-ins report and give 0; the code goes on.
+    ExpectValue("x = later() + 1", RValue(1.0));
+    ASSERT_EQ(room.shown.size(), 1u);
+    EXPECT_NE(room.shown[0].find("Function later is not available yet."), std::string::npos);
+}
+
+TEST_F(Language, UninitializedAsZero) {
+    rt.Settings().uninitialized_as_zero = true;
+    const ValueCase cases[] = {
+        {"x = nope + 1", RValue(1.0)},
+        {"var v; x = v + 2", RValue(2.0)},
+        {"x = a[5]", RValue(0.0)},
+        {"b[2,5] = 1; x = b[1,0]", RValue(0.0)},
+        {"var v; v += 3; x = v", RValue(3.0)},
+    };
+    for (const ValueCase& c : cases) ExpectValue(c.src, c.want);
+}
+
+TEST_F(Language, OwnersAndWith) {
+    const ValueCase cases[] = {
+        {"other.v = 5; x = other.v", RValue(5.0)},
+        {"x = self_id()", RValue(100001.0)},
+        {"with (other) x = self_id()", RValue(100002.0)},
+        {"with (other) x = other_id()", RValue(100001.0)},
+        {"global.n = 0 with (all) global.n += 1 x = global.n", RValue(3.0)},
+        {"global.n = 0 with (1) global.n += self_id() x = global.n", RValue(200005.0)},
+        {"global.n = 0 with (100003) global.n += self_id() x = global.n", RValue(100003.0)},
+        {"global.n = 0 with (noone) global.n = 1 x = global.n", RValue(0.0)},
+        {"global.n = 0 with (all) { global.n += 1; if self_id() == 100002 break } x = global.n",
+         RValue(2.0)},
+        {"i = 0 while (1) { i += 1; with (other) break } x = i", RValue(1.0)},
+        {"i = 0 while (i < 3) { i += 1; with (all) break } x = i", RValue(3.0)},
+        {"all.w = 4; x = (100003).w + obj_ball.w", RValue(8.0)},
+        {"x = all.id", RValue(100001.0)},
+        {"x = obj_ball.id", RValue(100002.0)},
+        {"(100002).z = 6; x = other.z", RValue(6.0)},
+    };
+    for (const ValueCase& c : cases) ExpectValue(c.src, c.want);
+    // globalvar names mean the global variable in every instance, from the declaration on.
+    ExpectValue("globalvar gg; gg = 7", RValue(7.0));
+    CCode read("return gg", false);
+    ASSERT_TRUE(read.Compile(rt));
+    RValue v;
+    ASSERT_TRUE(rt.Execute(read, &c, &c, v));
+    EXPECT_EQ(v.real, 7.0);
+    ExpectError("return self.gg", "13: Unknown variable gg", false);
+    // Destroyed instances are skipped by with and reads.
+    b.deleted = true;
+    ExpectValue("global.n = 0 with (all) global.n += 1 x = global.n", RValue(2.0));
+    ExpectValue("x = obj_ball.id", RValue(100003.0));
+}
+
+TEST_F(Language, ScriptsAndArguments) {
+    rt.SetScript(0, "twice", "return argument0 * 2");
+    rt.SetScript(1, "args", "return argument3 + argument[1]");
+    rt.SetScript(2, "inner", "x = 1\r\ny = nope");
+    rt.SetScript(3, "outer", "return inner()");
+    rt.SetScript(4, "last", "x = 5");
+    rt.SetScript(5, "setarg", "argument5 = 3; return argument5 + argument[16]");
+    rt.SetScript(6, "deep", "return deep()");
+    rt.SetScript(7, "echo", "return 42");  // a script shadows the built-in of that name
+    ASSERT_TRUE(rt.CompileScripts());
+    ExpectValue("x = twice(21)", RValue(42.0));
+    ExpectValue("x = args(1, 2, 3)", RValue(2.0));
+    ExpectValue("x = last()", RValue(5.0));
+    ExpectValue("x = setarg(1)", RValue(4.0));
+    ExpectValue("x = echo(7)", RValue(42.0));
+    // The caller's arguments are intact after a call.
+    RValue args[2] = {RValue(10.0), RValue(S("s"))};
+    RValue r;
+    rt.SetScript(8, "keeps", "y = twice(1); return argument0 + y");
+    ASSERT_TRUE(rt.CallScript(8, &a, &b, r, args, 2));
+    EXPECT_EQ(r.real, 12.0);
+    // Errors name every script on the way, outermost first.
+    Outcome o = Run("x = outer()");
+    EXPECT_FALSE(o.ok);
+    EXPECT_EQ(o.text,
+              "In script outer:\rIn script inner:\rError in code at line 2:\r   \ny = nope\r"
+              "       ^\rat position 6: Unknown variable nope");
+    o = Run("x = deep()");
+    EXPECT_FALSE(o.ok);
+    EXPECT_NE(o.text.find("Stack overflow: script calls nested too deeply."), std::string::npos);
+    EXPECT_FALSE(rt.CallScript(40, &a, &b, r, args, 0));
+    ASSERT_TRUE(rt.CallScript(2, &a, &b, r, args, 0) == false);
+    EXPECT_EQ(r.Str(), "ERROR");
+}
+
+TEST_F(Language, ErrorTexts) {
+    // A CR LF program: the line text starts with the LF, which also counts as a column.
+    CCode code("a = 1\r\nb = +\r\n", false);
+    rt.ClearError();
+    rt.ReportCodeError(code, 12, "Unexpected symbol in expression.");
+    EXPECT_EQ(rt.ErrorText(),
+              "Error in code at line 2:\r   \nb = +\r       ^\rat position 6: "
+              "Unexpected symbol in expression.");
+    // Only the first error is kept; positions are clamped into the text.
+    rt.ReportCodeError(code, 1, "second");
+    EXPECT_NE(rt.ErrorText().find("Unexpected symbol"), std::string::npos);
+    rt.ClearError();
+    rt.ReportCodeError(code, 0, "m");
+    EXPECT_EQ(rt.ErrorText(), "Error in code at line 1:\r   a = 1\r  ^\rat position 1: m");
+    rt.ClearError();
+    rt.ReportCodeError(code, 999, "m");
+    EXPECT_EQ(rt.ErrorText().substr(0, 24), "Error in code at line 3:");
+    // Lines broken by LF alone show just their line.
+    CCode lf("a = 1\nb = c\nd = 2", false);
+    rt.ClearError();
+    rt.ReportCodeError(lf, 11, "m");
+    EXPECT_EQ(rt.ErrorText(), "Error in code at line 2:\r   \nb = c\r      ^\rat position 5: m");
+    CCode expr("1 + ", true);
+    rt.ClearError();
+    rt.ReportCodeError(expr, 3, "m");
+    EXPECT_EQ(rt.ErrorText(), "Error in expression:1 + \r position 3: m");
+    // The runtime context around a message, and the time-line form.
+    rt.Event() = EventContext{3, 0, 1, 2};
+    rt.ShowRuntimeError("boom", false);
+    EXPECT_EQ(room.shown.back(),
+              "ERROR in\r\naction number 3\r\nof <event>\r\nfor object <undefined>:\r\n\r\nboom");
+    rt.Event() = EventContext{kTimeLineEvent, 40, 0, 0};
+    rt.ShowRuntimeError("tl", true);
+    EXPECT_EQ(room.shown.back(),
+              "FATAL ERROR in\r\naction number 1\r\nat time step 40\r\nof time line "
+              "<undefined>:\r\n\r\ntl");
+    EXPECT_TRUE(rt.Aborting());
+    rt.ShowError("ignored once aborting", false);
+    EXPECT_EQ(room.shown.size(), 2u);
+}
+
+TEST_F(Language, ErrorSettingsAndLog) {
+    std::string path = ::testing::TempDir() + "kr_game_errors.log";
+    std::remove(path.c_str());
+    rt.SetErrorLogPath(path);
+    rt.Settings().display_errors = false;
+    rt.Settings().log_errors = true;
+    rt.ShowError("one", false);
+    rt.SetErrorOccurred(false);
+    rt.ShowError("two", false);
+    rt.ShowError("three", false);
+    EXPECT_TRUE(room.shown.empty());
+    EXPECT_TRUE(rt.ErrorOccurred());
+    EXPECT_EQ(rt.ErrorLast(), "three");
+    FILE* f = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    char buf[256] = {};
+    size_t n = std::fread(buf, 1, sizeof buf, f);
+    std::fclose(f);
+    EXPECT_EQ(std::string(buf, n),
+              "one\r\n\r\n\r\ntwo\r\n\r\n\r\nthree\r\n\r\n\r\n");
+    // A new run starts the log afresh.
+    Runtime second;
+    second.SetErrorLogPath(path);
+    second.Settings().display_errors = false;
+    second.Settings().log_errors = true;
+    second.ShowError("fresh", false);
+    f = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    n = std::fread(buf, 1, sizeof buf, f);
+    std::fclose(f);
+    EXPECT_EQ(std::string(buf, n), "fresh\r\n\r\n\r\n");
+    std::remove(path.c_str());
+    // error_occurred and error_last as variables.
+    ExpectValue("error_occurred = 0; x = error_occurred", RValue(0.0));
+    ExpectValue("x = error_last", S("three"));
+    // Abort on all errors makes any error fatal and ends the game.
+    rt.Settings().abort_on_all_errors = true;
+    rt.ShowError("fatal now", false);
+    EXPECT_TRUE(rt.Aborting());
+}
+
+TEST_F(Language, NestingIsBounded) {
+    std::string deep(5000, '(');
+    Outcome o = Run("x = " + deep);
+    EXPECT_EQ(o.error.substr(o.error.find(':') + 2), "Code is nested too deeply.");
+    std::string chain = "x = 1";
+    for (int i = 0; i < 5000; ++i) chain += " + 1";
+    o = Run(chain);
+    EXPECT_EQ(o.error.substr(o.error.find(':') + 2), "Code is nested too deeply.");
+    std::string blocks(5000, '{');
+    o = Run(blocks);
+    EXPECT_EQ(o.error.substr(o.error.find(':') + 2), "Code is nested too deeply.");
+    std::string unary = "x = " + std::string(5000, '-') + "1";
+    o = Run(unary);
+    EXPECT_EQ(o.error.substr(o.error.find(':') + 2), "Code is nested too deeply.");
+    // Long but shallow code is fine.
+    std::string many;
+    for (int i = 0; i < 3000; ++i) many += "x = x + 1\n";
+    ExpectValue("x = 0\n" + many, RValue(3000.0));
+}
+
+TEST_F(Language, StepLimitStopsLoops) {
+    rt.SetStepLimit(1000);
+    ExpectError("while (1) {}", "8: Execution step limit reached.", false);
+    ExpectError("i = 0 repeat 100000 i += 1", "7: Execution step limit reached.", false);
+}
+
+TEST_F(Language, RecompileAndUncompiled) {
+    CCode code("x = 1", false);
+    ASSERT_TRUE(code.Compile(rt));
+    EXPECT_FALSE(code.Compile(rt));
+    EXPECT_NE(rt.ErrorText().find("Internal Error: Recompiling compiled code."), std::string::npos);
+    CCode never("x = 1", false);
+    RValue r;
+    EXPECT_FALSE(rt.Execute(never, &a, &a, r));
+    EXPECT_NE(rt.ErrorText().find("Internal Error: Executing non-compiled code."),
+              std::string::npos);
+    EXPECT_FALSE(rt.Execute(code, nullptr, &a, r));
+    EXPECT_NE(rt.ErrorText().find("Internal Error: Executing code for nil instance."),
+              std::string::npos);
+    EXPECT_FALSE(rt.ExecuteForValue(never, &a, &a, r));
+    EXPECT_EQ(r.Str(), "ERROR");
+}
+
+TEST_F(Language, GameConstants) {
+    EXPECT_TRUE(rt.DefineConstant("  big ", "c_red + 1"));
+    ExpectValue("x = big", RValue(256.0));
+    EXPECT_TRUE(rt.DefineConstant("c_red", "\"shadow\""));
+    ExpectValue("x = c_red", S("shadow"));
+    EXPECT_FALSE(rt.DefineConstant("2fast", "1"));
+    EXPECT_FALSE(rt.DefineConstant("bad", "1 +"));
+    EXPECT_FALSE(rt.DefineConstant("worse", "1 / nope"));
+}
+
+}  // namespace
+}  // namespace kr
