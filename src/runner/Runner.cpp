@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "code/Script.h"
+#include "code/Vocabulary.h"
 #include "objects/EventNames.h"
 #include "platform/Files.h"
 #include "runner/Messages.h"
@@ -54,6 +55,7 @@ Runner::Runner(Platform& platform, RunnerOptions options)
     // The registries are filled once, before anything is compiled: the ids of built-in
     // variables and functions are their registration order.
     runtime_.SetHost(&script_host_);
+    for (const BuiltinConstantDef& c : BuiltinConstants()) runtime_.AddConstant(c.name, c.value);
     RegisterRunnerVariables(runtime_);
     if (options_.register_functions) options_.register_functions(runtime_.Builtins());
 }

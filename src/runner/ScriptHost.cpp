@@ -23,13 +23,15 @@ bool StoredBoolean(const RValue& v) {
 
 namespace {
 
-// The resource tables whose names are constants, in lookup order (the triggers follow).
+// The resource tables whose names are constants, in lookup order. Scripts come between time
+// lines and rooms; their names are those of the runtime's script table, which holds the game's
+// scripts and also those of a program run outside any game. The triggers follow the rooms.
 constexpr ResourceTable<RawRecord> GameData::* kNamedTables[] = {
-    &GameData::objects, &GameData::sprites,    &GameData::sounds,
-    &GameData::backgrounds, &GameData::paths,  &GameData::fonts,
-    &GameData::time_lines,  &GameData::scripts, &GameData::rooms,
+    &GameData::objects, &GameData::sprites, &GameData::sounds,     &GameData::backgrounds,
+    &GameData::paths,   &GameData::fonts,   &GameData::time_lines, &GameData::rooms,
 };
-constexpr int32_t kTriggerKind = 9;
+constexpr int32_t kTriggerKind = 8;
+constexpr int32_t kFirstKindAfterScripts = 7;  // rooms
 
 // A trigger's constant name, from its stored record ("" when the record does not read).
 std::string TriggerConstantName(const RawRecord& r) {
@@ -96,8 +98,15 @@ bool RunnerScriptHost::FindResourceConstant(std::string_view name, RValue& out) 
         BuildResourceNames();
         it = resource_names_.find(key);
     }
-    if (it == resource_names_.end()) return false;
-    out.SetReal(double(it->second.index));
+    int32_t index = -1;
+    if (it != resource_names_.end() && it->second.kind < kFirstKindAfterScripts)
+        index = it->second.index;
+    else if (int32_t script = runner_.GetRuntime().FindScript(name); script >= 0)
+        index = script;
+    else if (it != resource_names_.end())
+        index = it->second.index;
+    if (index < 0) return false;
+    out.SetReal(double(index));
     return true;
 }
 

@@ -68,7 +68,7 @@ public:
     int ErrorsShown() const { return errors_shown_; }
 
 private:
-    static constexpr int kResourceKinds = 10;  // nine resource tables and the triggers
+    static constexpr int kResourceKinds = 9;  // eight resource tables and the triggers
     struct NameEntry {
         int32_t kind;
         int32_t index;
