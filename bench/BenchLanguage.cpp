@@ -27,10 +27,8 @@ struct Workload {
 };
 
 const Workload kWorkloads[] = {
-    {"a_numeric", "a_numeric.lua", ""},
-    {"b_fib", "b_fib.lua", "fib"},
-    {"c_array", "c_array.lua", ""},
-    {"d_string", "d_string.lua", ""},
+    {"a_numeric", "a_numeric.lua", ""}, {"b_fib", "b_fib.lua", "fib"},
+    {"c_array", "c_array.lua", ""},     {"d_string", "d_string.lua", ""},
     {"z_empty", "empty.lua", ""},
 };
 
@@ -70,8 +68,8 @@ double Time(const std::string& cmd, std::string& last_line) {
 std::string OursCommand(const std::string& korvane, const std::string& dir, const Workload& w) {
     std::string cmd = Quote(korvane) + " script";
     if (*w.scripts)
-        cmd += " --script " + Quote(std::string(w.scripts) + "=" + dir + "/ours/" + w.scripts +
-                                    ".txt");
+        cmd += " --script " +
+               Quote(std::string(w.scripts) + "=" + dir + "/ours/" + w.scripts + ".txt");
     return cmd + " " + Quote(dir + "/ours/" + w.name + ".txt");
 }
 
@@ -143,15 +141,16 @@ int main(int argc, char** argv) {
         bool match = b.sum_ours == b.sum_lua;
         all_match = all_match && match;
         // The empty program is the start-up itself: it has no net time.
-        std::string net = &w == &empty || std::strcmp(w.name, empty.name) == 0
-                              ? std::string("-")
-                              : std::to_string(net_ours / net_lua).substr(0, 5);
-        std::printf("%-10s %10.4f %10.4f %8.2f %10s  %s%s\n", w.name, b.ours, b.lua,
-                    b.ours / b.lua, net.c_str(), b.sum_ours.c_str(),
+        char net[32] = "-";
+        if (std::strcmp(w.name, empty.name) != 0)
+            std::snprintf(net, sizeof net, "%.2f", net_ours / net_lua);
+        std::printf("%-10s %10.4f %10.4f %8.2f %10s  %s%s\n", w.name, b.ours, b.lua, b.ours / b.lua,
+                    net, b.sum_ours.c_str(),
                     match ? "" : ("  MISMATCH: lua says " + b.sum_lua).c_str());
     }
-    std::printf("(best of %d alternating rounds; start-up ours %.4f s, lua %.4f s, subtracted "
-                "for the net ratio)\n",
-                rounds, start.ours, start.lua);
+    std::printf(
+        "(best of %d alternating rounds; start-up ours %.4f s, lua %.4f s, subtracted "
+        "for the net ratio)\n",
+        rounds, start.ours, start.lua);
     return all_match ? 0 : 1;
 }

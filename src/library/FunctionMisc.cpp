@@ -140,8 +140,7 @@ bool ReadLocal(Runtime& rt, ScriptInstance* self, int32_t id, int32_t index, RVa
 }
 
 // A refused write (a read-only built-in variable) is ignored without a message.
-void WriteLocal(Runtime& rt, ScriptInstance* self, int32_t id, int32_t index,
-                const RValue& value) {
+void WriteLocal(Runtime& rt, ScriptInstance* self, int32_t id, int32_t index, const RValue& value) {
     if (self) rt.WriteInstanceVariable(self, id, index, value);
 }
 

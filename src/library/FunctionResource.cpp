@@ -18,8 +18,8 @@ int32_t ScriptIndex(const RValue& v) {
 }
 }  // namespace
 
-static void fn_script_exists(Runtime& rt, ScriptInstance*, ScriptInstance*, int,
-                             const RValue* args, RValue& result) {
+static void fn_script_exists(Runtime& rt, ScriptInstance*, ScriptInstance*, int, const RValue* args,
+                             RValue& result) {
     result.SetReal(rt.ScriptExists(ScriptIndex(args[0])) ? 1.0 : 0.0);
 }
 

@@ -24,9 +24,9 @@ const Named kKeyNames[] = {
 };
 
 const std::array<const char*, 12> kMouseButtons = {
-    "Left Button",   "Right Button",   "Middle Button",   "No Button",
-    "Left Pressed",  "Right Pressed",  "Middle Pressed",  "Left Released",
-    "Right Released", "Middle Released", "Mouse Enter",   "Mouse Leave",
+    "Left Button",    "Right Button",    "Middle Button",  "No Button",
+    "Left Pressed",   "Right Pressed",   "Middle Pressed", "Left Released",
+    "Right Released", "Middle Released", "Mouse Enter",    "Mouse Leave",
 };
 const std::array<const char*, 9> kGlobalMouse = {
     "Glob Left Button",   "Glob Right Button",   "Glob Middle Button",
@@ -36,8 +36,8 @@ const std::array<const char*, 9> kGlobalMouse = {
 const std::array<const char*, 4> kJoystickDirections = {"Left", "Right", "Up", "Down"};
 
 const std::array<const char*, 10> kOtherEvents = {
-    "Outside Room", "Intersect Boundary", "Game Start",    "Game End",      "Room Start",
-    "Room End",     "No More Lives",      "Animation End", "End Of Path",   "No More Health",
+    "Outside Room", "Intersect Boundary", "Game Start",    "Game End",    "Room Start",
+    "Room End",     "No More Lives",      "Animation End", "End Of Path", "No More Health",
 };
 
 // Joystick j (1 or 2) events start at `base`: four directions, a gap, eight buttons.
@@ -83,24 +83,38 @@ std::string EventName(int32_t type, int32_t number,
                       const std::function<std::string(int32_t)>& object_name,
                       const std::function<std::string(int32_t)>& trigger_name) {
     switch (type) {
-        case kEventCreate: return "Create Event";
-        case kEventDestroy: return "Destroy Event";
-        case kEventAlarm: return "Alarm Event for alarm " + std::to_string(number);
+        case kEventCreate:
+            return "Create Event";
+        case kEventDestroy:
+            return "Destroy Event";
+        case kEventAlarm:
+            return "Alarm Event for alarm " + std::to_string(number);
         case kEventStep: {
             // A normal step reads " Step Event", with the leading blank of an empty step name.
-            const char* step = number == 0 ? "" : number == 1 ? "Begin" : number == 2 ? "End"
-                                                                                      : "<unknown>";
+            const char* step = number == 0   ? ""
+                               : number == 1 ? "Begin"
+                               : number == 2 ? "End"
+                                             : "<unknown>";
             return std::string(step) + " Step Event";
         }
-        case kEventCollision: return "Collision Event with object " + object_name(number);
-        case kEventKeyboard: return "Keyboard Event for " + KeyName(number) + " Key";
-        case kEventMouse: return "Mouse Event for " + MouseEventName(number);
-        case kEventOther: return "Other Event: " + OtherEventName(number);
-        case kEventDraw: return "Draw Event";
-        case kEventKeyPress: return "Key Press Event for " + KeyName(number) + " Key";
-        case kEventKeyRelease: return "Key Release Event for " + KeyName(number) + " Key";
-        case kEventTrigger: return "Trigger Event: " + trigger_name(number);
-        default: return "<Unknown Event>";
+        case kEventCollision:
+            return "Collision Event with object " + object_name(number);
+        case kEventKeyboard:
+            return "Keyboard Event for " + KeyName(number) + " Key";
+        case kEventMouse:
+            return "Mouse Event for " + MouseEventName(number);
+        case kEventOther:
+            return "Other Event: " + OtherEventName(number);
+        case kEventDraw:
+            return "Draw Event";
+        case kEventKeyPress:
+            return "Key Press Event for " + KeyName(number) + " Key";
+        case kEventKeyRelease:
+            return "Key Release Event for " + KeyName(number) + " Key";
+        case kEventTrigger:
+            return "Trigger Event: " + trigger_name(number);
+        default:
+            return "<Unknown Event>";
     }
 }
 

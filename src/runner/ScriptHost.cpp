@@ -26,7 +26,7 @@ namespace {
 // The resource tables whose names are constants, in lookup order. Scripts come between time
 // lines and rooms; their names are those of the runtime's script table, which holds the game's
 // scripts and also those of a program run outside any game. The triggers follow the rooms.
-constexpr ResourceTable<RawRecord> GameData::* kNamedTables[] = {
+constexpr ResourceTable<RawRecord> GameData::*kNamedTables[] = {
     &GameData::objects, &GameData::sprites, &GameData::sounds,     &GameData::backgrounds,
     &GameData::paths,   &GameData::fonts,   &GameData::time_lines, &GameData::rooms,
 };

@@ -20,8 +20,9 @@ test::ProcessResult RunScript(std::vector<std::string> args) {
 
 TEST(ScriptCommand, RunsProgramsWithArgumentsAndScripts) {
     ScratchDir dir;
-    std::string fib = dir.Write("fib.txt", "if (argument0 < 2) return argument0;\n"
-                                           "return fib(argument0 - 1) + fib(argument0 - 2);\n");
+    std::string fib = dir.Write("fib.txt",
+                                "if (argument0 < 2) return argument0;\n"
+                                "return fib(argument0 - 1) + fib(argument0 - 2);\n");
     std::string prog = dir.Write("prog.txt", "show_debug_message(string(fib(argument0)));\n");
     std::string sq = dir.Write("sq.txt", "return argument0 * argument0");
     struct Case {
@@ -59,13 +60,22 @@ TEST(ScriptCommand, ErrorsGoToStandardErrorWithStatusOne) {
         int status;
         std::string out, err_has;
     } cases[] = {
-        {{"-e", "show_debug_message('before'); x = nope; show_debug_message('after')"}, 1,
-         "before\n", "Unknown variable nope"},
-        {{"-e", "x = "}, 1, "", "COMPILATION ERROR in code to be executed\nError in code at line 1"},
+        {{"-e", "show_debug_message('before'); x = nope; show_debug_message('after')"},
+         1,
+         "before\n",
+         "Unknown variable nope"},
+        {{"-e", "x = "},
+         1,
+         "",
+         "COMPILATION ERROR in code to be executed\nError in code at line 1"},
         // A run-time error of a built-in function is shown; the program goes on.
-        {{"-e", "script_execute(4); show_debug_message('on')"}, 1, "on\n",
+        {{"-e", "script_execute(4); show_debug_message('on')"},
+         1,
+         "on\n",
          "Trying to execute non-existing script."},
-        {{"--script", "bad=" + bad_script, "-e", "bad()"}, 1, "",
+        {{"--script", "bad=" + bad_script, "-e", "bad()"},
+         1,
+         "",
          "COMPILATION ERROR in Script: bad\n"},
         {{dir / "missing.txt"}, 1, "", "cannot read"},
         {{"--script", "bad=" + (dir / "none.txt"), "-e", "1"}, 1, "", "cannot read"},
@@ -75,7 +85,9 @@ TEST(ScriptCommand, ErrorsGoToStandardErrorWithStatusOne) {
         {{"--fast", "-e", "1"}, 2, "", "unknown option '--fast'"},
         {{"-e", "1", "1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12", "13", "14",
           "15", "16", "17"},
-         2, "", "at most 16 arguments"},
+         2,
+         "",
+         "at most 16 arguments"},
     };
     for (const Case& c : cases) {
         test::ProcessResult r = RunScript(c.args);
@@ -92,15 +104,17 @@ TEST(ScriptCommand, ProgramArgumentsAreRealsOnlyWhenTheyAreNumbers) {
         bool real;
         double value;
     } cases[] = {
-        {"12", true, 12}, {"-0.5", true, -0.5}, {"2e2", true, 200}, {".5", true, 0.5},
-        {"", false, 0},   {"12abc", false, 0},  {"0x10", false, 0}, {"inf", false, 0},
+        {"12", true, 12},  {"-0.5", true, -0.5}, {"2e2", true, 200}, {".5", true, 0.5},
+        {"", false, 0},    {"12abc", false, 0},  {"0x10", false, 0}, {"inf", false, 0},
         {"nan", false, 0}, {"1e999", false, 0},
     };
     for (const auto& c : cases) {
         RValue v = ProgramArgument(c.arg);
         EXPECT_EQ(v.IsReal(), c.real) << c.arg;
-        if (c.real) EXPECT_EQ(v.real, c.value) << c.arg;
-        else EXPECT_EQ(v.Str(), c.arg);
+        if (c.real)
+            EXPECT_EQ(v.real, c.value) << c.arg;
+        else
+            EXPECT_EQ(v.Str(), c.arg);
     }
 }
 

@@ -142,8 +142,7 @@ TEST(RunnerVariables, GameWideValuesAndReadOnlyRefusals) {
     for (const char* code : {"korvane_version = 1", "fps = 3", "event_type = 1", "game_id = 2",
                              "argument_relative = 1", "current_time = 0"}) {
         run.Run(code);
-        EXPECT_NE(run.LastError().find("Cannot assign to the variable"), std::string::npos)
-            << code;
+        EXPECT_NE(run.LastError().find("Cannot assign to the variable"), std::string::npos) << code;
     }
     EXPECT_EQ(Show(run.Run("return korvane_version")), "800");
 }
@@ -193,8 +192,8 @@ TEST_F(GameScriptTest, GameConstantsAndResourceNamesShadowInOrder) {
     w.AddEmptySlot(SectionId::kScripts);
     w.AddResource(SectionId::kScripts, "both", ScriptRecord("return 5"));
     w.AddResource(SectionId::kTriggers, "", TriggerRecord("Low health", "tr_low"));
-    w.AddConstant("c_blue", "1");      // shadows the built-in constant
-    w.AddConstant(" SPEED\t", "4");    // the name is trimmed
+    w.AddConstant("c_blue", "1");        // shadows the built-in constant
+    w.AddConstant(" SPEED\t", "4");      // the name is trimmed
     w.AddConstant("PINK", "c_red + 1");  // the object c_red, not the colour
     w.AddConstant("LIGHT", "c_gray + 1");
     w.AddConstant("TWICE", "SPEED * 2 + spr_a");  // earlier constants and resource names
@@ -206,11 +205,10 @@ TEST_F(GameScriptTest, GameConstantsAndResourceNamesShadowInOrder) {
         const char* expression;
         const char* want;
     } cases[] = {
-        {"c_blue", "1"},      {"c_green", "32768"}, {"SPEED", "7"},   {"PINK", "3"},
-        {"LIGHT", "8421505"},
-        {"TWICE", "8"},       {"NAME", "\"k4\""},   {"shared", "0"},  {"c_red", "2"},
-        {"both", "1"},        {"spr_a", "0"},       {"tr_low", "0"},  {"game_id", "42"},
-        {"both()", "5"},
+        {"c_blue", "1"},      {"c_green", "32768"}, {"SPEED", "7"},     {"PINK", "3"},
+        {"LIGHT", "8421505"}, {"TWICE", "8"},       {"NAME", "\"k4\""}, {"shared", "0"},
+        {"c_red", "2"},       {"both", "1"},        {"spr_a", "0"},     {"tr_low", "0"},
+        {"game_id", "42"},    {"both()", "5"},
     };
     for (const auto& c : cases) EXPECT_EQ(Show(Eval(c.expression)), c.want) << c.expression;
 
@@ -276,8 +274,9 @@ TEST_F(GameScriptTest, ErrorTextsNameTheEventAndItsObject) {
         EventContext ctx;
         const char* want;
     } cases[] = {
-        {{4, 1, 0, 2}, "ERROR in\r\naction number 3\r\nof Collision Event with object obj_wall\r\n"
-                       "for object obj_player:\r\n\r\nboom"},
+        {{4, 1, 0, 2},
+         "ERROR in\r\naction number 3\r\nof Collision Event with object obj_wall\r\n"
+         "for object obj_player:\r\n\r\nboom"},
         {{11, 0, 1, 0}, "of Trigger Event: Low health\r\nfor object obj_wall:"},
         {{11, 5, 9, 0}, "of Trigger Event: <Deleted>\r\nfor object <undefined>:"},
         {{kTimeLineEvent, 30, 0, 0}, "at time step 30\r\nof time line tl_intro:"},
