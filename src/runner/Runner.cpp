@@ -109,13 +109,13 @@ bool Runner::RunGame() {
 
 LoadResult Runner::LoadGameData() {
     LoadResult r = LoadGameFile(options_.game_path, game_, *this);
-    if (r == LoadResult::kLoaded) HandOverToRuntime();
+    if (r == LoadResult::kLoaded && !HandOverToRuntime()) r = LoadResult::kCorrupted;
     return r;
 }
 
 // The loader keeps the scripts as stored records; the runtime gets their names and texts. A
-// record that does not read leaves its slot empty, as the loader would have refused it.
-void Runner::HandOverToRuntime() {
+// record that does not read is corrupt game data.
+bool Runner::HandOverToRuntime() {
     LanguageSettings& ls = runtime_.Settings();
     ls.display_errors = game_.settings.display_errors;
     ls.log_errors = game_.settings.write_errors_to_log;
@@ -129,8 +129,10 @@ void Runner::HandOverToRuntime() {
         if (!r) continue;
         CStream peek(r->block.Data() + r->block.Position(), r->block.Remaining());
         CScript script;
-        if (script.LoadFromStream(peek)) runtime_.SetScript(i, scripts.StoredName(i), script.text);
+        if (!script.LoadFromStream(peek)) return false;
+        runtime_.SetScript(i, scripts.StoredName(i), script.text);
     }
+    return true;
 }
 
 bool Runner::DefineGameConstants() {

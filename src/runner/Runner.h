@@ -112,8 +112,9 @@ private:
     void StoreD3dxLibrary(const std::string& name, std::span<const uint8_t> bytes) override;
 
     void RunMainLoop();
-    // Gives the runtime the game's scripts and error settings after loading.
-    void HandOverToRuntime();
+    // Gives the runtime the game's scripts and error settings after loading; false when a
+    // script record does not read.
+    bool HandOverToRuntime();
     bool SetProcessPriority();
     bool CloseLoadForm();
     IncludedFileContext FileContext();

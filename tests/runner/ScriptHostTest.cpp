@@ -260,6 +260,14 @@ TEST_F(GameScriptTest, ScriptsCompileAtPreparation) {
         << err;
     EXPECT_EQ(rec_.messages.back(), "Failed to compile the scripts.");
     EXPECT_EQ(runner_->RoomRequest(), Runner::kRequestEndAfterError);
+
+    // A script record of another version (799) is corrupt game data.
+    GameWriter old_record;
+    old_record.AddResource(SectionId::kScripts, "old", {0x1F, 0x03, 0, 0, 0, 0, 0, 0});
+    RunnerOptions o;
+    o.game_path = dir_.Write("old.exe", old_record.WriteGameFile());
+    Runner runner(platform_, std::move(o));
+    EXPECT_EQ(runner.LoadGameData(), LoadResult::kCorrupted);
 }
 
 TEST_F(GameScriptTest, ErrorTextsNameTheEventAndItsObject) {
