@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/App.h"
+#include "library/Builtins.h"
 #include "platform/Text.h"
 
 namespace kr {
@@ -115,6 +116,13 @@ Json GameInfoJson(const GameData& game) {
     j["last_instance_id"] = game.last_instance_id;
     j["last_tile_id"] = game.last_tile_id;
     j["room_order"] = game.room_order;
+
+    // How much of the built-in library this runner has: games calling the rest compile, but
+    // those calls report that the function is not available yet.
+    BuiltinRegistry functions;
+    RegisterAllBuiltins(functions);
+    j["builtin_functions"] = {{"implemented", functions.ImplementedCount()},
+                              {"total", functions.Count()}};
     return j;
 }
 
@@ -153,6 +161,8 @@ std::string GameInfoText(const GameData& game) {
     line("Room order:" + order);
     line("Last instance id: " + std::to_string(game.last_instance_id) +
          ", last tile id: " + std::to_string(game.last_tile_id));
+    line("Built-in functions: " + j["builtin_functions"]["implemented"].dump() + " of " +
+         j["builtin_functions"]["total"].dump() + " implemented");
     return out;
 }
 

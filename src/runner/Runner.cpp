@@ -1,5 +1,11 @@
 #include "runner/Runner.h"
 
+#include <cstdio>
+#include <cstdlib>
+
+#include "code/Script.h"
+#include "code/Vocabulary.h"
+#include "objects/EventNames.h"
 #include "platform/Files.h"
 #include "runner/Messages.h"
 
@@ -32,9 +38,9 @@ const Runner::PrepareStep Runner::kPrepareSteps[] = {
     {0, nullptr, &Runner::SetProcessPriority, nullptr},
     {50, "Extracting included files", &Runner::ExportIncludedFiles, nullptr},
     {55, "Preparing extension pacakges", nullptr, "Failed to prepare extension packages."},
-    {60, "Preparing constants", nullptr, "Failed to define the constants."},
+    {60, "Preparing constants", &Runner::DefineGameConstants, "Failed to define the constants."},
     {61, "Preparing triggers", nullptr, "Failed to prepare triggers."},
-    {62, "Compiling scripts", nullptr, "Failed to compile the scripts."},
+    {62, "Compiling scripts", &Runner::CompileScripts, "Failed to compile the scripts."},
     {70, "Compiling time line actions", nullptr,
      "Failed to compile the actions in the time lines."},
     {72, "Compiling object actions", nullptr, "Failed to compile the actions in the objects."},
@@ -45,7 +51,14 @@ const Runner::PrepareStep Runner::kPrepareSteps[] = {
 };
 
 Runner::Runner(Platform& platform, RunnerOptions options)
-    : platform_(platform), options_(std::move(options)), title_(TitleOf(options_.game_path)) {}
+    : platform_(platform), options_(std::move(options)), title_(TitleOf(options_.game_path)) {
+    // The registries are filled once, before anything is compiled: the ids of built-in
+    // variables and functions are their registration order.
+    runtime_.SetHost(&script_host_);
+    for (const BuiltinConstantDef& c : BuiltinConstants()) runtime_.AddConstant(c.name, c.value);
+    RegisterRunnerVariables(runtime_);
+    if (options_.register_functions) options_.register_functions(runtime_.Builtins());
+}
 
 Runner::~Runner() {
     RemoveTempDirectory();
@@ -95,7 +108,59 @@ bool Runner::RunGame() {
 }
 
 LoadResult Runner::LoadGameData() {
-    return LoadGameFile(options_.game_path, game_, *this);
+    LoadResult r = LoadGameFile(options_.game_path, game_, *this);
+    if (r == LoadResult::kLoaded && !HandOverToRuntime()) r = LoadResult::kCorrupted;
+    return r;
+}
+
+// The loader keeps the scripts as stored records; the runtime gets their names and texts. A
+// record that does not read is corrupt game data.
+bool Runner::HandOverToRuntime() {
+    LanguageSettings& ls = runtime_.Settings();
+    ls.display_errors = game_.settings.display_errors;
+    ls.log_errors = game_.settings.write_errors_to_log;
+    ls.abort_on_all_errors = game_.settings.abort_on_errors;
+    ls.uninitialized_as_zero = game_.settings.uninitialized_variables_are_zero;
+
+    runtime_.ClearScripts();
+    const ResourceTable<RawRecord>& scripts = game_.scripts;
+    for (int i = 0; i < scripts.Count(); ++i) {
+        const RawRecord* r = scripts.Get(i);
+        if (!r) continue;
+        CStream peek(r->block.Data() + r->block.Position(), r->block.Remaining());
+        CScript script;
+        if (!script.LoadFromStream(peek)) return false;
+        runtime_.SetScript(i, scripts.StoredName(i), script.text);
+    }
+    return true;
+}
+
+bool Runner::DefineGameConstants() {
+    return runtime_.DefineGameConstants(game_.constant_names, game_.constant_values);
+}
+
+bool Runner::CompileScripts() {
+    return runtime_.CompileScripts();
+}
+
+std::string Runner::ProgramDirectory() const {
+    std::string dir = options_.temp_places.executable_dir;
+    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    return dir;
+}
+
+void Runner::SetLives(int32_t lives) {
+    int32_t old = vars_.lives;
+    vars_.lives = lives;
+    if (old > 0 && lives <= 0 && room_request_ == kNoRoomRequest && perform_other_event_for_all)
+        perform_other_event_for_all(kOtherNoMoreLives);
+}
+
+void Runner::SetHealth(double health) {
+    double old = vars_.health;
+    vars_.health = health;
+    if (old > 0 && health <= 0 && room_request_ == kNoRoomRequest && perform_other_event_for_all)
+        perform_other_event_for_all(kOtherNoMoreHealth);
 }
 
 bool Runner::PrepareGame() {
@@ -166,6 +231,16 @@ void Runner::StoreD3dxLibrary(const std::string& name, std::span<const uint8_t> 
     // where games expect it. A name with a path would write outside the temporary directory.
     if (temp_directory_.empty() || !IsPlainFileName(name)) return;
     WriteFileAtomically(temp_directory_ + "/" + name, bytes);
+}
+
+Runner& RunnerOf(Runtime& rt) {
+    auto* host = dynamic_cast<RunnerScriptHost*>(&rt.Host());
+    if (!host) {
+        std::fputs("internal error: a built-in function that needs the game ran without one\n",
+                   stderr);
+        std::abort();
+    }
+    return host->GetRunner();
 }
 
 }  // namespace kr

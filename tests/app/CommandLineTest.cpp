@@ -82,6 +82,9 @@ TEST(CommandLine, InfoJsonListsSettingsSectionsAndNames) {
     EXPECT_FALSE(j["sections"]["room_order"].contains("names"));
     EXPECT_EQ(j["constants"][0]["name"], "SPEED");
     EXPECT_EQ(j["room_order"], nlohmann::json::parse("[0]"));
+    EXPECT_EQ(j["builtin_functions"]["total"], 1252);
+    EXPECT_GT(j["builtin_functions"]["implemented"], 100);
+    EXPECT_LE(j["builtin_functions"]["implemented"], 1252);
 }
 
 TEST(CommandLine, InfoTextAndFailures) {
