@@ -61,7 +61,7 @@ bool CSprite::LoadFromStream(CStream& s) {
     return true;
 }
 
-void CSprite::WriteToStream(CStream& s) const {
+void CSprite::SaveToStream(CStream& s) const {
     s.WriteInteger(kSpriteVersion);
     s.WriteInteger(x_origin);
     s.WriteInteger(y_origin);

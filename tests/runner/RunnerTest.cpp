@@ -218,7 +218,7 @@ TEST_F(RunnerTest, RunnersFollowOneAnotherInOneProcess) {
     GameWriter first, second;
     first.game_id = 1;
     second.game_id = 2;
-    second.AddResource(SectionId::kSprites, "spr", {});
+    second.Add("spr", CSprite());
     Runner a(platform_, Options(first, "a.exe"));
     EXPECT_EQ(a.Run(), Runner::kExitOk);
     Runner b(platform_, Options(second, "b.exe"));
