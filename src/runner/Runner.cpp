@@ -35,9 +35,10 @@ const Runner::PrepareStep Runner::kPrepareSteps[] = {
     {60, "Preparing constants", nullptr, "Failed to define the constants."},
     {61, "Preparing triggers", nullptr, "Failed to prepare triggers."},
     {62, "Compiling scripts", nullptr, "Failed to compile the scripts."},
-    {70, "Compiling time line actions", nullptr,
+    {70, "Compiling time line actions", &Runner::PrepareTimeLineActions,
      "Failed to compile the actions in the time lines."},
-    {72, "Compiling object actions", nullptr, "Failed to compile the actions in the objects."},
+    {72, "Compiling object actions", &Runner::PrepareObjectActions,
+     "Failed to compile the actions in the objects."},
     {80, "Preparing sounds", nullptr, nullptr},
     {90, "Preparing graphics", nullptr, nullptr},
     {0, nullptr, nullptr, nullptr},  // keyboard, mouse and close handlers, input state cleared
@@ -95,7 +96,42 @@ bool Runner::RunGame() {
 }
 
 LoadResult Runner::LoadGameData() {
-    return LoadGameFile(options_.game_path, game_, *this);
+    LoadResult r = LoadGameFile(options_.game_path, game_, *this);
+    if (r == LoadResult::kLoaded) InstallScripts();
+    return r;
+}
+
+void Runner::InstallScripts() {
+    // The runtime's table is the one source of the scripts from here on: it is what scripts
+    // call, compile and look up by name, so the loaded copy is given up.
+    runtime_.ClearScripts();
+    for (int i = 0; i < game_.scripts.Count(); ++i) {
+        if (CScript* script = game_.scripts.Get(i))
+            runtime_.SetScript(i, game_.scripts.StoredName(i), script->text);
+    }
+    game_.scripts.Reset(0);
+}
+
+// Action functions are bound by name once scripts and extension functions are known; a name
+// that is nowhere is reported, and the action then does nothing when it runs.
+bool Runner::PrepareTimeLineActions() {
+    const FunctionFinder find = [this](const std::string& name) {
+        return runtime_.FindFunction(name);
+    };
+    const MessageSink report = [this](const std::string& text) { ShowMessage(text); };
+    for (int i = 0; i < game_.time_lines.Count(); ++i)
+        if (CTimeLine* t = game_.time_lines.Get(i)) t->ResolveFunctions(find, report);
+    return true;
+}
+
+bool Runner::PrepareObjectActions() {
+    const FunctionFinder find = [this](const std::string& name) {
+        return runtime_.FindFunction(name);
+    };
+    const MessageSink report = [this](const std::string& text) { ShowMessage(text); };
+    for (int i = 0; i < game_.objects.Count(); ++i)
+        if (CObject* o = game_.objects.Get(i)) o->ResolveFunctions(find, report);
+    return true;
 }
 
 bool Runner::PrepareGame() {

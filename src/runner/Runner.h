@@ -72,6 +72,10 @@ private:
     void ShowLoadForm(const GameData& game) override;
     void StoreD3dxLibrary(const std::string& name, std::span<const uint8_t> bytes) override;
 
+    // Hands the loaded scripts to the runtime, which owns them from then on.
+    void InstallScripts();
+    bool PrepareTimeLineActions();
+    bool PrepareObjectActions();
     void RunMainLoop();
     bool SetProcessPriority();
     bool CloseLoadForm();
