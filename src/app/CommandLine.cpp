@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/App.h"
+#include "app/Project.h"
 #include "platform/Files.h"
 #include "platform/Process.h"
 #include "platform/sdl/SdlPlatform.h"
@@ -18,6 +19,8 @@ namespace {
 constexpr char kUsage[] =
     "usage: korvane [run] [--headless] [--secure] GAME [PARAMETER...]\n"
     "       korvane info [--json] GAME\n"
+    "       korvane extract GAME DIR\n"
+    "       korvane build DIR -o OUT [--data-only]\n"
     "       korvane --help | --version\n";
 
 constexpr char kHelp[] =
@@ -127,6 +130,8 @@ int RunCommandLine(std::span<const std::string> args, const std::string& executa
         return 0;
     }
     if (first == "info") return Info(args.subspan(1));
+    if (first == "extract") return ExtractCommand({args.begin() + 1, args.end()});
+    if (first == "build") return BuildCommand({args.begin() + 1, args.end()}, executable);
     if (first == "run") return Run(args.subspan(1), executable);
     return Run(args, executable);
 }

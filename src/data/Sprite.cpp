@@ -199,6 +199,17 @@ TBitmap32 CSprite::MakeStrip() const {
     return strip;
 }
 
+void CSprite::BuildMasks() {
+    masks.clear();
+    for (size_t i = 0; i < frames.size(); ++i) {
+        if (separate_masks || i == 0)
+            masks.push_back(BuildMask(frames[i], mask_params));
+        else
+            AddFrameToMask(masks[0], frames[i], mask_params);
+    }
+    ComputeBoundingBox();
+}
+
 void CSprite::ComputeBoundingBox() {
     if (frames.empty()) {
         bbox_left = bbox_top = bbox_right = bbox_bottom = 0;

@@ -82,6 +82,9 @@ public:
     void ComputeBoundingBox();
     // Back to default mask parameters with no masks built.
     void ResetMasks();
+    // Builds the masks from the frames with `mask_params` and `separate_masks` (one per frame,
+    // or one shared mask that covers every frame), then the bounding box.
+    void BuildMasks();
 
     // Equal stored fields: frames, origin, masks and the separate flag (the box follows from
     // the masks; textures and mask parameters are not part of the game data's record).

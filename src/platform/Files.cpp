@@ -44,10 +44,10 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out) {
     return true;
 }
 
-bool WriteFileAtomically(const std::string& path, std::span<const uint8_t> data) {
+bool WriteFileAtomically(const std::string& path, std::span<const uint8_t> data, unsigned mode) {
     std::string tmp = path + ".kr-tmp-" + std::to_string(::getpid());
     {
-        Fd f(::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+        Fd f(::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode_t(mode)));
         if (f.fd < 0) return false;
         size_t done = 0;
         while (done < data.size()) {
