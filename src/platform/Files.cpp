@@ -31,8 +31,16 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out) {
     out.resize(size_t(st.st_size));
     size_t got = 0;
     while (true) {
-        if (got == out.size()) out.resize(out.size() + 65536);  // the file grew, or is special
-        ssize_t n = ::read(f.fd, out.data() + got, out.size() - got);
+        ssize_t n;
+        if (got < out.size()) {
+            n = ::read(f.fd, out.data() + got, out.size() - got);
+        } else {
+            // The stated size is read. Only a file that grew goes on: the buffer is not
+            // enlarged (and copied) for the end-of-file check alone.
+            uint8_t more[65536];
+            n = ::read(f.fd, more, sizeof more);
+            if (n > 0) out.insert(out.end(), more, more + n);
+        }
         if (n < 0) {
             if (errno == EINTR) continue;
             return false;

@@ -32,17 +32,17 @@ LoadResult ReadStandardSection(CStream& s, ResourceTable<T>& table, bool named =
     int32_t count = s.ReadCount(kMinCompressedEntryBytes);
     if (s.Failed()) return LoadResult::kCorrupted;
     table.Reset(count);
+    // One entry's inflated block at a time, all in the same memory.
+    CStream block;
     for (int32_t i = 0; i < count; ++i) {
-        // One entry's inflated block at a time: it is freed before the next is read.
-        auto block = s.ReadCompressedBlock();
-        if (s.Failed()) return LoadResult::kCorrupted;
-        bool exists = block->ReadBoolean();
-        if (block->Failed()) return LoadResult::kCorrupted;
+        if (!s.ReadCompressedBlockInto(block)) return LoadResult::kCorrupted;
+        bool exists = block.ReadBoolean();
+        if (block.Failed()) return LoadResult::kCorrupted;
         if (!exists) continue;
-        std::string name = named ? block->ReadString() : std::string();
+        std::string name = named ? block.ReadString() : std::string();
         auto item = std::make_unique<T>();
-        bool ok = item->LoadFromStream(*block);
-        if (block->Failed()) return LoadResult::kCorrupted;
+        bool ok = item->LoadFromStream(block);
+        if (block.Failed()) return LoadResult::kCorrupted;
         if (!ok) return LoadResult::kFailed;
         if (name_of) name = name_of(*item);
         table.Set(i, std::move(name), std::move(item));
