@@ -2,6 +2,7 @@
 // Every problem is reported as "FILE:LINE: what is wrong", FILE relative to the project.
 #include <toml++/toml.h>
 
+#include <algorithm>
 #include <map>
 #include <optional>
 
@@ -140,9 +141,8 @@ private:
 // The resources of one kind by name, for references from other files.
 class Names {
 public:
-    Names(const char* kind) : kind_(kind) {}
+    explicit Names(const char* kind) : kind_(kind) {}
     void Add(const std::string& name, int32_t index) { by_name_[name].push_back(index); }
-    void SetCount(int32_t n) { count_ = n; }
 
     // An index stays as it is; a name must name exactly one resource.
     int32_t Resolve(const Fields& f, std::string_view key, int32_t def) const {
@@ -168,7 +168,6 @@ public:
 private:
     const char* kind_;
     std::map<std::string, std::vector<int32_t>> by_name_;
-    int32_t count_ = 0;
 };
 
 class Builder {
@@ -210,8 +209,18 @@ public:
             w = b->Width(), h = b->Height();
             return true;
         };
-        for (int i = 0; i < g_.rooms.Count(); ++i)
-            if (CRoom* room = g_.rooms.Get(i)) room->ApplyStretch(size);
+        for (int i = 0; i < g_.rooms.Count(); ++i) {
+            CRoom* room = g_.rooms.Get(i);
+            if (!room) continue;
+            room->ApplyStretch(size);
+            // A project that leaves the last ids out hands out ids after the rooms' own.
+            if (derive_last_ids_) {
+                for (const RoomInstance& in : room->instances)
+                    if (derive_instance_id_) g_.last_instance_id = std::max(g_.last_instance_id, in.id);
+                for (const RoomTile& t : room->tiles)
+                    if (derive_tile_id_) g_.last_tile_id = std::max(g_.last_tile_id, t.id);
+            }
+        }
     }
 
 private:
@@ -287,7 +296,6 @@ private:
             }
             ++index;
         }
-        names.SetCount(index);
     }
 
     template <typename T>
@@ -350,8 +358,12 @@ private:
         d3dx_.clear();
         if (m.Node("d3dx_file")) d3dx_ = File(m, "d3dx_file");
         g_.d3dx_size = d3dx_.size();
+        // Left out, the last ids are the highest the rooms use (see AfterRooms).
         g_.last_instance_id = m.Int("last_instance_id", 100000);
         g_.last_tile_id = m.Int("last_tile_id", 10000000);
+        derive_instance_id_ = !m.Node("last_instance_id");
+        derive_tile_id_ = !m.Node("last_tile_id");
+        derive_last_ids_ = derive_instance_id_ || derive_tile_id_;
 
         g_.room_order.clear();
         if (const toml::array* order = m.Array("room_order"))
@@ -778,6 +790,7 @@ private:
         });
     }
 
+    bool derive_last_ids_ = false, derive_instance_id_ = false, derive_tile_id_ = false;
     std::string dir_;
     GameData& g_;
     std::vector<uint8_t>& d3dx_;

@@ -88,6 +88,30 @@ TEST(Project, TheCommandsRoundTripAGameFile) {
                             [](uint8_t b) { return b == 0; }));
 }
 
+// The example project builds into a program that carries the game and starts; masks that the
+// project leaves out are built from the frames, and the last ids follow the rooms'.
+TEST(Project, TheExampleBuildsIntoAGameThatStarts) {
+    ScratchDir dir;
+    const std::string example = std::string(KR_SOURCE_DIR) + "/examples/bounce";
+    test::ProcessResult r =
+        test::RunProgram(KorvanePath(), {"build", example, "-o", dir / "bounce"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = test::RunProgram(dir / "bounce", {}, dir.Path());
+    EXPECT_EQ(r.status, 0) << r.err;
+
+    GameData g;
+    test::RecordingHost host;
+    ASSERT_EQ(LoadGameFile(dir / "bounce", g, host), LoadResult::kLoaded);
+    EXPECT_EQ(g.rooms.Count(), 2);
+    EXPECT_EQ(g.room_order, (std::vector<int32_t>{0, 1}));
+    const CSprite& ball = *g.sprites.Get(0);
+    ASSERT_EQ(ball.masks.size(), 1u);
+    EXPECT_FALSE(ball.masks[0].Solid(0, 0));  // an ellipse leaves the corners out
+    EXPECT_TRUE(ball.masks[0].Solid(8, 8));
+    EXPECT_EQ(g.last_instance_id, 100006);
+    EXPECT_EQ(g.rooms.Get(0)->backgrounds[0].xscale, 5);  // bg_sky stretched over 320 pixels
+}
+
 // Bad projects name the file and line that are wrong.
 TEST(Project, ABadProjectSaysWhereItIsWrong) {
     ScratchDir dir;
