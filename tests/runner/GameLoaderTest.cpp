@@ -274,7 +274,7 @@ TEST(GameLoader, CorruptBlocksAndImpossibleLengthsAreCorrupt) {
          }},
         {"main block longer than the file",
          [](std::vector<uint8_t>& d) {
-             d.resize(d.size() - 1);  // the block's stored length is now one too long
+             d.pop_back();  // the block's stored length is now one too long
          }},
         {"string longer than the file",
          [](std::vector<uint8_t>& d) {
@@ -319,6 +319,21 @@ TEST(GameLoader, ImpossibleCountsInsideRecordsAreCorrupt) {
         EXPECT_EQ(test::LoadData(w.WriteData(), g, host), LoadResult::kCorrupted);
         EXPECT_TRUE(host.messages.empty());
     }
+}
+
+// Damaged package contents are damaged data, not a package of another version.
+TEST(GameLoader, DamagedPackageContentsAreCorrupt) {
+    CExtensionPackage package = SomePackage();
+    std::vector<uint8_t> record = Record([&](CStream& s) { package.SaveToStream(s); });
+    std::vector<uint8_t> contents = package.EncodeContents();
+    std::string_view z(reinterpret_cast<const char*>(contents.data()), contents.size());
+    record[test::Find(record, z) + 12] ^= 0x5A;  // inside the first file's compressed data
+    GameWriter w;
+    w.AddExtensionPackage(record);
+    GameData g;
+    RecordingHost host;
+    EXPECT_EQ(test::LoadData(w.WriteData(), g, host), LoadResult::kCorrupted);
+    EXPECT_TRUE(host.messages.empty());
 }
 
 TEST(Scramble, UndoesTheStoredOrder) {
