@@ -174,6 +174,7 @@ int main(int argc, char** argv) {
     const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
     const std::string game = work + "/bench_loading.game", blocks = work + "/bench_loading.blocks";
     if (int r = Generate(game, blocks)) return r;
+    std::fflush(stdout);
     // A fresh process, so that its peak memory is the loading's alone.
     std::string rounds_text = std::to_string(rounds);
     char measure[] = "--measure";
