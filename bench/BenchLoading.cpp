@@ -76,7 +76,8 @@ int Generate(const std::string& game_path, const std::string& blocks_path) {
     uint64_t pixels = 0;
     for (int i = 0; i < kSprites; ++i) {
         CSprite s;
-        for (int f = 0; f < kFrames; ++f) s.frames.push_back(Art(kSpriteSide, kSpriteSide, i * 7 + f));
+        for (int f = 0; f < kFrames; ++f)
+            s.frames.push_back(Art(kSpriteSide, kSpriteSide, i * 7 + f));
         s.masks.push_back(MaskOf(s.frames[0]));
         pixels += uint64_t(kFrames) * kSpriteSide * kSpriteSide * 4;
         CStream record;
@@ -97,7 +98,8 @@ int Generate(const std::string& game_path, const std::string& blocks_path) {
     }
     w.Add("room", CRoom());
     std::vector<uint8_t> file = w.WriteGameFile();
-    if (!WriteFileAtomically(game_path, file) || !WriteFileAtomically(blocks_path, blocks.Bytes())) {
+    if (!WriteFileAtomically(game_path, file) ||
+        !WriteFileAtomically(blocks_path, blocks.Bytes())) {
         std::fprintf(stderr, "bench_loading: cannot write into the work folder\n");
         return 1;
     }
@@ -178,8 +180,12 @@ int main(int argc, char** argv) {
     // A fresh process, so that its peak memory is the loading's alone.
     std::string rounds_text = std::to_string(rounds);
     char measure[] = "--measure";
-    char* args[] = {argv[0], measure, const_cast<char*>(game.c_str()),
-                    const_cast<char*>(blocks.c_str()), rounds_text.data(), nullptr};
+    char* args[] = {argv[0],
+                    measure,
+                    const_cast<char*>(game.c_str()),
+                    const_cast<char*>(blocks.c_str()),
+                    rounds_text.data(),
+                    nullptr};
     pid_t pid;
     if (posix_spawn(&pid, "/proc/self/exe", nullptr, nullptr, args, environ) != 0) return 1;
     int status = 0;

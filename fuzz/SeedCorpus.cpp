@@ -120,8 +120,8 @@ int main(int argc, char** argv) {
     int n = 0;
     for (const char* text : scripts) {
         std::string_view t(text);
-        ok = ok && Write(language + "/" + std::to_string(n++),
-                         std::vector<uint8_t>(t.begin(), t.end()));
+        ok = ok &&
+             Write(language + "/" + std::to_string(n++), std::vector<uint8_t>(t.begin(), t.end()));
     }
     return ok ? 0 : 1;
 }

@@ -70,10 +70,14 @@ Json Summary(const CTrigger& t) {
             {"constant_name", Text(t.constant_name)}};
 }
 Json Summary(const CSound& s) {
-    return {{"kind", s.kind},         {"file_type", Text(s.file_type)},
-            {"file_name", Text(s.file_name)}, {"bytes", s.has_data ? Json(s.data.size()) : Json()},
-            {"effects", s.effects},   {"volume", s.volume},
-            {"pan", s.pan},           {"preload", s.preload}};
+    return {{"kind", s.kind},
+            {"file_type", Text(s.file_type)},
+            {"file_name", Text(s.file_name)},
+            {"bytes", s.has_data ? Json(s.data.size()) : Json()},
+            {"effects", s.effects},
+            {"volume", s.volume},
+            {"pan", s.pan},
+            {"preload", s.preload}};
 }
 Json Summary(const CSprite& s) {
     return {{"frames", s.FrameCount()},
@@ -121,9 +125,9 @@ Json Summary(const CObject& o) {
             actions += ActionCount(e);
         }
     }
-    return {{"sprite", o.sprite},   {"parent", o.parent},     {"mask", o.mask},
-            {"depth", o.depth},     {"solid", o.solid},       {"visible", o.visible},
-            {"persistent", o.persistent}, {"events", events}, {"actions", actions}};
+    return {{"sprite", o.sprite},         {"parent", o.parent}, {"mask", o.mask},
+            {"depth", o.depth},           {"solid", o.solid},   {"visible", o.visible},
+            {"persistent", o.persistent}, {"events", events},   {"actions", actions}};
 }
 Json Summary(const CRoom& r) {
     return {{"caption", Text(r.caption)},
@@ -232,7 +236,8 @@ Json GameInfoJson(const GameData& game) {
 
     Json resources = Json::object();
     Json packages = Json::array();
-    for (const CExtensionPackage& p : game.extension_packages) packages.push_back(PackageSummary(p));
+    for (const CExtensionPackage& p : game.extension_packages)
+        packages.push_back(PackageSummary(p));
     resources["extension_packages"] = packages;
     resources["triggers"] = Summaries(game.triggers);
     resources["sounds"] = Summaries(game.sounds);

@@ -103,7 +103,8 @@ public:
             int32_t v;
             if (ValueOf(words, *s, v)) return v;
             std::string known;
-            for (const project::Word& w : words) known += std::string(known.empty() ? "" : ", ") + w.word;
+            for (const project::Word& w : words)
+                known += std::string(known.empty() ? "" : ", ") + w.word;
             Fail(key, "unknown " + std::string(key) + " " + Quoted(*s) + " (known: " + known + ")");
         }
         return Int(key, def);
@@ -152,7 +153,8 @@ public:
     }
     int32_t Resolve(const Fields& f, const toml::node& n, std::string_view key) const {
         if (auto v = n.value_exact<int64_t>()) {
-            if (*v < INT32_MIN || *v > INT32_MAX) kr::Fail(f.doc(), &n, std::string(key) + " is out of range");
+            if (*v < INT32_MIN || *v > INT32_MAX)
+                kr::Fail(f.doc(), &n, std::string(key) + " is out of range");
             return int32_t(*v);
         }
         std::string name = f.GameText(n, key);
@@ -160,8 +162,9 @@ public:
         if (it == by_name_.end())
             kr::Fail(f.doc(), &n, std::string("no ") + kind_ + " named " + Quoted(ToUtf8(name)));
         if (it->second.size() > 1)
-            kr::Fail(f.doc(), &n, std::string("more than one ") + kind_ + " is named " +
-                                      Quoted(ToUtf8(name)) + "; refer to it by index");
+            kr::Fail(f.doc(), &n,
+                     std::string("more than one ") + kind_ + " is named " + Quoted(ToUtf8(name)) +
+                         "; refer to it by index");
         return it->second[0];
     }
 
@@ -216,7 +219,8 @@ public:
             // A project that leaves the last ids out hands out ids after the rooms' own.
             if (derive_last_ids_) {
                 for (const RoomInstance& in : room->instances)
-                    if (derive_instance_id_) g_.last_instance_id = std::max(g_.last_instance_id, in.id);
+                    if (derive_instance_id_)
+                        g_.last_instance_id = std::max(g_.last_instance_id, in.id);
                 for (const RoomTile& t : room->tiles)
                     if (derive_tile_id_) g_.last_tile_id = std::max(g_.last_tile_id, t.id);
             }
@@ -230,11 +234,11 @@ private:
         Doc doc;
         doc.file = file;
         std::vector<uint8_t> bytes;
-        if (!ReadWholeFile(dir_ + "/" + file, bytes)) throw ProjectError{file + ": cannot read the file"};
+        if (!ReadWholeFile(dir_ + "/" + file, bytes))
+            throw ProjectError{file + ": cannot read the file"};
         try {
-            doc.table = toml::parse(std::string_view(reinterpret_cast<const char*>(bytes.data()),
-                                                     bytes.size()),
-                                    file);
+            doc.table = toml::parse(
+                std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), file);
         } catch (const toml::parse_error& e) {
             throw ProjectError{file + ":" + std::to_string(e.source().begin.line) + ":" +
                                std::to_string(e.source().begin.column) + ": " +
@@ -259,8 +263,9 @@ private:
         std::string text;
         if (!FromUtf8(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
                       text))
-            Fail(doc, &at, "the file " + Quoted(ToUtf8(name)) +
-                               " holds a character the game's code page lacks");
+            Fail(doc, &at,
+                 "the file " + Quoted(ToUtf8(name)) +
+                     " holds a character the game's code page lacks");
         return text;
     }
     std::string Script(const Fields& f, std::string_view key) {
@@ -343,9 +348,10 @@ private:
         g_.game_id = m.Int("game_id", 0);
         std::string guid = m.Str("application_id", std::string(32, '0'));
         auto hex = [](char c) {
-            return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                                                : c >= 'A' && c <= 'F'   ? c - 'A' + 10
-                                                                         : -1;
+            return c >= '0' && c <= '9'   ? c - '0'
+                   : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                   : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                          : -1;
         };
         if (guid.size() != 32) m.Fail("application_id", "application_id must be 32 hex digits");
         for (size_t i = 0; i < 16; ++i) {
@@ -367,7 +373,8 @@ private:
 
         g_.room_order.clear();
         if (const toml::array* order = m.Array("room_order"))
-            for (const toml::node& e : *order) g_.room_order.push_back(room_names_.Resolve(m, e, "room_order"));
+            for (const toml::node& e : *order)
+                g_.room_order.push_back(room_names_.Resolve(m, e, "room_order"));
         g_.library_init_code.clear();
         if (const toml::array* init = m.Array("library_init_code")) {
             for (const toml::node& e : *init) {
@@ -587,12 +594,14 @@ private:
                 for (size_t i = 0; i < m.grid.size(); ++i) m.grid[i] = image.Pixels()[i].r >= 128;
             } else {
                 std::vector<int32_t> size = mf.Ints("size", 2);
-                if (size.size() == 2 && (size[0] < 0 || size[1] < 0 || size[0] * int64_t(size[1]) != 0))
+                if (size.size() == 2 &&
+                    (size[0] < 0 || size[1] < 0 || size[0] * int64_t(size[1]) != 0))
                     mf.Fail("size", "a mask without a file has no cells");
                 if (size.size() == 2) m.width = size[0], m.height = size[1];
             }
             std::vector<int32_t> box = mf.Ints("box", 4);
-            if (box.size() == 4) m.left = box[0], m.top = box[1], m.right = box[2], m.bottom = box[3];
+            if (box.size() == 4)
+                m.left = box[0], m.top = box[1], m.right = box[2], m.bottom = box[3];
             s.masks.push_back(std::move(m));
         });
         const size_t want = s.frames.empty() ? 0 : s.separate_masks ? s.frames.size() : 1;
@@ -654,7 +663,8 @@ private:
                     if (ok) v[i] = *x;
                 }
                 if (!ok || v[0] < 0 || v[0] > 255)
-                    kr::Fail(f.doc(), &e, "a glyph is [code 0..255, x, y, width, height, advance, offset]");
+                    kr::Fail(f.doc(), &e,
+                             "a glyph is [code 0..255, x, y, width, height, advance, offset]");
                 font.glyphs[size_t(v[0])] = {int32_t(v[1]), int32_t(v[2]), int32_t(v[3]),
                                              int32_t(v[4]), int32_t(v[5]), int32_t(v[6])};
             }
@@ -681,7 +691,8 @@ private:
         ForEachTable(f, "event", [&](const Fields& ef) {
             if (!ef.Node("type")) ef.Fail("type", "an event needs its type");
             int32_t type = ef.Word("type", kEventTypes, 0);
-            if (type < 0 || type >= kEventTypeCount) ef.Fail("type", "no event type " + std::to_string(type));
+            if (type < 0 || type >= kEventTypeCount)
+                ef.Fail("type", "no event type " + std::to_string(type));
             int32_t number = type == kEventCollision && ef.Node("object")
                                  ? object_names_.Resolve(ef, "object", 0)
                                  : ef.Int("number", 0);
@@ -779,9 +790,11 @@ private:
             CView& view = r.views[size_t(slot)];
             view.visible = v.Bool("visible", view.visible);
             std::vector<int32_t> a = v.Ints("view", 4);
-            if (a.size() == 4) view.xview = a[0], view.yview = a[1], view.wview = a[2], view.hview = a[3];
+            if (a.size() == 4)
+                view.xview = a[0], view.yview = a[1], view.wview = a[2], view.hview = a[3];
             a = v.Ints("port", 4);
-            if (a.size() == 4) view.xport = a[0], view.yport = a[1], view.wport = a[2], view.hport = a[3];
+            if (a.size() == 4)
+                view.xport = a[0], view.yport = a[1], view.wport = a[2], view.hport = a[3];
             a = v.Ints("border", 2);
             if (a.size() == 2) view.hborder = a[0], view.vborder = a[1];
             a = v.Ints("speed", 2);

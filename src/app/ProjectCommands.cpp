@@ -87,7 +87,8 @@ int BuildCommand(const std::vector<std::string>& args, const std::string& execut
                      executable.c_str());
         return 1;
     }
-    std::vector<uint8_t> file = GameWriter::FromGameData(game, std::move(d3dx)).WriteGameFile(program);
+    std::vector<uint8_t> file =
+        GameWriter::FromGameData(game, std::move(d3dx)).WriteGameFile(program);
     if (file.empty()) {
         std::fprintf(stderr, "korvane: the program already carries game data\n");
         return 1;

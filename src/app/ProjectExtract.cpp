@@ -56,8 +56,12 @@ std::string IntArray(std::initializer_list<int64_t> values) {
 class Extractor {
 public:
     Extractor(const GameData& g, const std::vector<uint8_t>& d3dx)
-        : g_(g), d3dx_(d3dx), sprites_(g.sprites), backgrounds_(g.backgrounds),
-          objects_(g.objects), rooms_(g.rooms) {}
+        : g_(g),
+          d3dx_(d3dx),
+          sprites_(g.sprites),
+          backgrounds_(g.backgrounds),
+          objects_(g.objects),
+          rooms_(g.rooms) {}
 
     void Run() {
         Manifest();
@@ -110,8 +114,8 @@ private:
         for (const CExtensionPackage& p : g_.extension_packages) {
             std::string stem = FileStem(p.name, taken);
             Package(p, stem);
-            packages += (packages.size() > 1 ? ", " : "") +
-                        TomlOut::Quote("extensions/" + stem + ".toml");
+            packages +=
+                (packages.size() > 1 ? ", " : "") + TomlOut::Quote("extensions/" + stem + ".toml");
         }
         m.Raw("extension_packages", packages + "]");
 
@@ -348,8 +352,7 @@ private:
         }
     }
 
-    void Background(const CBackground& b, const std::string&, const std::string& stem,
-                    TomlOut& t) {
+    void Background(const CBackground& b, const std::string&, const std::string& stem, TomlOut& t) {
         std::string file;
         if (!b.image.Empty()) {
             file = stem + ".png";
@@ -393,21 +396,20 @@ private:
         for (size_t c = 0; c < f.glyphs.size(); ++c) {
             const FontGlyph& g = f.glyphs[c];
             if (g == FontGlyph()) continue;
-            glyphs += "  " + IntArray({int64_t(c), g.x, g.y, g.width, g.height, g.advance,
-                                       g.offset}) +
+            glyphs += "  " +
+                      IntArray({int64_t(c), g.x, g.y, g.width, g.height, g.advance, g.offset}) +
                       ",\n";
         }
         t.Raw("glyphs", glyphs + "]");
     }
 
-    void TimeLine(const CTimeLine& tl, const std::string&, const std::string& stem,
-                  TomlOut& t) {
+    void TimeLine(const CTimeLine& tl, const std::string&, const std::string& stem, TomlOut& t) {
         for (size_t i = 0; i < tl.moments.size(); ++i) {
             const TimeLineMoment& m = tl.moments[i];
             t.ArrayTable("moment");
             t.Key("step", m.step);
-            Actions(t, "moment.action", m.event,
-                    "time_lines/", stem + "/" + std::to_string(m.step) + "_" + std::to_string(i));
+            Actions(t, "moment.action", m.event, "time_lines/",
+                    stem + "/" + std::to_string(m.step) + "_" + std::to_string(i));
         }
     }
 
@@ -472,7 +474,8 @@ private:
             }
             if (texts) {
                 std::string s = "[";
-                for (size_t j = 0; j < texts; ++j) s += (j ? ", " : "") + TomlOut::Quote(a.arg_texts[j]);
+                for (size_t j = 0; j < texts; ++j)
+                    s += (j ? ", " : "") + TomlOut::Quote(a.arg_texts[j]);
                 t.Raw("arguments", s + "]");
             }
         }
@@ -514,10 +517,10 @@ private:
         std::string tiles = "[\n";
         for (const RoomTile& tile : r.tiles) {
             tiles += "  { x = " + TomlOut::Real(tile.x) + ", y = " + TomlOut::Real(tile.y) +
-                     ", background = " + backgrounds_.Ref(tile.background) + ", source = " +
-                     IntArray({tile.left, tile.top, tile.width, tile.height}) +
-                     ", depth = " + TomlOut::Real(tile.depth) + ", id = " + std::to_string(tile.id) +
-                     " },\n";
+                     ", background = " + backgrounds_.Ref(tile.background) +
+                     ", source = " + IntArray({tile.left, tile.top, tile.width, tile.height}) +
+                     ", depth = " + TomlOut::Real(tile.depth) +
+                     ", id = " + std::to_string(tile.id) + " },\n";
         }
         t.Raw("tiles", tiles + "]");
 

@@ -16,9 +16,9 @@ namespace kr::project {
 
 namespace {
 constexpr Word kEventTypeWords[] = {
-    {0, "create"}, {1, "destroy"}, {2, "alarm"},   {3, "step"},      {4, "collision"},
-    {5, "keyboard"}, {6, "mouse"}, {7, "other"},   {8, "draw"},      {9, "keypress"},
-    {10, "keyrelease"}, {11, "trigger"},
+    {0, "create"},    {1, "destroy"},  {2, "alarm"},       {3, "step"},
+    {4, "collision"}, {5, "keyboard"}, {6, "mouse"},       {7, "other"},
+    {8, "draw"},      {9, "keypress"}, {10, "keyrelease"}, {11, "trigger"},
 };
 constexpr Word kActionKindWords[] = {
     {0, "normal"}, {1, "begin"},  {2, "end"},      {3, "else"},
@@ -181,7 +181,8 @@ std::string TomlOut::Quote(std::string_view game_text) {
             default:
                 if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
                     char buf[8];
-                    std::snprintf(buf, sizeof buf, "\\u%04X", unsigned(static_cast<unsigned char>(c)));
+                    std::snprintf(buf, sizeof buf, "\\u%04X",
+                                  unsigned(static_cast<unsigned char>(c)));
                     q += buf;
                 } else {
                     q += c;
@@ -208,7 +209,8 @@ std::string TomlOut::Real(double v) {
     std::string s = buf;
     if (s.find_first_of(".eE") == std::string::npos) s += ".0";
     // TOML wants a digit before an exponent's mark and after a decimal point.
-    if (size_t e = s.find_first_of("eE"); e != std::string::npos && s.find('.') == std::string::npos)
+    if (size_t e = s.find_first_of("eE");
+        e != std::string::npos && s.find('.') == std::string::npos)
         s.insert(e, ".0");
     return s;
 }

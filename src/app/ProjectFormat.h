@@ -18,15 +18,15 @@ struct Word {
     int32_t value;
     const char* word;
 };
-extern const std::span<const Word> kEventTypes;     // "create" .. "trigger"
-extern const std::span<const Word> kActionKinds;    // "normal", "begin", "end", ...
-extern const std::span<const Word> kExecTypes;      // "nothing", "function", "code"
-extern const std::span<const Word> kSoundKinds;     // "normal", "music", "3d", "multimedia"
-extern const std::span<const Word> kMaskShapes;     // "precise", "rectangle", ...
-extern const std::span<const Word> kBoxModes;       // "automatic", "full", "manual"
-extern const std::span<const Word> kTriggerMoments; // "step", "begin_step", "end_step"
-extern const std::span<const Word> kFileKinds;      // extension files: "library", ...
-extern const std::span<const Word> kPathKinds;      // "straight", "smooth"
+extern const std::span<const Word> kEventTypes;      // "create" .. "trigger"
+extern const std::span<const Word> kActionKinds;     // "normal", "begin", "end", ...
+extern const std::span<const Word> kExecTypes;       // "nothing", "function", "code"
+extern const std::span<const Word> kSoundKinds;      // "normal", "music", "3d", "multimedia"
+extern const std::span<const Word> kMaskShapes;      // "precise", "rectangle", ...
+extern const std::span<const Word> kBoxModes;        // "automatic", "full", "manual"
+extern const std::span<const Word> kTriggerMoments;  // "step", "begin_step", "end_step"
+extern const std::span<const Word> kFileKinds;       // extension files: "library", ...
+extern const std::span<const Word> kPathKinds;       // "straight", "smooth"
 const char* WordOf(std::span<const Word> words, int32_t value);  // nullptr when none
 bool ValueOf(std::span<const Word> words, std::string_view word, int32_t& value);
 
@@ -51,8 +51,7 @@ public:
     void Table(std::string_view header);       // [header]
     void ArrayTable(std::string_view header);  // [[header]]
     template <std::integral T>
-        requires(!std::same_as<T, bool>)
-    void Key(std::string_view key, T v) {
+    requires(!std::same_as<T, bool>) void Key(std::string_view key, T v) {
         Raw(key, std::to_string(v));
     }
     void Key(std::string_view key, double v);

@@ -21,7 +21,9 @@ bool CStream::LoadFromFile(const std::string& path) {
     return true;
 }
 
-bool CStream::SaveToFile(const std::string& path) const { return WriteFileAtomically(path, data_); }
+bool CStream::SaveToFile(const std::string& path) const {
+    return WriteFileAtomically(path, data_);
+}
 
 bool CStream::Need(size_t n) {
     if (n <= Remaining()) return true;
@@ -63,7 +65,9 @@ double CStream::ReadReal() {
     return d;
 }
 
-bool CStream::ReadBoolean() { return ReadInteger() > 0; }
+bool CStream::ReadBoolean() {
+    return ReadInteger() > 0;
+}
 
 std::string CStream::ReadString() {
     int32_t n = ReadInteger();
@@ -143,7 +147,9 @@ void CStream::WriteBytes(const void* p, size_t n) {
     pos_ += n;
 }
 
-void CStream::WriteByte(uint8_t b) { WriteBytes(&b, 1); }
+void CStream::WriteByte(uint8_t b) {
+    WriteBytes(&b, 1);
+}
 
 void CStream::WriteInteger(int32_t v) {
     uint32_t u = uint32_t(v);

@@ -68,15 +68,24 @@ public:
     // The section that holds resources of type T.
     template <typename T>
     static constexpr SectionId SectionOf() {
-        if constexpr (std::is_same_v<T, CTrigger>) return SectionId::kTriggers;
-        else if constexpr (std::is_same_v<T, CSound>) return SectionId::kSounds;
-        else if constexpr (std::is_same_v<T, CSprite>) return SectionId::kSprites;
-        else if constexpr (std::is_same_v<T, CBackground>) return SectionId::kBackgrounds;
-        else if constexpr (std::is_same_v<T, CPath>) return SectionId::kPaths;
-        else if constexpr (std::is_same_v<T, CScript>) return SectionId::kScripts;
-        else if constexpr (std::is_same_v<T, CFont>) return SectionId::kFonts;
-        else if constexpr (std::is_same_v<T, CTimeLine>) return SectionId::kTimeLines;
-        else if constexpr (std::is_same_v<T, CObject>) return SectionId::kObjects;
+        if constexpr (std::is_same_v<T, CTrigger>)
+            return SectionId::kTriggers;
+        else if constexpr (std::is_same_v<T, CSound>)
+            return SectionId::kSounds;
+        else if constexpr (std::is_same_v<T, CSprite>)
+            return SectionId::kSprites;
+        else if constexpr (std::is_same_v<T, CBackground>)
+            return SectionId::kBackgrounds;
+        else if constexpr (std::is_same_v<T, CPath>)
+            return SectionId::kPaths;
+        else if constexpr (std::is_same_v<T, CScript>)
+            return SectionId::kScripts;
+        else if constexpr (std::is_same_v<T, CFont>)
+            return SectionId::kFonts;
+        else if constexpr (std::is_same_v<T, CTimeLine>)
+            return SectionId::kTimeLines;
+        else if constexpr (std::is_same_v<T, CObject>)
+            return SectionId::kObjects;
         else {
             static_assert(std::is_same_v<T, CRoom>, "not a resource of a standard section");
             return SectionId::kRooms;

@@ -71,7 +71,8 @@ TEST(Project, TheCommandsRoundTripAGameFile) {
     std::string original = dir.Write("rich.exe", test::FullGame().WriteGameFile());
     test::ProcessResult r = test::RunProgram(KorvanePath(), {"extract", original, dir / "p"});
     ASSERT_EQ(r.status, 0) << r.err;
-    r = test::RunProgram(KorvanePath(), {"build", dir / "p", "-o", dir / "built.game", "--data-only"});
+    r = test::RunProgram(KorvanePath(),
+                         {"build", dir / "p", "-o", dir / "built.game", "--data-only"});
     ASSERT_EQ(r.status, 0) << r.err;
 
     test::ProcessResult a = test::RunProgram(KorvanePath(), {"info", "--json", original});
@@ -136,8 +137,8 @@ TEST(Project, ABadProjectSaysWhereItIsWrong) {
          "objects/obj_player.toml:3:"},
         {"missing sprite", "objects/obj_player.toml", "sprite = \"spr_player\"",
          "sprite = \"spr_gone\"", "objects/obj_player.toml:2: no sprite named \"spr_gone\""},
-        {"ambiguous name", "objects/obj_player.toml", "sprite = \"spr_player\"",
-         "sprite = \"dup\"", "more than one sprite is named \"dup\"; refer to it by index"},
+        {"ambiguous name", "objects/obj_player.toml", "sprite = \"spr_player\"", "sprite = \"dup\"",
+         "more than one sprite is named \"dup\"; refer to it by index"},
         {"missing room in the order", "game.toml", "room_order = [\"room_second\"",
          "room_order = [\"room_third\"", "game.toml:11: no room named \"room_third\""},
         {"missing image", "sprites/spr_wall.toml", "spr_wall/1.png", "spr_wall/9.png",

@@ -108,11 +108,11 @@ TEST(GameLoader, ARecordOfAnotherVersionFailsItsSection) {
         SectionId section;
         int32_t version;
     } cases[] = {
-        {SectionId::kTriggers, kTriggerVersion},   {SectionId::kSounds, kSoundVersion},
-        {SectionId::kSprites, kSpriteVersion},     {SectionId::kBackgrounds, kBackgroundVersion},
-        {SectionId::kPaths, kPathVersion},         {SectionId::kScripts, kScriptVersion},
-        {SectionId::kFonts, kFontVersion},         {SectionId::kTimeLines, kTimeLineVersion},
-        {SectionId::kObjects, kObjectVersion},     {SectionId::kRooms, kRoomVersion},
+        {SectionId::kTriggers, kTriggerVersion}, {SectionId::kSounds, kSoundVersion},
+        {SectionId::kSprites, kSpriteVersion},   {SectionId::kBackgrounds, kBackgroundVersion},
+        {SectionId::kPaths, kPathVersion},       {SectionId::kScripts, kScriptVersion},
+        {SectionId::kFonts, kFontVersion},       {SectionId::kTimeLines, kTimeLineVersion},
+        {SectionId::kObjects, kObjectVersion},   {SectionId::kRooms, kRoomVersion},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(Section(c.section).key);
@@ -301,8 +301,7 @@ TEST(GameLoader, CorruptBlocksAndImpossibleLengthsAreCorrupt) {
 }
 
 TEST(GameLoader, ImpossibleCountsInsideRecordsAreCorrupt) {
-    std::vector<uint8_t> package =
-        Record([](CStream& s) { SomePackage().SaveToStream(s); });
+    std::vector<uint8_t> package = Record([](CStream& s) { SomePackage().SaveToStream(s); });
     test::PutInteger(package, test::Find(package, "packdir") + 7, 50000000);  // file count
     CDataFile file = SomeIncludedFile();
     std::vector<uint8_t> included = Record([&](CStream& s) { WriteIncludedFileRecord(s, file); });

@@ -246,9 +246,9 @@ TEST_F(RunnerTest, PreparationBindsScriptsAndActionFunctions) {
     const CObject& loaded = *runner.Game().objects.Get(0);
     EXPECT_EQ(loaded.FindEvent(kEventStep, 0)->actions[0].function_id, kScriptIdBase + 1);
     EXPECT_EQ(loaded.FindEvent(kEventStep, 1)->actions[0].function_id, -1);
-    EXPECT_EQ(rec_.messages, (std::vector<std::string>{
-                                 "Failed to locate action function no_such_function",
-                                 "Failed to locate action function action_nowhere"}));
+    EXPECT_EQ(rec_.messages,
+              (std::vector<std::string>{"Failed to locate action function no_such_function",
+                                        "Failed to locate action function action_nowhere"}));
 }
 
 TEST_F(RunnerTest, RunnersFollowOneAnotherInOneProcess) {

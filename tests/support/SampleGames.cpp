@@ -65,7 +65,9 @@ CExtensionPackage SomePackage() {
     fn.result_type = 0;
     lib.functions.push_back(fn);
     lib.constants.push_back({"PACK_MAX", "10"});
-    lib.contents = Bytes("\x7F" "ELF library bytes");
+    lib.contents = Bytes(
+        "\x7F"
+        "ELF library bytes");
 
     CExtensionFile script;
     script.file_name = "pack.krs";
@@ -201,8 +203,8 @@ CObject Objects(int which) {
         set,
         MakeAction(CAction::kExit, CAction::kExecNothing),
     };
-    o.events[kEventAlarm][3].actions = {MakeAction(CAction::kCode, CAction::kExecCode, "",
-                                                   "alarm[3] = 30; // again\r\n")};
+    o.events[kEventAlarm][3].actions = {
+        MakeAction(CAction::kCode, CAction::kExecCode, "", "alarm[3] = 30; // again\r\n")};
     o.events[kEventCollision][3].actions = {
         MakeAction(CAction::kNormal, CAction::kExecFunction, "action_bounce")};
     o.events[kEventKeyboard][37].actions = {
@@ -398,8 +400,8 @@ bool SameTable(const ResourceTable<T>& a, const ResourceTable<T>& b, std::string
         const T* y = b.Get(i);
         if (a.StoredName(i) != b.StoredName(i) || (x == nullptr) != (y == nullptr) ||
             (x && !(*x == *y))) {
-            why = std::string(kind) + " " + std::to_string(i) + " (" + a.StoredName(i) +
-                  ") differs";
+            why =
+                std::string(kind) + " " + std::to_string(i) + " (" + a.StoredName(i) + ") differs";
             return false;
         }
     }
