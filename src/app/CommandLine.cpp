@@ -5,6 +5,7 @@
 
 #include "app/App.h"
 #include "library/Builtins.h"
+#include "app/Project.h"
 #include "platform/Files.h"
 #include "platform/Process.h"
 #include "platform/sdl/SdlPlatform.h"
@@ -20,6 +21,8 @@ constexpr char kUsage[] =
     "usage: korvane [run] [--headless] [--secure] GAME [PARAMETER...]\n"
     "       korvane info [--json] GAME\n"
     "       korvane script [--script NAME=FILE]... (FILE | -e CODE) [ARG...]\n"
+    "       korvane extract GAME DIR\n"
+    "       korvane build DIR -o OUT [--data-only]\n"
     "       korvane --help | --version\n";
 
 constexpr char kHelp[] =
@@ -132,6 +135,8 @@ int RunCommandLine(std::span<const std::string> args, const std::string& executa
     }
     if (first == "info") return Info(args.subspan(1));
     if (first == "script") return ScriptCommand(args.subspan(1), executable);
+    if (first == "extract") return ExtractCommand({args.begin() + 1, args.end()});
+    if (first == "build") return BuildCommand({args.begin() + 1, args.end()}, executable);
     if (first == "run") return Run(args.subspan(1), executable);
     return Run(args, executable);
 }

@@ -7,24 +7,11 @@
 #include <functional>
 #include <string>
 
+#include "objects/EventTypes.h"
+
 namespace kr {
 
 // Event types (ORDER EVENT: the values of the ev_ constants).
-enum EventType : int32_t {
-    kEventCreate = 0,
-    kEventDestroy = 1,
-    kEventAlarm = 2,
-    kEventStep = 3,
-    kEventCollision = 4,
-    kEventKeyboard = 5,
-    kEventMouse = 6,
-    kEventOther = 7,
-    kEventDraw = 8,
-    kEventKeyPress = 9,
-    kEventKeyRelease = 10,
-    kEventTrigger = 11,
-};
-
 // Numbers of the other events that the runner itself raises.
 constexpr int32_t kOtherNoMoreLives = 6;
 constexpr int32_t kOtherNoMoreHealth = 9;

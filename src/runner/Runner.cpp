@@ -41,9 +41,10 @@ const Runner::PrepareStep Runner::kPrepareSteps[] = {
     {60, "Preparing constants", &Runner::DefineGameConstants, "Failed to define the constants."},
     {61, "Preparing triggers", nullptr, "Failed to prepare triggers."},
     {62, "Compiling scripts", &Runner::CompileScripts, "Failed to compile the scripts."},
-    {70, "Compiling time line actions", nullptr,
+    {70, "Compiling time line actions", &Runner::PrepareTimeLineActions,
      "Failed to compile the actions in the time lines."},
-    {72, "Compiling object actions", nullptr, "Failed to compile the actions in the objects."},
+    {72, "Compiling object actions", &Runner::PrepareObjectActions,
+     "Failed to compile the actions in the objects."},
     {80, "Preparing sounds", nullptr, nullptr},
     {90, "Preparing graphics", nullptr, nullptr},
     {0, nullptr, nullptr, nullptr},  // keyboard, mouse and close handlers, input state cleared
@@ -109,30 +110,26 @@ bool Runner::RunGame() {
 
 LoadResult Runner::LoadGameData() {
     LoadResult r = LoadGameFile(options_.game_path, game_, *this);
-    if (r == LoadResult::kLoaded && !HandOverToRuntime()) r = LoadResult::kCorrupted;
+    if (r == LoadResult::kLoaded) HandOverToRuntime();
     return r;
 }
 
-// The loader keeps the scripts as stored records; the runtime gets their names and texts. A
-// record that does not read is corrupt game data.
-bool Runner::HandOverToRuntime() {
+// The runtime takes the game's error settings and its scripts.
+void Runner::HandOverToRuntime() {
     LanguageSettings& ls = runtime_.Settings();
     ls.display_errors = game_.settings.display_errors;
     ls.log_errors = game_.settings.write_errors_to_log;
     ls.abort_on_all_errors = game_.settings.abort_on_errors;
     ls.uninitialized_as_zero = game_.settings.uninitialized_variables_are_zero;
 
+    // The runtime's table is the one source of the scripts from here on: it is what scripts
+    // call, compile and look up by name, so the loaded copy is given up.
     runtime_.ClearScripts();
-    const ResourceTable<RawRecord>& scripts = game_.scripts;
-    for (int i = 0; i < scripts.Count(); ++i) {
-        const RawRecord* r = scripts.Get(i);
-        if (!r) continue;
-        CStream peek(r->block.Data() + r->block.Position(), r->block.Remaining());
-        CScript script;
-        if (!script.LoadFromStream(peek)) return false;
-        runtime_.SetScript(i, scripts.StoredName(i), script.text);
+    for (int i = 0; i < game_.scripts.Count(); ++i) {
+        if (CScript* script = game_.scripts.Get(i))
+            runtime_.SetScript(i, game_.scripts.StoredName(i), script->text);
     }
-    return true;
+    game_.scripts.Reset(0);
 }
 
 bool Runner::DefineGameConstants() {
@@ -161,6 +158,28 @@ void Runner::SetHealth(double health) {
     vars_.health = health;
     if (old > 0 && health <= 0 && room_request_ == kNoRoomRequest && perform_other_event_for_all)
         perform_other_event_for_all(kOtherNoMoreHealth);
+}
+
+// Action functions are bound by name once scripts and extension functions are known; a name
+// that is nowhere is reported, and the action then does nothing when it runs.
+bool Runner::PrepareTimeLineActions() {
+    const FunctionFinder find = [this](const std::string& name) {
+        return runtime_.FindFunction(name);
+    };
+    const MessageSink report = [this](const std::string& text) { ShowMessage(text); };
+    for (int i = 0; i < game_.time_lines.Count(); ++i)
+        if (CTimeLine* t = game_.time_lines.Get(i)) t->ResolveFunctions(find, report);
+    return true;
+}
+
+bool Runner::PrepareObjectActions() {
+    const FunctionFinder find = [this](const std::string& name) {
+        return runtime_.FindFunction(name);
+    };
+    const MessageSink report = [this](const std::string& text) { ShowMessage(text); };
+    for (int i = 0; i < game_.objects.Count(); ++i)
+        if (CObject* o = game_.objects.Get(i)) o->ResolveFunctions(find, report);
+    return true;
 }
 
 bool Runner::PrepareGame() {

@@ -111,10 +111,11 @@ private:
     void ShowLoadForm(const GameData& game) override;
     void StoreD3dxLibrary(const std::string& name, std::span<const uint8_t> bytes) override;
 
+    bool PrepareTimeLineActions();
+    bool PrepareObjectActions();
     void RunMainLoop();
-    // Gives the runtime the game's scripts and error settings after loading; false when a
-    // script record does not read.
-    bool HandOverToRuntime();
+    // Gives the runtime the game's error settings and its scripts, which it owns from then on.
+    void HandOverToRuntime();
     bool SetProcessPriority();
     bool CloseLoadForm();
     IncludedFileContext FileContext();

@@ -26,19 +26,13 @@ namespace {
 // The resource tables whose names are constants, in lookup order. Scripts come between time
 // lines and rooms; their names are those of the runtime's script table, which holds the game's
 // scripts and also those of a program run outside any game. The triggers follow the rooms.
-constexpr ResourceTable<RawRecord> GameData::*kNamedTables[] = {
-    &GameData::objects, &GameData::sprites, &GameData::sounds,     &GameData::backgrounds,
-    &GameData::paths,   &GameData::fonts,   &GameData::time_lines, &GameData::rooms,
-};
+const ResourceIndex& NamedTable(const GameData& g, int kind) {
+    const ResourceIndex* tables[] = {&g.objects, &g.sprites, &g.sounds,     &g.backgrounds,
+                                     &g.paths,   &g.fonts,   &g.time_lines, &g.rooms};
+    return *tables[kind];
+}
 constexpr int32_t kTriggerKind = 8;
 constexpr int32_t kFirstKindAfterScripts = 7;  // rooms
-
-// A trigger's constant name, from its stored record ("" when the record does not read).
-std::string TriggerConstantName(const RawRecord& r) {
-    CStream peek(r.block.Data() + r.block.Position(), r.block.Remaining());
-    CTrigger t;
-    return t.LoadFromStream(peek) ? t.constant_name : std::string();
-}
 
 // Error texts are composed with CR (and CR LF) line breaks; a terminal wants LF.
 std::string WithLineFeeds(const std::string& text) {
@@ -61,7 +55,7 @@ bool RunnerScriptHost::ResourceNamesCurrent() const {
     if (!names_built_) return false;
     const GameData& g = runner_.Game();
     for (int k = 0; k < kTriggerKind; ++k)
-        if (counted_[size_t(k)] != (g.*kNamedTables[k]).Count()) return false;
+        if (counted_[size_t(k)] != NamedTable(g, k).Count()) return false;
     return counted_[kTriggerKind] == g.triggers.Count();
 }
 
@@ -69,24 +63,23 @@ void RunnerScriptHost::BuildResourceNames() {
     const GameData& g = runner_.Game();
     resource_names_.clear();
     for (int k = 0; k < kTriggerKind; ++k) {
-        const ResourceTable<RawRecord>& table = g.*kNamedTables[k];
+        const ResourceIndex& table = NamedTable(g, k);
         counted_[size_t(k)] = table.Count();
         for (int i = 0; i < table.Count(); ++i)
             if (table.Exists(i)) resource_names_.try_emplace(table.StoredName(i), NameEntry{k, i});
     }
     counted_[kTriggerKind] = g.triggers.Count();
     for (int i = 0; i < g.triggers.Count(); ++i) {
-        const RawRecord* r = g.triggers.Get(i);
-        if (!r) continue;
-        std::string name = TriggerConstantName(*r);
-        if (!name.empty()) resource_names_.try_emplace(std::move(name), NameEntry{kTriggerKind, i});
+        const CTrigger* t = g.triggers.Get(i);
+        if (t && !t->constant_name.empty())
+            resource_names_.try_emplace(t->constant_name, NameEntry{kTriggerKind, i});
     }
     names_built_ = true;
 }
 
 bool RunnerScriptHost::StillNamed(const NameEntry& e, std::string_view name) const {
     if (e.kind == kTriggerKind) return runner_.Game().triggers.Exists(e.index);
-    const ResourceTable<RawRecord>& table = runner_.Game().*kNamedTables[e.kind];
+    const ResourceIndex& table = NamedTable(runner_.Game(), e.kind);
     return table.Exists(e.index) && table.StoredName(e.index) == name;
 }
 

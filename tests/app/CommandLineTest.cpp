@@ -31,9 +31,9 @@ GameWriter SmallGame() {
     w.settings.scaling = 0;
     w.settings.show_cursor = false;
     w.settings.loading_image = {true, Text("BM-not-really")};
-    w.AddResource(SectionId::kSprites, "spr_a", Text("record"));
+    w.Add("spr_a", CSprite());
     w.AddEmptySlot(SectionId::kSprites);
-    w.AddResource(SectionId::kRooms, "room_caf\xE9", Text("record"));
+    w.Add("room_caf\xE9", CRoom());
     w.AddConstant("SPEED", "4");
     w.room_order = {0};
     return w;

@@ -7,8 +7,12 @@
 #include "code/Script.h"
 #include "code/Vocabulary.h"
 #include "library/Builtins.h"
+#include "data/Sprite.h"
+#include "objects/Object.h"
+#include "objects/TimeLine.h"
 #include "objects/Trigger.h"
 #include "runner/GameWriter.h"
+#include "runner/Room.h"
 #include "runner/Runner.h"
 #include "support/ScratchDir.h"
 #include "support/ScriptRunner.h"
@@ -183,12 +187,12 @@ TEST(RunnerVariables, AccessorsAttachedLaterServeCodeCompiledBefore) {
 TEST_F(GameScriptTest, GameConstantsAndResourceNamesShadowInOrder) {
     GameWriter w;
     w.game_id = 42;
-    w.AddResource(SectionId::kSprites, "spr_a", {});
-    w.AddResource(SectionId::kSprites, "shared", {});  // sprite 1; also object 0's name
-    w.AddResource(SectionId::kObjects, "shared", {});
+    w.Add("spr_a", CSprite());
+    w.Add("shared", CSprite());  // sprite 1; also object 0's name
+    w.Add("shared", CObject());
     w.AddEmptySlot(SectionId::kObjects);
-    w.AddResource(SectionId::kObjects, "c_red", {});  // object 2: shadows both constants
-    w.AddResource(SectionId::kRooms, "both", {});     // room 0, and script 1 below
+    w.Add("c_red", CObject());  // object 2: shadows both constants
+    w.Add("both", CRoom());     // room 0, and script 1 below
     w.AddEmptySlot(SectionId::kScripts);
     w.AddResource(SectionId::kScripts, "both", ScriptRecord("return 5"));
     w.AddResource(SectionId::kTriggers, "", TriggerRecord("Low health", "tr_low"));
@@ -261,20 +265,20 @@ TEST_F(GameScriptTest, ScriptsCompileAtPreparation) {
     EXPECT_EQ(rec_.messages.back(), "Failed to compile the scripts.");
     EXPECT_EQ(runner_->RoomRequest(), Runner::kRequestEndAfterError);
 
-    // A script record of another version (799) is corrupt game data.
+    // A script record of another version (799) is an error in the resource data.
     GameWriter old_record;
     old_record.AddResource(SectionId::kScripts, "old", {0x1F, 0x03, 0, 0, 0, 0, 0, 0});
     RunnerOptions o;
     o.game_path = dir_.Write("old.exe", old_record.WriteGameFile());
     Runner runner(platform_, std::move(o));
-    EXPECT_EQ(runner.LoadGameData(), LoadResult::kCorrupted);
+    EXPECT_EQ(runner.LoadGameData(), LoadResult::kFailed);
 }
 
 TEST_F(GameScriptTest, ErrorTextsNameTheEventAndItsObject) {
     GameWriter w;
-    w.AddResource(SectionId::kObjects, "obj_player", {});
-    w.AddResource(SectionId::kObjects, "obj_wall", {});
-    w.AddResource(SectionId::kTimeLines, "tl_intro", {});
+    w.Add("obj_player", CObject());
+    w.Add("obj_wall", CObject());
+    w.Add("tl_intro", CTimeLine());
     w.AddResource(SectionId::kTriggers, "", TriggerRecord("Low health", "tr_low"));
     ASSERT_TRUE(Prepare(w));
     Runtime& rt = runner_->GetRuntime();
