@@ -151,6 +151,16 @@ private:
 // run between two visits may move, create or deactivate instances), it looks again from its
 // position, so it visits the instances that an ordered walk over the whole list would find
 // overlapping at the time of each visit. Deleted instances are skipped.
+//
+// The collision phase, for a pair of objects (a, b):
+//     for (int32_t k = 0, n = room.DirectCount(a); k < n; ++k) {
+//         CInstance* i = room.DirectAt(a, k);
+//         if (!i || i->deleted) continue;
+//         OverlapWalk walk(room, Selection::Direct(b), *i,
+//                          a == b ? InstanceList::DirectPosition(*i) : 0);
+//         while (CInstance* j = walk.Next())
+//             if (InstanceMeets(*i, *j, true)) { /* put back, events, move on */ }
+//     }
 class OverlapWalk {
 public:
     OverlapWalk(const InstanceList& room, Selection list, const CollisionBox& area,
