@@ -2,6 +2,9 @@
 // the instance part of the built-in variable table (code/BuiltinVariables.cpp).
 #include "objects/InstanceVariables.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "code/Builtins.h"
 #include "data/Sprite.h"
 #include "objects/Instance.h"
@@ -17,9 +20,10 @@ inline CInstance& Inst(ScriptInstance* s) {
 inline double Real(const RValue& v) {
     return ArgReal(v);
 }
-// Integer fields take the value rounded to the nearest integer, ties to even.
+// Integer fields take the value rounded to the nearest integer, ties to even, saturated to
+// the 32-bit range (as every built-in variable does).
 inline int32_t Rounded(const RValue& v) {
-    return ArgInt(v);
+    return int32_t(std::clamp<int64_t>(RoundToInt64(ArgReal(v)), INT32_MIN, INT32_MAX));
 }
 // Boolean fields are true when the rounded value is at least 1, so 0.5 stores false.
 inline bool BoolAtOne(const RValue& v) {

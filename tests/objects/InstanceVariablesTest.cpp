@@ -49,15 +49,26 @@ TEST_F(VariablesTest, WritesConvertTheValue) {
     };
     const Case cases[] = {
         {"solid", 0, 0.5, 0},  // rounded first: 0.5 is 0
-        {"solid", 0, 0.51, 1},         {"visible", 0, -3, 0},
-        {"persistent", 0, 1.5, 1},     {"timeline_running", 0, 0.5, 0},
-        {"timeline_loop", 0, 2, 1},    {"alarm", 3, 2.5, 2},  // ties to even
-        {"alarm", 11, 3.5, 4},         {"image_blend", 0, 255.5, 256},
-        {"sprite_index", 0, 0.5, 0},   {"mask_index", 0, -1.4, -1},
-        {"path_endaction", 0, 1.6, 2}, {"timeline_index", 0, -0.6, -1},
-        {"x", 0, 12.5, 12.5},          {"depth", 0, -0.25, -0.25},
-        {"direction", 0, -90, 270},    {"direction", 0, 720, 0},
-        {"path_position", 0, 1.5, 1},  {"path_positionprevious", 0, -2, 0},
+        {"solid", 0, 0.51, 1},
+        {"visible", 0, -3, 0},
+        {"persistent", 0, 1.5, 1},
+        {"timeline_running", 0, 0.5, 0},
+        {"timeline_loop", 0, 2, 1},
+        {"alarm", 3, 2.5, 2},  // ties to even
+        {"alarm", 11, 3.5, 4},
+        {"image_blend", 0, 255.5, 256},
+        {"image_blend", 0, 1e12, 2147483647},  // saturated, not wrapped
+        {"alarm", 0, -1e12, -2147483648.0},
+        {"sprite_index", 0, 0.5, 0},
+        {"mask_index", 0, -1.4, -1},
+        {"path_endaction", 0, 1.6, 2},
+        {"timeline_index", 0, -0.6, -1},
+        {"x", 0, 12.5, 12.5},
+        {"depth", 0, -0.25, -0.25},
+        {"direction", 0, -90, 270},
+        {"direction", 0, 720, 0},
+        {"path_position", 0, 1.5, 1},
+        {"path_positionprevious", 0, -2, 0},
         {"image_xscale", 0, -2, -2},
     };
     for (const Case& c : cases) {
