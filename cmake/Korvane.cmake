@@ -10,6 +10,13 @@ if(KORVANE_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+# The fuzz build instruments every library for libFuzzer and runs it under the sanitizers.
+if(KORVANE_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer
+                      -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
 # kr_subsystem(NAME folder DEPS target...): every .cpp of src/<folder> becomes library kr_<folder>.
 function(kr_subsystem folder)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})

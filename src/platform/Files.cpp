@@ -1,5 +1,6 @@
 #include "platform/Files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -68,6 +69,100 @@ bool WriteFileAtomically(const std::string& path, std::span<const uint8_t> data)
         return false;
     }
     return true;
+}
+
+bool ReadFirstLine(const std::string& path, std::string& line) {
+    std::vector<uint8_t> bytes;
+    if (!ReadWholeFile(path, bytes)) return false;
+    size_t end = 0;
+    while (end < bytes.size() && bytes[end] != '\n' && bytes[end] != '\r') ++end;
+    line.assign(reinterpret_cast<const char*>(bytes.data()), end);
+    return true;
+}
+
+bool FileExists(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool DirectoryExists(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool CreateNewDirectory(const std::string& path) {
+    return ::mkdir(path.c_str(), 0755) == 0;
+}
+
+bool CreateDirectories(const std::string& path) {
+    if (path.empty()) return false;
+    if (DirectoryExists(path)) return true;
+    // Create the parents first, from the top; every prefix that ends before a '/' is one.
+    for (size_t i = 1; i < path.size(); ++i) {
+        if (path[i] != '/' || path[i - 1] == '/') continue;
+        std::string prefix = path.substr(0, i);
+        if (::mkdir(prefix.c_str(), 0755) != 0 && errno != EEXIST) return false;
+    }
+    if (::mkdir(path.c_str(), 0755) != 0 && errno != EEXIST) return false;
+    return DirectoryExists(path);
+}
+
+bool DeleteFile(const std::string& path) {
+    return ::unlink(path.c_str()) == 0;
+}
+
+namespace {
+// Empties the directory open as `dir` (taking ownership of the descriptor). Entries are
+// examined without following links; subdirectories are opened relative to their parent with
+// O_NOFOLLOW, so a link swapped in for a directory is never entered.
+bool EmptyDirectory(int dir_fd) {
+    DIR* d = ::fdopendir(dir_fd);
+    if (!d) {
+        ::close(dir_fd);
+        return false;
+    }
+    bool ok = true;
+    while (dirent* e = ::readdir(d)) {
+        std::string name = e->d_name;
+        if (name == "." || name == "..") continue;
+        struct stat st;
+        if (::fstatat(::dirfd(d), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            ok = false;
+            continue;
+        }
+        if (S_ISDIR(st.st_mode)) {
+            int sub =
+                ::openat(::dirfd(d), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (sub < 0 || !EmptyDirectory(sub)) ok = false;
+            if (::unlinkat(::dirfd(d), name.c_str(), AT_REMOVEDIR) != 0) ok = false;
+        } else if (::unlinkat(::dirfd(d), name.c_str(), 0) != 0) {
+            ok = false;
+        }
+    }
+    ::closedir(d);
+    return ok;
+}
+}  // namespace
+
+bool RemoveDirectoryTree(const std::string& path) {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT;
+    if (!S_ISDIR(st.st_mode)) return false;  // a link or a file: not a tree to remove
+    int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    bool ok = fd >= 0 && EmptyDirectory(fd);
+    return ::rmdir(path.c_str()) == 0 && ok;
+}
+
+std::string DirectoryOf(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+std::string FileNameOf(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 }  // namespace kr

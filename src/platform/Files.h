@@ -1,6 +1,8 @@
-// Whole-file reads and writes on host paths. Writes are atomic: the data goes to a temporary
-// file beside the target, which is then renamed over it, so a file is written whole or not at
-// all.
+// Host file-system helpers. Paths here are host paths; a path that comes from a game goes
+// through MapGamePath (GamePath.h) first.
+//
+// Whole-file writes are atomic: the data goes to a temporary file beside the target, which is
+// then renamed over it, so a file is written whole or not at all.
 #pragma once
 
 #include <cstdint>
@@ -12,5 +14,30 @@ namespace kr {
 
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out);
 bool WriteFileAtomically(const std::string& path, std::span<const uint8_t> data);
+
+// The first line of a text file without its line end; false when the file cannot be read.
+bool ReadFirstLine(const std::string& path, std::string& line);
+
+// Existence tests; a symbolic link counts as what it points to.
+bool FileExists(const std::string& path);  // anything that is not a directory
+bool DirectoryExists(const std::string& path);
+
+// Creates `path` and every missing parent. True when the directory exists afterwards.
+bool CreateDirectories(const std::string& path);
+// Creates exactly one directory. Fails (with errno EEXIST) when anything of that name exists,
+// which makes it a safe way to claim a fresh name.
+bool CreateNewDirectory(const std::string& path);
+
+// Deletes one file or symbolic link (never what the link points to).
+bool DeleteFile(const std::string& path);
+
+// Removes a directory and everything below it. Symbolic links inside are removed as links and
+// never followed, so nothing outside the tree is touched. Returns false when something could
+// not be removed (the rest is removed all the same).
+bool RemoveDirectoryTree(const std::string& path);
+
+// The directory part of a host path ("." when there is none) and the last component.
+std::string DirectoryOf(const std::string& path);
+std::string FileNameOf(const std::string& path);
 
 }  // namespace kr

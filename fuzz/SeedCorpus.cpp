@@ -1,0 +1,91 @@
+// Writes the seed corpora of the fuzz targets into WORK_DIR/<target>: the sample games' data for
+// the loader fuzzer, the records inside them (behind the byte that picks their reader) for the
+// record fuzzer, small images in every format for the image fuzzers, and script text for the
+// language fuzzer.
+#include <cstdio>
+#include <string>
+
+#include "data/Bitmap32.h"
+#include "data/ImageCodecs.h"
+#include "data/Sprite.h"
+#include "platform/Files.h"
+#include "runner/Scramble.h"
+#include "support/SampleGames.h"
+
+using namespace kr;
+
+namespace {
+bool Write(const std::string& path, const std::vector<uint8_t>& bytes) {
+    if (WriteFileAtomically(path, bytes)) return true;
+    std::fprintf(stderr, "kr_fuzz_seeds: cannot write %s\n", path.c_str());
+    return false;
+}
+
+std::vector<uint8_t> Picked(uint8_t reader, const std::function<void(CStream&)>& write) {
+    std::vector<uint8_t> bytes{reader};
+    std::vector<uint8_t> record = test::Record(write);
+    bytes.insert(bytes.end(), record.begin(), record.end());
+    return bytes;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: kr_fuzz_seeds WORK_DIR\n");
+        return 2;
+    }
+    const std::string work = argv[1];
+    const std::string loader = work + "/loader", records = work + "/records",
+                      images = work + "/images", image_records = work + "/image-records",
+                      language = work + "/language";
+    GameWriter plain, no_bar = test::FullGame();
+    no_bar.settings = test::UnusualSettings(false);
+    no_bar.debug_mode = false;
+    bool ok = Write(loader + "/plain", plain.WriteData()) &&
+              Write(loader + "/full", test::FullGame().WriteData()) &&
+              Write(loader + "/no-bar", no_bar.WriteData());
+
+    ok =
+        ok &&
+        Write(records + "/settings",
+              Picked(0, [](CStream& s) { WriteSettingsRecord(s, test::UnusualSettings(true)); })) &&
+        Write(
+            records + "/included-file",
+            Picked(1, [](CStream& s) { WriteIncludedFileRecord(s, test::SomeIncludedFile()); })) &&
+        Write(records + "/extension-package",
+              Picked(2, [](CStream& s) { WriteExtensionPackageRecord(s, test::SomePackage()); })) &&
+        Write(records + "/game-information",
+              Picked(3, [](CStream& s) { WriteGameInformationRecord(s, CGameInformation()); })) &&
+        Write(records + "/scramble", Picked(4, [](CStream& s) {
+                  for (int i = 0; i < 256; ++i) s.WriteByte(uint8_t(255 - i));
+                  s.WriteBytes("some body bytes", 15);
+              }));
+
+    TBitmap32 picture;
+    picture.SetSize(5, 3);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 5; ++x)
+            picture.Row(y)[x] = Bgra{uint8_t(40 * x), uint8_t(80 * y), 200, uint8_t(x ? 255 : 0)};
+    ok = ok && Write(images + "/png", EncodePng(picture)) &&
+         Write(images + "/bmp", EncodeBmp(picture));
+    CSprite sprite;
+    sprite.AddFrame(picture);
+    CStream sprite_record;
+    sprite_record.WriteByte(0);
+    sprite.WriteToStream(sprite_record);
+    ok = ok && Write(image_records + "/sprite", sprite_record.Bytes());
+
+    const char* scripts[] = {
+        "var i, s; s = 0; for (i = 0; i < 10; i += 1) { s += i * 2 mod 7; } x = s;",
+        "a[3] = 7; b[2, 5] = \"s\" + string(a[3]); with (all) { if x > 1 break } return scr(3, 1)",
+        "switch (argument0) { case 1: y = 2; break; default: y = $FF | 3 << 2 }",
+        "do { k -= 1 } until k < 0 repeat 3 { z = z ^^ 1 } while 0 {} exit",
+    };
+    int n = 0;
+    for (const char* text : scripts) {
+        std::string_view t(text);
+        ok = ok && Write(language + "/" + std::to_string(n++),
+                         std::vector<uint8_t>(t.begin(), t.end()));
+    }
+    return ok ? 0 : 1;
+}

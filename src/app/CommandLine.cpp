@@ -1,0 +1,151 @@
+// The command line of korvane: run, info, --help, --version, and bundled games.
+#include <cstdio>
+#include <string_view>
+#include <vector>
+
+#include "app/App.h"
+#include "library/Builtins.h"
+#include "platform/Files.h"
+#include "platform/Process.h"
+#include "platform/sdl/SdlPlatform.h"
+#include "runner/GameLoader.h"
+#include "runner/Messages.h"
+#include "runner/Runner.h"
+
+namespace kr {
+
+namespace {
+
+constexpr char kUsage[] =
+    "usage: korvane [run] [--headless] [--secure] GAME [PARAMETER...]\n"
+    "       korvane info [--json] GAME\n"
+    "       korvane script [--script NAME=FILE]... (FILE | -e CODE) [ARG...]\n"
+    "       korvane --help | --version\n";
+
+constexpr char kHelp[] =
+    "\n"
+    "Commands:\n"
+    "  run       load GAME, prepare it and run it; the words after GAME are the game's\n"
+    "            parameters. 'run' may be left out when GAME does not look like a command.\n"
+    "  info      show what GAME holds: settings, sections, resource names, constants and the\n"
+    "            room order. --json prints the same as JSON (docs/info-json.md).\n"
+    "\n"
+    "Options of run:\n"
+    "  --headless   no window: messages go to standard error, time is virtual\n"
+    "  --secure     secure mode: the game may not export or write files outside its places\n"
+    "\n"
+    "A copy of korvane with a game appended runs that game, taking every argument as the\n"
+    "game's parameter.\n"
+    "\n"
+    "Exit status: 0 the game ended, 1 it could not be loaded or prepared, 2 a usage error.\n";
+
+int UsageError(const std::string& what) {
+    std::fprintf(stderr, "korvane: %s\n%sTry 'korvane --help'.\n", what.c_str(), kUsage);
+    return kExitUsage;
+}
+
+int RunGameFile(const std::string& game, std::vector<std::string> parameters, bool headless,
+                bool secure, const std::string& executable) {
+    Platform platform = headless ? MakeHeadlessPlatform() : MakeSdlPlatform();
+    RunnerOptions options;
+    options.game_path = game;
+    options.parameters = std::move(parameters);
+    options.secure_mode = secure;
+    options.temp_places.executable_dir = DirectoryOf(executable);
+    options.register_functions = RegisterAllBuiltins;
+    options.windowed = !headless;
+    Runner runner(platform, std::move(options));
+    return runner.Run();
+}
+
+int Run(std::span<const std::string> args, const std::string& executable) {
+    bool headless = false, secure = false;
+    size_t i = 0;
+    for (; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--") {
+            ++i;
+            break;
+        }
+        if (a.empty() || a[0] != '-') break;
+        if (a == "--headless")
+            headless = true;
+        else if (a == "--secure")
+            secure = true;
+        else
+            return UsageError("unknown option '" + a + "'");
+    }
+    if (i >= args.size()) return UsageError("no game given");
+    std::vector<std::string> parameters(args.begin() + long(i), args.end());
+    return RunGameFile(args[i], std::move(parameters), headless, secure, executable);
+}
+
+// The loader's host for info: messages go to standard error, nothing is written.
+class QuietHost final : public LoadHost {
+public:
+    void ShowMessage(std::string_view text) override {
+        std::fprintf(stderr, "%.*s\n", int(text.size()), text.data());
+    }
+};
+
+int Info(std::span<const std::string> args) {
+    bool json = false;
+    std::string game;
+    for (const std::string& a : args) {
+        if (a == "--json")
+            json = true;
+        else if (!a.empty() && a[0] == '-')
+            return UsageError("unknown option '" + a + "'");
+        else if (!game.empty())
+            return UsageError("info takes one game");
+        else
+            game = a;
+    }
+    if (game.empty()) return UsageError("no game given");
+    GameData data;
+    QuietHost host;
+    LoadResult r;
+    try {
+        r = LoadGameFile(game, data, host);
+    } catch (...) {
+        r = LoadResult::kCorrupted;
+    }
+    if (r == LoadResult::kCorrupted) host.ShowMessage(msg::kCorrupted);
+    if (r != LoadResult::kLoaded) return Runner::kExitLoadFailed;
+    std::string out = json ? GameInfoJson(data).dump(2) + "\n" : GameInfoText(data);
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return 0;
+}
+
+}  // namespace
+
+int RunCommandLine(std::span<const std::string> args, const std::string& executable) {
+    if (args.empty()) return UsageError("no command given");
+    const std::string& first = args[0];
+    if (first == "--help" || first == "-h" || first == "help") {
+        std::printf("%s%s", kUsage, kHelp);
+        return 0;
+    }
+    if (first == "--version") {
+        std::printf("korvane %s\n", ProgramVersion());
+        return 0;
+    }
+    if (first == "info") return Info(args.subspan(1));
+    if (first == "script") return ScriptCommand(args.subspan(1), executable);
+    if (first == "run") return Run(args.subspan(1), executable);
+    return Run(args, executable);
+}
+
+int KorvaneMain(int argc, char** argv) {
+    std::string executable = ExecutablePath();
+    std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    if (!executable.empty() && HasAppendedData(executable)) {
+        // A game that carries its runner: the game file is the program itself.
+        std::vector<std::string> parameters{executable};
+        parameters.insert(parameters.end(), args.begin(), args.end());
+        return RunGameFile(executable, std::move(parameters), false, false, executable);
+    }
+    return RunCommandLine(args, executable);
+}
+
+}  // namespace kr

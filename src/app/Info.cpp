@@ -1,0 +1,169 @@
+// korvane info: what a loaded game holds, as text for people and as JSON for tools. The JSON is
+// documented in docs/info-json.md; a change there is a change of "info_format".
+#include <cstdio>
+#include <string>
+
+#include "app/App.h"
+#include "library/Builtins.h"
+#include "platform/Text.h"
+
+namespace kr {
+
+namespace {
+using Json = nlohmann::ordered_json;
+
+std::string Hex(std::span<const uint8_t> bytes) {
+    static const char kDigits[] = "0123456789abcdef";
+    std::string out;
+    for (uint8_t b : bytes) {
+        out += kDigits[b >> 4];
+        out += kDigits[b & 15];
+    }
+    return out;
+}
+
+Json Text(const std::string& game_text) {
+    return GameTextToUtf8(game_text);
+}
+
+Json SettingValue(const GameSettings& settings, const SettingField& f) {
+    switch (f.kind) {
+        case SettingField::kBool:
+            return settings.*f.b;
+        case SettingField::kInt:
+            return settings.*f.i;
+        case SettingField::kPicture: {
+            const StoredPicture& p = settings.*f.picture;
+            if (!p.present) return nullptr;
+            return Json{{"bmp_bytes", p.bmp.size()}};
+        }
+    }
+    return nullptr;
+}
+
+// The names of a section's entries: null for an empty slot; absent for sections without names.
+Json SectionNames(const GameData& game, SectionId id) {
+    Json names = Json::array();
+    if (const ResourceIndex* table = game.Table(id)) {
+        for (int i = 0; i < table->Count(); ++i)
+            names.push_back(table->Exists(i) ? Text(table->StoredName(i)) : Json(nullptr));
+        return names;
+    }
+    switch (id) {
+        case SectionId::kExtensionPackages:
+            for (const auto& p : game.extension_packages) names.push_back(Text(p.name));
+            return names;
+        case SectionId::kConstants:
+            for (const auto& n : game.constant_names) names.push_back(Text(n));
+            return names;
+        case SectionId::kIncludedFiles:
+            for (const auto& f : game.included_files) names.push_back(Text(f.file_name));
+            return names;
+        default:
+            return nullptr;
+    }
+}
+}  // namespace
+
+Json GameInfoJson(const GameData& game) {
+    Json j;
+    j["info_format"] = 1;
+    j["format_version"] = kFormatVersion;
+    j["debug_mode"] = game.debug_mode;
+    j["game_id"] = game.game_id;
+    j["application_id"] = Hex(game.application_id);
+    j["d3dx"] = {{"name", Text(game.d3dx_name)}, {"bytes", game.d3dx_size}};
+
+    Json settings = Json::object();
+    for (const SettingField& f : SettingFields()) settings[f.key] = SettingValue(game.settings, f);
+    j["settings"] = settings;
+
+    Json sections = Json::object();
+    for (const SectionInfo& s : Sections()) {
+        Json section = {{"count", game.EntryCount(s.id)}};
+        Json names = SectionNames(game, s.id);
+        if (!names.is_null()) section["names"] = names;
+        sections[s.key] = section;
+    }
+    j["sections"] = sections;
+
+    Json constants = Json::array();
+    for (size_t i = 0; i < game.constant_names.size(); ++i)
+        constants.push_back(
+            {{"name", Text(game.constant_names[i])}, {"value", Text(game.constant_values[i])}});
+    j["constants"] = constants;
+
+    Json files = Json::array();
+    for (const CDataFile& f : game.included_files)
+        files.push_back({{"name", Text(f.file_name)},
+                         {"size", f.size},
+                         {"stored", f.stored},
+                         {"export_kind", f.export_kind},
+                         {"export_folder", Text(f.export_folder)},
+                         {"overwrite", f.overwrite},
+                         {"free_after_export", f.free_after_export},
+                         {"remove_at_end", f.remove_at_end}});
+    j["included_files"] = files;
+
+    const CGameInformation& gi = game.game_information;
+    j["game_information"] = {{"caption", Text(gi.caption)},
+                             {"separate_window", gi.separate_window},
+                             {"left", gi.left},
+                             {"top", gi.top},
+                             {"width", gi.width},
+                             {"height", gi.height},
+                             {"text_bytes", gi.text.size()}};
+    j["last_instance_id"] = game.last_instance_id;
+    j["last_tile_id"] = game.last_tile_id;
+    j["room_order"] = game.room_order;
+
+    // How much of the built-in library this runner has: games calling the rest compile, but
+    // those calls report that the function is not available yet.
+    BuiltinRegistry functions;
+    RegisterAllBuiltins(functions);
+    j["builtin_functions"] = {{"implemented", functions.ImplementedCount()},
+                              {"total", functions.Count()}};
+    return j;
+}
+
+std::string GameInfoText(const GameData& game) {
+    Json j = GameInfoJson(game);
+    std::string out;
+    auto line = [&out](const std::string& s) { out += s + "\n"; };
+    line("Format version: " + j["format_version"].dump());
+    line(std::string("Debug mode: ") + (game.debug_mode ? "yes" : "no"));
+    line("Game id: " + std::to_string(game.game_id));
+    line("Application id: " + j["application_id"].get<std::string>());
+    line("D3DX library: " + j["d3dx"]["name"].get<std::string>() + " (" +
+         std::to_string(game.d3dx_size) + " bytes)");
+    line("Settings:");
+    for (const auto& [key, value] : j["settings"].items())
+        line("  " + key + ": " +
+             (value.is_object() ? value["bmp_bytes"].dump() + " bytes of BMP"
+              : value.is_null() ? "none"
+                                : value.dump()));
+    line("Sections:");
+    for (const SectionInfo& s : Sections()) {
+        const Json& section = j["sections"][s.key];
+        line("  " + std::string(s.key) + ": " + section["count"].dump());
+        if (!section.contains("names")) continue;
+        int i = 0;
+        for (const Json& name : section["names"]) {
+            line("    " + std::to_string(i++) + " " +
+                 (name.is_null() ? std::string("(empty)") : name.get<std::string>()));
+        }
+    }
+    line("Constants:");
+    for (const Json& c : j["constants"])
+        line("  " + c["name"].get<std::string>() + " = " + c["value"].get<std::string>());
+    std::string order;
+    for (int32_t room : game.room_order) order += " " + std::to_string(room);
+    line("Room order:" + order);
+    line("Last instance id: " + std::to_string(game.last_instance_id) +
+         ", last tile id: " + std::to_string(game.last_tile_id));
+    line("Built-in functions: " + j["builtin_functions"]["implemented"].dump() + " of " +
+         j["builtin_functions"]["total"].dump() + " implemented");
+    return out;
+}
+
+}  // namespace kr

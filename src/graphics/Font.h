@@ -1,0 +1,42 @@
+// CFont: a font resource as the game data stores it: the character range, one glyph cell per
+// character code and the 8-bit coverage image that the cells point into.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kr {
+
+class CStream;
+
+inline constexpr int32_t kFontVersion = 800;
+
+struct FontGlyph {
+    int32_t x = 0, y = 0, width = 0, height = 0;  // the cell in the glyph image
+    int32_t advance = 0;                          // horizontal distance to the next character
+    int32_t offset = 0;  // horizontal shift of the cell from the pen position
+
+    bool operator==(const FontGlyph&) const = default;
+};
+
+class CFont {
+public:
+    std::string name;   // the typeface it was made from; informational
+    int32_t size = 12;  // point size; informational
+    bool bold = false, italic = false;
+    int32_t first = 32, last = 127;  // character range
+    std::array<FontGlyph, 256> glyphs{};
+    int32_t image_width = 0, image_height = 0;
+    std::vector<uint8_t> image;  // image_width * image_height coverage bytes, rows from the top
+
+    // The record that follows the name in a fonts-section entry. False on a wrong version, a
+    // failed stream, or a glyph image smaller than its stated size (it could not be drawn).
+    bool LoadFromStream(CStream& s);
+    void SaveToStream(CStream& s) const;
+
+    bool operator==(const CFont&) const = default;
+};
+
+}  // namespace kr

@@ -1,0 +1,73 @@
+#include "platform/GamePath.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace kr {
+
+namespace {
+char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+}
+
+bool SameIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (Lower(a[i]) != Lower(b[i])) return false;
+    return true;
+}
+
+bool Exists(const std::string& path) {
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+// The entry of `dir` that equals `name` ignoring case, or "" when there is none.
+std::string FindIgnoringCase(const std::string& dir, std::string_view name) {
+    DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+    if (!d) return {};
+    std::string best;
+    while (dirent* e = ::readdir(d)) {
+        std::string_view entry = e->d_name;
+        if (SameIgnoringCase(entry, name) && (best.empty() || entry < best)) best = entry;
+    }
+    ::closedir(d);
+    return best;
+}
+}  // namespace
+
+std::string MapGamePath(std::string_view game_path) {
+    std::string out;
+    size_t i = 0;
+    if (!game_path.empty() && (game_path[0] == '\\' || game_path[0] == '/')) out = "/";
+    bool matching = true;  // false once a component is missing: nothing below it can exist
+    while (i < game_path.size()) {
+        size_t end = i;
+        while (end < game_path.size() && game_path[end] != '\\' && game_path[end] != '/') ++end;
+        std::string_view part = game_path.substr(i, end - i);
+        i = end + 1;
+        if (part.empty()) continue;
+        std::string dir = out;
+        if (!out.empty() && out.back() != '/') out += '/';
+        std::string exact = out + std::string(part);
+        if (matching && part != "." && part != ".." && !Exists(exact)) {
+            std::string found = FindIgnoringCase(dir, part);
+            if (!found.empty()) {
+                out += found;
+                continue;
+            }
+            matching = false;
+        }
+        out = std::move(exact);
+    }
+    // A trailing separator names a directory; keep it so callers see the same intent.
+    if (!game_path.empty() && (game_path.back() == '\\' || game_path.back() == '/') &&
+        !out.empty() && out.back() != '/')
+        out += '/';
+    return out;
+}
+
+}  // namespace kr

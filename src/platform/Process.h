@@ -1,0 +1,21 @@
+// Facts about the running program itself.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace kr {
+
+// The full path of the running executable as the operating system knows it (not argv[0]);
+// empty when it cannot be found.
+std::string ExecutablePath();
+
+// The number of bytes of an executable file that belong to its program image (for an ELF file:
+// the end of its last header table, segment or section); 0 when the file cannot be read or is
+// not an ELF file. Bytes past this size were appended to the program.
+uint64_t ProgramImageSize(const std::string& path);
+
+// Whether bytes were appended to the program image of the file (a game that carries its runner).
+bool HasAppendedData(const std::string& path);
+
+}  // namespace kr

@@ -1,0 +1,14 @@
+// Character sets. Game text is single-byte text in the Western Windows code page (1252); the
+// host (terminal, window titles, message boxes, JSON) speaks UTF-8.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kr {
+
+// Game text to UTF-8. The five bytes that the code page leaves undefined map to the control
+// characters of the same number, so no byte is lost.
+std::string GameTextToUtf8(std::string_view text);
+
+}  // namespace kr

@@ -1,0 +1,89 @@
+// Everything a game file holds, as the loader leaves it: header values, settings, the resource
+// tables and the smaller sections.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "runner/ExtensionPackages.h"
+#include "runner/GameInformation.h"
+#include "runner/GameSettings.h"
+#include "runner/IncludedFiles.h"
+#include "runner/ResourceTable.h"
+
+namespace kr {
+
+// The sixteen sections of the main block, in stored order (ORDER SECTION).
+enum class SectionId {
+    kExtensionPackages,
+    kTriggers,
+    kConstants,
+    kSounds,
+    kSprites,
+    kBackgrounds,
+    kPaths,
+    kScripts,
+    kFonts,
+    kTimeLines,
+    kObjects,
+    kRooms,
+    kIncludedFiles,
+    kGameInformation,
+    kLibraryInitCode,
+    kRoomOrder,
+};
+constexpr int kSectionCount = 16;
+
+struct SectionInfo {
+    SectionId id;
+    const char* key;      // the name tools use ("sprites")
+    int progress;         // load progress reported before the section, in percent
+    const char* caption;  // the caption reported with it
+    int32_t version;      // the section version that must open the section
+};
+// ORDER SECTION
+std::span<const SectionInfo> Sections();
+const SectionInfo& Section(SectionId id);
+
+constexpr int32_t kGameMagic = 1234321;
+constexpr int32_t kFormatVersion = 800;
+
+struct GameData {
+    bool debug_mode = false;
+    GameSettings settings;
+    std::string d3dx_name;  // the helper library the game carries; written to the temp directory
+    uint64_t d3dx_size = 0;
+    int32_t game_id = 0;
+    std::array<uint8_t, 16> application_id{};
+
+    std::vector<CExtensionPackage> extension_packages;
+    ResourceTable<RawRecord> triggers;
+    std::vector<std::string> constant_names;   // parallel to constant_values
+    std::vector<std::string> constant_values;  // expressions, evaluated when the game is prepared
+    ResourceTable<RawRecord> sounds;
+    ResourceTable<RawRecord> sprites;
+    ResourceTable<RawRecord> backgrounds;
+    ResourceTable<RawRecord> paths;
+    ResourceTable<RawRecord> scripts;
+    ResourceTable<RawRecord> fonts;
+    ResourceTable<RawRecord> time_lines;
+    ResourceTable<RawRecord> objects;
+    ResourceTable<RawRecord> rooms;
+    int32_t last_instance_id = 0;  // the last ids the authoring tool handed out; run-time
+    int32_t last_tile_id = 0;      // instances and tiles take the following numbers
+    std::vector<CDataFile> included_files;
+    CGameInformation game_information;
+    std::vector<std::string> library_init_code;
+    std::vector<int32_t> room_order;  // room indices; the first is where the game starts
+
+    // The table of a section with standard framing (triggers, and sounds to rooms); nullptr for
+    // the other sections.
+    const ResourceIndex* Table(SectionId id) const;
+    // The number of entries the section stored (1 for the game information).
+    int EntryCount(SectionId id) const;
+};
+
+}  // namespace kr

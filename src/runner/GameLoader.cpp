@@ -1,0 +1,281 @@
+#include "runner/GameLoader.h"
+
+#include <memory>
+
+#include "platform/Files.h"
+#include "runner/Messages.h"
+#include "runner/Scramble.h"
+
+namespace kr {
+
+namespace {
+
+// Smallest stored size of an entry held in a compressed block: the block's length and the
+// shortest zlib stream. Counts that claim more entries than the rest could hold are corrupt.
+constexpr size_t kMinCompressedEntryBytes = 4 + 8;
+
+// Skips `count` stored integers (a negative count skips none).
+void SkipIntegers(CStream& s, int32_t count) {
+    if (count <= 0) return;
+    if (size_t(count) > s.Remaining() / 4) s.SetFailed();
+    s.Skip(size_t(count) * 4);
+}
+
+// --- Record readers of kinds whose reader is yet to come -------------------------------------
+
+bool ReadRawRecord(CStream& record, RawRecord& out) {
+    out.block = std::move(record);
+    return true;
+}
+
+// A trigger stores its name inside its record, after the record version.
+std::string TriggerName(const RawRecord& r) {
+    CStream peek(r.block.Data() + r.block.Position(), r.block.Remaining());
+    peek.ReadInteger();
+    return peek.ReadString();
+}
+
+// --- Section framings ------------------------------------------------------------------------
+
+// Standard framing: count, then per entry a compressed block holding the exists flag, the name
+// (when `named`) and the kind's record. `name_of` names resources that store their name inside
+// the record.
+template <typename T>
+LoadResult ReadStandardSection(CStream& s, ResourceTable<T>& table, bool (*read)(CStream&, T&),
+                               bool named = true, std::string (*name_of)(const T&) = nullptr) {
+    int32_t count = s.ReadCount(kMinCompressedEntryBytes);
+    if (s.Failed()) return LoadResult::kCorrupted;
+    table.Reset(count);
+    for (int32_t i = 0; i < count; ++i) {
+        auto block = s.ReadCompressedBlock();
+        if (s.Failed()) return LoadResult::kCorrupted;
+        bool exists = block->ReadBoolean();
+        if (block->Failed()) return LoadResult::kCorrupted;
+        if (!exists) continue;
+        std::string name = named ? block->ReadString() : std::string();
+        auto item = std::make_unique<T>();
+        bool ok = read(*block, *item);
+        if (block->Failed()) return LoadResult::kCorrupted;
+        if (!ok) return LoadResult::kFailed;
+        if (name_of) name = name_of(*item);
+        table.Set(i, std::move(name), std::move(item));
+    }
+    return LoadResult::kLoaded;
+}
+
+// --- Sections (each is called after its section version was checked) -------------------------
+
+using SectionReader = LoadResult (*)(CStream& s, GameData& g, LoadHost& host);
+
+LoadResult ReadExtensionPackages(CStream& s, GameData& g, LoadHost& host) {
+    constexpr size_t kMinPackageBytes = 5 * 4;
+    g.extension_packages.resize(size_t(s.ReadCount(kMinPackageBytes)));
+    for (CExtensionPackage& p : g.extension_packages) {
+        bool ok = ReadExtensionPackageRecord(s, p);
+        if (s.Failed()) return LoadResult::kCorrupted;
+        if (!ok) {
+            host.ShowMessage(msg::kExtensionPackages);
+            return LoadResult::kFailed;
+        }
+    }
+    return s.Failed() ? LoadResult::kCorrupted : LoadResult::kLoaded;
+}
+
+LoadResult ReadTriggers(CStream& s, GameData& g, LoadHost&) {
+    return ReadStandardSection(s, g.triggers, ReadRawRecord, false, TriggerName);
+}
+
+LoadResult ReadConstants(CStream& s, GameData& g, LoadHost&) {
+    size_t n = size_t(s.ReadCount(8));
+    g.constant_names.resize(n);
+    g.constant_values.resize(n);
+    for (size_t i = 0; i < n; ++i) {
+        g.constant_names[i] = s.ReadString();
+        g.constant_values[i] = s.ReadString();
+    }
+    return s.Failed() ? LoadResult::kCorrupted : LoadResult::kLoaded;
+}
+
+// A section with standard framing whose entries `read` reads into `table`. A kind gets its
+// reader by changing its table's type in GameData and naming the reader in kSectionReaders.
+template <auto table, auto read>
+LoadResult ReadResources(CStream& s, GameData& g, LoadHost&) {
+    return ReadStandardSection(s, g.*table, read);
+}
+
+LoadResult ReadRooms(CStream& s, GameData& g, LoadHost& host) {
+    LoadResult r = ReadResources<&GameData::rooms, ReadRawRecord>(s, g, host);
+    if (r != LoadResult::kLoaded) return r;
+    g.last_instance_id = s.ReadInteger();
+    g.last_tile_id = s.ReadInteger();
+    return s.Failed() ? LoadResult::kCorrupted : LoadResult::kLoaded;
+}
+
+LoadResult ReadIncludedFiles(CStream& s, GameData& g, LoadHost&) {
+    g.included_files.resize(size_t(s.ReadCount(kMinCompressedEntryBytes)));
+    for (CDataFile& f : g.included_files) {
+        auto block = s.ReadCompressedBlock();
+        if (s.Failed()) return LoadResult::kCorrupted;
+        bool ok = ReadIncludedFileRecord(*block, f);
+        if (block->Failed()) return LoadResult::kCorrupted;
+        if (!ok) return LoadResult::kFailed;
+    }
+    return s.Failed() ? LoadResult::kCorrupted : LoadResult::kLoaded;
+}
+
+LoadResult ReadGameInformation(CStream& s, GameData& g, LoadHost&) {
+    auto block = s.ReadCompressedBlock();
+    if (s.Failed()) return LoadResult::kCorrupted;
+    ReadGameInformationRecord(*block, g.game_information);
+    return block->Failed() ? LoadResult::kCorrupted : LoadResult::kLoaded;
+}
+
+LoadResult ReadLibraryInitCode(CStream& s, GameData& g, LoadHost&) {
+    g.library_init_code.resize(size_t(s.ReadCount(4)));
+    for (std::string& code : g.library_init_code) code = s.ReadString();
+    return s.Failed() ? LoadResult::kCorrupted : LoadResult::kLoaded;
+}
+
+LoadResult ReadRoomOrder(CStream& s, GameData& g, LoadHost&) {
+    int32_t count = s.ReadInteger();
+    if (s.Failed()) return LoadResult::kCorrupted;
+    if (count <= 0) return LoadResult::kFailed;  // a game without rooms cannot start
+    if (size_t(count) > s.Remaining() / 4) return LoadResult::kCorrupted;
+    g.room_order.resize(size_t(count));
+    for (int32_t& room : g.room_order) room = s.ReadInteger();
+    return LoadResult::kLoaded;
+}
+
+// ORDER SECTION
+constexpr SectionReader kSectionReaders[kSectionCount] = {
+    ReadExtensionPackages,
+    ReadTriggers,
+    ReadConstants,
+    ReadResources<&GameData::sounds, ReadRawRecord>,
+    ReadResources<&GameData::sprites, ReadRawRecord>,
+    ReadResources<&GameData::backgrounds, ReadRawRecord>,
+    ReadResources<&GameData::paths, ReadRawRecord>,
+    ReadResources<&GameData::scripts, ReadRawRecord>,
+    ReadResources<&GameData::fonts, ReadRawRecord>,
+    ReadResources<&GameData::time_lines, ReadRawRecord>,
+    ReadResources<&GameData::objects, ReadRawRecord>,
+    ReadRooms,
+    ReadIncludedFiles,
+    ReadGameInformation,
+    ReadLibraryInitCode,
+    ReadRoomOrder,
+};
+
+// --- Header and main block ---------------------------------------------------------------------
+
+LoadResult ReadSettings(CStream& s, GameData& g, LoadHost& host) {
+    g.settings = GameSettings();
+    int32_t version = s.ReadInteger();
+    if (s.Failed()) return LoadResult::kCorrupted;
+    if (version != kSettingsVersion) {
+        host.ShowMessage(msg::kResourceData);
+        return LoadResult::kFailed;
+    }
+    auto block = s.ReadCompressedBlock();
+    if (s.Failed()) return LoadResult::kCorrupted;
+    ReadSettingsRecord(*block, g.settings);
+    return block->Failed() ? LoadResult::kCorrupted : LoadResult::kLoaded;
+}
+
+// Unscrambles the main block where it lies in the file's buffer and cuts the buffer after it,
+// so the sections are read from the same stream without another copy of the game.
+bool OpenBody(CStream& s) {
+    int32_t before = s.ReadInteger();
+    int32_t after = s.ReadInteger();
+    SkipIntegers(s, before);
+    ScrambleTable t;
+    s.ReadBytes(t.data(), t.size());
+    SkipIntegers(s, after);
+    int32_t length = s.ReadInteger();
+    if (s.Failed() || length < 0 || size_t(length) > s.Remaining()) return false;
+    size_t start = s.Position();
+    UnscrambleBlock(std::span<uint8_t>(s.Data() + start, size_t(length)), t);
+    s.Bytes().resize(start + size_t(length));
+    return true;
+}
+
+}  // namespace
+
+std::optional<size_t> FindGameData(std::span<const uint8_t> file) {
+    // A place with fewer than four bytes left cannot hold the magic number either.
+    for (size_t p = kGameDataStart; p + 4 <= file.size(); p += kGameDataStep) {
+        const uint8_t* b = file.data() + p;
+        uint32_t v =
+            uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
+        if (int32_t(v) == kGameMagic) return p;
+    }
+    return std::nullopt;
+}
+
+LoadResult LoadGameFile(const std::string& path, GameData& out, LoadHost& host) {
+    std::vector<uint8_t> file;
+    if (!ReadWholeFile(path, file)) {
+        host.ShowMessage(msg::kCannotReadGame);
+        return LoadResult::kFailed;
+    }
+    return LoadGameImage(std::move(file), out, host);
+}
+
+LoadResult LoadGameImage(std::vector<uint8_t> file, GameData& out, LoadHost& host) {
+    std::optional<size_t> at = FindGameData(file);
+    if (!at) {
+        host.ShowMessage(msg::kNotValidGame);
+        return LoadResult::kFailed;
+    }
+    return ReadGameData(std::move(file), *at, out, host);
+}
+
+LoadResult ReadGameData(std::vector<uint8_t> file, size_t offset, GameData& g, LoadHost& host) {
+    CStream s(std::move(file));
+    s.Seek(offset);
+    s.ReadInteger();  // the magic number
+    int32_t version = s.ReadInteger();
+    if (s.Failed()) return LoadResult::kCorrupted;
+    if (version != kFormatVersion) {
+        host.ShowMessage(msg::kWrongVersion);
+        return LoadResult::kFailed;
+    }
+    g.debug_mode = s.ReadBoolean();
+    if (LoadResult r = ReadSettings(s, g, host); r != LoadResult::kLoaded) return r;
+
+    host.SetLoadProgress(1, "Reading data");
+    host.ShowLoadForm(g);
+
+    g.d3dx_name = s.ReadString();
+    {
+        auto library = s.ReadCompressedBlock();
+        if (s.Failed()) return LoadResult::kCorrupted;
+        g.d3dx_size = library->Size();
+        host.StoreD3dxLibrary(g.d3dx_name, library->Bytes());
+    }
+
+    if (!OpenBody(s)) return LoadResult::kCorrupted;
+    SkipIntegers(s, s.ReadInteger());
+    s.ReadBoolean();  // stored, never used
+    g.game_id = s.ReadInteger();
+    s.ReadBytes(g.application_id.data(), g.application_id.size());
+    if (s.Failed()) return LoadResult::kCorrupted;
+
+    for (const SectionInfo& section : Sections()) {
+        host.SetLoadProgress(section.progress, section.caption);
+        LoadResult r = LoadResult::kFailed;
+        int32_t version = s.ReadInteger();
+        if (version == section.version)
+            r = kSectionReaders[int(section.id)](s, g, host);
+        else if (s.Failed())
+            r = LoadResult::kCorrupted;
+        if (r == LoadResult::kCorrupted) return r;
+        if (r == LoadResult::kFailed) {
+            host.ShowMessage(msg::kResourceData);
+            return r;
+        }
+    }
+    return LoadResult::kLoaded;
+}
+
+}  // namespace kr

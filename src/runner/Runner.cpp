@@ -1,0 +1,246 @@
+#include "runner/Runner.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "code/Script.h"
+#include "code/Vocabulary.h"
+#include "objects/EventNames.h"
+#include "platform/Files.h"
+#include "runner/Messages.h"
+
+namespace kr {
+
+namespace {
+std::string TitleOf(const std::string& path) {
+    std::string name = FileNameOf(path);
+    size_t dot = name.find_last_of('.');
+    return (dot == std::string::npos || dot == 0) ? name : name.substr(0, dot);
+}
+
+bool IsPlainFileName(std::string_view name) {
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of("\\/") == std::string_view::npos;
+}
+}  // namespace
+
+// One step of the game's preparation: the progress it reports (none when caption is null), its
+// work (none yet when null) and the message shown when the work fails.
+struct Runner::PrepareStep {
+    int percent;
+    const char* caption;
+    bool (Runner::*work)();
+    const char* failure;
+};
+
+// The steps in their fixed order; steps without work belong to subsystems still to come.
+const Runner::PrepareStep Runner::kPrepareSteps[] = {
+    {0, nullptr, &Runner::SetProcessPriority, nullptr},
+    {50, "Extracting included files", &Runner::ExportIncludedFiles, nullptr},
+    {55, "Preparing extension pacakges", nullptr, "Failed to prepare extension packages."},
+    {60, "Preparing constants", &Runner::DefineGameConstants, "Failed to define the constants."},
+    {61, "Preparing triggers", nullptr, "Failed to prepare triggers."},
+    {62, "Compiling scripts", &Runner::CompileScripts, "Failed to compile the scripts."},
+    {70, "Compiling time line actions", nullptr,
+     "Failed to compile the actions in the time lines."},
+    {72, "Compiling object actions", nullptr, "Failed to compile the actions in the objects."},
+    {80, "Preparing sounds", nullptr, nullptr},
+    {90, "Preparing graphics", nullptr, nullptr},
+    {0, nullptr, nullptr, nullptr},  // keyboard, mouse and close handlers, input state cleared
+    {100, "Ready", &Runner::CloseLoadForm, nullptr},
+};
+
+Runner::Runner(Platform& platform, RunnerOptions options)
+    : platform_(platform), options_(std::move(options)), title_(TitleOf(options_.game_path)) {
+    // The registries are filled once, before anything is compiled: the ids of built-in
+    // variables and functions are their registration order.
+    runtime_.SetHost(&script_host_);
+    for (const BuiltinConstantDef& c : BuiltinConstants()) runtime_.AddConstant(c.name, c.value);
+    RegisterRunnerVariables(runtime_);
+    if (options_.register_functions) options_.register_functions(runtime_.Builtins());
+}
+
+Runner::~Runner() {
+    RemoveTempDirectory();
+}
+
+int Runner::Run() {
+    CreateTempDirectory();
+    bool ok = RunGame();
+    if (ok) {
+        CleanUpGame();
+    } else {
+        // Files exported before a later step failed are not left behind either.
+        RemoveIncludedFiles();
+    }
+    RemoveTempDirectory();
+    return ok ? kExitOk : kExitLoadFailed;
+}
+
+void Runner::CreateTempDirectory() {
+    runtime_.Rng().SetSeed(int32_t(platform_.clock->Seed()));
+    temp_directory_ = kr::CreateTempDirectory(options_.temp_places, runtime_.Rng());
+    if (temp_directory_.empty()) ShowMessage(msg::kTempDir);
+}
+
+void Runner::RemoveTempDirectory() {
+    DeleteDirectoryTree(temp_directory_, temp_directory_);
+    temp_directory_.clear();
+}
+
+bool Runner::RunGame() {
+    LoadResult loaded;
+    try {
+        loaded = LoadGameData();
+    } catch (...) {  // out of memory, or a failure of the platform
+        loaded = LoadResult::kCorrupted;
+    }
+    if (loaded == LoadResult::kCorrupted) ShowMessage(msg::kCorrupted);
+    if (loaded != LoadResult::kLoaded) return false;
+    try {
+        if (!PrepareGame()) return false;
+        RunMainLoop();
+    } catch (...) {
+        ShowMessage(msg::kUnexpected);
+        return false;
+    }
+    return true;
+}
+
+LoadResult Runner::LoadGameData() {
+    LoadResult r = LoadGameFile(options_.game_path, game_, *this);
+    if (r == LoadResult::kLoaded && !HandOverToRuntime()) r = LoadResult::kCorrupted;
+    return r;
+}
+
+// The loader keeps the scripts as stored records; the runtime gets their names and texts. A
+// record that does not read is corrupt game data.
+bool Runner::HandOverToRuntime() {
+    LanguageSettings& ls = runtime_.Settings();
+    ls.display_errors = game_.settings.display_errors;
+    ls.log_errors = game_.settings.write_errors_to_log;
+    ls.abort_on_all_errors = game_.settings.abort_on_errors;
+    ls.uninitialized_as_zero = game_.settings.uninitialized_variables_are_zero;
+
+    runtime_.ClearScripts();
+    const ResourceTable<RawRecord>& scripts = game_.scripts;
+    for (int i = 0; i < scripts.Count(); ++i) {
+        const RawRecord* r = scripts.Get(i);
+        if (!r) continue;
+        CStream peek(r->block.Data() + r->block.Position(), r->block.Remaining());
+        CScript script;
+        if (!script.LoadFromStream(peek)) return false;
+        runtime_.SetScript(i, scripts.StoredName(i), script.text);
+    }
+    return true;
+}
+
+bool Runner::DefineGameConstants() {
+    return runtime_.DefineGameConstants(game_.constant_names, game_.constant_values);
+}
+
+bool Runner::CompileScripts() {
+    return runtime_.CompileScripts();
+}
+
+std::string Runner::ProgramDirectory() const {
+    std::string dir = options_.temp_places.executable_dir;
+    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    return dir;
+}
+
+void Runner::SetLives(int32_t lives) {
+    int32_t old = vars_.lives;
+    vars_.lives = lives;
+    if (old > 0 && lives <= 0 && room_request_ == kNoRoomRequest && perform_other_event_for_all)
+        perform_other_event_for_all(kOtherNoMoreLives);
+}
+
+void Runner::SetHealth(double health) {
+    double old = vars_.health;
+    vars_.health = health;
+    if (old > 0 && health <= 0 && room_request_ == kNoRoomRequest && perform_other_event_for_all)
+        perform_other_event_for_all(kOtherNoMoreHealth);
+}
+
+bool Runner::PrepareGame() {
+    for (const PrepareStep& step : kPrepareSteps) {
+        if (step.caption) SetLoadProgress(step.percent, step.caption);
+        if (step.work && !(this->*step.work)()) {
+            if (step.failure) ShowMessage(step.failure);
+            return false;
+        }
+    }
+    return true;
+}
+
+// The game ends as soon as it is prepared while there is no main loop to run it.
+void Runner::RunMainLoop() {}
+
+void Runner::CleanUpGame() {
+    RemoveIncludedFiles();
+}
+
+IncludedFileContext Runner::FileContext() {
+    IncludedFileContext ctx;
+    ctx.temp_directory = temp_directory_;
+    ctx.secure_mode = options_.secure_mode;
+    ctx.report_error = [this](std::string_view text) { runtime_.RuntimeError(text); };
+    return ctx;
+}
+
+bool Runner::ExportIncludedFiles() {
+    IncludedFileContext ctx = FileContext();
+    for (CDataFile& f : game_.included_files) ExportIncludedFile(f, ctx);
+    return true;
+}
+
+void Runner::RemoveIncludedFiles() {
+    IncludedFileContext ctx = FileContext();
+    for (CDataFile& f : game_.included_files) RemoveIncludedFile(f, ctx);
+}
+
+bool Runner::SetProcessPriority() {
+    platform_.process->SetPriority(game_.settings.process_priority);
+    return true;
+}
+
+bool Runner::CloseLoadForm() {
+    platform_.load_display->Close();
+    return true;
+}
+
+void Runner::ShowMessage(std::string_view text) {
+    // The message must not land in the middle of a progress line.
+    platform_.load_display->Close();
+    platform_.messages->Show(title_, text);
+}
+
+void Runner::SetLoadProgress(int percent, std::string_view caption) {
+    platform_.load_display->SetProgress(percent, caption);
+}
+
+void Runner::ShowLoadForm(const GameData& game) {
+    bool bar = game.settings.show_progress_bar;
+    SetLoadProgress(0, "Loading");
+    platform_.load_display->Show(bar, bar && game.debug_mode);
+}
+
+void Runner::StoreD3dxLibrary(const std::string& name, std::span<const uint8_t> bytes) {
+    // Nothing binds the library (the graphics back end computes what it offered); it is kept
+    // where games expect it. A name with a path would write outside the temporary directory.
+    if (temp_directory_.empty() || !IsPlainFileName(name)) return;
+    WriteFileAtomically(temp_directory_ + "/" + name, bytes);
+}
+
+Runner& RunnerOf(Runtime& rt) {
+    auto* host = dynamic_cast<RunnerScriptHost*>(&rt.Host());
+    if (!host) {
+        std::fputs("internal error: a built-in function that needs the game ran without one\n",
+                   stderr);
+        std::abort();
+    }
+    return host->GetRunner();
+}
+
+}  // namespace kr

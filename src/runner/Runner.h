@@ -1,0 +1,141 @@
+// Runner: one run of one game, from the temporary directory through loading and preparation
+// to the clean-up. It owns everything a run has (settings, resource tables, included files, the
+// script runtime, the temporary directory); nothing lives in globals, so runners can follow
+// one another in one process.
+#pragma once
+
+#include <functional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "code/Runtime.h"
+#include "platform/Platform.h"
+#include "runner/GameData.h"
+#include "runner/GameLoader.h"
+#include "runner/ScriptHost.h"
+#include "runner/TempDirectory.h"
+
+namespace kr {
+
+struct RunnerOptions {
+    std::string game_path;                // the file holding the game
+    std::vector<std::string> parameters;  // the game's command line; [0] names the game
+    bool secure_mode = false;
+    TempDirectoryPlaces temp_places;  // its executable_dir is also program_directory
+    // Registers the built-in functions (the library's RegisterAllBuiltins; the runner cannot
+    // name it, since the library is built on the runner). Without it no function is known.
+    void (*register_functions)(BuiltinRegistry&) = nullptr;
+    // A runner for a program outside any game (korvane script): there is no game file, and
+    // errors are shown without the event context.
+    bool outside_game = false;
+    // The game has a window: until the error window exists, errors are shown in the platform's
+    // message box as well as on standard error.
+    bool windowed = false;
+};
+
+class Runner final : private LoadHost {
+public:
+    // Room requests other than a room index.
+    static constexpr int32_t kNoRoomRequest = -1;
+    static constexpr int32_t kRequestEndAfterError = -400;
+
+    // Process exit statuses of a run.
+    static constexpr int kExitOk = 0;
+    static constexpr int kExitLoadFailed = 1;  // the game could not be loaded or prepared
+
+    Runner(Platform& platform, RunnerOptions options);
+    ~Runner() override;
+    Runner(const Runner&) = delete;
+    Runner& operator=(const Runner&) = delete;
+
+    // The whole run: temporary directory, RunGame, clean-up, removal of the temporary
+    // directory. Returns the exit status.
+    int Run();
+
+    // The steps of a run, in the order Run takes them.
+    void CreateTempDirectory();
+    // Load, prepare and play. False when the game could not start; its message has been shown.
+    bool RunGame();
+    LoadResult LoadGameData();
+    bool PrepareGame();
+    void CleanUpGame();
+    // Preparation: the game's constants, and the scripts.
+    bool DefineGameConstants();
+    bool CompileScripts();
+    void RemoveTempDirectory();
+
+    // Included files: export every file (always true), remove what was exported.
+    bool ExportIncludedFiles();
+    void RemoveIncludedFiles();
+
+    // A message box with the application title.
+    void ShowMessage(std::string_view text) override;
+    void SetLoadProgress(int percent, std::string_view caption) override;
+
+    const GameData& Game() const { return game_; }
+    GameData& Game() { return game_; }
+    const GameSettings& Settings() const { return game_.settings; }
+    Runtime& GetRuntime() { return runtime_; }
+    const std::string& TempDirectory() const { return temp_directory_; }
+    // The directory of the runner's executable, without a trailing separator.
+    std::string ProgramDirectory() const;
+    GameVariables& Vars() { return vars_; }
+    RunnerScriptHost& ScriptHostOf() { return script_host_; }
+    Platform& GetPlatform() { return platform_; }
+    bool OutsideGame() const { return options_.outside_game; }
+    bool Windowed() const { return options_.windowed; }
+
+    // The pending room request (kNoRoomRequest when none).
+    int32_t RoomRequest() const { return room_request_; }
+    void SetRoomRequest(int32_t request) { room_request_ = request; }
+
+    // Performs other event `number` for every instance of the room (no more lives, no more
+    // health). Set by the event dispatch; until then nothing happens.
+    std::function<void(int32_t number)> perform_other_event_for_all;
+    // Clears the keyboard and mouse state after an error was shown. Set by the input state.
+    std::function<void()> clear_input;
+    // Writes to lives and health that end them raise these events while no room change is
+    // pending.
+    void SetLives(int32_t lives);
+    void SetHealth(double health);
+    bool SecureMode() const { return options_.secure_mode; }
+    bool DebugMode() const { return game_.debug_mode; }
+    // The game file's name without directory and extension.
+    const std::string& Title() const { return title_; }
+    std::span<const std::string> Parameters() const { return options_.parameters; }
+
+private:
+    // LoadHost
+    void ShowLoadForm(const GameData& game) override;
+    void StoreD3dxLibrary(const std::string& name, std::span<const uint8_t> bytes) override;
+
+    void RunMainLoop();
+    // Gives the runtime the game's scripts and error settings after loading; false when a
+    // script record does not read.
+    bool HandOverToRuntime();
+    bool SetProcessPriority();
+    bool CloseLoadForm();
+    IncludedFileContext FileContext();
+
+    Platform& platform_;
+    RunnerOptions options_;
+    Runtime runtime_;
+    RunnerScriptHost script_host_{*this};
+    GameVariables vars_;
+    int32_t room_request_ = kNoRoomRequest;
+    GameData game_;
+    std::string title_;
+    std::string temp_directory_;
+
+    struct PrepareStep;
+    static const PrepareStep kPrepareSteps[];
+};
+
+// The runner that owns a runtime: the one definition every family of built-in functions uses to
+// reach the game. Only for runtimes owned by a Runner (their host is the runner's); anything else
+// is a programming error and stops the program.
+Runner& RunnerOf(Runtime& rt);
+
+}  // namespace kr

@@ -1,0 +1,150 @@
+// The korvane program as a user runs it: commands, usage errors, info output and games that
+// carry their runner.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <nlohmann/json.hpp>
+
+#include "runner/GameWriter.h"
+#include "runner/Messages.h"
+#include "support/ScratchDir.h"
+#include "support/Subprocess.h"
+
+namespace kr {
+namespace {
+
+using test::RunProgram;
+using test::ScratchDir;
+
+// The korvane program of this build.
+std::string KorvanePath() {
+    return std::string(KR_BINARY_DIR) + "/src/app/korvane";
+}
+
+std::vector<uint8_t> Text(std::string_view s) {
+    return {s.begin(), s.end()};
+}
+
+GameWriter SmallGame() {
+    GameWriter w;
+    w.game_id = 77;
+    w.settings.scaling = 0;
+    w.settings.show_cursor = false;
+    w.settings.loading_image = {true, Text("BM-not-really")};
+    w.AddResource(SectionId::kSprites, "spr_a", Text("record"));
+    w.AddEmptySlot(SectionId::kSprites);
+    w.AddResource(SectionId::kRooms, "room_caf\xE9", Text("record"));
+    w.AddConstant("SPEED", "4");
+    w.room_order = {0};
+    return w;
+}
+
+TEST(CommandLine, HelpVersionAndUsageErrors) {
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string out_has, err_has;
+    } cases[] = {
+        {{"--version"}, 0, "korvane 0.1.0", ""},
+        {{"--help"}, 0, "usage: korvane", ""},
+        {{}, 2, "", "no command given"},
+        {{"run"}, 2, "", "no game given"},
+        {{"run", "--fast", "game.exe"}, 2, "", "unknown option '--fast'"},
+        {{"info", "--xml", "game.exe"}, 2, "", "unknown option '--xml'"},
+        {{"info", "a.exe", "b.exe"}, 2, "", "info takes one game"},
+    };
+    for (const Case& c : cases) {
+        test::ProcessResult r = RunProgram(KorvanePath(), c.args);
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_NE(r.out.find(c.out_has), std::string::npos) << r.out;
+        EXPECT_NE(r.err.find(c.err_has), std::string::npos) << r.err;
+    }
+}
+
+TEST(CommandLine, InfoJsonListsSettingsSectionsAndNames) {
+    ScratchDir dir;
+    std::string game = dir.Write("small.exe", SmallGame().WriteGameFile());
+    test::ProcessResult r = RunProgram(KorvanePath(), {"info", "--json", game});
+    ASSERT_EQ(r.status, 0) << r.err;
+    nlohmann::json j = nlohmann::json::parse(r.out);
+    EXPECT_EQ(j["info_format"], 1);
+    EXPECT_EQ(j["game_id"], 77);
+    EXPECT_EQ(j["settings"].size(), 34u);
+    EXPECT_EQ(j["settings"]["scaling"], 0);
+    EXPECT_EQ(j["settings"]["show_cursor"], false);
+    EXPECT_EQ(j["settings"]["progress_bar_back_image"], nullptr);
+    EXPECT_EQ(j["settings"]["loading_image"]["bmp_bytes"], 13);
+    EXPECT_EQ(j["sections"].size(), 16u);
+    EXPECT_EQ(j["sections"]["sprites"]["count"], 2);
+    EXPECT_EQ(j["sections"]["sprites"]["names"], nlohmann::json::parse(R"(["spr_a", null])"));
+    EXPECT_EQ(j["sections"]["rooms"]["names"][0], "room_caf\xC3\xA9");  // game text as UTF-8
+    EXPECT_EQ(j["sections"]["room_order"]["count"], 1);
+    EXPECT_FALSE(j["sections"]["room_order"].contains("names"));
+    EXPECT_EQ(j["constants"][0]["name"], "SPEED");
+    EXPECT_EQ(j["room_order"], nlohmann::json::parse("[0]"));
+    EXPECT_EQ(j["builtin_functions"]["total"], 1252);
+    EXPECT_GT(j["builtin_functions"]["implemented"], 100);
+    EXPECT_LE(j["builtin_functions"]["implemented"], 1252);
+}
+
+TEST(CommandLine, InfoTextAndFailures) {
+    ScratchDir dir;
+    std::string game = dir.Write("small.exe", SmallGame().WriteGameFile());
+    test::ProcessResult r = RunProgram(KorvanePath(), {"info", game});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("    1 (empty)"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("SPEED = 4"), std::string::npos) << r.out;
+
+    std::vector<uint8_t> cut = SmallGame().WriteGameFile();
+    cut.resize(cut.size() - 3);
+    r = RunProgram(KorvanePath(), {"info", dir.Write("cut.exe", cut)});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, std::string(msg::kCorrupted) + "\n");
+}
+
+TEST(CommandLine, RunLoadsAGameOrSaysWhyNot) {
+    ScratchDir dir;
+    std::string game = dir.Write("small.exe", SmallGame().WriteGameFile());
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string err;
+    } cases[] = {
+        {{"run", "--headless", game, "level2"}, 0, ""},
+        {{"--headless", game}, 0, ""},  // the short form
+        {{"run", "--headless", "--secure", "--", game}, 0, ""},
+        {{"--headless", dir / "missing.exe"}, 1, std::string(msg::kCannotReadGame) + "\n"},
+        {{"--headless", dir.Write("text.exe", "hello")}, 1, std::string(msg::kNotValidGame) + "\n"},
+    };
+    for (const Case& c : cases) {
+        test::ProcessResult r = RunProgram(KorvanePath(), c.args, dir.Path());
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_EQ(r.err, c.err);
+    }
+}
+
+TEST(CommandLine, AGameThatCarriesItsRunnerRunsIt) {
+    ScratchDir dir;
+    std::vector<uint8_t> program;
+    ASSERT_TRUE(ReadWholeFile(KorvanePath(), program));
+    GameWriter good = SmallGame(), broken = SmallGame();
+    broken.format_version = 801;
+    for (const GameWriter* w : {&good, &broken}) {
+        std::vector<uint8_t> file = w->WriteGameFile(program);
+        ASSERT_FALSE(file.empty());
+        std::string exe = dir.Write(w == &broken ? "broken" : "game", file);
+        ASSERT_EQ(::chmod(exe.c_str(), 0755), 0);
+        // Every argument is the game's, even ones korvane itself would know.
+        test::ProcessResult r = RunProgram(exe, {"--version", "info"}, dir.Path());
+        EXPECT_EQ(r.out, "");
+        if (w == &broken) {
+            EXPECT_EQ(r.status, 1);
+            EXPECT_NE(r.err.find(msg::kWrongVersion), std::string::npos) << r.err;
+        } else {
+            EXPECT_EQ(r.status, 0) << r.err;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace kr

@@ -1,0 +1,19 @@
+// Runs a program and collects its exit status and output, for tests of the korvane command.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kr::test {
+
+struct ProcessResult {
+    int status = -1;  // the exit status; -1 when the program did not exit normally
+    std::string out, err;
+};
+
+// Runs `program` with `args` (without the program name) in `work_dir` (when not empty), with
+// standard input closed.
+ProcessResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+                         const std::string& work_dir = "");
+
+}  // namespace kr::test
