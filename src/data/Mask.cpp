@@ -54,40 +54,65 @@ void TMask::WriteStored(CStream& s) const {
     s.WriteBytes(bytes.data(), bytes.size());
 }
 
+// The ellipse and diamond are evaluated in single precision: stored games were made with masks
+// computed that way, and a cell on the rim can differ from the double result.
 namespace {
-// Draws the shape of `params` into `m` over its box (clipped to the grid); precise masks read
-// the alpha of `frame`. Cells outside the box keep their values.
-void DrawShape(TMask& m, const TBitmap32& frame, const MaskParams& params) {
-    const int32_t l = std::max(m.left, 0), t = std::max(m.top, 0);
-    const int32_t r = std::min(m.right, m.width - 1), b = std::min(m.bottom, m.height - 1);
-    const float cx = float(m.left + m.right) / 2, cy = float(m.top + m.bottom) / 2;
-    const float rx = cx - float(m.left) + 0.5f, ry = cy - float(m.top) + 0.5f;
-    for (int32_t y = t; y <= b; ++y) {
-        for (int32_t x = l; x <= r; ++x) {
-            bool solid = false;
-            switch (params.shape) {
-                case MaskShape::kPrecise:
-                    solid = x < frame.Width() && y < frame.Height() &&
-                            int32_t(frame.Row(y)[x].a) > params.tolerance;
-                    break;
-                case MaskShape::kRectangle:
-                    solid = true;
-                    break;
-                case MaskShape::kEllipse: {
-                    if (rx <= 0 || ry <= 0) break;
-                    const float dx = (float(x) - cx) / rx, dy = (float(y) - cy) / ry;
-                    solid = dx * dx + dy * dy < 1;
-                    break;
-                }
-                case MaskShape::kDiamond:
-                    if (rx <= 0 || ry <= 0) break;
-                    solid = std::fabs(float(x) - cx) / rx + std::fabs(float(y) - cy) / ry < 1;
-                    break;
-            }
-            m.grid[size_t(y) * size_t(m.width) + size_t(x)] = solid ? 1 : 0;
+
+// The box of the solid area for the box mode (see MaskParams).
+void FindBox(const TBitmap32& frame, const MaskParams& p, TMask& m) {
+    const int32_t w = frame.Width(), h = frame.Height();
+    switch (p.box_mode) {
+        case BoxMode::kFullImage:
+            m.left = 0, m.top = 0, m.right = w - 1, m.bottom = h - 1;
+            return;
+        case BoxMode::kManual:
+            m.left = std::max(p.left, 0);
+            m.top = std::max(p.top, 0);
+            m.right = std::min(p.right, w - 1);
+            m.bottom = std::min(p.bottom, h - 1);
+            return;
+        case BoxMode::kAutomatic:
+        default:
+            break;
+    }
+    // Automatic: widen the inverted box around every pixel above the tolerance, so a frame
+    // without one keeps the inverted box (w - 1, h - 1, 0, 0).
+    m.left = w - 1, m.top = h - 1, m.right = 0, m.bottom = 0;
+    for (int32_t y = 0; y < h; ++y) {
+        const Bgra* row = frame.Row(y);
+        for (int32_t x = 0; x < w; ++x) {
+            if (int32_t(row[x].a) <= p.tolerance) continue;
+            m.left = std::min(m.left, x);
+            m.right = std::max(m.right, x);
+            m.top = std::min(m.top, y);
+            m.bottom = std::max(m.bottom, y);
         }
     }
 }
+
+// Draws shape 1, 2 or 3 over the mask's box, clipped to the grid; cells outside keep their
+// values. Inside the box every cell is set to whether it lies in the shape.
+void DrawShape(TMask& m, MaskShape shape) {
+    const int32_t x0 = std::max(m.left, 0), x1 = std::min(m.right, m.width - 1);
+    const int32_t y0 = std::max(m.top, 0), y1 = std::min(m.bottom, m.height - 1);
+    const float cx = float(m.left + m.right) / 2.0f, cy = float(m.top + m.bottom) / 2.0f;
+    const float rx = cx - float(m.left) + 0.5f, ry = cy - float(m.top) + 0.5f;
+    if (shape != MaskShape::kRectangle && !(rx > 0.0f && ry > 0.0f)) return;
+    for (int32_t y = y0; y <= y1; ++y) {
+        uint8_t* row = m.grid.data() + size_t(y) * size_t(m.width);
+        for (int32_t x = x0; x <= x1; ++x) {
+            bool in = true;
+            if (shape == MaskShape::kEllipse) {
+                const float dx = (float(x) - cx) / rx, dy = (float(y) - cy) / ry;
+                in = dx * dx + dy * dy < 1.0f;
+            } else if (shape == MaskShape::kDiamond) {
+                in = std::fabs(float(x) - cx) / rx + std::fabs(float(y) - cy) / ry < 1.0f;
+            }
+            row[x] = in ? 1 : 0;
+        }
+    }
+}
+
 }  // namespace
 
 TMask BuildMask(const TBitmap32& frame, const MaskParams& params) {
@@ -95,46 +120,39 @@ TMask BuildMask(const TBitmap32& frame, const MaskParams& params) {
     m.width = frame.Width();
     m.height = frame.Height();
     m.grid.assign(frame.PixelCount(), 0);
-    switch (params.box_mode) {
-        case BoxMode::kFullImage:
-            m.left = 0, m.top = 0, m.right = m.width - 1, m.bottom = m.height - 1;
-            break;
-        case BoxMode::kManual:
-            m.left = std::max(params.left, 0), m.top = std::max(params.top, 0);
-            m.right = std::min(params.right, m.width - 1);
-            m.bottom = std::min(params.bottom, m.height - 1);
-            break;
-        case BoxMode::kAutomatic:
-        default:
-            m.left = m.width - 1, m.top = m.height - 1, m.right = 0, m.bottom = 0;
-            for (int32_t y = 0; y < m.height; ++y) {
-                const Bgra* row = frame.Row(y);
-                for (int32_t x = 0; x < m.width; ++x) {
-                    if (int32_t(row[x].a) <= params.tolerance) continue;
-                    m.left = std::min(m.left, x), m.right = std::max(m.right, x);
-                    m.top = std::min(m.top, y), m.bottom = std::max(m.bottom, y);
-                }
-            }
-            break;
+    FindBox(frame, params, m);
+    if (params.shape == MaskShape::kRectangle || params.shape == MaskShape::kEllipse ||
+        params.shape == MaskShape::kDiamond) {
+        DrawShape(m, params.shape);
+        return m;
     }
-    DrawShape(m, frame, params);
+    // Precise (and any unknown shape number): the pixels above the tolerance inside the box.
+    for (int32_t y = std::max(m.top, 0); y <= std::min(m.bottom, m.height - 1); ++y) {
+        const Bgra* src = frame.Row(y);
+        uint8_t* row = m.grid.data() + size_t(y) * size_t(m.width);
+        for (int32_t x = std::max(m.left, 0); x <= std::min(m.right, m.width - 1); ++x)
+            row[x] = int32_t(src[x].a) > params.tolerance ? 1 : 0;
+    }
     return m;
 }
 
 void AddFrameToMask(TMask& mask, const TBitmap32& frame, const MaskParams& params) {
-    TMask m = BuildMask(frame, params);
-    mask.left = std::min(mask.left, m.left), mask.top = std::min(mask.top, m.top);
-    mask.right = std::max(mask.right, m.right), mask.bottom = std::max(mask.bottom, m.bottom);
-    if (params.shape != MaskShape::kPrecise) {
-        DrawShape(mask, frame, params);
+    const TMask next = BuildMask(frame, params);
+    mask.left = std::min(mask.left, next.left);
+    mask.top = std::min(mask.top, next.top);
+    mask.right = std::max(mask.right, next.right);
+    mask.bottom = std::max(mask.bottom, next.bottom);
+    if (params.shape == MaskShape::kRectangle || params.shape == MaskShape::kEllipse ||
+        params.shape == MaskShape::kDiamond) {
+        DrawShape(mask, params.shape);
         return;
     }
-    const int32_t w = std::min(mask.width, m.width), h = std::min(mask.height, m.height);
+    // A stored mask may differ in size from the frame: only the common area is merged.
+    const int32_t w = std::min(mask.width, next.width), h = std::min(mask.height, next.height);
     for (int32_t y = 0; y < h; ++y) {
-        for (int32_t x = 0; x < w; ++x) {
-            uint8_t& cell = mask.grid[size_t(y) * size_t(mask.width) + size_t(x)];
-            cell = cell | m.grid[size_t(y) * size_t(m.width) + size_t(x)];
-        }
+        uint8_t* dst = mask.grid.data() + size_t(y) * size_t(mask.width);
+        const uint8_t* src = next.grid.data() + size_t(y) * size_t(next.width);
+        for (int32_t x = 0; x < w; ++x) dst[x] |= src[x];
     }
 }
 

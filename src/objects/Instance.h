@@ -1,0 +1,203 @@
+// CInstance: one live copy of an object in the room: its look (sprite, image, scale, rotation,
+// colour), position and motion, the bounding box that follows position and look, alarms, path
+// and time-line state, and (through ScriptInstance) its id and script variables.
+//
+// Two groups of fields are coupled and therefore only written through methods: the velocity
+// (direction and speed describe the same motion as hspeed and vspeed), and everything the
+// bounding box depends on (position, sprite, mask, scales, angle). Every other field is plain
+// data. An instance reaches the sprite and object tables through its InstanceWorld.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "code/Runtime.h"
+#include "motion/Collision.h"
+
+namespace kr {
+
+class CSprite;
+class InstanceList;
+
+// What an instance takes from its object when it is created or changed.
+struct ObjectDefaults {
+    int32_t sprite = -1;
+    int32_t mask = -1;  // -1: the sprite's own mask
+    int32_t depth = 0;
+    bool solid = false;
+    bool visible = true;
+    bool persistent = false;
+    int32_t parent = -1;
+};
+
+// The game's resources as instances see them, and the run-wide instance id counter. The
+// runner implements it over its tables; tests implement it with a few sprites built in code.
+class InstanceWorld {
+public:
+    // The sprite with this index, or null when there is none.
+    virtual const CSprite* FindSprite(int32_t index) const = 0;
+    // False when object `index` does not exist; otherwise fills `out`.
+    virtual bool FindObject(int32_t index, ObjectDefaults& out) const = 0;
+    // The next id for an instance created at run time: last id + 1, which becomes the last id.
+    virtual int32_t NewInstanceId() = 0;
+
+protected:
+    ~InstanceWorld() = default;
+};
+
+inline constexpr int32_t kAlarmCount = 12;
+// The box of an instance without a mask sprite: far away, so that nothing meets it by box.
+inline constexpr int32_t kNoBox = -100000;
+
+class CInstance : public ScriptInstance {
+public:
+    // Create: a new instance at (x, y) with the defaults, then SetObject(object_index).
+    CInstance(InstanceWorld& world, double x, double y, int32_t id, int32_t object_index);
+    ~CInstance();
+    CInstance(const CInstance&) = delete;
+    CInstance& operator=(const CInstance&) = delete;
+
+    InstanceWorld& World() const { return *world_; }
+
+    // ---- Plain fields (written directly) ----
+    double image_index = 0;
+    double image_speed = 1;
+    double image_alpha = 1;
+    int32_t image_blend = 0xFFFFFF;
+    double depth = 0;
+    double xstart = 0, ystart = 0;
+    double xprevious = 0, yprevious = 0;
+    double friction = 0;
+    double gravity_direction = 270;
+    double gravity = 0;
+    bool visible = true;
+    bool solid = false;
+    bool persistent = false;
+    std::array<int32_t, kAlarmCount> alarm;  // -1: not set
+    bool deactivated = false;                // marked for the room's inactive list
+    int32_t path_index = -1;
+    double path_speed = 0;
+    double path_scale = 1;
+    double path_orientation = 0;
+    int32_t path_endaction = 0;
+    double path_xstart = 0, path_ystart = 0;
+    int32_t timeline_index = -1;
+    double timeline_position = 0;
+    double timeline_speed = 1;
+    bool timeline_running = false;
+    bool timeline_loop = false;
+    std::string creation_code;
+
+    // ---- Coupled fields (read here, written through the setters below) ----
+    double X() const { return x_; }
+    double Y() const { return y_; }
+    int32_t SpriteIndex() const { return sprite_index_; }
+    int32_t MaskIndex() const { return mask_index_; }
+    double XScale() const { return image_xscale_; }
+    double YScale() const { return image_yscale_; }
+    double Angle() const { return image_angle_; }
+    double Direction() const { return direction_; }
+    double Speed() const { return speed_; }
+    double HSpeed() const { return hspeed_; }
+    double VSpeed() const { return vspeed_; }
+    double PathPosition() const { return path_position_; }
+    double PathPositionPrevious() const { return path_positionprevious_; }
+    const CollisionBox& Box() const { return box_; }
+    int32_t BBoxLeft() const { return box_.left; }
+    int32_t BBoxTop() const { return box_.top; }
+    int32_t BBoxRight() const { return box_.right; }
+    int32_t BBoxBottom() const { return box_.bottom; }
+
+    // object_index = index; when the object exists, the sprite (SetSprite), mask, depth, solid,
+    // visible and persistent come from it. The box is recomputed.
+    void SetObject(int32_t index);
+    // sprite_index = index; image_index goes back to 0 when the sprite does not exist or has no
+    // more images than floor(image_index).
+    void SetSprite(int32_t index);
+    void SetMask(int32_t index);
+    // Stores both and recomputes the box when either coordinate differs.
+    void SetPosition(double x, double y);
+    void SetXScale(double v);
+    void SetYScale(double v);
+    void SetAngle(double v);
+
+    // direction is kept in [0, 360); hspeed and vspeed follow.
+    void SetDirection(double v);
+    void SetSpeed(double v);
+    // direction and speed follow.
+    void SetHSpeed(double v);
+    void SetVSpeed(double v);
+    // Adds a vector of length l in direction d (degrees) to the velocity.
+    void AddMotion(double d, double l);
+    // Once per step before moving: friction towards speed 0 (never past it), then gravity.
+    void ApplyFrictionAndGravity();
+
+    // Alarm i, or -1 (reading) and nothing (writing) for i outside 0..11.
+    int32_t GetAlarm(int32_t i) const;
+    void SetAlarm(int32_t i, int32_t value);
+
+    // Clamped to [0, 1]; a value that is not a number stores 0.
+    void SetPathPosition(double v);
+    void SetPathPositionPrevious(double v);
+
+    // The number of images of the sprite, 0 when it does not exist.
+    int32_t ImageNumber() const;
+    // Once per step: image_index += image_speed, wrapping past the last image. Returns true
+    // when it wrapped, and the caller then performs the animation-end event.
+    bool AdvanceAnimation();
+
+    // Takes the source's fields: id, object, variables, look, position, motion, box, flags,
+    // alarms, path fields (except path_xstart and path_ystart) and time-line fields. The room's
+    // indexes follow (the id lookup and the spatial grid).
+    void Assign(const CInstance& src);
+    // Gives the instance another id, keeping the room's id lookup in step.
+    void ChangeId(int32_t new_id);
+
+    // ---- Collision support ----
+    // The sprite whose masks are used: mask_index when it is at least 0, else sprite_index.
+    const CSprite* MaskSprite() const;
+    // The mask of the current image (floor(image_index) modulo the image count for separate
+    // masks), or null without a mask sprite, frames or built masks.
+    const TMask* CurrentMask() const;
+    // The bounding box the instance would have at (x, y).
+    CollisionBox BoxAt(double x, double y) const;
+    // The current mask placed at (x, y); its mask is null when there is none.
+    MaskPlacement PlacementAt(double x, double y) const;
+    MaskPlacement Placement() const { return PlacementAt(x_, y_); }
+
+    // Recomputes the bounding box (done by every setter that needs it; the sprite functions
+    // call it when a sprite an instance shows has changed).
+    void ComputeBoundingBox();
+
+private:
+    friend class InstanceList;
+    friend class InstanceGrid;
+    friend class OverlapWalk;
+
+    void SpeedFromComponents();
+    void ComponentsFromSpeed();
+    void BoxChanged();
+
+    InstanceWorld* world_;
+    double x_ = 0, y_ = 0;
+    int32_t sprite_index_ = -1;
+    int32_t mask_index_ = -1;
+    double image_xscale_ = 1, image_yscale_ = 1, image_angle_ = 0;
+    double direction_ = 0, speed_ = 0, hspeed_ = 0, vspeed_ = 0;
+    double path_position_ = 0, path_positionprevious_ = 0;
+    CollisionBox box_{kNoBox, kNoBox, kNoBox, kNoBox};
+
+    // Room bookkeeping, owned by InstanceList.
+    InstanceList* room_ = nullptr;
+    int32_t list_pos_ = -1;        // position in the room's active (or inactive) array
+    int32_t direct_pos_ = -1;      // position in its object's direct list, -1 when in none
+    int32_t direct_object_ = -1;   // the object of that direct list
+    std::vector<int32_t> family_;  // the objects whose family lists hold it (own object first)
+    int32_t grid_slot_ = -1;       // entry in the room's grid, -1 when not in it
+    CInstance* next_same_id_ = nullptr;  // the next active instance with this id, in room order
+    bool id_linked_ = false;             // in the room's id lookup
+};
+
+}  // namespace kr

@@ -1,0 +1,354 @@
+// The room's instance collection: ownership, per-object lists, the id lookup and the grid.
+#include "objects/InstanceList.h"
+
+#include <algorithm>
+
+namespace kr {
+
+namespace {
+
+// A search over a list this short, or over more cells than a few times its length, walks the
+// list instead of the grid.
+constexpr size_t kLinearBelow = 16;
+constexpr int64_t kCellCostInEntries = 8;
+
+constexpr int32_t kObjAll = -3;
+constexpr int32_t kFirstInstanceId = 100000;
+
+inline bool Touches(const CollisionBox& a, const CollisionBox& b) {
+    return a.left <= b.right && b.left <= a.right && a.top <= b.bottom && b.top <= a.bottom;
+}
+
+}  // namespace
+
+Selection Selection::FromObj(int32_t obj) {
+    if (obj == kObjAll) return {Kind::kAll, 0};
+    if (obj >= kFirstInstanceId) return {Kind::kId, obj};
+    if (obj >= 0) return {Kind::kObject, obj};
+    return {Kind::kNone, 0};
+}
+
+InstanceList::InstanceList(InstanceWorld& world) : world_(&world) {}
+
+InstanceList::~InstanceList() {
+    Clear();
+}
+
+// ---- Lookup by id ----
+// Each id maps to a chain of the active instances with that id in room order (almost always
+// one). Instances share an id only briefly: a changed instance and its replacement, or a
+// persistent instance carried into a room that placed one with the same id.
+
+CInstance* InstanceList::Find(int32_t id) const {
+    for (CInstance* p = FindAny(id); p; p = p->next_same_id_)
+        if (!p->deleted) return p;
+    return nullptr;
+}
+
+CInstance* InstanceList::FindAny(int32_t id) const {
+    const auto it = ids_.find(id);
+    return it == ids_.end() ? nullptr : it->second;
+}
+
+CInstance* InstanceList::FindInactive(int32_t id) const {
+    for (const auto& p : inactive_)
+        if (p->id == id) return p.get();
+    return nullptr;
+}
+
+void InstanceList::LinkId(CInstance& inst) {
+    auto [it, fresh] = ids_.try_emplace(inst.id, &inst);
+    inst.id_linked_ = true;
+    inst.next_same_id_ = nullptr;
+    if (fresh) return;
+    CInstance* p = it->second;
+    if (p->list_pos_ > inst.list_pos_) {
+        inst.next_same_id_ = p;
+        it->second = &inst;
+        return;
+    }
+    while (p->next_same_id_ && p->next_same_id_->list_pos_ < inst.list_pos_) p = p->next_same_id_;
+    inst.next_same_id_ = p->next_same_id_;
+    p->next_same_id_ = &inst;
+}
+
+void InstanceList::UnlinkId(CInstance& inst, int32_t id) {
+    if (!inst.id_linked_) return;
+    inst.id_linked_ = false;
+    const auto it = ids_.find(id);
+    if (it == ids_.end()) return;
+    if (it->second == &inst) {
+        if (inst.next_same_id_)
+            it->second = inst.next_same_id_;
+        else
+            ids_.erase(it);
+    } else {
+        CInstance* p = it->second;
+        while (p->next_same_id_ && p->next_same_id_ != &inst) p = p->next_same_id_;
+        if (p->next_same_id_ == &inst) p->next_same_id_ = inst.next_same_id_;
+    }
+    inst.next_same_id_ = nullptr;
+}
+
+void InstanceList::IdChanged(CInstance& inst, int32_t old_id) {
+    if (!inst.id_linked_) return;  // inactive instances are not in the lookup
+    UnlinkId(inst, old_id);
+    LinkId(inst);
+}
+
+// ---- Lists ----
+
+void InstanceList::FamilyChain(int32_t object, std::vector<int32_t>& out) const {
+    out.clear();
+    ObjectDefaults obj;
+    // Game data can hold a parent cycle; the chain stops where it would repeat.
+    while (object >= 0 && world_->FindObject(object, obj) &&
+           std::find(out.begin(), out.end(), object) == out.end()) {
+        out.push_back(object);
+        object = obj.parent;
+    }
+}
+
+void InstanceList::EnterLists(CInstance& inst, const std::vector<int32_t>& chain) {
+    inst.family_ = chain;
+    inst.direct_pos_ = -1;
+    inst.direct_object_ = -1;
+    if (chain.empty()) return;  // the object does not exist: in no list
+    const size_t need = size_t(*std::max_element(chain.begin(), chain.end())) + 1;
+    if (direct_.size() < need) {
+        direct_.resize(need);
+        family_.resize(need);
+    }
+    List& direct = direct_[size_t(chain[0])];
+    inst.direct_pos_ = int32_t(direct.size());
+    inst.direct_object_ = chain[0];
+    direct.push_back(&inst);
+    for (int32_t o : chain) family_[size_t(o)].push_back(&inst);
+}
+
+void InstanceList::RebuildLists() {
+    for (List& l : direct_) l.clear();
+    for (List& l : family_) l.clear();
+    // Chains by object, computed once per rebuild: parents may have changed since the
+    // instances were added.
+    std::unordered_map<int32_t, std::vector<int32_t>> chains;
+    for (size_t i = 0; i < active_.size(); ++i) {
+        CInstance& inst = *active_[i];
+        inst.list_pos_ = int32_t(i);
+        auto [it, fresh] = chains.try_emplace(inst.object_index);
+        if (fresh) FamilyChain(inst.object_index, it->second);
+        EnterLists(inst, it->second);
+        grid_.UpdateList(inst);
+    }
+    for (size_t i = 0; i < inactive_.size(); ++i) {
+        inactive_[i]->list_pos_ = int32_t(i);
+        inactive_[i]->direct_pos_ = -1;
+        inactive_[i]->direct_object_ = -1;
+    }
+    ++epoch_;
+}
+
+CInstance& InstanceList::Append(std::unique_ptr<CInstance> owned) {
+    CInstance& inst = *owned;
+    inst.room_ = this;
+    inst.list_pos_ = int32_t(active_.size());
+    active_.push_back(std::move(owned));
+    std::vector<int32_t> chain;
+    FamilyChain(inst.object_index, chain);
+    EnterLists(inst, chain);
+    LinkId(inst);
+    grid_.Insert(inst);
+    ++epoch_;
+    return inst;
+}
+
+CInstance& InstanceList::AddInstance(int32_t object, double x, double y) {
+    return AddInstanceWithId(object, x, y, world_->NewInstanceId());
+}
+
+CInstance& InstanceList::AddInstanceWithId(int32_t object, double x, double y, int32_t id) {
+    return Append(std::make_unique<CInstance>(*world_, x, y, id, object));
+}
+
+void InstanceList::RemoveDeleted() {
+    size_t kept = 0;
+    for (size_t i = 0; i < active_.size(); ++i) {
+        CInstance& inst = *active_[i];
+        if (inst.deleted) {
+            UnlinkId(inst, inst.id);
+            grid_.Remove(inst);
+            active_[i].reset();
+        } else {
+            if (kept != i) active_[kept] = std::move(active_[i]);
+            ++kept;
+        }
+    }
+    if (kept == active_.size()) return;
+    active_.resize(kept);
+    RebuildLists();
+}
+
+void InstanceList::UpdateActivation() {
+    bool change = false;
+    for (const auto& p : active_) change |= p->deactivated;
+    for (const auto& p : inactive_) change |= !p->deactivated;
+    if (!change) return;
+    // Reactivated instances join the end of the room order.
+    size_t kept = 0;
+    for (size_t i = 0; i < inactive_.size(); ++i) {
+        if (!inactive_[i]->deactivated) {
+            CInstance& inst = *inactive_[i];
+            inst.list_pos_ = int32_t(active_.size());
+            active_.push_back(std::move(inactive_[i]));
+            LinkId(inst);
+            grid_.Insert(inst);
+        } else {
+            if (kept != i) inactive_[kept] = std::move(inactive_[i]);
+            ++kept;
+        }
+    }
+    inactive_.resize(kept);
+    kept = 0;
+    for (size_t i = 0; i < active_.size(); ++i) {
+        if (active_[i]->deactivated) {
+            CInstance& inst = *active_[i];
+            UnlinkId(inst, inst.id);
+            grid_.Remove(inst);
+            inactive_.push_back(std::move(active_[i]));
+        } else {
+            if (kept != i) active_[kept] = std::move(active_[i]);
+            ++kept;
+        }
+    }
+    active_.resize(kept);
+    RebuildLists();
+}
+
+void InstanceList::Clear() {
+    grid_.Clear();
+    active_.clear();
+    inactive_.clear();
+    direct_.clear();
+    family_.clear();
+    ids_.clear();
+    ++epoch_;
+}
+
+// ---- Candidate search ----
+
+bool InstanceList::Selected(const CInstance& inst, Selection sel) const {
+    switch (sel.kind) {
+        case Selection::Kind::kAll:
+            return true;
+        case Selection::Kind::kObject:
+            return std::find(inst.family_.begin(), inst.family_.end(), sel.value) !=
+                   inst.family_.end();
+        case Selection::Kind::kDirect:
+            return inst.direct_object_ == sel.value;
+        case Selection::Kind::kId:
+            return inst.id == sel.value;
+        case Selection::Kind::kNone:
+            break;
+    }
+    return false;
+}
+
+void InstanceList::Candidates(const CollisionBox& area, Selection sel,
+                              std::vector<CInstance*>& out) const {
+    out.clear();
+    const List* list = nullptr;
+    switch (sel.kind) {
+        case Selection::Kind::kNone:
+            return;
+        case Selection::Kind::kId: {
+            CInstance* inst = Find(sel.value);
+            if (inst && Touches(inst->box_, area)) out.push_back(inst);
+            return;
+        }
+        case Selection::Kind::kAll:
+            break;
+        case Selection::Kind::kObject:
+            list = &ListOf(family_, sel.value);
+            break;
+        case Selection::Kind::kDirect:
+            list = &ListOf(direct_, sel.value);
+            break;
+    }
+    const size_t length = list ? list->size() : active_.size();
+    if (length < kLinearBelow ||
+        int64_t(length) <= InstanceGrid::CellCount(area) * kCellCostInEntries) {
+        // Walking the list is cheaper than visiting the cells, and already in order.
+        for (size_t i = 0; i < length; ++i) {
+            CInstance* inst = list ? (*list)[i] : active_[i].get();
+            if (!inst->deleted && Touches(inst->box_, area)) out.push_back(inst);
+        }
+        return;
+    }
+    // Entries are filtered without reading the instances; only those kept are read.
+    std::vector<const InstanceGrid::Entry*>& hits = grid_hits_;
+    hits.clear();
+    grid_.ForEachTouching(area, [&](const InstanceGrid::Entry& e) {
+        if (sel.kind == Selection::Kind::kDirect && e.direct_object != sel.value) return;
+        hits.push_back(&e);
+    });
+    // Room order is the order of every list (each is a subsequence of it).
+    std::sort(hits.begin(), hits.end(),
+              [](const InstanceGrid::Entry* a, const InstanceGrid::Entry* b) {
+                  return a->list_pos < b->list_pos;
+              });
+    for (const InstanceGrid::Entry* e : hits)
+        if (!e->inst->deleted && Selected(*e->inst, sel)) out.push_back(e->inst);
+}
+
+// ---- OverlapWalk ----
+
+OverlapWalk::OverlapWalk(const InstanceList& room, Selection list, const CollisionBox& area,
+                         int32_t first)
+    : room_(room), list_(list), area_(area), probe_(nullptr), next_(std::max(first, 0)) {
+    end_ = list.kind == Selection::Kind::kDirect ? room.DirectCount(list.value) : room.Count();
+    if (!room.spare_buffers_.empty()) {
+        found_ = std::move(room.spare_buffers_.back());
+        room.spare_buffers_.pop_back();
+    }
+}
+
+OverlapWalk::~OverlapWalk() {
+    found_.clear();
+    room_.spare_buffers_.push_back(std::move(found_));
+}
+
+OverlapWalk::OverlapWalk(const InstanceList& room, Selection list, const CInstance& probe,
+                         int32_t first)
+    : OverlapWalk(room, list, probe.Box(), first) {
+    probe_ = &probe;
+}
+
+int32_t OverlapWalk::PositionOf(const CInstance& inst) const {
+    return list_.kind == Selection::Kind::kDirect ? inst.direct_pos_ : inst.list_pos_;
+}
+
+void OverlapWalk::Look() {
+    if (probe_) area_ = probe_->Box();
+    room_.Candidates(area_, list_, found_);
+    index_ = 0;
+    epoch_ = room_.Epoch();
+    looked_ = true;
+}
+
+CInstance* OverlapWalk::Next() {
+    if (!looked_ || epoch_ != room_.Epoch()) Look();
+    while (index_ < found_.size()) {
+        CInstance* inst = found_[index_++];
+        const int32_t pos = PositionOf(*inst);
+        if (pos < next_) continue;
+        if (pos >= end_) {
+            index_ = found_.size();
+            return nullptr;
+        }
+        next_ = pos + 1;
+        if (!inst->deleted) return inst;
+    }
+    return nullptr;
+}
+
+}  // namespace kr

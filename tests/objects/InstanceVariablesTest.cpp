@@ -1,0 +1,151 @@
+// The built-in instance variables: conversions on write, coupled fields, derived read-only
+// values, and that the table matches the built-in variable list.
+#include <gtest/gtest.h>
+
+#include "code/Vocabulary.h"
+#include "objects/InstanceVariables.h"
+#include "objects/TestWorld.h"
+
+namespace kr {
+namespace {
+
+using test::TestWorld;
+
+class VariablesTest : public ::testing::Test {
+protected:
+    VariablesTest() {
+        sprite = world.AddSprite(test::MakeSprite({Rows(6, "########")}, 2, 3));
+        obj = world.AddObject(sprite);
+    }
+    using Rows = std::vector<std::string>;
+
+    const InstanceVariableDef& Def(std::string_view name) {
+        for (const InstanceVariableDef& d : InstanceVariables())
+            if (name == d.name) return d;
+        ADD_FAILURE() << "no variable " << name;
+        return InstanceVariables()[0];
+    }
+    void Set(CInstance& i, std::string_view name, const RValue& v, int32_t index = 0) {
+        ASSERT_NE(Def(name).set, nullptr) << name;
+        EXPECT_TRUE(Def(name).set(rt, &i, index, v));
+    }
+    double Get(CInstance& i, std::string_view name, int32_t index = 0) {
+        RValue out;
+        EXPECT_TRUE(Def(name).get(rt, &i, index, out));
+        EXPECT_TRUE(out.IsReal());
+        return out.real;
+    }
+
+    TestWorld world;
+    test::RecordingRuntime rt;
+    int32_t sprite, obj;
+};
+
+TEST_F(VariablesTest, WritesConvertTheValue) {
+    struct Case {
+        const char* name;
+        int32_t index;
+        double written, read;
+    };
+    const Case cases[] = {
+        {"solid", 0, 0.5, 0},  // rounded first: 0.5 is 0
+        {"solid", 0, 0.51, 1},
+        {"visible", 0, -3, 0},
+        {"persistent", 0, 1.5, 1},
+        {"timeline_running", 0, 0.5, 0},
+        {"timeline_loop", 0, 2, 1},
+        {"alarm", 3, 2.5, 2},  // ties to even
+        {"alarm", 11, 3.5, 4},
+        {"image_blend", 0, 255.5, 256},
+        {"image_blend", 0, 1e12, 2147483647},  // saturated, not wrapped
+        {"alarm", 0, -1e12, -2147483648.0},
+        {"sprite_index", 0, 0.5, 0},
+        {"mask_index", 0, -1.4, -1},
+        {"path_endaction", 0, 1.6, 2},
+        {"timeline_index", 0, -0.6, -1},
+        {"x", 0, 12.5, 12.5},
+        {"depth", 0, -0.25, -0.25},
+        {"direction", 0, -90, 270},
+        {"direction", 0, 720, 0},
+        {"path_position", 0, 1.5, 1},
+        {"path_positionprevious", 0, -2, 0},
+        {"image_xscale", 0, -2, -2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.name << "[" << c.index << "] = " << c.written);
+        CInstance i(world, 0, 0, 100001, obj);
+        Set(i, c.name, c.written, c.index);
+        EXPECT_EQ(Get(i, c.name, c.index), c.read);
+    }
+}
+
+TEST_F(VariablesTest, AlarmIndexesOutsideTheRangeMeanAlarmZero) {
+    CInstance i(world, 0, 0, 1, obj);
+    Set(i, "alarm", 5, 12);
+    EXPECT_EQ(i.GetAlarm(0), 5);
+    EXPECT_EQ(Get(i, "alarm", 40000), 5);
+}
+
+TEST_F(VariablesTest, CoupledFieldsGoThroughTheInstance) {
+    CInstance i(world, 0, 0, 1, obj);
+    Set(i, "hspeed", 3);
+    Set(i, "vspeed", -4);
+    EXPECT_EQ(Get(i, "speed"), 5);
+    Set(i, "x", 100);
+    Set(i, "image_xscale", 2);
+    EXPECT_EQ(Get(i, "bbox_left"), 96);
+    EXPECT_EQ(Get(i, "bbox_right"), 111);
+    EXPECT_EQ(Get(i, "sprite_width"), 16);
+    EXPECT_EQ(Get(i, "sprite_height"), 6);
+    EXPECT_EQ(Get(i, "sprite_xoffset"), 4);
+    EXPECT_EQ(Get(i, "sprite_yoffset"), 3);
+    EXPECT_EQ(Get(i, "image_number"), 1);
+    // A string counts as 0.
+    Set(i, "x", RValue("text"));
+    EXPECT_EQ(Get(i, "x"), 0);
+    // A sprite number that is no sprite: allowed, with the far-away box and no images.
+    Set(i, "sprite_index", 12);
+    EXPECT_EQ(Get(i, "bbox_top"), kNoBox);
+    EXPECT_EQ(Get(i, "image_number"), 0);
+    EXPECT_EQ(Get(i, "sprite_width"), 0);
+}
+
+TEST_F(VariablesTest, ImageSingle) {
+    CInstance i(world, 0, 0, 1, obj);
+    EXPECT_EQ(Get(i, "image_single"), -1);  // animating
+    Set(i, "image_single", 2);
+    EXPECT_EQ(i.image_index, 2);
+    EXPECT_EQ(i.image_speed, 0);
+    EXPECT_EQ(Get(i, "image_single"), 2);
+    Set(i, "image_single", -1);
+    EXPECT_EQ(i.image_speed, 1);
+    EXPECT_EQ(i.image_index, 2);
+}
+
+// ORDER VARIABLES: the same names in the same order as the instance part of the built-in
+// variable table, read-only exactly where that table says so.
+TEST_F(VariablesTest, TableMatchesTheBuiltinVariableList) {
+    std::vector<const BuiltinVariableDef*> listed;
+    for (const BuiltinVariableDef& d : BuiltinVariables())
+        if (d.scope == VariableScope::kInstance) listed.push_back(&d);
+    const auto ours = InstanceVariables();
+    ASSERT_EQ(ours.size(), 51u);
+    ASSERT_EQ(listed.size(), ours.size());
+    for (size_t k = 0; k < ours.size(); ++k) {
+        SCOPED_TRACE(ours[k].name);
+        EXPECT_STREQ(ours[k].name, listed[k]->name);
+        EXPECT_EQ(ours[k].set == nullptr, listed[k]->ReadOnly());
+        EXPECT_NE(ours[k].get, nullptr);
+    }
+    BuiltinVarGetter get = nullptr;
+    BuiltinVarSetter set = nullptr;
+    EXPECT_TRUE(InstanceVariableAccessors("path_index", get, set));
+    EXPECT_EQ(set, nullptr);
+    EXPECT_FALSE(InstanceVariableAccessors("room_speed", get, set));
+    // Without an instance there is nothing to read.
+    RValue out;
+    EXPECT_FALSE(get(rt, nullptr, 0, out));
+}
+
+}  // namespace
+}  // namespace kr
