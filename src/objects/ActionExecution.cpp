@@ -23,14 +23,16 @@ std::string ActionCodeText(const CAction& a) {
     switch (a.kind) {
         case CAction::kSetVariable:
             return a.arg_texts[0] + (a.relative ? " += " : " = ") + a.arg_texts[1];
-        case CAction::kCode: return a.arg_texts[0].empty() ? a.code_text : a.arg_texts[0];
-        default: return a.code_text;
+        case CAction::kCode:
+            return a.arg_texts[0].empty() ? a.code_text : a.arg_texts[0];
+        default:
+            return a.code_text;
     }
 }
 
 // Function ids: built-ins below 100000, scripts from 100000, extension functions from 500000.
-void CallFunction(Runtime& rt, int32_t id, ScriptInstance* self, ScriptInstance* other,
-                  int argc, const RValue* args, RValue& result) {
+void CallFunction(Runtime& rt, int32_t id, ScriptInstance* self, ScriptInstance* other, int argc,
+                  const RValue* args, RValue& result) {
     result.SetReal(0.0);
     if (id >= kExtensionIdBase) {
         if (!rt.Host().CallExtension(rt, id - kExtensionIdBase, self, other, argc, args, result) &&
@@ -53,8 +55,8 @@ void CallFunction(Runtime& rt, int32_t id, ScriptInstance* self, ScriptInstance*
 }
 
 // Runs the action; `result` receives the function's result or the code's value.
-void Run(const ActionContext& ctx, ScriptInstance* self, ScriptInstance* other,
-         const CAction& a, RValue& result) {
+void Run(const ActionContext& ctx, ScriptInstance* self, ScriptInstance* other, const CAction& a,
+         RValue& result) {
     result.SetReal(0.0);
     const PreparedAction* p = a.prepared.get();
     if (!p) return;
@@ -68,8 +70,7 @@ void Run(const ActionContext& ctx, ScriptInstance* self, ScriptInstance* other,
         for (int32_t k = 0; k < kArgCount; ++k) args[k] = rt.Argument(k);
         rt.Args() = ArgFrame{args, saved.live > p->arg_count ? saved.live : p->arg_count};
         ctx.relative = a.may_be_relative && a.relative;
-        for (int32_t i = 0; i < p->arg_count; ++i)
-            args[i] = ActionArgument(rt, self, other, a, i);
+        for (int32_t i = 0; i < p->arg_count; ++i) args[i] = ActionArgument(rt, self, other, a, i);
         rt.ExecuteReporting(*p->code, self, other, result);
         rt.Args() = saved;
         ctx.relative = was_relative;
@@ -100,7 +101,8 @@ bool PrepareAction(Runtime& rt, CAction& a) {
         const std::string& text = a.arg_texts[size_t(i)];
         int32_t kind = a.arg_kinds[size_t(i)];
         if (kind == kArgStringOrExpression)
-            kind = !text.empty() && (text[0] == '\'' || text[0] == '"') ? kArgExpression : kArgString;
+            kind =
+                !text.empty() && (text[0] == '\'' || text[0] == '"') ? kArgExpression : kArgString;
         if (kind == kArgString || kind == kArgStringToo) {
             p->arg_values[size_t(i)] = RValue(text);
             continue;
@@ -117,8 +119,8 @@ bool PrepareAction(Runtime& rt, CAction& a) {
     return true;
 }
 
-RValue ActionArgument(Runtime& rt, ScriptInstance* self, ScriptInstance* other,
-                      const CAction& a, int32_t i) {
+RValue ActionArgument(Runtime& rt, ScriptInstance* self, ScriptInstance* other, const CAction& a,
+                      int32_t i) {
     const PreparedAction* p = a.prepared.get();
     if (!p || i < 0 || i >= p->arg_count) return RValue(0.0);
     CCode* code = p->arg_codes[size_t(i)].get();

@@ -19,16 +19,22 @@ constexpr const char* kActionsTooDeep = "Stack overflow: actions nested too deep
 // The highest event number with an event list, per type (collisions use the pair list).
 int32_t MaxNumber(int32_t type, int32_t triggers) {
     switch (type) {
-        case kEventAlarm: return 12;
-        case kEventStep: return 16;
+        case kEventAlarm:
+            return 12;
+        case kEventStep:
+            return 16;
         case kEventKeyboard:
         case kEventMouse:
         case kEventOther:
         case kEventKeyPress:
-        case kEventKeyRelease: return 128;
-        case kEventTrigger: return triggers - 1;
-        case kEventCollision: return -1;
-        default: return 0;  // create, destroy, draw
+        case kEventKeyRelease:
+            return 128;
+        case kEventTrigger:
+            return triggers - 1;
+        case kEventCollision:
+            return -1;
+        default:
+            return 0;  // create, destroy, draw
     }
 }
 
@@ -121,8 +127,8 @@ void EventDispatch::PerformEvent(ScriptInstance* self, ScriptInstance* other, in
     ctx.event_number = saved.event_number;
 }
 
-void EventDispatch::PerformInstanceEvent(ScriptInstance* self, ScriptInstance* other,
-                                         int32_t type, int32_t number) {
+void EventDispatch::PerformInstanceEvent(ScriptInstance* self, ScriptInstance* other, int32_t type,
+                                         int32_t number) {
     if (self) PerformEvent(self, other, self->object_index, type, number);
 }
 

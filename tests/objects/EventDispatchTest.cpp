@@ -30,8 +30,8 @@ TEST_F(EventsTest, ChildrenRunInheritedEventsNamedByTheirDefiningObject) {
     b.parent = 0;
     b.events[kEventCreate][0] = Event({Say("B "), Code("event_inherited()")});
     c.parent = 1;
-    c.events[kEventCreate][0] = Event(
-        {Say("C "), Code("event_inherited()"), Code("global.log += string(event_object)")});
+    c.events[kEventCreate][0] =
+        Event({Say("C "), Code("event_inherited()"), Code("global.log += string(event_object)")});
     AddObject("obj_a", a);
     AddObject("obj_b", b);
     const int32_t oc = AddObject("obj_c", c);
@@ -254,8 +254,9 @@ TEST_F(EventsTest, ErrorsNameTheEventAndTheObject) {
     } cases[] = {
         {kEventStep, 0, "ERROR in|action number 2|of  Step Event|for object obj_a:||"},
         {kEventStep, 1, "ERROR in|action number 1|of Begin Step Event|for object obj_a:||"},
-        {kEventOther, 12, "ERROR in|action number 1|of Other Event: User Defined 2|for object "
-                          "obj_a:||"},
+        {kEventOther, 12,
+         "ERROR in|action number 1|of Other Event: User Defined 2|for object "
+         "obj_a:||"},
     };
     for (const Case& k : cases) {
         Rt().SetErrorOccurred(false);

@@ -17,6 +17,7 @@
 #include "runner/GameWriter.h"
 #include "runner/Runner.h"
 #include "support/ScratchDir.h"
+#include "support/ScriptRunner.h"
 #include "support/TestPlatform.h"
 
 namespace kr::test {
