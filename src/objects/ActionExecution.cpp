@@ -63,6 +63,12 @@ void Run(const ActionContext& ctx, ScriptInstance* self, ScriptInstance* other, 
     Runtime& rt = ctx.rt;
     const bool was_relative = ctx.relative;
     if (p->code) {
+        if (p->arg_count == 0) {  // code and set-variable actions: nothing to pass
+            ctx.relative = a.may_be_relative && a.relative;
+            rt.ExecuteReporting(*p->code, self, other, result);
+            ctx.relative = was_relative;
+            return;
+        }
         // Library actions written as code see their arguments as argument0 onwards; the
         // arguments past them keep their values, and all come back afterwards.
         RValue args[kArgCount];
