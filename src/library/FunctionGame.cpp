@@ -50,7 +50,8 @@ void ForEachSelected(const InstanceList& room, int32_t obj, Fn fn) {
         case Selection::Kind::kId:
             if (CInstance* inst = room.Find(sel.value)) fn(*inst);
             return;
-        default: return;
+        default:
+            return;
     }
 }
 
@@ -102,13 +103,13 @@ static void fn_position_destroy(Runtime& rt, ScriptInstance*, ScriptInstance*, i
 
 static void fn_position_change(Runtime& rt, ScriptInstance*, ScriptInstance*, int,
                                const RValue* args, RValue&) {
-    PositionChange(RunnerOf(rt).Instancing(), ArgReal(args[0]), ArgReal(args[1]),
-                   ArgInt(args[2]), ArgBool(args[3]));
+    PositionChange(RunnerOf(rt).Instancing(), ArgReal(args[0]), ArgReal(args[1]), ArgInt(args[2]),
+                   ArgBool(args[3]));
 }
 
 // instance_find(obj, n): the n-th selected instance (from 0), or noone.
-static void fn_instance_find(Runtime& rt, ScriptInstance*, ScriptInstance*, int,
-                             const RValue* args, RValue& result) {
+static void fn_instance_find(Runtime& rt, ScriptInstance*, ScriptInstance*, int, const RValue* args,
+                             RValue& result) {
     int64_t n = RoundToInt64(ArgReal(args[1]));
     CInstance* found = nullptr;
     if (n >= 0) {
@@ -200,16 +201,16 @@ static void fn_collision_rectangle(Runtime& rt, ScriptInstance* self, ScriptInst
 
 static void fn_collision_circle(Runtime& rt, ScriptInstance* self, ScriptInstance*, int,
                                 const RValue* a, RValue& result) {
-    result.SetReal(IdOf(CollisionCircle(RunnerOf(rt).Instances(), &Self(self), ArgReal(a[0]),
-                                        ArgReal(a[1]), ArgReal(a[2]), ArgInt(a[3]), ArgBool(a[4]),
-                                        ArgBool(a[5]))));
+    result.SetReal(
+        IdOf(CollisionCircle(RunnerOf(rt).Instances(), &Self(self), ArgReal(a[0]), ArgReal(a[1]),
+                             ArgReal(a[2]), ArgInt(a[3]), ArgBool(a[4]), ArgBool(a[5]))));
 }
 
 static void fn_collision_ellipse(Runtime& rt, ScriptInstance* self, ScriptInstance*, int,
                                  const RValue* a, RValue& result) {
     result.SetReal(IdOf(CollisionEllipse(RunnerOf(rt).Instances(), &Self(self), ArgReal(a[0]),
-                                         ArgReal(a[1]), ArgReal(a[2]), ArgReal(a[3]),
-                                         ArgInt(a[4]), ArgBool(a[5]), ArgBool(a[6]))));
+                                         ArgReal(a[1]), ArgReal(a[2]), ArgReal(a[3]), ArgInt(a[4]),
+                                         ArgBool(a[5]), ArgBool(a[6]))));
 }
 
 static void fn_collision_line(Runtime& rt, ScriptInstance* self, ScriptInstance*, int,

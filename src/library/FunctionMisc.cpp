@@ -248,8 +248,8 @@ static void fn_event_perform(Runtime& rt, ScriptInstance* self, ScriptInstance* 
 }
 
 // The event as the given object defines it (or inherits it), still for the calling instance.
-static void fn_event_perform_object(Runtime& rt, ScriptInstance* self, ScriptInstance* other,
-                                    int, const RValue* args, RValue&) {
+static void fn_event_perform_object(Runtime& rt, ScriptInstance* self, ScriptInstance* other, int,
+                                    const RValue* args, RValue&) {
     RunnerOf(rt).Events().PerformEvent(self, other, ArgInt(args[0]), ArgInt(args[1]),
                                        ArgInt(args[2]));
 }

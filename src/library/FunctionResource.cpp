@@ -62,8 +62,8 @@ const CObject* ObjectArg(Runtime& rt, const RValue& v) {
 }
 }  // namespace
 
-static void fn_object_exists(Runtime& rt, ScriptInstance*, ScriptInstance*, int,
-                             const RValue* args, RValue& result) {
+static void fn_object_exists(Runtime& rt, ScriptInstance*, ScriptInstance*, int, const RValue* args,
+                             RValue& result) {
     result.SetReal(ObjectArg(rt, args[0]) ? 1.0 : 0.0);
 }
 
@@ -82,8 +82,7 @@ void ObjectGet(Runtime& rt, ScriptInstance*, ScriptInstance*, int, const RValue*
 
 // The setters store the rounded value or the boolean; a missing object is ignored.
 template <auto Field>
-void ObjectSet(Runtime& rt, ScriptInstance*, ScriptInstance*, int, const RValue* args,
-               RValue&) {
+void ObjectSet(Runtime& rt, ScriptInstance*, ScriptInstance*, int, const RValue* args, RValue&) {
     CObject* o = RunnerOf(rt).Game().objects.Get(ArgInt(args[0]));
     if (!o) return;
     if constexpr (std::is_same_v<std::remove_reference_t<decltype(o->*Field)>, bool>)
