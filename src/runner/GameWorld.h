@@ -25,7 +25,10 @@ public:
     // Past the largest id, ids stay there: nothing in a run comes near it.
     int32_t NewInstanceId() override { return last_id_ < INT32_MAX ? ++last_id_ : last_id_; }
     int32_t LastInstanceId() const { return last_id_; }
-    void SetLastInstanceId(int32_t id) { last_id_ = id; }
+    // Ids below 100000 would read as object indexes wherever scripts use an id as an owner
+    // ((id).x, with, the collision functions), so a stored counter below it (a damaged game)
+    // starts at 100000, as it does for a program run outside any game.
+    void SetLastInstanceId(int32_t id) { last_id_ = id < kFirstId ? kFirstId : id; }
 
     // EventHost
     int32_t ObjectCount() const override;
@@ -36,8 +39,10 @@ public:
     bool& ArgumentRelative() override;
 
 private:
+    static constexpr int32_t kFirstId = 100000;
+
     Runner& runner_;
-    int32_t last_id_ = 0;
+    int32_t last_id_ = kFirstId;
 };
 
 }  // namespace kr
