@@ -134,6 +134,7 @@ struct Proto {
     uint32_t nused = 0;                // registers that instructions touch
     uint32_t nwith = 0;                // with slots
     bool local_arrays = false;         // some local is used with an index
+    bool has_extras = false;           // with slots or local arrays: frames keep more state
 };
 
 // Lowers the checked tree of a compiled code into its Proto. False (with an error recorded)

@@ -163,6 +163,7 @@ public:
         }
         if (failed_) return false;
         p_.nused = used_regs_;
+        p_.has_extras = p_.nwith != 0 || p_.local_arrays;
         p_.nregs = max_regs_ + 1;
         return true;
     }

@@ -5,6 +5,7 @@
 #include "code/Vm.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <string>
 
 #include "code/Code.h"
@@ -12,6 +13,7 @@
 
 #define KR_LIKELY(x) __builtin_expect(!!(x), 1)
 #define KR_UNLIKELY(x) __builtin_expect(!!(x), 0)
+#define KR_ALWAYS_INLINE inline __attribute__((always_inline))
 
 namespace kr {
 
@@ -60,82 +62,104 @@ inline int32_t ClampOwner(double v) {
 
 }  // namespace
 
+void Vm::FreeDeleter::operator()(void* p) const { std::free(p); }
+
 Vm::Vm(Runtime& rt) : rt_(rt) {
+    // Untouched pages of the frame array cost nothing; Frame is plain data.
+    void* mem = std::malloc(sizeof(Frame) * size_t(Runtime::kMaxScriptDepth));
+    if (!mem) throw std::bad_alloc();
+    frames_.reset(static_cast<Frame*>(mem));
     segs_.push_back(Segment{std::make_unique<RValue[]>(kSegmentSize), kSegmentSize});
-    frames_.reserve(64);
+    SetSegment(0);
 }
 
 Vm::~Vm() = default;
 
+void Vm::SetSegment(uint32_t seg) {
+    seg_ = seg;
+    seg_data_ = segs_[seg].data.get();
+    seg_size_ = segs_[seg].size;
+}
+
+void Vm::NextSegment(uint32_t need) {
+    uint32_t next = seg_ + 1;
+    uint32_t size = need > kSegmentSize ? need : kSegmentSize;
+    if (next == segs_.size()) segs_.push_back(Segment{std::make_unique<RValue[]>(size), size});
+    else if (segs_[next].size < need) segs_[next] = Segment{std::make_unique<RValue[]>(size), size};
+    SetSegment(next);
+    top_ = 0;
+}
+
 bool Vm::PushFrame(const Proto* proto, ScriptInstance* self, ScriptInstance* other,
                    RValue* result, int32_t script, bool entry) {
-    const uint32_t need = proto->nregs;
     const uint32_t seg = seg_, top = top_;
-    if (top_ + need > segs_[seg_].size) {
-        uint32_t next = seg_ + 1;
-        uint32_t size = need > kSegmentSize ? need : kSegmentSize;
-        if (next == segs_.size()) segs_.push_back(Segment{std::make_unique<RValue[]>(size), size});
-        else if (segs_[next].size < need)
-            segs_[next] = Segment{std::make_unique<RValue[]>(size), size};
-        seg_ = next;
-        top_ = 0;
-    }
-    RValue* base = segs_[seg_].data.get() + top_;
-    top_ += need;
+    RValue* base = AllocRegisters(proto->nregs);
     for (uint32_t i = 0; i < proto->nlocals; ++i) base[i].kind = kUnsetKind;
-    if (!result) {
-        result = base + need - 1;
-        result->real = 0.0;
-    }
-    if (frames_.size() == frames_.capacity()) frames_.reserve(frames_.size() * 2);
-    frames_.resize(frames_.size() + 1);
-    Frame& f = frames_.back();
+    Frame& f = frames_[nframes_++];
     f.proto = proto;
     f.pc = nullptr;
     f.base = base;
     f.self = self;
     f.other = other;
     f.result = result;
+    f.saved_slots = nullptr;
+    f.saved_live = 0;
+    f.argc = 0;
     f.script = script;
-    f.entry = entry;
-    f.restore_args = false;
     f.seg = seg;
     f.top = top;
     f.with_base = uint32_t(withs_.size());
     f.larr_base = uint32_t(larr_.size());
-    f.argc = 0;
+    f.entry = entry;
+    f.restore_args = false;
     f.dyn_locals = nullptr;
     if (proto->nwith) withs_.resize(withs_.size() + proto->nwith);
     if (proto->local_arrays) larr_.resize(larr_.size() + proto->nlocals);
     return true;
 }
 
-void Vm::PopFrame() {
-    Frame& f = frames_.back();
-    if (f.restore_args) {
-        // Arguments written beyond those passed went to the caller's spare registers.
-        for (int32_t i = f.argc; i < rt_.args_.live; ++i) rt_.args_.slots[i].SetReal(0.0);
-        rt_.args_ = f.saved_args;
-    }
-    // Registers above the frame are kept real (and string-free) between frames.
-    RValue* b = f.base;
-    for (uint32_t i = 0, n = f.proto->nused; i < n; ++i) {
+// Registers above the frames are kept real (and string-free): a new frame finds its temporaries
+// clean. Most frames end with nothing to clear, which one pass over the kinds shows.
+void Vm::ClearRegisters(RValue* b, uint32_t n) {
+    for (uint32_t i = 0; i < n; ++i) {
         if (b[i].kind == RValue::kString) StrRep::Release(b[i].rep);
         b[i].kind = RValue::kReal;
     }
-    b[f.proto->nregs - 1].SetReal(0.0);
+}
+
+void Vm::ReleaseExtras(Frame& f) {
     if (f.proto->nwith) withs_.resize(f.with_base);
     if (f.proto->local_arrays) larr_.resize(f.larr_base);
     delete f.dyn_locals;
-    seg_ = f.seg;
+    f.dyn_locals = nullptr;
+}
+
+KR_ALWAYS_INLINE void Vm::ReleaseFrame(Frame& f) {
+    if (f.restore_args) {
+        // Arguments written beyond those passed went to the caller's spare registers.
+        ArgFrame& a = rt_.args_;
+        for (int32_t i = f.argc; i < a.live; ++i) a.slots[i].SetReal(0.0);
+        a.slots = f.saved_slots;
+        a.live = f.saved_live;
+    }
+    const Proto* p = f.proto;
+    RValue* b = f.base;
+    int32_t kinds = 0;
+    for (uint32_t i = 0, n = p->nused; i < n; ++i) kinds |= b[i].kind;
+    if (KR_UNLIKELY(kinds != 0)) ClearRegisters(b, p->nused);
+    if (KR_UNLIKELY(p->has_extras || f.dyn_locals)) ReleaseExtras(f);
+    if (KR_UNLIKELY(f.seg != seg_)) SetSegment(f.seg);
     top_ = f.top;
-    frames_.pop_back();
+}
+
+void Vm::PopFrame() {
+    ReleaseFrame(frames_[nframes_ - 1]);
+    --nframes_;
 }
 
 bool Vm::Execute(const CCode& code, ScriptInstance* self, ScriptInstance* other, RValue& result,
                  int32_t script) {
-    if (native_depth_ >= Runtime::kMaxNativeDepth ||
-        frames_.size() >= size_t(Runtime::kMaxScriptDepth)) {
+    if (native_depth_ >= Runtime::kMaxNativeDepth || nframes_ >= uint32_t(Runtime::kMaxScriptDepth)) {
         rt_.ReportCodeError(code, 0, kTooDeep);
         return false;
     }
@@ -313,7 +337,7 @@ bool Vm::Run() {
     };
     static_assert(sizeof(kLabels) / sizeof(kLabels[0]) == OP_COUNT_);
 
-    Frame* fr = &frames_.back();
+    Frame* fr = &frames_[nframes_ - 1];
     const Proto* P = fr->proto;
     Instr* pc = const_cast<Instr*>(P->instrs.data());
     RValue* R = fr->base;
@@ -352,7 +376,7 @@ bool Vm::Run() {
     } while (0)
 #define RELOAD()                \
     do {                        \
-        fr = &frames_.back();   \
+        fr = &frames_[nframes_ - 1]; \
         P = fr->proto;          \
         R = fr->base;           \
         K = P->k.data();        \
@@ -632,25 +656,51 @@ L_CALLX: {
     NEXT();
 }
 L_CALLS: {
-    CCode* code = rt_.ScriptCode(pc->d);
-    if (KR_UNLIKELY(!code || !code->compiled() || !code->GetProto())) {
+    // The callee runs in this loop: its frame goes on top, its result straight into the
+    // destination register (the caller never reads that register before the call returns,
+    // and an error unwinds the caller too), its arguments are the caller's registers.
+    const Runtime::Script* sc =
+        size_t(uint32_t(pc->d)) < rt_.scripts_.size() ? &rt_.scripts_[size_t(pc->d)] : nullptr;
+    const CCode* code = sc && sc->exists ? sc->code.get() : nullptr;
+    const Proto* callee = code && code->compiled() ? code->GetProto() : nullptr;
+    if (KR_UNLIKELY(!callee)) {
         if (!code) RAISE("Trying to execute non-existing script.");
         RAISE("Internal Error: Executing non-compiled code.");
     }
-    if (KR_UNLIKELY(frames_.size() >= size_t(Runtime::kMaxScriptDepth))) RAISE(kTooDeep);
+    if (KR_UNLIKELY(nframes_ >= uint32_t(Runtime::kMaxScriptDepth))) RAISE(kTooDeep);
     if (KR_UNLIKELY(--steps_ < 0)) goto out_of_steps;
     fr->pc = pc;
-    ArgFrame saved = rt_.args_;
-    RValue* args = R + pc->b;
-    int32_t argc = pc->c;
-    PushFrame(code->GetProto(), fr->self, fr->other, nullptr, pc->d, false);
-    fr = &frames_.back();
-    fr->saved_args = saved;
-    fr->restore_args = true;
-    fr->argc = argc;
-    rt_.args_ = ArgFrame{args, argc};
-    P = fr->proto;
-    R = fr->base;
+    const uint32_t seg = seg_, top = top_;
+    RValue* base = AllocRegisters(callee->nregs);
+    for (uint32_t i = 0, n = callee->nlocals; i < n; ++i) base[i].kind = kUnsetKind;
+    Frame* nf = fr + 1;
+    ++nframes_;
+    RValue& dest = R[pc->a];
+    dest.SetReal(0.0);
+    nf->proto = callee;
+    nf->base = base;
+    nf->self = fr->self;
+    nf->other = fr->other;
+    nf->result = &dest;
+    nf->saved_slots = rt_.args_.slots;
+    nf->saved_live = rt_.args_.live;
+    nf->argc = pc->c;
+    nf->script = int32_t(pc->d);
+    nf->seg = seg;
+    nf->top = top;
+    nf->entry = false;
+    nf->restore_args = true;
+    nf->dyn_locals = nullptr;
+    if (KR_UNLIKELY(callee->has_extras)) {
+        nf->with_base = uint32_t(withs_.size());
+        nf->larr_base = uint32_t(larr_.size());
+        if (callee->nwith) withs_.resize(withs_.size() + callee->nwith);
+        if (callee->local_arrays) larr_.resize(larr_.size() + callee->nlocals);
+    }
+    rt_.args_ = ArgFrame{R + pc->b, int32_t(pc->c)};
+    fr = nf;
+    P = callee;
+    R = base;
     K = P->k.data();
     pc = const_cast<Instr*>(P->instrs.data());
     DISPATCH();
@@ -678,11 +728,13 @@ do_return : {
         PopFrame();
         return true;
     }
-    tmp = std::move(*fr->result);
-    PopFrame();
-    RELOAD();
+    ReleaseFrame(*fr);
+    --nframes_;
+    --fr;
+    P = fr->proto;
+    R = fr->base;
+    K = P->k.data();
     pc = fr->pc;
-    R[pc->a] = std::move(tmp);
     NEXT();
 }
 
@@ -908,7 +960,7 @@ out_of_steps:
 
 unwind:
     for (;;) {
-        Frame& f = frames_.back();
+        Frame& f = frames_[nframes_ - 1];
         if (f.script >= 0)
             rt_.error_text_ = "In script " + rt_.ScriptName(f.script) + ":\r" + rt_.error_text_;
         bool entry = f.entry;
