@@ -39,6 +39,7 @@ constexpr uint16_t kNoReg = 0xFFFF;
     X(JT) X(JF)   /* if a true/false: pc += d; c = message for a string */                   \
     X(IDX1)       /* a = checked array index of b */                                         \
     X(IDX2)       /* a = a * 32000 + checked index of b */                                   \
+    X(IDXRR)      /* a = checked index of b * 32000 + checked index of c */                  \
     X(OWNER)      /* a = owner value of b */                                                 \
     X(GETLA)      /* a = local b [index c] */                                                \
     X(SETLA)      /* local a [index b] = c */                                                \
@@ -66,7 +67,12 @@ constexpr uint16_t kNoReg = 0xFFFF;
     X(WITHBREAK)  /* break in with slot b: several targets: pc += d */                       \
     X(SWEQ)       /* if a exactly equals b: pc += d */                                       \
     X(GLOBALVAR)  /* declare global d */                                                     \
-    X(ERROR)      /* report message d */
+    X(ERROR)      /* report message d */                                                     \
+    /* Fused forms: each runs the two instructions that follow it when all of their operands */ \
+    /* are reals and skips them; otherwise it does nothing and they run on their own. */         \
+    X(FORLT_N) X(FORLE_N) X(FORGT_N) X(FORGE_N) /* ADD_RN l += k; J<cmp>_RN_T l, number */  \
+    X(FORLT_R) X(FORLE_R) X(FORGT_R) X(FORGE_R) /* ADD_RN l += k; J<cmp>_RR_T l, register */\
+    X(MULADD_L) X(MULADD_R) /* MUL_RN t = x * k; ADD_RR with t as left / right operand */
 
 enum Op : uint16_t {
 #define KR_OP_ENUM(name) OP_##name,

@@ -407,6 +407,26 @@ private:
         i->a = dest;
         if (a.is_local) pos_back().pos_b = a.pos;
         if (b.is_local) pos_back().pos_c = b.pos;
+        if (base == OP_ADD_RR) FuseMulAdd();
+    }
+
+    // Inserts `op` before the last `count` instructions (none of which is a jump target yet).
+    void InsertBefore(size_t count, Op op) {
+        size_t at = Here() - count;
+        p_.instrs.insert(p_.instrs.begin() + ptrdiff_t(at), Instr{uint16_t(op), 0, 0, 0, 0, 0});
+        p_.positions.insert(p_.positions.begin() + ptrdiff_t(at), p_.positions[at]);
+    }
+
+    // A product of a temporary and a number that only feeds the addition after it: the pair
+    // gets the fused form, which keeps the product out of memory.
+    void FuseMulAdd() {
+        size_t n = Here();
+        if (n < 2) return;
+        const Instr& mul = p_.instrs[n - 2];
+        const Instr& add = p_.instrs[n - 1];
+        if (mul.op != OP_MUL_RN || mul.a < p_.nlocals || add.b == add.c) return;
+        if (add.b == mul.a) InsertBefore(2, OP_MULADD_L);
+        else if (add.c == mul.a) InsertBefore(2, OP_MULADD_R);
     }
 
     // call -> the arguments in consecutive temporaries, then one call instruction.
@@ -456,16 +476,29 @@ private:
             Emit(OP_OWNER, o.position).a = t.owner_reg;
             p_.instrs.back().b = t.owner_reg;
         }
-        if (n.children.size() > 1) {
-            t.index_reg = ValueInTemp(n.children[1]);
-            Instr& i = Emit(OP_IDX1, n.children[1].position);
-            i.a = t.index_reg;
-            i.b = t.index_reg;
+        if (n.children.size() > 2 && IsTrivial(n.children[2])) {
+            // Two indexes, the second without code of its own: one instruction checks both
+            // (in the same order as two would), reading locals in place.
+            Operand i = ValueInRegister(n.children[1]);
+            Operand j = ValueInRegister(n.children[2]);
+            t.index_reg = Temp();
+            Instr& x = Emit(OP_IDXRR, n.children[1].position);
+            x.a = t.index_reg;
+            x.b = i.reg;
+            x.c = j.reg;
+            pos_back().pos_b = n.children[1].position;
+            pos_back().pos_c = n.children[2].position;
+        } else if (n.children.size() > 1) {
+            Operand i = ValueInRegister(n.children[1]);
+            t.index_reg = i.is_local ? Temp() : i.reg;
+            Instr& x = Emit(OP_IDX1, n.children[1].position);
+            x.a = t.index_reg;
+            x.b = i.reg;
             if (n.children.size() > 2) {
-                uint16_t second = ValueInTemp(n.children[2]);
-                Instr& j = Emit(OP_IDX2, n.children[2].position);
-                j.a = t.index_reg;
-                j.b = second;
+                Operand j = ValueInRegister(n.children[2]);
+                Instr& y = Emit(OP_IDX2, n.children[2].position);
+                y.a = t.index_reg;
+                y.b = j.reg;
             }
         }
         return t;
@@ -644,12 +677,19 @@ private:
                 Ctx loop = std::move(ctx_.back());
                 ctx_.pop_back();
                 size_t step = Here();
+                // A step that adds a number to a local and a test of that local get a fused
+                // form in front of them (a placeholder until both are known to fit).
+                const bool fusable = n.children[2].kind == kTokAssign &&
+                                     IsSimpleLocal(n.children[2].children[0]) &&
+                                     n.children[1].kind == kNodeBinary;
+                if (fusable) Emit(OP_NOP, n.position);
                 ctx_.push_back(Ctx{kHeader, {}, {}, 0});
                 Statement(n.children[2], false);
                 ctx_.pop_back();
                 PatchHere(to_cond);
                 size_t back = CondJump(n.children[1], true, kMsgExpressionExpected);
                 PatchTo(back, body);
+                if (fusable) FuseForStep(step);
                 for (size_t j : loop.continues) PatchTo(j, step);
                 for (size_t j : loop.breaks) PatchHere(j);
                 break;
@@ -708,6 +748,26 @@ private:
             default: Emit(OP_ERROR, n.position).d = kMsgStatementExpected; break;
         }
         free_ = mark;
+    }
+
+    // The placeholder at `at`, the step after it and the test after that: when the step is
+    // `local += number` and the test compares that local with a number or a register and jumps
+    // back, the placeholder becomes the fused form; otherwise it stays a no-op.
+    void FuseForStep(size_t at) {
+        if (at + 3 != Here()) return;
+        const Instr& inc = p_.instrs[at + 1];
+        const Instr& test = p_.instrs[at + 2];
+        if (inc.op != OP_ADD_RN || inc.a != inc.b || inc.a >= p_.nlocals || test.a != inc.a)
+            return;
+        int rel = int(test.op) - int(OP_JLT_RR_T);
+        if (rel < 0 || rel >= 36 || rel % 2 != 0) return;  // jumps when true
+        int cmp = rel / 6, form = (rel % 6) / 2;          // KR_COMPARE_OPS order; RR, RK, RN
+        static const Op kNumber[] = {OP_FORLT_N, OP_FORLE_N, OP_NOP, OP_NOP, OP_FORGE_N,
+                                     OP_FORGT_N};
+        static const Op kRegister[] = {OP_FORLT_R, OP_FORLE_R, OP_NOP, OP_NOP, OP_FORGE_R,
+                                       OP_FORGT_R};
+        if (form == 2) p_.instrs[at].op = uint16_t(kNumber[cmp]);
+        else if (form == 0) p_.instrs[at].op = uint16_t(kRegister[cmp]);
     }
 
     Operand ValueInRegisterOrLocal(const RToken& n) { return ValueInRegister(n); }

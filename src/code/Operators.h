@@ -58,4 +58,28 @@ inline double TruncToInteger(double q) {
 inline double RealDiv(double a, double b) { return TruncToInteger(a / b); }
 inline double RealMod(double a, double b) { return a - TruncToInteger(a / b) * b; }
 
+// RealMod, faster for operands that are integers (|a| < 2^51, 1 <= |b| < 2^31): the remainder is
+// then computed exactly in integers from a reciprocal estimate of the quotient, corrected by
+// one step. For such operands a / b rounds to a double whose truncation is the exact quotient,
+// so RealMod gives the exact remainder too, with +0 for a nonzero multiple of b; a = -0 (whose
+// result is -0) and every other operand take RealMod itself.
+inline double RealModQuick(double a, double b) {
+    const double ab = std::fabs(b);
+    if (std::fabs(a) < 2251799813685248.0 && ab >= 1.0 && ab < 2147483648.0 && a != 0.0) {
+        const int64_t ai = int64_t(a), bi = int64_t(ab);
+        if (double(ai) == a && double(bi) == ab) {
+            int64_t r = ai - int64_t(a * (1.0 / ab)) * bi;
+            if (ai > 0) {
+                if (r < 0) r += bi;
+                else if (r >= bi) r -= bi;
+            } else {
+                if (r > 0) r -= bi;
+                else if (r <= -bi) r += bi;
+            }
+            return double(r);
+        }
+    }
+    return RealMod(a, b);
+}
+
 }  // namespace kr

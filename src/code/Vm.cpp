@@ -238,6 +238,27 @@ int Vm::CompareSlow(Frame& f, Instr* pc, RValue* R, const RValue* K) {
     return left.real >= 0.5 ? 1 : 0;
 }
 
+// The checked array index in register `reg` (an unset local is read as the settings say);
+// -1 after an error was reported at `pos`.
+int64_t Vm::IndexSlow(Frame& f, const Instr* pc, uint16_t reg, int32_t pos) {
+    RValue v = f.base[reg];
+    if (v.kind == kUnsetKind && !ResolveUnset(f, pc, reg, pos, v)) return -1;
+    const char* err = nullptr;
+    int64_t n = 0;
+    if (!v.IsReal()) {
+        err = "Wrong type of array index";
+    } else {
+        n = RoundToInt64(v.real);
+        if (n < 0) err = "Negative array index";
+        else if (n >= kArrayDim) err = "Array index >= 32000";
+    }
+    if (err) {
+        Raise(f, pc, pos, err);
+        return -1;
+    }
+    return n;
+}
+
 ArrayRows& Vm::LocalRows(Frame& f, uint16_t reg) {
     std::unique_ptr<ArrayRows>& rows = larr_[f.larr_base + reg];
     if (!rows) rows = std::make_unique<ArrayRows>();
@@ -456,13 +477,29 @@ L_IDX2: {
     if (KR_LIKELY(v.kind == RValue::kReal && v.real >= -0.5 && v.real < 31999.5)) {
         n = FastRound(v.real);
     } else {
-        if (!v.IsReal()) RAISE("Wrong type of array index");
-        n = RoundToInt64(v.real);
-        if (n < 0) RAISE("Negative array index");
-        if (n >= kArrayDim) RAISE("Array index >= 32000");
+        fr->pc = pc;
+        n = IndexSlow(*fr, pc, pc->b, P->positions[size_t(pc - P->instrs.data())].pos);
+        if (n < 0) goto unwind;
     }
     if (pc->op == OP_IDX1) R[pc->a].SetReal(double(n));
     else R[pc->a].real = R[pc->a].real * kArrayDim + double(n);
+    NEXT();
+}
+L_IDXRR: {
+    const RValue& u = R[pc->b];
+    const RValue& v = R[pc->c];
+    if (KR_LIKELY((u.kind | v.kind) == 0 && u.real >= -0.5 && u.real < 31999.5 &&
+                  v.real >= -0.5 && v.real < 31999.5)) {
+        R[pc->a].SetReal(double(FastRound(u.real) * kArrayDim + FastRound(v.real)));
+        NEXT();
+    }
+    fr->pc = pc;
+    const InstrPos& ip = P->positions[size_t(pc - P->instrs.data())];
+    int64_t i = IndexSlow(*fr, pc, pc->b, ip.pos_b);
+    if (i < 0) goto unwind;
+    int64_t j = IndexSlow(*fr, pc, pc->c, ip.pos_c);
+    if (j < 0) goto unwind;
+    R[pc->a].SetReal(double(i * kArrayDim + j));
     NEXT();
 }
 L_OWNER: {
@@ -809,6 +846,54 @@ L_GLOBALVAR:
 L_ERROR:
     RAISE(FixedMessageText(pc->d));
 
+    // Fused forms: the instructions that follow hold the operands; any operand that is not a
+    // real leaves them to run on their own.
+#define KR_FOR(NAME, FN)                                                           \
+    L_FOR##NAME##_N : {                                                            \
+        const Instr& inc_ = pc[1];                                                 \
+        RValue& v_ = R[inc_.a];                                                    \
+        if (KR_LIKELY(v_.kind == RValue::kReal)) {                                 \
+            double x_ = v_.real + Num(inc_);                                       \
+            v_.real = x_;                                                          \
+            pc += 2;                                                               \
+            if (FN(x_, Num(*pc))) JUMPC();                                         \
+            NEXT();                                                                \
+        }                                                                          \
+        NEXT();                                                                    \
+    }                                                                              \
+    L_FOR##NAME##_R : {                                                            \
+        const Instr& inc_ = pc[1];                                                 \
+        RValue& v_ = R[inc_.a];                                                    \
+        const RValue& lim_ = R[pc[2].b];                                           \
+        if (KR_LIKELY((v_.kind | lim_.kind) == 0)) {                               \
+            double x_ = v_.real + Num(inc_);                                       \
+            v_.real = x_;                                                          \
+            pc += 2;                                                               \
+            if (FN(x_, lim_.real)) JUMP();                                         \
+            NEXT();                                                                \
+        }                                                                          \
+        NEXT();                                                                    \
+    }
+    KR_FOR(LT, RealLess)
+    KR_FOR(LE, RealLessEqual)
+    KR_FOR(GT, RealGreater)
+    KR_FOR(GE, RealGreaterEqual)
+#undef KR_FOR
+
+L_MULADD_L:
+L_MULADD_R: {
+    const Instr& mul = pc[1];
+    const Instr& add = pc[2];
+    const RValue& m = R[mul.b];
+    const RValue& o = R[pc->op == OP_MULADD_L ? add.c : add.b];
+    if (KR_LIKELY((m.kind | o.kind) == 0)) {
+        double t = m.real * Num(mul);
+        R[add.a].SetReal(pc->op == OP_MULADD_L ? t + o.real : o.real + t);
+        pc += 2;
+    }
+    NEXT();
+}
+
     // Binary operators: the real path inline, everything else through BinarySlow.
 #define KR_BIN3(NAME, COND, EXPR)                                                  \
     L_##NAME##_RR : {                                                              \
@@ -850,7 +935,7 @@ L_ERROR:
     KR_BIN3(MUL, true, x * y)
     KR_BIN3(DIV, y != 0, x / y)
     KR_BIN3(IDIV, y != 0, RealDiv(x, y))
-    KR_BIN3(MOD, y != 0, RealMod(x, y))
+    KR_BIN3(MOD, y != 0, RealModQuick(x, y))
     KR_BIN3(LAND, true, Bool(x >= 0.5 && y >= 0.5))
     KR_BIN3(LOR, true, Bool(x >= 0.5 || y >= 0.5))
     KR_BIN3(LXOR, true, Bool((x >= 0.5) != (y >= 0.5)))

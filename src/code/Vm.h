@@ -81,6 +81,7 @@ private:
     void UnknownVariable(Frame& f, const Instr* pc, int32_t id, int32_t index);
     bool WithBegin(Frame& f, Instr* pc, RValue* R);
     bool WithAdvance(Frame& f, WithState& w);
+    int64_t IndexSlow(Frame& f, const Instr* pc, uint16_t reg, int32_t pos);
     ArrayRows& LocalRows(Frame& f, uint16_t reg);
 
     // Registers of a new frame: the current segment, or the next one (made when missing).
