@@ -137,6 +137,18 @@ public:
         free_ = p_.nlocals;
         used_regs_ = free_;
         Reserve(free_);
+        // Code that nothing else can change the arguments of while it runs reads each argument
+        // once, at the start, into a register of its own.
+        if (!ArgsStable(root, false)) args_read_ = 0;
+        if (args_read_ != 0) {
+            for (int k = 0; k < kArgCount; ++k) {
+                if (!(args_read_ & (1u << k))) continue;
+                arg_reg_[k] = Temp();
+                Instr& i = Emit(OP_GETARG, root.position);
+                i.a = arg_reg_[k];
+                i.d = k;
+            }
+        }
         if (code_.kind() != CCode::kProgram) {
             Operand v = Value(root);
             Emit(OP_RETV, root.position).a = v.reg;
@@ -263,7 +275,79 @@ private:
         return n.kind == kTokSimpleVariable && n.owner == kOwnerLocal;
     }
     // Evaluating it emits no code (so it can neither fail nor have effects).
-    bool IsTrivial(const RToken& n) const { return n.kind == kTokConstant || IsSimpleLocal(n); }
+    bool IsTrivial(const RToken& n) const {
+        return n.kind == kTokConstant || IsSimpleLocal(n) || ArgRegister(n) != kNoReg;
+    }
+
+    // Whether the arguments of the code can change only through its own writes to them while
+    // it runs: no built-in or extension function (which may run other code on the same
+    // arguments), no variable reached through an accessor or another instance, no `with`,
+    // and no write to an argument. Collects the fixed arguments read (argument0..15).
+    bool ArgsStable(const RToken& n, bool write) {
+        switch (n.kind) {
+            case kTokFunction:
+                if (n.id < kScriptIdBase || n.id >= kExtensionIdBase) return false;
+                break;
+            case kTokSimpleVariable:
+                if (n.id >= kFirstUserVariable)
+                    return n.owner == kOwnerLocal || n.owner == kOwnerUnwritten ||
+                           n.owner == kOwnerSelf || n.owner == kOwnerGlobal;
+                if (write || n.id >= kBuiltinVariableLimit ||
+                    (n.owner != kOwnerUnwritten && n.owner != kOwnerSelf &&
+                     n.owner != kOwnerOther))
+                    return false;
+                if (int k = ArgumentVariable(n.id); k >= 0) {
+                    args_read_ |= 1u << k;
+                    return true;
+                }
+                return false;
+            case kTokVariable: {
+                const RToken& o = n.children[0];
+                if (n.id < kFirstUserVariable || o.kind != kTokConstant || !o.value.IsReal())
+                    return false;
+                int64_t w = RoundToInt64(o.value.real);
+                if (w != kOwnerLocal && w != kOwnerUnwritten && w != kOwnerSelf &&
+                    w != kOwnerGlobal)
+                    return false;
+                for (size_t i = 1; i < n.children.size(); ++i)
+                    if (!ArgsStable(n.children[i], false)) return false;
+                return true;
+            }
+            case kTokAssign:
+                return ArgsStable(n.children[0], true) && ArgsStable(n.children[1], false);
+            case kTokVar:
+            case kTokGlobalVar: return true;
+            case kTokConstant:
+            case kNodeUnary:
+            case kNodeBinary:
+            case kNodeBlock:
+            case kNodeEmpty:
+            case kNodeEmptyProgram:
+            case kTokIf:
+            case kTokWhile:
+            case kTokDo:
+            case kTokFor:
+            case kTokRepeat:
+            case kTokExit:
+            case kTokBreak:
+            case kTokContinue:
+            case kTokReturn:
+            case kTokSwitch:
+            case kTokCase:
+            case kTokDefault: break;
+            default: return false;
+        }
+        for (const RToken& c : n.children)
+            if (!ArgsStable(c, false)) return false;
+        return true;
+    }
+    // The register holding argument `n` read at the start, or kNoReg.
+    uint16_t ArgRegister(const RToken& n) const {
+        if (n.kind != kTokSimpleVariable || n.id >= kBuiltinVariableLimit || args_read_ == 0)
+            return kNoReg;
+        int k = ArgumentVariable(n.id);
+        return k >= 0 ? arg_reg_[k] : kNoReg;
+    }
 
     // argument / argument0..15: -2 for the array form, 0..15, or -1.
     int ArgumentVariable(int32_t id) const {
@@ -293,6 +377,10 @@ private:
         if (IsSimpleLocal(n)) {
             o.reg = local_of_[n.id];
             o.is_local = true;
+            return o;
+        }
+        if (uint16_t r = ArgRegister(n); r != kNoReg) {
+            o.reg = r;
             return o;
         }
         o.reg = Temp();
@@ -490,7 +578,7 @@ private:
             pos_back().pos_c = n.children[2].position;
         } else if (n.children.size() > 1) {
             Operand i = ValueInRegister(n.children[1]);
-            t.index_reg = i.is_local ? Temp() : i.reg;
+            t.index_reg = IsTrivial(n.children[1]) ? Temp() : i.reg;  // never overwrite a local
             Instr& x = Emit(OP_IDX1, n.children[1].position);
             x.a = t.index_reg;
             x.b = i.reg;
@@ -533,6 +621,9 @@ private:
             if (arg == -2) {
                 i = &Emit(t.index_reg == kNoReg ? OP_GETARG : OP_GETARGX, t.pos);
                 i->c = t.index_reg;
+            } else if (arg >= 0 && arg_reg_[arg] != kNoReg) {
+                i = &Emit(OP_MOVE, t.pos);
+                i->b = arg_reg_[arg];
             } else if (arg >= 0) {
                 i = &Emit(OP_GETARG, t.pos);
                 i->d = arg;
@@ -960,6 +1051,10 @@ private:
     int with_depth_ = 0;
     std::vector<Ctx> ctx_;
     std::unordered_map<int32_t, uint16_t> local_of_;
+    uint32_t args_read_ = 0;  // fixed arguments read, when the arguments are stable
+    uint16_t arg_reg_[kArgCount] = {kNoReg, kNoReg, kNoReg, kNoReg, kNoReg, kNoReg,
+                                    kNoReg, kNoReg, kNoReg, kNoReg, kNoReg, kNoReg,
+                                    kNoReg, kNoReg, kNoReg, kNoReg};
     std::unordered_map<uint64_t, uint32_t> real_k_;
     std::unordered_map<std::string, uint32_t> str_k_;
 };

@@ -112,6 +112,7 @@ bool Vm::PushFrame(const Proto* proto, ScriptInstance* self, ScriptInstance* oth
     f.larr_base = uint32_t(larr_.size());
     f.entry = entry;
     f.restore_args = false;
+    f.strings = false;
     f.dyn_locals = nullptr;
     if (proto->nwith) withs_.resize(withs_.size() + proto->nwith);
     if (proto->local_arrays) larr_.resize(larr_.size() + proto->nlocals);
@@ -136,17 +137,26 @@ void Vm::ReleaseExtras(Frame& f) {
 
 KR_ALWAYS_INLINE void Vm::ReleaseFrame(Frame& f) {
     if (f.restore_args) {
-        // Arguments written beyond those passed went to the caller's spare registers.
+        // The arguments are the caller's registers: a string written there marks the caller;
+        // those written beyond the ones passed went to its spare registers and are cleared.
         ArgFrame& a = rt_.args_;
+        int32_t kinds = 0;
+        for (int32_t i = 0; i < f.argc; ++i) kinds |= a.slots[i].kind;
+        if (kinds != 0) (&f)[-1].strings = true;
         for (int32_t i = f.argc; i < a.live; ++i) a.slots[i].SetReal(0.0);
         a.slots = f.saved_slots;
         a.live = f.saved_live;
     }
+    // Locals may be left unset or hold strings; temporaries only when the frame was marked.
     const Proto* p = f.proto;
     RValue* b = f.base;
-    int32_t kinds = 0;
-    for (uint32_t i = 0, n = p->nused; i < n; ++i) kinds |= b[i].kind;
-    if (KR_UNLIKELY(kinds != 0)) ClearRegisters(b, p->nused);
+    if (f.strings) {
+        ClearRegisters(b, p->nused);
+    } else {
+        int32_t kinds = 0;
+        for (uint32_t i = 0, n = p->nlocals; i < n; ++i) kinds |= b[i].kind;
+        if (KR_UNLIKELY(kinds != 0)) ClearRegisters(b, p->nlocals);
+    }
     if (KR_UNLIKELY(p->has_extras || f.dyn_locals)) ReleaseExtras(f);
     if (KR_UNLIKELY(f.seg != seg_)) SetSegment(f.seg);
     top_ = f.top;
@@ -359,16 +369,36 @@ bool Vm::Run() {
     static_assert(sizeof(kLabels) / sizeof(kLabels[0]) == OP_COUNT_);
 
     Frame* fr = &frames_[nframes_ - 1];
-    const Proto* P = fr->proto;
-    Instr* pc = const_cast<Instr*>(P->instrs.data());
+    Instr* pc = const_cast<Instr*>(fr->proto->instrs.data());
     RValue* R = fr->base;
-    const RValue* K = P->k.data();
-    const bool& uninit_zero = rt_.settings_.uninitialized_as_zero;
+    // The proto and its constants are reached through the frame (used off the hot paths), so
+    // that the registers of the machine go to pc, the frame and its registers.
+#define P (fr->proto)
+#define K (fr->proto->k.data())
     int32_t miss_index = 0;
     // The one scratch value of the loop: a value with a destructor may not live in a block
     // that an indirect jump leaves.
     RValue tmp;
 
+    // Writes to the frame's registers: a string (or an unset value) among them marks the frame,
+    // whose registers are then cleared when it ends.
+#define ASSIGN(dst, src)                                                   \
+    do {                                                                   \
+        RValue& d_ = (dst);                                                \
+        const RValue& s_ = (src);                                          \
+        if (KR_LIKELY(s_.kind == RValue::kReal && d_.kind != RValue::kString)) { \
+            d_.kind = RValue::kReal;                                       \
+            d_.real = s_.real;                                             \
+        } else {                                                           \
+            fr->strings = true;                                            \
+            d_ = s_;                                                       \
+        }                                                                  \
+    } while (0)
+#define PUT(dst)                                                           \
+    do {                                                                   \
+        if (tmp.kind != RValue::kReal) fr->strings = true;                 \
+        (dst) = std::move(tmp);                                            \
+    } while (0)
 #define DISPATCH() goto* kLabels[pc->op]
 #define NEXT()   \
     do {         \
@@ -398,9 +428,7 @@ bool Vm::Run() {
 #define RELOAD()                \
     do {                        \
         fr = &frames_[nframes_ - 1]; \
-        P = fr->proto;          \
         R = fr->base;           \
-        K = P->k.data();        \
     } while (0)
 
     DISPATCH();
@@ -408,7 +436,7 @@ bool Vm::Run() {
 L_NOP:
     NEXT();
 L_LOADK:
-    Assign(R[pc->a], K[pc->d]);
+    ASSIGN(R[pc->a], K[pc->d]);
     NEXT();
 L_MOVE: {
     const RValue& b = R[pc->b];
@@ -417,14 +445,14 @@ L_MOVE: {
         if (!ResolveUnset(*fr, pc, pc->b, P->positions[size_t(pc - P->instrs.data())].pos_b,
                           tmp))
             goto unwind;
-        R[pc->a] = std::move(tmp);
+        PUT(R[pc->a]);
         NEXT();
     }
-    Assign(R[pc->a], b);
+    ASSIGN(R[pc->a], b);
     NEXT();
 }
 L_CHKL:
-    if (KR_UNLIKELY(R[pc->a].kind == kUnsetKind) && !uninit_zero) {
+    if (KR_UNLIKELY(R[pc->a].kind == kUnsetKind) && !rt_.settings_.uninitialized_as_zero) {
         fr->pc = pc;
         ResolveUnset(*fr, pc, pc->a, P->positions[size_t(pc - P->instrs.data())].pos_b, tmp);
         goto unwind;
@@ -440,6 +468,7 @@ L_CHKL:
             NEXT();                                       \
         }                                                 \
         fr->pc = pc;                                      \
+        fr->strings = true;                               \
         if (!UnarySlow(*fr, pc, R)) goto unwind;          \
         NEXT();                                           \
     }
@@ -514,13 +543,13 @@ L_GETLA: {
     const RValue& l = R[pc->b];
     if (KR_UNLIKELY(l.kind == kUnsetKind)) goto var_missing;
     if (miss_index == 0) {
-        Assign(R[pc->a], l);
+        ASSIGN(R[pc->a], l);
         NEXT();
     }
     const ArrayRows* rows = larr_[fr->larr_base + pc->b].get();
     const RValue* e = rows ? ArrayElement(*rows, miss_index) : nullptr;
     if (KR_UNLIKELY(!e)) goto var_missing;
-    Assign(R[pc->a], *e);
+    ASSIGN(R[pc->a], *e);
     NEXT();
 }
 L_SETLA: {
@@ -559,11 +588,11 @@ L_GETV_GLOBAL: {
     miss_index = pc->c == kNoReg ? 0 : int32_t(R[pc->c].real);
     if (RVariable* v = list->Find(id, pc->e)) {
         if (miss_index == 0) {
-            Assign(R[pc->a], v->value);
+            ASSIGN(R[pc->a], v->value);
             NEXT();
         }
         if (const RValue* e = ArrayElement(v->rows, miss_index)) {
-            Assign(R[pc->a], *e);
+            ASSIGN(R[pc->a], *e);
             NEXT();
         }
     }
@@ -606,7 +635,7 @@ L_GETVX: {
         RELOAD();
     }
     if (!ok) goto var_missing;
-    R[pc->a] = std::move(tmp);
+    PUT(R[pc->a]);
     NEXT();
 }
 L_SETVX: {
@@ -633,7 +662,7 @@ L_GETB: {
         RELOAD();
         if (!ok) goto var_missing;
     }
-    R[pc->a] = std::move(tmp);
+    PUT(R[pc->a]);
     NEXT();
 }
 L_SETB: {
@@ -649,14 +678,14 @@ L_SETB: {
     NEXT();
 }
 L_GETARG:
-    Assign(R[pc->a], rt_.Argument(pc->d));
+    ASSIGN(R[pc->a], rt_.Argument(pc->d));
     NEXT();
 L_SETARG:
     rt_.SetArgument(pc->d, R[pc->a]);
     NEXT();
 L_GETARGX: {
     int32_t k = int32_t(R[pc->c].real);
-    Assign(R[pc->a], rt_.Argument(k < kArgCount ? k : 0));
+    ASSIGN(R[pc->a], rt_.Argument(k < kArgCount ? k : 0));
     NEXT();
 }
 L_SETARGX: {
@@ -676,7 +705,7 @@ L_CALLB: {
                              false);
     }
     RELOAD();
-    R[pc->a] = std::move(tmp);
+    PUT(R[pc->a]);
     NEXT();
 }
 L_CALLX: {
@@ -689,7 +718,7 @@ L_CALLX: {
         if (!rt_.ErrorPending()) RAISE("Extension function call failed.");
         goto unwind;
     }
-    R[pc->a] = std::move(tmp);
+    PUT(R[pc->a]);
     NEXT();
 }
 L_CALLS: {
@@ -727,6 +756,7 @@ L_CALLS: {
     nf->top = top;
     nf->entry = false;
     nf->restore_args = true;
+    nf->strings = false;
     nf->dyn_locals = nullptr;
     if (KR_UNLIKELY(callee->has_extras)) {
         nf->with_base = uint32_t(withs_.size());
@@ -736,10 +766,8 @@ L_CALLS: {
     }
     rt_.args_ = ArgFrame{R + pc->b, int32_t(pc->c)};
     fr = nf;
-    P = callee;
     R = base;
-    K = P->k.data();
-    pc = const_cast<Instr*>(P->instrs.data());
+    pc = const_cast<Instr*>(callee->instrs.data());
     DISPATCH();
 }
 
@@ -765,12 +793,11 @@ do_return : {
         PopFrame();
         return true;
     }
+    if (fr->result->kind != RValue::kReal) fr[-1].strings = true;
     ReleaseFrame(*fr);
     --nframes_;
     --fr;
-    P = fr->proto;
     R = fr->base;
-    K = P->k.data();
     pc = fr->pc;
     NEXT();
 }
@@ -1016,6 +1043,7 @@ L_MULADD_R: {
 
 binary_slow:
     fr->pc = pc;
+    fr->strings = true;
     if (!BinarySlow(*fr, pc, R, K)) goto unwind;
     NEXT();
 
@@ -1032,7 +1060,7 @@ compare_slow: {
 }
 
 var_missing:
-    if (uninit_zero) {
+    if (rt_.settings_.uninitialized_as_zero) {
         R[pc->a].SetReal(0.0);
         NEXT();
     }
@@ -1046,6 +1074,7 @@ out_of_steps:
 unwind:
     for (;;) {
         Frame& f = frames_[nframes_ - 1];
+        f.strings = true;  // a callee's result may have left a string in any register
         if (f.script >= 0)
             rt_.error_text_ = "In script " + rt_.ScriptName(f.script) + ":\r" + rt_.error_text_;
         bool entry = f.entry;
@@ -1059,6 +1088,10 @@ unwind:
 #undef JUMPC
 #undef RAISE
 #undef RELOAD
+#undef ASSIGN
+#undef PUT
+#undef P
+#undef K
 }
 
 }  // namespace kr

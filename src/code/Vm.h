@@ -55,6 +55,7 @@ private:
         uint32_t larr_base;
         bool entry;           // returns to the native caller
         bool restore_args;    // an in-loop script call: the caller's arguments come back
+        bool strings;         // a temporary register may hold a string or an unset value
         CVariableList* dyn_locals;  // owned: locals reached only at run time by id
     };
     struct Segment {
