@@ -512,7 +512,8 @@ private:
         if (n < 2) return;
         const Instr& mul = p_.instrs[n - 2];
         const Instr& add = p_.instrs[n - 1];
-        if (mul.op != OP_MUL_RN || mul.a < p_.nlocals || add.b == add.c) return;
+        if (mul.op != OP_MUL_RN || add.op != OP_ADD_RR || mul.a < p_.nlocals || add.b == add.c)
+            return;
         if (add.b == mul.a) InsertBefore(2, OP_MULADD_L);
         else if (add.c == mul.a) InsertBefore(2, OP_MULADD_R);
     }
@@ -973,7 +974,15 @@ private:
         }
         Target t = Resolve(target);
         Operand v = Value(value);
-        if (v.is_k) {
+        if (v.is_local) {
+            // A local read in place may be unset: the move reports it (or reads 0) before the
+            // write, so no variable or result ever holds the unset mark.
+            uint16_t r = Temp();
+            Emit(OP_MOVE, value.position).a = r;
+            p_.instrs.back().b = v.reg;
+            pos_back().pos_b = v.pos;
+            v = Operand{false, 0, r, false, value.position};
+        } else if (v.is_k) {
             uint16_t r = Temp();
             Emit(OP_LOADK, value.position).a = r;
             p_.instrs.back().d = int32_t(v.k);
