@@ -72,7 +72,8 @@ constexpr uint16_t kNoReg = 0xFFFF;
     /* are reals and skips them; otherwise it does nothing and they run on their own. */         \
     X(FORLT_N) X(FORLE_N) X(FORGT_N) X(FORGE_N) /* ADD_RN l += k; J<cmp>_RN_T l, number */  \
     X(FORLT_R) X(FORLE_R) X(FORGT_R) X(FORGE_R) /* ADD_RN l += k; J<cmp>_RR_T l, register */\
-    X(MULADD_L) X(MULADD_R) /* MUL_RN t = x * k; ADD_RR with t as left / right operand */
+    X(MULADD_L) X(MULADD_R) /* MUL_RN t = x * k; ADD_RR with t as left / right operand */ \
+    X(MOD_RI)     /* MOD_RN whose number is an integer, 1 <= |n| < 2^31 */
 
 enum Op : uint16_t {
 #define KR_OP_ENUM(name) OP_##name,
@@ -141,6 +142,7 @@ struct Proto {
     uint32_t nwith = 0;                // with slots
     bool local_arrays = false;         // some local is used with an index
     bool has_extras = false;           // with slots or local arrays: frames keep more state
+    bool args_stable = false;          // nothing writes the arguments while the code runs
 };
 
 // Lowers the checked tree of a compiled code into its Proto. False (with an error recorded)

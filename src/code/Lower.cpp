@@ -12,6 +12,7 @@
 #include "code/Builtins.h"
 #include "code/Bytecode.h"
 #include "code/Code.h"
+#include "code/Operators.h"
 #include "code/Runtime.h"
 
 namespace kr {
@@ -139,7 +140,8 @@ public:
         Reserve(free_);
         // Code that nothing else can change the arguments of while it runs reads each argument
         // once, at the start, into a register of its own.
-        if (!ArgsStable(root, false)) args_read_ = 0;
+        p_.args_stable = ArgsStable(root, false);
+        if (!p_.args_stable) args_read_ = 0;
         if (args_read_ != 0) {
             for (int k = 0; k < kArgCount; ++k) {
                 if (!(args_read_ & (1u << k))) continue;
@@ -484,9 +486,10 @@ private:
             i->b = a.reg;
             i->c = b.reg;
         } else if (b.is_k) {
-            i = &Emit(Op(base + 1), pos);
+            const double k = p_.k[b.k].real;
+            i = &Emit(base == OP_MOD_RR && IsModDivisor(k) ? OP_MOD_RI : Op(base + 1), pos);
             i->b = a.reg;
-            SetNum(*i, p_.k[b.k].real);
+            SetNum(*i, k);
         } else {
             i = &Emit(Op(base + 2), pos);
             i->c = b.reg;

@@ -9,14 +9,6 @@ namespace kr {
 
 namespace {
 
-// The doubles just below and just above 1e-13 held in extended precision.
-double TolerancePoint(bool above) {
-    const long double t = 1e-13L;
-    double d = double(t);
-    if (above) return (long double)d > t ? d : std::nextafter(d, 1.0);
-    return (long double)d < t ? d : std::nextafter(d, 0.0);
-}
-
 int CompareBytes(std::string_view a, std::string_view b) {
     size_t n = a.size() < b.size() ? a.size() : b.size();
     int c = n ? std::memcmp(a.data(), b.data(), n) : 0;
@@ -28,9 +20,6 @@ int CompareBytes(std::string_view a, std::string_view b) {
 int64_t ShiftCount(double right) { return int64_t(uint8_t(RoundToInt64(right))); }
 
 }  // namespace
-
-const double kTolBelow = TolerancePoint(false);
-const double kTolAbove = TolerancePoint(true);
 
 bool ExactlyEqual(const RValue& a, const RValue& b) {
     if (a.kind != b.kind) return false;

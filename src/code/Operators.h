@@ -30,8 +30,8 @@ bool ExactlyEqual(const RValue& a, const RValue& b);
 // Comparisons of reals with the 1e-13 tolerance. The tolerance is an extended-precision
 // constant, which no double equals: kTolBelow and kTolAbove are the doubles on either side of
 // it, so every comparison below is exactly the one made against the extended constant.
-extern const double kTolBelow;
-extern const double kTolAbove;
+inline constexpr double kTolBelow = 0x1.c25c268497681p-44;
+inline constexpr double kTolAbove = 0x1.c25c268497682p-44;
 inline bool RealLess(double a, double b) { return a - b <= -kTolAbove; }
 inline bool RealLessEqual(double a, double b) { return a - b <= kTolBelow; }
 inline bool RealEqual(double a, double b) {
@@ -58,16 +58,18 @@ inline double TruncToInteger(double q) {
 inline double RealDiv(double a, double b) { return TruncToInteger(a / b); }
 inline double RealMod(double a, double b) { return a - TruncToInteger(a / b) * b; }
 
-// RealMod, faster for operands that are integers (|a| < 2^51, 1 <= |b| < 2^31): the remainder is
-// then computed exactly in integers from a reciprocal estimate of the quotient, corrected by
-// one step. For such operands a / b rounds to a double whose truncation is the exact quotient,
-// so RealMod gives the exact remainder too, with +0 for a nonzero multiple of b; a = -0 (whose
-// result is -0) and every other operand take RealMod itself.
-inline double RealModQuick(double a, double b) {
-    const double ab = std::fabs(b);
-    if (std::fabs(a) < 2251799813685248.0 && ab >= 1.0 && ab < 2147483648.0 && a != 0.0) {
-        const int64_t ai = int64_t(a), bi = int64_t(ab);
-        if (double(ai) == a && double(bi) == ab) {
+// RealMod for a divisor that is an integer with 1 <= |b| < 2^31: a dividend that is a nonzero
+// integer below 2^51 in magnitude gets its remainder exactly in integers, from a reciprocal
+// estimate of the quotient (off by at most one) and one correction. For such operands a / b
+// rounds to a double whose truncation is the exact quotient, so RealMod gives that exact
+// remainder too, with +0 for a nonzero multiple of b; every other dividend (-0 among them, whose
+// result is -0) takes RealMod itself.
+inline double RealModByInteger(double a, double b) {
+    if (std::fabs(a) < 2251799813685248.0) {
+        const int64_t ai = int64_t(a);
+        if (ai != 0 && double(ai) == a) {
+            const double ab = std::fabs(b);
+            const int64_t bi = int64_t(ab);
             int64_t r = ai - int64_t(a * (1.0 / ab)) * bi;
             if (ai > 0) {
                 if (r < 0) r += bi;
@@ -80,6 +82,15 @@ inline double RealModQuick(double a, double b) {
         }
     }
     return RealMod(a, b);
+}
+// Whether RealModByInteger applies to divisor b.
+inline bool IsModDivisor(double b) {
+    const double ab = std::fabs(b);
+    return ab >= 1.0 && ab < 2147483648.0 && double(int64_t(ab)) == ab;
+}
+// RealMod, through RealModByInteger where the divisor allows.
+inline double RealModQuick(double a, double b) {
+    return IsModDivisor(b) ? RealModByInteger(a, b) : RealMod(a, b);
 }
 
 }  // namespace kr

@@ -136,19 +136,21 @@ void Vm::ReleaseExtras(Frame& f) {
 }
 
 KR_ALWAYS_INLINE void Vm::ReleaseFrame(Frame& f) {
+    const Proto* p = f.proto;
     if (f.restore_args) {
         // The arguments are the caller's registers: a string written there marks the caller;
         // those written beyond the ones passed went to its spare registers and are cleared.
         ArgFrame& a = rt_.args_;
-        int32_t kinds = 0;
-        for (int32_t i = 0; i < f.argc; ++i) kinds |= a.slots[i].kind;
-        if (kinds != 0) (&f)[-1].strings = true;
-        for (int32_t i = f.argc; i < a.live; ++i) a.slots[i].SetReal(0.0);
+        if (!p->args_stable) {
+            int32_t kinds = 0;
+            for (int32_t i = 0; i < f.argc; ++i) kinds |= a.slots[i].kind;
+            if (kinds != 0) (&f)[-1].strings = true;
+            for (int32_t i = f.argc; i < a.live; ++i) a.slots[i].SetReal(0.0);
+        }
         a.slots = f.saved_slots;
         a.live = f.saved_live;
     }
     // Locals may be left unset or hold strings; temporaries only when the frame was marked.
-    const Proto* p = f.proto;
     RValue* b = f.base;
     if (f.strings) {
         ClearRegisters(b, p->nused);
@@ -205,7 +207,7 @@ void Vm::UnknownVariable(Frame& f, const Instr* pc, int32_t id, int32_t index) {
 
 bool Vm::BinarySlow(Frame& f, Instr* pc, RValue* R, const RValue* K) {
     const InstrPos& ip = f.proto->positions[size_t(pc - f.proto->instrs.data())];
-    int rel = pc->op - OP_ADD_RR;
+    int rel = (pc->op == OP_MOD_RI ? int(OP_MOD_RN) : int(pc->op)) - OP_ADD_RR;
     int form = rel % 3;
     RValue left = form == 2 ? RValue(Num(*pc)) : R[pc->b];
     RValue right = form == 1 ? RValue(Num(*pc)) : R[pc->c];
@@ -725,9 +727,13 @@ L_CALLS: {
     // The callee runs in this loop: its frame goes on top, its result straight into the
     // destination register (the caller never reads that register before the call returns,
     // and an error unwinds the caller too), its arguments are the caller's registers.
-    const Runtime::Script* sc =
-        size_t(uint32_t(pc->d)) < rt_.scripts_.size() ? &rt_.scripts_[size_t(pc->d)] : nullptr;
-    const CCode* code = sc && sc->exists ? sc->code.get() : nullptr;
+    const auto& scripts = rt_.scripts_;
+    const size_t si = uint32_t(pc->d);
+    const CCode* code =
+        si * sizeof(Runtime::Script) < scripts.size() * sizeof(Runtime::Script) &&
+                scripts[si].exists
+            ? scripts[si].code.get()
+            : nullptr;
     const Proto* callee = code && code->compiled() ? code->GetProto() : nullptr;
     if (KR_UNLIKELY(!callee)) {
         if (!code) RAISE("Trying to execute non-existing script.");
@@ -906,6 +912,15 @@ L_ERROR:
     KR_FOR(GT, RealGreater)
     KR_FOR(GE, RealGreaterEqual)
 #undef KR_FOR
+
+L_MOD_RI: {
+    const RValue& b_ = R[pc->b];
+    if (KR_LIKELY(b_.kind == RValue::kReal)) {
+        R[pc->a].SetReal(RealModByInteger(b_.real, Num(*pc)));
+        NEXT();
+    }
+    goto binary_slow;
+}
 
 L_MULADD_L:
 L_MULADD_R: {

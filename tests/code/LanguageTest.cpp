@@ -677,6 +677,13 @@ TEST(Remainder, QuickFormEqualsTheDefinition) {
     }
 }
 
+// The comparison tolerance is the extended-precision 1e-13, held as the doubles either side.
+TEST(Comparison, ToleranceBracketsTheExtendedConstant) {
+    EXPECT_LT((long double)kTolBelow, 1e-13L);
+    EXPECT_GT((long double)kTolAbove, 1e-13L);
+    EXPECT_EQ(std::nextafter(kTolBelow, 1.0), kTolAbove);
+}
+
 TEST_F(Language, ScriptCallsAndArgumentReads) {
     rt.SetScript(0, "cat", "if (argument0 <= 0) return \"\"; return cat(argument0 - 1) + \"x\"");
     rt.SetScript(1, "fib", "if (argument0 < 2) return argument0; return fib(argument0 - 1) + fib(argument0 - 2)");
