@@ -1,6 +1,10 @@
 #include "code/Operators.h"
 
+#include <malloc.h>
+
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string_view>
 
 #include "code/Builtins.h"
@@ -36,6 +40,29 @@ const char* ApplyUnary(int32_t op, RValue& v) {
         case kTokBitNot: v.real = double(~RoundToInt64(v.real)); return nullptr;
         default: return "Internal error: unknown unary operator.";
     }
+}
+
+void ConcatInto(RValue& dest, const RValue& left, std::string_view right) {
+    std::string_view a = left.Str();
+    const size_t n = a.size() + right.size();
+    if (&dest == &left && left.rep && left.rep->refs == 1) {
+        StrRep* r = left.rep;
+        if (malloc_usable_size(r) < sizeof(StrRep) + n) {
+            const size_t want = n + n / 2;
+            auto* grown = static_cast<StrRep*>(std::realloc(r, sizeof(StrRep) + want));
+            if (!grown) throw std::bad_alloc();
+            r = grown;
+            dest.rep = r;
+        }
+        std::memcpy(r->data + r->size, right.data(), right.size());
+        r->size = uint32_t(n);
+        r->data[n] = 0;
+        return;
+    }
+    StrRep* r = StrRep::Alloc(n);
+    std::memcpy(r->data, a.data(), a.size());
+    std::memcpy(r->data + a.size(), right.data(), right.size());
+    dest = RValue::Adopt(r);
 }
 
 const char* ApplyBinary(int32_t op, RValue& left, const RValue& right, size_t max_string) {

@@ -24,6 +24,11 @@ const char* ApplyUnary(int32_t op, RValue& v);
 const char* ApplyBinary(int32_t op, RValue& left, const RValue& right,
                         size_t max_string = kMaxStringLength);
 
+// Concatenates two strings (right not empty) into `dest`. When `dest` is the left operand and
+// holds the only reference to its bytes, they are extended in place (storage grows
+// geometrically, so building a string piece by piece costs linear time).
+void ConcatInto(RValue& dest, const RValue& left, std::string_view right);
+
 // Equality as `switch` labels test it: equal kinds and exactly equal reals or equal bytes.
 bool ExactlyEqual(const RValue& a, const RValue& b);
 

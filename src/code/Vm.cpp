@@ -207,6 +207,20 @@ void Vm::UnknownVariable(Frame& f, const Instr* pc, int32_t id, int32_t index) {
 
 bool Vm::BinarySlow(Frame& f, Instr* pc, RValue* R, const RValue* K) {
     const InstrPos& ip = f.proto->positions[size_t(pc - f.proto->instrs.data())];
+    if (pc->op == OP_ADD_RR && R[pc->b].IsString() && R[pc->c].IsString() && pc->b != pc->c) {
+        // Concatenation without copies of the operands; `s = s + t` appends in place.
+        const RValue& left = R[pc->b];
+        std::string_view right = R[pc->c].Str();
+        if (right.empty()) {
+            if (pc->a != pc->b) R[pc->a] = left;
+        } else if (left.Str().size() + right.size() > rt_.MaxStringLength()) {
+            Raise(f, pc, ip.pos, "String too long.");
+            return false;
+        } else {
+            ConcatInto(R[pc->a], left, right);
+        }
+        return true;
+    }
     int rel = (pc->op == OP_MOD_RI ? int(OP_MOD_RN) : int(pc->op)) - OP_ADD_RR;
     int form = rel % 3;
     RValue left = form == 2 ? RValue(Num(*pc)) : R[pc->b];
@@ -562,7 +576,9 @@ L_SETLA: {
         NEXT();
     }
     if (l.kind == kUnsetKind) l.SetReal(0.0);
-    ArrayRows& rows = LocalRows(*fr, pc->b);
+    std::unique_ptr<ArrayRows>& up = larr_[fr->larr_base + pc->b];
+    if (KR_UNLIKELY(!up)) up = std::make_unique<ArrayRows>();
+    ArrayRows& rows = *up;
     size_t i = size_t(idx / kArrayDim), j = size_t(idx % kArrayDim);
     if (KR_UNLIKELY(rows.size() <= i)) {
         steps_ -= int64_t(i + 1 - rows.size()) / 8;
@@ -570,8 +586,13 @@ L_SETLA: {
     }
     std::vector<RValue>& row = rows[i];
     if (row.size() <= j) {
-        steps_ -= int64_t(j + 1 - row.size()) / 8;
-        row.resize(j + 1);
+        // Filling a row in order appends one element at a time.
+        if (j == row.size()) {
+            row.emplace_back();
+        } else {
+            steps_ -= int64_t(j + 1 - row.size()) / 8;
+            row.resize(j + 1);
+        }
     }
     Assign(row[j], R[pc->a]);
     NEXT();

@@ -644,6 +644,23 @@ TEST_F(Language, FastFormsMeetOtherKinds) {
     ExpectError("for (i = 0; i < 1; i += 0) {}", "15: Execution step limit reached.", false);
 }
 
+// `s = s + t` extends the bytes of s in place only while no other value shares them.
+TEST_F(Language, ConcatenationInPlace) {
+    const ValueCase cases[] = {
+        {"var s, t; s = \"ab\"; t = s; s += \"c\"; x = t + \"|\" + s", S("ab|abc")},
+        {"var s; s = \"ab\"; s = s + s; x = s", S("abab")},
+        {"var s; s = \"ab\"; s += \"\"; x = s", S("ab")},
+        {"var s; s = \"\"; s += \"q\"; x = s", S("q")},
+        {"s = \"ab\"; t = s; s += \"c\"; x = t", S("ab")},
+    };
+    for (const ValueCase& c : cases) ExpectValue(c.src, c.want);
+    std::string built;
+    for (int i = 0; i < 3000; ++i) built += "xy";
+    ExpectValue("var s; s = \"\"; repeat (3000) s += \"xy\"; x = s", S(built.c_str()));
+    rt.SetMaxStringLength(5);
+    ExpectError("var s; s = \"abc\"; s += \"def\"", "19: String too long.", false);
+}
+
 // A remainder of integers is computed in integers; it must be the very double of
 // a - trunc(a / b) * b, signed zeros included.
 TEST(Remainder, QuickFormEqualsTheDefinition) {
