@@ -60,7 +60,7 @@ void ConcatInto(RValue& dest, const RValue& left, std::string_view right) {
         return;
     }
     StrRep* r = StrRep::Alloc(n);
-    std::memcpy(r->data, a.data(), a.size());
+    if (!a.empty()) std::memcpy(r->data, a.data(), a.size());
     std::memcpy(r->data + a.size(), right.data(), right.size());
     dest = RValue::Adopt(r);
 }
@@ -78,7 +78,7 @@ const char* ApplyBinary(int32_t op, RValue& left, const RValue& right, size_t ma
                 if (b.empty()) return nullptr;
                 if (a.size() + b.size() > max_string) return "String too long.";
                 StrRep* r = StrRep::Alloc(a.size() + b.size());
-                std::memcpy(r->data, a.data(), a.size());
+                if (!a.empty()) std::memcpy(r->data, a.data(), a.size());
                 std::memcpy(r->data + a.size(), b.data(), b.size());
                 left = RValue::Adopt(r);
                 return nullptr;
