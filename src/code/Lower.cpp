@@ -931,13 +931,18 @@ private:
             }
             int ci = CompareIndex(op);
             Op base = Op(OP_JLT_RR_T + 6 * ci);
-            bool num = b.is_k && p_.k[b.k].IsReal();
+            // The number forms of <, <=, >=, > test against a threshold instead.
+            double number = b.is_k && p_.k[b.k].IsReal() ? p_.k[b.k].real : 0.0;
+            const int32_t tok = op == kTokAssign ? kTokEqual : op;
+            bool num = b.is_k && p_.k[b.k].IsReal() &&
+                       (tok == kTokEqual || tok == kTokNotEqual ||
+                        CompareThreshold(tok, number, number));
             Op o = Op(base + (num ? 4 : b.is_k ? 2 : 0) + (when ? 0 : 1));
             at = EmitJump(o, cond.position);
             Instr& i = p_.instrs[at];
             i.a = a.reg;
             if (num) {
-                SetNum(i, p_.k[b.k].real);
+                SetNum(i, number);
             } else if (b.is_k) {
                 i.c = uint16_t(b.k);
             } else {

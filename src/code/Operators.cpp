@@ -2,6 +2,7 @@
 
 #include <malloc.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -40,6 +41,53 @@ const char* ApplyUnary(int32_t op, RValue& v) {
         case kTokBitNot: v.real = double(~RoundToInt64(v.real)); return nullptr;
         default: return "Internal error: unknown unary operator.";
     }
+}
+
+namespace {
+
+// Doubles (not NaN) in order as unsigned integers, and back.
+uint64_t OrderKey(double d) {
+    uint64_t u;
+    std::memcpy(&u, &d, sizeof u);
+    return (u >> 63) ? ~u : (u | 0x8000000000000000ull);
+}
+double FromOrderKey(uint64_t k) {
+    uint64_t u = (k >> 63) ? (k & 0x7FFFFFFFFFFFFFFFull) : ~k;
+    double d;
+    std::memcpy(&d, &u, sizeof d);
+    return d;
+}
+
+}  // namespace
+
+bool CompareThreshold(int32_t op, double b, double& t) {
+    if (!std::isfinite(b)) return false;
+    bool (*pass)(double, double);
+    switch (op) {
+        case kTokLess: pass = RealLess; break;
+        case kTokLessEqual: pass = RealLessEqual; break;
+        case kTokGreaterEqual: pass = RealGreaterEqual; break;
+        case kTokGreater: pass = RealGreater; break;
+        default: return false;
+    }
+    // Binary search over all doubles in order for the last real that passes (less forms) or the
+    // first (greater forms).
+    const bool up = op == kTokGreater || op == kTokGreaterEqual;
+    uint64_t lo = OrderKey(-INFINITY), hi = OrderKey(INFINITY);
+    if (up ? !pass(INFINITY, b) : !pass(-INFINITY, b)) return false;
+    while (lo < hi) {
+        uint64_t mid = up ? lo + (hi - lo) / 2 : lo + (hi - lo + 1) / 2;
+        bool p = pass(FromOrderKey(mid), b);
+        if (up) {
+            if (p) hi = mid;
+            else lo = mid + 1;
+        } else {
+            if (p) lo = mid;
+            else hi = mid - 1;
+        }
+    }
+    t = FromOrderKey(lo);
+    return true;
 }
 
 void ConcatInto(RValue& dest, const RValue& left, std::string_view right) {

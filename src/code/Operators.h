@@ -50,6 +50,12 @@ inline bool RealNotEqual(double a, double b) {
 inline bool RealGreaterEqual(double a, double b) { return a - b >= -kTolBelow; }
 inline bool RealGreater(double a, double b) { return a - b >= kTolAbove; }
 
+// A comparison of a real with a fixed finite number b as one test against a threshold t: as
+// rounding is monotonic, the reals a for which a - b passes `<` or `<=` are exactly those with
+// a <= t, and for `>` or `>=` those with a >= t (NaN passes neither). False when b is not
+// finite or `op` is not one of those four.
+bool CompareThreshold(int32_t op, double b, double& t);
+
 // Rounds to the nearest integer, ties to even, for values known to lie well inside the 64-bit
 // range (one instruction in the default rounding mode).
 inline int64_t FastRound(double v) { return _mm_cvtsd_si64(_mm_set_sd(v)); }

@@ -45,6 +45,9 @@ inline int64_t RoundI(double v) {
     return (v > -9.0e18 && v < 9.0e18) ? FastRound(v) : RoundToInt64(v);
 }
 inline double Bool(bool b) { return b ? 1.0 : 0.0; }
+// The number forms of <, <=, >= and > hold a threshold (CompareThreshold) instead of the number.
+inline bool AtMost(double a, double t) { return a <= t; }
+inline bool AtLeast(double a, double t) { return a >= t; }
 inline double ShiftL(double a, double b) {
     int64_t n = int64_t(uint8_t(RoundI(b)));
     return n < 64 ? double(int64_t(uint64_t(RoundI(a)) << n)) : 0.0;
@@ -256,6 +259,11 @@ int Vm::CompareSlow(Frame& f, Instr* pc, RValue* R, const RValue* K) {
     RValue left = R[pc->a];
     RValue right = form == 0 ? R[pc->b] : form == 1 ? K[pc->c] : RValue(Num(*pc));
     if (left.kind == kUnsetKind && !ResolveUnset(f, pc, pc->a, ip.pos_b, left)) return -1;
+    const int cmp = rel / 6;  // KR_COMPARE_OPS order
+    if (form == 2 && cmp != 2 && cmp != 3 && left.IsReal()) {
+        const bool pass = cmp < 2 ? left.real <= right.real : left.real >= right.real;
+        return pass ? 1 : 0;
+    }
     if (right.kind == kUnsetKind && !ResolveUnset(f, pc, pc->b, ip.pos_c, right)) return -1;
     if (const char* err = ApplyBinary(kCompareToken[rel / 6], left, right)) {
         Raise(f, pc, ip.pos, err);
@@ -902,7 +910,7 @@ L_ERROR:
 
     // Fused forms: the instructions that follow hold the operands; any operand that is not a
     // real leaves them to run on their own.
-#define KR_FOR(NAME, FN)                                                           \
+#define KR_FOR(NAME, FN, FNN)                                                      \
     L_FOR##NAME##_N : {                                                            \
         const Instr& inc_ = pc[1];                                                 \
         RValue& v_ = R[inc_.a];                                                    \
@@ -910,7 +918,7 @@ L_ERROR:
             double x_ = v_.real + Num(inc_);                                       \
             v_.real = x_;                                                          \
             pc += 2;                                                               \
-            if (FN(x_, Num(*pc))) JUMPC();                                         \
+            if (FNN(x_, Num(*pc))) JUMPC();                                        \
             NEXT();                                                                \
         }                                                                          \
         NEXT();                                                                    \
@@ -928,10 +936,10 @@ L_ERROR:
         }                                                                          \
         NEXT();                                                                    \
     }
-    KR_FOR(LT, RealLess)
-    KR_FOR(LE, RealLessEqual)
-    KR_FOR(GT, RealGreater)
-    KR_FOR(GE, RealGreaterEqual)
+    KR_FOR(LT, RealLess, AtMost)
+    KR_FOR(LE, RealLessEqual, AtMost)
+    KR_FOR(GT, RealGreater, AtLeast)
+    KR_FOR(GE, RealGreaterEqual, AtLeast)
 #undef KR_FOR
 
 L_MOD_RI: {
@@ -1016,7 +1024,7 @@ L_MULADD_R: {
 #undef KR_BIN3
 
     // Comparisons fused with a jump: _T jumps when true, _F when false.
-#define KR_CMPJ(NAME, FN)                                                          \
+#define KR_CMPJ(NAME, FN, FNN)                                                     \
     L_J##NAME##_RR_T : {                                                           \
         const RValue& b_ = R[pc->a];                                               \
         const RValue& c_ = R[pc->b];                                               \
@@ -1056,7 +1064,7 @@ L_MULADD_R: {
     L_J##NAME##_RN_T : {                                                           \
         const RValue& b_ = R[pc->a];                                               \
         if (KR_LIKELY(b_.kind == RValue::kReal)) {                                 \
-            if (FN(b_.real, Num(*pc))) JUMPC();                                    \
+            if (FNN(b_.real, Num(*pc))) JUMPC();                                   \
             NEXT();                                                                \
         }                                                                          \
         goto compare_slow;                                                         \
@@ -1064,17 +1072,17 @@ L_MULADD_R: {
     L_J##NAME##_RN_F : {                                                           \
         const RValue& b_ = R[pc->a];                                               \
         if (KR_LIKELY(b_.kind == RValue::kReal)) {                                 \
-            if (!FN(b_.real, Num(*pc))) JUMPC();                                   \
+            if (!FNN(b_.real, Num(*pc))) JUMPC();                                  \
             NEXT();                                                                \
         }                                                                          \
         goto compare_slow;                                                         \
     }
-    KR_CMPJ(LT, RealLess)
-    KR_CMPJ(LE, RealLessEqual)
-    KR_CMPJ(EQ, RealEqual)
-    KR_CMPJ(NE, RealNotEqual)
-    KR_CMPJ(GE, RealGreaterEqual)
-    KR_CMPJ(GT, RealGreater)
+    KR_CMPJ(LT, RealLess, AtMost)
+    KR_CMPJ(LE, RealLessEqual, AtMost)
+    KR_CMPJ(EQ, RealEqual, RealEqual)
+    KR_CMPJ(NE, RealNotEqual, RealNotEqual)
+    KR_CMPJ(GE, RealGreaterEqual, AtLeast)
+    KR_CMPJ(GT, RealGreater, AtLeast)
 #undef KR_CMPJ
 
 binary_slow:

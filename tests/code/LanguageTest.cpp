@@ -701,6 +701,34 @@ TEST(Comparison, ToleranceBracketsTheExtendedConstant) {
     EXPECT_EQ(std::nextafter(kTolBelow, 1.0), kTolAbove);
 }
 
+// Comparisons with a number test against a threshold; it must agree with the tolerance rule
+// for every real, here the ones around the boundary and around the number itself.
+TEST(Comparison, ThresholdsAgreeWithTheTolerance) {
+    const int32_t ops[] = {kTokLess, kTokLessEqual, kTokGreaterEqual, kTokGreater};
+    bool (*const rules[])(double, double) = {RealLess, RealLessEqual, RealGreaterEqual,
+                                             RealGreater};
+    const double numbers[] = {0.0,    -0.0,   1.0,    -1.0,    0.5,     2.0,      1e-13,
+                              -1e-13, 3e-13,  1e-300, 10000000, 500000, 31999.5, 0.1 + 0.2,
+                              1e15,   -7e17,  1e300,  -1.7976931348623157e308};
+    for (size_t k = 0; k < 4; ++k) {
+        for (double b : numbers) {
+            double t = 0;
+            ASSERT_TRUE(CompareThreshold(ops[k], b, t)) << b;
+            const bool at_most = k < 2;
+            for (double start : {t, b, b + 1e-13, b - 1e-13}) {
+                double a = start;
+                for (int i = 0; i < 8; ++i) a = std::nextafter(a, -INFINITY);
+                for (int i = 0; i < 16; ++i, a = std::nextafter(a, INFINITY))
+                    ASSERT_EQ(rules[k](a, b), at_most ? a <= t : a >= t)
+                        << "op " << k << " a " << a << " b " << b;
+            }
+        }
+        double t;
+        EXPECT_FALSE(CompareThreshold(ops[k], INFINITY, t));
+        EXPECT_FALSE(CompareThreshold(ops[k], std::nan(""), t));
+    }
+}
+
 TEST_F(Language, ScriptCallsAndArgumentReads) {
     rt.SetScript(0, "cat", "if (argument0 <= 0) return \"\"; return cat(argument0 - 1) + \"x\"");
     rt.SetScript(1, "fib", "if (argument0 < 2) return argument0; return fib(argument0 - 1) + fib(argument0 - 2)");
