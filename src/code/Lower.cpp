@@ -499,6 +499,21 @@ private:
         if (a.is_local) pos_back().pos_b = a.pos;
         if (b.is_local) pos_back().pos_c = b.pos;
         if (base == OP_ADD_RR) FuseMulAdd();
+        if (p_.instrs.back().op == OP_MOD_RI) FuseMulAddMod();
+    }
+
+    // A remainder by an integer of a fused multiply-add's sum, kept in a temporary for it
+    // alone: the fused form covers the remainder too.
+    void FuseMulAddMod() {
+        size_t n = Here();
+        if (n < 4) return;
+        Instr& fused = p_.instrs[n - 4];
+        const Instr& add = p_.instrs[n - 2];
+        const Instr& mod = p_.instrs[n - 1];
+        if ((fused.op != OP_MULADD_L && fused.op != OP_MULADD_R) || add.op != OP_ADD_RR ||
+            mod.b != add.a || add.a < p_.nlocals)
+            return;
+        fused.op = uint16_t(fused.op == OP_MULADD_L ? OP_MULADDMOD_L : OP_MULADDMOD_R);
     }
 
     // Inserts `op` before the last `count` instructions (none of which is a jump target yet).

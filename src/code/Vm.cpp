@@ -951,19 +951,30 @@ L_MOD_RI: {
     goto binary_slow;
 }
 
-L_MULADD_L:
-L_MULADD_R: {
-    const Instr& mul = pc[1];
-    const Instr& add = pc[2];
-    const RValue& m = R[mul.b];
-    const RValue& o = R[pc->op == OP_MULADD_L ? add.c : add.b];
-    if (KR_LIKELY((m.kind | o.kind) == 0)) {
-        double t = m.real * Num(mul);
-        R[add.a].SetReal(pc->op == OP_MULADD_L ? t + o.real : o.real + t);
-        pc += 2;
+#define KR_MULADD(NAME, LEFT, MOD)                                                 \
+    L_##NAME : {                                                                   \
+        const Instr& mul_ = pc[1];                                                 \
+        const Instr& add_ = pc[2];                                                 \
+        const RValue& m_ = R[mul_.b];                                              \
+        const RValue& o_ = R[LEFT ? add_.c : add_.b];                              \
+        if (KR_LIKELY((m_.kind | o_.kind) == 0)) {                                 \
+            double t_ = m_.real * Num(mul_);                                       \
+            double s_ = LEFT ? t_ + o_.real : o_.real + t_;                        \
+            if (MOD) {                                                             \
+                R[pc[3].a].SetReal(RealModByInteger(s_, Num(pc[3])));             \
+                pc += 3;                                                           \
+            } else {                                                               \
+                R[add_.a].SetReal(s_);                                             \
+                pc += 2;                                                           \
+            }                                                                      \
+        }                                                                          \
+        NEXT();                                                                    \
     }
-    NEXT();
-}
+    KR_MULADD(MULADD_L, true, false)
+    KR_MULADD(MULADD_R, false, false)
+    KR_MULADD(MULADDMOD_L, true, true)
+    KR_MULADD(MULADDMOD_R, false, true)
+#undef KR_MULADD
 
     // Binary operators: the real path inline, everything else through BinarySlow.
 #define KR_BIN3(NAME, COND, EXPR)                                                  \

@@ -619,6 +619,9 @@ TEST_F(Language, FastFormsMeetOtherKinds) {
         {"var v, w; v = 0.1; w = 0.2; x = v * 3 + w", RValue(0.1 * 3 + 0.2)},
         {"var v; v = 3; v = v * 3 + v; x = v", RValue(12.0)},
         {"var v; v = \"ab\"; x = 2 * v + \"c\"", S("ababc")},
+        {"var s, i; s = -3; i = 4; x = (s * 7 + i) mod -5", RValue(-2.0)},
+        {"var s, i; s = 0.5; i = 1; x = (i + s * 7) mod 2", RValue(0.5)},
+        {"var s; s = 2; x = (s * 3 + s) mod 7", RValue(1.0)},
         // two indexes read in place, rounded ties to even
         {"var i, j; a[2, 3] = 5; i = 2.5; j = 3; x = a[i, j]", RValue(5.0)},
         {"var i, j; i = 0; j = -0.5; d[i, j] = 4; x = d", RValue(4.0)},
@@ -632,6 +635,8 @@ TEST_F(Language, FastFormsMeetOtherKinds) {
         {"var v; x = v * 2 + 1", "12: Unknown variable v"},
         {"var v, w; v = 1; x = v * 2 + w", "30: Unknown variable w"},
         {"y = 2; z = y * 3 + \"s\"", "18: Wrong type of arguments to +."},
+        {"var s, i; s = 3; i = \"a\"; x = (s * 7 + i) mod 5", "38: Wrong type of arguments to +."},
+        {"var s, i; s = \"b\"; i = 1; x = (i + s * 7) mod 5", "38: Wrong type of arguments to *."},
         {"var i, j; i = 1; x = b[i, j]", "27: Unknown variable j"},
         {"var i; i = \"s\"; x = c[i, 0]", "23: Wrong type of array index"},
         {"var i, j; i = 1; j = 32000; x = c[i, j]", "38: Array index >= 32000"},
