@@ -76,18 +76,19 @@ inline double RealMod(double a, double b) { return a - TruncToInteger(a / b) * b
 // remainder too, with +0 for a nonzero multiple of b; every other dividend (-0 among them, whose
 // result is -0) takes RealMod itself.
 inline double RealModByInteger(double a, double b) {
-    if (std::fabs(a) < 2251799813685248.0) {
+    if (__builtin_expect(std::fabs(a) < 2251799813685248.0, 1)) {
         const int64_t ai = int64_t(a);
-        if (ai != 0 && double(ai) == a) {
+        if (__builtin_expect(ai != 0 && double(ai) == a, 1)) {
             const double ab = std::fabs(b);
             const int64_t bi = int64_t(ab);
             int64_t r = ai - int64_t(a * (1.0 / ab)) * bi;
+            // The estimate is rarely off: branches, not selects, keep the result's wait short.
             if (ai > 0) {
-                if (r < 0) r += bi;
-                else if (r >= bi) r -= bi;
+                if (__builtin_expect(r < 0, 0)) r += bi;
+                else if (__builtin_expect(r >= bi, 0)) r -= bi;
             } else {
-                if (r > 0) r -= bi;
-                else if (r <= -bi) r += bi;
+                if (__builtin_expect(r > 0, 0)) r -= bi;
+                else if (__builtin_expect(r <= -bi, 0)) r += bi;
             }
             return double(r);
         }
