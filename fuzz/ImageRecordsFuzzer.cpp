@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             kr::CSprite sprite;
             if (sprite.LoadFromStream(s)) {
                 kr::CStream out;
-                sprite.WriteToStream(out);
+                sprite.SaveToStream(out);
             }
             break;
         }

@@ -9,6 +9,7 @@
 #include "data/ImageCodecs.h"
 #include "data/Sprite.h"
 #include "platform/Files.h"
+#include "runner/GameLoader.h"
 #include "runner/Scramble.h"
 #include "support/SampleGames.h"
 
@@ -53,13 +54,48 @@ int main(int argc, char** argv) {
             records + "/included-file",
             Picked(1, [](CStream& s) { WriteIncludedFileRecord(s, test::SomeIncludedFile()); })) &&
         Write(records + "/extension-package",
-              Picked(2, [](CStream& s) { WriteExtensionPackageRecord(s, test::SomePackage()); })) &&
+              Picked(2, [](CStream& s) { test::SomePackage().SaveToStream(s); })) &&
         Write(records + "/game-information",
               Picked(3, [](CStream& s) { WriteGameInformationRecord(s, CGameInformation()); })) &&
         Write(records + "/scramble", Picked(4, [](CStream& s) {
                   for (int i = 0; i < 256; ++i) s.WriteByte(uint8_t(255 - i));
                   s.WriteBytes("some body bytes", 15);
               }));
+
+    // Every resource record of the rich game, behind the byte that picks its reader (ORDER
+    // RECORD in RecordsFuzzer.cpp).
+    {
+        GameData rich;
+        LoadHost quiet;
+        if (ReadGameData(test::FullGame().WriteData(), 0, rich, quiet) != LoadResult::kLoaded) {
+            std::fprintf(stderr, "kr_fuzz_seeds: the rich game does not load\n");
+            return 1;
+        }
+        auto each = [&](uint8_t reader, const auto& table, const char* kind) {
+            for (int i = 0; i < table.Count(); ++i) {
+                if (const auto* item = table.Get(i)) {
+                    ok = ok && Write(records + "/" + kind + std::to_string(i),
+                                     Picked(reader, [&](CStream& s) { item->SaveToStream(s); }));
+                }
+            }
+        };
+        each(5, rich.triggers, "trigger");
+        each(6, rich.sounds, "sound");
+        each(7, rich.paths, "path");
+        each(8, rich.scripts, "script");
+        each(9, rich.fonts, "font");
+        each(10, rich.time_lines, "time-line");
+        each(11, rich.objects, "object");
+        each(12, rich.rooms, "room");
+        for (int i = 0; i < rich.sprites.Count(); ++i) {
+            if (const CSprite* sprite = rich.sprites.Get(i)) {
+                CStream r;
+                r.WriteByte(0);
+                sprite->SaveToStream(r);
+                ok = ok && Write(image_records + "/sprite" + std::to_string(i), r.Bytes());
+            }
+        }
+    }
 
     TBitmap32 picture;
     picture.SetSize(5, 3);
@@ -72,7 +108,7 @@ int main(int argc, char** argv) {
     sprite.AddFrame(picture);
     CStream sprite_record;
     sprite_record.WriteByte(0);
-    sprite.WriteToStream(sprite_record);
+    sprite.SaveToStream(sprite_record);
     ok = ok && Write(image_records + "/sprite", sprite_record.Bytes());
 
     const char* scripts[] = {
@@ -84,8 +120,8 @@ int main(int argc, char** argv) {
     int n = 0;
     for (const char* text : scripts) {
         std::string_view t(text);
-        ok = ok && Write(language + "/" + std::to_string(n++),
-                         std::vector<uint8_t>(t.begin(), t.end()));
+        ok = ok &&
+             Write(language + "/" + std::to_string(n++), std::vector<uint8_t>(t.begin(), t.end()));
     }
     return ok ? 0 : 1;
 }

@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "code/Value.h"
 #include "runner/GameData.h"
 
 namespace kr {
@@ -21,6 +22,12 @@ int KorvaneMain(int argc, char** argv);
 int RunCommandLine(std::span<const std::string> args, const std::string& executable);
 
 const char* ProgramVersion();
+
+// korvane script: runs a program of the script language outside any game (ScriptCommand.cpp).
+// `args` follow the word "script".
+int ScriptCommand(std::span<const std::string> args, const std::string& executable);
+// A program argument as the program sees it: a real when the text is a number, else the text.
+RValue ProgramArgument(const std::string& arg);
 
 // What `korvane info` shows, from a loaded game.
 nlohmann::ordered_json GameInfoJson(const GameData& game);

@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "app/App.h"
+#include "library/Builtins.h"
+#include "app/Project.h"
 #include "platform/Files.h"
 #include "platform/Process.h"
 #include "platform/sdl/SdlPlatform.h"
@@ -18,6 +20,9 @@ namespace {
 constexpr char kUsage[] =
     "usage: korvane [run] [--headless] [--secure] GAME [PARAMETER...]\n"
     "       korvane info [--json] GAME\n"
+    "       korvane script [--script NAME=FILE]... (FILE | -e CODE) [ARG...]\n"
+    "       korvane extract GAME DIR\n"
+    "       korvane build DIR -o OUT [--data-only]\n"
     "       korvane --help | --version\n";
 
 constexpr char kHelp[] =
@@ -50,6 +55,8 @@ int RunGameFile(const std::string& game, std::vector<std::string> parameters, bo
     options.parameters = std::move(parameters);
     options.secure_mode = secure;
     options.temp_places.executable_dir = DirectoryOf(executable);
+    options.register_functions = RegisterAllBuiltins;
+    options.windowed = !headless;
     Runner runner(platform, std::move(options));
     return runner.Run();
 }
@@ -127,6 +134,9 @@ int RunCommandLine(std::span<const std::string> args, const std::string& executa
         return 0;
     }
     if (first == "info") return Info(args.subspan(1));
+    if (first == "script") return ScriptCommand(args.subspan(1), executable);
+    if (first == "extract") return ExtractCommand({args.begin() + 1, args.end()});
+    if (first == "build") return BuildCommand({args.begin() + 1, args.end()}, executable);
     if (first == "run") return Run(args.subspan(1), executable);
     return Run(args, executable);
 }

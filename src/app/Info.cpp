@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/App.h"
+#include "library/Builtins.h"
 #include "platform/Text.h"
 
 namespace kr {
@@ -62,6 +63,124 @@ Json SectionNames(const GameData& game, SectionId id) {
             return nullptr;
     }
 }
+// --- What each resource holds, in a few fields (null for an empty slot) ---
+
+Json Summary(const CTrigger& t) {
+    return {{"condition", Text(t.condition)},
+            {"moment", t.moment},
+            {"constant_name", Text(t.constant_name)}};
+}
+Json Summary(const CSound& s) {
+    return {{"kind", s.kind},
+            {"file_type", Text(s.file_type)},
+            {"file_name", Text(s.file_name)},
+            {"bytes", s.has_data ? Json(s.data.size()) : Json()},
+            {"effects", s.effects},
+            {"volume", s.volume},
+            {"pan", s.pan},
+            {"preload", s.preload}};
+}
+Json Summary(const CSprite& s) {
+    return {{"frames", s.FrameCount()},
+            {"width", s.Width()},
+            {"height", s.Height()},
+            {"x_origin", s.x_origin},
+            {"y_origin", s.y_origin},
+            {"separate_masks", s.separate_masks},
+            {"bbox", {s.bbox_left, s.bbox_top, s.bbox_right, s.bbox_bottom}}};
+}
+Json Summary(const CBackground& b) {
+    return {{"width", b.Width()}, {"height", b.Height()}};
+}
+Json Summary(const CPath& p) {
+    return {{"points", p.points.size()},
+            {"smooth", p.kind == CPath::kSmooth},
+            {"closed", p.closed},
+            {"precision", p.precision},
+            {"length", p.Length()}};
+}
+Json Summary(const CScript& s) {
+    return {{"bytes", s.text.size()}};
+}
+Json Summary(const CFont& f) {
+    return {{"font_name", Text(f.name)}, {"size", f.size},   {"bold", f.bold},
+            {"italic", f.italic},        {"first", f.first}, {"last", f.last}};
+}
+int ActionCount(const CEvent& e) {
+    return int(e.actions.size());
+}
+Json Summary(const CTimeLine& t) {
+    Json steps = Json::array();
+    int actions = 0;
+    for (const TimeLineMoment& m : t.moments) {
+        steps.push_back(m.step);
+        actions += ActionCount(m.event);
+    }
+    return {{"steps", steps}, {"actions", actions}};
+}
+Json Summary(const CObject& o) {
+    int events = 0, actions = 0;
+    for (const auto& by_number : o.events) {
+        for (const auto& [number, e] : by_number) {
+            ++events;
+            actions += ActionCount(e);
+        }
+    }
+    return {{"sprite", o.sprite},         {"parent", o.parent}, {"mask", o.mask},
+            {"depth", o.depth},           {"solid", o.solid},   {"visible", o.visible},
+            {"persistent", o.persistent}, {"events", events},   {"actions", actions}};
+}
+Json Summary(const CRoom& r) {
+    return {{"caption", Text(r.caption)},
+            {"width", r.width},
+            {"height", r.height},
+            {"speed", r.speed},
+            {"persistent", r.persistent},
+            {"views_enabled", r.views_enabled},
+            {"instances", r.instances.size()},
+            {"tiles", r.tiles.size()}};
+}
+
+template <typename T>
+Json Summaries(const ResourceTable<T>& table) {
+    Json all = Json::array();
+    for (int i = 0; i < table.Count(); ++i) {
+        const T* item = table.Get(i);
+        all.push_back(item ? Summary(*item) : Json(nullptr));
+    }
+    return all;
+}
+
+Json PackageSummary(const CExtensionPackage& p) {
+    Json files = Json::array();
+    for (const CExtensionFile& f : p.files)
+        files.push_back({{"name", Text(f.file_name)},
+                         {"kind", f.kind},
+                         {"functions", f.functions.size()},
+                         {"constants", f.constants.size()},
+                         {"bytes", f.contents.size()}});
+    return {{"name", Text(p.name)}, {"folder", Text(p.folder)}, {"files", files}};
+}
+
+// One line of details after a resource's name in the text form.
+std::string Details(const std::string& key, const Json& r) {
+    auto n = [&r](const char* field) { return r[field].dump(); };
+    if (key == "sprites")
+        return n("frames") + " frames " + n("width") + "x" + n("height") + ", origin " +
+               n("x_origin") + "," + n("y_origin");
+    if (key == "backgrounds") return n("width") + "x" + n("height");
+    if (key == "sounds") return r["bytes"].is_null() ? "no data" : n("bytes") + " bytes";
+    if (key == "paths") return n("points") + " points";
+    if (key == "scripts") return n("bytes") + " bytes";
+    if (key == "fonts") return r["font_name"].get<std::string>() + " " + n("size");
+    if (key == "time_lines") return std::to_string(r["steps"].size()) + " moments";
+    if (key == "objects") return n("events") + " events, " + n("actions") + " actions";
+    if (key == "rooms")
+        return n("width") + "x" + n("height") + ", " + n("instances") + " instances, " +
+               n("tiles") + " tiles";
+    if (key == "triggers") return r["condition"].get<std::string>();
+    return {};
+}
 }  // namespace
 
 Json GameInfoJson(const GameData& game) {
@@ -115,6 +234,29 @@ Json GameInfoJson(const GameData& game) {
     j["last_instance_id"] = game.last_instance_id;
     j["last_tile_id"] = game.last_tile_id;
     j["room_order"] = game.room_order;
+
+    // How much of the built-in library this runner has: games calling the rest compile, but
+    // those calls report that the function is not available yet.
+    BuiltinRegistry functions;
+    RegisterAllBuiltins(functions);
+    j["builtin_functions"] = {{"implemented", functions.ImplementedCount()},
+                              {"total", functions.Count()}};
+    Json resources = Json::object();
+    Json packages = Json::array();
+    for (const CExtensionPackage& p : game.extension_packages)
+        packages.push_back(PackageSummary(p));
+    resources["extension_packages"] = packages;
+    resources["triggers"] = Summaries(game.triggers);
+    resources["sounds"] = Summaries(game.sounds);
+    resources["sprites"] = Summaries(game.sprites);
+    resources["backgrounds"] = Summaries(game.backgrounds);
+    resources["paths"] = Summaries(game.paths);
+    resources["scripts"] = Summaries(game.scripts);
+    resources["fonts"] = Summaries(game.fonts);
+    resources["time_lines"] = Summaries(game.time_lines);
+    resources["objects"] = Summaries(game.objects);
+    resources["rooms"] = Summaries(game.rooms);
+    j["resources"] = resources;
     return j;
 }
 
@@ -139,10 +281,15 @@ std::string GameInfoText(const GameData& game) {
         const Json& section = j["sections"][s.key];
         line("  " + std::string(s.key) + ": " + section["count"].dump());
         if (!section.contains("names")) continue;
+        const Json* details = j["resources"].contains(s.key) ? &j["resources"][s.key] : nullptr;
         int i = 0;
         for (const Json& name : section["names"]) {
-            line("    " + std::to_string(i++) + " " +
-                 (name.is_null() ? std::string("(empty)") : name.get<std::string>()));
+            std::string text = name.is_null() ? std::string("(empty)") : name.get<std::string>();
+            if (details && !name.is_null() && details->at(size_t(i)).is_object()) {
+                std::string more = Details(s.key, details->at(size_t(i)));
+                if (!more.empty()) text += " (" + more + ")";
+            }
+            line("    " + std::to_string(i++) + " " + text);
         }
     }
     line("Constants:");
@@ -153,6 +300,8 @@ std::string GameInfoText(const GameData& game) {
     line("Room order:" + order);
     line("Last instance id: " + std::to_string(game.last_instance_id) +
          ", last tile id: " + std::to_string(game.last_tile_id));
+    line("Built-in functions: " + j["builtin_functions"]["implemented"].dump() + " of " +
+         j["builtin_functions"]["total"].dump() + " implemented");
     return out;
 }
 

@@ -1,5 +1,6 @@
 #include "code/Runtime.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <span>
@@ -73,6 +74,16 @@ const std::string& Runtime::BuiltinVariableName(int32_t id) const {
     return builtin_vars_[size_t(id)].name;
 }
 
+bool Runtime::SetBuiltinVariableAccessors(std::string_view name, BuiltinVarGetter get,
+                                          BuiltinVarSetter set) {
+    int32_t id = FindBuiltinVariable(name);
+    if (id < 0) return false;
+    BuiltinVariable& v = builtin_vars_[size_t(id)];
+    v.get = get;
+    v.set = set;
+    return true;
+}
+
 std::string Runtime::VariableName(int32_t id) const {
     if (id < kBuiltinVariableLimit) return BuiltinVariableName(id);
     return names_.Name(id);
@@ -120,6 +131,14 @@ bool Runtime::DefineConstant(std::string_view raw_name, std::string_view value_t
         return false;
     }
     AddConstant(name, value);
+    return true;
+}
+
+bool Runtime::DefineGameConstants(std::span<const std::string> names,
+                                  std::span<const std::string> values) {
+    size_t n = std::min(names.size(), values.size());
+    for (size_t i = 0; i < n; ++i)
+        if (!DefineConstant(names[i], values[i])) return false;
     return true;
 }
 
@@ -443,6 +462,10 @@ void Runtime::ReportCodeError(const CCode& code, int32_t position, std::string_v
 }
 
 void Runtime::ShowRuntimeError(std::string_view message, bool fatal) {
+    if (!host_->FramesErrorsWithEvent()) {
+        ShowError(std::string(message), fatal);
+        return;
+    }
     std::string text = fatal ? "FATAL " : "";
     text += "ERROR in\r\naction number " + std::to_string(int64_t(event_.event_action) + 1) +
             "\r\n";

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -119,6 +120,9 @@ public:
     virtual void ClearInput() {}
     // A fatal error ends the game: set the room request to -400 and leave the main loop.
     virtual void EndGameAfterFatalError() {}
+    // Whether run-time errors are framed with the event context ("ERROR in ... action number
+    // ..."). A program run outside any game has no event to name and answers false.
+    virtual bool FramesErrorsWithEvent() { return true; }
 };
 
 // The sixteen argument values of the running script. A script call points the frame at the
@@ -161,6 +165,11 @@ public:
         return id >= 0 && id < int32_t(builtin_vars_.size()) ? &builtin_vars_[size_t(id)] : nullptr;
     }
     int32_t BuiltinVariableCount() const { return int32_t(builtin_vars_.size()); }
+    // Gives the variable registered as `name` its getter and setter, keeping its id and its
+    // writability, so that a subsystem built later fills in a variable that code may already
+    // have been compiled against. False when no variable has that name.
+    bool SetBuiltinVariableAccessors(std::string_view name, BuiltinVarGetter get,
+                                     BuiltinVarSetter set);
 
     // --- Constants ---
     void AddConstant(std::string_view name, const RValue& value);
@@ -169,6 +178,10 @@ public:
     // Defines a game constant from its value text (an expression). Shows the implementation's
     // messages and returns false on an invalid name or value.
     bool DefineConstant(std::string_view name, std::string_view value_text);
+    // Defines the game's constants in order (names[i] with values[i]); stops with false at the
+    // first that DefineConstant refuses.
+    bool DefineGameConstants(std::span<const std::string> names,
+                             std::span<const std::string> values);
 
     // --- Variable names and the global store ---
     VariableNames& Names() { return names_; }

@@ -19,6 +19,8 @@ public:
     // failed stream.
     bool LoadFromStream(CStream& s);
     void SaveToStream(CStream& s) const;
+
+    bool operator==(const CScript&) const = default;
 };
 
 }  // namespace kr

@@ -14,7 +14,7 @@ bool CBackground::LoadFromStream(CStream& s) {
     return image.ReadStored(s) && !s.Failed();
 }
 
-void CBackground::WriteToStream(CStream& s) const {
+void CBackground::SaveToStream(CStream& s) const {
     s.WriteInteger(kBackgroundVersion);
     image.WriteStored(s);
 }

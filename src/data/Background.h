@@ -26,7 +26,7 @@ public:
     // The record that follows the name in a backgrounds-section entry: version 710 and one
     // stored image. False on a wrong version, a damaged image or a failed stream.
     bool LoadFromStream(CStream& s);
-    void WriteToStream(CStream& s) const;
+    void SaveToStream(CStream& s) const;
 
     // A background side file (.krbck): magic, then a compressed block holding version 710, one
     // boolean and six integers that carry nothing for the runner, and one stored image, whose
@@ -40,6 +40,9 @@ public:
     // On failure the background is left as it was.
     bool LoadFromImageData(std::span<const uint8_t> bytes, bool remove_back, bool smooth);
     bool LoadFromImageFile(const std::string& path, bool remove_back, bool smooth);
+
+    // Equal images (the texture is not stored).
+    bool operator==(const CBackground& o) const { return image == o.image; }
 };
 
 }  // namespace kr

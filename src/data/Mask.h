@@ -46,4 +46,16 @@ struct MaskParams {
     friend bool operator==(const MaskParams&, const MaskParams&) = default;
 };
 
+class TBitmap32;
+
+// A mask of `frame` built with `params`: the box by the box mode (automatic: around the pixels
+// whose alpha is above the tolerance, the inverted box when there are none; full image; manual,
+// clipped to the frame), then inside the box the shape: precise by alpha, the whole rectangle,
+// or the ellipse or diamond inscribed in the box (single-precision arithmetic).
+TMask BuildMask(const TBitmap32& frame, const MaskParams& params);
+// Makes `mask` also cover `frame` (shared masks): the boxes are united; precise masks take the
+// union of the grids over the common size, the other shapes are drawn again over the united
+// box.
+void AddFrameToMask(TMask& mask, const TBitmap32& frame, const MaskParams& params);
+
 }  // namespace kr

@@ -61,7 +61,7 @@ bool CSprite::LoadFromStream(CStream& s) {
     return true;
 }
 
-void CSprite::WriteToStream(CStream& s) const {
+void CSprite::SaveToStream(CStream& s) const {
     s.WriteInteger(kSpriteVersion);
     s.WriteInteger(x_origin);
     s.WriteInteger(y_origin);
@@ -197,6 +197,17 @@ TBitmap32 CSprite::MakeStrip() const {
         strip.CopyRect(frames[size_t(i)], 0, 0, Width(), Height(), i * Width(), 0);
     }
     return strip;
+}
+
+void CSprite::BuildMasks() {
+    masks.clear();
+    for (size_t i = 0; i < frames.size(); ++i) {
+        if (separate_masks || i == 0)
+            masks.push_back(BuildMask(frames[i], mask_params));
+        else
+            AddFrameToMask(masks[0], frames[i], mask_params);
+    }
+    ComputeBoundingBox();
 }
 
 void CSprite::ComputeBoundingBox() {

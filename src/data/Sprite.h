@@ -46,7 +46,7 @@ public:
     bool LoadFromStream(CStream& s);
     // Writes the same record. Masks that were never built are written as empty masks so that
     // the record keeps its shape.
-    void WriteToStream(CStream& s) const;
+    void SaveToStream(CStream& s) const;
 
     // A sprite side file (.krspr). On success the sprite is replaced whole (masks to be built
     // from the stored parameters, transparent colours fixed); on any failure it is left as it
@@ -82,6 +82,16 @@ public:
     void ComputeBoundingBox();
     // Back to default mask parameters with no masks built.
     void ResetMasks();
+    // Builds the masks from the frames with `mask_params` and `separate_masks` (one per frame,
+    // or one shared mask that covers every frame), then the bounding box.
+    void BuildMasks();
+
+    // Equal stored fields: frames, origin, masks and the separate flag (the box follows from
+    // the masks; textures and mask parameters are not part of the game data's record).
+    bool operator==(const CSprite& o) const {
+        return frames == o.frames && x_origin == o.x_origin && y_origin == o.y_origin &&
+               masks == o.masks && separate_masks == o.separate_masks;
+    }
 };
 
 }  // namespace kr

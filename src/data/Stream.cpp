@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -20,7 +21,9 @@ bool CStream::LoadFromFile(const std::string& path) {
     return true;
 }
 
-bool CStream::SaveToFile(const std::string& path) const { return WriteFileAtomically(path, data_); }
+bool CStream::SaveToFile(const std::string& path) const {
+    return WriteFileAtomically(path, data_);
+}
 
 bool CStream::Need(size_t n) {
     if (n <= Remaining()) return true;
@@ -62,7 +65,9 @@ double CStream::ReadReal() {
     return d;
 }
 
-bool CStream::ReadBoolean() { return ReadInteger() > 0; }
+bool CStream::ReadBoolean() {
+    return ReadInteger() > 0;
+}
 
 std::string CStream::ReadString() {
     int32_t n = ReadInteger();
@@ -109,20 +114,29 @@ std::vector<uint8_t> CStream::ReadCompressedRaw() {
 
 std::unique_ptr<CStream> CStream::ReadCompressedBlock() {
     auto block = std::make_unique<CStream>();
+    ReadCompressedBlockInto(*block);
+    return block;
+}
+
+bool CStream::ReadCompressedBlockInto(CStream& block) {
+    block.pos_ = 0;
+    block.failed_ = false;
     int32_t n = ReadInteger();
     if (n < 0 || !Need(size_t(n))) {
         failed_ = true;
-        block->SetFailed();
-        return block;
+        block.data_.clear();
+        block.SetFailed();
+        return false;
     }
     std::span<const uint8_t> in(data_.data() + pos_, size_t(n));
     pos_ += size_t(n);
-    if (!Inflate(in, block->data_)) {
+    if (!Inflate(in, block.data_)) {
         failed_ = true;
-        block->data_.clear();
-        block->SetFailed();
+        block.data_.clear();
+        block.SetFailed();
+        return false;
     }
-    return block;
+    return true;
 }
 
 void CStream::WriteBytes(const void* p, size_t n) {
@@ -133,7 +147,9 @@ void CStream::WriteBytes(const void* p, size_t n) {
     pos_ += n;
 }
 
-void CStream::WriteByte(uint8_t b) { WriteBytes(&b, 1); }
+void CStream::WriteByte(uint8_t b) {
+    WriteBytes(&b, 1);
+}
 
 void CStream::WriteInteger(int32_t v) {
     uint32_t u = uint32_t(v);
@@ -247,27 +263,33 @@ bool Inflate(std::span<const uint8_t> in, std::vector<uint8_t>& out, size_t limi
     out.clear();
     z_stream z{};
     if (inflateInit(&z) != Z_OK) return false;
-    constexpr size_t kChunk = 32 * 1024;
-    // A compressed block is usually a few times smaller than its content; start near that.
-    out.reserve(std::min(limit, std::max<size_t>(in.size() * 4, kChunk)));
+    constexpr size_t kChunk = 64 * 1024;
+    // The content's size is not stored. Start with room for a few times the compressed size, or
+    // with all the memory `out` already holds (a buffer reused from block to block), and double
+    // only when that runs out: most blocks inflate in one call, without moving.
+    size_t room = std::max({out.capacity(), in.size() * 4, kChunk});
+    out.resize(std::min(room, limit));
     z.next_in = const_cast<Bytef*>(in.data());
     z.avail_in = uInt(in.size());
+    size_t have = 0;
     int rc = Z_OK;
-    while (rc != Z_STREAM_END) {
-        size_t have = out.size();
-        if (have >= limit) {
-            rc = Z_MEM_ERROR;
-            break;
+    for (;;) {
+        if (have == out.size()) {
+            if (have >= limit) {
+                rc = Z_MEM_ERROR;
+                break;
+            }
+            out.resize(std::min(limit, have * 2));
         }
-        size_t grow = std::min(std::max(kChunk, have), limit - have);
-        out.resize(have + grow);
+        // zlib counts in 32 bits: hand it at most 1 GiB at a time.
+        const size_t space = std::min(out.size() - have, size_t(1) << 30);
         z.next_out = out.data() + have;
-        z.avail_out = uInt(grow);
+        z.avail_out = uInt(space);
         rc = inflate(&z, Z_NO_FLUSH);
-        out.resize(have + (grow - z.avail_out));
+        have += space - z.avail_out;
         if (rc == Z_STREAM_END) break;
-        if (rc != Z_OK) break;
-        if (z.avail_in == 0 && z.avail_out != 0) {
+        if (rc != Z_OK && rc != Z_BUF_ERROR) break;
+        if (z.avail_out != 0) {
             rc = Z_DATA_ERROR;  // input ended before the stream did
             break;
         }
@@ -277,6 +299,7 @@ bool Inflate(std::span<const uint8_t> in, std::vector<uint8_t>& out, size_t limi
         out.clear();
         return false;
     }
+    out.resize(have);
     return true;
 }
 

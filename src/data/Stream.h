@@ -68,6 +68,9 @@ public:
     // fails this stream and yields an empty, failed block.
     std::unique_ptr<CStream> ReadBlock();
     std::unique_ptr<CStream> ReadCompressedBlock();
+    // The same into `block`, reusing the memory it holds (readers of many blocks in a row keep
+    // one stream for them). False, with both streams failed, on a damaged block.
+    bool ReadCompressedBlockInto(CStream& block);
     // Raw compressed bytes of the next compressed block, without inflating them.
     std::vector<uint8_t> ReadCompressedRaw();
 

@@ -126,7 +126,13 @@ bool CExtensionPackage::LoadFromStream(CStream& s) {
     }
     auto block = s.ReadBlock();
     if (s.Failed()) return false;
-    return DecodeContents(*block);
+    // Damaged contents are damaged data, not a record of another version: the stream fails, so
+    // the loader reports the game as corrupt.
+    if (!DecodeContents(*block)) {
+        s.SetFailed();
+        return false;
+    }
+    return true;
 }
 
 void CExtensionPackage::SaveToStream(CStream& s) const {

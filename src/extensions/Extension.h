@@ -92,7 +92,8 @@ public:
     int32_t seed = 0;  // of the scrambling of the contents block
 
     // The package record, its files' descriptions and the contents block. False on a wrong
-    // version anywhere in the family, a damaged contents block or a failed stream.
+    // version anywhere in the family, a damaged contents block (which also fails `s`) or a
+    // failed stream.
     bool LoadFromStream(CStream& s);
     void SaveToStream(CStream& s) const;
 

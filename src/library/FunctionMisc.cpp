@@ -2,12 +2,231 @@
 // debug output. Rows without a body are registered so that games compile; calling one reports
 // that the function is not available yet.
 #include <cstdio>
+#include <vector>
 
+#include "code/Code.h"
 #include "code/Runtime.h"
 #include "code/Vocabulary.h"
 #include "library/FunctionMath.h"
+#include "platform/Files.h"
+#include "platform/GamePath.h"
 
 namespace kr {
+
+// ---- Code built at run time ------------------------------------------------------------------
+
+namespace {
+
+// Gives the running code new argument values (the given ones, the rest real 0) and restores the
+// caller's when it ends, as a script call does.
+class ArgumentScope {
+public:
+    ArgumentScope(Runtime& rt, const RValue* args, int n) : rt_(rt), saved_(rt.Args()) {
+        if (n > kArgCount) n = kArgCount;
+        for (int i = 0; i < n; ++i) local_[i] = args[i];
+        rt_.Args() = ArgFrame{local_, n > 0 ? n : 0};
+    }
+    ~ArgumentScope() { rt_.Args() = saved_; }
+    ArgumentScope(const ArgumentScope&) = delete;
+    ArgumentScope& operator=(const ArgumentScope&) = delete;
+
+private:
+    Runtime& rt_;
+    ArgFrame saved_;
+    RValue local_[kArgCount];
+};
+
+// Compiles `text` afresh and runs it for the caller's self and other with the arguments after
+// the first; a compilation error is shown as `what` + CR + the compiler's message. Nothing is
+// cached: the text may differ on every call.
+void RunCodeText(Runtime& rt, ScriptInstance* self, ScriptInstance* other, int argc,
+                 const RValue* args, std::string text, const char* what, RValue& result) {
+    ArgumentScope scope(rt, args + 1, (argc < kArgCount ? argc : kArgCount) - 1);
+    CCode code(std::move(text), false);
+    code.SetKeepEveryResult(true);  // a failed run still gives what it computed so far
+    if (!code.Compile(rt)) {
+        std::string message = std::string(what) + "\r" + rt.ErrorText();
+        rt.ClearError();
+        rt.ShowError(message, false);
+        return;
+    }
+    rt.ExecuteReporting(code, self, other, result);
+}
+
+// A text file's lines, each followed by a single CR whatever line breaks the file used.
+std::string ReadLinesWithCr(const std::vector<uint8_t>& bytes) {
+    std::string text;
+    text.reserve(bytes.size() + 1);
+    size_t i = 0, n = bytes.size();
+    while (i < n) {
+        size_t start = i;
+        while (i < n && bytes[i] != '\r' && bytes[i] != '\n') ++i;
+        text.append(reinterpret_cast<const char*>(bytes.data()) + start, i - start);
+        text += '\r';
+        if (i < n && bytes[i] == '\r') ++i;
+        if (i < n && bytes[i] == '\n') ++i;
+    }
+    return text;
+}
+
+}  // namespace
+
+static void fn_execute_string(Runtime& rt, ScriptInstance* self, ScriptInstance* other, int argc,
+                              const RValue* args, RValue& result) {
+    if (argc < 1) return;
+    RunCodeText(rt, self, other, argc, args, args[0].StdStr(),
+                "COMPILATION ERROR in string to be executed", result);
+}
+
+static void fn_execute_file(Runtime& rt, ScriptInstance* self, ScriptInstance* other, int argc,
+                            const RValue* args, RValue& result) {
+    if (argc < 1) return;
+    std::string path = MapGamePath(args[0].Str());
+    std::vector<uint8_t> bytes;
+    if (!FileExists(path) || !ReadWholeFile(path, bytes)) {
+        rt.RuntimeError("Trying to execute non-existing file.");
+        return;
+    }
+    RunCodeText(rt, self, other, argc, args, ReadLinesWithCr(bytes),
+                "COMPILATION ERROR in file to be executed", result);
+}
+
+// ---- Variables by name -----------------------------------------------------------------------
+
+namespace {
+
+// A name as the compiler resolves it: a built-in variable's id, else the user name id (which a
+// new name gets here, as in compiled code).
+int32_t VariableId(Runtime& rt, const RValue& name) {
+    int32_t id = rt.FindBuiltinVariable(name.Str());
+    return id >= 0 ? id : rt.Names().Intern(name.Str());
+}
+
+// The flat index of one index (array) or two (array2). Indexes of 32000 and more are a run-time
+// error. A negative index finds nothing on a read, and is rejected on a write as the
+// interpreter rejects it. False when the access must not happen.
+bool FlatIndex(Runtime& rt, const RValue* index, int count, bool write, int32_t& flat) {
+    int64_t i[2] = {0, 0};
+    for (int k = 0; k < count; ++k) i[k] = RoundToInt64(ArgReal(index[k]));
+    bool negative = i[0] < 0 || i[1] < 0;
+    if (write && negative) {
+        rt.RuntimeError("Negative array index");
+        return false;
+    }
+    if (i[0] >= kArrayDim || i[1] >= kArrayDim) {
+        rt.RuntimeError("Array index >= 32000");
+        return false;
+    }
+    if (negative) return false;
+    flat = int32_t(count == 2 ? i[0] * kArrayDim + i[1] : i[0]);
+    return true;
+}
+
+// Reads for the variable functions: false when nothing was found and missing variables are not
+// read as 0.
+bool ReadGlobal(Runtime& rt, int32_t id, int32_t index, RValue& out) {
+    if (const RValue* v = rt.Globals().List().GetVar(id, index)) {
+        out = *v;
+        return true;
+    }
+    out.SetReal(0.0);
+    return rt.Settings().uninitialized_as_zero;
+}
+
+bool ReadLocal(Runtime& rt, ScriptInstance* self, int32_t id, int32_t index, RValue& out) {
+    if (self && rt.ReadInstanceVariable(self, id, index, out)) return true;
+    out.SetReal(0.0);
+    return rt.Settings().uninitialized_as_zero;
+}
+
+// A refused write (a read-only built-in variable) is ignored without a message.
+void WriteLocal(Runtime& rt, ScriptInstance* self, int32_t id, int32_t index, const RValue& value) {
+    if (self) rt.WriteInstanceVariable(self, id, index, value);
+}
+
+}  // namespace
+
+static void fn_variable_global_exists(Runtime& rt, ScriptInstance*, ScriptInstance*, int,
+                                      const RValue* args, RValue& result) {
+    RValue v;
+    result.SetReal(ReadGlobal(rt, VariableId(rt, args[0]), 0, v) ? 1.0 : 0.0);
+}
+
+static void fn_variable_global_get(Runtime& rt, ScriptInstance*, ScriptInstance*, int,
+                                   const RValue* args, RValue& result) {
+    ReadGlobal(rt, VariableId(rt, args[0]), 0, result);
+}
+
+static void fn_variable_global_array_get(Runtime& rt, ScriptInstance*, ScriptInstance*, int,
+                                         const RValue* args, RValue& result) {
+    int32_t id = VariableId(rt, args[0]), index;
+    if (FlatIndex(rt, args + 1, 1, false, index)) ReadGlobal(rt, id, index, result);
+}
+
+static void fn_variable_global_array2_get(Runtime& rt, ScriptInstance*, ScriptInstance*, int,
+                                          const RValue* args, RValue& result) {
+    int32_t id = VariableId(rt, args[0]), index;
+    if (FlatIndex(rt, args + 1, 2, false, index)) ReadGlobal(rt, id, index, result);
+}
+
+static void fn_variable_global_set(Runtime& rt, ScriptInstance*, ScriptInstance*, int,
+                                   const RValue* args, RValue&) {
+    rt.Globals().List().SetVar(VariableId(rt, args[0]), 0, args[1]);
+}
+
+static void fn_variable_global_array_set(Runtime& rt, ScriptInstance*, ScriptInstance*, int,
+                                         const RValue* args, RValue&) {
+    int32_t id = VariableId(rt, args[0]), index;
+    if (FlatIndex(rt, args + 1, 1, true, index)) rt.Globals().List().SetVar(id, index, args[2]);
+}
+
+static void fn_variable_global_array2_set(Runtime& rt, ScriptInstance*, ScriptInstance*, int,
+                                          const RValue* args, RValue&) {
+    int32_t id = VariableId(rt, args[0]), index;
+    if (FlatIndex(rt, args + 1, 2, true, index)) rt.Globals().List().SetVar(id, index, args[3]);
+}
+
+static void fn_variable_local_exists(Runtime& rt, ScriptInstance* self, ScriptInstance*, int,
+                                     const RValue* args, RValue& result) {
+    RValue v;
+    result.SetReal(ReadLocal(rt, self, VariableId(rt, args[0]), 0, v) ? 1.0 : 0.0);
+}
+
+static void fn_variable_local_get(Runtime& rt, ScriptInstance* self, ScriptInstance*, int,
+                                  const RValue* args, RValue& result) {
+    ReadLocal(rt, self, VariableId(rt, args[0]), 0, result);
+}
+
+static void fn_variable_local_array_get(Runtime& rt, ScriptInstance* self, ScriptInstance*, int,
+                                        const RValue* args, RValue& result) {
+    int32_t id = VariableId(rt, args[0]), index;
+    if (FlatIndex(rt, args + 1, 1, false, index)) ReadLocal(rt, self, id, index, result);
+}
+
+static void fn_variable_local_array2_get(Runtime& rt, ScriptInstance* self, ScriptInstance*, int,
+                                         const RValue* args, RValue& result) {
+    int32_t id = VariableId(rt, args[0]), index;
+    if (FlatIndex(rt, args + 1, 2, false, index)) ReadLocal(rt, self, id, index, result);
+}
+
+static void fn_variable_local_set(Runtime& rt, ScriptInstance* self, ScriptInstance*, int,
+                                  const RValue* args, RValue&) {
+    WriteLocal(rt, self, VariableId(rt, args[0]), 0, args[1]);
+}
+
+static void fn_variable_local_array_set(Runtime& rt, ScriptInstance* self, ScriptInstance*, int,
+                                        const RValue* args, RValue&) {
+    int32_t id = VariableId(rt, args[0]), index;
+    if (FlatIndex(rt, args + 1, 1, true, index)) WriteLocal(rt, self, id, index, args[2]);
+}
+
+static void fn_variable_local_array2_set(Runtime& rt, ScriptInstance* self, ScriptInstance*, int,
+                                         const RValue* args, RValue&) {
+    int32_t id = VariableId(rt, args[0]), index;
+    if (FlatIndex(rt, args + 1, 2, true, index)) WriteLocal(rt, self, id, index, args[3]);
+}
+
+// ---- Debug output ----------------------------------------------------------------------------
 
 // Writes the value (a real as string() writes it) and a newline to standard output at once, so
 // the lines interleave correctly with anything else the process prints.
@@ -46,26 +265,26 @@ static const BuiltinDef kMiscFunctions[] = {
     {"external_call7", nullptr, 8},
     {"external_define8", nullptr, 3},
     {"external_call8", nullptr, 9},
-    {"execute_string", nullptr, -1},
-    {"execute_file", nullptr, -1},
+    {"execute_string", fn_execute_string, -1},
+    {"execute_file", fn_execute_file, -1},
     {"window_handle", nullptr, 0},
     {"show_debug_message", fn_show_debug_message, 1},
     {"set_program_priority", nullptr, 1},
     {"set_application_title", nullptr, 1},
-    {"variable_global_exists", nullptr, 1},
-    {"variable_global_get", nullptr, 1},
-    {"variable_global_array_get", nullptr, 2},
-    {"variable_global_array2_get", nullptr, 3},
-    {"variable_global_set", nullptr, 2},
-    {"variable_global_array_set", nullptr, 3},
-    {"variable_global_array2_set", nullptr, 4},
-    {"variable_local_exists", nullptr, 1},
-    {"variable_local_get", nullptr, 1},
-    {"variable_local_array_get", nullptr, 2},
-    {"variable_local_array2_get", nullptr, 3},
-    {"variable_local_set", nullptr, 2},
-    {"variable_local_array_set", nullptr, 3},
-    {"variable_local_array2_set", nullptr, 4},
+    {"variable_global_exists", fn_variable_global_exists, 1},
+    {"variable_global_get", fn_variable_global_get, 1},
+    {"variable_global_array_get", fn_variable_global_array_get, 2},
+    {"variable_global_array2_get", fn_variable_global_array2_get, 3},
+    {"variable_global_set", fn_variable_global_set, 2},
+    {"variable_global_array_set", fn_variable_global_array_set, 3},
+    {"variable_global_array2_set", fn_variable_global_array2_set, 4},
+    {"variable_local_exists", fn_variable_local_exists, 1},
+    {"variable_local_get", fn_variable_local_get, 1},
+    {"variable_local_array_get", fn_variable_local_array_get, 2},
+    {"variable_local_array2_get", fn_variable_local_array2_get, 3},
+    {"variable_local_set", fn_variable_local_set, 2},
+    {"variable_local_array_set", fn_variable_local_array_set, 3},
+    {"variable_local_array2_set", fn_variable_local_array2_set, 4},
     {"clipboard_has_text", nullptr, 0},
     {"clipboard_set_text", nullptr, 1},
     {"clipboard_get_text", nullptr, 0},

@@ -1,10 +1,54 @@
 // Script functions that query and change resources: sprites, sounds, backgrounds, fonts, paths,
 // scripts, time lines, objects and rooms.
+// script_name is the older name of script_get_name and shares its body.
 // Rows without a body are registered so that games compile; calling one reports that the
 // function is not available yet.
+#include "code/Runtime.h"
 #include "code/Vocabulary.h"
 
 namespace kr {
+
+// ---- Scripts ---------------------------------------------------------------------------------
+
+namespace {
+// A script index argument, rounded; -1 for values that cannot name a script.
+int32_t ScriptIndex(const RValue& v) {
+    int64_t i = RoundToInt64(ArgReal(v));
+    return i >= 0 && i < INT32_MAX ? int32_t(i) : -1;
+}
+}  // namespace
+
+static void fn_script_exists(Runtime& rt, ScriptInstance*, ScriptInstance*, int, const RValue* args,
+                             RValue& result) {
+    result.SetReal(rt.ScriptExists(ScriptIndex(args[0])) ? 1.0 : 0.0);
+}
+
+static void fn_script_get_name(Runtime& rt, ScriptInstance*, ScriptInstance*, int,
+                               const RValue* args, RValue& result) {
+    result = RValue(std::string_view(rt.ScriptName(ScriptIndex(args[0]))));
+}
+
+static void fn_script_get_text(Runtime& rt, ScriptInstance*, ScriptInstance*, int,
+                               const RValue* args, RValue& result) {
+    result = RValue(std::string_view(rt.ScriptText(ScriptIndex(args[0]))));
+}
+
+// script_execute(scr, a0, a1, ...): the script with the other arguments (15 at most). An error
+// inside it is shown at once, non-fatally, and the call gives "ERROR".
+static void fn_script_execute(Runtime& rt, ScriptInstance* self, ScriptInstance* other, int argc,
+                              const RValue* args, RValue& result) {
+    int32_t index = argc > 0 ? ScriptIndex(args[0]) : -1;
+    if (!rt.ScriptExists(index)) {
+        rt.RuntimeError("Trying to execute non-existing script.");
+        return;
+    }
+    int n = (argc < kArgCount ? argc : kArgCount) - 1;
+    if (!rt.CallScript(index, self, other, result, args + 1, n)) {
+        std::string text = rt.ErrorText();
+        rt.ClearError();
+        rt.ShowRuntimeError(text, false);
+    }
+}
 
 // ORDER VOCABULARY: the rows keep the registration order of the family.
 static const BuiltinDef kResourceFunctions[] = {
@@ -79,11 +123,11 @@ static const BuiltinDef kResourceFunctions[] = {
     {"font_add_sprite", nullptr, 4},
     {"font_replace_sprite", nullptr, 5},
     {"font_delete", nullptr, 1},
-    {"script_name", nullptr, 1},
-    {"script_exists", nullptr, 1},
-    {"script_get_name", nullptr, 1},
-    {"script_get_text", nullptr, 1},
-    {"script_execute", nullptr, -1},
+    {"script_name", fn_script_get_name, 1},
+    {"script_exists", fn_script_exists, 1},
+    {"script_get_name", fn_script_get_name, 1},
+    {"script_get_text", fn_script_get_text, 1},
+    {"script_execute", fn_script_execute, -1},
     {"path_name", nullptr, 1},
     {"path_exists", nullptr, 1},
     {"path_get_name", nullptr, 1},

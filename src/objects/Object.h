@@ -7,6 +7,7 @@
 #include <map>
 
 #include "objects/Event.h"
+#include "objects/EventTypes.h"
 
 namespace kr {
 
@@ -14,21 +15,6 @@ class CStream;
 
 inline constexpr int32_t kObjectVersion = 430;
 inline constexpr int32_t kEventTypeCount = 12;
-
-enum EventType : int32_t {
-    kEventCreate = 0,
-    kEventDestroy = 1,
-    kEventAlarm = 2,
-    kEventStep = 3,
-    kEventCollision = 4,
-    kEventKeyboard = 5,
-    kEventMouse = 6,
-    kEventOther = 7,
-    kEventDraw = 8,
-    kEventKeyPress = 9,
-    kEventKeyRelease = 10,
-    kEventTrigger = 11,
-};
 
 class CObject {
 public:

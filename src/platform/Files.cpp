@@ -31,8 +31,16 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out) {
     out.resize(size_t(st.st_size));
     size_t got = 0;
     while (true) {
-        if (got == out.size()) out.resize(out.size() + 65536);  // the file grew, or is special
-        ssize_t n = ::read(f.fd, out.data() + got, out.size() - got);
+        ssize_t n;
+        if (got < out.size()) {
+            n = ::read(f.fd, out.data() + got, out.size() - got);
+        } else {
+            // The stated size is read. Only a file that grew goes on: the buffer is not
+            // enlarged (and copied) for the end-of-file check alone.
+            uint8_t more[65536];
+            n = ::read(f.fd, more, sizeof more);
+            if (n > 0) out.insert(out.end(), more, more + n);
+        }
         if (n < 0) {
             if (errno == EINTR) continue;
             return false;
@@ -44,10 +52,10 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out) {
     return true;
 }
 
-bool WriteFileAtomically(const std::string& path, std::span<const uint8_t> data) {
+bool WriteFileAtomically(const std::string& path, std::span<const uint8_t> data, unsigned mode) {
     std::string tmp = path + ".kr-tmp-" + std::to_string(::getpid());
     {
-        Fd f(::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+        Fd f(::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode_t(mode)));
         if (f.fd < 0) return false;
         size_t done = 0;
         while (done < data.size()) {

@@ -13,7 +13,9 @@
 namespace kr {
 
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out);
-bool WriteFileAtomically(const std::string& path, std::span<const uint8_t> data);
+// `mode` gives the permission bits of a new file (0755 for a program).
+bool WriteFileAtomically(const std::string& path, std::span<const uint8_t> data,
+                         unsigned mode = 0644);
 
 // The first line of a text file without its line end; false when the file cannot be read.
 bool ReadFirstLine(const std::string& path, std::string& line);

@@ -8,11 +8,21 @@
 #include <string>
 #include <vector>
 
-#include "runner/ExtensionPackages.h"
+#include "code/Script.h"
+#include "data/Background.h"
+#include "data/Sprite.h"
+#include "extensions/Extension.h"
+#include "graphics/Font.h"
+#include "motion/Path.h"
+#include "objects/Object.h"
+#include "objects/TimeLine.h"
+#include "objects/Trigger.h"
 #include "runner/GameInformation.h"
 #include "runner/GameSettings.h"
 #include "runner/IncludedFiles.h"
 #include "runner/ResourceTable.h"
+#include "runner/Room.h"
+#include "sound/Sound.h"
 
 namespace kr {
 
@@ -60,18 +70,18 @@ struct GameData {
     std::array<uint8_t, 16> application_id{};
 
     std::vector<CExtensionPackage> extension_packages;
-    ResourceTable<RawRecord> triggers;
+    ResourceTable<CTrigger> triggers;
     std::vector<std::string> constant_names;   // parallel to constant_values
     std::vector<std::string> constant_values;  // expressions, evaluated when the game is prepared
-    ResourceTable<RawRecord> sounds;
-    ResourceTable<RawRecord> sprites;
-    ResourceTable<RawRecord> backgrounds;
-    ResourceTable<RawRecord> paths;
-    ResourceTable<RawRecord> scripts;
-    ResourceTable<RawRecord> fonts;
-    ResourceTable<RawRecord> time_lines;
-    ResourceTable<RawRecord> objects;
-    ResourceTable<RawRecord> rooms;
+    ResourceTable<CSound> sounds;
+    ResourceTable<CSprite> sprites;
+    ResourceTable<CBackground> backgrounds;
+    ResourceTable<CPath> paths;
+    ResourceTable<CScript> scripts;
+    ResourceTable<CFont> fonts;
+    ResourceTable<CTimeLine> time_lines;
+    ResourceTable<CObject> objects;
+    ResourceTable<CRoom> rooms;
     int32_t last_instance_id = 0;  // the last ids the authoring tool handed out; run-time
     int32_t last_tile_id = 0;      // instances and tiles take the following numbers
     std::vector<CDataFile> included_files;

@@ -28,6 +28,8 @@ struct CGameInformation {
     // The window's place on a screen of the given size: the size is limited to the screen,
     // then a negative position centres the window.
     Rect Placement(int32_t screen_width, int32_t screen_height) const;
+
+    bool operator==(const CGameInformation&) const = default;
 };
 
 // The record inside the game information section's block (it has no version of its own).

@@ -21,41 +21,28 @@ void SkipIntegers(CStream& s, int32_t count) {
     s.Skip(size_t(count) * 4);
 }
 
-// --- Record readers of kinds whose reader is yet to come -------------------------------------
-
-bool ReadRawRecord(CStream& record, RawRecord& out) {
-    out.block = std::move(record);
-    return true;
-}
-
-// A trigger stores its name inside its record, after the record version.
-std::string TriggerName(const RawRecord& r) {
-    CStream peek(r.block.Data() + r.block.Position(), r.block.Remaining());
-    peek.ReadInteger();
-    return peek.ReadString();
-}
-
 // --- Section framings ------------------------------------------------------------------------
 
 // Standard framing: count, then per entry a compressed block holding the exists flag, the name
-// (when `named`) and the kind's record. `name_of` names resources that store their name inside
-// the record.
+// (when `named`) and the kind's record, which T::LoadFromStream reads. Kinds that store their
+// name inside the record (triggers) give it through `name_of`.
 template <typename T>
-LoadResult ReadStandardSection(CStream& s, ResourceTable<T>& table, bool (*read)(CStream&, T&),
-                               bool named = true, std::string (*name_of)(const T&) = nullptr) {
+LoadResult ReadStandardSection(CStream& s, ResourceTable<T>& table, bool named = true,
+                               std::string (*name_of)(const T&) = nullptr) {
     int32_t count = s.ReadCount(kMinCompressedEntryBytes);
     if (s.Failed()) return LoadResult::kCorrupted;
     table.Reset(count);
+    // One entry's inflated block at a time, all in the same memory.
+    CStream block;
     for (int32_t i = 0; i < count; ++i) {
-        auto block = s.ReadCompressedBlock();
-        if (s.Failed()) return LoadResult::kCorrupted;
-        bool exists = block->ReadBoolean();
-        if (block->Failed()) return LoadResult::kCorrupted;
+        if (!s.ReadCompressedBlockInto(block)) return LoadResult::kCorrupted;
+        bool exists = block.ReadBoolean();
+        if (block.Failed()) return LoadResult::kCorrupted;
         if (!exists) continue;
-        std::string name = named ? block->ReadString() : std::string();
+        std::string name = named ? block.ReadString() : std::string();
         auto item = std::make_unique<T>();
-        bool ok = read(*block, *item);
-        if (block->Failed()) return LoadResult::kCorrupted;
+        bool ok = item->LoadFromStream(block);
+        if (block.Failed()) return LoadResult::kCorrupted;
         if (!ok) return LoadResult::kFailed;
         if (name_of) name = name_of(*item);
         table.Set(i, std::move(name), std::move(item));
@@ -71,7 +58,7 @@ LoadResult ReadExtensionPackages(CStream& s, GameData& g, LoadHost& host) {
     constexpr size_t kMinPackageBytes = 5 * 4;
     g.extension_packages.resize(size_t(s.ReadCount(kMinPackageBytes)));
     for (CExtensionPackage& p : g.extension_packages) {
-        bool ok = ReadExtensionPackageRecord(s, p);
+        bool ok = p.LoadFromStream(s);
         if (s.Failed()) return LoadResult::kCorrupted;
         if (!ok) {
             host.ShowMessage(msg::kExtensionPackages);
@@ -82,7 +69,8 @@ LoadResult ReadExtensionPackages(CStream& s, GameData& g, LoadHost& host) {
 }
 
 LoadResult ReadTriggers(CStream& s, GameData& g, LoadHost&) {
-    return ReadStandardSection(s, g.triggers, ReadRawRecord, false, TriggerName);
+    return ReadStandardSection<CTrigger>(s, g.triggers, false,
+                                         [](const CTrigger& t) { return t.name; });
 }
 
 LoadResult ReadConstants(CStream& s, GameData& g, LoadHost&) {
@@ -96,19 +84,30 @@ LoadResult ReadConstants(CStream& s, GameData& g, LoadHost&) {
     return s.Failed() ? LoadResult::kCorrupted : LoadResult::kLoaded;
 }
 
-// A section with standard framing whose entries `read` reads into `table`. A kind gets its
-// reader by changing its table's type in GameData and naming the reader in kSectionReaders.
-template <auto table, auto read>
+// A section with standard framing whose entries go into the table `table` of GameData.
+template <auto table>
 LoadResult ReadResources(CStream& s, GameData& g, LoadHost&) {
-    return ReadStandardSection(s, g.*table, read);
+    return ReadStandardSection(s, g.*table);
 }
 
+// Rooms, then the last ids handed out. The backgrounds are loaded by now, so stretched room
+// backgrounds get their scales here.
 LoadResult ReadRooms(CStream& s, GameData& g, LoadHost& host) {
-    LoadResult r = ReadResources<&GameData::rooms, ReadRawRecord>(s, g, host);
+    LoadResult r = ReadResources<&GameData::rooms>(s, g, host);
     if (r != LoadResult::kLoaded) return r;
     g.last_instance_id = s.ReadInteger();
     g.last_tile_id = s.ReadInteger();
-    return s.Failed() ? LoadResult::kCorrupted : LoadResult::kLoaded;
+    if (s.Failed()) return LoadResult::kCorrupted;
+    const BackgroundSizeLookup size = [&g](int32_t index, int32_t& w, int32_t& h) {
+        const CBackground* b = g.backgrounds.Get(index);
+        if (!b) return false;
+        w = b->Width();
+        h = b->Height();
+        return true;
+    };
+    for (int i = 0; i < g.rooms.Count(); ++i)
+        if (CRoom* room = g.rooms.Get(i)) room->ApplyStretch(size);
+    return LoadResult::kLoaded;
 }
 
 LoadResult ReadIncludedFiles(CStream& s, GameData& g, LoadHost&) {
@@ -151,14 +150,14 @@ constexpr SectionReader kSectionReaders[kSectionCount] = {
     ReadExtensionPackages,
     ReadTriggers,
     ReadConstants,
-    ReadResources<&GameData::sounds, ReadRawRecord>,
-    ReadResources<&GameData::sprites, ReadRawRecord>,
-    ReadResources<&GameData::backgrounds, ReadRawRecord>,
-    ReadResources<&GameData::paths, ReadRawRecord>,
-    ReadResources<&GameData::scripts, ReadRawRecord>,
-    ReadResources<&GameData::fonts, ReadRawRecord>,
-    ReadResources<&GameData::time_lines, ReadRawRecord>,
-    ReadResources<&GameData::objects, ReadRawRecord>,
+    ReadResources<&GameData::sounds>,
+    ReadResources<&GameData::sprites>,
+    ReadResources<&GameData::backgrounds>,
+    ReadResources<&GameData::paths>,
+    ReadResources<&GameData::scripts>,
+    ReadResources<&GameData::fonts>,
+    ReadResources<&GameData::time_lines>,
+    ReadResources<&GameData::objects>,
     ReadRooms,
     ReadIncludedFiles,
     ReadGameInformation,

@@ -15,6 +15,8 @@ namespace kr {
 struct StoredPicture {
     bool present = false;
     std::vector<uint8_t> bmp;
+
+    bool operator==(const StoredPicture&) const = default;
 };
 
 struct GameSettings {
@@ -52,6 +54,8 @@ struct GameSettings {
     bool write_errors_to_log = false;
     bool abort_on_errors = false;
     bool uninitialized_variables_are_zero = false;
+
+    bool operator==(const GameSettings&) const = default;
 };
 
 // One row per stored field, in stored order (ORDER SETTINGS). `key` is the name tools use.

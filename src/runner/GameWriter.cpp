@@ -56,8 +56,65 @@ void GameWriter::AddEmptySlot(SectionId section) {
 void GameWriter::AddExtensionPackage(std::vector<uint8_t> record) {
     extension_packages_.push_back(std::move(record));
 }
+void GameWriter::AddExtensionPackage(const CExtensionPackage& package) {
+    CStream s;
+    package.SaveToStream(s);
+    AddExtensionPackage(std::move(s.Bytes()));
+}
 void GameWriter::AddIncludedFile(std::vector<uint8_t> record) {
     included_files_.push_back(std::move(record));
+}
+void GameWriter::AddIncludedFile(const CDataFile& file) {
+    CStream s;
+    WriteIncludedFileRecord(s, file);
+    AddIncludedFile(std::move(s.Bytes()));
+}
+void GameWriter::SetGameInformation(const CGameInformation& info) {
+    CStream s;
+    WriteGameInformationRecord(s, info);
+    game_information_record = std::move(s.Bytes());
+}
+
+namespace {
+template <typename T>
+void AddTable(GameWriter& w, const ResourceTable<T>& table) {
+    for (int i = 0; i < table.Count(); ++i) {
+        if (const T* item = table.Get(i))
+            w.Add(table.StoredName(i), *item);
+        else
+            w.AddEmptySlot(GameWriter::SectionOf<T>());
+    }
+}
+}  // namespace
+
+GameWriter GameWriter::FromGameData(const GameData& g, std::vector<uint8_t> d3dx_library) {
+    GameWriter w;
+    w.debug_mode = g.debug_mode;
+    w.settings = g.settings;
+    w.d3dx_name = g.d3dx_name;
+    w.d3dx_library = std::move(d3dx_library);
+    w.game_id = g.game_id;
+    w.application_id = g.application_id;
+    for (const CExtensionPackage& p : g.extension_packages) w.AddExtensionPackage(p);
+    AddTable(w, g.triggers);
+    for (size_t i = 0; i < g.constant_names.size(); ++i)
+        w.AddConstant(g.constant_names[i], g.constant_values[i]);
+    AddTable(w, g.sounds);
+    AddTable(w, g.sprites);
+    AddTable(w, g.backgrounds);
+    AddTable(w, g.paths);
+    AddTable(w, g.scripts);
+    AddTable(w, g.fonts);
+    AddTable(w, g.time_lines);
+    AddTable(w, g.objects);
+    AddTable(w, g.rooms);
+    w.last_instance_id = g.last_instance_id;
+    w.last_tile_id = g.last_tile_id;
+    for (const CDataFile& f : g.included_files) w.AddIncludedFile(f);
+    w.SetGameInformation(g.game_information);
+    for (const std::string& code : g.library_init_code) w.AddLibraryInitCode(code);
+    w.room_order = g.room_order;
+    return w;
 }
 void GameWriter::AddConstant(std::string name, std::string value) {
     constants_.emplace_back(std::move(name), std::move(value));

@@ -1,13 +1,14 @@
 // GameWriter: writes game files for the loader: the header, the settings, the D3DX helper
-// library, the scrambled main block and the sixteen sections. Entries are given as the bytes of
-// their records (see the Write...Record functions beside each reader), so the writer does not
-// depend on the resource kinds.
+// library, the scrambled main block and the sixteen sections. Resources are given as objects
+// (Add, FromGameData), whose SaveToStream writes their records, or as raw record bytes, which
+// lets tests store records that no object would write.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <span>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "runner/GameData.h"
@@ -43,12 +44,53 @@ public:
     // the kind's record; triggers keep their name inside it and `name` is not stored. Other
     // sections have their own Add functions; given one here, nothing is added.
     void AddResource(SectionId section, std::string name, std::vector<uint8_t> record);
+    // A resource object of a section with standard framing; the section follows from the type.
+    template <typename T>
+    void Add(std::string name, const T& resource) {
+        CStream s;
+        resource.SaveToStream(s);
+        AddResource(SectionOf<T>(), std::move(name), std::move(s.Bytes()));
+    }
     // An empty slot of a section with standard framing.
     void AddEmptySlot(SectionId section);
     void AddExtensionPackage(std::vector<uint8_t> record);
+    void AddExtensionPackage(const CExtensionPackage& package);
     void AddIncludedFile(std::vector<uint8_t> record);
+    void AddIncludedFile(const CDataFile& file);
+    void SetGameInformation(const CGameInformation& info);
     void AddConstant(std::string name, std::string value);
     void AddLibraryInitCode(std::string code);
+
+    // A writer for everything `game` holds; with `d3dx_library` (which the loader hands to its
+    // host instead of keeping) the written game loads back equal to `game`.
+    static GameWriter FromGameData(const GameData& game, std::vector<uint8_t> d3dx_library = {});
+
+    // The section that holds resources of type T.
+    template <typename T>
+    static constexpr SectionId SectionOf() {
+        if constexpr (std::is_same_v<T, CTrigger>)
+            return SectionId::kTriggers;
+        else if constexpr (std::is_same_v<T, CSound>)
+            return SectionId::kSounds;
+        else if constexpr (std::is_same_v<T, CSprite>)
+            return SectionId::kSprites;
+        else if constexpr (std::is_same_v<T, CBackground>)
+            return SectionId::kBackgrounds;
+        else if constexpr (std::is_same_v<T, CPath>)
+            return SectionId::kPaths;
+        else if constexpr (std::is_same_v<T, CScript>)
+            return SectionId::kScripts;
+        else if constexpr (std::is_same_v<T, CFont>)
+            return SectionId::kFonts;
+        else if constexpr (std::is_same_v<T, CTimeLine>)
+            return SectionId::kTimeLines;
+        else if constexpr (std::is_same_v<T, CObject>)
+            return SectionId::kObjects;
+        else {
+            static_assert(std::is_same_v<T, CRoom>, "not a resource of a standard section");
+            return SectionId::kRooms;
+        }
+    }
 
     // The game data, from the magic number on.
     std::vector<uint8_t> WriteData() const;

@@ -27,6 +27,8 @@ struct CDataFile {
 
     // Set when this run wrote the file; only such files are removed at the end.
     bool exported = false;
+
+    bool operator==(const CDataFile&) const = default;
 };
 
 constexpr int32_t kIncludedFileVersion = 800;

@@ -8,8 +8,6 @@
 #include <string_view>
 #include <vector>
 
-#include "data/Stream.h"
-
 namespace kr {
 
 // The part of a table that does not depend on the kind: slot count, names, which slots are
@@ -66,13 +64,6 @@ public:
 
 private:
     std::vector<std::unique_ptr<T>> items_;
-};
-
-// The stored record of a resource whose kind has no reader yet: the entry's inflated block,
-// positioned at the record (after the exists flag and the name). The kind's reader takes over
-// by reading from `block`.
-struct RawRecord {
-    CStream block;
 };
 
 }  // namespace kr

@@ -1,5 +1,11 @@
 #include "runner/Runner.h"
 
+#include <cstdio>
+#include <cstdlib>
+
+#include "code/Script.h"
+#include "code/Vocabulary.h"
+#include "objects/EventNames.h"
 #include "platform/Files.h"
 #include "runner/Messages.h"
 
@@ -32,12 +38,13 @@ const Runner::PrepareStep Runner::kPrepareSteps[] = {
     {0, nullptr, &Runner::SetProcessPriority, nullptr},
     {50, "Extracting included files", &Runner::ExportIncludedFiles, nullptr},
     {55, "Preparing extension pacakges", nullptr, "Failed to prepare extension packages."},
-    {60, "Preparing constants", nullptr, "Failed to define the constants."},
+    {60, "Preparing constants", &Runner::DefineGameConstants, "Failed to define the constants."},
     {61, "Preparing triggers", nullptr, "Failed to prepare triggers."},
-    {62, "Compiling scripts", nullptr, "Failed to compile the scripts."},
-    {70, "Compiling time line actions", nullptr,
+    {62, "Compiling scripts", &Runner::CompileScripts, "Failed to compile the scripts."},
+    {70, "Compiling time line actions", &Runner::PrepareTimeLineActions,
      "Failed to compile the actions in the time lines."},
-    {72, "Compiling object actions", nullptr, "Failed to compile the actions in the objects."},
+    {72, "Compiling object actions", &Runner::PrepareObjectActions,
+     "Failed to compile the actions in the objects."},
     {80, "Preparing sounds", nullptr, nullptr},
     {90, "Preparing graphics", nullptr, nullptr},
     {0, nullptr, nullptr, nullptr},  // keyboard, mouse and close handlers, input state cleared
@@ -45,7 +52,14 @@ const Runner::PrepareStep Runner::kPrepareSteps[] = {
 };
 
 Runner::Runner(Platform& platform, RunnerOptions options)
-    : platform_(platform), options_(std::move(options)), title_(TitleOf(options_.game_path)) {}
+    : platform_(platform), options_(std::move(options)), title_(TitleOf(options_.game_path)) {
+    // The registries are filled once, before anything is compiled: the ids of built-in
+    // variables and functions are their registration order.
+    runtime_.SetHost(&script_host_);
+    for (const BuiltinConstantDef& c : BuiltinConstants()) runtime_.AddConstant(c.name, c.value);
+    RegisterRunnerVariables(runtime_);
+    if (options_.register_functions) options_.register_functions(runtime_.Builtins());
+}
 
 Runner::~Runner() {
     RemoveTempDirectory();
@@ -95,7 +109,77 @@ bool Runner::RunGame() {
 }
 
 LoadResult Runner::LoadGameData() {
-    return LoadGameFile(options_.game_path, game_, *this);
+    LoadResult r = LoadGameFile(options_.game_path, game_, *this);
+    if (r == LoadResult::kLoaded) HandOverToRuntime();
+    return r;
+}
+
+// The runtime takes the game's error settings and its scripts.
+void Runner::HandOverToRuntime() {
+    LanguageSettings& ls = runtime_.Settings();
+    ls.display_errors = game_.settings.display_errors;
+    ls.log_errors = game_.settings.write_errors_to_log;
+    ls.abort_on_all_errors = game_.settings.abort_on_errors;
+    ls.uninitialized_as_zero = game_.settings.uninitialized_variables_are_zero;
+
+    // The runtime's table is the one source of the scripts from here on: it is what scripts
+    // call, compile and look up by name, so the loaded copy is given up.
+    runtime_.ClearScripts();
+    for (int i = 0; i < game_.scripts.Count(); ++i) {
+        if (CScript* script = game_.scripts.Get(i))
+            runtime_.SetScript(i, game_.scripts.StoredName(i), script->text);
+    }
+    game_.scripts.Reset(0);
+}
+
+bool Runner::DefineGameConstants() {
+    return runtime_.DefineGameConstants(game_.constant_names, game_.constant_values);
+}
+
+bool Runner::CompileScripts() {
+    return runtime_.CompileScripts();
+}
+
+std::string Runner::ProgramDirectory() const {
+    std::string dir = options_.temp_places.executable_dir;
+    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    return dir;
+}
+
+void Runner::SetLives(int32_t lives) {
+    int32_t old = vars_.lives;
+    vars_.lives = lives;
+    if (old > 0 && lives <= 0 && room_request_ == kNoRoomRequest && perform_other_event_for_all)
+        perform_other_event_for_all(kOtherNoMoreLives);
+}
+
+void Runner::SetHealth(double health) {
+    double old = vars_.health;
+    vars_.health = health;
+    if (old > 0 && health <= 0 && room_request_ == kNoRoomRequest && perform_other_event_for_all)
+        perform_other_event_for_all(kOtherNoMoreHealth);
+}
+
+// Action functions are bound by name once scripts and extension functions are known; a name
+// that is nowhere is reported, and the action then does nothing when it runs.
+bool Runner::PrepareTimeLineActions() {
+    const FunctionFinder find = [this](const std::string& name) {
+        return runtime_.FindFunction(name);
+    };
+    const MessageSink report = [this](const std::string& text) { ShowMessage(text); };
+    for (int i = 0; i < game_.time_lines.Count(); ++i)
+        if (CTimeLine* t = game_.time_lines.Get(i)) t->ResolveFunctions(find, report);
+    return true;
+}
+
+bool Runner::PrepareObjectActions() {
+    const FunctionFinder find = [this](const std::string& name) {
+        return runtime_.FindFunction(name);
+    };
+    const MessageSink report = [this](const std::string& text) { ShowMessage(text); };
+    for (int i = 0; i < game_.objects.Count(); ++i)
+        if (CObject* o = game_.objects.Get(i)) o->ResolveFunctions(find, report);
+    return true;
 }
 
 bool Runner::PrepareGame() {
@@ -166,6 +250,16 @@ void Runner::StoreD3dxLibrary(const std::string& name, std::span<const uint8_t> 
     // where games expect it. A name with a path would write outside the temporary directory.
     if (temp_directory_.empty() || !IsPlainFileName(name)) return;
     WriteFileAtomically(temp_directory_ + "/" + name, bytes);
+}
+
+Runner& RunnerOf(Runtime& rt) {
+    auto* host = dynamic_cast<RunnerScriptHost*>(&rt.Host());
+    if (!host) {
+        std::fputs("internal error: a built-in function that needs the game ran without one\n",
+                   stderr);
+        std::abort();
+    }
+    return host->GetRunner();
 }
 
 }  // namespace kr

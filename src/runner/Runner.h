@@ -4,6 +4,7 @@
 // one another in one process.
 #pragma once
 
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -13,6 +14,7 @@
 #include "platform/Platform.h"
 #include "runner/GameData.h"
 #include "runner/GameLoader.h"
+#include "runner/ScriptHost.h"
 #include "runner/TempDirectory.h"
 
 namespace kr {
@@ -21,11 +23,24 @@ struct RunnerOptions {
     std::string game_path;                // the file holding the game
     std::vector<std::string> parameters;  // the game's command line; [0] names the game
     bool secure_mode = false;
-    TempDirectoryPlaces temp_places;
+    TempDirectoryPlaces temp_places;  // its executable_dir is also program_directory
+    // Registers the built-in functions (the library's RegisterAllBuiltins; the runner cannot
+    // name it, since the library is built on the runner). Without it no function is known.
+    void (*register_functions)(BuiltinRegistry&) = nullptr;
+    // A runner for a program outside any game (korvane script): there is no game file, and
+    // errors are shown without the event context.
+    bool outside_game = false;
+    // The game has a window: until the error window exists, errors are shown in the platform's
+    // message box as well as on standard error.
+    bool windowed = false;
 };
 
 class Runner final : private LoadHost {
 public:
+    // Room requests other than a room index.
+    static constexpr int32_t kNoRoomRequest = -1;
+    static constexpr int32_t kRequestEndAfterError = -400;
+
     // Process exit statuses of a run.
     static constexpr int kExitOk = 0;
     static constexpr int kExitLoadFailed = 1;  // the game could not be loaded or prepared
@@ -46,6 +61,9 @@ public:
     LoadResult LoadGameData();
     bool PrepareGame();
     void CleanUpGame();
+    // Preparation: the game's constants, and the scripts.
+    bool DefineGameConstants();
+    bool CompileScripts();
     void RemoveTempDirectory();
 
     // Included files: export every file (always true), remove what was exported.
@@ -61,6 +79,27 @@ public:
     const GameSettings& Settings() const { return game_.settings; }
     Runtime& GetRuntime() { return runtime_; }
     const std::string& TempDirectory() const { return temp_directory_; }
+    // The directory of the runner's executable, without a trailing separator.
+    std::string ProgramDirectory() const;
+    GameVariables& Vars() { return vars_; }
+    RunnerScriptHost& ScriptHostOf() { return script_host_; }
+    Platform& GetPlatform() { return platform_; }
+    bool OutsideGame() const { return options_.outside_game; }
+    bool Windowed() const { return options_.windowed; }
+
+    // The pending room request (kNoRoomRequest when none).
+    int32_t RoomRequest() const { return room_request_; }
+    void SetRoomRequest(int32_t request) { room_request_ = request; }
+
+    // Performs other event `number` for every instance of the room (no more lives, no more
+    // health). Set by the event dispatch; until then nothing happens.
+    std::function<void(int32_t number)> perform_other_event_for_all;
+    // Clears the keyboard and mouse state after an error was shown. Set by the input state.
+    std::function<void()> clear_input;
+    // Writes to lives and health that end them raise these events while no room change is
+    // pending.
+    void SetLives(int32_t lives);
+    void SetHealth(double health);
     bool SecureMode() const { return options_.secure_mode; }
     bool DebugMode() const { return game_.debug_mode; }
     // The game file's name without directory and extension.
@@ -72,7 +111,11 @@ private:
     void ShowLoadForm(const GameData& game) override;
     void StoreD3dxLibrary(const std::string& name, std::span<const uint8_t> bytes) override;
 
+    bool PrepareTimeLineActions();
+    bool PrepareObjectActions();
     void RunMainLoop();
+    // Gives the runtime the game's error settings and its scripts, which it owns from then on.
+    void HandOverToRuntime();
     bool SetProcessPriority();
     bool CloseLoadForm();
     IncludedFileContext FileContext();
@@ -80,6 +123,9 @@ private:
     Platform& platform_;
     RunnerOptions options_;
     Runtime runtime_;
+    RunnerScriptHost script_host_{*this};
+    GameVariables vars_;
+    int32_t room_request_ = kNoRoomRequest;
     GameData game_;
     std::string title_;
     std::string temp_directory_;
@@ -87,5 +133,10 @@ private:
     struct PrepareStep;
     static const PrepareStep kPrepareSteps[];
 };
+
+// The runner that owns a runtime: the one definition every family of built-in functions uses to
+// reach the game. Only for runtimes owned by a Runner (their host is the runner's); anything else
+// is a programming error and stops the program.
+Runner& RunnerOf(Runtime& rt);
 
 }  // namespace kr

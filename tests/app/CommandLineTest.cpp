@@ -31,9 +31,9 @@ GameWriter SmallGame() {
     w.settings.scaling = 0;
     w.settings.show_cursor = false;
     w.settings.loading_image = {true, Text("BM-not-really")};
-    w.AddResource(SectionId::kSprites, "spr_a", Text("record"));
+    w.Add("spr_a", CSprite());
     w.AddEmptySlot(SectionId::kSprites);
-    w.AddResource(SectionId::kRooms, "room_caf\xE9", Text("record"));
+    w.Add("room_caf\xE9", CRoom());
     w.AddConstant("SPEED", "4");
     w.room_order = {0};
     return w;
@@ -82,6 +82,9 @@ TEST(CommandLine, InfoJsonListsSettingsSectionsAndNames) {
     EXPECT_FALSE(j["sections"]["room_order"].contains("names"));
     EXPECT_EQ(j["constants"][0]["name"], "SPEED");
     EXPECT_EQ(j["room_order"], nlohmann::json::parse("[0]"));
+    EXPECT_EQ(j["builtin_functions"]["total"], 1252);
+    EXPECT_GT(j["builtin_functions"]["implemented"], 100);
+    EXPECT_LE(j["builtin_functions"]["implemented"], 1252);
 }
 
 TEST(CommandLine, InfoTextAndFailures) {

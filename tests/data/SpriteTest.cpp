@@ -31,7 +31,7 @@ TEST(Sprite, RecordRoundTripsAndGivesTheBoundingBox) {
     for (bool separate : {false, true}) {
         const CSprite sprite = TwoFrameSprite(separate);
         CStream s;
-        sprite.WriteToStream(s);
+        sprite.SaveToStream(s);
         s.WriteInteger(5);
         s.Seek(0);
         CSprite back;
@@ -69,7 +69,7 @@ TEST(Sprite, BoundingBoxEdgeCases) {
 
 TEST(Sprite, DamagedRecordsFail) {
     CStream good;
-    TwoFrameSprite(true).WriteToStream(good);
+    TwoFrameSprite(true).SaveToStream(good);
     const std::vector<uint8_t> bytes = good.Bytes();
     auto patched = [&](size_t at, int32_t value) {
         std::vector<uint8_t> b = bytes;
@@ -102,7 +102,7 @@ TEST(Background, RecordAndSideFile) {
     CBackground background;
     background.image = Image({{kRed, kBlue}});
     CStream s;
-    background.WriteToStream(s);
+    background.SaveToStream(s);
     s.Seek(0);
     CBackground back;
     ASSERT_TRUE(back.LoadFromStream(s));

@@ -20,11 +20,6 @@ using test::SomeIncludedFile;
 using test::SomePackage;
 using test::UnusualSettings;
 
-std::string RecordText(const RawRecord* r) {
-    if (!r) return "<none>";
-    return std::string(r->block.Data() + r->block.Position(), r->block.Data() + r->block.Size());
-}
-
 TEST(GameLoader, ReadsEverythingTheWriterStored) {
     GameData g;
     RecordingHost host;
@@ -37,65 +32,97 @@ TEST(GameLoader, ReadsEverythingTheWriterStored) {
     EXPECT_EQ(g.application_id[15], 0xAF);
     EXPECT_EQ(host.d3dx_name, "D3DX8.dll");
     EXPECT_EQ(host.d3dx, Bytes("library bytes"));
+    EXPECT_EQ(g.settings, UnusualSettings(true));
 
-    GameSettings want = UnusualSettings(true);
-    for (const SettingField& f : SettingFields()) {
-        SCOPED_TRACE(f.key);
-        switch (f.kind) {
-            case SettingField::kBool:
-                EXPECT_EQ(g.settings.*f.b, want.*f.b);
-                break;
-            case SettingField::kInt:
-                EXPECT_EQ(g.settings.*f.i, want.*f.i);
-                break;
-            case SettingField::kPicture:
-                EXPECT_EQ((g.settings.*f.picture).bmp, (want.*f.picture).bmp);
-                break;
-        }
-    }
-
-    ASSERT_EQ(g.extension_packages.size(), 1u);
-    const CExtensionFunction& fn = g.extension_packages[0].files.at(0).functions.at(0);
+    ASSERT_EQ(g.extension_packages.size(), 2u);
+    const CExtensionPackage& pack = g.extension_packages[0];
+    const CExtensionFunction& fn = pack.files.at(0).functions.at(0);
     EXPECT_EQ(fn.name, "pack_add");           // trimmed
     EXPECT_EQ(fn.external_name, "pack_add");  // an empty external name is the name
-    EXPECT_EQ(fn.argument_types[0], 2);       // more than four arguments: all real
+    EXPECT_EQ(fn.arg_types[0], 2);            // more than four arguments: all real
     EXPECT_EQ(fn.result_type, 2);             // 0 is not string: real
-    EXPECT_EQ(g.extension_packages[0].contents, SomePackage().contents);
-    EXPECT_EQ(g.extension_packages[0].files[0].constants.at(0).value, "10");
+    EXPECT_EQ(pack.files[0].contents, SomePackage().files[0].contents);  // unscrambled
+    EXPECT_EQ(pack.files[1].functions.at(0).script_text, "return argument0 * 2;");
+    EXPECT_EQ(pack.files[0].constants.at(0).value, "10");
 
-    EXPECT_EQ(g.triggers.Name(0), "trig_door");  // the name comes from inside the record
+    // Triggers keep their name inside the record.
+    EXPECT_EQ(g.triggers.Name(0), "trig_door");
+    EXPECT_FALSE(g.triggers.Exists(1));
+    EXPECT_EQ(g.triggers.Get(2)->constant_name, "tr_other");
     EXPECT_EQ(g.constant_names, (std::vector<std::string>{"MAX_LIVES", "TITLE"}));
     EXPECT_EQ(g.constant_values, (std::vector<std::string>{"3", "\"Hi\""}));
 
-    ASSERT_EQ(g.sprites.Count(), 3);
+    ASSERT_EQ(g.sprites.Count(), 6);
     EXPECT_EQ(g.sprites.Name(0), "spr_player");
     EXPECT_FALSE(g.sprites.Exists(1));
     EXPECT_EQ(g.sprites.Name(1), "<undefined>");
     EXPECT_EQ(g.sprites.StoredName(1), "");
-    EXPECT_EQ(g.sprites.Name(2), "spr_wall");  // after the empty slot, at its own index
-    EXPECT_EQ(RecordText(g.sprites.Get(0)), "sprite record");
-    EXPECT_EQ(RecordText(g.objects.Get(0)), "object record");
-    EXPECT_EQ(g.sounds.Count(), 0);
-    EXPECT_EQ(g.rooms.Name(1), "room_second");
+    EXPECT_EQ(*g.sprites.Get(2), test::PatternSprite(5, 3, 3, true, 7));  // after the gap
+    EXPECT_EQ(g.sprites.Get(2)->bbox_left, 1);  // the box comes from the stored masks
+    EXPECT_EQ(g.sounds.Get(0)->data, Bytes("RIFF....WAVEfmt sound bytes"));
+    EXPECT_EQ(g.backgrounds.Get(0)->image, test::PatternImage(8, 4, 11));
+    EXPECT_EQ(g.paths.Get(0)->points.size(), 3u);
+    EXPECT_GT(g.paths.Get(0)->Length(), 0);  // derived data is computed on reading
+    EXPECT_EQ(g.scripts.Get(0)->text.substr(0, 12), "// scr_move(");
+    EXPECT_EQ(g.fonts.Get(0)->image.size(), 36u);
+    EXPECT_EQ(g.time_lines.Get(0)->moments.at(1).step, 30);
+    const CObject& player = *g.objects.Get(1);
+    EXPECT_EQ(player.parent, 0);
+    ASSERT_NE(player.FindEvent(kEventStep, 0), nullptr);
+    EXPECT_EQ(player.FindEvent(kEventStep, 0)->actions.size(), 8u);
+    // Function names wait for preparation to be resolved.
+    EXPECT_EQ(player.FindEvent(kEventStep, 0)->actions[0].function_id, -1);
+
+    const CRoom& room = *g.rooms.Get(0);
+    EXPECT_EQ(room.instances.size(), 3u);
+    EXPECT_EQ(room.tiles.at(1).id, 10000002);
+    // Stretched over the 320 x 240 room: background 0 is 8 x 4; without a background the
+    // scales stay 1.
+    EXPECT_EQ(room.backgrounds[0].xscale, 40);
+    EXPECT_EQ(room.backgrounds[0].yscale, 60);
+    EXPECT_EQ(room.backgrounds[1].xscale, 1);
+    EXPECT_EQ(g.rooms.Name(2), "room_second");
     EXPECT_EQ(g.last_instance_id, 100123);
     EXPECT_EQ(g.last_tile_id, 10000456);
 
-    ASSERT_EQ(g.included_files.size(), 1u);
-    const CDataFile& f = g.included_files[0];
-    EXPECT_EQ(f.file_name, "data\\level1.txt");
-    EXPECT_TRUE(f.stored);
-    EXPECT_EQ(f.data, Bytes("hello"));
-    EXPECT_EQ(f.export_kind, 3);
-    EXPECT_EQ(f.export_folder, "levels");
-    EXPECT_TRUE(f.overwrite);
-    EXPECT_FALSE(f.free_after_export);
-    EXPECT_FALSE(f.remove_at_end);
+    ASSERT_EQ(g.included_files.size(), 2u);
+    EXPECT_EQ(g.included_files[0], SomeIncludedFile());
+    EXPECT_FALSE(g.included_files[1].stored);
 
     EXPECT_EQ(g.game_information.caption, "Help!");
     EXPECT_EQ(g.game_information.left, 7);
-    EXPECT_EQ(g.game_information.text, "{\\rtf1 hi}");
-    EXPECT_EQ(g.library_init_code, (std::vector<std::string>{"global.lives = 3;"}));
-    EXPECT_EQ(g.room_order, (std::vector<int32_t>{1, 0}));
+    EXPECT_EQ(g.game_information.text, "{\\rtf1\\ansi hi\\par}");
+    EXPECT_EQ(g.library_init_code.at(0), "global.lives = 3;");
+    EXPECT_EQ(g.room_order, (std::vector<int32_t>{2, 0}));
+
+    // What the writer makes of the loaded game loads back the same.
+    GameData again;
+    ASSERT_EQ(test::LoadData(GameWriter::FromGameData(g, host.d3dx).WriteData(), again, host),
+              LoadResult::kLoaded);
+    EXPECT_TRUE(test::SameGame(g, again));
+}
+
+// A record of any kind with another version fails the load with the general message.
+TEST(GameLoader, ARecordOfAnotherVersionFailsItsSection) {
+    struct Case {
+        SectionId section;
+        int32_t version;
+    } cases[] = {
+        {SectionId::kTriggers, kTriggerVersion}, {SectionId::kSounds, kSoundVersion},
+        {SectionId::kSprites, kSpriteVersion},   {SectionId::kBackgrounds, kBackgroundVersion},
+        {SectionId::kPaths, kPathVersion},       {SectionId::kScripts, kScriptVersion},
+        {SectionId::kFonts, kFontVersion},       {SectionId::kTimeLines, kTimeLineVersion},
+        {SectionId::kObjects, kObjectVersion},   {SectionId::kRooms, kRoomVersion},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Section(c.section).key);
+        GameWriter w;
+        w.AddResource(c.section, "r", Record([&](CStream& s) { s.WriteInteger(c.version + 1); }));
+        GameData g;
+        RecordingHost host;
+        EXPECT_EQ(test::LoadData(w.WriteData(), g, host), LoadResult::kFailed);
+        EXPECT_EQ(host.messages, std::vector<std::string>{msg::kResourceData});
+    }
 }
 
 TEST(GameLoader, BarPicturesAreStoredOnlyWithTheProgressBar) {
@@ -212,7 +239,7 @@ TEST(GameLoader, ASectionThatFailsStopsTheLoad) {
     RecordingHost host;
     EXPECT_EQ(test::LoadData(w.WriteData(), g, host), LoadResult::kFailed);
     EXPECT_EQ(host.progress.back(), std::make_pair(40, std::string("Loading rooms")));
-    EXPECT_EQ(g.objects.Count(), 1);  // sections before it stay loaded
+    EXPECT_EQ(g.objects.Count(), 4);  // sections before it stay loaded
 }
 
 TEST(GameLoader, EveryTruncationIsCorrupt) {
@@ -247,7 +274,7 @@ TEST(GameLoader, CorruptBlocksAndImpossibleLengthsAreCorrupt) {
          }},
         {"main block longer than the file",
          [](std::vector<uint8_t>& d) {
-             d.resize(d.size() - 1);  // the block's stored length is now one too long
+             d.pop_back();  // the block's stored length is now one too long
          }},
         {"string longer than the file",
          [](std::vector<uint8_t>& d) {
@@ -274,8 +301,7 @@ TEST(GameLoader, CorruptBlocksAndImpossibleLengthsAreCorrupt) {
 }
 
 TEST(GameLoader, ImpossibleCountsInsideRecordsAreCorrupt) {
-    std::vector<uint8_t> package =
-        Record([](CStream& s) { WriteExtensionPackageRecord(s, SomePackage()); });
+    std::vector<uint8_t> package = Record([](CStream& s) { SomePackage().SaveToStream(s); });
     test::PutInteger(package, test::Find(package, "packdir") + 7, 50000000);  // file count
     CDataFile file = SomeIncludedFile();
     std::vector<uint8_t> included = Record([&](CStream& s) { WriteIncludedFileRecord(s, file); });
@@ -292,6 +318,21 @@ TEST(GameLoader, ImpossibleCountsInsideRecordsAreCorrupt) {
         EXPECT_EQ(test::LoadData(w.WriteData(), g, host), LoadResult::kCorrupted);
         EXPECT_TRUE(host.messages.empty());
     }
+}
+
+// Damaged package contents are damaged data, not a package of another version.
+TEST(GameLoader, DamagedPackageContentsAreCorrupt) {
+    CExtensionPackage package = SomePackage();
+    std::vector<uint8_t> record = Record([&](CStream& s) { package.SaveToStream(s); });
+    std::vector<uint8_t> contents = package.EncodeContents();
+    std::string_view z(reinterpret_cast<const char*>(contents.data()), contents.size());
+    record[test::Find(record, z) + 12] ^= 0x5A;  // inside the first file's compressed data
+    GameWriter w;
+    w.AddExtensionPackage(record);
+    GameData g;
+    RecordingHost host;
+    EXPECT_EQ(test::LoadData(w.WriteData(), g, host), LoadResult::kCorrupted);
+    EXPECT_TRUE(host.messages.empty());
 }
 
 TEST(Scramble, UndoesTheStoredOrder) {

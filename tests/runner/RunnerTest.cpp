@@ -214,11 +214,48 @@ TEST_F(RunnerTest, TheLoadDisplayFollowsTheProgressBarSetting) {
     }
 }
 
+// Scripts go to the runtime; action functions are bound at preparation (scripts first), and a
+// name found nowhere is reported without stopping the game.
+TEST_F(RunnerTest, PreparationBindsScriptsAndActionFunctions) {
+    GameWriter w;
+    CScript script;
+    script.text = "return 1;";
+    w.AddEmptySlot(SectionId::kScripts);
+    w.Add("scr_jump", script);
+    auto calling = [](const char* function) {
+        CAction a;
+        a.exec_type = CAction::kExecFunction;
+        a.function_name = function;
+        CEvent e;
+        e.actions = {a};
+        return e;
+    };
+    CObject object;
+    object.events[kEventStep][0] = calling("scr_jump");
+    object.events[kEventStep][1] = calling("action_nowhere");
+    w.Add("obj", object);
+    CTimeLine timeline;
+    timeline.moments = {{5, calling("no_such_function")}};
+    w.Add("tl", timeline);
+
+    Runner runner(platform_, Options(w));
+    ASSERT_EQ(runner.Run(), Runner::kExitOk);
+    EXPECT_EQ(runner.GetRuntime().ScriptName(1), "scr_jump");
+    EXPECT_EQ(runner.GetRuntime().ScriptText(1), "return 1;");
+    EXPECT_FALSE(runner.GetRuntime().ScriptExists(0));
+    const CObject& loaded = *runner.Game().objects.Get(0);
+    EXPECT_EQ(loaded.FindEvent(kEventStep, 0)->actions[0].function_id, kScriptIdBase + 1);
+    EXPECT_EQ(loaded.FindEvent(kEventStep, 1)->actions[0].function_id, -1);
+    EXPECT_EQ(rec_.messages,
+              (std::vector<std::string>{"Failed to locate action function no_such_function",
+                                        "Failed to locate action function action_nowhere"}));
+}
+
 TEST_F(RunnerTest, RunnersFollowOneAnotherInOneProcess) {
     GameWriter first, second;
     first.game_id = 1;
     second.game_id = 2;
-    second.AddResource(SectionId::kSprites, "spr", {});
+    second.Add("spr", CSprite());
     Runner a(platform_, Options(first, "a.exe"));
     EXPECT_EQ(a.Run(), Runner::kExitOk);
     Runner b(platform_, Options(second, "b.exe"));

@@ -1,0 +1,191 @@
+// Games as text projects: extract then build gives the same game, and a bad project says where
+// it is wrong.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+
+#include "app/Project.h"
+#include "runner/GameLoader.h"
+#include "support/GameFiles.h"
+#include "support/SampleGames.h"
+#include "support/ScratchDir.h"
+#include "support/Subprocess.h"
+
+namespace kr {
+namespace {
+
+using test::ScratchDir;
+
+std::string KorvanePath() {
+    return std::string(KR_BINARY_DIR) + "/src/app/korvane";
+}
+
+// The rich sample game as the loader leaves it, with its D3DX library.
+struct Loaded {
+    GameData game;
+    std::vector<uint8_t> d3dx;
+};
+Loaded LoadRichGame() {
+    Loaded l;
+    test::RecordingHost host;
+    EXPECT_EQ(test::LoadData(test::FullGame().WriteData(), l.game, host), LoadResult::kLoaded);
+    l.d3dx = host.d3dx;
+    return l;
+}
+
+TEST(Project, ExtractThenBuildGivesTheSameGame) {
+    ScratchDir dir;
+    Loaded g = LoadRichGame();
+    std::string error;
+    ASSERT_TRUE(ExtractProject(g.game, g.d3dx, dir / "p", error)) << error;
+
+    GameData built;
+    std::vector<uint8_t> d3dx;
+    ASSERT_TRUE(BuildProject(dir / "p", built, d3dx, error)) << error;
+    EXPECT_TRUE(test::SameGame(g.game, built));
+    EXPECT_EQ(d3dx, g.d3dx);
+
+    // Names no file may carry, and names used twice, get files of their own.
+    EXPECT_TRUE(FileExists(dir / "p/sprites/spr_odd_name_.toml"));
+    EXPECT_TRUE(FileExists(dir / "p/sprites/dup_2.toml"));
+    EXPECT_EQ(test::ReadText(dir / "p/scripts/scr_move.krs"),
+              "// scr_move(dx, dy)\r\nx += argument0;\r\ny += argument1;\r\n");
+    // References by name where that is unambiguous, by index where it is not.
+    std::string player = test::ReadText(dir / "p/objects/obj_player.toml");
+    EXPECT_NE(player.find("sprite = \"spr_player\""), std::string::npos) << player;
+    EXPECT_NE(player.find("parent = \"obj_base\""), std::string::npos);
+    EXPECT_NE(player.find("object = \"obj_wall\""), std::string::npos);  // the collision event
+    EXPECT_NE(player.find("code = \"obj_player/alarm_3_0.krs\""), std::string::npos);
+    std::string manifest = test::ReadText(dir / "p/game.toml");
+    EXPECT_NE(manifest.find("room_order = [\"room_second\", \"room_first\"]"), std::string::npos);
+
+    // Extracting again refuses to mix two projects in one folder.
+    EXPECT_FALSE(ExtractProject(g.game, g.d3dx, dir / "p", error));
+}
+
+// The same through the korvane command: the built game file loads, and `korvane info --json`
+// shows the same for both.
+TEST(Project, TheCommandsRoundTripAGameFile) {
+    ScratchDir dir;
+    std::string original = dir.Write("rich.exe", test::FullGame().WriteGameFile());
+    test::ProcessResult r = test::RunProgram(KorvanePath(), {"extract", original, dir / "p"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = test::RunProgram(KorvanePath(),
+                         {"build", dir / "p", "-o", dir / "built.game", "--data-only"});
+    ASSERT_EQ(r.status, 0) << r.err;
+
+    test::ProcessResult a = test::RunProgram(KorvanePath(), {"info", "--json", original});
+    test::ProcessResult b = test::RunProgram(KorvanePath(), {"info", "--json", dir / "built.game"});
+    ASSERT_EQ(a.status, 0);
+    ASSERT_EQ(b.status, 0) << b.err;
+    EXPECT_EQ(nlohmann::json::parse(a.out), nlohmann::json::parse(b.out));
+
+    // A bare game file: zeros up to the first place the loader looks, then the data.
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(ReadWholeFile(dir / "built.game", bytes));
+    EXPECT_EQ(FindGameData(bytes), kGameDataStart);
+    EXPECT_TRUE(std::all_of(bytes.begin(), bytes.begin() + kGameDataStart,
+                            [](uint8_t b) { return b == 0; }));
+}
+
+// The example project builds into a program that carries the game and starts; masks that the
+// project leaves out are built from the frames, and the last ids follow the rooms'.
+TEST(Project, TheExampleBuildsIntoAGameThatStarts) {
+    ScratchDir dir;
+    const std::string example = std::string(KR_SOURCE_DIR) + "/examples/bounce";
+    test::ProcessResult r =
+        test::RunProgram(KorvanePath(), {"build", example, "-o", dir / "bounce"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = test::RunProgram(dir / "bounce", {}, dir.Path());
+    EXPECT_EQ(r.status, 0) << r.err;
+
+    GameData g;
+    test::RecordingHost host;
+    ASSERT_EQ(LoadGameFile(dir / "bounce", g, host), LoadResult::kLoaded);
+    EXPECT_EQ(g.rooms.Count(), 2);
+    EXPECT_EQ(g.room_order, (std::vector<int32_t>{0, 1}));
+    const CSprite& ball = *g.sprites.Get(0);
+    ASSERT_EQ(ball.masks.size(), 1u);
+    EXPECT_FALSE(ball.masks[0].Solid(0, 0));  // an ellipse leaves the corners out
+    EXPECT_TRUE(ball.masks[0].Solid(8, 8));
+    EXPECT_EQ(g.last_instance_id, 100006);
+    EXPECT_EQ(g.rooms.Get(0)->backgrounds[0].xscale, 5);  // bg_sky stretched over 320 pixels
+}
+
+// Bad projects name the file and line that are wrong.
+TEST(Project, ABadProjectSaysWhereItIsWrong) {
+    ScratchDir dir;
+    Loaded g = LoadRichGame();
+    std::string error;
+    ASSERT_TRUE(ExtractProject(g.game, g.d3dx, dir / "clean", error)) << error;
+
+    auto replace = [](const std::string& path, const std::string& from, const std::string& to) {
+        std::string text = test::ReadText(path);
+        size_t at = text.find(from);
+        ASSERT_NE(at, std::string::npos) << from;
+        text.replace(at, from.size(), to);
+        WriteFileAtomically(path, {reinterpret_cast<const uint8_t*>(text.data()), text.size()});
+    };
+    struct Case {
+        const char* what;
+        const char* file;
+        std::string from, to;
+        std::string error_has;
+    } cases[] = {
+        {"syntax error", "objects/obj_player.toml", "solid = true", "solid = = true",
+         "objects/obj_player.toml:3:"},
+        {"missing sprite", "objects/obj_player.toml", "sprite = \"spr_player\"",
+         "sprite = \"spr_gone\"", "objects/obj_player.toml:2: no sprite named \"spr_gone\""},
+        {"ambiguous name", "objects/obj_player.toml", "sprite = \"spr_player\"", "sprite = \"dup\"",
+         "more than one sprite is named \"dup\"; refer to it by index"},
+        {"missing room in the order", "game.toml", "room_order = [\"room_second\"",
+         "room_order = [\"room_third\"", "game.toml:11: no room named \"room_third\""},
+        {"missing image", "sprites/spr_wall.toml", "spr_wall/1.png", "spr_wall/9.png",
+         "sprites/spr_wall.toml:4: cannot read the file \"spr_wall/9.png\""},
+        {"missing resource file", "game.toml", "\"bg_sky\"", "\"bg_gone\"",
+         "backgrounds/bg_gone.toml: cannot read the file"},
+        {"unknown word", "objects/obj_player.toml", "type = \"step\"", "type = \"stepp\"",
+         "unknown type \"stepp\""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string p = dir / c.what;
+        std::filesystem::copy(dir / "clean", p, std::filesystem::copy_options::recursive);
+        replace(p + "/" + c.file, c.from, c.to);
+        GameData built;
+        std::vector<uint8_t> d3dx;
+        EXPECT_FALSE(BuildProject(p, built, d3dx, error));
+        EXPECT_NE(error.find(c.error_has), std::string::npos) << error;
+    }
+}
+
+// An author who edits frames asks for the masks to be built again from the parameters.
+TEST(Project, MasksCanBeRebuiltFromTheirParameters) {
+    ScratchDir dir;
+    Loaded g = LoadRichGame();
+    std::string error;
+    ASSERT_TRUE(ExtractProject(g.game, g.d3dx, dir / "p", error)) << error;
+    std::string path = dir / "p/sprites/spr_wall.toml";
+    std::string text = test::ReadText(path);
+    text.replace(text.find("rebuild_masks = false"), 21, "rebuild_masks = true");
+    text.replace(text.find("shape = \"precise\""), 17, "shape = \"rectangle\"");
+    WriteFileAtomically(path, {reinterpret_cast<const uint8_t*>(text.data()), text.size()});
+
+    GameData built;
+    std::vector<uint8_t> d3dx;
+    ASSERT_TRUE(BuildProject(dir / "p", built, d3dx, error)) << error;
+    const CSprite& wall = *built.sprites.Get(2);
+    ASSERT_EQ(wall.masks.size(), 3u);  // separate masks: one per frame
+    // Rectangles over the automatic box: every column but the transparent first one.
+    for (const TMask& m : wall.masks) {
+        EXPECT_EQ(m.left, 1);
+        EXPECT_EQ(m.right, 4);
+        EXPECT_FALSE(m.Solid(0, 0));
+        EXPECT_TRUE(m.Solid(1, 0));
+    }
+    EXPECT_EQ(wall.bbox_left, 1);
+}
+
+}  // namespace
+}  // namespace kr

@@ -1,0 +1,45 @@
+#include "support/ScriptRunner.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "code/Code.h"
+#include "library/Builtins.h"
+
+namespace kr::test {
+
+ScriptRunner::ScriptRunner() : platform_(MakeRecordingPlatform(recording)) {
+    RunnerOptions o;
+    o.outside_game = true;
+    o.register_functions = RegisterAllBuiltins;
+    runner_ = std::make_unique<Runner>(platform_, std::move(o));
+}
+
+RValue ScriptRunner::Run(std::string_view code) {
+    Runtime& rt = Rt();
+    rt.SetErrorOccurred(false);
+    rt.SetErrorLast("");
+    CCode program{std::string(code), false};
+    if (!program.Compile(rt)) {
+        ADD_FAILURE() << "does not compile: " << code << "\n" << rt.ErrorText();
+        rt.ClearError();
+        return RValue("COMPILE FAILED");
+    }
+    RValue result;
+    rt.ExecuteReporting(program, &self, &self, result);
+    return result;
+}
+
+std::string ScriptRunner::LastError() {
+    return Rt().ErrorOccurred() ? Rt().ErrorLast() : std::string();
+}
+
+std::string Show(const RValue& v) {
+    if (v.IsString()) return "\"" + v.StdStr() + "\"";
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%.17g", v.real);
+    return buf;
+}
+
+}  // namespace kr::test

@@ -1,0 +1,38 @@
+// A runner outside any game with the whole built-in library, for tests that run code: errors are
+// shown without event context, and the last one is kept for the test to read.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "runner/Runner.h"
+#include "support/TestPlatform.h"
+
+namespace kr::test {
+
+class ScriptRunner {
+public:
+    ScriptRunner();
+
+    Runner& GetRunner() { return *runner_; }
+    Runtime& Rt() { return runner_->GetRuntime(); }
+
+    // Compiles `code` as a program and runs it for `self` (also other). A compilation failure
+    // fails the test and gives the string "COMPILE FAILED".
+    RValue Run(std::string_view code);
+    // The text of the last error shown since the last Run; empty when none was.
+    std::string LastError();
+
+    ScriptInstance self;
+    Recording recording;
+
+private:
+    Platform platform_;
+    std::unique_ptr<Runner> runner_;
+};
+
+// A value as a test compares it: reals in full precision, strings quoted.
+std::string Show(const RValue& v);
+
+}  // namespace kr::test
