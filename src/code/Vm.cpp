@@ -19,7 +19,8 @@ namespace kr {
 
 namespace {
 
-constexpr uint32_t kSegmentSize = 1 << 16;
+// Registers per segment of the register stack; deeper nesting moves on to further segments.
+constexpr uint32_t kSegmentSize = 1 << 14;
 constexpr const char* kTooDeep = "Stack overflow: script calls nested too deeply.";
 
 // ORDER OP
