@@ -68,8 +68,9 @@ constexpr uint16_t kNoReg = 0xFFFF;
     X(SWEQ)       /* if a exactly equals b: pc += d */                                       \
     X(GLOBALVAR)  /* declare global d */                                                     \
     X(ERROR)      /* report message d */                                                     \
-    /* Fused forms: each runs the two instructions that follow it when all of their operands */ \
-    /* are reals and skips them; otherwise it does nothing and they run on their own. */         \
+    /* Fused forms: each runs the instructions that follow it (two, or three for MULADDMOD)  */ \
+    /* when all of their operands are reals and skips them; otherwise it does nothing and     */ \
+    /* they run on their own, with their own errors and positions.                            */ \
     X(FORLT_N) X(FORLE_N) X(FORGT_N) X(FORGE_N) /* ADD_RN l += k; J<cmp>_RN_T l, number */  \
     X(FORLT_R) X(FORLE_R) X(FORGT_R) X(FORGE_R) /* ADD_RN l += k; J<cmp>_RR_T l, register */\
     X(MULADD_L) X(MULADD_R) /* MUL_RN t = x * k; ADD_RR with t as left / right operand */ \
@@ -92,7 +93,9 @@ enum Op : uint16_t {
 };
 
 // Operand forms of the compare jumps: RR (registers a, b; offset d), RK (register a, constant
-// K[c]; offset d), RN (register a, number in d:e; offset c as a signed 16-bit value).
+// K[c]; offset d), RN (register a, number in d:e; offset c as a signed 16-bit value). The RN
+// forms of <, <=, >= and > hold the threshold of CompareThreshold instead of the number: the
+// jump is one test of a <= t or a >= t.
 struct Instr {
     uint16_t op;
     uint16_t a;

@@ -1,7 +1,12 @@
-// The dispatch loop. Hot state (pc, registers, constants) lives in locals; the real-number path
+// The dispatch loop. Hot state (pc, frame, registers) lives in locals; the real-number path
 // of every operator comes first and everything else (strings, unset locals, errors) leaves the
 // loop for a slow-path function. Calls that may run other code or touch the frame stack
 // (built-in functions, getters, setters) save pc first and reload the frame pointer after.
+//
+// Script calls push a frame of a fixed array and run in the same loop; the callee's result goes
+// straight to the caller's destination register. Registers above the running frames are kept
+// real and string-free; a frame notes when a string (or an unset value) may have reached its
+// temporaries, and only then clears them all when it ends.
 #include "code/Vm.h"
 
 #include <cmath>
