@@ -789,9 +789,7 @@ private:
                 size_t step = Here();
                 // A step that adds a number to a local and a test of that local get a fused
                 // form in front of them (a placeholder until both are known to fit).
-                const bool fusable = n.children[2].kind == kTokAssign &&
-                                     IsSimpleLocal(n.children[2].children[0]) &&
-                                     n.children[1].kind == kNodeBinary;
+                const bool fusable = LooksLikeForStep(n.children[1], n.children[2]);
                 if (fusable) Emit(OP_NOP, n.position);
                 ctx_.push_back(Ctx{kHeader, {}, {}, 0});
                 Statement(n.children[2], false);
@@ -858,6 +856,27 @@ private:
             default: Emit(OP_ERROR, n.position).d = kMsgStatementExpected; break;
         }
         free_ = mark;
+    }
+
+    // Whether a `for` header has the shape of a fused step: `l += number` or `l = l + number`
+    // on a local l, and a comparison of l with a number or a local.
+    bool LooksLikeForStep(const RToken& cond, const RToken& step) const {
+        auto is_number = [](const RToken& t) {
+            return t.kind == kTokConstant && t.value.IsReal();
+        };
+        if (step.kind != kTokAssign || !IsSimpleLocal(step.children[0])) return false;
+        const int32_t l = step.children[0].id;
+        const RToken& v = step.children[1];
+        const bool adds =
+            (step.id == kTokAddAssign && is_number(v)) ||
+            (step.id == kTokAssign && v.kind == kNodeBinary && v.id == kTokPlus &&
+             IsSimpleLocal(v.children[0]) && v.children[0].id == l && is_number(v.children[1]));
+        if (!adds || cond.kind != kNodeBinary || !IsCompareToken(cond.id)) return false;
+        const RToken& x = cond.children[0];
+        const RToken& y = cond.children[1];
+        auto is_l = [&](const RToken& t) { return IsSimpleLocal(t) && t.id == l; };
+        auto is_limit = [&](const RToken& t) { return is_number(t) || IsSimpleLocal(t); };
+        return (is_l(x) && is_limit(y)) || (is_number(x) && is_l(y));
     }
 
     // The placeholder at `at`, the step after it and the test after that: when the step is
