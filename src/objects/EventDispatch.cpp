@@ -285,18 +285,21 @@ void EventDispatch::Action(ScriptInstance* self, ScriptInstance* other, const CA
 
 // ---- Event lists ----
 
-int32_t EventDispatch::MaxEventNumber(int32_t type) const {
+int32_t EventDispatch::MaxEventNumber(int32_t type) {
+    CurrentLists();
     return type >= 0 && type < kEventTypeCount ? int32_t(lists_[size_t(type)].size()) - 1 : -1;
 }
 
-std::span<const int32_t> EventDispatch::EventList(int32_t type, int32_t number) const {
+std::span<const int32_t> EventDispatch::EventList(int32_t type, int32_t number) {
     if (type < 0 || type >= kEventTypeCount) return {};
+    CurrentLists();
     const auto& lists = lists_[size_t(type)];
     if (number < 0 || size_t(number) >= lists.size()) return {};
     return lists[size_t(number)];
 }
 
 void EventDispatch::BuildEventLists() {
+    lists_current_ = true;
     const int32_t count = host_.ObjectCount();
     const int32_t triggers = host_.TriggerCount();
     for (int32_t t = 0; t < kEventTypeCount; ++t) {
@@ -383,7 +386,7 @@ void EventDispatch::SetParent(int32_t object, int32_t parent) {
         return;
     }
     obj->parent = parent;
-    BuildEventLists();
+    EventListsChanged();
 }
 
 // ---- The collision phase ----
@@ -400,8 +403,8 @@ void EventDispatch::MoveOn(CInstance& inst) {
 
 void EventDispatch::HandleCollisions() {
     InstanceList& room = host_.Room();
-    // By index: an event may rebuild the pair list (object_set_parent).
-    for (size_t p = 0; p < pairs_.size(); ++p) {
+    // By index, and brought up to date at each pair: an event may change the objects.
+    for (size_t p = 0; CurrentLists(), p < pairs_.size(); ++p) {
         const CollisionPair pair = pairs_[p];
         const int32_t n = room.DirectCount(pair.a);
         for (int32_t k = 0; k < n; ++k) {

@@ -87,14 +87,20 @@ public:
     // ---- Event lists ----
     // Rebuilds, for every event type but collisions and every number up to the type's maximum,
     // the objects (ascending) that respond to it, inherited events included; and the pairs of
-    // objects of which one has a collision event with the other. Run at game start and after
-    // any change of the objects' parents or events.
+    // objects of which one has a collision event with the other. Run at game start.
     void BuildEventLists();
-    // The objects that respond to (type, number); empty above the type's maximum.
-    std::span<const int32_t> EventList(int32_t type, int32_t number) const;
+    // After a change of the objects' parents or events: the lists are rebuilt when next read,
+    // so that a game changing many objects in a row pays for one rebuild.
+    void EventListsChanged() { lists_current_ = false; }
+    // The objects that respond to (type, number); empty above the type's maximum. Events never
+    // read the lists, so a span taken by a dispatcher stays valid through the events it runs.
+    std::span<const int32_t> EventList(int32_t type, int32_t number);
     // The highest number of a type that has an event list (-1: none).
-    int32_t MaxEventNumber(int32_t type) const;
-    std::span<const CollisionPair> CollisionPairs() const { return pairs_; }
+    int32_t MaxEventNumber(int32_t type);
+    std::span<const CollisionPair> CollisionPairs() {
+        CurrentLists();
+        return pairs_;
+    }
 
     // ---- Objects ----
     // Prepares every action of every event of the object, setting event_type, event_number and
@@ -104,7 +110,7 @@ public:
     // object_set_parent: a missing object is ignored, a negative parent means none; a missing
     // parent ("Setting a non-existing parent.") and a parent that would make the object its own
     // ancestor ("Creating a cycle in the parent relation.") are refused with a run-time error.
-    // The event lists are rebuilt.
+    // The event lists follow.
     void SetParent(int32_t object, int32_t parent);
 
     // ---- The collision phase of a step ----
@@ -122,6 +128,9 @@ public:
     InstanceContext Instancing() { return InstanceContext{host_.Room(), rt_, this}; }
 
 private:
+    void CurrentLists() {
+        if (!lists_current_) BuildEventLists();
+    }
     // The object's parent, or -1 when it has none or it is missing.
     int32_t ParentOf(int32_t object) const;
     const CEvent* OwnEventInChain(int32_t object, int32_t type, int32_t number,
@@ -141,6 +150,7 @@ private:
     int32_t walk_depth_ = 0;  // action units running inside one another, over all events
     std::array<std::vector<std::vector<int32_t>>, kEventTypeCount> lists_;
     std::vector<CollisionPair> pairs_;
+    bool lists_current_ = false;
 };
 
 }  // namespace kr

@@ -240,6 +240,31 @@ TEST_F(EventsTest, SetParentRefusesCyclesAndMissingParentsAndRebuildsTheLists) {
               "10-1");
 }
 
+TEST_F(EventsTest, DamagedOrRunawayGamesStopInsteadOfHanging) {
+    // A parent cycle stored in the game data, and a user event that performs itself through a
+    // function action (no code in between that would count the nesting).
+    CObject a, b;
+    a.parent = 1;
+    b.parent = 0;
+    CAction again;
+    again.exec_type = CAction::kExecFunction;
+    again.function_name = "event_user";
+    again.arg_count = 1;
+    again.arg_texts[0] = "0";
+    b.events[kEventOther][10] = Event({again});
+    AddObject("a", a);
+    AddObject("b", b);
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(R().Events().FindEvent(0, kEventStep, 0), nullptr);
+    EXPECT_FALSE(R().Events().IsAncestor(0, 2));
+    auto users = R().Events().EventList(kEventOther, 10);
+    EXPECT_EQ(std::vector<int32_t>(users.begin(), users.end()), (std::vector<int32_t>{0, 1}));
+    CInstance& inst = Create(1);
+    R().Events().PerformInstanceEvent(&inst, &inst, kEventOther, 10);
+    const std::string error = LastError();
+    EXPECT_EQ(error.substr(error.rfind('|') + 1), "Stack overflow: events nested too deeply.");
+}
+
 TEST_F(EventsTest, ErrorsNameTheEventAndTheObject) {
     CObject a;
     a.events[kEventStep][0] = Event({Say("x"), Code("y = no_such_variable")});
