@@ -148,12 +148,7 @@ void Step(Runner& r, Split& split) {
     }
     EventDispatch& ev = r.Events();
     const double t0 = CpuSeconds();
-    for (int32_t object : ev.EventList(kEventStep, 0)) {
-        for (int32_t k = 0, m = room.DirectCount(object); k < m; ++k) {
-            CInstance* i = room.DirectAt(object, k);
-            if (i && !i->deleted) ev.PerformEvent(i, i, object, kEventStep, 0);
-        }
-    }
+    ev.PerformForResponders(kEventStep, 0);
     const double t1 = CpuSeconds();
     for (int32_t k = 0; k < n; ++k) {
         CInstance& i = *room.At(k);

@@ -78,6 +78,17 @@ public:
     // For every instance of the room in list order (the count taken first) that is not
     // deleted: its event, with the instance as self and other.
     void PerformEventForAll(int32_t type, int32_t number);
+    // The walk of the dispatchers: for each object of the event list of (type, number), in
+    // order, for each instance of its direct list (the count taken when that object's walk
+    // starts) that is not deleted: fn(instance). Instances created meanwhile are not visited.
+    template <class Fn>
+    void ForEachResponder(int32_t type, int32_t number, Fn fn);
+    // Raises (type, number) for each responding instance, with the instance as self and other.
+    void PerformForResponders(int32_t type, int32_t number) {
+        ForEachResponder(type, number, [&](CInstance& inst) {
+            PerformEvent(&inst, &inst, inst.object_index, type, number);
+        });
+    }
     // InstanceEventHook: the create and destroy events of the instance operations.
     void PerformInstanceEvent(CInstance& self, CInstance& other, int32_t type,
                               int32_t number) override {
@@ -152,5 +163,16 @@ private:
     std::vector<CollisionPair> pairs_;
     bool lists_current_ = false;
 };
+
+template <class Fn>
+void EventDispatch::ForEachResponder(int32_t type, int32_t number, Fn fn) {
+    InstanceList& room = host_.Room();
+    for (int32_t object : EventList(type, number)) {
+        for (int32_t k = 0, n = room.DirectCount(object); k < n; ++k) {
+            CInstance* inst = room.DirectAt(object, k);
+            if (inst && !inst->deleted) fn(*inst);
+        }
+    }
+}
 
 }  // namespace kr

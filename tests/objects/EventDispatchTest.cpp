@@ -159,6 +159,23 @@ TEST_F(EventsTest, AppliesToWalksTheFamilyListAndOther) {
     EXPECT_EQ(Log(), "10 00 00 other0");
 }
 
+TEST_F(EventsTest, RespondersRunByObjectThenRoomOrder) {
+    CObject a, b, child, quiet;
+    const CAction say_id = Code("global.log += string(id - 100000)");
+    b.events[kEventStep][0] = Event({say_id});
+    a.events[kEventStep][0] = Event({say_id});
+    child.parent = 1;  // responds through b, in its own place in the list
+    AddObject("a", a);
+    AddObject("b", b);
+    AddObject("quiet", quiet);
+    AddObject("child", child);
+    ASSERT_TRUE(Start());
+    for (int32_t object : {3, 1, 0, 2, 1, 0, 3}) Create(object);
+    R().Instances().At(5)->deleted = true;  // the second a
+    R().Events().PerformForResponders(kEventStep, 0);
+    EXPECT_EQ(Log(), "32517");
+}
+
 TEST_F(EventsTest, RoomChangeStopsTheEventAndLaterEvents) {
     CObject a, b;
     a.events[kEventStep][0] = Event({Say("a1"), Code("test_room_goto(3)"), Say("a2")});
