@@ -176,6 +176,19 @@ TEST_F(EventsTest, RespondersRunByObjectThenRoomOrder) {
     EXPECT_EQ(Log(), "32517");
 }
 
+TEST_F(EventsTest, LivesAndHealthRunOutForEveryInstance) {
+    CObject a;
+    a.events[kEventOther][6] = Event({Code("global.log += 'L' + string(id - 100000)")});
+    a.events[kEventOther][9] = Event({Code("global.log += 'H' + string(id - 100000)")});
+    AddObject("a", a);
+    ASSERT_TRUE(Start());
+    Create(0);
+    Create(0).deleted = true;
+    Create(0);
+    Run("lives = 2; lives = 0; lives = -1; health = -5");
+    EXPECT_EQ(Log(), "L1L3H1H3");
+}
+
 TEST_F(EventsTest, RoomChangeStopsTheEventAndLaterEvents) {
     CObject a, b;
     a.events[kEventStep][0] = Event({Say("a1"), Code("test_room_goto(3)"), Say("a2")});
