@@ -363,6 +363,35 @@ private:
         return n;
     }
 
+    // list -> [expr (',' expr)* [',']] closer
+    // The children of a call or the indexes of a variable, up to and past the closing symbol,
+    // whose position goes to `close`. False after an error.
+    bool ExpressionList(RToken& n, int32_t closer, const char* missing, const char* bad_separator,
+                        int32_t& close) {
+        while (!Failed()) {
+            if (Kind() == kTokEnd) {
+                Error(Pos(), missing);
+                return false;
+            }
+            if (Kind() == closer) break;
+            Add(n, Expression());
+            if (Failed()) return false;
+            if (Kind() == kTokComma) {
+                Next();
+            } else if (Kind() == kTokEnd) {
+                Error(Pos(), missing);
+                return false;
+            } else if (Kind() != closer) {
+                Error(Pos(), bad_separator);
+                return false;
+            }
+        }
+        if (Failed()) return false;
+        close = Pos();
+        Next();
+        return true;
+    }
+
     // call -> function '(' [expr (',' expr)* [',']] ')'
     RToken Call() {
         const RToken2& f = toks_[p_];
@@ -374,27 +403,9 @@ private:
             return n;
         }
         Next();
-        while (!Failed()) {
-            if (Kind() == kTokEnd) {
-                Error(Pos(), "Symbol ) expected.");
-                return n;
-            }
-            if (Kind() == kTokClose) break;
-            Add(n, Expression());
-            if (Failed()) return n;
-            if (Kind() == kTokComma) {
-                Next();
-            } else if (Kind() == kTokEnd) {
-                Error(Pos(), "Symbol ) expected.");
-                return n;
-            } else if (Kind() != kTokClose) {
-                Error(Pos(), "Symbol , or ) expected.");
-                return n;
-            }
-        }
-        if (Failed()) return n;
-        int32_t close = Pos();
-        Next();
+        int32_t close = 0;
+        if (!ExpressionList(n, kTokClose, "Symbol ) expected.", "Symbol , or ) expected.", close))
+            return n;
         int32_t argc = rt_.FunctionArgCount(n.id);
         int32_t given = int32_t(n.children.size());
         if (given > kArgCount || (argc != -1 && argc != given))
@@ -529,27 +540,10 @@ private:
         Next();
         if (Kind() != kTokOpenBracket) return n;
         Next();
-        while (!Failed()) {
-            if (Kind() == kTokEnd) {
-                Error(Pos(), "Symbol ] expected.");
-                return n;
-            }
-            if (Kind() == kTokCloseBracket) break;
-            Add(n, Expression());
-            if (Failed()) return n;
-            if (Kind() == kTokComma) {
-                Next();
-            } else if (Kind() == kTokEnd) {
-                Error(Pos(), "Symbol ] expected.");
-                return n;
-            } else if (Kind() != kTokCloseBracket) {
-                Error(Pos(), "Symbol , or ] expected.");
-                return n;
-            }
-        }
-        if (Failed()) return n;
-        int32_t close = Pos();
-        Next();
+        int32_t close = 0;
+        if (!ExpressionList(n, kTokCloseBracket, "Symbol ] expected.", "Symbol , or ] expected.",
+                            close))
+            return n;
         if (n.children.size() > 3) Error(close, "Only 1- and 2-dimensional arrays are supported.");
         return n;
     }
