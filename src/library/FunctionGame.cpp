@@ -2,8 +2,72 @@
 // Rows without a body are registered so that games compile; calling one reports that the
 // function is not available yet.
 #include "code/Vocabulary.h"
+#include "runner/Runner.h"
 
 namespace kr {
+
+// ---- Rooms and the game ----------------------------------------------------------------------
+// These only set the room request; the main loop carries it out at the end of the step.
+
+static void fn_room_goto(Runtime& rt, ScriptInstance*, ScriptInstance*, int, const RValue* args,
+                         RValue&) {
+    Runner& r = RunnerOf(rt);
+    r.Loop().RequestRoom(ArgInt(args[0]), r.Vars().transition_kind);
+}
+
+static void fn_room_goto_previous(Runtime& rt, ScriptInstance*, ScriptInstance*, int, const RValue*,
+                                  RValue&) {
+    Runner& r = RunnerOf(rt);
+    GameLoop& loop = r.Loop();
+    if (loop.RoomIndex() == loop.FirstRoom()) {
+        rt.RuntimeError("Moving to previous room before the first room.", true);
+        r.SetRoomRequest(GameLoop::kRequestEndAfterError);
+        return;
+    }
+    loop.RequestRoom(loop.PreviousRoom(loop.RoomIndex()), r.Vars().transition_kind);
+}
+
+static void fn_room_goto_next(Runtime& rt, ScriptInstance*, ScriptInstance*, int, const RValue*,
+                              RValue&) {
+    Runner& r = RunnerOf(rt);
+    GameLoop& loop = r.Loop();
+    if (loop.RoomIndex() == loop.LastRoom()) {
+        rt.RuntimeError("Moving to next room after the last room.", true);
+        r.SetRoomRequest(GameLoop::kRequestEndAfterError);
+        return;
+    }
+    loop.RequestRoom(loop.NextRoom(loop.RoomIndex()), r.Vars().transition_kind);
+}
+
+static void fn_room_previous(Runtime& rt, ScriptInstance*, ScriptInstance*, int, const RValue* args,
+                             RValue& result) {
+    GameLoop& loop = RunnerOf(rt).Loop();
+    int32_t n = ArgInt(args[0]);
+    result.SetReal(loop.RoomExists(n) && n != loop.FirstRoom() ? loop.PreviousRoom(n) : -1);
+}
+
+static void fn_room_next(Runtime& rt, ScriptInstance*, ScriptInstance*, int, const RValue* args,
+                         RValue& result) {
+    GameLoop& loop = RunnerOf(rt).Loop();
+    int32_t n = ArgInt(args[0]);
+    result.SetReal(loop.RoomExists(n) && n != loop.LastRoom() ? loop.NextRoom(n) : -1);
+}
+
+static void fn_room_restart(Runtime& rt, ScriptInstance*, ScriptInstance*, int, const RValue*,
+                            RValue&) {
+    Runner& r = RunnerOf(rt);
+    r.Loop().RequestRoom(r.Loop().RoomIndex(), r.Vars().transition_kind);
+}
+
+static void fn_game_end(Runtime& rt, ScriptInstance*, ScriptInstance*, int, const RValue*,
+                        RValue&) {
+    RunnerOf(rt).SetRoomRequest(GameLoop::kRequestEnd);
+}
+
+static void fn_game_restart(Runtime& rt, ScriptInstance*, ScriptInstance*, int, const RValue*,
+                            RValue&) {
+    RunnerOf(rt).SetRoomRequest(GameLoop::kRequestRestart);
+}
 
 // ORDER VOCABULARY: the rows keep the registration order of the family.
 static const BuiltinDef kGameFunctions[] = {
@@ -75,14 +139,14 @@ static const BuiltinDef kGameFunctions[] = {
     {"instance_activate_all", nullptr, 0},
     {"instance_activate_object", nullptr, 1},
     {"instance_activate_region", nullptr, 5},
-    {"room_goto", nullptr, 1},
-    {"room_goto_previous", nullptr, 0},
-    {"room_goto_next", nullptr, 0},
-    {"room_previous", nullptr, 1},
-    {"room_next", nullptr, 1},
-    {"room_restart", nullptr, 0},
-    {"game_end", nullptr, 0},
-    {"game_restart", nullptr, 0},
+    {"room_goto", fn_room_goto, 1},
+    {"room_goto_previous", fn_room_goto_previous, 0},
+    {"room_goto_next", fn_room_goto_next, 0},
+    {"room_previous", fn_room_previous, 1},
+    {"room_next", fn_room_next, 1},
+    {"room_restart", fn_room_restart, 0},
+    {"game_end", fn_game_end, 0},
+    {"game_restart", fn_game_restart, 0},
     {"game_load", nullptr, 1},
     {"game_save", nullptr, 1},
     {"transition_define", nullptr, 2},

@@ -1,0 +1,228 @@
+// The main loop as a whole game sees it: the order of room starts and ends, room requests and
+// their errors, persistent rooms, the held room speed on the virtual clock, replayed input and
+// the special keys, and the seed option.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <optional>
+
+#include "library/Builtins.h"
+#include "runner/GameWriter.h"
+#include "runner/Runner.h"
+#include "support/ScratchDir.h"
+#include "support/TestPlatform.h"
+
+namespace kr {
+namespace {
+
+// A game of rooms with the given creation codes, in room order.
+GameWriter Rooms(std::vector<std::string> creation_codes) {
+    GameWriter w;
+    w.room_order.clear();
+    for (size_t i = 0; i < creation_codes.size(); ++i) {
+        CRoom room;
+        room.creation_code = creation_codes[i];
+        w.Add("room" + std::to_string(i), room);
+        w.room_order.push_back(int32_t(i));
+    }
+    return w;
+}
+
+class GameLoopTest : public ::testing::Test {
+protected:
+    struct Result {
+        int status;
+        std::string out, err;
+        std::vector<int32_t> other_events;  // the other events performed for all instances
+    };
+
+    // Runs the game headless with its output captured.
+    Result Run(const GameWriter& w, int64_t max_steps = 100, std::string input = {},
+               std::optional<uint32_t> seed = {}) {
+        RunnerOptions o;
+        o.game_path = dir_.Write("game.exe", w.WriteGameFile());
+        o.temp_places.executable_dir = dir_.Path();
+        o.register_functions = RegisterAllBuiltins;
+        o.max_steps = max_steps;
+        o.seed = seed;
+        std::string error;
+        EXPECT_TRUE(ParseInputReplay(input, o.input, error)) << error;
+        runner_ = std::make_unique<Runner>(platform_, std::move(o));
+        Result r;
+        runner_->perform_other_event_for_all = [&r](int32_t n) { r.other_events.push_back(n); };
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        r.status = runner_->Run();
+        r.out = testing::internal::GetCapturedStdout();
+        r.err = testing::internal::GetCapturedStderr();
+        return r;
+    }
+
+    test::ScratchDir dir_;
+    test::Recording rec_;
+    Platform platform_ = test::MakeRecordingPlatform(rec_);
+    std::unique_ptr<Runner> runner_;
+};
+
+constexpr int32_t kGameStart = 2, kGameEnd = 3, kRoomStart = 4, kRoomEnd = 5, kClose = 30;
+
+// Game start comes before the first room's creation code; a request made there skips the room
+// start, and the room end and game end events run while the game ends.
+TEST_F(GameLoopTest, RoomsStartAndEndInOrder) {
+    Result r = Run(Rooms({"show_debug_message('first'); room_goto_next();",
+                          "show_debug_message('second ' + string(room));"}),
+                   1);
+    EXPECT_EQ(r.status, Runner::kExitOk) << r.err;
+    EXPECT_EQ(r.out, "first\nsecond 1\n");
+    EXPECT_EQ(r.other_events,
+              (std::vector<int32_t>{kGameStart, kRoomEnd, kRoomStart, kRoomEnd, kGameEnd}));
+    EXPECT_EQ(runner_->Loop().StepsRun(), 1);
+}
+
+TEST_F(GameLoopTest, RoomRequestsAndTheirErrors) {
+    struct Case {
+        std::vector<std::string> rooms;
+        int status;
+        std::string out, err_has;
+    } cases[] = {
+        {{"room_goto(5)"}, Runner::kExitFatalError, "", "Unexisting room number: 5"},
+        {{"room = -2"}, Runner::kExitFatalError, "", "Unexisting room number: -2"},
+        {{"room_goto_previous()"},
+         Runner::kExitFatalError,
+         "",
+         "Moving to previous room before the first room."},
+        {{"room_goto_next()", "room_goto_next()"},
+         Runner::kExitFatalError,
+         "",
+         "Moving to next room after the last room."},
+        {{"room_speed = 0; show_debug_message(room_speed); game_end()"},
+         Runner::kExitOk,
+         "30\n",
+         "Trying to set the room speed to a value <= 0."},
+        {{"show_debug_message(string(room_previous(room_first)) + string(room_next(room_last))"
+          " + string(room_next(room_first)) + string(room_previous(7))); game_end()",
+          ""},
+         Runner::kExitOk,
+         "-1-11-1\n",
+         ""},
+        {{"if (variable_global_exists('n')) { show_debug_message('again'); game_end() }"
+          "else { global.n = 1; game_restart() }"},
+         Runner::kExitOk,
+         "",  // a restart resets the global variables: the code never sees global.n
+         ""},
+    };
+    for (const Case& c : cases) {
+        Result r = Run(Rooms(c.rooms), 3);
+        EXPECT_EQ(r.status, c.status) << c.rooms[0] << "\n" << r.err;
+        EXPECT_EQ(r.out, c.out) << c.rooms[0];
+        if (c.err_has.empty())
+            EXPECT_EQ(r.err, "") << c.rooms[0];
+        else
+            EXPECT_NE(r.err.find(c.err_has), std::string::npos) << c.rooms[0] << "\n" << r.err;
+    }
+}
+
+// A persistent room keeps its working copy: coming back runs no creation code. A room that is
+// not persistent is made afresh on every visit.
+TEST_F(GameLoopTest, PersistentRoomsAreKeptAndReentered) {
+    for (bool persistent : {true, false}) {
+        std::string first =
+            "show_debug_message('make 0'); room_caption = 'kept';"
+            "room_persistent = " +
+            std::string(persistent ? "true" : "false") + "; room_goto(1);";
+        std::string second = "show_debug_message('make 1 ' + string(room)); room_goto(0);";
+        Result r = Run(Rooms({first, second}), 3);
+        EXPECT_EQ(r.status, Runner::kExitOk) << r.err;
+        EXPECT_EQ(r.out,
+                  persistent ? "make 0\nmake 1 1\n" : "make 0\nmake 1 1\nmake 0\nmake 1 1\n");
+    }
+}
+
+// The loop schedules steps 1,000,000 / room speed microseconds apart on the clock; fps counts
+// the steps of the last whole second; a speed of 0 counts as 1.
+TEST_F(GameLoopTest, TheRoomSpeedIsHeldOnTheClock) {
+    struct Case {
+        int32_t speed;
+        int64_t steps;
+        int64_t clock;
+        int32_t fps;
+    } cases[] = {
+        {30, 30, 30 * 33333, 0},
+        {30, 31, 31 * 33333, 30},
+        {60, 121, 121 * 16666, 60},
+        {0, 3, 3000000, 1},
+    };
+    for (const Case& c : cases) {
+        GameWriter w;
+        CRoom room;
+        room.speed = c.speed;
+        w.Add("room", room);
+        Platform fresh = test::MakeRecordingPlatform(rec_);
+        std::swap(platform_, fresh);
+        Result r = Run(w, c.steps);
+        EXPECT_EQ(r.status, Runner::kExitOk);
+        EXPECT_EQ(platform_.clock->Microseconds(), c.clock) << c.speed << " " << c.steps;
+        EXPECT_EQ(runner_->Loop().Fps(), c.fps) << c.speed << " " << c.steps;
+    }
+}
+
+// Replayed input reaches the input state just before its step; Esc and the window's close
+// request end the game as the settings say, and F4 switches the window's full screen.
+TEST_F(GameLoopTest, ReplayedInputAndTheSpecialKeys) {
+    struct Case {
+        const char* input;
+        bool esc_ends, close_is_esc;
+        int64_t steps_run;
+        bool close_event, fullscreen;
+    } cases[] = {
+        {"", true, true, 10, false, false},
+        {"3 key down 27", true, true, 4, false, false},
+        {"3 key down 27", false, true, 10, false, false},
+        {"5 close", true, true, 6, false, false},
+        {"5 close", false, true, 6, false, false},  // a close still ends the game
+        {"5 close", true, false, 10, true, false},
+        {"0 key down 115\n1 key up 115", true, true, 10, false, true},
+        {"0 key down 115\n1 key up 115\n2 key down 115", true, true, 10, false, false},
+    };
+    for (const Case& c : cases) {
+        GameWriter w = Rooms({""});
+        w.settings.esc_ends_game = c.esc_ends;
+        w.settings.close_button_acts_as_esc = c.close_is_esc;
+        Platform fresh = test::MakeRecordingPlatform(rec_);
+        std::swap(platform_, fresh);
+        Result r = Run(w, 10, c.input);
+        EXPECT_EQ(r.status, Runner::kExitOk);
+        EXPECT_EQ(runner_->Loop().StepsRun(), c.steps_run) << c.input;
+        bool closed = std::count(r.other_events.begin(), r.other_events.end(), kClose) == 1;
+        EXPECT_EQ(closed, c.close_event) << c.input;
+        EXPECT_EQ(platform_.window->Fullscreen(), c.fullscreen) << c.input;
+    }
+
+    Result r = Run(Rooms({""}), 3,
+                   "0 char hi\n0 key down 65\n1 key up 65\n2 mouse move 10 20\n2 mouse down 1\n"
+                   "5 char never");
+    const InputState& in = runner_->Loop().Input();
+    EXPECT_EQ(in.TypedText(), "hi");
+    EXPECT_EQ(in.LastKey(), 65);
+    EXPECT_FALSE(in.Held(65));
+    EXPECT_TRUE(in.ButtonHeld(1));
+    EXPECT_FALSE(in.ButtonPressed(1));  // the step after it cleared the edge
+    EXPECT_EQ(runner_->Loop().MouseRoomX(), 10);
+    EXPECT_EQ(runner_->Loop().MouseRoomY(), 20);
+}
+
+// With a seed, the game start and randomize() both seed with it, so runs repeat.
+TEST_F(GameLoopTest, TheSeedReplacesTheClock) {
+    GameWriter w =
+        Rooms({"a = random(1000); randomize(); b = random(1000);"
+               "show_debug_message(string(a == b) + ' ' + string(a)); game_end()"});
+    Result seven = Run(w, 1, "", 7);
+    Result again = Run(w, 1, "", 7);
+    Result eight = Run(w, 1, "", 8);
+    EXPECT_EQ(seven.out.substr(0, 2), "1 ");
+    EXPECT_EQ(seven.out, again.out);
+    EXPECT_NE(seven.out, eight.out);
+}
+
+}  // namespace
+}  // namespace kr
