@@ -186,15 +186,59 @@ void GameLoop::GameStep() {
     if (settings.freeze_when_inactive && !window.Active()) return;
     CheckSpecialKeys();
     if (!window.Active()) input_.ClearAll();
-    // The phases that walk the room's instances (previous positions, step events, alarms,
-    // input events, motion, boundaries, collisions, removal of destroyed instances,
-    // animation), time lines, triggers and particles come with their subsystems. Each phase
-    // that runs events ends the step when it leaves a room request behind.
+    RememberPositions();
+    // After each phase that runs events the step ends at once when a room request is pending.
+    StepEvents(kStepBegin);
     if (RequestPending()) return;
+    AdvanceTimeLines();
+    if (RequestPending()) return;
+    DispatchAlarms();
+    if (RequestPending()) return;
+    DispatchKeyboard();
+    if (RequestPending()) return;
+    DispatchJoysticks();
+    if (RequestPending()) return;
+    DispatchMouse();
+    if (RequestPending()) return;
+    StepEvents(kStepNormal);
+    if (RequestPending()) return;
+    MoveInstances();
+    DispatchBoundaries();
+    if (RequestPending()) return;
+    DispatchCollisions();
+    if (RequestPending()) return;
+    StepEvents(kStepEnd);
+    if (RequestPending()) return;
+    AdvanceParticles();
+    RemoveDeleted();
     if (automatic_draw) DrawFrame();
     MoveBackgrounds();
+    AnimateInstances();
     ++step_count_;
     input_.ClearEdges();
+}
+
+// The phases that walk the room's instances, time lines, triggers and particles come with
+// their subsystems; until then they have nothing to do.
+void GameLoop::RememberPositions() {}
+void GameLoop::StepEvents(int32_t) {}
+void GameLoop::AdvanceTimeLines() {}
+void GameLoop::DispatchAlarms() {}
+void GameLoop::DispatchKeyboard() {}
+void GameLoop::DispatchJoysticks() {}
+void GameLoop::MoveInstances() {}
+void GameLoop::DispatchBoundaries() {}
+void GameLoop::DispatchCollisions() {}
+void GameLoop::AdvanceParticles() {}
+void GameLoop::RemoveDeleted() {}
+void GameLoop::AnimateInstances() {}
+
+// The mouse positions in the room: the previous and the current one.
+void GameLoop::DispatchMouse() {
+    mouse_previous_x_ = mouse_x_;
+    mouse_previous_y_ = mouse_y_;
+    mouse_x_ = MouseRoomX();
+    mouse_y_ = MouseRoomY();
 }
 
 // The special keys, tested in this order; the first that matches takes the key.

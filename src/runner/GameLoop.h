@@ -108,7 +108,22 @@ public:
     int32_t Fps() const { return fps_; }
 
 private:
-    // Phases of the step that belong to subsystems plugged in later do nothing until then.
+    // The phases of the step, in their order.
+    static constexpr int32_t kStepNormal = 0, kStepBegin = 1, kStepEnd = 2;
+    void RememberPositions();
+    void StepEvents(int32_t moment);  // triggers of the moment, then the step events
+    void AdvanceTimeLines();
+    void DispatchAlarms();
+    void DispatchKeyboard();
+    void DispatchJoysticks();
+    void DispatchMouse();
+    void MoveInstances();  // friction, gravity, paths and speeds
+    void DispatchBoundaries();
+    void DispatchCollisions();
+    void AdvanceParticles();
+    void RemoveDeleted();
+    void AnimateInstances();
+
     bool RequestPending() const;
     bool CheckSpecialKeys();
     void DeliverReplay(int64_t up_to_step);
@@ -138,6 +153,8 @@ private:
     CRoom no_room_;  // the current room before the first one is entered
     int32_t room_index_ = -1;
     bool window_shown_ = false;
+    // The mouse in the room at the last two mouse phases (not reset between rooms).
+    int32_t mouse_x_ = 0, mouse_y_ = 0, mouse_previous_x_ = 0, mouse_previous_y_ = 0;
 };
 
 // Gives the built-in variables of the input state and of the current room (mouse_x,
