@@ -52,7 +52,10 @@ class SdlSubsystem {
 public:
     explicit SdlSubsystem(uint32_t flags) : flags_(flags), ok_(SDL_InitSubSystem(flags) == 0) {}
     ~SdlSubsystem() {
-        if (ok_) SDL_QuitSubSystem(flags_);
+        if (!ok_) return;
+        SDL_QuitSubSystem(flags_);
+        // The last one out lets SDL free what it keeps for the whole library.
+        if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0) SDL_Quit();
     }
     SdlSubsystem(const SdlSubsystem&) = delete;
     SdlSubsystem& operator=(const SdlSubsystem&) = delete;
