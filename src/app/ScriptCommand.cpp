@@ -138,9 +138,9 @@ int ScriptCommand(std::span<const std::string> args, const std::string& executab
         rt.SetArgument(int32_t(k), ProgramArgument(program_args[k]));
 
     // The temporary instance is in no room, like the one constants are evaluated for.
-    ScriptInstance self;
+    std::unique_ptr<CInstance> self = runner.NewTemporaryInstance();
     RValue result;
-    rt.ExecuteReporting(code, &self, &self, result);
+    rt.ExecuteReporting(code, self.get(), self.get(), result);
     std::fflush(stdout);
     return runner.ScriptHostOf().ErrorsShown() > 0 ? 1 : 0;
 }

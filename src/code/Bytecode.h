@@ -39,6 +39,7 @@ constexpr uint16_t kNoReg = 0xFFFF;
     X(JT) X(JF)   /* if a true/false: pc += d; c = message for a string */                   \
     X(IDX1)       /* a = checked array index of b */                                         \
     X(IDX2)       /* a = a * 32000 + checked index of b */                                   \
+    X(IDXRR)      /* a = checked index of b * 32000 + checked index of c */                  \
     X(OWNER)      /* a = owner value of b */                                                 \
     X(GETLA)      /* a = local b [index c] */                                                \
     X(SETLA)      /* local a [index b] = c */                                                \
@@ -66,7 +67,15 @@ constexpr uint16_t kNoReg = 0xFFFF;
     X(WITHBREAK)  /* break in with slot b: several targets: pc += d */                       \
     X(SWEQ)       /* if a exactly equals b: pc += d */                                       \
     X(GLOBALVAR)  /* declare global d */                                                     \
-    X(ERROR)      /* report message d */
+    X(ERROR)      /* report message d */                                                     \
+    /* Fused forms: each runs the instructions that follow it (two, or three for MULADDMOD)  */ \
+    /* when all of their operands are reals and skips them; otherwise it does nothing and     */ \
+    /* they run on their own, with their own errors and positions.                            */ \
+    X(FORLT_N) X(FORLE_N) X(FORGT_N) X(FORGE_N) /* ADD_RN l += k; J<cmp>_RN_T l, number */  \
+    X(FORLT_R) X(FORLE_R) X(FORGT_R) X(FORGE_R) /* ADD_RN l += k; J<cmp>_RR_T l, register */\
+    X(MULADD_L) X(MULADD_R) /* MUL_RN t = x * k; ADD_RR with t as left / right operand */ \
+    X(MULADDMOD_L) X(MULADDMOD_R) /* the same followed by MOD_RI of the sum */               \
+    X(MOD_RI)     /* MOD_RN whose number is an integer, 1 <= |n| < 2^31 */
 
 enum Op : uint16_t {
 #define KR_OP_ENUM(name) OP_##name,
@@ -84,7 +93,9 @@ enum Op : uint16_t {
 };
 
 // Operand forms of the compare jumps: RR (registers a, b; offset d), RK (register a, constant
-// K[c]; offset d), RN (register a, number in d:e; offset c as a signed 16-bit value).
+// K[c]; offset d), RN (register a, number in d:e; offset c as a signed 16-bit value). The RN
+// forms of <, <=, >= and > hold the threshold of CompareThreshold instead of the number: the
+// jump is one test of a <= t or a >= t.
 struct Instr {
     uint16_t op;
     uint16_t a;
@@ -134,6 +145,8 @@ struct Proto {
     uint32_t nused = 0;                // registers that instructions touch
     uint32_t nwith = 0;                // with slots
     bool local_arrays = false;         // some local is used with an index
+    bool has_extras = false;           // with slots or local arrays: frames keep more state
+    bool args_stable = false;          // nothing writes the arguments while the code runs
 };
 
 // Lowers the checked tree of a compiled code into its Proto. False (with an error recorded)

@@ -12,6 +12,7 @@
 #include "code/Builtins.h"
 #include "code/Bytecode.h"
 #include "code/Code.h"
+#include "code/Operators.h"
 #include "code/Runtime.h"
 
 namespace kr {
@@ -137,6 +138,19 @@ public:
         free_ = p_.nlocals;
         used_regs_ = free_;
         Reserve(free_);
+        // Code that nothing else can change the arguments of while it runs reads each argument
+        // once, at the start, into a register of its own.
+        p_.args_stable = ArgsStable(root, false);
+        if (!p_.args_stable) args_read_ = 0;
+        if (args_read_ != 0) {
+            for (int k = 0; k < kArgCount; ++k) {
+                if (!(args_read_ & (1u << k))) continue;
+                arg_reg_[k] = Temp();
+                Instr& i = Emit(OP_GETARG, root.position);
+                i.a = arg_reg_[k];
+                i.d = k;
+            }
+        }
         if (code_.kind() != CCode::kProgram) {
             Operand v = Value(root);
             Emit(OP_RETV, root.position).a = v.reg;
@@ -163,6 +177,7 @@ public:
         }
         if (failed_) return false;
         p_.nused = used_regs_;
+        p_.has_extras = p_.nwith != 0 || p_.local_arrays;
         p_.nregs = max_regs_ + 1;
         return true;
     }
@@ -262,7 +277,79 @@ private:
         return n.kind == kTokSimpleVariable && n.owner == kOwnerLocal;
     }
     // Evaluating it emits no code (so it can neither fail nor have effects).
-    bool IsTrivial(const RToken& n) const { return n.kind == kTokConstant || IsSimpleLocal(n); }
+    bool IsTrivial(const RToken& n) const {
+        return n.kind == kTokConstant || IsSimpleLocal(n) || ArgRegister(n) != kNoReg;
+    }
+
+    // Whether the arguments of the code can change only through its own writes to them while
+    // it runs: no built-in or extension function (which may run other code on the same
+    // arguments), no variable reached through an accessor or another instance, no `with`,
+    // and no write to an argument. Collects the fixed arguments read (argument0..15).
+    bool ArgsStable(const RToken& n, bool write) {
+        switch (n.kind) {
+            case kTokFunction:
+                if (n.id < kScriptIdBase || n.id >= kExtensionIdBase) return false;
+                break;
+            case kTokSimpleVariable:
+                if (n.id >= kFirstUserVariable)
+                    return n.owner == kOwnerLocal || n.owner == kOwnerUnwritten ||
+                           n.owner == kOwnerSelf || n.owner == kOwnerGlobal;
+                if (write || n.id >= kBuiltinVariableLimit ||
+                    (n.owner != kOwnerUnwritten && n.owner != kOwnerSelf &&
+                     n.owner != kOwnerOther))
+                    return false;
+                if (int k = ArgumentVariable(n.id); k >= 0) {
+                    args_read_ |= 1u << k;
+                    return true;
+                }
+                return false;
+            case kTokVariable: {
+                const RToken& o = n.children[0];
+                if (n.id < kFirstUserVariable || o.kind != kTokConstant || !o.value.IsReal())
+                    return false;
+                int64_t w = RoundToInt64(o.value.real);
+                if (w != kOwnerLocal && w != kOwnerUnwritten && w != kOwnerSelf &&
+                    w != kOwnerGlobal)
+                    return false;
+                for (size_t i = 1; i < n.children.size(); ++i)
+                    if (!ArgsStable(n.children[i], false)) return false;
+                return true;
+            }
+            case kTokAssign:
+                return ArgsStable(n.children[0], true) && ArgsStable(n.children[1], false);
+            case kTokVar:
+            case kTokGlobalVar: return true;
+            case kTokConstant:
+            case kNodeUnary:
+            case kNodeBinary:
+            case kNodeBlock:
+            case kNodeEmpty:
+            case kNodeEmptyProgram:
+            case kTokIf:
+            case kTokWhile:
+            case kTokDo:
+            case kTokFor:
+            case kTokRepeat:
+            case kTokExit:
+            case kTokBreak:
+            case kTokContinue:
+            case kTokReturn:
+            case kTokSwitch:
+            case kTokCase:
+            case kTokDefault: break;
+            default: return false;
+        }
+        for (const RToken& c : n.children)
+            if (!ArgsStable(c, false)) return false;
+        return true;
+    }
+    // The register holding argument `n` read at the start, or kNoReg.
+    uint16_t ArgRegister(const RToken& n) const {
+        if (n.kind != kTokSimpleVariable || n.id >= kBuiltinVariableLimit || args_read_ == 0)
+            return kNoReg;
+        int k = ArgumentVariable(n.id);
+        return k >= 0 ? arg_reg_[k] : kNoReg;
+    }
 
     // argument / argument0..15: -2 for the array form, 0..15, or -1.
     int ArgumentVariable(int32_t id) const {
@@ -292,6 +379,10 @@ private:
         if (IsSimpleLocal(n)) {
             o.reg = local_of_[n.id];
             o.is_local = true;
+            return o;
+        }
+        if (uint16_t r = ArgRegister(n); r != kNoReg) {
+            o.reg = r;
             return o;
         }
         o.reg = Temp();
@@ -395,9 +486,10 @@ private:
             i->b = a.reg;
             i->c = b.reg;
         } else if (b.is_k) {
-            i = &Emit(Op(base + 1), pos);
+            const double k = p_.k[b.k].real;
+            i = &Emit(base == OP_MOD_RR && IsModDivisor(k) ? OP_MOD_RI : Op(base + 1), pos);
             i->b = a.reg;
-            SetNum(*i, p_.k[b.k].real);
+            SetNum(*i, k);
         } else {
             i = &Emit(Op(base + 2), pos);
             i->c = b.reg;
@@ -406,6 +498,42 @@ private:
         i->a = dest;
         if (a.is_local) pos_back().pos_b = a.pos;
         if (b.is_local) pos_back().pos_c = b.pos;
+        if (base == OP_ADD_RR) FuseMulAdd();
+        if (p_.instrs.back().op == OP_MOD_RI) FuseMulAddMod();
+    }
+
+    // A remainder by an integer of a fused multiply-add's sum, kept in a temporary for it
+    // alone: the fused form covers the remainder too.
+    void FuseMulAddMod() {
+        size_t n = Here();
+        if (n < 4) return;
+        Instr& fused = p_.instrs[n - 4];
+        const Instr& add = p_.instrs[n - 2];
+        const Instr& mod = p_.instrs[n - 1];
+        if ((fused.op != OP_MULADD_L && fused.op != OP_MULADD_R) || add.op != OP_ADD_RR ||
+            mod.b != add.a || add.a < p_.nlocals)
+            return;
+        fused.op = uint16_t(fused.op == OP_MULADD_L ? OP_MULADDMOD_L : OP_MULADDMOD_R);
+    }
+
+    // Inserts `op` before the last `count` instructions (none of which is a jump target yet).
+    void InsertBefore(size_t count, Op op) {
+        size_t at = Here() - count;
+        p_.instrs.insert(p_.instrs.begin() + ptrdiff_t(at), Instr{uint16_t(op), 0, 0, 0, 0, 0});
+        p_.positions.insert(p_.positions.begin() + ptrdiff_t(at), p_.positions[at]);
+    }
+
+    // A product of a temporary and a number that only feeds the addition after it: the pair
+    // gets the fused form, which keeps the product out of memory.
+    void FuseMulAdd() {
+        size_t n = Here();
+        if (n < 2) return;
+        const Instr& mul = p_.instrs[n - 2];
+        const Instr& add = p_.instrs[n - 1];
+        if (mul.op != OP_MUL_RN || add.op != OP_ADD_RR || mul.a < p_.nlocals || add.b == add.c)
+            return;
+        if (add.b == mul.a) InsertBefore(2, OP_MULADD_L);
+        else if (add.c == mul.a) InsertBefore(2, OP_MULADD_R);
     }
 
     // call -> the arguments in consecutive temporaries, then one call instruction.
@@ -455,16 +583,29 @@ private:
             Emit(OP_OWNER, o.position).a = t.owner_reg;
             p_.instrs.back().b = t.owner_reg;
         }
-        if (n.children.size() > 1) {
-            t.index_reg = ValueInTemp(n.children[1]);
-            Instr& i = Emit(OP_IDX1, n.children[1].position);
-            i.a = t.index_reg;
-            i.b = t.index_reg;
+        if (n.children.size() > 2 && IsTrivial(n.children[2])) {
+            // Two indexes, the second without code of its own: one instruction checks both
+            // (in the same order as two would), reading locals in place.
+            Operand i = ValueInRegister(n.children[1]);
+            Operand j = ValueInRegister(n.children[2]);
+            t.index_reg = Temp();
+            Instr& x = Emit(OP_IDXRR, n.children[1].position);
+            x.a = t.index_reg;
+            x.b = i.reg;
+            x.c = j.reg;
+            pos_back().pos_b = n.children[1].position;
+            pos_back().pos_c = n.children[2].position;
+        } else if (n.children.size() > 1) {
+            Operand i = ValueInRegister(n.children[1]);
+            t.index_reg = IsTrivial(n.children[1]) ? Temp() : i.reg;  // never overwrite a local
+            Instr& x = Emit(OP_IDX1, n.children[1].position);
+            x.a = t.index_reg;
+            x.b = i.reg;
             if (n.children.size() > 2) {
-                uint16_t second = ValueInTemp(n.children[2]);
-                Instr& j = Emit(OP_IDX2, n.children[2].position);
-                j.a = t.index_reg;
-                j.b = second;
+                Operand j = ValueInRegister(n.children[2]);
+                Instr& y = Emit(OP_IDX2, n.children[2].position);
+                y.a = t.index_reg;
+                y.b = j.reg;
             }
         }
         return t;
@@ -499,6 +640,9 @@ private:
             if (arg == -2) {
                 i = &Emit(t.index_reg == kNoReg ? OP_GETARG : OP_GETARGX, t.pos);
                 i->c = t.index_reg;
+            } else if (arg >= 0 && arg_reg_[arg] != kNoReg) {
+                i = &Emit(OP_MOVE, t.pos);
+                i->b = arg_reg_[arg];
             } else if (arg >= 0) {
                 i = &Emit(OP_GETARG, t.pos);
                 i->d = arg;
@@ -643,12 +787,17 @@ private:
                 Ctx loop = std::move(ctx_.back());
                 ctx_.pop_back();
                 size_t step = Here();
+                // A step that adds a number to a local and a test of that local get a fused
+                // form in front of them (a placeholder until both are known to fit).
+                const bool fusable = LooksLikeForStep(n.children[1], n.children[2]);
+                if (fusable) Emit(OP_NOP, n.position);
                 ctx_.push_back(Ctx{kHeader, {}, {}, 0});
                 Statement(n.children[2], false);
                 ctx_.pop_back();
                 PatchHere(to_cond);
                 size_t back = CondJump(n.children[1], true, kMsgExpressionExpected);
                 PatchTo(back, body);
+                if (fusable) FuseForStep(step);
                 for (size_t j : loop.continues) PatchTo(j, step);
                 for (size_t j : loop.breaks) PatchHere(j);
                 break;
@@ -707,6 +856,47 @@ private:
             default: Emit(OP_ERROR, n.position).d = kMsgStatementExpected; break;
         }
         free_ = mark;
+    }
+
+    // Whether a `for` header has the shape of a fused step: `l += number` or `l = l + number`
+    // on a local l, and a comparison of l with a number or a local.
+    bool LooksLikeForStep(const RToken& cond, const RToken& step) const {
+        auto is_number = [](const RToken& t) {
+            return t.kind == kTokConstant && t.value.IsReal();
+        };
+        if (step.kind != kTokAssign || !IsSimpleLocal(step.children[0])) return false;
+        const int32_t l = step.children[0].id;
+        const RToken& v = step.children[1];
+        const bool adds =
+            (step.id == kTokAddAssign && is_number(v)) ||
+            (step.id == kTokAssign && v.kind == kNodeBinary && v.id == kTokPlus &&
+             IsSimpleLocal(v.children[0]) && v.children[0].id == l && is_number(v.children[1]));
+        if (!adds || cond.kind != kNodeBinary || !IsCompareToken(cond.id)) return false;
+        const RToken& x = cond.children[0];
+        const RToken& y = cond.children[1];
+        auto is_l = [&](const RToken& t) { return IsSimpleLocal(t) && t.id == l; };
+        auto is_limit = [&](const RToken& t) { return is_number(t) || IsSimpleLocal(t); };
+        return (is_l(x) && is_limit(y)) || (is_number(x) && is_l(y));
+    }
+
+    // The placeholder at `at`, the step after it and the test after that: when the step is
+    // `local += number` and the test compares that local with a number or a register and jumps
+    // back, the placeholder becomes the fused form; otherwise it stays a no-op.
+    void FuseForStep(size_t at) {
+        if (at + 3 != Here()) return;
+        const Instr& inc = p_.instrs[at + 1];
+        const Instr& test = p_.instrs[at + 2];
+        if (inc.op != OP_ADD_RN || inc.a != inc.b || inc.a >= p_.nlocals || test.a != inc.a)
+            return;
+        int rel = int(test.op) - int(OP_JLT_RR_T);
+        if (rel < 0 || rel >= 36 || rel % 2 != 0) return;  // jumps when true
+        int cmp = rel / 6, form = (rel % 6) / 2;          // KR_COMPARE_OPS order; RR, RK, RN
+        static const Op kNumber[] = {OP_FORLT_N, OP_FORLE_N, OP_NOP, OP_NOP, OP_FORGE_N,
+                                     OP_FORGT_N};
+        static const Op kRegister[] = {OP_FORLT_R, OP_FORLE_R, OP_NOP, OP_NOP, OP_FORGE_R,
+                                       OP_FORGT_R};
+        if (form == 2) p_.instrs[at].op = uint16_t(kNumber[cmp]);
+        else if (form == 0) p_.instrs[at].op = uint16_t(kRegister[cmp]);
     }
 
     Operand ValueInRegisterOrLocal(const RToken& n) { return ValueInRegister(n); }
@@ -775,13 +965,18 @@ private:
             }
             int ci = CompareIndex(op);
             Op base = Op(OP_JLT_RR_T + 6 * ci);
-            bool num = b.is_k && p_.k[b.k].IsReal();
+            // The number forms of <, <=, >=, > test against a threshold instead.
+            double number = b.is_k && p_.k[b.k].IsReal() ? p_.k[b.k].real : 0.0;
+            const int32_t tok = op == kTokAssign ? kTokEqual : op;
+            bool num = b.is_k && p_.k[b.k].IsReal() &&
+                       (tok == kTokEqual || tok == kTokNotEqual ||
+                        CompareThreshold(tok, number, number));
             Op o = Op(base + (num ? 4 : b.is_k ? 2 : 0) + (when ? 0 : 1));
             at = EmitJump(o, cond.position);
             Instr& i = p_.instrs[at];
             i.a = a.reg;
             if (num) {
-                SetNum(i, p_.k[b.k].real);
+                SetNum(i, number);
             } else if (b.is_k) {
                 i.c = uint16_t(b.k);
             } else {
@@ -821,7 +1016,15 @@ private:
         }
         Target t = Resolve(target);
         Operand v = Value(value);
-        if (v.is_k) {
+        if (v.is_local) {
+            // A local read in place may be unset: the move reports it (or reads 0) before the
+            // write, so no variable or result ever holds the unset mark.
+            uint16_t r = Temp();
+            Emit(OP_MOVE, value.position).a = r;
+            p_.instrs.back().b = v.reg;
+            pos_back().pos_b = v.pos;
+            v = Operand{false, 0, r, false, value.position};
+        } else if (v.is_k) {
             uint16_t r = Temp();
             Emit(OP_LOADK, value.position).a = r;
             p_.instrs.back().d = int32_t(v.k);
@@ -899,6 +1102,10 @@ private:
     int with_depth_ = 0;
     std::vector<Ctx> ctx_;
     std::unordered_map<int32_t, uint16_t> local_of_;
+    uint32_t args_read_ = 0;  // fixed arguments read, when the arguments are stable
+    uint16_t arg_reg_[kArgCount] = {kNoReg, kNoReg, kNoReg, kNoReg, kNoReg, kNoReg,
+                                    kNoReg, kNoReg, kNoReg, kNoReg, kNoReg, kNoReg,
+                                    kNoReg, kNoReg, kNoReg, kNoReg};
     std::unordered_map<uint64_t, uint32_t> real_k_;
     std::unordered_map<std::string, uint32_t> str_k_;
 };

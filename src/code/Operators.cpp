@@ -1,6 +1,11 @@
 #include "code/Operators.h"
 
+#include <malloc.h>
+
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string_view>
 
 #include "code/Builtins.h"
@@ -8,14 +13,6 @@
 namespace kr {
 
 namespace {
-
-// The doubles just below and just above 1e-13 held in extended precision.
-double TolerancePoint(bool above) {
-    const long double t = 1e-13L;
-    double d = double(t);
-    if (above) return (long double)d > t ? d : std::nextafter(d, 1.0);
-    return (long double)d < t ? d : std::nextafter(d, 0.0);
-}
 
 int CompareBytes(std::string_view a, std::string_view b) {
     size_t n = a.size() < b.size() ? a.size() : b.size();
@@ -28,9 +25,6 @@ int CompareBytes(std::string_view a, std::string_view b) {
 int64_t ShiftCount(double right) { return int64_t(uint8_t(RoundToInt64(right))); }
 
 }  // namespace
-
-const double kTolBelow = TolerancePoint(false);
-const double kTolAbove = TolerancePoint(true);
 
 bool ExactlyEqual(const RValue& a, const RValue& b) {
     if (a.kind != b.kind) return false;
@@ -49,6 +43,76 @@ const char* ApplyUnary(int32_t op, RValue& v) {
     }
 }
 
+namespace {
+
+// Doubles (not NaN) in order as unsigned integers, and back.
+uint64_t OrderKey(double d) {
+    uint64_t u;
+    std::memcpy(&u, &d, sizeof u);
+    return (u >> 63) ? ~u : (u | 0x8000000000000000ull);
+}
+double FromOrderKey(uint64_t k) {
+    uint64_t u = (k >> 63) ? (k & 0x7FFFFFFFFFFFFFFFull) : ~k;
+    double d;
+    std::memcpy(&d, &u, sizeof d);
+    return d;
+}
+
+}  // namespace
+
+bool CompareThreshold(int32_t op, double b, double& t) {
+    if (!std::isfinite(b)) return false;
+    bool (*pass)(double, double);
+    switch (op) {
+        case kTokLess: pass = RealLess; break;
+        case kTokLessEqual: pass = RealLessEqual; break;
+        case kTokGreaterEqual: pass = RealGreaterEqual; break;
+        case kTokGreater: pass = RealGreater; break;
+        default: return false;
+    }
+    // Binary search over all doubles in order for the last real that passes (less forms) or the
+    // first (greater forms).
+    const bool up = op == kTokGreater || op == kTokGreaterEqual;
+    uint64_t lo = OrderKey(-INFINITY), hi = OrderKey(INFINITY);
+    if (up ? !pass(INFINITY, b) : !pass(-INFINITY, b)) return false;
+    while (lo < hi) {
+        uint64_t mid = up ? lo + (hi - lo) / 2 : lo + (hi - lo + 1) / 2;
+        bool p = pass(FromOrderKey(mid), b);
+        if (up) {
+            if (p) hi = mid;
+            else lo = mid + 1;
+        } else {
+            if (p) lo = mid;
+            else hi = mid - 1;
+        }
+    }
+    t = FromOrderKey(lo);
+    return true;
+}
+
+void ConcatInto(RValue& dest, const RValue& left, std::string_view right) {
+    std::string_view a = left.Str();
+    const size_t n = a.size() + right.size();
+    if (&dest == &left && left.rep && left.rep->refs == 1) {
+        StrRep* r = left.rep;
+        if (malloc_usable_size(r) < sizeof(StrRep) + n) {
+            const size_t want = n + n / 2;
+            auto* grown = static_cast<StrRep*>(std::realloc(r, sizeof(StrRep) + want));
+            if (!grown) throw std::bad_alloc();
+            r = grown;
+            dest.rep = r;
+        }
+        std::memcpy(r->data + r->size, right.data(), right.size());
+        r->size = uint32_t(n);
+        r->data[n] = 0;
+        return;
+    }
+    StrRep* r = StrRep::Alloc(n);
+    if (!a.empty()) std::memcpy(r->data, a.data(), a.size());
+    std::memcpy(r->data + a.size(), right.data(), right.size());
+    dest = RValue::Adopt(r);
+}
+
 const char* ApplyBinary(int32_t op, RValue& left, const RValue& right, size_t max_string) {
     const bool reals = left.IsReal() && right.IsReal();
     switch (op) {
@@ -62,7 +126,7 @@ const char* ApplyBinary(int32_t op, RValue& left, const RValue& right, size_t ma
                 if (b.empty()) return nullptr;
                 if (a.size() + b.size() > max_string) return "String too long.";
                 StrRep* r = StrRep::Alloc(a.size() + b.size());
-                std::memcpy(r->data, a.data(), a.size());
+                if (!a.empty()) std::memcpy(r->data, a.data(), a.size());
                 std::memcpy(r->data + a.size(), b.data(), b.size());
                 left = RValue::Adopt(r);
                 return nullptr;

@@ -24,14 +24,19 @@ const char* ApplyUnary(int32_t op, RValue& v);
 const char* ApplyBinary(int32_t op, RValue& left, const RValue& right,
                         size_t max_string = kMaxStringLength);
 
+// Concatenates two strings (right not empty) into `dest`. When `dest` is the left operand and
+// holds the only reference to its bytes, they are extended in place (storage grows
+// geometrically, so building a string piece by piece costs linear time).
+void ConcatInto(RValue& dest, const RValue& left, std::string_view right);
+
 // Equality as `switch` labels test it: equal kinds and exactly equal reals or equal bytes.
 bool ExactlyEqual(const RValue& a, const RValue& b);
 
 // Comparisons of reals with the 1e-13 tolerance. The tolerance is an extended-precision
 // constant, which no double equals: kTolBelow and kTolAbove are the doubles on either side of
 // it, so every comparison below is exactly the one made against the extended constant.
-extern const double kTolBelow;
-extern const double kTolAbove;
+inline constexpr double kTolBelow = 0x1.c25c268497681p-44;
+inline constexpr double kTolAbove = 0x1.c25c268497682p-44;
 inline bool RealLess(double a, double b) { return a - b <= -kTolAbove; }
 inline bool RealLessEqual(double a, double b) { return a - b <= kTolBelow; }
 inline bool RealEqual(double a, double b) {
@@ -45,6 +50,12 @@ inline bool RealNotEqual(double a, double b) {
 inline bool RealGreaterEqual(double a, double b) { return a - b >= -kTolBelow; }
 inline bool RealGreater(double a, double b) { return a - b >= kTolAbove; }
 
+// A comparison of a real with a fixed finite number b as one test against a threshold t: as
+// rounding is monotonic, the reals a for which a - b passes `<` or `<=` are exactly those with
+// a <= t, and for `>` or `>=` those with a >= t (NaN passes neither). False when b is not
+// finite or `op` is not one of those four.
+bool CompareThreshold(int32_t op, double b, double& t);
+
 // Rounds to the nearest integer, ties to even, for values known to lie well inside the 64-bit
 // range (one instruction in the default rounding mode).
 inline int64_t FastRound(double v) { return _mm_cvtsd_si64(_mm_set_sd(v)); }
@@ -57,5 +68,41 @@ inline double TruncToInteger(double q) {
 }
 inline double RealDiv(double a, double b) { return TruncToInteger(a / b); }
 inline double RealMod(double a, double b) { return a - TruncToInteger(a / b) * b; }
+
+// RealMod for a divisor that is an integer with 1 <= |b| < 2^31: a dividend that is a nonzero
+// integer below 2^51 in magnitude gets its remainder exactly in integers, from a reciprocal
+// estimate of the quotient (off by at most one) and one correction. For such operands a / b
+// rounds to a double whose truncation is the exact quotient, so RealMod gives that exact
+// remainder too, with +0 for a nonzero multiple of b; every other dividend (-0 among them, whose
+// result is -0) takes RealMod itself.
+inline double RealModByInteger(double a, double b) {
+    if (__builtin_expect(std::fabs(a) < 2251799813685248.0, 1)) {
+        const int64_t ai = int64_t(a);
+        if (__builtin_expect(ai != 0 && double(ai) == a, 1)) {
+            const double ab = std::fabs(b);
+            const int64_t bi = int64_t(ab);
+            int64_t r = ai - int64_t(a * (1.0 / ab)) * bi;
+            // The estimate is rarely off: branches, not selects, keep the result's wait short.
+            if (ai > 0) {
+                if (__builtin_expect(r < 0, 0)) r += bi;
+                else if (__builtin_expect(r >= bi, 0)) r -= bi;
+            } else {
+                if (__builtin_expect(r > 0, 0)) r -= bi;
+                else if (__builtin_expect(r <= -bi, 0)) r += bi;
+            }
+            return double(r);
+        }
+    }
+    return RealMod(a, b);
+}
+// Whether RealModByInteger applies to divisor b.
+inline bool IsModDivisor(double b) {
+    const double ab = std::fabs(b);
+    return ab >= 1.0 && ab < 2147483648.0 && double(int64_t(ab)) == ab;
+}
+// RealMod, through RealModByInteger where the divisor allows.
+inline double RealModQuick(double a, double b) {
+    return IsModDivisor(b) ? RealModByInteger(a, b) : RealMod(a, b);
+}
 
 }  // namespace kr

@@ -121,10 +121,9 @@ bool Runtime::DefineConstant(std::string_view raw_name, std::string_view value_t
     CCode code{std::string(value_text), true};
     RValue value;
     bool ok = code.Compile(*this);
-    if (ok) {
-        ScriptInstance temp;
-        ok = ExecuteForValue(code, &temp, &temp, value);
-    }
+    if (ok)
+        host_->WithTemporaryInstance(
+            [&](ScriptInstance& temp) { ok = ExecuteForValue(code, &temp, &temp, value); });
     ClearError();
     if (!ok) {
         host_->ShowMessage("Value for constant " + name + "  is not valid.");

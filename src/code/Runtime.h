@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -105,6 +106,14 @@ public:
                                ScriptInstance* other, int argc, const RValue* args,
                                RValue& result) {
         return false;
+    }
+
+    // Runs `fn` with a temporary instance that is in no room, for code that runs outside any
+    // event (constant values, initialization code): the runner's is a real instance of object 0
+    // with id 0 at (0, 0), so that its built-in variables read like any instance's.
+    virtual void WithTemporaryInstance(const std::function<void(ScriptInstance&)>& fn) {
+        ScriptInstance temp;
+        fn(temp);
     }
 
     // Names for error texts: the event's name and its object's (or time line's) name.

@@ -44,7 +44,10 @@ inline RValue& ArrayElementForWrite(ArrayRows& rows, int64_t index) {
     size_t i = size_t(index / kArrayDim), j = size_t(index % kArrayDim);
     if (rows.size() <= i) rows.resize(i + 1);
     std::vector<RValue>& row = rows[i];
-    if (row.size() <= j) row.resize(j + 1);
+    if (row.size() <= j) {
+        if (j == row.size()) row.emplace_back();  // filling a row in order
+        else row.resize(j + 1);
+    }
     return row[j];
 }
 

@@ -1,10 +1,16 @@
-// The dispatch loop. Hot state (pc, registers, constants) lives in locals; the real-number path
+// The dispatch loop. Hot state (pc, frame, registers) lives in locals; the real-number path
 // of every operator comes first and everything else (strings, unset locals, errors) leaves the
 // loop for a slow-path function. Calls that may run other code or touch the frame stack
 // (built-in functions, getters, setters) save pc first and reload the frame pointer after.
+//
+// Script calls push a frame of a fixed array and run in the same loop; the callee's result goes
+// straight to the caller's destination register. Registers above the running frames are kept
+// real and string-free; a frame notes when a string (or an unset value) may have reached its
+// temporaries, and only then clears them all when it ends.
 #include "code/Vm.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <string>
 
 #include "code/Code.h"
@@ -12,12 +18,14 @@
 
 #define KR_LIKELY(x) __builtin_expect(!!(x), 1)
 #define KR_UNLIKELY(x) __builtin_expect(!!(x), 0)
+#define KR_ALWAYS_INLINE inline __attribute__((always_inline))
 
 namespace kr {
 
 namespace {
 
-constexpr uint32_t kSegmentSize = 1 << 16;
+// Registers per segment of the register stack; deeper nesting moves on to further segments.
+constexpr uint32_t kSegmentSize = 1 << 14;
 constexpr const char* kTooDeep = "Stack overflow: script calls nested too deeply.";
 
 // ORDER OP
@@ -43,6 +51,9 @@ inline int64_t RoundI(double v) {
     return (v > -9.0e18 && v < 9.0e18) ? FastRound(v) : RoundToInt64(v);
 }
 inline double Bool(bool b) { return b ? 1.0 : 0.0; }
+// The number forms of <, <=, >= and > hold a threshold (CompareThreshold) instead of the number.
+inline bool AtMost(double a, double t) { return a <= t; }
+inline bool AtLeast(double a, double t) { return a >= t; }
 inline double ShiftL(double a, double b) {
     int64_t n = int64_t(uint8_t(RoundI(b)));
     return n < 64 ? double(int64_t(uint64_t(RoundI(a)) << n)) : 0.0;
@@ -60,82 +71,116 @@ inline int32_t ClampOwner(double v) {
 
 }  // namespace
 
+void Vm::FreeDeleter::operator()(void* p) const { std::free(p); }
+
 Vm::Vm(Runtime& rt) : rt_(rt) {
+    // Untouched pages of the frame array cost nothing; Frame is plain data.
+    void* mem = std::malloc(sizeof(Frame) * size_t(Runtime::kMaxScriptDepth));
+    if (!mem) throw std::bad_alloc();
+    frames_.reset(static_cast<Frame*>(mem));
     segs_.push_back(Segment{std::make_unique<RValue[]>(kSegmentSize), kSegmentSize});
-    frames_.reserve(64);
+    SetSegment(0);
 }
 
 Vm::~Vm() = default;
 
+void Vm::SetSegment(uint32_t seg) {
+    seg_ = seg;
+    seg_data_ = segs_[seg].data.get();
+    seg_size_ = segs_[seg].size;
+}
+
+void Vm::NextSegment(uint32_t need) {
+    uint32_t next = seg_ + 1;
+    uint32_t size = need > kSegmentSize ? need : kSegmentSize;
+    if (next == segs_.size()) segs_.push_back(Segment{std::make_unique<RValue[]>(size), size});
+    else if (segs_[next].size < need) segs_[next] = Segment{std::make_unique<RValue[]>(size), size};
+    SetSegment(next);
+    top_ = 0;
+}
+
 bool Vm::PushFrame(const Proto* proto, ScriptInstance* self, ScriptInstance* other,
                    RValue* result, int32_t script, bool entry) {
-    const uint32_t need = proto->nregs;
     const uint32_t seg = seg_, top = top_;
-    if (top_ + need > segs_[seg_].size) {
-        uint32_t next = seg_ + 1;
-        uint32_t size = need > kSegmentSize ? need : kSegmentSize;
-        if (next == segs_.size()) segs_.push_back(Segment{std::make_unique<RValue[]>(size), size});
-        else if (segs_[next].size < need)
-            segs_[next] = Segment{std::make_unique<RValue[]>(size), size};
-        seg_ = next;
-        top_ = 0;
-    }
-    RValue* base = segs_[seg_].data.get() + top_;
-    top_ += need;
+    RValue* base = AllocRegisters(proto->nregs);
     for (uint32_t i = 0; i < proto->nlocals; ++i) base[i].kind = kUnsetKind;
-    if (!result) {
-        result = base + need - 1;
-        result->real = 0.0;
-    }
-    if (frames_.size() == frames_.capacity()) frames_.reserve(frames_.size() * 2);
-    frames_.resize(frames_.size() + 1);
-    Frame& f = frames_.back();
+    Frame& f = frames_[nframes_++];
     f.proto = proto;
     f.pc = nullptr;
     f.base = base;
     f.self = self;
     f.other = other;
     f.result = result;
+    f.saved_slots = nullptr;
+    f.saved_live = 0;
+    f.argc = 0;
     f.script = script;
-    f.entry = entry;
-    f.restore_args = false;
     f.seg = seg;
     f.top = top;
     f.with_base = uint32_t(withs_.size());
     f.larr_base = uint32_t(larr_.size());
-    f.argc = 0;
+    f.entry = entry;
+    f.restore_args = false;
+    f.strings = false;
     f.dyn_locals = nullptr;
     if (proto->nwith) withs_.resize(withs_.size() + proto->nwith);
     if (proto->local_arrays) larr_.resize(larr_.size() + proto->nlocals);
     return true;
 }
 
-void Vm::PopFrame() {
-    Frame& f = frames_.back();
-    if (f.restore_args) {
-        // Arguments written beyond those passed went to the caller's spare registers.
-        for (int32_t i = f.argc; i < rt_.args_.live; ++i) rt_.args_.slots[i].SetReal(0.0);
-        rt_.args_ = f.saved_args;
-    }
-    // Registers above the frame are kept real (and string-free) between frames.
-    RValue* b = f.base;
-    for (uint32_t i = 0, n = f.proto->nused; i < n; ++i) {
+// Registers above the frames are kept real (and string-free): a new frame finds its temporaries
+// clean. Most frames end with nothing to clear, which one pass over the kinds shows.
+void Vm::ClearRegisters(RValue* b, uint32_t n) {
+    for (uint32_t i = 0; i < n; ++i) {
         if (b[i].kind == RValue::kString) StrRep::Release(b[i].rep);
         b[i].kind = RValue::kReal;
     }
-    b[f.proto->nregs - 1].SetReal(0.0);
+}
+
+void Vm::ReleaseExtras(Frame& f) {
     if (f.proto->nwith) withs_.resize(f.with_base);
     if (f.proto->local_arrays) larr_.resize(f.larr_base);
     delete f.dyn_locals;
-    seg_ = f.seg;
+    f.dyn_locals = nullptr;
+}
+
+KR_ALWAYS_INLINE void Vm::ReleaseFrame(Frame& f) {
+    const Proto* p = f.proto;
+    if (f.restore_args) {
+        // The arguments are the caller's registers: a string written there marks the caller;
+        // those written beyond the ones passed went to its spare registers and are cleared.
+        ArgFrame& a = rt_.args_;
+        if (!p->args_stable) {
+            int32_t kinds = 0;
+            for (int32_t i = 0; i < f.argc; ++i) kinds |= a.slots[i].kind;
+            if (kinds != 0) (&f)[-1].strings = true;
+            for (int32_t i = f.argc; i < a.live; ++i) a.slots[i].SetReal(0.0);
+        }
+        a.slots = f.saved_slots;
+        a.live = f.saved_live;
+    }
+    // Locals may be left unset or hold strings; temporaries only when the frame was marked.
+    RValue* b = f.base;
+    if (f.strings) {
+        ClearRegisters(b, p->nused);
+    } else {
+        int32_t kinds = 0;
+        for (uint32_t i = 0, n = p->nlocals; i < n; ++i) kinds |= b[i].kind;
+        if (KR_UNLIKELY(kinds != 0)) ClearRegisters(b, p->nlocals);
+    }
+    if (KR_UNLIKELY(p->has_extras || f.dyn_locals)) ReleaseExtras(f);
+    if (KR_UNLIKELY(f.seg != seg_)) SetSegment(f.seg);
     top_ = f.top;
-    frames_.pop_back();
+}
+
+void Vm::PopFrame() {
+    ReleaseFrame(frames_[nframes_ - 1]);
+    --nframes_;
 }
 
 bool Vm::Execute(const CCode& code, ScriptInstance* self, ScriptInstance* other, RValue& result,
                  int32_t script) {
-    if (native_depth_ >= Runtime::kMaxNativeDepth ||
-        frames_.size() >= size_t(Runtime::kMaxScriptDepth)) {
+    if (native_depth_ >= Runtime::kMaxNativeDepth || nframes_ >= uint32_t(Runtime::kMaxScriptDepth)) {
         rt_.ReportCodeError(code, 0, kTooDeep);
         return false;
     }
@@ -171,7 +216,21 @@ void Vm::UnknownVariable(Frame& f, const Instr* pc, int32_t id, int32_t index) {
 
 bool Vm::BinarySlow(Frame& f, Instr* pc, RValue* R, const RValue* K) {
     const InstrPos& ip = f.proto->positions[size_t(pc - f.proto->instrs.data())];
-    int rel = pc->op - OP_ADD_RR;
+    if (pc->op == OP_ADD_RR && R[pc->b].IsString() && R[pc->c].IsString() && pc->b != pc->c) {
+        // Concatenation without copies of the operands; `s = s + t` appends in place.
+        const RValue& left = R[pc->b];
+        std::string_view right = R[pc->c].Str();
+        if (right.empty()) {
+            if (pc->a != pc->b) R[pc->a] = left;
+        } else if (left.Str().size() + right.size() > rt_.MaxStringLength()) {
+            Raise(f, pc, ip.pos, "String too long.");
+            return false;
+        } else {
+            ConcatInto(R[pc->a], left, right);
+        }
+        return true;
+    }
+    int rel = (pc->op == OP_MOD_RI ? int(OP_MOD_RN) : int(pc->op)) - OP_ADD_RR;
     int form = rel % 3;
     RValue left = form == 2 ? RValue(Num(*pc)) : R[pc->b];
     RValue right = form == 1 ? RValue(Num(*pc)) : R[pc->c];
@@ -206,12 +265,38 @@ int Vm::CompareSlow(Frame& f, Instr* pc, RValue* R, const RValue* K) {
     RValue left = R[pc->a];
     RValue right = form == 0 ? R[pc->b] : form == 1 ? K[pc->c] : RValue(Num(*pc));
     if (left.kind == kUnsetKind && !ResolveUnset(f, pc, pc->a, ip.pos_b, left)) return -1;
+    const int cmp = rel / 6;  // KR_COMPARE_OPS order
+    if (form == 2 && cmp != 2 && cmp != 3 && left.IsReal()) {
+        const bool pass = cmp < 2 ? left.real <= right.real : left.real >= right.real;
+        return pass ? 1 : 0;
+    }
     if (right.kind == kUnsetKind && !ResolveUnset(f, pc, pc->b, ip.pos_c, right)) return -1;
     if (const char* err = ApplyBinary(kCompareToken[rel / 6], left, right)) {
         Raise(f, pc, ip.pos, err);
         return -1;
     }
     return left.real >= 0.5 ? 1 : 0;
+}
+
+// The checked array index in register `reg` (an unset local is read as the settings say);
+// -1 after an error was reported at `pos`.
+int64_t Vm::IndexSlow(Frame& f, const Instr* pc, uint16_t reg, int32_t pos) {
+    RValue v = f.base[reg];
+    if (v.kind == kUnsetKind && !ResolveUnset(f, pc, reg, pos, v)) return -1;
+    const char* err = nullptr;
+    int64_t n = 0;
+    if (!v.IsReal()) {
+        err = "Wrong type of array index";
+    } else {
+        n = RoundToInt64(v.real);
+        if (n < 0) err = "Negative array index";
+        else if (n >= kArrayDim) err = "Array index >= 32000";
+    }
+    if (err) {
+        Raise(f, pc, pos, err);
+        return -1;
+    }
+    return n;
 }
 
 ArrayRows& Vm::LocalRows(Frame& f, uint16_t reg) {
@@ -313,17 +398,37 @@ bool Vm::Run() {
     };
     static_assert(sizeof(kLabels) / sizeof(kLabels[0]) == OP_COUNT_);
 
-    Frame* fr = &frames_.back();
-    const Proto* P = fr->proto;
-    Instr* pc = const_cast<Instr*>(P->instrs.data());
+    Frame* fr = &frames_[nframes_ - 1];
+    Instr* pc = const_cast<Instr*>(fr->proto->instrs.data());
     RValue* R = fr->base;
-    const RValue* K = P->k.data();
-    const bool& uninit_zero = rt_.settings_.uninitialized_as_zero;
+    // The proto and its constants are reached through the frame (used off the hot paths), so
+    // that the registers of the machine go to pc, the frame and its registers.
+#define P (fr->proto)
+#define K (fr->proto->k.data())
     int32_t miss_index = 0;
     // The one scratch value of the loop: a value with a destructor may not live in a block
     // that an indirect jump leaves.
     RValue tmp;
 
+    // Writes to the frame's registers: a string (or an unset value) among them marks the frame,
+    // whose registers are then cleared when it ends.
+#define ASSIGN(dst, src)                                                   \
+    do {                                                                   \
+        RValue& d_ = (dst);                                                \
+        const RValue& s_ = (src);                                          \
+        if (KR_LIKELY(s_.kind == RValue::kReal && d_.kind != RValue::kString)) { \
+            d_.kind = RValue::kReal;                                       \
+            d_.real = s_.real;                                             \
+        } else {                                                           \
+            fr->strings = true;                                            \
+            d_ = s_;                                                       \
+        }                                                                  \
+    } while (0)
+#define PUT(dst)                                                           \
+    do {                                                                   \
+        if (tmp.kind != RValue::kReal) fr->strings = true;                 \
+        (dst) = std::move(tmp);                                            \
+    } while (0)
 #define DISPATCH() goto* kLabels[pc->op]
 #define NEXT()   \
     do {         \
@@ -352,10 +457,8 @@ bool Vm::Run() {
     } while (0)
 #define RELOAD()                \
     do {                        \
-        fr = &frames_.back();   \
-        P = fr->proto;          \
+        fr = &frames_[nframes_ - 1]; \
         R = fr->base;           \
-        K = P->k.data();        \
     } while (0)
 
     DISPATCH();
@@ -363,7 +466,7 @@ bool Vm::Run() {
 L_NOP:
     NEXT();
 L_LOADK:
-    Assign(R[pc->a], K[pc->d]);
+    ASSIGN(R[pc->a], K[pc->d]);
     NEXT();
 L_MOVE: {
     const RValue& b = R[pc->b];
@@ -372,14 +475,14 @@ L_MOVE: {
         if (!ResolveUnset(*fr, pc, pc->b, P->positions[size_t(pc - P->instrs.data())].pos_b,
                           tmp))
             goto unwind;
-        R[pc->a] = std::move(tmp);
+        PUT(R[pc->a]);
         NEXT();
     }
-    Assign(R[pc->a], b);
+    ASSIGN(R[pc->a], b);
     NEXT();
 }
 L_CHKL:
-    if (KR_UNLIKELY(R[pc->a].kind == kUnsetKind) && !uninit_zero) {
+    if (KR_UNLIKELY(R[pc->a].kind == kUnsetKind) && !rt_.settings_.uninitialized_as_zero) {
         fr->pc = pc;
         ResolveUnset(*fr, pc, pc->a, P->positions[size_t(pc - P->instrs.data())].pos_b, tmp);
         goto unwind;
@@ -395,6 +498,7 @@ L_CHKL:
             NEXT();                                       \
         }                                                 \
         fr->pc = pc;                                      \
+        fr->strings = true;                               \
         if (!UnarySlow(*fr, pc, R)) goto unwind;          \
         NEXT();                                           \
     }
@@ -432,13 +536,29 @@ L_IDX2: {
     if (KR_LIKELY(v.kind == RValue::kReal && v.real >= -0.5 && v.real < 31999.5)) {
         n = FastRound(v.real);
     } else {
-        if (!v.IsReal()) RAISE("Wrong type of array index");
-        n = RoundToInt64(v.real);
-        if (n < 0) RAISE("Negative array index");
-        if (n >= kArrayDim) RAISE("Array index >= 32000");
+        fr->pc = pc;
+        n = IndexSlow(*fr, pc, pc->b, P->positions[size_t(pc - P->instrs.data())].pos);
+        if (n < 0) goto unwind;
     }
     if (pc->op == OP_IDX1) R[pc->a].SetReal(double(n));
     else R[pc->a].real = R[pc->a].real * kArrayDim + double(n);
+    NEXT();
+}
+L_IDXRR: {
+    const RValue& u = R[pc->b];
+    const RValue& v = R[pc->c];
+    if (KR_LIKELY((u.kind | v.kind) == 0 && u.real >= -0.5 && u.real < 31999.5 &&
+                  v.real >= -0.5 && v.real < 31999.5)) {
+        R[pc->a].SetReal(double(FastRound(u.real) * kArrayDim + FastRound(v.real)));
+        NEXT();
+    }
+    fr->pc = pc;
+    const InstrPos& ip = P->positions[size_t(pc - P->instrs.data())];
+    int64_t i = IndexSlow(*fr, pc, pc->b, ip.pos_b);
+    if (i < 0) goto unwind;
+    int64_t j = IndexSlow(*fr, pc, pc->c, ip.pos_c);
+    if (j < 0) goto unwind;
+    R[pc->a].SetReal(double(i * kArrayDim + j));
     NEXT();
 }
 L_OWNER: {
@@ -453,13 +573,13 @@ L_GETLA: {
     const RValue& l = R[pc->b];
     if (KR_UNLIKELY(l.kind == kUnsetKind)) goto var_missing;
     if (miss_index == 0) {
-        Assign(R[pc->a], l);
+        ASSIGN(R[pc->a], l);
         NEXT();
     }
     const ArrayRows* rows = larr_[fr->larr_base + pc->b].get();
     const RValue* e = rows ? ArrayElement(*rows, miss_index) : nullptr;
     if (KR_UNLIKELY(!e)) goto var_missing;
-    Assign(R[pc->a], *e);
+    ASSIGN(R[pc->a], *e);
     NEXT();
 }
 L_SETLA: {
@@ -470,7 +590,9 @@ L_SETLA: {
         NEXT();
     }
     if (l.kind == kUnsetKind) l.SetReal(0.0);
-    ArrayRows& rows = LocalRows(*fr, pc->b);
+    std::unique_ptr<ArrayRows>& up = larr_[fr->larr_base + pc->b];
+    if (KR_UNLIKELY(!up)) up = std::make_unique<ArrayRows>();
+    ArrayRows& rows = *up;
     size_t i = size_t(idx / kArrayDim), j = size_t(idx % kArrayDim);
     if (KR_UNLIKELY(rows.size() <= i)) {
         steps_ -= int64_t(i + 1 - rows.size()) / 8;
@@ -478,8 +600,13 @@ L_SETLA: {
     }
     std::vector<RValue>& row = rows[i];
     if (row.size() <= j) {
-        steps_ -= int64_t(j + 1 - row.size()) / 8;
-        row.resize(j + 1);
+        // Filling a row in order appends one element at a time.
+        if (j == row.size()) {
+            row.emplace_back();
+        } else {
+            steps_ -= int64_t(j + 1 - row.size()) / 8;
+            row.resize(j + 1);
+        }
     }
     Assign(row[j], R[pc->a]);
     NEXT();
@@ -498,11 +625,11 @@ L_GETV_GLOBAL: {
     miss_index = pc->c == kNoReg ? 0 : int32_t(R[pc->c].real);
     if (RVariable* v = list->Find(id, pc->e)) {
         if (miss_index == 0) {
-            Assign(R[pc->a], v->value);
+            ASSIGN(R[pc->a], v->value);
             NEXT();
         }
         if (const RValue* e = ArrayElement(v->rows, miss_index)) {
-            Assign(R[pc->a], *e);
+            ASSIGN(R[pc->a], *e);
             NEXT();
         }
     }
@@ -545,7 +672,7 @@ L_GETVX: {
         RELOAD();
     }
     if (!ok) goto var_missing;
-    R[pc->a] = std::move(tmp);
+    PUT(R[pc->a]);
     NEXT();
 }
 L_SETVX: {
@@ -572,7 +699,7 @@ L_GETB: {
         RELOAD();
         if (!ok) goto var_missing;
     }
-    R[pc->a] = std::move(tmp);
+    PUT(R[pc->a]);
     NEXT();
 }
 L_SETB: {
@@ -588,14 +715,14 @@ L_SETB: {
     NEXT();
 }
 L_GETARG:
-    Assign(R[pc->a], rt_.Argument(pc->d));
+    ASSIGN(R[pc->a], rt_.Argument(pc->d));
     NEXT();
 L_SETARG:
     rt_.SetArgument(pc->d, R[pc->a]);
     NEXT();
 L_GETARGX: {
     int32_t k = int32_t(R[pc->c].real);
-    Assign(R[pc->a], rt_.Argument(k < kArgCount ? k : 0));
+    ASSIGN(R[pc->a], rt_.Argument(k < kArgCount ? k : 0));
     NEXT();
 }
 L_SETARGX: {
@@ -615,7 +742,7 @@ L_CALLB: {
                              false);
     }
     RELOAD();
-    R[pc->a] = std::move(tmp);
+    PUT(R[pc->a]);
     NEXT();
 }
 L_CALLX: {
@@ -628,31 +755,60 @@ L_CALLX: {
         if (!rt_.ErrorPending()) RAISE("Extension function call failed.");
         goto unwind;
     }
-    R[pc->a] = std::move(tmp);
+    PUT(R[pc->a]);
     NEXT();
 }
 L_CALLS: {
-    CCode* code = rt_.ScriptCode(pc->d);
-    if (KR_UNLIKELY(!code || !code->compiled() || !code->GetProto())) {
+    // The callee runs in this loop: its frame goes on top, its result straight into the
+    // destination register (the caller never reads that register before the call returns,
+    // and an error unwinds the caller too), its arguments are the caller's registers.
+    const auto& scripts = rt_.scripts_;
+    const size_t si = uint32_t(pc->d);
+    const CCode* code =
+        si * sizeof(Runtime::Script) < scripts.size() * sizeof(Runtime::Script) &&
+                scripts[si].exists
+            ? scripts[si].code.get()
+            : nullptr;
+    const Proto* callee = code && code->compiled() ? code->GetProto() : nullptr;
+    if (KR_UNLIKELY(!callee)) {
         if (!code) RAISE("Trying to execute non-existing script.");
         RAISE("Internal Error: Executing non-compiled code.");
     }
-    if (KR_UNLIKELY(frames_.size() >= size_t(Runtime::kMaxScriptDepth))) RAISE(kTooDeep);
+    if (KR_UNLIKELY(nframes_ >= uint32_t(Runtime::kMaxScriptDepth))) RAISE(kTooDeep);
     if (KR_UNLIKELY(--steps_ < 0)) goto out_of_steps;
     fr->pc = pc;
-    ArgFrame saved = rt_.args_;
-    RValue* args = R + pc->b;
-    int32_t argc = pc->c;
-    PushFrame(code->GetProto(), fr->self, fr->other, nullptr, pc->d, false);
-    fr = &frames_.back();
-    fr->saved_args = saved;
-    fr->restore_args = true;
-    fr->argc = argc;
-    rt_.args_ = ArgFrame{args, argc};
-    P = fr->proto;
-    R = fr->base;
-    K = P->k.data();
-    pc = const_cast<Instr*>(P->instrs.data());
+    const uint32_t seg = seg_, top = top_;
+    RValue* base = AllocRegisters(callee->nregs);
+    for (uint32_t i = 0, n = callee->nlocals; i < n; ++i) base[i].kind = kUnsetKind;
+    Frame* nf = fr + 1;
+    ++nframes_;
+    RValue& dest = R[pc->a];
+    dest.SetReal(0.0);
+    nf->proto = callee;
+    nf->base = base;
+    nf->self = fr->self;
+    nf->other = fr->other;
+    nf->result = &dest;
+    nf->saved_slots = rt_.args_.slots;
+    nf->saved_live = rt_.args_.live;
+    nf->argc = pc->c;
+    nf->script = int32_t(pc->d);
+    nf->seg = seg;
+    nf->top = top;
+    nf->entry = false;
+    nf->restore_args = true;
+    nf->strings = false;
+    nf->dyn_locals = nullptr;
+    if (KR_UNLIKELY(callee->has_extras)) {
+        nf->with_base = uint32_t(withs_.size());
+        nf->larr_base = uint32_t(larr_.size());
+        if (callee->nwith) withs_.resize(withs_.size() + callee->nwith);
+        if (callee->local_arrays) larr_.resize(larr_.size() + callee->nlocals);
+    }
+    rt_.args_ = ArgFrame{R + pc->b, int32_t(pc->c)};
+    fr = nf;
+    R = base;
+    pc = const_cast<Instr*>(callee->instrs.data());
     DISPATCH();
 }
 
@@ -678,11 +834,12 @@ do_return : {
         PopFrame();
         return true;
     }
-    tmp = std::move(*fr->result);
-    PopFrame();
-    RELOAD();
+    if (fr->result->kind != RValue::kReal) fr[-1].strings = true;
+    ReleaseFrame(*fr);
+    --nframes_;
+    --fr;
+    R = fr->base;
     pc = fr->pc;
-    R[pc->a] = std::move(tmp);
     NEXT();
 }
 
@@ -757,6 +914,74 @@ L_GLOBALVAR:
 L_ERROR:
     RAISE(FixedMessageText(pc->d));
 
+    // Fused forms: the instructions that follow hold the operands; any operand that is not a
+    // real leaves them to run on their own.
+#define KR_FOR(NAME, FN, FNN)                                                      \
+    L_FOR##NAME##_N : {                                                            \
+        const Instr& inc_ = pc[1];                                                 \
+        RValue& v_ = R[inc_.a];                                                    \
+        if (KR_LIKELY(v_.kind == RValue::kReal)) {                                 \
+            double x_ = v_.real + Num(inc_);                                       \
+            v_.real = x_;                                                          \
+            pc += 2;                                                               \
+            if (FNN(x_, Num(*pc))) JUMPC();                                        \
+            NEXT();                                                                \
+        }                                                                          \
+        NEXT();                                                                    \
+    }                                                                              \
+    L_FOR##NAME##_R : {                                                            \
+        const Instr& inc_ = pc[1];                                                 \
+        RValue& v_ = R[inc_.a];                                                    \
+        const RValue& lim_ = R[pc[2].b];                                           \
+        if (KR_LIKELY((v_.kind | lim_.kind) == 0)) {                               \
+            double x_ = v_.real + Num(inc_);                                       \
+            v_.real = x_;                                                          \
+            pc += 2;                                                               \
+            if (FN(x_, lim_.real)) JUMP();                                         \
+            NEXT();                                                                \
+        }                                                                          \
+        NEXT();                                                                    \
+    }
+    KR_FOR(LT, RealLess, AtMost)
+    KR_FOR(LE, RealLessEqual, AtMost)
+    KR_FOR(GT, RealGreater, AtLeast)
+    KR_FOR(GE, RealGreaterEqual, AtLeast)
+#undef KR_FOR
+
+L_MOD_RI: {
+    const RValue& b_ = R[pc->b];
+    if (KR_LIKELY(b_.kind == RValue::kReal)) {
+        R[pc->a].SetReal(RealModByInteger(b_.real, Num(*pc)));
+        NEXT();
+    }
+    goto binary_slow;
+}
+
+#define KR_MULADD(NAME, LEFT, MOD)                                                 \
+    L_##NAME : {                                                                   \
+        const Instr& mul_ = pc[1];                                                 \
+        const Instr& add_ = pc[2];                                                 \
+        const RValue& m_ = R[mul_.b];                                              \
+        const RValue& o_ = R[LEFT ? add_.c : add_.b];                              \
+        if (KR_LIKELY((m_.kind | o_.kind) == 0)) {                                 \
+            double t_ = m_.real * Num(mul_);                                       \
+            double s_ = LEFT ? t_ + o_.real : o_.real + t_;                        \
+            if (MOD) {                                                             \
+                R[pc[3].a].SetReal(RealModByInteger(s_, Num(pc[3])));             \
+                pc += 3;                                                           \
+            } else {                                                               \
+                R[add_.a].SetReal(s_);                                             \
+                pc += 2;                                                           \
+            }                                                                      \
+        }                                                                          \
+        NEXT();                                                                    \
+    }
+    KR_MULADD(MULADD_L, true, false)
+    KR_MULADD(MULADD_R, false, false)
+    KR_MULADD(MULADDMOD_L, true, true)
+    KR_MULADD(MULADDMOD_R, false, true)
+#undef KR_MULADD
+
     // Binary operators: the real path inline, everything else through BinarySlow.
 #define KR_BIN3(NAME, COND, EXPR)                                                  \
     L_##NAME##_RR : {                                                              \
@@ -798,7 +1023,7 @@ L_ERROR:
     KR_BIN3(MUL, true, x * y)
     KR_BIN3(DIV, y != 0, x / y)
     KR_BIN3(IDIV, y != 0, RealDiv(x, y))
-    KR_BIN3(MOD, y != 0, RealMod(x, y))
+    KR_BIN3(MOD, y != 0, RealModQuick(x, y))
     KR_BIN3(LAND, true, Bool(x >= 0.5 && y >= 0.5))
     KR_BIN3(LOR, true, Bool(x >= 0.5 || y >= 0.5))
     KR_BIN3(LXOR, true, Bool((x >= 0.5) != (y >= 0.5)))
@@ -816,7 +1041,7 @@ L_ERROR:
 #undef KR_BIN3
 
     // Comparisons fused with a jump: _T jumps when true, _F when false.
-#define KR_CMPJ(NAME, FN)                                                          \
+#define KR_CMPJ(NAME, FN, FNN)                                                     \
     L_J##NAME##_RR_T : {                                                           \
         const RValue& b_ = R[pc->a];                                               \
         const RValue& c_ = R[pc->b];                                               \
@@ -856,7 +1081,7 @@ L_ERROR:
     L_J##NAME##_RN_T : {                                                           \
         const RValue& b_ = R[pc->a];                                               \
         if (KR_LIKELY(b_.kind == RValue::kReal)) {                                 \
-            if (FN(b_.real, Num(*pc))) JUMPC();                                    \
+            if (FNN(b_.real, Num(*pc))) JUMPC();                                   \
             NEXT();                                                                \
         }                                                                          \
         goto compare_slow;                                                         \
@@ -864,21 +1089,22 @@ L_ERROR:
     L_J##NAME##_RN_F : {                                                           \
         const RValue& b_ = R[pc->a];                                               \
         if (KR_LIKELY(b_.kind == RValue::kReal)) {                                 \
-            if (!FN(b_.real, Num(*pc))) JUMPC();                                   \
+            if (!FNN(b_.real, Num(*pc))) JUMPC();                                  \
             NEXT();                                                                \
         }                                                                          \
         goto compare_slow;                                                         \
     }
-    KR_CMPJ(LT, RealLess)
-    KR_CMPJ(LE, RealLessEqual)
-    KR_CMPJ(EQ, RealEqual)
-    KR_CMPJ(NE, RealNotEqual)
-    KR_CMPJ(GE, RealGreaterEqual)
-    KR_CMPJ(GT, RealGreater)
+    KR_CMPJ(LT, RealLess, AtMost)
+    KR_CMPJ(LE, RealLessEqual, AtMost)
+    KR_CMPJ(EQ, RealEqual, RealEqual)
+    KR_CMPJ(NE, RealNotEqual, RealNotEqual)
+    KR_CMPJ(GE, RealGreaterEqual, AtLeast)
+    KR_CMPJ(GT, RealGreater, AtLeast)
 #undef KR_CMPJ
 
 binary_slow:
     fr->pc = pc;
+    fr->strings = true;
     if (!BinarySlow(*fr, pc, R, K)) goto unwind;
     NEXT();
 
@@ -895,7 +1121,7 @@ compare_slow: {
 }
 
 var_missing:
-    if (uninit_zero) {
+    if (rt_.settings_.uninitialized_as_zero) {
         R[pc->a].SetReal(0.0);
         NEXT();
     }
@@ -908,7 +1134,8 @@ out_of_steps:
 
 unwind:
     for (;;) {
-        Frame& f = frames_.back();
+        Frame& f = frames_[nframes_ - 1];
+        f.strings = true;  // a callee's result may have left a string in any register
         if (f.script >= 0)
             rt_.error_text_ = "In script " + rt_.ScriptName(f.script) + ":\r" + rt_.error_text_;
         bool entry = f.entry;
@@ -922,6 +1149,10 @@ unwind:
 #undef JUMPC
 #undef RAISE
 #undef RELOAD
+#undef ASSIGN
+#undef PUT
+#undef P
+#undef K
 }
 
 }  // namespace kr

@@ -36,6 +36,8 @@ private:
         int32_t count;
         int32_t index;
     };
+    // One activation. Frames live in one array allocated once for the deepest nesting allowed,
+    // so a pointer to a frame stays valid while code runs above it.
     struct Frame {
         const Proto* proto;
         Instr* pc;  // the call being made, while a callee runs
@@ -43,20 +45,25 @@ private:
         ScriptInstance* self;
         ScriptInstance* other;
         RValue* result;
-        ArgFrame saved_args;
+        RValue* saved_slots;  // the caller's argument frame (in-loop script calls)
+        int32_t saved_live;
+        int32_t argc;         // arguments passed by an in-loop script call
         int32_t script;
-        bool entry;         // returns to the native caller
-        bool restore_args;  // an in-loop script call: the caller's arguments come back
-        uint32_t seg;       // register stack position to return to
+        uint32_t seg;         // register stack position to return to
         uint32_t top;
         uint32_t with_base;
         uint32_t larr_base;
-        int32_t argc;                // arguments passed by an in-loop script call
+        bool entry;           // returns to the native caller
+        bool restore_args;    // an in-loop script call: the caller's arguments come back
+        bool strings;         // a temporary register may hold a string or an unset value
         CVariableList* dyn_locals;  // owned: locals reached only at run time by id
     };
     struct Segment {
         std::unique_ptr<RValue[]> data;
         uint32_t size;
+    };
+    struct FreeDeleter {
+        void operator()(void* p) const;
     };
 
     bool PushFrame(const Proto* proto, ScriptInstance* self, ScriptInstance* other,
@@ -75,13 +82,31 @@ private:
     void UnknownVariable(Frame& f, const Instr* pc, int32_t id, int32_t index);
     bool WithBegin(Frame& f, Instr* pc, RValue* R);
     bool WithAdvance(Frame& f, WithState& w);
+    int64_t IndexSlow(Frame& f, const Instr* pc, uint16_t reg, int32_t pos);
     ArrayRows& LocalRows(Frame& f, uint16_t reg);
 
+    // Registers of a new frame: the current segment, or the next one (made when missing).
+    RValue* AllocRegisters(uint32_t need) {
+        if (top_ + need > seg_size_) NextSegment(need);
+        RValue* base = seg_data_ + top_;
+        top_ += need;
+        return base;
+    }
+    void NextSegment(uint32_t need);
+    void SetSegment(uint32_t seg);
+    // Releases what a frame holds and returns its registers; the frame count is not changed.
+    void ReleaseFrame(Frame& f);
+    void ReleaseExtras(Frame& f);
+    static void ClearRegisters(RValue* b, uint32_t n);
+
     Runtime& rt_;
-    std::vector<Frame> frames_;
+    std::unique_ptr<Frame[], FreeDeleter> frames_;
+    uint32_t nframes_ = 0;
     std::vector<Segment> segs_;
     uint32_t seg_ = 0;
     uint32_t top_ = 0;
+    RValue* seg_data_ = nullptr;
+    uint32_t seg_size_ = 0;
     std::vector<WithState> withs_;
     std::vector<std::unique_ptr<ArrayRows>> larr_;
     int native_depth_ = 0;

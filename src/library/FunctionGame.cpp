@@ -1,7 +1,11 @@
 // Script functions for motion, collisions, instances, rooms and the game as a whole.
 // Rows without a body are registered so that games compile; calling one reports that the
 // function is not available yet.
+#include <cmath>
+
 #include "code/Vocabulary.h"
+#include "objects/InstanceCollision.h"
+#include "objects/InstanceOps.h"
 #include "runner/Runner.h"
 
 namespace kr {
@@ -69,12 +73,222 @@ static void fn_game_restart(Runtime& rt, ScriptInstance*, ScriptInstance*, int, 
     RunnerOf(rt).SetRoomRequest(GameLoop::kRequestRestart);
 }
 
+// ---- Instances and collisions ----------------------------------------------------------------
+// The calling instance is a CInstance: every instance of a room is, and so is the temporary
+// instance that code outside events runs for. Object arguments select as the collision
+// functions do: all (-3) every instance, an object index the instances of the object and its
+// descendants, an instance id that instance; deleted instances are never selected, and an id
+// result of "nothing" is noone (-4).
+
+namespace {
+
+constexpr double kNoone = -4;
+
+CInstance& Self(ScriptInstance* self) {
+    return *static_cast<CInstance*>(self);
+}
+
+double IdOf(const CInstance* inst) {
+    return inst ? double(inst->id) : kNoone;
+}
+
+// Calls fn(inst) for each selected instance that is not deleted, in list order, until fn
+// returns false.
+template <class Fn>
+void ForEachSelected(const InstanceList& room, int32_t obj, Fn fn) {
+    const Selection sel = Selection::FromObj(obj);
+    switch (sel.kind) {
+        case Selection::Kind::kAll:
+            for (int32_t k = 0, n = room.Count(); k < n; ++k) {
+                CInstance* inst = room.At(k);
+                if (inst && !inst->deleted && !fn(*inst)) return;
+            }
+            return;
+        case Selection::Kind::kObject:
+            for (int32_t k = 0, n = room.FamilyCount(sel.value); k < n; ++k) {
+                CInstance* inst = room.FamilyAt(sel.value, k);
+                if (inst && !inst->deleted && !fn(*inst)) return;
+            }
+            return;
+        case Selection::Kind::kId:
+            if (CInstance* inst = room.Find(sel.value)) fn(*inst);
+            return;
+        default:
+            return;
+    }
+}
+
+// The selected instance whose position is nearest to (furthest from) the point; the first in
+// list order among equals.
+CInstance* Extreme(const InstanceList& room, double x, double y, int32_t obj, bool nearest) {
+    CInstance* best = nullptr;
+    double best_d = 0;
+    ForEachSelected(room, obj, [&](CInstance& inst) {
+        const double d = std::hypot(inst.X() - x, inst.Y() - y);
+        if (!best || (nearest ? d < best_d : d > best_d)) {
+            best = &inst;
+            best_d = d;
+        }
+        return true;
+    });
+    return best;
+}
+
+}  // namespace
+
+static void fn_instance_create(Runtime& rt, ScriptInstance*, ScriptInstance*, int,
+                               const RValue* args, RValue& result) {
+    // A missing object is reported and gives noone, not 0: 0 names object 0 as an owner.
+    CInstance* inst = InstanceCreate(RunnerOf(rt).Instancing(), ArgInt(args[2]), ArgReal(args[0]),
+                                     ArgReal(args[1]));
+    result.SetReal(IdOf(inst));
+}
+
+static void fn_instance_copy(Runtime& rt, ScriptInstance* self, ScriptInstance*, int,
+                             const RValue* args, RValue& result) {
+    result.SetReal(InstanceCopy(RunnerOf(rt).Instancing(), Self(self), ArgBool(args[0])).id);
+}
+
+static void fn_instance_destroy(Runtime& rt, ScriptInstance* self, ScriptInstance*, int,
+                                const RValue*, RValue&) {
+    InstanceDestroy(RunnerOf(rt).Instancing(), Self(self));
+}
+
+static void fn_instance_change(Runtime& rt, ScriptInstance* self, ScriptInstance*, int,
+                               const RValue* args, RValue&) {
+    InstanceChange(RunnerOf(rt).Instancing(), Self(self), ArgInt(args[0]), ArgBool(args[1]));
+}
+
+static void fn_position_destroy(Runtime& rt, ScriptInstance*, ScriptInstance*, int,
+                                const RValue* args, RValue&) {
+    PositionDestroy(RunnerOf(rt).Instancing(), ArgReal(args[0]), ArgReal(args[1]));
+}
+
+static void fn_position_change(Runtime& rt, ScriptInstance*, ScriptInstance*, int,
+                               const RValue* args, RValue&) {
+    PositionChange(RunnerOf(rt).Instancing(), ArgReal(args[0]), ArgReal(args[1]), ArgInt(args[2]),
+                   ArgBool(args[3]));
+}
+
+// instance_find(obj, n): the n-th selected instance (from 0), or noone.
+static void fn_instance_find(Runtime& rt, ScriptInstance*, ScriptInstance*, int, const RValue* args,
+                             RValue& result) {
+    int64_t n = RoundToInt64(ArgReal(args[1]));
+    CInstance* found = nullptr;
+    if (n >= 0) {
+        ForEachSelected(RunnerOf(rt).Instances(), ArgInt(args[0]), [&](CInstance& inst) {
+            if (n-- > 0) return true;
+            found = &inst;
+            return false;
+        });
+    }
+    result.SetReal(IdOf(found));
+}
+
+static void fn_instance_exists(Runtime& rt, ScriptInstance*, ScriptInstance*, int,
+                               const RValue* args, RValue& result) {
+    bool any = false;
+    ForEachSelected(RunnerOf(rt).Instances(), ArgInt(args[0]), [&](CInstance&) {
+        any = true;
+        return false;
+    });
+    result.SetReal(any ? 1.0 : 0.0);
+}
+
+static void fn_instance_number(Runtime& rt, ScriptInstance*, ScriptInstance*, int,
+                               const RValue* args, RValue& result) {
+    int32_t count = 0;
+    ForEachSelected(RunnerOf(rt).Instances(), ArgInt(args[0]), [&](CInstance&) {
+        ++count;
+        return true;
+    });
+    result.SetReal(count);
+}
+
+// instance_nearest(x, y, obj), instance_furthest(x, y, obj): by the distance of the instance's
+// position (not its box) to the point. The calling instance counts like any other.
+static void fn_instance_nearest(Runtime& rt, ScriptInstance*, ScriptInstance*, int,
+                                const RValue* args, RValue& result) {
+    result.SetReal(IdOf(Extreme(RunnerOf(rt).Instances(), ArgReal(args[0]), ArgReal(args[1]),
+                                ArgInt(args[2]), true)));
+}
+
+static void fn_instance_furthest(Runtime& rt, ScriptInstance*, ScriptInstance*, int,
+                                 const RValue* args, RValue& result) {
+    result.SetReal(IdOf(Extreme(RunnerOf(rt).Instances(), ArgReal(args[0]), ArgReal(args[1]),
+                                ArgInt(args[2]), false)));
+}
+
+static void fn_place_free(Runtime& rt, ScriptInstance* self, ScriptInstance*, int,
+                          const RValue* args, RValue& result) {
+    result.SetReal(
+        PlaceFree(RunnerOf(rt).Instances(), Self(self), ArgReal(args[0]), ArgReal(args[1])));
+}
+
+static void fn_place_empty(Runtime& rt, ScriptInstance* self, ScriptInstance*, int,
+                           const RValue* args, RValue& result) {
+    result.SetReal(
+        PlaceEmpty(RunnerOf(rt).Instances(), Self(self), ArgReal(args[0]), ArgReal(args[1])));
+}
+
+static void fn_place_meeting(Runtime& rt, ScriptInstance* self, ScriptInstance*, int,
+                             const RValue* args, RValue& result) {
+    result.SetReal(PlaceMeeting(RunnerOf(rt).Instances(), Self(self), ArgReal(args[0]),
+                                ArgReal(args[1]), ArgInt(args[2])));
+}
+
+static void fn_instance_place(Runtime& rt, ScriptInstance* self, ScriptInstance*, int,
+                              const RValue* args, RValue& result) {
+    result.SetReal(IdOf(InstancePlace(RunnerOf(rt).Instances(), Self(self), ArgReal(args[0]),
+                                      ArgReal(args[1]), ArgInt(args[2]))));
+}
+
+static void fn_instance_position(Runtime& rt, ScriptInstance*, ScriptInstance*, int,
+                                 const RValue* args, RValue& result) {
+    result.SetReal(IdOf(InstancePosition(RunnerOf(rt).Instances(), ArgReal(args[0]),
+                                         ArgReal(args[1]), ArgInt(args[2]))));
+}
+
+static void fn_collision_point(Runtime& rt, ScriptInstance* self, ScriptInstance*, int,
+                               const RValue* a, RValue& result) {
+    result.SetReal(IdOf(CollisionPoint(RunnerOf(rt).Instances(), &Self(self), ArgReal(a[0]),
+                                       ArgReal(a[1]), ArgInt(a[2]), ArgBool(a[3]), ArgBool(a[4]))));
+}
+
+static void fn_collision_rectangle(Runtime& rt, ScriptInstance* self, ScriptInstance*, int,
+                                   const RValue* a, RValue& result) {
+    result.SetReal(IdOf(CollisionRectangle(RunnerOf(rt).Instances(), &Self(self), ArgReal(a[0]),
+                                           ArgReal(a[1]), ArgReal(a[2]), ArgReal(a[3]),
+                                           ArgInt(a[4]), ArgBool(a[5]), ArgBool(a[6]))));
+}
+
+static void fn_collision_circle(Runtime& rt, ScriptInstance* self, ScriptInstance*, int,
+                                const RValue* a, RValue& result) {
+    result.SetReal(
+        IdOf(CollisionCircle(RunnerOf(rt).Instances(), &Self(self), ArgReal(a[0]), ArgReal(a[1]),
+                             ArgReal(a[2]), ArgInt(a[3]), ArgBool(a[4]), ArgBool(a[5]))));
+}
+
+static void fn_collision_ellipse(Runtime& rt, ScriptInstance* self, ScriptInstance*, int,
+                                 const RValue* a, RValue& result) {
+    result.SetReal(IdOf(CollisionEllipse(RunnerOf(rt).Instances(), &Self(self), ArgReal(a[0]),
+                                         ArgReal(a[1]), ArgReal(a[2]), ArgReal(a[3]), ArgInt(a[4]),
+                                         ArgBool(a[5]), ArgBool(a[6]))));
+}
+
+static void fn_collision_line(Runtime& rt, ScriptInstance* self, ScriptInstance*, int,
+                              const RValue* a, RValue& result) {
+    result.SetReal(IdOf(CollisionLine(RunnerOf(rt).Instances(), &Self(self), ArgReal(a[0]),
+                                      ArgReal(a[1]), ArgReal(a[2]), ArgReal(a[3]), ArgInt(a[4]),
+                                      ArgBool(a[5]), ArgBool(a[6]))));
+}
+
 // ORDER VOCABULARY: the rows keep the registration order of the family.
 static const BuiltinDef kGameFunctions[] = {
     {"move_random", nullptr, 2},
-    {"place_free", nullptr, 2},
-    {"place_empty", nullptr, 2},
-    {"place_meeting", nullptr, 3},
+    {"place_free", fn_place_free, 2},
+    {"place_empty", fn_place_empty, 2},
+    {"place_meeting", fn_place_meeting, 3},
     {"place_snapped", nullptr, 2},
     {"move_snap", nullptr, 2},
     {"move_towards_point", nullptr, 3},
@@ -112,27 +326,27 @@ static const BuiltinDef kGameFunctions[] = {
     {"mp_grid_add_instances", nullptr, 3},
     {"mp_grid_path", nullptr, 7},
     {"mp_grid_draw", nullptr, 1},
-    {"collision_point", nullptr, 5},
-    {"collision_rectangle", nullptr, 7},
-    {"collision_circle", nullptr, 6},
-    {"collision_ellipse", nullptr, 7},
-    {"collision_line", nullptr, 7},
-    {"instance_find", nullptr, 2},
-    {"instance_exists", nullptr, 1},
-    {"instance_number", nullptr, 1},
-    {"instance_position", nullptr, 3},
-    {"instance_nearest", nullptr, 3},
-    {"instance_furthest", nullptr, 3},
-    {"instance_place", nullptr, 3},
-    {"instance_create", nullptr, 3},
-    {"instance_copy", nullptr, 1},
-    {"instance_change", nullptr, 2},
-    {"instance_destroy", nullptr, 0},
+    {"collision_point", fn_collision_point, 5},
+    {"collision_rectangle", fn_collision_rectangle, 7},
+    {"collision_circle", fn_collision_circle, 6},
+    {"collision_ellipse", fn_collision_ellipse, 7},
+    {"collision_line", fn_collision_line, 7},
+    {"instance_find", fn_instance_find, 2},
+    {"instance_exists", fn_instance_exists, 1},
+    {"instance_number", fn_instance_number, 1},
+    {"instance_position", fn_instance_position, 3},
+    {"instance_nearest", fn_instance_nearest, 3},
+    {"instance_furthest", fn_instance_furthest, 3},
+    {"instance_place", fn_instance_place, 3},
+    {"instance_create", fn_instance_create, 3},
+    {"instance_copy", fn_instance_copy, 1},
+    {"instance_change", fn_instance_change, 2},
+    {"instance_destroy", fn_instance_destroy, 0},
     {"instance_sprite", nullptr, 1},
     {"position_empty", nullptr, 2},
     {"position_meeting", nullptr, 3},
-    {"position_destroy", nullptr, 2},
-    {"position_change", nullptr, 4},
+    {"position_destroy", fn_position_destroy, 2},
+    {"position_change", fn_position_change, 4},
     {"instance_deactivate_all", nullptr, 1},
     {"instance_deactivate_object", nullptr, 1},
     {"instance_deactivate_region", nullptr, 6},

@@ -10,6 +10,7 @@
 #include "library/FunctionMath.h"
 #include "platform/Files.h"
 #include "platform/GamePath.h"
+#include "runner/Runner.h"
 
 namespace kr {
 
@@ -238,12 +239,44 @@ static void fn_show_debug_message(Runtime& rt, ScriptInstance* self, ScriptInsta
     std::fflush(stdout);
 }
 
+// ---- Events ----------------------------------------------------------------------------------
+// They perform an event for the calling instance, with the calling self and other.
+
+static void fn_event_perform(Runtime& rt, ScriptInstance* self, ScriptInstance* other, int,
+                             const RValue* args, RValue&) {
+    RunnerOf(rt).Events().PerformInstanceEvent(self, other, ArgInt(args[0]), ArgInt(args[1]));
+}
+
+// The event as the given object defines it (or inherits it), still for the calling instance.
+static void fn_event_perform_object(Runtime& rt, ScriptInstance* self, ScriptInstance* other, int,
+                                    const RValue* args, RValue&) {
+    RunnerOf(rt).Events().PerformEvent(self, other, ArgInt(args[0]), ArgInt(args[1]),
+                                       ArgInt(args[2]));
+}
+
+// User event n is other event n + 10.
+static void fn_event_user(Runtime& rt, ScriptInstance* self, ScriptInstance* other, int,
+                          const RValue* args, RValue&) {
+    RunnerOf(rt).Events().PerformInstanceEvent(self, other, kEventOther,
+                                               int32_t(RoundToInt64(ArgReal(args[0])) + 10));
+}
+
+// The running event as the parent of the object that defines it has it (or inherits it).
+static void fn_event_inherited(Runtime& rt, ScriptInstance* self, ScriptInstance* other, int,
+                               const RValue*, RValue&) {
+    const EventContext ctx = rt.Event();
+    Runner& runner = RunnerOf(rt);
+    const CObject* object = runner.Game().objects.Get(ctx.event_object);
+    if (!object || !runner.Game().objects.Get(object->parent)) return;
+    runner.Events().PerformEvent(self, other, object->parent, ctx.event_type, ctx.event_number);
+}
+
 // ORDER VOCABULARY: the rows keep the registration order of the family.
 static const BuiltinDef kMiscFunctions[] = {
-    {"event_inherited", nullptr, 0},
-    {"event_perform", nullptr, 2},
-    {"event_user", nullptr, 1},
-    {"event_perform_object", nullptr, 3},
+    {"event_inherited", fn_event_inherited, 0},
+    {"event_perform", fn_event_perform, 2},
+    {"event_user", fn_event_user, 1},
+    {"event_perform_object", fn_event_perform_object, 3},
     {"external_define", nullptr, -1},
     {"external_call", nullptr, -1},
     {"external_free", nullptr, 1},

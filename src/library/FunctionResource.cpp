@@ -1,10 +1,14 @@
 // Script functions that query and change resources: sprites, sounds, backgrounds, fonts, paths,
 // scripts, time lines, objects and rooms.
-// script_name is the older name of script_get_name and shares its body.
+// script_name and object_name are the older names of script_get_name and object_get_name and
+// share their bodies.
 // Rows without a body are registered so that games compile; calling one reports that the
 // function is not available yet.
+#include <type_traits>
+
 #include "code/Runtime.h"
 #include "code/Vocabulary.h"
+#include "runner/Runner.h"
 
 namespace kr {
 
@@ -48,6 +52,58 @@ static void fn_script_execute(Runtime& rt, ScriptInstance* self, ScriptInstance*
         rt.ClearError();
         rt.ShowRuntimeError(text, false);
     }
+}
+
+// ---- Objects ---------------------------------------------------------------------------------
+
+namespace {
+const CObject* ObjectArg(Runtime& rt, const RValue& v) {
+    return RunnerOf(rt).Game().objects.Get(ArgInt(v));
+}
+}  // namespace
+
+static void fn_object_exists(Runtime& rt, ScriptInstance*, ScriptInstance*, int, const RValue* args,
+                             RValue& result) {
+    result.SetReal(ObjectArg(rt, args[0]) ? 1.0 : 0.0);
+}
+
+static void fn_object_get_name(Runtime& rt, ScriptInstance*, ScriptInstance*, int,
+                               const RValue* args, RValue& result) {
+    result = RValue(RunnerOf(rt).Game().objects.Name(ArgInt(args[0])));
+}
+
+// The getters give -1 for a missing object.
+template <auto Field>
+void ObjectGet(Runtime& rt, ScriptInstance*, ScriptInstance*, int, const RValue* args,
+               RValue& result) {
+    const CObject* o = ObjectArg(rt, args[0]);
+    result.SetReal(o ? double(o->*Field) : -1.0);
+}
+
+// The setters store the rounded value or the boolean; a missing object is ignored.
+template <auto Field>
+void ObjectSet(Runtime& rt, ScriptInstance*, ScriptInstance*, int, const RValue* args, RValue&) {
+    CObject* o = RunnerOf(rt).Game().objects.Get(ArgInt(args[0]));
+    if (!o) return;
+    if constexpr (std::is_same_v<std::remove_reference_t<decltype(o->*Field)>, bool>)
+        o->*Field = ArgBool(args[1]);
+    else
+        o->*Field = ArgInt(args[1]);
+}
+
+// 1 when ind2 is a parent, grandparent, ... of ind1; -1 when ind1 does not exist.
+static void fn_object_is_ancestor(Runtime& rt, ScriptInstance*, ScriptInstance*, int,
+                                  const RValue* args, RValue& result) {
+    if (!ObjectArg(rt, args[0])) {
+        result.SetReal(-1.0);
+        return;
+    }
+    result.SetReal(RunnerOf(rt).Events().IsAncestor(ArgInt(args[0]), ArgInt(args[1])) ? 1.0 : 0.0);
+}
+
+static void fn_object_set_parent(Runtime& rt, ScriptInstance*, ScriptInstance*, int,
+                                 const RValue* args, RValue&) {
+    RunnerOf(rt).Events().SetParent(ArgInt(args[0]), ArgInt(args[1]));
 }
 
 // ORDER VOCABULARY: the rows keep the registration order of the family.
@@ -169,24 +225,24 @@ static const BuiltinDef kResourceFunctions[] = {
     {"timeline_clear", nullptr, 1},
     {"timeline_moment_clear", nullptr, 2},
     {"timeline_moment_add", nullptr, 3},
-    {"object_name", nullptr, 1},
-    {"object_exists", nullptr, 1},
-    {"object_get_name", nullptr, 1},
-    {"object_get_sprite", nullptr, 1},
-    {"object_get_solid", nullptr, 1},
-    {"object_get_visible", nullptr, 1},
-    {"object_get_depth", nullptr, 1},
-    {"object_get_persistent", nullptr, 1},
-    {"object_get_mask", nullptr, 1},
-    {"object_get_parent", nullptr, 1},
-    {"object_is_ancestor", nullptr, 2},
-    {"object_set_sprite", nullptr, 2},
-    {"object_set_solid", nullptr, 2},
-    {"object_set_visible", nullptr, 2},
-    {"object_set_depth", nullptr, 2},
-    {"object_set_persistent", nullptr, 2},
-    {"object_set_mask", nullptr, 2},
-    {"object_set_parent", nullptr, 2},
+    {"object_name", fn_object_get_name, 1},
+    {"object_exists", fn_object_exists, 1},
+    {"object_get_name", fn_object_get_name, 1},
+    {"object_get_sprite", ObjectGet<&CObject::sprite>, 1},
+    {"object_get_solid", ObjectGet<&CObject::solid>, 1},
+    {"object_get_visible", ObjectGet<&CObject::visible>, 1},
+    {"object_get_depth", ObjectGet<&CObject::depth>, 1},
+    {"object_get_persistent", ObjectGet<&CObject::persistent>, 1},
+    {"object_get_mask", ObjectGet<&CObject::mask>, 1},
+    {"object_get_parent", ObjectGet<&CObject::parent>, 1},
+    {"object_is_ancestor", fn_object_is_ancestor, 2},
+    {"object_set_sprite", ObjectSet<&CObject::sprite>, 2},
+    {"object_set_solid", ObjectSet<&CObject::solid>, 2},
+    {"object_set_visible", ObjectSet<&CObject::visible>, 2},
+    {"object_set_depth", ObjectSet<&CObject::depth>, 2},
+    {"object_set_persistent", ObjectSet<&CObject::persistent>, 2},
+    {"object_set_mask", ObjectSet<&CObject::mask>, 2},
+    {"object_set_parent", fn_object_set_parent, 2},
     {"object_add", nullptr, 0},
     {"object_delete", nullptr, 1},
     {"object_event_clear", nullptr, 3},

@@ -7,11 +7,13 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace kr {
 
 class CStream;
+struct PreparedAction;
 
 inline constexpr int32_t kActionVersion = 440;
 inline constexpr int32_t kActionMaxArguments = 8;
@@ -54,6 +56,10 @@ public:
     std::array<std::string, kActionMaxArguments> arg_texts;
     bool is_not = false;
 
+    // The compiled form that PrepareAction makes (objects/ActionExecution.h); null until then.
+    // Copies of a prepared action share it: it is never changed once made.
+    std::shared_ptr<PreparedAction> prepared;
+
     // Reads one stored action: the version, the fields, then the number of argument kinds and
     // the kinds, and later the number of argument texts and the texts. False on a wrong version,
     // more than 8 arguments, kinds or texts, or a failed stream.
@@ -65,7 +71,7 @@ public:
     // leaves -1 and sends "Failed to locate action function " + name to `report`.
     void ResolveFunction(const FunctionFinder& find, const MessageSink& report);
 
-    // Equal stored fields (function_id is derived, not stored).
+    // Equal stored fields (function_id and the prepared form are derived, not stored).
     bool operator==(const CAction& o) const;
 };
 

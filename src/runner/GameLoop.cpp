@@ -6,7 +6,9 @@
 
 #include "code/Code.h"
 #include "data/Sprite.h"
+#include "objects/EventTypes.h"
 #include "objects/Instance.h"
+#include "objects/InstanceCollision.h"
 #include "platform/Files.h"
 #include "runner/Runner.h"
 
@@ -21,29 +23,12 @@ constexpr int32_t kOtherGameStart = 2;
 constexpr int32_t kOtherGameEnd = 3;
 constexpr int32_t kOtherRoomStart = 4;
 constexpr int32_t kOtherRoomEnd = 5;
+constexpr int32_t kOtherAnimationEnd = 7;
 constexpr int32_t kOtherCloseButton = 30;
-
-// The game's resources for an instance that lives outside any room: the temporary instance a
-// room's creation code runs for.
-class ResourceWorld final : public InstanceWorld {
-public:
-    explicit ResourceWorld(GameData& game) : game_(game) {}
-    const CSprite* FindSprite(int32_t index) const override { return game_.sprites.Get(index); }
-    bool FindObject(int32_t index, ObjectDefaults& out) const override {
-        const CObject* o = game_.objects.Get(index);
-        if (!o) return false;
-        out = {o->sprite, o->mask, o->depth, o->solid, o->visible, o->persistent, o->parent};
-        return true;
-    }
-    int32_t NewInstanceId() override { return ++game_.last_instance_id; }
-
-private:
-    GameData& game_;
-};
 
 }  // namespace
 
-GameLoop::GameLoop(Runner& runner) : runner_(runner), room_(&no_room_) {}
+GameLoop::GameLoop(Runner& runner) : runner_(runner), current_(&runner.IdleRoom()) {}
 
 GameLoop::~GameLoop() = default;
 
@@ -66,6 +51,7 @@ void GameLoop::RunMainLoop() {
 
 void GameLoop::StartGame() {
     Runtime& rt = runner_.GetRuntime();
+    runner_.BuildEventLists();
     rt.Globals().Init();
     GameVariables& vars = runner_.Vars();
     vars.score = 0;
@@ -74,17 +60,21 @@ void GameLoop::StartGame() {
     vars.transition_kind = 0;
     step_count_ = 0;
     rt.Rng().SetSeed(int32_t(runner_.ClockSeed()));
+    // A fatal error in the initialization code ends the game before its first room.
+    if (!runner_.RunLibraryInitCode() || RequestPending()) return;
     GameWindow& window = *runner_.GetPlatform().window;
     window.ShowCursor(runner_.Settings().show_cursor);
     rooms_.clear();
     rooms_.resize(size_t(runner_.Game().rooms.Count()));
+    carried_.clear();
     StartRoom(FirstRoom(), true);
 }
 
 void GameLoop::EndGame() {
     EndRoom(true);
+    carried_.clear();
+    current_ = &runner_.IdleRoom();
     rooms_.clear();
-    room_ = &no_room_;
     runner_.GetPlatform().window->ShowCursor(true);
 }
 
@@ -141,8 +131,9 @@ void GameLoop::MainLoop() {
         try {
             int64_t now = clock.Microseconds();
             if (now < t) t = now;
-            if (room_->speed <= 0) room_->speed = 1;
-            int64_t wait = kSecond / room_->speed - (now - t);
+            CRoom& room = Room();
+            if (room.speed <= 0) room.speed = 1;
+            int64_t wait = kSecond / room.speed - (now - t);
             wait = std::clamp<int64_t>(wait, 0, kSecond);
             TimerWait(wait);
             t = now + wait;
@@ -218,27 +209,201 @@ void GameLoop::GameStep() {
     input_.ClearEdges();
 }
 
-// The phases that walk the room's instances, time lines, triggers and particles come with
-// their subsystems; until then they have nothing to do.
-void GameLoop::RememberPositions() {}
-void GameLoop::StepEvents(int32_t) {}
-void GameLoop::AdvanceTimeLines() {}
-void GameLoop::DispatchAlarms() {}
-void GameLoop::DispatchKeyboard() {}
-void GameLoop::DispatchJoysticks() {}
-void GameLoop::MoveInstances() {}
-void GameLoop::DispatchBoundaries() {}
-void GameLoop::DispatchCollisions() {}
-void GameLoop::AdvanceParticles() {}
-void GameLoop::RemoveDeleted() {}
-void GameLoop::AnimateInstances() {}
+// Walks the room's active instances by position, the count taken first: instances created
+// during the walk are not visited, and positions past a shortened end are skipped.
+template <class Fn>
+static void ForEachByPosition(InstanceList& room, Fn fn) {
+    for (int32_t i = 0, n = room.Count(); i < n; ++i)
+        if (CInstance* inst = room.At(i)) fn(*inst);
+}
 
-// The mouse positions in the room: the previous and the current one.
+void GameLoop::RememberPositions() {
+    ForEachByPosition(current_->instances, [](CInstance& inst) {
+        inst.xprevious = inst.X();
+        inst.yprevious = inst.Y();
+        inst.SetPathPositionPrevious(inst.PathPosition());
+    });
+}
+
+// Triggers of the moment come with their subsystem; then the step events.
+void GameLoop::StepEvents(int32_t moment) {
+    runner_.Events().PerformForResponders(kEventStep, moment);
+}
+
+// Time lines, triggers and particles come with their subsystems.
+void GameLoop::AdvanceTimeLines() {}
+void GameLoop::AdvanceParticles() {}
+
+// An alarm counts down only for instances whose object responds to it; one that reaches 0
+// fires, one set to 0 is simply switched off.
+void GameLoop::DispatchAlarms() {
+    EventDispatch& events = runner_.Events();
+    for (int32_t a = 0; a < kAlarmCount; ++a) {
+        events.ForEachResponder(kEventAlarm, a, [&](CInstance& inst) {
+            int32_t& alarm = inst.alarm[size_t(a)];
+            if (alarm < 0) return;
+            if (--alarm == 0) events.PerformEvent(&inst, &inst, inst.object_index, kEventAlarm, a);
+        });
+    }
+}
+
+// Three passes over the keys: held (a key pressed and released within the step counts),
+// pressed and released; each ends with its no-key or any-key event.
+void GameLoop::DispatchKeyboard() {
+    EventDispatch& events = runner_.Events();
+    struct Pass {
+        int32_t type;
+        bool (*counts)(const InputState&, int32_t);
+    };
+    static constexpr Pass kPasses[] = {
+        {kEventKeyboard,
+         [](const InputState& in, int32_t k) { return in.Held(k) || in.Pressed(k); }},
+        {kEventKeyPress, [](const InputState& in, int32_t k) { return in.Pressed(k); }},
+        {kEventKeyRelease, [](const InputState& in, int32_t k) { return in.Released(k); }},
+    };
+    for (const Pass& pass : kPasses) {
+        bool any = false;
+        for (int32_t k = 8; k < kKeyCount; ++k) {
+            if (!pass.counts(input_, k)) continue;
+            any = true;
+            events.PerformForResponders(pass.type, k);
+        }
+        events.PerformForResponders(pass.type, any ? 1 : 0);
+    }
+}
+
+// The first two joysticks: directions past 20000 from the centre and buttons 1 to 8.
+void GameLoop::DispatchJoysticks() {
+    EventDispatch& events = runner_.Events();
+    for (int32_t j = 0; j < 2; ++j) {
+        JoystickState s;
+        if (!runner_.GetPlatform().joysticks->Read(j, s)) continue;
+        int32_t base = j == 0 ? 16 : 31;
+        int32_t x = s.axes[0], y = s.axes[1];
+        if (x < 20000) events.PerformForResponders(kEventMouse, base);
+        if (x > 44000) events.PerformForResponders(kEventMouse, base + 1);
+        if (y < 20000) events.PerformForResponders(kEventMouse, base + 2);
+        if (y > 44000) events.PerformForResponders(kEventMouse, base + 3);
+        for (int32_t b = 0; b < 8; ++b)
+            if (s.buttons >> b & 1u) events.PerformForResponders(kEventMouse, base + 5 + b);
+    }
+}
+
+void GameLoop::MouseLocal(int32_t number) {
+    EventDispatch& events = runner_.Events();
+    events.ForEachResponder(kEventMouse, number, [&](CInstance& inst) {
+        if (InstanceAtPoint(inst, mouse_x_, mouse_y_, true))
+            events.PerformEvent(&inst, &inst, inst.object_index, kEventMouse, number);
+    });
+}
+
+void GameLoop::MouseGlobal(int32_t number) {
+    runner_.Events().PerformForResponders(kEventMouse, number);
+}
+
 void GameLoop::DispatchMouse() {
     mouse_previous_x_ = mouse_x_;
     mouse_previous_y_ = mouse_y_;
     mouse_x_ = MouseRoomX();
     mouse_y_ = MouseRoomY();
+    bool any = false;
+    for (int32_t b = 1; b <= kMouseButtonCount; ++b) {
+        if (!input_.ButtonHeld(b) && !input_.ButtonPressed(b)) continue;
+        any = true;
+        MouseLocal(b - 1);
+        MouseGlobal(49 + b);
+    }
+    if (!any) MouseLocal(3);
+    for (int32_t b = 1; b <= kMouseButtonCount; ++b) {
+        if (!input_.ButtonPressed(b)) continue;
+        MouseLocal(b + 3);
+        MouseGlobal(12);
+        MouseGlobal(b + 52);
+    }
+    for (int32_t b = 1; b <= kMouseButtonCount; ++b) {
+        if (!input_.ButtonReleased(b)) continue;
+        MouseLocal(b + 6);
+        MouseGlobal(13);
+        MouseGlobal(b + 55);
+    }
+    EventDispatch& events = runner_.Events();
+    for (int32_t number : {10, 11}) {
+        events.ForEachResponder(kEventMouse, number, [&](CInstance& inst) {
+            bool now = InstanceAtPoint(inst, mouse_x_, mouse_y_, true);
+            bool before = InstanceAtPoint(inst, mouse_previous_x_, mouse_previous_y_, true);
+            if (number == 10 ? now && !before : before && !now)
+                events.PerformEvent(&inst, &inst, inst.object_index, kEventMouse, number);
+        });
+    }
+    if (input_.WheelUp()) MouseGlobal(60);
+    if (input_.WheelDown()) MouseGlobal(61);
+}
+
+// Friction and gravity, then the speeds move every instance, destroyed ones included. Paths
+// come with their subsystem.
+void GameLoop::MoveInstances() {
+    ForEachByPosition(current_->instances, [](CInstance& inst) {
+        inst.ApplyFrictionAndGravity();
+        inst.SetPosition(inst.X() + inst.HSpeed(), inst.Y() + inst.VSpeed());
+    });
+}
+
+// Outside the room, crossing its edge, outside a view and crossing a view's edge, tested in
+// every step in which they hold. An instance with a sprite or mask uses its bounding box,
+// otherwise its position.
+void GameLoop::DispatchBoundaries() {
+    EventDispatch& events = runner_.Events();
+    const GameWorld& world = runner_.World();
+    const CRoom& room = Room();
+    struct Box {
+        double left, top, right, bottom;
+    };
+    auto box_of = [&](const CInstance& inst) {
+        if (world.FindSprite(inst.SpriteIndex()) || world.FindSprite(inst.MaskIndex()))
+            return Box{double(inst.BBoxLeft()), double(inst.BBoxTop()), double(inst.BBoxRight()),
+                       double(inst.BBoxBottom())};
+        return Box{inst.X(), inst.Y(), inst.X(), inst.Y()};
+    };
+    auto raise_if = [&](int32_t number, auto test) {
+        events.ForEachResponder(kEventOther, number, [&](CInstance& inst) {
+            if (test(box_of(inst)))
+                events.PerformEvent(&inst, &inst, inst.object_index, kEventOther, number);
+        });
+    };
+    const double w = room.width, h = room.height;
+    raise_if(0,
+             [&](const Box& b) { return b.right < 0 || b.left > w || b.bottom < 0 || b.top > h; });
+    raise_if(1,
+             [&](const Box& b) { return b.left < 0 || b.right > w || b.top < 0 || b.bottom > h; });
+    if (!room.views_enabled) return;
+    for (int32_t v = 0; v < kRoomViewCount; ++v) {
+        const CView& view = room.views[size_t(v)];
+        if (!view.visible) continue;
+        const double x0 = view.xview, y0 = view.yview;
+        const double x1 = x0 + view.wview, y1 = y0 + view.hview;
+        raise_if(40 + v, [&](const Box& b) {
+            return x0 > b.right || x1 < b.left || y0 > b.bottom || y1 < b.top;
+        });
+        raise_if(50 + v, [&](const Box& b) {
+            return x0 > b.left || x1 < b.right || y0 > b.top || y1 < b.bottom;
+        });
+    }
+}
+
+void GameLoop::DispatchCollisions() {
+    runner_.HandleCollisions();
+}
+
+void GameLoop::RemoveDeleted() {
+    current_->instances.RemoveDeleted();
+}
+
+void GameLoop::AnimateInstances() {
+    EventDispatch& events = runner_.Events();
+    ForEachByPosition(current_->instances, [&](CInstance& inst) {
+        if (inst.AdvanceAnimation() && !inst.deleted)
+            events.PerformInstanceEvent(&inst, &inst, kEventOther, kOtherAnimationEnd);
+    });
 }
 
 // The special keys, tested in this order; the first that matches takes the key.
@@ -284,12 +449,12 @@ bool GameLoop::CheckSpecialKeys() {
 
 void GameLoop::DrawFrame() {
     if (!window_shown_) return;
-    runner_.GetPlatform().window->ShowColor(room_->show_background_color ? room_->background_color
-                                                                         : 0);
+    const CRoom& room = Room();
+    runner_.GetPlatform().window->ShowColor(room.show_background_color ? room.background_color : 0);
 }
 
 void GameLoop::MoveBackgrounds() {
-    for (CBack& b : room_->backgrounds) {
+    for (CBack& b : Room().backgrounds) {
         b.x += b.hspeed;
         b.y += b.vspeed;
     }
@@ -333,14 +498,25 @@ void GameLoop::RequestRoom(int32_t index, int32_t transition) {
 }
 
 void GameLoop::RegionSize(int32_t& width, int32_t& height) const {
-    width = room_->width;
-    height = room_->height;
-    if (!room_->views_enabled) return;
+    const CRoom& room = current_->room;
+    width = room.width;
+    height = room.height;
+    if (!room.views_enabled) return;
     width = height = 8;
-    for (const CView& v : room_->views) {
+    for (const CView& v : room.views) {
         if (!v.visible) continue;
         width = std::max(width, v.xport + v.wport);
         height = std::max(height, v.yport + v.hport);
+    }
+}
+
+void GameLoop::AssignRoom(RoomState& state, int32_t index) {
+    const CRoom& resource = *runner_.Game().rooms.Get(index);
+    state.room = resource;
+    for (const RoomInstance& stored : resource.instances) {
+        CInstance& inst =
+            state.instances.AddInstanceWithId(stored.object, stored.x, stored.y, stored.id);
+        inst.creation_code = stored.creation_code;
     }
 }
 
@@ -356,18 +532,43 @@ void GameLoop::StartRoom(int32_t index, bool first) {
     }
     if (size_t(index) >= rooms_.size()) rooms_.resize(size_t(index) + 1);
     room_index_ = index;
-    std::unique_ptr<CRoom>& slot = rooms_[size_t(index)];
+    std::unique_ptr<RoomState>& slot = rooms_[size_t(index)];
     bool fresh = !slot;
-    if (fresh) slot = std::make_unique<CRoom>(*game.rooms.Get(index));
-    room_ = slot.get();
+    if (fresh) {
+        slot = std::make_unique<RoomState>(runner_.World());
+        AssignRoom(*slot, index);
+    }
+    current_ = slot.get();
+    InstanceList& room = current_->instances;
 
     GameWindow& window = *runner_.GetPlatform().window;
     int32_t w, h;
     RegionSize(w, h);
-    window.SetCaption(room_->caption);
+    window.SetCaption(Room().caption);
     if (first || window_shown_) {
         window.Open(w, h);
         window_shown_ = true;
+    }
+
+    // Persistent instances come along with their ids; an instance of this room with the same
+    // id gives way to the one carried in.
+    int32_t carried = int32_t(carried_.size());
+    for (std::unique_ptr<CInstance>& c : carried_) {
+        for (int32_t i = 0, n = room.Count(); i < n; ++i)
+            if (CInstance* inst = room.At(i); inst && inst->id == c->id) inst->deleted = true;
+        CInstance& inst = room.AddInstanceWithId(c->object_index, c->X(), c->Y(), c->id);
+        inst.Assign(*c);
+    }
+    carried_.clear();
+
+    if (fresh) {
+        EventDispatch& events = runner_.Events();
+        for (int32_t i = 0, n = room.Count() - carried; i < n; ++i) {
+            CInstance* inst = room.At(i);
+            if (!inst || inst->deleted) continue;
+            RunInstanceCreationCode(*inst);
+            events.PerformInstanceEvent(inst, inst, kEventCreate, 0);
+        }
     }
     if (first) runner_.PerformOtherEventForAll(kOtherGameStart);
     if (fresh) RunRoomCreationCode();
@@ -378,41 +579,63 @@ void GameLoop::StartRoom(int32_t index, bool first) {
     }
 }
 
-// The creation code runs for a temporary instance of object 0 at (0, 0) that is in no room.
-void GameLoop::RunRoomCreationCode() {
-    if (room_->creation_code.empty()) return;
+void GameLoop::ReportCodeError(const std::string& what) {
     Runtime& rt = runner_.GetRuntime();
-    std::string name(runner_.Game().rooms.Name(room_index_));
-    CCode code(room_->creation_code, false);
-    if (!code.Compile(rt)) {
-        std::string text =
-            "COMPILATION ERROR in creation code of room " + name + "\r" + rt.ErrorText();
-        rt.ClearError();
-        rt.ShowError(text, false);
-        return;
-    }
-    ResourceWorld world(runner_.Game());
-    CInstance self(world, 0, 0, 0, 0);
+    std::string text = what + "\r" + rt.ErrorText();
+    rt.ClearError();
+    rt.ShowError(text, false);
+}
+
+void GameLoop::RunInstanceCreationCode(CInstance& inst) {
+    if (inst.creation_code.empty()) return;
+    Runtime& rt = runner_.GetRuntime();
+    std::string where = "creation code for instance " + std::to_string(inst.id) + " in room " +
+                        std::string(runner_.Game().rooms.Name(room_index_));
+    CCode code(inst.creation_code, false);
+    if (!code.Compile(rt)) return ReportCodeError("COMPILATION ERROR in " + where);
     RValue result;
-    if (!rt.Execute(code, &self, &self, result)) {
-        std::string text =
-            "EXECUTION ERROR in creation code of room " + name + "\r" + rt.ErrorText();
-        rt.ClearError();
-        rt.ShowError(text, false);
-    }
+    if (!rt.Execute(code, &inst, &inst, result)) ReportCodeError("EXECUTION ERROR in " + where);
+}
+
+// The room's creation code runs for a temporary instance in no room.
+void GameLoop::RunRoomCreationCode() {
+    const std::string& text = Room().creation_code;
+    if (text.empty()) return;
+    Runtime& rt = runner_.GetRuntime();
+    std::string where =
+        "creation code of room " + std::string(runner_.Game().rooms.Name(room_index_));
+    CCode code(text, false);
+    if (!code.Compile(rt)) return ReportCodeError("COMPILATION ERROR in " + where);
+    std::unique_ptr<CInstance> self = runner_.NewTemporaryInstance();
+    RValue result;
+    if (!rt.Execute(code, self.get(), self.get(), result))
+        ReportCodeError("EXECUTION ERROR in " + where);
 }
 
 void GameLoop::EndRoom(bool game_ending) {
-    if (room_ == &no_room_) return;
+    if (current_ == &runner_.IdleRoom()) return;
+    InstanceList& room = current_->instances;
+    room.RemoveDeleted();
     int32_t saved = runner_.RoomRequest();
     runner_.SetRoomRequest(kNoRequest);
     runner_.PerformOtherEventForAll(kOtherRoomEnd);
     if (game_ending) runner_.PerformOtherEventForAll(kOtherGameEnd);
     // A request made by these events is dropped: the one being carried out stands.
     runner_.SetRoomRequest(saved);
-    if (!room_->persistent && room_index_ >= 0 && size_t(room_index_) < rooms_.size()) {
+
+    carried_.clear();
+    for (int32_t i = 0, n = room.Count(); i < n; ++i) {
+        CInstance* inst = room.At(i);
+        if (!inst || inst->deleted || !inst->persistent) continue;
+        auto c = std::make_unique<CInstance>(runner_.World(), inst->X(), inst->Y(), inst->id,
+                                             inst->object_index);
+        c->Assign(*inst);
+        carried_.push_back(std::move(c));
+        inst->deleted = true;
+    }
+    if (!Room().persistent && room_index_ >= 0 && size_t(room_index_) < rooms_.size()) {
+        current_ = &runner_.IdleRoom();
         rooms_[size_t(room_index_)].reset();
-        room_ = &no_room_;
     }
 }
 

@@ -14,6 +14,7 @@
 #include "runner/InputReplay.h"
 #include "runner/InputState.h"
 #include "runner/Room.h"
+#include "runner/RoomState.h"
 
 namespace kr {
 
@@ -78,8 +79,10 @@ public:
     // Sets the room request and the transition; a room that does not exist is the fatal error
     // "Unexisting room number: N" and ends the game.
     void RequestRoom(int32_t index, int32_t transition);
-    // The working copy of the current room and its number (-1 before the first room).
-    CRoom& Room() { return *room_; }
+    // The current room (the runner's idle room before the first one) with its instances, its
+    // fields, and its number (-1 before the first room).
+    RoomState& Current() { return *current_; }
+    CRoom& Room() { return current_->room; }
     int32_t RoomIndex() const { return room_index_; }
     // Enters room `index` (`first`: the game's first room). Leaves the current room.
     void StartRoom(int32_t index, bool first);
@@ -130,7 +133,16 @@ private:
     void TimerWait(int64_t microseconds);
     void DrawFrame();
     void MoveBackgrounds();
+    // Makes the working copy of room resource `index` in `state`.
+    void AssignRoom(RoomState& state, int32_t index);
     void RunRoomCreationCode();
+    void RunInstanceCreationCode(CInstance& inst);
+    // Shows a creation-code error: `what` ("COMPILATION ERROR in creation code of room x"),
+    // a line break and the message pending in the runtime.
+    void ReportCodeError(const std::string& what);
+    // The mouse events of instances whose masks cover the mouse (local) or of all (global).
+    void MouseLocal(int32_t number);
+    void MouseGlobal(int32_t number);
 
     Runner& runner_;
     InputState input_;
@@ -148,10 +160,11 @@ private:
 
     // Working copies of rooms by number: the current room's, and those of persistent rooms
     // that were left.
-    std::vector<std::unique_ptr<CRoom>> rooms_;
-    CRoom* room_;
-    CRoom no_room_;  // the current room before the first one is entered
+    std::vector<std::unique_ptr<RoomState>> rooms_;
+    RoomState* current_;
     int32_t room_index_ = -1;
+    // Persistent instances on their way to the next room.
+    std::vector<std::unique_ptr<CInstance>> carried_;
     bool window_shown_ = false;
     // The mouse in the room at the last two mouse phases (not reset between rooms).
     int32_t mouse_x_ = 0, mouse_y_ = 0, mouse_previous_x_ = 0, mouse_previous_y_ = 0;

@@ -3,8 +3,10 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "code/Code.h"
 #include "code/Script.h"
 #include "code/Vocabulary.h"
+#include "objects/ActionExecution.h"
 #include "objects/EventNames.h"
 #include "platform/Files.h"
 #include "runner/Messages.h"
@@ -67,6 +69,9 @@ Runner::Runner(Platform& platform, RunnerOptions options)
     RegisterRunnerVariables(runtime_);
     AttachLoopVariables(runtime_);
     if (options_.register_functions) options_.register_functions(runtime_.Builtins());
+    perform_other_event_for_all = [this](int32_t number) {
+        events_.PerformEventForAll(kEventOther, number);
+    };
 }
 
 Runner::~Runner() {
@@ -130,6 +135,7 @@ void Runner::HandOverToRuntime() {
     ls.log_errors = game_.settings.write_errors_to_log;
     ls.abort_on_all_errors = game_.settings.abort_on_errors;
     ls.uninitialized_as_zero = game_.settings.uninitialized_variables_are_zero;
+    world_.SetLastInstanceId(game_.last_instance_id);
 
     // The runtime's table is the one source of the scripts from here on: it is what scripts
     // call, compile and look up by name, so the loaded copy is given up.
@@ -181,7 +187,9 @@ uint32_t RunnerRuntime::RandomizeSeed() {
 }
 
 // Action functions are bound by name once scripts and extension functions are known; a name
-// that is nowhere is reported, and the action then does nothing when it runs.
+// that is nowhere is reported, and the action then does nothing when it runs. Then every action
+// is compiled, with the event context naming it, so that a compilation error names the time
+// line and moment or the object and event.
 bool Runner::PrepareTimeLineActions() {
     const FunctionFinder find = [this](const std::string& name) {
         return runtime_.FindFunction(name);
@@ -189,6 +197,20 @@ bool Runner::PrepareTimeLineActions() {
     const MessageSink report = [this](const std::string& text) { ShowMessage(text); };
     for (int i = 0; i < game_.time_lines.Count(); ++i)
         if (CTimeLine* t = game_.time_lines.Get(i)) t->ResolveFunctions(find, report);
+    EventContext& ctx = runtime_.Event();
+    for (int i = 0; i < game_.time_lines.Count(); ++i) {
+        CTimeLine* t = game_.time_lines.Get(i);
+        if (!t) continue;
+        ctx.event_type = kTimeLineEvent;
+        ctx.event_object = i;
+        for (TimeLineMoment& m : t->moments) {
+            ctx.event_number = m.step;
+            for (size_t k = 0; k < m.event.actions.size(); ++k) {
+                ctx.event_action = int32_t(k);
+                if (!PrepareAction(runtime_, m.event.actions[k])) return false;
+            }
+        }
+    }
     return true;
 }
 
@@ -199,7 +221,35 @@ bool Runner::PrepareObjectActions() {
     const MessageSink report = [this](const std::string& text) { ShowMessage(text); };
     for (int i = 0; i < game_.objects.Count(); ++i)
         if (CObject* o = game_.objects.Get(i)) o->ResolveFunctions(find, report);
+    for (int i = 0; i < game_.objects.Count(); ++i) {
+        CObject* o = game_.objects.Get(i);
+        if (!o) continue;
+        runtime_.Event().event_object = i;
+        if (!events_.CompileObject(*o)) return false;
+    }
     return true;
+}
+
+bool Runner::RunLibraryInitCode() {
+    for (const std::string& text : game_.library_init_code) {
+        if (text.empty()) continue;
+        CCode code(text, false);
+        if (!code.Compile(runtime_)) {
+            std::string message =
+                "COMPILATION ERROR in library initialization code\r" + runtime_.ErrorText();
+            runtime_.ClearError();
+            runtime_.ShowError(message, true);
+            return false;
+        }
+        std::unique_ptr<CInstance> temp = NewTemporaryInstance();
+        RValue result;
+        runtime_.ExecuteReporting(code, temp.get(), temp.get(), result);
+    }
+    return true;
+}
+
+std::unique_ptr<CInstance> Runner::NewTemporaryInstance() {
+    return std::make_unique<CInstance>(world_, 0.0, 0.0, 0, 0);
 }
 
 bool Runner::PrepareGame() {

@@ -13,11 +13,16 @@
 #include <vector>
 
 #include "code/Runtime.h"
+#include "objects/EventDispatch.h"
+#include "objects/Instance.h"
+#include "objects/InstanceList.h"
 #include "platform/Platform.h"
 #include "runner/GameData.h"
 #include "runner/GameLoader.h"
 #include "runner/GameLoop.h"
+#include "runner/GameWorld.h"
 #include "runner/InputReplay.h"
+#include "runner/RoomState.h"
 #include "runner/ScriptHost.h"
 #include "runner/TempDirectory.h"
 
@@ -134,6 +139,30 @@ public:
     // pending.
     void SetLives(int32_t lives);
     void SetHealth(double health);
+    // ---- Instances and events ----
+    // The current room's instances.
+    InstanceList& Instances() { return loop_->Current().instances; }
+    // The room state before the first room starts and after the game ends (it has no
+    // instances but those of a program run outside any game).
+    RoomState& IdleRoom() { return room_; }
+    // The game as instances see it (sprites, objects, the instance id counter).
+    GameWorld& World() { return world_; }
+    // Event lookup and dispatch, the event lists and the collision phase.
+    EventDispatch& Events() { return events_; }
+    // The instance operations (create, copy, change, destroy) on the current room, with their
+    // create and destroy events.
+    InstanceContext Instancing() { return events_.Instancing(); }
+    // Game start, before the first room: which objects respond to which events.
+    void BuildEventLists() { events_.BuildEventLists(); }
+    // The collision phase of a step (after the boundary events, before the end step).
+    void HandleCollisions() { events_.HandleCollisions(); }
+    // Game start: compiles and runs each piece of library initialization code for a temporary
+    // instance. A compilation error is shown as a fatal error and gives false.
+    bool RunLibraryInitCode();
+    // A temporary instance in no room (object 0, id 0, at (0, 0)), for code that runs outside
+    // any event: initialization code, room creation code, constant values.
+    std::unique_ptr<CInstance> NewTemporaryInstance();
+
     bool SecureMode() const { return options_.secure_mode; }
     bool DebugMode() const { return game_.debug_mode; }
     // The game file's name without directory and extension.
@@ -164,6 +193,9 @@ private:
     GameData game_;
     std::string title_;
     std::string temp_directory_;
+    GameWorld world_{*this};
+    RoomState room_{world_};
+    EventDispatch events_{runtime_, world_};
     std::unique_ptr<GameLoop> loop_;
 
     struct PrepareStep;

@@ -83,6 +83,33 @@ bool RunnerScriptHost::StillNamed(const NameEntry& e, std::string_view name) con
     return table.Exists(e.index) && table.StoredName(e.index) == name;
 }
 
+ScriptInstance* RunnerScriptHost::FindInstance(int32_t id) {
+    InstanceList& room = runner_.Instances();
+    if (CInstance* inst = room.Find(id)) return inst;
+    return room.FindAny(id);
+}
+
+int32_t RunnerScriptHost::InstanceCount() {
+    return runner_.Instances().Count();
+}
+
+ScriptInstance* RunnerScriptHost::InstanceAt(int32_t index) {
+    return runner_.Instances().At(index);
+}
+
+int32_t RunnerScriptHost::FamilyCount(int32_t object) {
+    return runner_.Instances().FamilyCount(object);
+}
+
+ScriptInstance* RunnerScriptHost::FamilyAt(int32_t object, int32_t index) {
+    return runner_.Instances().FamilyAt(object, index);
+}
+
+void RunnerScriptHost::WithTemporaryInstance(const std::function<void(ScriptInstance&)>& fn) {
+    std::unique_ptr<CInstance> temp = runner_.NewTemporaryInstance();
+    fn(*temp);
+}
+
 bool RunnerScriptHost::FindResourceConstant(std::string_view name, RValue& out) {
     if (!ResourceNamesCurrent()) BuildResourceNames();
     std::string key(name);

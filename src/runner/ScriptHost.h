@@ -53,6 +53,16 @@ public:
 
     Runner& GetRunner() { return runner_; }
 
+    // The current room's instances. FindInstance prefers an instance that is not deleted (a
+    // changed instance and its replacement share the id until the next clean-up).
+    ScriptInstance* FindInstance(int32_t id) override;
+    int32_t InstanceCount() override;
+    ScriptInstance* InstanceAt(int32_t index) override;
+    int32_t FamilyCount(int32_t object) override;
+    ScriptInstance* FamilyAt(int32_t object, int32_t index) override;
+    // A fresh temporary instance of the runner (Runner::NewTemporaryInstance).
+    void WithTemporaryInstance(const std::function<void(ScriptInstance&)>& fn) override;
+
     // Resource names, tried in this order: object, sprite, sound, background, path, font, time
     // line, script, room (the first index with the name), then the triggers' constant names.
     bool FindResourceConstant(std::string_view name, RValue& out) override;

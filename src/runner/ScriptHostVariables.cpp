@@ -1,12 +1,14 @@
 // The built-in variables as the runner registers them: all of them in their fixed order, with the
 // accessors of the language's own variables and of the game-wide values the runner holds.
-// Variables of rooms, views, backgrounds, input and instances are registered without accessors
+// Instance variables get the accessors of the instances (objects/InstanceVariables.h).
+// Variables of rooms, views, backgrounds and input are registered without accessors
 // (they read real 0 and ignore writes) until their subsystem attaches them.
 #include <chrono>
 #include <ctime>
 #include <filesystem>
 
 #include "code/Vocabulary.h"
+#include "objects/InstanceVariables.h"
 #include "runner/Runner.h"
 
 namespace kr {
@@ -173,7 +175,8 @@ void RegisterRunnerVariables(Runtime& rt) {
     for (const BuiltinVariableDef& def : BuiltinVariables()) {
         BuiltinVarGetter get = nullptr;
         BuiltinVarSetter set = nullptr;
-        if (!LanguageVariableAccessors(def.name, get, set)) {
+        if (!LanguageVariableAccessors(def.name, get, set) &&
+            !InstanceVariableAccessors(def.name, get, set)) {
             for (const Accessors& a : kGameVariables) {
                 if (std::string_view(a.name) == def.name) {
                     get = a.get;

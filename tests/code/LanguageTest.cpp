@@ -3,10 +3,13 @@
 // the error text's "at position" line gives it.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "code/Code.h"
+#include "code/Operators.h"
 #include "code/Runtime.h"
 
 namespace kr {
@@ -65,6 +68,10 @@ void fn_self_id(Runtime&, ScriptInstance* self, ScriptInstance*, int, const RVal
 void fn_other_id(Runtime&, ScriptInstance*, ScriptInstance* o, int, const RValue*, RValue& r) {
     r.SetReal(o->id);
 }
+// Writes argument0 of the running script, as a nested execution of code could.
+void fn_set_arg0(Runtime& rt, ScriptInstance*, ScriptInstance*, int, const RValue*, RValue&) {
+    rt.SetArgument(0, RValue(std::string_view("set")));
+}
 
 class Language : public ::testing::Test {
 protected:
@@ -80,6 +87,7 @@ protected:
         rt.Builtins().Add("self_id", fn_self_id, 0);
         rt.Builtins().Add("other_id", fn_other_id, 0);
         rt.Builtins().Add("later", nullptr, 0);
+        rt.Builtins().Add("set_arg0", fn_set_arg0, 0);
         rt.AddConstant("c_red", RValue(255.0));
         rt.AddConstant("all", RValue(-3.0));
         rt.AddConstant("noone", RValue(-4.0));
@@ -409,6 +417,11 @@ TEST_F(Language, RuntimeErrors) {
         {"x = noone.x", "11: Unknown variable x"},
         {"x = (100000 + 99999999).x", "25: Unknown variable x"},
         {"x = 1; var x; return self.y", "27: Unknown variable y"},
+        // an unset local is reported where it is read, not stored in a variable or array
+        {"var v; a = v; x = 1", "12: Unknown variable v"},
+        {"var v; a[1, 2] = v; x = 1", "18: Unknown variable v"},
+        {"var v, l; l[1] = v", "18: Unknown variable v"},
+        {"var v; argument0 = v", "20: Unknown variable v"},
     };
     for (const ErrorCase& c : cases) ExpectError(c.src, c.want, false);
     // A failed unset read does not evaluate the rest of the expression.
@@ -431,6 +444,9 @@ TEST_F(Language, UninitializedAsZero) {
         {"x = a[5]", RValue(0.0)},
         {"b[2,5] = 1; x = b[1,0]", RValue(0.0)},
         {"var v; v += 3; x = v", RValue(3.0)},
+        {"var v; a = v; x = a + 1", RValue(1.0)},
+        {"var v, l; l[3] = v; x = l[3]", RValue(0.0)},
+        {"var i, j; a[0, 0] = 3; x = a[i, j]", RValue(3.0)},
     };
     for (const ValueCase& c : cases) ExpectValue(c.src, c.want);
 }
@@ -584,6 +600,160 @@ TEST_F(Language, ErrorSettingsAndLog) {
     rt.Settings().abort_on_all_errors = true;
     rt.ShowError("fatal now", false);
     EXPECT_TRUE(rt.Aborting());
+}
+
+// Loops, products, remainders and array indexes have faster forms for reals; a value of
+// another kind met half way must give exactly what the plain instructions give.
+TEST_F(Language, FastFormsMeetOtherKinds) {
+    const ValueCase values[] = {
+        {"s = 0 for (i = 10; i > 0; i += -2) s += i x = s", RValue(30.0)},
+        {"s = 0 n = 5 for (i = 7; i >= n; i = i + -0.5) s += i x = s", RValue(30.0)},
+        {"s = 0 n = 5 for (i = 0; i <= n; i += 1) { if i == 2 n = 3; s += i } x = s",
+         RValue(6.0)},
+        {"s = 0 for (i = 0; i < 10; i += 1) { if (i mod 2) continue; s += i } x = s",
+         RValue(20.0)},
+        {"for (i = 0; i < 4; i += 1) { if (i == 1) i = 10 } x = i", RValue(11.0)},
+        {"for (i = 0; i < 1; i += 0.1) {} x = i", RValue(0.99999999999999989)},
+        {"s = \"\" for (i = 0; i < 3; i += 1) s += \"ab\" x = s", S("ababab")},
+        // multiply-add: the same roundings as the two operations
+        {"var v, w; v = 0.1; w = 0.2; x = v * 3 + w", RValue(0.1 * 3 + 0.2)},
+        {"var v; v = 3; v = v * 3 + v; x = v", RValue(12.0)},
+        {"var v; v = \"ab\"; x = 2 * v + \"c\"", S("ababc")},
+        {"var s, i; s = -3; i = 4; x = (s * 7 + i) mod -5", RValue(-2.0)},
+        {"var s, i; s = 0.5; i = 1; x = (i + s * 7) mod 2", RValue(0.5)},
+        {"var s; s = 2; x = (s * 3 + s) mod 7", RValue(1.0)},
+        // two indexes read in place, rounded ties to even
+        {"var i, j; a[2, 3] = 5; i = 2.5; j = 3; x = a[i, j]", RValue(5.0)},
+        {"var i, j; i = 0; j = -0.5; d[i, j] = 4; x = d", RValue(4.0)},
+        {"var l, i; i = 1.5; l[i] = 2; x = l[2]", RValue(2.0)},
+    };
+    for (const ValueCase& c : values) ExpectValue(c.src, c.want);
+    const ErrorCase errors[] = {
+        {"for (i = 0; i < 5; i += 1) { if (i == 3) i = \"a\" }", "20: Wrong type of arguments to +."},
+        {"n = 5 for (i = 0; i < n; i += 1) { if (i == 2) n = \"s\" }", "21: Cannot compare arguments."},
+        {"var n; for (i = 0; i < n; i += 1) x = 1", "24: Unknown variable n"},
+        {"var v; x = v * 2 + 1", "12: Unknown variable v"},
+        {"var v, w; v = 1; x = v * 2 + w", "30: Unknown variable w"},
+        {"y = 2; z = y * 3 + \"s\"", "18: Wrong type of arguments to +."},
+        {"var s, i; s = 3; i = \"a\"; x = (s * 7 + i) mod 5", "38: Wrong type of arguments to +."},
+        {"var s, i; s = \"b\"; i = 1; x = (i + s * 7) mod 5", "38: Wrong type of arguments to *."},
+        {"var i, j; i = 1; x = b[i, j]", "27: Unknown variable j"},
+        {"var i; i = \"s\"; x = c[i, 0]", "23: Wrong type of array index"},
+        {"var i, j; i = 1; j = 32000; x = c[i, j]", "38: Array index >= 32000"},
+        {"var i, j; i = -1; j = \"s\"; x = c[i, j]", "34: Negative array index"},
+        {"var a, i; i = \"q\"; a[i] = 2", "22: Wrong type of array index"},
+        {"var a, i; a[i] = 2", "13: Unknown variable i"},
+    };
+    for (const ErrorCase& c : errors) ExpectError(c.src, c.want, false);
+    rt.SetStepLimit(1000);
+    ExpectError("for (i = 0; i < 1; i += 0) {}", "15: Execution step limit reached.", false);
+}
+
+// `s = s + t` extends the bytes of s in place only while no other value shares them.
+TEST_F(Language, ConcatenationInPlace) {
+    const ValueCase cases[] = {
+        {"var s, t; s = \"ab\"; t = s; s += \"c\"; x = t + \"|\" + s", S("ab|abc")},
+        {"var s; s = \"ab\"; s = s + s; x = s", S("abab")},
+        {"var s; s = \"ab\"; s += \"\"; x = s", S("ab")},
+        {"var s; s = \"\"; s += \"q\"; x = s", S("q")},
+        {"s = \"ab\"; t = s; s += \"c\"; x = t", S("ab")},
+    };
+    for (const ValueCase& c : cases) ExpectValue(c.src, c.want);
+    std::string built;
+    for (int i = 0; i < 3000; ++i) built += "xy";
+    ExpectValue("var s; s = \"\"; repeat (3000) s += \"xy\"; x = s", S(built.c_str()));
+    rt.SetMaxStringLength(5);
+    ExpectError("var s; s = \"abc\"; s += \"def\"", "19: String too long.", false);
+}
+
+// A remainder of integers is computed in integers; it must be the very double of
+// a - trunc(a / b) * b, signed zeros included.
+TEST(Remainder, QuickFormEqualsTheDefinition) {
+    const double cases[][2] = {
+        {-0.0, 5},       {0.0, -5},       {7, -3},          {-7, 3},          {-14, 7},
+        {14, -7},        {5.5, 2},        {17, 0.5},        {3, 2147483648.0}, {3, 2147483647},
+        {2251799813685247.0, 3},          {-2251799813685247.0, 1000003},
+        {2251799813685248.0, 7},          {4503599627370497.0, 3},           {1e300, 7},
+        {-1e300, 3},     {1, 1e-300},     {7, 1},           {-7, -1},          {0.5, 3},
+    };
+    auto bits = [](double v) {
+        uint64_t b;
+        std::memcpy(&b, &v, sizeof b);
+        return b;
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(bits(RealModQuick(c[0], c[1])), bits(RealMod(c[0], c[1])))
+            << c[0] << " mod " << c[1];
+    EXPECT_TRUE(std::isnan(RealModQuick(std::nan(""), 3)));
+    EXPECT_TRUE(std::isnan(RealModQuick(INFINITY, 3)));
+    // A sweep over dividends near multiples, large and small, of many divisors.
+    uint64_t seed = 12345;
+    for (int n = 0; n < 200000; ++n) {
+        seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+        double b = double(int64_t(seed >> 33) % 2000003 - 1000001);
+        if (b == 0) continue;
+        double q = double(int64_t(seed % 4000000000ull) - 2000000000);
+        double a = q * b + double(int64_t((seed >> 20) % 5) - 2);
+        if (std::fabs(a) >= 2251799813685248.0) continue;
+        ASSERT_EQ(bits(RealModQuick(a, b)), bits(RealMod(a, b))) << a << " mod " << b;
+    }
+}
+
+// The comparison tolerance is the extended-precision 1e-13, held as the doubles either side.
+TEST(Comparison, ToleranceBracketsTheExtendedConstant) {
+    EXPECT_LT((long double)kTolBelow, 1e-13L);
+    EXPECT_GT((long double)kTolAbove, 1e-13L);
+    EXPECT_EQ(std::nextafter(kTolBelow, 1.0), kTolAbove);
+}
+
+// Comparisons with a number test against a threshold; it must agree with the tolerance rule
+// for every real, here the ones around the boundary and around the number itself.
+TEST(Comparison, ThresholdsAgreeWithTheTolerance) {
+    const int32_t ops[] = {kTokLess, kTokLessEqual, kTokGreaterEqual, kTokGreater};
+    bool (*const rules[])(double, double) = {RealLess, RealLessEqual, RealGreaterEqual,
+                                             RealGreater};
+    const double numbers[] = {0.0,    -0.0,   1.0,    -1.0,    0.5,     2.0,      1e-13,
+                              -1e-13, 3e-13,  1e-300, 10000000, 500000, 31999.5, 0.1 + 0.2,
+                              1e15,   -7e17,  1e300,  -1.7976931348623157e308};
+    for (size_t k = 0; k < 4; ++k) {
+        for (double b : numbers) {
+            double t = 0;
+            ASSERT_TRUE(CompareThreshold(ops[k], b, t)) << b;
+            const bool at_most = k < 2;
+            for (double start : {t, b, b + 1e-13, b - 1e-13}) {
+                double a = start;
+                for (int i = 0; i < 8; ++i) a = std::nextafter(a, -INFINITY);
+                for (int i = 0; i < 16; ++i, a = std::nextafter(a, INFINITY))
+                    ASSERT_EQ(rules[k](a, b), at_most ? a <= t : a >= t)
+                        << "op " << k << " a " << a << " b " << b;
+            }
+        }
+        double t;
+        EXPECT_FALSE(CompareThreshold(ops[k], INFINITY, t));
+        EXPECT_FALSE(CompareThreshold(ops[k], std::nan(""), t));
+    }
+}
+
+TEST_F(Language, ScriptCallsAndArgumentReads) {
+    rt.SetScript(0, "cat", "if (argument0 <= 0) return \"\"; return cat(argument0 - 1) + \"x\"");
+    rt.SetScript(1, "fib", "if (argument0 < 2) return argument0; return fib(argument0 - 1) + fib(argument0 - 2)");
+    rt.SetScript(2, "reread", "y = argument0; set_arg0(); return argument0 + \"|\" + y");
+    rt.SetScript(3, "written", "y = argument0; argument0 = 7; return argument0 + y");
+    rt.SetScript(4, "spare", "return argument3");
+    rt.SetScript(5, "twice", "return argument0 + argument0");
+    ASSERT_TRUE(rt.CompileScripts());
+    const ValueCase cases[] = {
+        {"x = cat(5)", S("xxxxx")},
+        {"x = cat(3) + cat(2)", S("xxxxx")},
+        {"x = fib(15)", RValue(610.0)},
+        {"x = reread(\"old\")", S("set|old")},
+        {"x = written(1)", RValue(8.0)},
+        {"x = spare(1)", RValue(0.0)},
+        {"x = twice(\"ab\") + twice(\"c\")", S("ababcc")},
+        {"v = cat(2); x = twice(v)", S("xxxx")},
+    };
+    for (const ValueCase& c : cases) ExpectValue(c.src, c.want);
+    ExpectError("x = fib(\"s\")", "15: Cannot compare arguments.", false);
 }
 
 TEST_F(Language, NestingIsBounded) {

@@ -59,8 +59,8 @@ protected:
         CCode code{expression, true};
         EXPECT_TRUE(code.Compile(rt)) << expression << "\n" << rt.ErrorText();
         RValue v;
-        ScriptInstance self;
-        rt.Execute(code, &self, &self, v);
+        std::unique_ptr<CInstance> self = runner_->NewTemporaryInstance();
+        rt.Execute(code, self.get(), self.get(), v);
         return v;
     }
 

@@ -14,6 +14,7 @@ ScriptRunner::ScriptRunner() : platform_(MakeRecordingPlatform(recording)) {
     o.outside_game = true;
     o.register_functions = RegisterAllBuiltins;
     runner_ = std::make_unique<Runner>(platform_, std::move(o));
+    self_ = runner_->NewTemporaryInstance();
 }
 
 RValue ScriptRunner::Run(std::string_view code) {
@@ -27,7 +28,7 @@ RValue ScriptRunner::Run(std::string_view code) {
         return RValue("COMPILE FAILED");
     }
     RValue result;
-    rt.ExecuteReporting(program, &self, &self, result);
+    rt.ExecuteReporting(program, self_.get(), self_.get(), result);
     return result;
 }
 

@@ -24,12 +24,14 @@ public:
     // The text of the last error shown since the last Run; empty when none was.
     std::string LastError();
 
-    ScriptInstance self;
+    // The instance the code runs for: a temporary instance of the runner, in no room.
+    CInstance& Self() { return *self_; }
     Recording recording;
 
 private:
     Platform platform_;
     std::unique_ptr<Runner> runner_;
+    std::unique_ptr<CInstance> self_;
 };
 
 // A value as a test compares it: reals in full precision, strings quoted.
