@@ -7,6 +7,8 @@
 #include <optional>
 
 #include "library/Builtins.h"
+#include "motion/FrameFixture.h"
+#include "objects/EventTypes.h"
 #include "runner/GameWriter.h"
 #include "runner/Runner.h"
 #include "support/ScratchDir.h"
@@ -49,7 +51,12 @@ protected:
         EXPECT_TRUE(ParseInputReplay(input, o.input, error)) << error;
         runner_ = std::make_unique<Runner>(platform_, std::move(o));
         Result r;
-        runner_->perform_other_event_for_all = [&r](int32_t n) { r.other_events.push_back(n); };
+        // The other events performed for all instances are recorded on their way.
+        auto perform = runner_->perform_other_event_for_all;
+        runner_->perform_other_event_for_all = [&r, perform](int32_t n) {
+            r.other_events.push_back(n);
+            if (perform) perform(n);
+        };
         testing::internal::CaptureStdout();
         testing::internal::CaptureStderr();
         r.status = runner_->Run();
@@ -222,6 +229,152 @@ TEST_F(GameLoopTest, TheSeedReplacesTheClock) {
     EXPECT_EQ(seven.out.substr(0, 2), "1 ");
     EXPECT_EQ(seven.out, again.out);
     EXPECT_NE(seven.out, eight.out);
+}
+
+// ---- Games with objects ----
+
+// An event of one code action.
+CEvent Code(std::string code) {
+    CAction a;
+    a.kind = CAction::kCode;
+    a.exec_type = CAction::kExecCode;
+    a.arg_count = 1;
+    a.arg_texts[0] = std::move(code);
+    CEvent e;
+    e.actions = {a};
+    return e;
+}
+
+RoomInstance Placed(int32_t object, int32_t x, int32_t y, int32_t id) {
+    return RoomInstance{x, y, object, id, {}};
+}
+
+constexpr int32_t kStepNormal = 0, kStepBegin = 1, kStepEnd = 2;
+
+// The room start runs creation codes and create events, then game start, the room's code and
+// room start; each step runs its phases in order: begin step, alarms, keys held, pressed and
+// released, mouse, step, motion, end step.
+TEST_F(GameLoopTest, TheEventsOfARoomStartAndOfAStepComeInOrder) {
+    GameWriter w;
+    CObject o;
+    o.events[kEventCreate][0] = Code(
+        "show_debug_message('create ' + string(id)); alarm[0] = 2;"
+        "hspeed = 1;");
+    o.events[kEventOther][2] = Code("show_debug_message('game start')");
+    o.events[kEventOther][4] = Code("show_debug_message('room start')");
+    o.events[kEventStep][kStepBegin] = Code("show_debug_message('begin ' + string(x))");
+    o.events[kEventAlarm][0] = Code("show_debug_message('alarm')");
+    o.events[kEventKeyboard][65] = Code("show_debug_message('held A')");
+    o.events[kEventKeyPress][1] = Code("show_debug_message('pressed ' + string(keyboard_key))");
+    o.events[kEventKeyRelease][65] = Code("show_debug_message('released A')");
+    o.events[kEventMouse][53] = Code("show_debug_message('click ' + string(mouse_x))");
+    o.events[kEventStep][kStepNormal] = Code("show_debug_message('step')");
+    o.events[kEventStep][kStepEnd] = Code("show_debug_message('end ' + string(x))");
+    o.events[kEventOther][3] = Code("show_debug_message('game end')");
+    w.Add("obj", o);
+    CRoom room;
+    room.instances = {Placed(0, 10, 0, 100001)};
+    room.instances[0].creation_code = "show_debug_message('instance code')";
+    room.creation_code = "show_debug_message('room code')";
+    w.Add("room", room);
+
+    Result r = Run(w, 3, "1 key down 65\n1 mouse move 7 8\n1 mouse down 1\n2 key up 65");
+    EXPECT_EQ(r.status, Runner::kExitOk) << r.err;
+    EXPECT_EQ(r.out,
+              "instance code\ncreate 100001\ngame start\nroom code\nroom start\n"
+              "begin 10\nstep\nend 11\n"
+              "begin 11\nalarm\nheld A\npressed 65\nclick 7\nstep\nend 12\n"
+              "begin 12\nreleased A\nstep\nend 13\n"
+              "game end\n");
+}
+
+// A room change asked for in the begin step skips every later event of the step; the room
+// changes at the end of the loop iteration.
+TEST_F(GameLoopTest, ARoomChangeEndsTheStep) {
+    GameWriter w;
+    CObject o;
+    o.events[kEventStep][kStepBegin] = Code("show_debug_message('begin'); room_goto(1)");
+    o.events[kEventStep][kStepNormal] = Code("show_debug_message('step')");
+    o.events[kEventStep][kStepEnd] = Code("show_debug_message('end')");
+    o.events[kEventOther][5] = Code("show_debug_message('room end')");
+    w.Add("obj", o);
+    CRoom first, second;
+    first.instances = {Placed(0, 0, 0, 100001)};
+    second.creation_code = "show_debug_message('second'); game_end()";
+    w.Add("first", first);
+    w.Add("second", second);
+    w.room_order = {0, 1};
+    Result r = Run(w, 5);
+    EXPECT_EQ(r.out, "begin\nroom end\nsecond\n");
+}
+
+// A persistent instance goes along with its id and variables; the next room's own instance
+// with that id gives way before any creation code or create event runs.
+TEST_F(GameLoopTest, PersistentInstancesAreCarriedWithTheirIds) {
+    GameWriter w;
+    CObject p;
+    p.persistent = true;
+    p.events[kEventCreate][0] = Code("show_debug_message('create ' + string(id)); visits = 0");
+    p.events[kEventOther][4] = Code(
+        "visits += 1; show_debug_message(string(id) + ' in ' + string(room) + ' visit ' +"
+        "string(visits) + ' of ' + string(instance_number(object_index)));"
+        "if (room == 0) room_goto(1) else if (id == 100001) game_end()");
+    w.Add("p", p);
+    CRoom a, b;
+    a.instances = {Placed(0, 5, 5, 100001)};
+    b.instances = {Placed(0, 9, 9, 100001), Placed(0, 1, 1, 100002)};
+    w.Add("a", a);
+    w.Add("b", b);
+    w.room_order = {0, 1};
+    Result r = Run(w, 5);
+    EXPECT_EQ(r.status, Runner::kExitOk) << r.err;
+    EXPECT_EQ(r.out,
+              "create 100001\n100001 in 0 visit 1 of 1\n"
+              "create 100002\n100002 in 1 visit 1 of 2\n100001 in 1 visit 2 of 2\n");
+}
+
+// A deactivated instance receives no events from the moment it is deactivated until it is
+// activated again.
+TEST_F(GameLoopTest, DeactivatedInstancesReceiveNoEvents) {
+    GameWriter w;
+    CObject controller, worker;
+    controller.events[kEventStep][kStepNormal] = Code(
+        "if (global.t == 1) instance_deactivate_object(worker);"
+        "if (global.t == 2) show_debug_message('found ' + string(instance_number(worker)));"
+        "if (global.t == 3) instance_activate_all();"
+        "global.t += 1");
+    worker.events[kEventStep][kStepNormal] = Code("show_debug_message('work ' + string(global.t))");
+    w.Add("controller", controller);
+    w.Add("worker", worker);
+    CRoom room;
+    room.instances = {Placed(0, 0, 0, 100001), Placed(1, 0, 0, 100002)};
+    room.creation_code = "global.t = 0";
+    w.Add("room", room);
+    Result r = Run(w, 5);
+    EXPECT_EQ(r.out, "work 1\nfound 0\nwork 4\nwork 5\n") << r.err;
+}
+
+// A moving instance that runs into a solid one is put back to its previous position before its
+// collision event; stopped there, it stays.
+TEST_F(GameLoopTest, CollisionsWithSolidInstancesPutBothBack) {
+    GameWriter w;
+    w.Add("spr", test::SolidSprite(10, 10));
+    CObject ball, wall;
+    ball.sprite = wall.sprite = 0;
+    wall.solid = true;
+    ball.events[kEventCreate][0] = Code("hspeed = 4");
+    ball.events[kEventCollision][1] = Code(
+        "show_debug_message('hit at ' + string(x) + ' step ' + string(global.s));"
+        "hspeed = 0");
+    ball.events[kEventStep][kStepEnd] = Code("global.s += 1");
+    w.Add("ball", ball);
+    w.Add("wall", wall);
+    CRoom room;
+    room.instances = {Placed(0, 32, 0, 100001), Placed(1, 50, 0, 100002)};
+    room.creation_code = "global.s = 0";
+    w.Add("room", room);
+    Result r = Run(w, 6);
+    EXPECT_EQ(r.out, "hit at 40 step 2\n") << r.err;
 }
 
 }  // namespace
