@@ -1,15 +1,18 @@
 // The command line of korvane: run, info, --help, --version, and bundled games.
+#include <charconv>
 #include <cstdio>
+#include <optional>
 #include <string_view>
 #include <vector>
 
 #include "app/App.h"
-#include "library/Builtins.h"
 #include "app/Project.h"
+#include "library/Builtins.h"
 #include "platform/Files.h"
 #include "platform/Process.h"
 #include "platform/sdl/SdlPlatform.h"
 #include "runner/GameLoader.h"
+#include "runner/InputReplay.h"
 #include "runner/Messages.h"
 #include "runner/Runner.h"
 
@@ -18,7 +21,8 @@ namespace kr {
 namespace {
 
 constexpr char kUsage[] =
-    "usage: korvane [run] [--headless] [--secure] GAME [PARAMETER...]\n"
+    "usage: korvane [run] [--headless] [--secure] [--max-steps N] [--seed S] [--input FILE]\n"
+    "               GAME [PARAMETER...]\n"
     "       korvane info [--json] GAME\n"
     "       korvane script [--script NAME=FILE]... (FILE | -e CODE) [ARG...]\n"
     "       korvane extract GAME DIR\n"
@@ -34,36 +38,67 @@ constexpr char kHelp[] =
     "            room order. --json prints the same as JSON (docs/info-json.md).\n"
     "\n"
     "Options of run:\n"
-    "  --headless   no window: messages go to standard error, time is virtual\n"
-    "  --secure     secure mode: the game may not export or write files outside its places\n"
+    "  --headless      no window and no sound: steps run back to back on a virtual clock,\n"
+    "                  messages go to standard error\n"
+    "  --secure        secure mode: the game may not export or write files outside its places\n"
+    "  --max-steps N   end the game as by game_end after N steps\n"
+    "  --seed S        seed the random generator with S wherever it is seeded from the clock\n"
+    "  --input FILE    replay the input in FILE (lines 'STEP EVENT ARGS', see README.md)\n"
     "\n"
     "A copy of korvane with a game appended runs that game, taking every argument as the\n"
     "game's parameter.\n"
     "\n"
-    "Exit status: 0 the game ended, 1 it could not be loaded or prepared, 2 a usage error.\n";
+    "Exit status: 0 the game ended, 1 it could not be loaded or prepared, 2 a usage error,\n"
+    "3 a fatal error ended the game.\n";
 
 int UsageError(const std::string& what) {
     std::fprintf(stderr, "korvane: %s\n%sTry 'korvane --help'.\n", what.c_str(), kUsage);
     return kExitUsage;
 }
 
-int RunGameFile(const std::string& game, std::vector<std::string> parameters, bool headless,
-                bool secure, const std::string& executable) {
-    Platform platform = headless ? MakeHeadlessPlatform() : MakeSdlPlatform();
+struct RunOptions {
+    bool headless = false, secure = false;
+    int64_t max_steps = -1;
+    std::optional<uint32_t> seed;
+    std::vector<ReplayEvent> input;
+};
+
+int RunGameFile(const std::string& game, std::vector<std::string> parameters, RunOptions run,
+                const std::string& executable) {
+    Platform platform = run.headless ? MakeHeadlessPlatform() : MakeSdlPlatform();
     RunnerOptions options;
     options.game_path = game;
     options.parameters = std::move(parameters);
-    options.secure_mode = secure;
+    options.secure_mode = run.secure;
     options.temp_places.executable_dir = DirectoryOf(executable);
     options.register_functions = RegisterAllBuiltins;
-    options.windowed = !headless;
+    options.windowed = !run.headless;
+    options.max_steps = run.max_steps;
+    options.seed = run.seed;
+    options.input = std::move(run.input);
     Runner runner(platform, std::move(options));
     return runner.Run();
 }
 
+template <typename T>
+bool ParseNumber(const std::string& text, T& out) {
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
+    return ec == std::errc() && end == text.data() + text.size();
+}
+
 int Run(std::span<const std::string> args, const std::string& executable) {
-    bool headless = false, secure = false;
+    RunOptions run;
     size_t i = 0;
+    // The value of an option: the next word, or what follows '=' in the same word.
+    auto value = [&](const std::string& a, const std::string& name, std::string& out) {
+        if (a.size() > name.size()) {
+            out = a.substr(name.size() + 1);
+            return true;
+        }
+        if (i + 1 >= args.size()) return false;
+        out = args[++i];
+        return true;
+    };
     for (; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--") {
@@ -71,16 +106,36 @@ int Run(std::span<const std::string> args, const std::string& executable) {
             break;
         }
         if (a.empty() || a[0] != '-') break;
-        if (a == "--headless")
-            headless = true;
-        else if (a == "--secure")
-            secure = true;
-        else
+        std::string v;
+        if (a == "--headless") {
+            run.headless = true;
+        } else if (a == "--secure") {
+            run.secure = true;
+        } else if (a == "--max-steps" || a.starts_with("--max-steps=")) {
+            if (!value(a, "--max-steps", v) || !ParseNumber(v, run.max_steps) || run.max_steps < 0)
+                return UsageError("--max-steps needs a number of steps (0 or more)");
+        } else if (a == "--seed" || a.starts_with("--seed=")) {
+            int64_t seed = 0;
+            if (!value(a, "--seed", v) || !ParseNumber(v, seed) || seed < INT32_MIN ||
+                seed > UINT32_MAX)
+                return UsageError("--seed needs a 32-bit integer");
+            run.seed = uint32_t(seed);
+        } else if (a == "--input" || a.starts_with("--input=")) {
+            if (!value(a, "--input", v)) return UsageError("--input needs a file");
+            std::vector<uint8_t> bytes;
+            if (!FileExists(v) || !ReadWholeFile(v, bytes))
+                return UsageError("cannot read the input file '" + v + "'");
+            std::string error;
+            std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+            if (!ParseInputReplay(text, run.input, error))
+                return UsageError("input file '" + v + "', " + error);
+        } else {
             return UsageError("unknown option '" + a + "'");
+        }
     }
     if (i >= args.size()) return UsageError("no game given");
     std::vector<std::string> parameters(args.begin() + long(i), args.end());
-    return RunGameFile(args[i], std::move(parameters), headless, secure, executable);
+    return RunGameFile(args[i], std::move(parameters), std::move(run), executable);
 }
 
 // The loader's host for info: messages go to standard error, nothing is written.
@@ -148,7 +203,7 @@ int KorvaneMain(int argc, char** argv) {
         // A game that carries its runner: the game file is the program itself.
         std::vector<std::string> parameters{executable};
         parameters.insert(parameters.end(), args.begin(), args.end());
-        return RunGameFile(executable, std::move(parameters), false, false, executable);
+        return RunGameFile(executable, std::move(parameters), RunOptions{}, executable);
     }
     return RunCommandLine(args, executable);
 }

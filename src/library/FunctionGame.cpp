@@ -10,6 +10,182 @@
 
 namespace kr {
 
+// ---- Rooms and the game ----------------------------------------------------------------------
+// These only set the room request; the main loop carries it out at the end of the step.
+
+static void fn_room_goto(Runtime& rt, ScriptInstance*, ScriptInstance*, int, const RValue* args,
+                         RValue&) {
+    Runner& r = RunnerOf(rt);
+    r.Loop().RequestRoom(ArgInt(args[0]), r.Vars().transition_kind);
+}
+
+static void fn_room_goto_previous(Runtime& rt, ScriptInstance*, ScriptInstance*, int, const RValue*,
+                                  RValue&) {
+    Runner& r = RunnerOf(rt);
+    GameLoop& loop = r.Loop();
+    if (loop.RoomIndex() == loop.FirstRoom()) {
+        rt.RuntimeError("Moving to previous room before the first room.", true);
+        r.SetRoomRequest(GameLoop::kRequestEndAfterError);
+        return;
+    }
+    loop.RequestRoom(loop.PreviousRoom(loop.RoomIndex()), r.Vars().transition_kind);
+}
+
+static void fn_room_goto_next(Runtime& rt, ScriptInstance*, ScriptInstance*, int, const RValue*,
+                              RValue&) {
+    Runner& r = RunnerOf(rt);
+    GameLoop& loop = r.Loop();
+    if (loop.RoomIndex() == loop.LastRoom()) {
+        rt.RuntimeError("Moving to next room after the last room.", true);
+        r.SetRoomRequest(GameLoop::kRequestEndAfterError);
+        return;
+    }
+    loop.RequestRoom(loop.NextRoom(loop.RoomIndex()), r.Vars().transition_kind);
+}
+
+static void fn_room_previous(Runtime& rt, ScriptInstance*, ScriptInstance*, int, const RValue* args,
+                             RValue& result) {
+    GameLoop& loop = RunnerOf(rt).Loop();
+    int32_t n = ArgInt(args[0]);
+    result.SetReal(loop.RoomExists(n) && n != loop.FirstRoom() ? loop.PreviousRoom(n) : -1);
+}
+
+static void fn_room_next(Runtime& rt, ScriptInstance*, ScriptInstance*, int, const RValue* args,
+                         RValue& result) {
+    GameLoop& loop = RunnerOf(rt).Loop();
+    int32_t n = ArgInt(args[0]);
+    result.SetReal(loop.RoomExists(n) && n != loop.LastRoom() ? loop.NextRoom(n) : -1);
+}
+
+static void fn_room_restart(Runtime& rt, ScriptInstance*, ScriptInstance*, int, const RValue*,
+                            RValue&) {
+    Runner& r = RunnerOf(rt);
+    r.Loop().RequestRoom(r.Loop().RoomIndex(), r.Vars().transition_kind);
+}
+
+static void fn_game_end(Runtime& rt, ScriptInstance*, ScriptInstance*, int, const RValue*,
+                        RValue&) {
+    RunnerOf(rt).SetRoomRequest(GameLoop::kRequestEnd);
+}
+
+static void fn_game_restart(Runtime& rt, ScriptInstance*, ScriptInstance*, int, const RValue*,
+                            RValue&) {
+    RunnerOf(rt).SetRoomRequest(GameLoop::kRequestRestart);
+}
+
+// ---- Activation ------------------------------------------------------------------------------
+// Each function marks instances and then moves them between the room's active and inactive
+// lists at once, so that a deactivated instance receives no further event of the step.
+
+namespace {
+
+// Whether the instance lies wholly outside the region: its bounding box, or its position when
+// it has neither sprite nor mask.
+bool OutsideRegion(Runner& r, const CInstance& inst, double left, double top, double width,
+                   double height) {
+    const GameWorld& world = r.World();
+    double l = inst.X(), t = inst.Y(), rt = l, b = t;
+    if (world.FindSprite(inst.SpriteIndex()) || world.FindSprite(inst.MaskIndex())) {
+        l = inst.BBoxLeft();
+        t = inst.BBoxTop();
+        rt = inst.BBoxRight();
+        b = inst.BBoxBottom();
+    }
+    return rt < left || l > left + width || b < top || t > top + height;
+}
+
+}  // namespace
+
+static void fn_instance_deactivate_all(Runtime& rt, ScriptInstance* self, ScriptInstance*, int,
+                                       const RValue* args, RValue&) {
+    InstanceList& room = RunnerOf(rt).Instances();
+    bool notme = ArgBool(args[0]);
+    for (int32_t i = 0, n = room.Count(); i < n; ++i)
+        if (CInstance* inst = room.At(i); inst && !(notme && inst == self))
+            inst->deactivated = true;
+    room.UpdateActivation();
+}
+
+static void fn_instance_deactivate_object(Runtime& rt, ScriptInstance* self, ScriptInstance* other,
+                                          int, const RValue* args, RValue&) {
+    InstanceList& room = RunnerOf(rt).Instances();
+    int32_t obj = ArgInt(args[0]);
+    if (obj == kOwnerSelf || obj == kOwnerOther) {
+        ScriptInstance* target = obj == kOwnerSelf ? self : other;
+        if (target) static_cast<CInstance*>(target)->deactivated = true;
+    } else if (obj == kOwnerAll) {
+        for (int32_t i = 0, n = room.Count(); i < n; ++i)
+            if (CInstance* inst = room.At(i)) inst->deactivated = true;
+    } else if (obj >= 0 && obj < kScriptIdBase) {
+        for (int32_t i = 0, n = room.FamilyCount(obj); i < n; ++i)
+            if (CInstance* inst = room.FamilyAt(obj, i)) inst->deactivated = true;
+    } else if (obj >= kScriptIdBase) {
+        if (CInstance* inst = room.Find(obj)) inst->deactivated = true;
+    }
+    room.UpdateActivation();
+}
+
+static void fn_instance_deactivate_region(Runtime& rt, ScriptInstance* self, ScriptInstance*, int,
+                                          const RValue* args, RValue&) {
+    Runner& r = RunnerOf(rt);
+    InstanceList& room = r.Instances();
+    bool inside = ArgBool(args[4]), notme = ArgBool(args[5]);
+    for (int32_t i = 0, n = room.Count(); i < n; ++i) {
+        CInstance* inst = room.At(i);
+        if (!inst || (notme && inst == self)) continue;
+        bool out = OutsideRegion(r, *inst, ArgReal(args[0]), ArgReal(args[1]), ArgReal(args[2]),
+                                 ArgReal(args[3]));
+        if (out != inside) inst->deactivated = true;
+    }
+    room.UpdateActivation();
+}
+
+static void fn_instance_activate_all(Runtime& rt, ScriptInstance*, ScriptInstance*, int,
+                                     const RValue*, RValue&) {
+    InstanceList& room = RunnerOf(rt).Instances();
+    for (int32_t i = 0, n = room.InactiveCount(); i < n; ++i)
+        if (CInstance* inst = room.InactiveAt(i)) inst->deactivated = false;
+    room.UpdateActivation();
+}
+
+static void fn_instance_activate_object(Runtime& rt, ScriptInstance* self, ScriptInstance* other,
+                                        int, const RValue* args, RValue&) {
+    Runner& r = RunnerOf(rt);
+    InstanceList& room = r.Instances();
+    int32_t obj = ArgInt(args[0]);
+    if (obj == kOwnerSelf || obj == kOwnerOther) {
+        ScriptInstance* target = obj == kOwnerSelf ? self : other;
+        if (target) static_cast<CInstance*>(target)->deactivated = false;
+    } else {
+        for (int32_t i = 0, n = room.InactiveCount(); i < n; ++i) {
+            CInstance* inst = room.InactiveAt(i);
+            if (!inst) continue;
+            bool hit =
+                obj == kOwnerAll ||
+                (obj >= 0 && obj < kScriptIdBase &&
+                 (inst->object_index == obj || r.Events().IsAncestor(inst->object_index, obj))) ||
+                (obj >= kScriptIdBase && inst->id == obj);
+            if (hit) inst->deactivated = false;
+        }
+    }
+    room.UpdateActivation();
+}
+
+static void fn_instance_activate_region(Runtime& rt, ScriptInstance*, ScriptInstance*, int,
+                                        const RValue* args, RValue&) {
+    Runner& r = RunnerOf(rt);
+    InstanceList& room = r.Instances();
+    bool inside = ArgBool(args[4]);
+    for (int32_t i = 0, n = room.InactiveCount(); i < n; ++i) {
+        CInstance* inst = room.InactiveAt(i);
+        if (!inst) continue;
+        bool out = OutsideRegion(r, *inst, ArgReal(args[0]), ArgReal(args[1]), ArgReal(args[2]),
+                                 ArgReal(args[3]));
+        if (out != inside) inst->deactivated = false;
+    }
+    room.UpdateActivation();
+}
+
 // ---- Instances and collisions ----------------------------------------------------------------
 // The calling instance is a CInstance: every instance of a room is, and so is the temporary
 // instance that code outside events runs for. Object arguments select as the collision
@@ -284,20 +460,20 @@ static const BuiltinDef kGameFunctions[] = {
     {"position_meeting", nullptr, 3},
     {"position_destroy", fn_position_destroy, 2},
     {"position_change", fn_position_change, 4},
-    {"instance_deactivate_all", nullptr, 1},
-    {"instance_deactivate_object", nullptr, 1},
-    {"instance_deactivate_region", nullptr, 6},
-    {"instance_activate_all", nullptr, 0},
-    {"instance_activate_object", nullptr, 1},
-    {"instance_activate_region", nullptr, 5},
-    {"room_goto", nullptr, 1},
-    {"room_goto_previous", nullptr, 0},
-    {"room_goto_next", nullptr, 0},
-    {"room_previous", nullptr, 1},
-    {"room_next", nullptr, 1},
-    {"room_restart", nullptr, 0},
-    {"game_end", nullptr, 0},
-    {"game_restart", nullptr, 0},
+    {"instance_deactivate_all", fn_instance_deactivate_all, 1},
+    {"instance_deactivate_object", fn_instance_deactivate_object, 1},
+    {"instance_deactivate_region", fn_instance_deactivate_region, 6},
+    {"instance_activate_all", fn_instance_activate_all, 0},
+    {"instance_activate_object", fn_instance_activate_object, 1},
+    {"instance_activate_region", fn_instance_activate_region, 5},
+    {"room_goto", fn_room_goto, 1},
+    {"room_goto_previous", fn_room_goto_previous, 0},
+    {"room_goto_next", fn_room_goto_next, 0},
+    {"room_previous", fn_room_previous, 1},
+    {"room_next", fn_room_next, 1},
+    {"room_restart", fn_room_restart, 0},
+    {"game_end", fn_game_end, 0},
+    {"game_restart", fn_game_restart, 0},
     {"game_load", nullptr, 1},
     {"game_save", nullptr, 1},
     {"transition_define", nullptr, 2},

@@ -1,5 +1,6 @@
 // The back ends that need no window system: message boxes on standard error, a progress bar on
-// the terminal, the system and the virtual clock, and process priority through the scheduler.
+// the terminal, the system and the virtual clock, process priority through the scheduler, and
+// the window and joysticks of a run without a display.
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -105,6 +106,32 @@ public:
     void SetPriority(int) override {}
 };
 
+class NullWindow final : public GameWindow {
+public:
+    bool Create() override { return true; }
+    void Open(int32_t, int32_t) override {}
+    void SetCaption(std::string_view) override {}
+    void ShowColor(int32_t) override {}
+    void PollEvents(std::vector<InputEvent>&) override {}
+    bool Active() override { return true; }
+    bool KeyDownNow(int32_t) override { return false; }
+    bool NumLock() override { return num_lock_; }
+    void SetNumLock(bool on) override { num_lock_ = on; }
+    void ToggleFullscreen() override { fullscreen_ = !fullscreen_; }
+    bool Fullscreen() override { return fullscreen_; }
+    void ShowCursor(bool) override {}
+
+private:
+    bool num_lock_ = false;
+    bool fullscreen_ = false;
+};
+
+class NullJoysticks final : public Joysticks {
+public:
+    bool Read(int32_t, JoystickState&) override { return false; }
+    bool Info(int32_t, JoystickInfo&) override { return false; }
+};
+
 }  // namespace
 
 std::unique_ptr<MessageBox> MakeStderrMessageBox() {
@@ -126,12 +153,21 @@ std::unique_ptr<ProcessControl> MakeNullProcessControl() {
     return std::make_unique<NullProcessControl>();
 }
 
+std::unique_ptr<GameWindow> MakeNullWindow() {
+    return std::make_unique<NullWindow>();
+}
+std::unique_ptr<Joysticks> MakeNullJoysticks() {
+    return std::make_unique<NullJoysticks>();
+}
+
 Platform MakeHeadlessPlatform() {
     Platform p;
     p.messages = MakeStderrMessageBox();
     p.load_display = MakeTerminalLoadDisplay();
     p.clock = MakeVirtualClock();
     p.process = MakeNullProcessControl();
+    p.window = MakeNullWindow();
+    p.joysticks = MakeNullJoysticks();
     return p;
 }
 

@@ -3,9 +3,12 @@
 // SDL back ends in sdl/ (MakeSdlPlatform in sdl/SdlPlatform.h).
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace kr {
 
@@ -50,15 +53,91 @@ public:
     virtual void SetPriority(int level) = 0;
 };
 
+// Input as the window reports it. Keys are virtual-key codes (the script's vk_* constants:
+// letters 65..90, digits 48..57, F1..F12 112..123, keypad 96..111, left 37 .. down 40; shift,
+// control and alt as 16, 17, 18 whichever side), characters are single bytes of game text,
+// mouse buttons are 1 left, 2 right, 3 middle, positions are window-region pixels.
+struct InputEvent {
+    enum class Kind : uint8_t {
+        kKeyDown,
+        kKeyUp,
+        kChar,
+        kMouseMove,
+        kMouseDown,
+        kMouseUp,
+        kWheelUp,
+        kWheelDown,
+        kClose,  // the player asked to close the window
+    };
+    Kind kind = Kind::kKeyDown;
+    int32_t code = 0;  // key, character byte or button
+    int32_t x = 0, y = 0;
+
+    bool operator==(const InputEvent&) const = default;
+};
+
+// The game's main window. Until the graphics device exists it only shows a plain colour.
+class GameWindow {
+public:
+    virtual ~GameWindow() = default;
+    // Makes the window, still hidden. False when there is no display to show it on (the back
+    // end has said why on standard error).
+    virtual bool Create() = 0;
+    // Shows the window with a client area of this size, or resizes it.
+    virtual void Open(int32_t width, int32_t height) = 0;
+    virtual void SetCaption(std::string_view caption) = 0;
+    // Fills the client area with a script colour (0xBBGGRR) and shows the result.
+    virtual void ShowColor(int32_t color) = 0;
+    // Appends the notifications that arrived since the last call.
+    virtual void PollEvents(std::vector<InputEvent>& out) = 0;
+    // Whether the window has the keyboard focus.
+    virtual bool Active() = 0;
+    // The keyboard's state at this moment (not through the notifications), for keys the
+    // window can tell; false otherwise.
+    virtual bool KeyDownNow(int32_t key) = 0;
+    virtual bool NumLock() = 0;
+    virtual void SetNumLock(bool on) = 0;
+    virtual void ToggleFullscreen() = 0;
+    virtual bool Fullscreen() = 0;
+    virtual void ShowCursor(bool shown) = 0;
+};
+
+// One joystick's state: axes x, y, z, r, u, v from 0 to 65535 (32767 or 32768 centred),
+// buttons as bits (bit 0 is button 1), the point-of-view hat in hundredths of a degree
+// (above 36000 when centred).
+struct JoystickState {
+    std::array<int32_t, 6> axes{32768, 32768, 32768, 32768, 32768, 32768};
+    uint32_t buttons = 0;
+    int32_t pov = 65535;
+};
+
+struct JoystickInfo {
+    std::string name;
+    int32_t axes = 0, buttons = 0;
+    bool has_pov = false;
+};
+
+// The joysticks: index 0 is the first, 1 the second.
+class Joysticks {
+public:
+    virtual ~Joysticks() = default;
+    // False when that joystick cannot be read.
+    virtual bool Read(int32_t index, JoystickState& out) = 0;
+    virtual bool Info(int32_t index, JoystickInfo& out) = 0;
+};
+
 struct Platform {
     std::unique_ptr<MessageBox> messages;
     std::unique_ptr<LoadDisplay> load_display;
     std::unique_ptr<Clock> clock;
     std::unique_ptr<ProcessControl> process;
+    // Null in a platform made only for loading: the runner then takes the headless ones.
+    std::unique_ptr<GameWindow> window;
+    std::unique_ptr<Joysticks> joysticks;
 };
 
 // Message boxes on standard error, progress on the terminal, a virtual clock that starts at 0,
-// and no changes to the process priority.
+// no changes to the process priority, a window that shows nothing and no joysticks.
 Platform MakeHeadlessPlatform();
 
 // The pieces, for back ends and tests that combine them.
@@ -69,5 +148,8 @@ std::unique_ptr<Clock> MakeSystemClock();
 std::unique_ptr<Clock> MakeVirtualClock();
 std::unique_ptr<ProcessControl> MakeHostProcessControl();
 std::unique_ptr<ProcessControl> MakeNullProcessControl();
+// A window that is never shown: always active, no notifications of its own.
+std::unique_ptr<GameWindow> MakeNullWindow();
+std::unique_ptr<Joysticks> MakeNullJoysticks();
 
 }  // namespace kr

@@ -32,4 +32,53 @@ std::string GameTextToUtf8(std::string_view text) {
     return out;
 }
 
+std::string Utf8ToGameText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    size_t i = 0;
+    while (i < text.size()) {
+        uint8_t b = uint8_t(text[i]);
+        uint32_t cp;
+        size_t n;
+        if (b < 0x80) {
+            cp = b;
+            n = 1;
+        } else if ((b & 0xE0) == 0xC0) {
+            cp = b & 0x1Fu;
+            n = 2;
+        } else if ((b & 0xF0) == 0xE0) {
+            cp = b & 0x0Fu;
+            n = 3;
+        } else if ((b & 0xF8) == 0xF0) {
+            cp = b & 0x07u;
+            n = 4;
+        } else {
+            out += '?';
+            ++i;
+            continue;
+        }
+        bool ok = i + n <= text.size();
+        for (size_t k = 1; ok && k < n; ++k) {
+            uint8_t c = uint8_t(text[i + k]);
+            ok = (c & 0xC0) == 0x80;
+            cp = cp << 6 | (c & 0x3Fu);
+        }
+        if (!ok) {
+            out += '?';
+            ++i;
+            continue;
+        }
+        i += n;
+        if (cp < 0x80 || (cp >= 0xA0 && cp < 0x100)) {
+            out += char(cp);
+            continue;
+        }
+        char mapped = '?';
+        for (int k = 0; k < 32; ++k)
+            if (kHigh[k] == cp) mapped = char(0x80 + k);
+        out += mapped;
+    }
+    return out;
+}
+
 }  // namespace kr

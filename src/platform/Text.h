@@ -10,5 +10,8 @@ namespace kr {
 // Game text to UTF-8. The five bytes that the code page leaves undefined map to the control
 // characters of the same number, so no byte is lost.
 std::string GameTextToUtf8(std::string_view text);
+// UTF-8 to game text: characters the code page lacks become '?', and so does every byte of a
+// malformed sequence.
+std::string Utf8ToGameText(std::string_view text);
 
 }  // namespace kr

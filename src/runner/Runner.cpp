@@ -48,18 +48,26 @@ const Runner::PrepareStep Runner::kPrepareSteps[] = {
     {72, "Compiling object actions", &Runner::PrepareObjectActions,
      "Failed to compile the actions in the objects."},
     {80, "Preparing sounds", nullptr, nullptr},
-    {90, "Preparing graphics", nullptr, nullptr},
+    {90, "Preparing graphics", &Runner::PrepareWindow, nullptr},
     {0, nullptr, nullptr, nullptr},  // keyboard, mouse and close handlers, input state cleared
     {100, "Ready", &Runner::CloseLoadForm, nullptr},
 };
 
 Runner::Runner(Platform& platform, RunnerOptions options)
-    : platform_(platform), options_(std::move(options)), title_(TitleOf(options_.game_path)) {
+    : platform_(platform),
+      options_(std::move(options)),
+      title_(TitleOf(options_.game_path)),
+      loop_(std::make_unique<GameLoop>(*this)) {
+    // A platform made only for loading has no window: the game then runs without one.
+    if (!platform_.window) platform_.window = MakeNullWindow();
+    if (!platform_.joysticks) platform_.joysticks = MakeNullJoysticks();
+    clear_input = [this] { loop_->Input().ClearAll(); };
     // The registries are filled once, before anything is compiled: the ids of built-in
     // variables and functions are their registration order.
     runtime_.SetHost(&script_host_);
     for (const BuiltinConstantDef& c : BuiltinConstants()) runtime_.AddConstant(c.name, c.value);
     RegisterRunnerVariables(runtime_);
+    AttachLoopVariables(runtime_);
     if (options_.register_functions) options_.register_functions(runtime_.Builtins());
     perform_other_event_for_all = [this](int32_t number) {
         events_.PerformEventForAll(kEventOther, number);
@@ -80,11 +88,12 @@ int Runner::Run() {
         RemoveIncludedFiles();
     }
     RemoveTempDirectory();
-    return ok ? kExitOk : kExitLoadFailed;
+    if (!ok) return kExitLoadFailed;
+    return loop_->EndedByError() ? kExitFatalError : kExitOk;
 }
 
 void Runner::CreateTempDirectory() {
-    runtime_.Rng().SetSeed(int32_t(platform_.clock->Seed()));
+    runtime_.Rng().SetSeed(int32_t(ClockSeed()));
     temp_directory_ = kr::CreateTempDirectory(options_.temp_places, runtime_.Rng());
     if (temp_directory_.empty()) ShowMessage(msg::kTempDir);
 }
@@ -155,15 +164,26 @@ std::string Runner::ProgramDirectory() const {
 void Runner::SetLives(int32_t lives) {
     int32_t old = vars_.lives;
     vars_.lives = lives;
-    if (old > 0 && lives <= 0 && room_request_ == kNoRoomRequest && perform_other_event_for_all)
-        perform_other_event_for_all(kOtherNoMoreLives);
+    if (old > 0 && lives <= 0) PerformOtherEventForAll(kOtherNoMoreLives);
 }
 
 void Runner::SetHealth(double health) {
     double old = vars_.health;
     vars_.health = health;
-    if (old > 0 && health <= 0 && room_request_ == kNoRoomRequest && perform_other_event_for_all)
-        perform_other_event_for_all(kOtherNoMoreHealth);
+    if (old > 0 && health <= 0) PerformOtherEventForAll(kOtherNoMoreHealth);
+}
+
+void Runner::PerformOtherEventForAll(int32_t number) {
+    if (room_request_ == kNoRoomRequest && perform_other_event_for_all)
+        perform_other_event_for_all(number);
+}
+
+uint32_t Runner::ClockSeed() {
+    return options_.seed ? *options_.seed : platform_.clock->Seed();
+}
+
+uint32_t RunnerRuntime::RandomizeSeed() {
+    return runner_.ClockSeed();
 }
 
 // Action functions are bound by name once scripts and extension functions are known; a name
@@ -243,8 +263,9 @@ bool Runner::PrepareGame() {
     return true;
 }
 
-// The game ends as soon as it is prepared while there is no main loop to run it.
-void Runner::RunMainLoop() {}
+void Runner::RunMainLoop() {
+    loop_->RunMainLoop();
+}
 
 void Runner::CleanUpGame() {
     RemoveIncludedFiles();
@@ -272,6 +293,11 @@ void Runner::RemoveIncludedFiles() {
 bool Runner::SetProcessPriority() {
     platform_.process->SetPriority(game_.settings.process_priority);
     return true;
+}
+
+// The window is made (hidden) with the display; it is shown when the first room starts.
+bool Runner::PrepareWindow() {
+    return platform_.window->Create();
 }
 
 bool Runner::CloseLoadForm() {

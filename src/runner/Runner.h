@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -18,7 +19,9 @@
 #include "platform/Platform.h"
 #include "runner/GameData.h"
 #include "runner/GameLoader.h"
+#include "runner/GameLoop.h"
 #include "runner/GameWorld.h"
+#include "runner/InputReplay.h"
 #include "runner/RoomState.h"
 #include "runner/ScriptHost.h"
 #include "runner/TempDirectory.h"
@@ -39,6 +42,24 @@ struct RunnerOptions {
     // The game has a window: until the error window exists, errors are shown in the platform's
     // message box as well as on standard error.
     bool windowed = false;
+    // The game ends as by game_end after this many steps; negative: no limit.
+    int64_t max_steps = -1;
+    // Used instead of the clock wherever the random generator is seeded from it.
+    std::optional<uint32_t> seed;
+    // Input replayed into the game, ordered by step.
+    std::vector<ReplayEvent> input;
+};
+
+class Runner;
+
+// The runner's script runtime: randomize() seeds from the runner's clock seed.
+class RunnerRuntime final : public Runtime {
+public:
+    explicit RunnerRuntime(Runner& runner) : runner_(runner) {}
+    uint32_t RandomizeSeed() override;
+
+private:
+    Runner& runner_;
 };
 
 class Runner final : private LoadHost {
@@ -50,6 +71,7 @@ public:
     // Process exit statuses of a run.
     static constexpr int kExitOk = 0;
     static constexpr int kExitLoadFailed = 1;  // the game could not be loaded or prepared
+    static constexpr int kExitFatalError = 3;  // a fatal error ended the game
 
     Runner(Platform& platform, RunnerOptions options);
     ~Runner() override;
@@ -97,8 +119,19 @@ public:
     int32_t RoomRequest() const { return room_request_; }
     void SetRoomRequest(int32_t request) { room_request_ = request; }
 
-    // Performs other event `number` for every instance of the room (no more lives, no more
-    // health). Set by the event dispatch; until then nothing happens.
+    // The main loop, the rooms and the input state.
+    GameLoop& Loop() { return *loop_; }
+    // The number the random generator is seeded with "from the clock": the seed option when
+    // given, else the platform clock's.
+    uint32_t ClockSeed();
+    int64_t MaxSteps() const { return options_.max_steps; }
+    const std::vector<ReplayEvent>& Replay() const { return options_.input; }
+    // Performs other event `number` for every instance while no room request is pending.
+    void PerformOtherEventForAll(int32_t number);
+
+    // Performs other event `number` for every instance of the room (game start and end, room
+    // start and end, no more lives and health, the close button). Set by the event dispatch;
+    // until then nothing happens.
     std::function<void(int32_t number)> perform_other_event_for_all;
     // Clears the keyboard and mouse state after an error was shown. Set by the input state.
     std::function<void()> clear_input;
@@ -108,7 +141,10 @@ public:
     void SetHealth(double health);
     // ---- Instances and events ----
     // The current room's instances.
-    InstanceList& Instances() { return room_.instances; }
+    InstanceList& Instances() { return loop_->Current().instances; }
+    // The room state before the first room starts and after the game ends (it has no
+    // instances but those of a program run outside any game).
+    RoomState& IdleRoom() { return room_; }
     // The game as instances see it (sprites, objects, the instance id counter).
     GameWorld& World() { return world_; }
     // Event lookup and dispatch, the event lists and the collision phase.
@@ -144,12 +180,13 @@ private:
     // Gives the runtime the game's error settings and its scripts, which it owns from then on.
     void HandOverToRuntime();
     bool SetProcessPriority();
+    bool PrepareWindow();
     bool CloseLoadForm();
     IncludedFileContext FileContext();
 
     Platform& platform_;
     RunnerOptions options_;
-    Runtime runtime_;
+    RunnerRuntime runtime_{*this};
     RunnerScriptHost script_host_{*this};
     GameVariables vars_;
     int32_t room_request_ = kNoRoomRequest;
@@ -159,6 +196,7 @@ private:
     GameWorld world_{*this};
     RoomState room_{world_};
     EventDispatch events_{runtime_, world_};
+    std::unique_ptr<GameLoop> loop_;
 
     struct PrepareStep;
     static const PrepareStep kPrepareSteps[];

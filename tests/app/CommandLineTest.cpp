@@ -33,7 +33,9 @@ GameWriter SmallGame() {
     w.settings.loading_image = {true, Text("BM-not-really")};
     w.Add("spr_a", CSprite());
     w.AddEmptySlot(SectionId::kSprites);
-    w.Add("room_caf\xE9", CRoom());
+    CRoom room;
+    room.creation_code = "game_end();";  // the game ends as soon as it has started
+    w.Add("room_caf\xE9", room);
     w.AddConstant("SPEED", "4");
     w.room_order = {0};
     return w;
@@ -50,6 +52,9 @@ TEST(CommandLine, HelpVersionAndUsageErrors) {
         {{}, 2, "", "no command given"},
         {{"run"}, 2, "", "no game given"},
         {{"run", "--fast", "game.exe"}, 2, "", "unknown option '--fast'"},
+        {{"run", "--max-steps", "-1", "game.exe"}, 2, "", "--max-steps needs a number"},
+        {{"run", "--seed=x", "game.exe"}, 2, "", "--seed needs a 32-bit integer"},
+        {{"run", "--input", "/nonexistent/input.txt", "game.exe"}, 2, "", "cannot read"},
         {{"info", "--xml", "game.exe"}, 2, "", "unknown option '--xml'"},
         {{"info", "a.exe", "b.exe"}, 2, "", "info takes one game"},
     };

@@ -89,16 +89,19 @@ TEST(Project, TheCommandsRoundTripAGameFile) {
                             [](uint8_t b) { return b == 0; }));
 }
 
-// The example project builds into a program that carries the game and starts; masks that the
-// project leaves out are built from the frames, and the last ids follow the rooms'.
+// The example project builds into a program that carries the game and runs (headless, for a
+// bounded number of steps); masks that the project leaves out are built from the frames, and
+// the last ids follow the rooms'.
 TEST(Project, TheExampleBuildsIntoAGameThatStarts) {
     ScratchDir dir;
     const std::string example = std::string(KR_SOURCE_DIR) + "/examples/bounce";
     test::ProcessResult r =
         test::RunProgram(KorvanePath(), {"build", example, "-o", dir / "bounce"});
     ASSERT_EQ(r.status, 0) << r.err;
-    r = test::RunProgram(dir / "bounce", {}, dir.Path());
+    r = test::RunProgram(KorvanePath(), {"run", "--headless", "--max-steps", "300", dir / "bounce"},
+                         dir.Path());
     EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
 
     GameData g;
     test::RecordingHost host;

@@ -72,8 +72,9 @@ TEST(BuiltinsTest, NamesAreUniqueAndCarryTheirArgumentCounts) {
     EXPECT_EQ(reg.Name(reg.Count() - 1), "d3d_model_floor");
     // So far: the math family, show_debug_message, the code and variable functions, the script
     // functions, the multiplayer functions (which report failure), the event functions, the
-    // instance and collision functions and the object functions.
-    EXPECT_EQ(reg.ImplementedCount(), 157);
+    // instance and collision functions, the object functions, the keyboard, mouse and joystick
+    // functions, the room and game functions and the activation functions.
+    EXPECT_EQ(reg.ImplementedCount(), 207);
 }
 
 TEST(BuiltinsTest, AFunctionWithoutBodyReportsThatItIsNotAvailable) {

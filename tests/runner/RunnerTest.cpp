@@ -19,14 +19,16 @@ using test::ScratchDir;
 
 class RunnerTest : public ::testing::Test {
 protected:
-    // Writes the game and returns options that run it with the temporary directory in the
-    // scratch directory.
-    RunnerOptions Options(const GameWriter& w, const std::string& name = "My Game.exe") {
+    // Writes the game with a room to play and returns options that run it with the temporary
+    // directory in the scratch directory.
+    RunnerOptions Options(GameWriter w, const std::string& name = "My Game.exe") {
+        w.Add("room", CRoom());
         RunnerOptions o;
         o.game_path = dir_.Write(name, w.WriteGameFile());
         o.temp_places.executable_dir = dir_.Path();
         o.temp_places.getenv = [](const char*) -> const char* { return nullptr; };
         o.temp_places.system_temp = dir_ / "temp";
+        o.max_steps = 0;  // the game ends once it has started
         return o;
     }
 

@@ -2,9 +2,12 @@
 
 #include <SDL.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <string>
 
 #include "platform/Text.h"
+#include "platform/sdl/SdlKeys.h"
 
 namespace kr {
 
@@ -43,6 +46,232 @@ private:
     std::unique_ptr<Clock> system_ = MakeSystemClock();
 };
 
+// SDL's video and joystick subsystems, started by the first part that needs them and stopped
+// with the last.
+class SdlSubsystem {
+public:
+    explicit SdlSubsystem(uint32_t flags) : flags_(flags), ok_(SDL_InitSubSystem(flags) == 0) {}
+    ~SdlSubsystem() {
+        if (!ok_) return;
+        SDL_QuitSubSystem(flags_);
+        // The last one out lets SDL free what it keeps for the whole library.
+        if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0) SDL_Quit();
+    }
+    SdlSubsystem(const SdlSubsystem&) = delete;
+    SdlSubsystem& operator=(const SdlSubsystem&) = delete;
+    bool Ok() const { return ok_; }
+
+private:
+    uint32_t flags_;
+    bool ok_;
+};
+
+// The main window. Until the graphics device exists it shows a plain colour through the
+// window's own surface.
+class SdlWindow final : public GameWindow {
+public:
+    ~SdlWindow() override {
+        if (window_) SDL_DestroyWindow(window_);
+    }
+
+    bool Create() override {
+        if (window_) return true;
+        video_ = std::make_unique<SdlSubsystem>(SDL_INIT_VIDEO);
+        if (video_->Ok())
+            window_ = SDL_CreateWindow(caption_.c_str(), SDL_WINDOWPOS_CENTERED,
+                                       SDL_WINDOWPOS_CENTERED, 640, 480, SDL_WINDOW_HIDDEN);
+        if (!window_) {
+            std::fprintf(stderr, "Cannot open the game window: %s\n", SDL_GetError());
+            video_.reset();
+            return false;
+        }
+        SDL_StartTextInput();
+        return true;
+    }
+
+    void Open(int32_t width, int32_t height) override {
+        if (!window_) return;
+        if (!fullscreen_) SDL_SetWindowSize(window_, std::max(width, 1), std::max(height, 1));
+        SDL_ShowWindow(window_);
+        SDL_RaiseWindow(window_);
+    }
+
+    void SetCaption(std::string_view caption) override {
+        caption_ = GameTextToUtf8(caption);
+        if (window_) SDL_SetWindowTitle(window_, caption_.c_str());
+    }
+
+    void ShowColor(int32_t color) override {
+        if (!window_) return;
+        SDL_Surface* surface = SDL_GetWindowSurface(window_);
+        if (!surface) return;
+        uint8_t r = uint8_t(color), g = uint8_t(color >> 8), b = uint8_t(color >> 16);
+        SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, r, g, b));
+        SDL_UpdateWindowSurface(window_);
+    }
+
+    void PollEvents(std::vector<InputEvent>& out) override {
+        if (!window_) return;
+        using Kind = InputEvent::Kind;
+        SDL_Event e;
+        while (SDL_PollEvent(&e)) {
+            switch (e.type) {
+                case SDL_QUIT:
+                    out.push_back({Kind::kClose});
+                    break;
+                case SDL_WINDOWEVENT:
+                    if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) active_ = true;
+                    if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) active_ = false;
+                    if (e.window.event == SDL_WINDOWEVENT_CLOSE) out.push_back({Kind::kClose});
+                    break;
+                case SDL_KEYDOWN:
+                case SDL_KEYUP: {
+                    bool lock = (e.key.keysym.mod & KMOD_NUM) != 0;
+                    int32_t vk = VirtualKeyFromSdl(e.key.keysym.sym, e.key.keysym.scancode, lock);
+                    if (vk == 0) break;
+                    bool down = e.type == SDL_KEYDOWN;
+                    out.push_back({down ? Kind::kKeyDown : Kind::kKeyUp, vk});
+                    // The control characters come with their keys; text input gives the rest.
+                    if (down && (vk == 8 || vk == 9 || vk == 13 || vk == 27))
+                        out.push_back({Kind::kChar, vk});
+                    break;
+                }
+                case SDL_TEXTINPUT:
+                    for (char c : Utf8ToGameText(e.text.text))
+                        out.push_back({Kind::kChar, int32_t(uint8_t(c))});
+                    break;
+                case SDL_MOUSEMOTION:
+                    out.push_back({Kind::kMouseMove, 0, e.motion.x, e.motion.y});
+                    break;
+                case SDL_MOUSEBUTTONDOWN:
+                case SDL_MOUSEBUTTONUP: {
+                    int32_t b = e.button.button == SDL_BUTTON_LEFT     ? 1
+                                : e.button.button == SDL_BUTTON_RIGHT  ? 2
+                                : e.button.button == SDL_BUTTON_MIDDLE ? 3
+                                                                       : 0;
+                    if (b == 0) break;
+                    out.push_back(
+                        {e.type == SDL_MOUSEBUTTONDOWN ? Kind::kMouseDown : Kind::kMouseUp, b,
+                         e.button.x, e.button.y});
+                    break;
+                }
+                case SDL_MOUSEWHEEL: {
+                    int32_t y =
+                        e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y;
+                    if (y > 0) out.push_back({Kind::kWheelUp});
+                    if (y < 0) out.push_back({Kind::kWheelDown});
+                    break;
+                }
+                default:
+                    break;
+            }
+        }
+    }
+
+    bool Active() override { return !window_ || active_; }
+
+    bool KeyDownNow(int32_t key) override {
+        if (!window_) return false;
+        SDL_PumpEvents();
+        int count = 0;
+        const uint8_t* state = SDL_GetKeyboardState(&count);
+        bool lock = (SDL_GetModState() & KMOD_NUM) != 0;
+        for (int sc = 0; sc < count; ++sc) {
+            if (!state[sc]) continue;
+            SDL_Keycode code = SDL_GetKeyFromScancode(SDL_Scancode(sc));
+            if (VirtualKeyFromSdl(code, sc, lock) == key ||
+                SidedVirtualKeyFromSdl(code, sc, lock) == key)
+                return true;
+        }
+        return false;
+    }
+
+    bool NumLock() override { return (SDL_GetModState() & KMOD_NUM) != 0; }
+    void SetNumLock(bool on) override {
+        SDL_Keymod mod = SDL_GetModState();
+        SDL_SetModState(SDL_Keymod(on ? (mod | KMOD_NUM) : (mod & ~KMOD_NUM)));
+    }
+
+    void ToggleFullscreen() override {
+        fullscreen_ = !fullscreen_;
+        if (window_)
+            SDL_SetWindowFullscreen(window_, fullscreen_ ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+    }
+    bool Fullscreen() override { return fullscreen_; }
+    void ShowCursor(bool shown) override {
+        if (window_) SDL_ShowCursor(shown ? SDL_ENABLE : SDL_DISABLE);
+    }
+
+private:
+    std::unique_ptr<SdlSubsystem> video_;
+    SDL_Window* window_ = nullptr;
+    std::string caption_;
+    bool active_ = true;
+    bool fullscreen_ = false;
+};
+
+class SdlJoysticks final : public Joysticks {
+public:
+    ~SdlJoysticks() override {
+        for (SDL_Joystick* j : open_)
+            if (j) SDL_JoystickClose(j);
+    }
+
+    bool Read(int32_t index, JoystickState& out) override {
+        SDL_Joystick* j = Get(index);
+        if (!j) return false;
+        SDL_JoystickUpdate();
+        int axes = std::min(SDL_JoystickNumAxes(j), int(out.axes.size()));
+        for (int a = 0; a < axes; ++a) out.axes[size_t(a)] = SDL_JoystickGetAxis(j, a) + 32768;
+        out.buttons = 0;
+        int buttons = std::min(SDL_JoystickNumButtons(j), 32);
+        for (int b = 0; b < buttons; ++b)
+            if (SDL_JoystickGetButton(j, b)) out.buttons |= 1u << b;
+        out.pov = 65535;
+        if (SDL_JoystickNumHats(j) > 0) {
+            static constexpr struct {
+                uint8_t hat;
+                int32_t pov;
+            } kHats[] = {{SDL_HAT_UP, 0},       {SDL_HAT_RIGHTUP, 4500},
+                         {SDL_HAT_RIGHT, 9000}, {SDL_HAT_RIGHTDOWN, 13500},
+                         {SDL_HAT_DOWN, 18000}, {SDL_HAT_LEFTDOWN, 22500},
+                         {SDL_HAT_LEFT, 27000}, {SDL_HAT_LEFTUP, 31500}};
+            uint8_t hat = SDL_JoystickGetHat(j, 0);
+            for (const auto& h : kHats)
+                if (h.hat == hat) out.pov = h.pov;
+        }
+        return true;
+    }
+
+    bool Info(int32_t index, JoystickInfo& out) override {
+        SDL_Joystick* j = Get(index);
+        if (!j) return false;
+        const char* name = SDL_JoystickName(j);
+        out.name = name ? std::string(name).substr(0, 32) : std::string();
+        out.axes = SDL_JoystickNumAxes(j);
+        out.buttons = SDL_JoystickNumButtons(j);
+        out.has_pov = SDL_JoystickNumHats(j) > 0;
+        return true;
+    }
+
+private:
+    SDL_Joystick* Get(int32_t index) {
+        if (index < 0 || index > 1) return nullptr;
+        if (!subsystem_) subsystem_ = std::make_unique<SdlSubsystem>(SDL_INIT_JOYSTICK);
+        if (!subsystem_->Ok() || index >= SDL_NumJoysticks()) return nullptr;
+        SDL_Joystick*& j = open_[size_t(index)];
+        if (j && !SDL_JoystickGetAttached(j)) {
+            SDL_JoystickClose(j);
+            j = nullptr;
+        }
+        if (!j) j = SDL_JoystickOpen(index);
+        return j;
+    }
+
+    std::unique_ptr<SdlSubsystem> subsystem_;
+    std::array<SDL_Joystick*, 2> open_{};
+};
+
 }  // namespace
 
 Platform MakeSdlPlatform() {
@@ -51,6 +280,8 @@ Platform MakeSdlPlatform() {
     p.load_display = MakeTerminalLoadDisplay();
     p.clock = std::make_unique<SdlClock>();
     p.process = MakeHostProcessControl();
+    p.window = std::make_unique<SdlWindow>();
+    p.joysticks = std::make_unique<SdlJoysticks>();
     return p;
 }
 

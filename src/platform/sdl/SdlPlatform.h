@@ -1,5 +1,6 @@
-// The windowed platform: SDL message boxes and SDL's high-resolution counter. The load window
-// comes with the graphics back end; until then loading shows on the terminal.
+// The windowed platform: SDL message boxes, SDL's high-resolution counter, the game window with
+// its keyboard and mouse, and SDL's joysticks. The load window comes with the graphics back
+// end; until then loading shows on the terminal.
 #pragma once
 
 #include "platform/Platform.h"

@@ -1,0 +1,724 @@
+// The main loop: starting and ending the game, the timed loop, the order of one step, room
+// requests, entering and leaving rooms, input delivery and the special keys.
+#include "runner/GameLoop.h"
+
+#include <algorithm>
+
+#include "code/Code.h"
+#include "data/Sprite.h"
+#include "objects/EventTypes.h"
+#include "objects/Instance.h"
+#include "objects/InstanceCollision.h"
+#include "platform/Files.h"
+#include "runner/Runner.h"
+
+namespace kr {
+
+namespace {
+
+constexpr int64_t kSecond = 1000000;
+
+// The other events (type 7) that the loop raises.
+constexpr int32_t kOtherGameStart = 2;
+constexpr int32_t kOtherGameEnd = 3;
+constexpr int32_t kOtherRoomStart = 4;
+constexpr int32_t kOtherRoomEnd = 5;
+constexpr int32_t kOtherAnimationEnd = 7;
+constexpr int32_t kOtherCloseButton = 30;
+
+}  // namespace
+
+GameLoop::GameLoop(Runner& runner) : runner_(runner), current_(&runner.IdleRoom()) {}
+
+GameLoop::~GameLoop() = default;
+
+bool GameLoop::RequestPending() const {
+    return runner_.RoomRequest() != kNoRequest;
+}
+
+// ---- The game -----------------------------------------------------------------------------
+
+void GameLoop::RunMainLoop() {
+    if (!running_) {
+        running_ = true;
+        StartGame();
+    }
+    running_ = true;
+    paused_ = false;
+    MainLoop();
+    if (!running_) EndGame();
+}
+
+void GameLoop::StartGame() {
+    Runtime& rt = runner_.GetRuntime();
+    runner_.BuildEventLists();
+    rt.Globals().Init();
+    GameVariables& vars = runner_.Vars();
+    vars.score = 0;
+    vars.lives = -1;
+    vars.cursor_sprite = -1;
+    vars.transition_kind = 0;
+    step_count_ = 0;
+    rt.Rng().SetSeed(int32_t(runner_.ClockSeed()));
+    // A fatal error in the initialization code ends the game before its first room.
+    if (!runner_.RunLibraryInitCode() || RequestPending()) return;
+    GameWindow& window = *runner_.GetPlatform().window;
+    window.ShowCursor(runner_.Settings().show_cursor);
+    rooms_.clear();
+    rooms_.resize(size_t(runner_.Game().rooms.Count()));
+    carried_.clear();
+    StartRoom(FirstRoom(), true);
+}
+
+void GameLoop::EndGame() {
+    EndRoom(true);
+    carried_.clear();
+    current_ = &runner_.IdleRoom();
+    rooms_.clear();
+    runner_.GetPlatform().window->ShowCursor(true);
+}
+
+void GameLoop::HandleRoomRequest() {
+    int32_t request = runner_.RoomRequest();
+    switch (request) {
+        case kNoRequest:
+            return;
+        case kRequestEnd:
+        case kRequestEndAfterError:
+            ended_by_error_ = request == kRequestEndAfterError;
+            running_ = false;
+            return;
+        case kRequestRestart:
+            EndGame();
+            StartGame();
+            return;
+        case kRequestLoad:
+            runner_.SetRoomRequest(kNoRequest);
+            input_.ClearAll();
+            if (hooks.load_game) hooks.load_game(save_file_name);
+            return;
+        default:
+            GotoRoom(request);
+            return;
+    }
+}
+
+void GameLoop::MainLoop() {
+    Clock& clock = *runner_.GetPlatform().clock;
+    const int64_t max_steps = runner_.MaxSteps();
+    auto limit_reached = [&] { return max_steps >= 0 && steps_run_ >= max_steps; };
+
+    HandleRoomRequest();
+    int64_t t = clock.Microseconds();
+    int64_t second_mark = t;
+    int32_t frames = 0;
+    fps_ = 0;
+    runner_.Vars().fps = 0;
+    ProcessMessages();
+    if (running_ && limit_reached()) {
+        runner_.SetRoomRequest(kRequestEnd);
+        HandleRoomRequest();
+    }
+    while (running_ && !paused_) {
+        // An exception inside one iteration is dropped and the loop goes on; the pieces are
+        // guarded apart so that the step count and the limit still advance.
+        try {
+            DeliverReplay(steps_run_);
+            GameStep();
+        } catch (...) {
+        }
+        ++steps_run_;
+        try {
+            int64_t now = clock.Microseconds();
+            if (now < t) t = now;
+            CRoom& room = Room();
+            if (room.speed <= 0) room.speed = 1;
+            int64_t wait = kSecond / room.speed - (now - t);
+            wait = std::clamp<int64_t>(wait, 0, kSecond);
+            TimerWait(wait);
+            t = now + wait;
+            if (t < second_mark) second_mark = t;
+            if (t / kSecond > second_mark / kSecond) {
+                fps_ = frames;
+                runner_.Vars().fps = frames;
+                frames = 0;
+                second_mark = t;
+            }
+            ++frames;
+            // The frame drawn during the step is already on show (the window presents what
+            // DrawFrame gives it); a graphics device presents here.
+        } catch (...) {
+        }
+        if (limit_reached()) runner_.SetRoomRequest(kRequestEnd);
+        try {
+            HandleRoomRequest();
+            ProcessMessages();
+        } catch (...) {
+        }
+    }
+}
+
+void GameLoop::TimerWait(int64_t microseconds) {
+    Clock& clock = *runner_.GetPlatform().clock;
+    int64_t target = clock.Microseconds() + microseconds;
+    // Sleep for all but the last millisecond, then keep the input current until the time.
+    if (microseconds > 1000) clock.Sleep(microseconds - 1000);
+    for (;;) {
+        ProcessMessages();
+        int64_t left = target - clock.Microseconds();
+        if (left <= 0) break;
+        clock.Sleep(std::min<int64_t>(left, 1000));
+    }
+}
+
+void GameLoop::GameStep() {
+    const GameSettings& settings = runner_.Settings();
+    GameWindow& window = *runner_.GetPlatform().window;
+    if (settings.freeze_when_inactive && !window.Active()) return;
+    CheckSpecialKeys();
+    if (!window.Active()) input_.ClearAll();
+    RememberPositions();
+    // After each phase that runs events the step ends at once when a room request is pending.
+    StepEvents(kStepBegin);
+    if (RequestPending()) return;
+    AdvanceTimeLines();
+    if (RequestPending()) return;
+    DispatchAlarms();
+    if (RequestPending()) return;
+    DispatchKeyboard();
+    if (RequestPending()) return;
+    DispatchJoysticks();
+    if (RequestPending()) return;
+    DispatchMouse();
+    if (RequestPending()) return;
+    StepEvents(kStepNormal);
+    if (RequestPending()) return;
+    MoveInstances();
+    DispatchBoundaries();
+    if (RequestPending()) return;
+    DispatchCollisions();
+    if (RequestPending()) return;
+    StepEvents(kStepEnd);
+    if (RequestPending()) return;
+    AdvanceParticles();
+    RemoveDeleted();
+    if (automatic_draw) DrawFrame();
+    MoveBackgrounds();
+    AnimateInstances();
+    ++step_count_;
+    input_.ClearEdges();
+}
+
+// Walks the room's active instances by position, the count taken first: instances created
+// during the walk are not visited, and positions past a shortened end are skipped.
+template <class Fn>
+static void ForEachByPosition(InstanceList& room, Fn fn) {
+    for (int32_t i = 0, n = room.Count(); i < n; ++i)
+        if (CInstance* inst = room.At(i)) fn(*inst);
+}
+
+void GameLoop::RememberPositions() {
+    ForEachByPosition(current_->instances, [](CInstance& inst) {
+        inst.xprevious = inst.X();
+        inst.yprevious = inst.Y();
+        inst.SetPathPositionPrevious(inst.PathPosition());
+    });
+}
+
+// Triggers of the moment come with their subsystem; then the step events.
+void GameLoop::StepEvents(int32_t moment) {
+    runner_.Events().PerformForResponders(kEventStep, moment);
+}
+
+// Time lines, triggers and particles come with their subsystems.
+void GameLoop::AdvanceTimeLines() {}
+void GameLoop::AdvanceParticles() {}
+
+// An alarm counts down only for instances whose object responds to it; one that reaches 0
+// fires, one set to 0 is simply switched off.
+void GameLoop::DispatchAlarms() {
+    EventDispatch& events = runner_.Events();
+    for (int32_t a = 0; a < kAlarmCount; ++a) {
+        events.ForEachResponder(kEventAlarm, a, [&](CInstance& inst) {
+            int32_t& alarm = inst.alarm[size_t(a)];
+            if (alarm < 0) return;
+            if (--alarm == 0) events.PerformEvent(&inst, &inst, inst.object_index, kEventAlarm, a);
+        });
+    }
+}
+
+// Three passes over the keys: held (a key pressed and released within the step counts),
+// pressed and released; each ends with its no-key or any-key event.
+void GameLoop::DispatchKeyboard() {
+    EventDispatch& events = runner_.Events();
+    struct Pass {
+        int32_t type;
+        bool (*counts)(const InputState&, int32_t);
+    };
+    static constexpr Pass kPasses[] = {
+        {kEventKeyboard,
+         [](const InputState& in, int32_t k) { return in.Held(k) || in.Pressed(k); }},
+        {kEventKeyPress, [](const InputState& in, int32_t k) { return in.Pressed(k); }},
+        {kEventKeyRelease, [](const InputState& in, int32_t k) { return in.Released(k); }},
+    };
+    for (const Pass& pass : kPasses) {
+        bool any = false;
+        for (int32_t k = 8; k < kKeyCount; ++k) {
+            if (!pass.counts(input_, k)) continue;
+            any = true;
+            events.PerformForResponders(pass.type, k);
+        }
+        events.PerformForResponders(pass.type, any ? 1 : 0);
+    }
+}
+
+// The first two joysticks: directions past 20000 from the centre and buttons 1 to 8.
+void GameLoop::DispatchJoysticks() {
+    EventDispatch& events = runner_.Events();
+    for (int32_t j = 0; j < 2; ++j) {
+        JoystickState s;
+        if (!runner_.GetPlatform().joysticks->Read(j, s)) continue;
+        int32_t base = j == 0 ? 16 : 31;
+        int32_t x = s.axes[0], y = s.axes[1];
+        if (x < 20000) events.PerformForResponders(kEventMouse, base);
+        if (x > 44000) events.PerformForResponders(kEventMouse, base + 1);
+        if (y < 20000) events.PerformForResponders(kEventMouse, base + 2);
+        if (y > 44000) events.PerformForResponders(kEventMouse, base + 3);
+        for (int32_t b = 0; b < 8; ++b)
+            if (s.buttons >> b & 1u) events.PerformForResponders(kEventMouse, base + 5 + b);
+    }
+}
+
+void GameLoop::MouseLocal(int32_t number) {
+    EventDispatch& events = runner_.Events();
+    events.ForEachResponder(kEventMouse, number, [&](CInstance& inst) {
+        if (InstanceAtPoint(inst, mouse_x_, mouse_y_, true))
+            events.PerformEvent(&inst, &inst, inst.object_index, kEventMouse, number);
+    });
+}
+
+void GameLoop::MouseGlobal(int32_t number) {
+    runner_.Events().PerformForResponders(kEventMouse, number);
+}
+
+void GameLoop::DispatchMouse() {
+    mouse_previous_x_ = mouse_x_;
+    mouse_previous_y_ = mouse_y_;
+    mouse_x_ = MouseRoomX();
+    mouse_y_ = MouseRoomY();
+    bool any = false;
+    for (int32_t b = 1; b <= kMouseButtonCount; ++b) {
+        if (!input_.ButtonHeld(b) && !input_.ButtonPressed(b)) continue;
+        any = true;
+        MouseLocal(b - 1);
+        MouseGlobal(49 + b);
+    }
+    if (!any) MouseLocal(3);
+    for (int32_t b = 1; b <= kMouseButtonCount; ++b) {
+        if (!input_.ButtonPressed(b)) continue;
+        MouseLocal(b + 3);
+        MouseGlobal(12);
+        MouseGlobal(b + 52);
+    }
+    for (int32_t b = 1; b <= kMouseButtonCount; ++b) {
+        if (!input_.ButtonReleased(b)) continue;
+        MouseLocal(b + 6);
+        MouseGlobal(13);
+        MouseGlobal(b + 55);
+    }
+    EventDispatch& events = runner_.Events();
+    for (int32_t number : {10, 11}) {
+        events.ForEachResponder(kEventMouse, number, [&](CInstance& inst) {
+            bool now = InstanceAtPoint(inst, mouse_x_, mouse_y_, true);
+            bool before = InstanceAtPoint(inst, mouse_previous_x_, mouse_previous_y_, true);
+            if (number == 10 ? now && !before : before && !now)
+                events.PerformEvent(&inst, &inst, inst.object_index, kEventMouse, number);
+        });
+    }
+    if (input_.WheelUp()) MouseGlobal(60);
+    if (input_.WheelDown()) MouseGlobal(61);
+}
+
+// Friction and gravity, then the speeds move every instance, destroyed ones included. Paths
+// come with their subsystem.
+void GameLoop::MoveInstances() {
+    ForEachByPosition(current_->instances, [](CInstance& inst) {
+        inst.ApplyFrictionAndGravity();
+        inst.SetPosition(inst.X() + inst.HSpeed(), inst.Y() + inst.VSpeed());
+    });
+}
+
+// Outside the room, crossing its edge, outside a view and crossing a view's edge, tested in
+// every step in which they hold. An instance with a sprite or mask uses its bounding box,
+// otherwise its position.
+void GameLoop::DispatchBoundaries() {
+    EventDispatch& events = runner_.Events();
+    const GameWorld& world = runner_.World();
+    const CRoom& room = Room();
+    struct Box {
+        double left, top, right, bottom;
+    };
+    auto box_of = [&](const CInstance& inst) {
+        if (world.FindSprite(inst.SpriteIndex()) || world.FindSprite(inst.MaskIndex()))
+            return Box{double(inst.BBoxLeft()), double(inst.BBoxTop()), double(inst.BBoxRight()),
+                       double(inst.BBoxBottom())};
+        return Box{inst.X(), inst.Y(), inst.X(), inst.Y()};
+    };
+    auto raise_if = [&](int32_t number, auto test) {
+        events.ForEachResponder(kEventOther, number, [&](CInstance& inst) {
+            if (test(box_of(inst)))
+                events.PerformEvent(&inst, &inst, inst.object_index, kEventOther, number);
+        });
+    };
+    const double w = room.width, h = room.height;
+    raise_if(0,
+             [&](const Box& b) { return b.right < 0 || b.left > w || b.bottom < 0 || b.top > h; });
+    raise_if(1,
+             [&](const Box& b) { return b.left < 0 || b.right > w || b.top < 0 || b.bottom > h; });
+    if (!room.views_enabled) return;
+    for (int32_t v = 0; v < kRoomViewCount; ++v) {
+        const CView& view = room.views[size_t(v)];
+        if (!view.visible) continue;
+        const double x0 = view.xview, y0 = view.yview;
+        const double x1 = x0 + view.wview, y1 = y0 + view.hview;
+        raise_if(40 + v, [&](const Box& b) {
+            return x0 > b.right || x1 < b.left || y0 > b.bottom || y1 < b.top;
+        });
+        raise_if(50 + v, [&](const Box& b) {
+            return x0 > b.left || x1 < b.right || y0 > b.top || y1 < b.bottom;
+        });
+    }
+}
+
+void GameLoop::DispatchCollisions() {
+    runner_.HandleCollisions();
+}
+
+void GameLoop::RemoveDeleted() {
+    current_->instances.RemoveDeleted();
+}
+
+void GameLoop::AnimateInstances() {
+    EventDispatch& events = runner_.Events();
+    ForEachByPosition(current_->instances, [&](CInstance& inst) {
+        if (inst.AdvanceAnimation() && !inst.deleted)
+            events.PerformInstanceEvent(&inst, &inst, kEventOther, kOtherAnimationEnd);
+    });
+}
+
+// The special keys, tested in this order; the first that matches takes the key.
+bool GameLoop::CheckSpecialKeys() {
+    const GameSettings& s = runner_.Settings();
+    int32_t key = input_.CurrentKey();
+    std::string save = "_save" + std::to_string(runner_.Game().game_id) + ".sav";
+    bool taken = true;
+    if (s.f1_shows_game_information && key == 112) {
+        input_.SetCurrentKey(0);
+        if (hooks.show_game_information) hooks.show_game_information();
+        input_.ClearAll();
+    } else if (s.esc_ends_game && key == 27) {
+        input_.SetCurrentKey(0);
+        runner_.SetRoomRequest(kRequestEnd);
+    } else if (s.f4_switches_fullscreen && key == 115) {
+        input_.SetCurrentKey(0);
+        runner_.GetPlatform().window->ToggleFullscreen();
+    } else if (s.f5_f6_save_load && key == 116) {
+        input_.SetCurrentKey(0);
+        if (hooks.save_game) hooks.save_game(save);
+    } else if (s.f5_f6_save_load && key == 117) {
+        input_.SetCurrentKey(0);
+        if (hooks.load_game) hooks.load_game(save);
+    } else if (s.f9_screenshot && key == 120) {
+        input_.SetCurrentKey(0);
+        if (hooks.save_screenshot) {
+            int n = 100;
+            while (FileExists("screenshot" + std::to_string(n) + ".png")) ++n;
+            hooks.save_screenshot("screenshot" + std::to_string(n) + ".png");
+        }
+    } else {
+        taken = false;
+    }
+    // A close of the window that counts as Esc ends the game even where Esc itself does not:
+    // a window that refuses to close would leave the player no way out.
+    if (close_requested_) {
+        close_requested_ = false;
+        runner_.SetRoomRequest(kRequestEnd);
+    }
+    return taken;
+}
+
+void GameLoop::DrawFrame() {
+    if (!window_shown_) return;
+    const CRoom& room = Room();
+    runner_.GetPlatform().window->ShowColor(room.show_background_color ? room.background_color : 0);
+}
+
+void GameLoop::MoveBackgrounds() {
+    for (CBack& b : Room().backgrounds) {
+        b.x += b.hspeed;
+        b.y += b.vspeed;
+    }
+}
+
+// ---- Rooms --------------------------------------------------------------------------------
+
+bool GameLoop::RoomExists(int32_t index) const {
+    return runner_.Game().rooms.Exists(index);
+}
+
+int32_t GameLoop::PreviousRoom(int32_t index) const {
+    const std::vector<int32_t>& order = runner_.Game().room_order;
+    auto it = std::find(order.begin(), order.end(), index);
+    return it == order.end() || it == order.begin() ? -1 : *(it - 1);
+}
+
+int32_t GameLoop::NextRoom(int32_t index) const {
+    const std::vector<int32_t>& order = runner_.Game().room_order;
+    auto it = std::find(order.begin(), order.end(), index);
+    return it == order.end() || it + 1 == order.end() ? -1 : *(it + 1);
+}
+
+int32_t GameLoop::FirstRoom() const {
+    const std::vector<int32_t>& order = runner_.Game().room_order;
+    return order.empty() ? -1 : order.front();
+}
+
+int32_t GameLoop::LastRoom() const {
+    const std::vector<int32_t>& order = runner_.Game().room_order;
+    return order.empty() ? -1 : order.back();
+}
+
+void GameLoop::RequestRoom(int32_t index, int32_t transition) {
+    runner_.SetRoomRequest(index);
+    runner_.Vars().transition_kind = transition;
+    if (!RoomExists(index)) {
+        runner_.GetRuntime().RuntimeError("Unexisting room number: " + std::to_string(index), true);
+        runner_.SetRoomRequest(kRequestEndAfterError);
+    }
+}
+
+void GameLoop::RegionSize(int32_t& width, int32_t& height) const {
+    const CRoom& room = current_->room;
+    width = room.width;
+    height = room.height;
+    if (!room.views_enabled) return;
+    width = height = 8;
+    for (const CView& v : room.views) {
+        if (!v.visible) continue;
+        width = std::max(width, v.xport + v.wport);
+        height = std::max(height, v.yport + v.hport);
+    }
+}
+
+void GameLoop::AssignRoom(RoomState& state, int32_t index) {
+    const CRoom& resource = *runner_.Game().rooms.Get(index);
+    state.room = resource;
+    for (const RoomInstance& stored : resource.instances) {
+        CInstance& inst =
+            state.instances.AddInstanceWithId(stored.object, stored.x, stored.y, stored.id);
+        inst.creation_code = stored.creation_code;
+    }
+}
+
+void GameLoop::StartRoom(int32_t index, bool first) {
+    runner_.SetRoomRequest(kNoRequest);
+    input_.ClearAll();
+    GameData& game = runner_.Game();
+    if (index < 0 || !game.rooms.Exists(index)) {
+        // The room order names no playable room (a damaged game): nothing can be played.
+        runner_.GetRuntime().RuntimeError("Unexisting room number: " + std::to_string(index), true);
+        runner_.SetRoomRequest(kRequestEndAfterError);
+        return;
+    }
+    if (size_t(index) >= rooms_.size()) rooms_.resize(size_t(index) + 1);
+    room_index_ = index;
+    std::unique_ptr<RoomState>& slot = rooms_[size_t(index)];
+    bool fresh = !slot;
+    if (fresh) {
+        slot = std::make_unique<RoomState>(runner_.World());
+        AssignRoom(*slot, index);
+    }
+    current_ = slot.get();
+    InstanceList& room = current_->instances;
+
+    GameWindow& window = *runner_.GetPlatform().window;
+    int32_t w, h;
+    RegionSize(w, h);
+    window.SetCaption(Room().caption);
+    if (first || window_shown_) {
+        window.Open(w, h);
+        window_shown_ = true;
+    }
+
+    // Persistent instances come along with their ids; an instance of this room with the same
+    // id gives way to the one carried in.
+    int32_t carried = int32_t(carried_.size());
+    for (std::unique_ptr<CInstance>& c : carried_) {
+        for (int32_t i = 0, n = room.Count(); i < n; ++i)
+            if (CInstance* inst = room.At(i); inst && inst->id == c->id) inst->deleted = true;
+        CInstance& inst = room.AddInstanceWithId(c->object_index, c->X(), c->Y(), c->id);
+        inst.Assign(*c);
+    }
+    carried_.clear();
+
+    if (fresh) {
+        EventDispatch& events = runner_.Events();
+        for (int32_t i = 0, n = room.Count() - carried; i < n; ++i) {
+            CInstance* inst = room.At(i);
+            if (!inst || inst->deleted) continue;
+            RunInstanceCreationCode(*inst);
+            events.PerformInstanceEvent(inst, inst, kEventCreate, 0);
+        }
+    }
+    if (first) runner_.PerformOtherEventForAll(kOtherGameStart);
+    if (fresh) RunRoomCreationCode();
+    runner_.PerformOtherEventForAll(kOtherRoomStart);
+    if (!RequestPending() && automatic_draw) {
+        DrawFrame();
+        runner_.Vars().transition_kind = 0;
+    }
+}
+
+void GameLoop::ReportCodeError(const std::string& what) {
+    Runtime& rt = runner_.GetRuntime();
+    std::string text = what + "\r" + rt.ErrorText();
+    rt.ClearError();
+    rt.ShowError(text, false);
+}
+
+void GameLoop::RunInstanceCreationCode(CInstance& inst) {
+    if (inst.creation_code.empty()) return;
+    Runtime& rt = runner_.GetRuntime();
+    std::string where = "creation code for instance " + std::to_string(inst.id) + " in room " +
+                        std::string(runner_.Game().rooms.Name(room_index_));
+    CCode code(inst.creation_code, false);
+    if (!code.Compile(rt)) return ReportCodeError("COMPILATION ERROR in " + where);
+    RValue result;
+    if (!rt.Execute(code, &inst, &inst, result)) ReportCodeError("EXECUTION ERROR in " + where);
+}
+
+// The room's creation code runs for a temporary instance in no room.
+void GameLoop::RunRoomCreationCode() {
+    const std::string& text = Room().creation_code;
+    if (text.empty()) return;
+    Runtime& rt = runner_.GetRuntime();
+    std::string where =
+        "creation code of room " + std::string(runner_.Game().rooms.Name(room_index_));
+    CCode code(text, false);
+    if (!code.Compile(rt)) return ReportCodeError("COMPILATION ERROR in " + where);
+    std::unique_ptr<CInstance> self = runner_.NewTemporaryInstance();
+    RValue result;
+    if (!rt.Execute(code, self.get(), self.get(), result))
+        ReportCodeError("EXECUTION ERROR in " + where);
+}
+
+void GameLoop::EndRoom(bool game_ending) {
+    if (current_ == &runner_.IdleRoom()) return;
+    InstanceList& room = current_->instances;
+    room.RemoveDeleted();
+    int32_t saved = runner_.RoomRequest();
+    runner_.SetRoomRequest(kNoRequest);
+    runner_.PerformOtherEventForAll(kOtherRoomEnd);
+    if (game_ending) runner_.PerformOtherEventForAll(kOtherGameEnd);
+    // A request made by these events is dropped: the one being carried out stands.
+    runner_.SetRoomRequest(saved);
+
+    carried_.clear();
+    for (int32_t i = 0, n = room.Count(); i < n; ++i) {
+        CInstance* inst = room.At(i);
+        if (!inst || inst->deleted || !inst->persistent) continue;
+        auto c = std::make_unique<CInstance>(runner_.World(), inst->X(), inst->Y(), inst->id,
+                                             inst->object_index);
+        c->Assign(*inst);
+        carried_.push_back(std::move(c));
+        inst->deleted = true;
+    }
+    if (!Room().persistent && room_index_ >= 0 && size_t(room_index_) < rooms_.size()) {
+        current_ = &runner_.IdleRoom();
+        rooms_[size_t(room_index_)].reset();
+    }
+}
+
+void GameLoop::GotoRoom(int32_t index) {
+    EndRoom(false);
+    StartRoom(index, false);
+}
+
+// ---- Input --------------------------------------------------------------------------------
+
+void GameLoop::ProcessMessages() {
+    window_events_.clear();
+    runner_.GetPlatform().window->PollEvents(window_events_);
+    // Simulated key presses arrive after what the window had already queued.
+    window_events_.insert(window_events_.end(), posted_.begin(), posted_.end());
+    posted_.clear();
+    for (const InputEvent& e : window_events_) DeliverInput(e);
+}
+
+void GameLoop::DeliverInput(const InputEvent& e) {
+    using Kind = InputEvent::Kind;
+    switch (e.kind) {
+        case Kind::kKeyDown:
+            input_.KeyDown(e.code);
+            break;
+        case Kind::kKeyUp:
+            input_.KeyUp(e.code);
+            break;
+        case Kind::kChar:
+            input_.Character(uint8_t(e.code));
+            break;
+        case Kind::kMouseMove:
+            input_.window_mouse_x = e.x;
+            input_.window_mouse_y = e.y;
+            break;
+        case Kind::kMouseDown:
+            input_.MouseDown(e.code);
+            break;
+        case Kind::kMouseUp:
+            input_.MouseUp(e.code);
+            break;
+        case Kind::kWheelUp:
+            input_.Wheel(true);
+            break;
+        case Kind::kWheelDown:
+            input_.Wheel(false);
+            break;
+        case Kind::kClose:
+            if (runner_.Settings().close_button_acts_as_esc) {
+                close_requested_ = true;
+                input_.SetCurrentKey(27);
+                input_.SetLastKey(27);
+            } else {
+                runner_.PerformOtherEventForAll(kOtherCloseButton);
+            }
+            break;
+    }
+}
+
+void GameLoop::DeliverReplay(int64_t up_to_step) {
+    const std::vector<ReplayEvent>& replay = runner_.Replay();
+    while (replay_next_ < replay.size() && replay[replay_next_].step <= up_to_step)
+        DeliverInput(replay[replay_next_++].event);
+}
+
+bool GameLoop::WaitForInput() {
+    ProcessMessages();
+    const std::vector<ReplayEvent>& replay = runner_.Replay();
+    if (replay_next_ < replay.size()) {
+        DeliverReplay(replay[replay_next_].step);
+    } else if (!runner_.Windowed()) {
+        return false;
+    }
+    runner_.GetPlatform().clock->Sleep(50000);
+    return true;
+}
+
+int32_t GameLoop::MouseRoomX() const {
+    return input_.window_mouse_x;
+}
+
+int32_t GameLoop::MouseRoomY() const {
+    return input_.window_mouse_y;
+}
+
+}  // namespace kr

@@ -1,0 +1,144 @@
+#include "runner/InputReplay.h"
+
+#include <algorithm>
+#include <charconv>
+
+namespace kr {
+
+namespace {
+
+// The words of a line, each with where it starts.
+struct Word {
+    std::string_view text;
+    size_t at;
+};
+
+std::vector<Word> Words(std::string_view line) {
+    std::vector<Word> words;
+    size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+        if (i >= line.size() || line[i] == '#') break;
+        size_t start = i;
+        while (i < line.size() && line[i] != ' ' && line[i] != '\t') ++i;
+        words.push_back({line.substr(start, i - start), start});
+    }
+    return words;
+}
+
+bool Number(std::string_view s, int64_t lo, int64_t hi, int64_t& out) {
+    int64_t v = 0;
+    auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+    if (ec != std::errc() || end != s.data() + s.size() || v < lo || v > hi) return false;
+    out = v;
+    return true;
+}
+
+// One line without its end; false with `why` when it is malformed. `has_event` is false for a
+// blank or comment line. A char event leaves its bytes in `typed`.
+bool ParseLine(std::string_view line, ReplayEvent& out, bool& has_event, std::string_view& typed,
+               std::string& why) {
+    using Kind = InputEvent::Kind;
+    std::vector<Word> w = Words(line);
+    has_event = !w.empty();
+    if (!has_event) return true;
+    if (!Number(w[0].text, 0, INT64_MAX, out.step)) {
+        why = "the step '" + std::string(w[0].text) + "' is not a number of 0 or more";
+        return false;
+    }
+    if (w.size() < 2) {
+        why = "an event must follow the step";
+        return false;
+    }
+    std::string_view ev = w[1].text;
+    auto args = [&](size_t n, const char* form) {
+        if (w.size() == n + 2) return true;
+        why = std::string("expected '") + form + "'";
+        return false;
+    };
+    auto number = [&](size_t i, int64_t lo, int64_t hi, const char* what, int32_t& dst) {
+        int64_t v;
+        if (!Number(w[i].text, lo, hi, v)) {
+            why = std::string(what) + " '" + std::string(w[i].text) + "' is not " +
+                  std::to_string(lo) + ".." + std::to_string(hi);
+            return false;
+        }
+        dst = int32_t(v);
+        return true;
+    };
+    InputEvent& e = out.event;
+    e = InputEvent{};
+    if (ev == "char") {
+        // The text is everything after one blank, comment signs and blanks included.
+        size_t start = w[1].at + 5;
+        if (start >= line.size() || line[start - 1] != ' ') {
+            why = "expected 'char TEXT'";
+            return false;
+        }
+        e.kind = Kind::kChar;
+        typed = line.substr(start);
+        return true;
+    }
+    if (ev == "key" && w.size() >= 3 && (w[2].text == "down" || w[2].text == "up")) {
+        e.kind = w[2].text == "down" ? Kind::kKeyDown : Kind::kKeyUp;
+        return args(2, "key down|up VK") && number(3, 0, 255, "the key", e.code);
+    }
+    if (ev == "mouse" && w.size() >= 3 && w[2].text == "move") {
+        e.kind = Kind::kMouseMove;
+        return args(3, "mouse move X Y") && number(3, INT32_MIN, INT32_MAX, "x", e.x) &&
+               number(4, INT32_MIN, INT32_MAX, "y", e.y);
+    }
+    if (ev == "mouse" && w.size() >= 3 && (w[2].text == "down" || w[2].text == "up")) {
+        e.kind = w[2].text == "down" ? Kind::kMouseDown : Kind::kMouseUp;
+        return args(2, "mouse down|up B") && number(3, 1, 3, "the button", e.code);
+    }
+    if (ev == "wheel" && w.size() >= 3 && (w[2].text == "up" || w[2].text == "down")) {
+        e.kind = w[2].text == "up" ? Kind::kWheelUp : Kind::kWheelDown;
+        return args(1, "wheel up|down");
+    }
+    if (ev == "close") {
+        e.kind = Kind::kClose;
+        return args(0, "close");
+    }
+    why = "unknown event '" + std::string(line.substr(w[1].at)) + "'";
+    return false;
+}
+
+}  // namespace
+
+bool ParseInputReplay(std::string_view text, std::vector<ReplayEvent>& out, std::string& error) {
+    out.clear();
+    size_t pos = 0;
+    int line_number = 0;
+    while (pos < text.size()) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(pos, end - pos);
+        pos = end + 1;
+        ++line_number;
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        ReplayEvent e;
+        bool has_event;
+        std::string_view typed;
+        std::string detail;
+        if (!ParseLine(line, e, has_event, typed, detail)) {
+            error = "line " + std::to_string(line_number) + ": " + detail;
+            out.clear();
+            return false;
+        }
+        if (!has_event) continue;
+        if (e.event.kind == InputEvent::Kind::kChar) {
+            for (char c : typed) {
+                e.event.code = int32_t(uint8_t(c));
+                out.push_back(e);
+            }
+            continue;
+        }
+        out.push_back(e);
+    }
+    std::stable_sort(out.begin(), out.end(),
+                     [](const ReplayEvent& a, const ReplayEvent& b) { return a.step < b.step; });
+    return true;
+}
+
+}  // namespace kr

@@ -1,0 +1,66 @@
+// The text form of replayed input.
+#include <gtest/gtest.h>
+
+#include "runner/InputReplay.h"
+
+namespace kr {
+namespace {
+
+using Kind = InputEvent::Kind;
+
+TEST(InputReplay, EveryEventAndCommentsParseInStepOrder) {
+    std::vector<ReplayEvent> out;
+    std::string error;
+    ASSERT_TRUE(
+        ParseInputReplay("# a comment\r\n"
+                         "2 mouse move -5 7   # trailing comment\n"
+                         "\n"
+                         "0 key down 37\n"
+                         "2 mouse down 3\n"
+                         "1 char a #b\n"
+                         "0 key up 37\n"
+                         "3 mouse up 1\n"
+                         "3 wheel up\n"
+                         "3 wheel down\n"
+                         "4 close",
+                         out, error))
+        << error;
+    std::vector<ReplayEvent> want = {
+        {0, {Kind::kKeyDown, 37}},         {0, {Kind::kKeyUp, 37}},
+        {1, {Kind::kChar, 'a'}},           {1, {Kind::kChar, ' '}},
+        {1, {Kind::kChar, '#'}},           {1, {Kind::kChar, 'b'}},
+        {2, {Kind::kMouseMove, 0, -5, 7}}, {2, {Kind::kMouseDown, 3}},
+        {3, {Kind::kMouseUp, 1}},          {3, {Kind::kWheelUp}},
+        {3, {Kind::kWheelDown}},           {4, {Kind::kClose}},
+    };
+    EXPECT_EQ(out, want);
+}
+
+TEST(InputReplay, MalformedLinesAreNamed) {
+    struct Case {
+        const char* text;
+        const char* error;
+    } cases[] = {
+        {"x key down 1", "line 1: the step 'x' is not a number of 0 or more"},
+        {"-1 close", "line 1: the step '-1' is not a number of 0 or more"},
+        {"# ok\n3", "line 2: an event must follow the step"},
+        {"0 key down 256", "line 1: the key '256' is not 0..255"},
+        {"0 key down", "line 1: expected 'key down|up VK'"},
+        {"0 mouse down 4", "line 1: the button '4' is not 1..3"},
+        {"0 mouse move 1", "line 1: expected 'mouse move X Y'"},
+        {"0 wheel left", "line 1: unknown event 'wheel left'"},
+        {"0 close now", "line 1: expected 'close'"},
+        {"0 char", "line 1: expected 'char TEXT'"},
+        {"0 jump", "line 1: unknown event 'jump'"},
+    };
+    for (const Case& c : cases) {
+        std::vector<ReplayEvent> out;
+        std::string error;
+        EXPECT_FALSE(ParseInputReplay(c.text, out, error)) << c.text;
+        EXPECT_EQ(error, c.error);
+        EXPECT_TRUE(out.empty());
+    }
+}
+
+}  // namespace
+}  // namespace kr
