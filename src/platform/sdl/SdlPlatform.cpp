@@ -1,12 +1,11 @@
 #include "platform/sdl/SdlPlatform.h"
 
-#include <SDL.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <string>
 
 #include "platform/Text.h"
+#include "platform/sdl/SdlApi.h"
 #include "platform/sdl/SdlKeys.h"
 
 namespace kr {
@@ -18,10 +17,10 @@ public:
     SdlMessageBox() : fallback_(MakeStderrMessageBox()) {}
     void Show(std::string_view title, std::string_view text) override {
         std::string t = GameTextToUtf8(title), m = GameTextToUtf8(text);
-        // Without a display (or with a video driver that has no message boxes) the text still
-        // reaches the player, on standard error.
-        if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, t.c_str(), m.c_str(), nullptr) !=
-            0)
+        // Without SDL, without a display or with a video driver that has no message boxes, the
+        // text still reaches the player, on standard error.
+        if (!LoadSdl() || Sdl().SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, t.c_str(),
+                                                         m.c_str(), nullptr) != 0)
             fallback_->Show(title, text);
     }
 
@@ -31,13 +30,15 @@ private:
 
 class SdlClock final : public Clock {
 public:
-    SdlClock() : frequency_(SDL_GetPerformanceFrequency()), start_(SDL_GetPerformanceCounter()) {}
+    SdlClock()
+        : frequency_(Sdl().SDL_GetPerformanceFrequency()),
+          start_(Sdl().SDL_GetPerformanceCounter()) {}
     int64_t Microseconds() override {
-        uint64_t ticks = SDL_GetPerformanceCounter() - start_;
+        uint64_t ticks = Sdl().SDL_GetPerformanceCounter() - start_;
         return int64_t(ticks / frequency_ * 1000000 + ticks % frequency_ * 1000000 / frequency_);
     }
     void Sleep(int64_t us) override {
-        if (us > 0) SDL_Delay(uint32_t((us + 999) / 1000));
+        if (us > 0) Sdl().SDL_Delay(uint32_t((us + 999) / 1000));
     }
     uint32_t Seed() override { return system_->Seed(); }
 
@@ -50,12 +51,13 @@ private:
 // with the last.
 class SdlSubsystem {
 public:
-    explicit SdlSubsystem(uint32_t flags) : flags_(flags), ok_(SDL_InitSubSystem(flags) == 0) {}
+    explicit SdlSubsystem(uint32_t flags)
+        : flags_(flags), ok_(Sdl().SDL_InitSubSystem(flags) == 0) {}
     ~SdlSubsystem() {
         if (!ok_) return;
-        SDL_QuitSubSystem(flags_);
+        Sdl().SDL_QuitSubSystem(flags_);
         // The last one out lets SDL free what it keeps for the whole library.
-        if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0) SDL_Quit();
+        if (Sdl().SDL_WasInit(SDL_INIT_EVERYTHING) == 0) Sdl().SDL_Quit();
     }
     SdlSubsystem(const SdlSubsystem&) = delete;
     SdlSubsystem& operator=(const SdlSubsystem&) = delete;
@@ -71,50 +73,55 @@ private:
 class SdlWindow final : public GameWindow {
 public:
     ~SdlWindow() override {
-        if (window_) SDL_DestroyWindow(window_);
+        if (window_) Sdl().SDL_DestroyWindow(window_);
     }
 
     bool Create() override {
         if (window_) return true;
+        std::string error;
+        if (!LoadSdl(&error)) {
+            std::fprintf(stderr, "Cannot open the game window: %s\n", error.c_str());
+            return false;
+        }
         video_ = std::make_unique<SdlSubsystem>(SDL_INIT_VIDEO);
         if (video_->Ok())
-            window_ = SDL_CreateWindow(caption_.c_str(), SDL_WINDOWPOS_CENTERED,
-                                       SDL_WINDOWPOS_CENTERED, 640, 480, SDL_WINDOW_HIDDEN);
+            window_ = Sdl().SDL_CreateWindow(caption_.c_str(), SDL_WINDOWPOS_CENTERED,
+                                             SDL_WINDOWPOS_CENTERED, 640, 480, SDL_WINDOW_HIDDEN);
         if (!window_) {
-            std::fprintf(stderr, "Cannot open the game window: %s\n", SDL_GetError());
+            std::fprintf(stderr, "Cannot open the game window: %s\n", Sdl().SDL_GetError());
             video_.reset();
             return false;
         }
-        SDL_StartTextInput();
+        Sdl().SDL_StartTextInput();
         return true;
     }
 
     void Open(int32_t width, int32_t height) override {
         if (!window_) return;
-        if (!fullscreen_) SDL_SetWindowSize(window_, std::max(width, 1), std::max(height, 1));
-        SDL_ShowWindow(window_);
-        SDL_RaiseWindow(window_);
+        if (!fullscreen_) Sdl().SDL_SetWindowSize(window_, std::max(width, 1), std::max(height, 1));
+        Sdl().SDL_ShowWindow(window_);
+        Sdl().SDL_RaiseWindow(window_);
     }
 
     void SetCaption(std::string_view caption) override {
         caption_ = GameTextToUtf8(caption);
-        if (window_) SDL_SetWindowTitle(window_, caption_.c_str());
+        if (window_) Sdl().SDL_SetWindowTitle(window_, caption_.c_str());
     }
 
     void ShowColor(int32_t color) override {
         if (!window_) return;
-        SDL_Surface* surface = SDL_GetWindowSurface(window_);
+        SDL_Surface* surface = Sdl().SDL_GetWindowSurface(window_);
         if (!surface) return;
         uint8_t r = uint8_t(color), g = uint8_t(color >> 8), b = uint8_t(color >> 16);
-        SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, r, g, b));
-        SDL_UpdateWindowSurface(window_);
+        Sdl().SDL_FillRect(surface, nullptr, Sdl().SDL_MapRGB(surface->format, r, g, b));
+        Sdl().SDL_UpdateWindowSurface(window_);
     }
 
     void PollEvents(std::vector<InputEvent>& out) override {
         if (!window_) return;
         using Kind = InputEvent::Kind;
         SDL_Event e;
-        while (SDL_PollEvent(&e)) {
+        while (Sdl().SDL_PollEvent(&e)) {
             switch (e.type) {
                 case SDL_QUIT:
                     out.push_back({Kind::kClose});
@@ -172,13 +179,13 @@ public:
 
     bool KeyDownNow(int32_t key) override {
         if (!window_) return false;
-        SDL_PumpEvents();
+        Sdl().SDL_PumpEvents();
         int count = 0;
-        const uint8_t* state = SDL_GetKeyboardState(&count);
-        bool lock = (SDL_GetModState() & KMOD_NUM) != 0;
+        const uint8_t* state = Sdl().SDL_GetKeyboardState(&count);
+        bool lock = (Sdl().SDL_GetModState() & KMOD_NUM) != 0;
         for (int sc = 0; sc < count; ++sc) {
             if (!state[sc]) continue;
-            SDL_Keycode code = SDL_GetKeyFromScancode(SDL_Scancode(sc));
+            SDL_Keycode code = Sdl().SDL_GetKeyFromScancode(SDL_Scancode(sc));
             if (VirtualKeyFromSdl(code, sc, lock) == key ||
                 SidedVirtualKeyFromSdl(code, sc, lock) == key)
                 return true;
@@ -186,20 +193,20 @@ public:
         return false;
     }
 
-    bool NumLock() override { return (SDL_GetModState() & KMOD_NUM) != 0; }
+    bool NumLock() override { return (Sdl().SDL_GetModState() & KMOD_NUM) != 0; }
     void SetNumLock(bool on) override {
-        SDL_Keymod mod = SDL_GetModState();
-        SDL_SetModState(SDL_Keymod(on ? (mod | KMOD_NUM) : (mod & ~KMOD_NUM)));
+        SDL_Keymod mod = Sdl().SDL_GetModState();
+        Sdl().SDL_SetModState(SDL_Keymod(on ? (mod | KMOD_NUM) : (mod & ~KMOD_NUM)));
     }
 
     void ToggleFullscreen() override {
         fullscreen_ = !fullscreen_;
         if (window_)
-            SDL_SetWindowFullscreen(window_, fullscreen_ ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+            Sdl().SDL_SetWindowFullscreen(window_, fullscreen_ ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
     }
     bool Fullscreen() override { return fullscreen_; }
     void ShowCursor(bool shown) override {
-        if (window_) SDL_ShowCursor(shown ? SDL_ENABLE : SDL_DISABLE);
+        if (window_) Sdl().SDL_ShowCursor(shown ? SDL_ENABLE : SDL_DISABLE);
     }
 
 private:
@@ -214,21 +221,22 @@ class SdlJoysticks final : public Joysticks {
 public:
     ~SdlJoysticks() override {
         for (SDL_Joystick* j : open_)
-            if (j) SDL_JoystickClose(j);
+            if (j) Sdl().SDL_JoystickClose(j);
     }
 
     bool Read(int32_t index, JoystickState& out) override {
         SDL_Joystick* j = Get(index);
         if (!j) return false;
-        SDL_JoystickUpdate();
-        int axes = std::min(SDL_JoystickNumAxes(j), int(out.axes.size()));
-        for (int a = 0; a < axes; ++a) out.axes[size_t(a)] = SDL_JoystickGetAxis(j, a) + 32768;
+        Sdl().SDL_JoystickUpdate();
+        int axes = std::min(Sdl().SDL_JoystickNumAxes(j), int(out.axes.size()));
+        for (int a = 0; a < axes; ++a)
+            out.axes[size_t(a)] = Sdl().SDL_JoystickGetAxis(j, a) + 32768;
         out.buttons = 0;
-        int buttons = std::min(SDL_JoystickNumButtons(j), 32);
+        int buttons = std::min(Sdl().SDL_JoystickNumButtons(j), 32);
         for (int b = 0; b < buttons; ++b)
-            if (SDL_JoystickGetButton(j, b)) out.buttons |= 1u << b;
+            if (Sdl().SDL_JoystickGetButton(j, b)) out.buttons |= 1u << b;
         out.pov = 65535;
-        if (SDL_JoystickNumHats(j) > 0) {
+        if (Sdl().SDL_JoystickNumHats(j) > 0) {
             static constexpr struct {
                 uint8_t hat;
                 int32_t pov;
@@ -236,7 +244,7 @@ public:
                          {SDL_HAT_RIGHT, 9000}, {SDL_HAT_RIGHTDOWN, 13500},
                          {SDL_HAT_DOWN, 18000}, {SDL_HAT_LEFTDOWN, 22500},
                          {SDL_HAT_LEFT, 27000}, {SDL_HAT_LEFTUP, 31500}};
-            uint8_t hat = SDL_JoystickGetHat(j, 0);
+            uint8_t hat = Sdl().SDL_JoystickGetHat(j, 0);
             for (const auto& h : kHats)
                 if (h.hat == hat) out.pov = h.pov;
         }
@@ -246,25 +254,25 @@ public:
     bool Info(int32_t index, JoystickInfo& out) override {
         SDL_Joystick* j = Get(index);
         if (!j) return false;
-        const char* name = SDL_JoystickName(j);
+        const char* name = Sdl().SDL_JoystickName(j);
         out.name = name ? std::string(name).substr(0, 32) : std::string();
-        out.axes = SDL_JoystickNumAxes(j);
-        out.buttons = SDL_JoystickNumButtons(j);
-        out.has_pov = SDL_JoystickNumHats(j) > 0;
+        out.axes = Sdl().SDL_JoystickNumAxes(j);
+        out.buttons = Sdl().SDL_JoystickNumButtons(j);
+        out.has_pov = Sdl().SDL_JoystickNumHats(j) > 0;
         return true;
     }
 
 private:
     SDL_Joystick* Get(int32_t index) {
-        if (index < 0 || index > 1) return nullptr;
+        if (index < 0 || index > 1 || !LoadSdl()) return nullptr;
         if (!subsystem_) subsystem_ = std::make_unique<SdlSubsystem>(SDL_INIT_JOYSTICK);
-        if (!subsystem_->Ok() || index >= SDL_NumJoysticks()) return nullptr;
+        if (!subsystem_->Ok() || index >= Sdl().SDL_NumJoysticks()) return nullptr;
         SDL_Joystick*& j = open_[size_t(index)];
-        if (j && !SDL_JoystickGetAttached(j)) {
-            SDL_JoystickClose(j);
+        if (j && !Sdl().SDL_JoystickGetAttached(j)) {
+            Sdl().SDL_JoystickClose(j);
             j = nullptr;
         }
-        if (!j) j = SDL_JoystickOpen(index);
+        if (!j) j = Sdl().SDL_JoystickOpen(index);
         return j;
     }
 
@@ -278,7 +286,10 @@ Platform MakeSdlPlatform() {
     Platform p;
     p.messages = std::make_unique<SdlMessageBox>();
     p.load_display = MakeTerminalLoadDisplay();
-    p.clock = std::make_unique<SdlClock>();
+    if (LoadSdl())
+        p.clock = std::make_unique<SdlClock>();
+    else
+        p.clock = MakeSystemClock();
     p.process = MakeHostProcessControl();
     p.window = std::make_unique<SdlWindow>();
     p.joysticks = std::make_unique<SdlJoysticks>();
