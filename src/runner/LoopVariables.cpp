@@ -127,6 +127,19 @@ bool SetRoomBool(Runtime& rt, ScriptInstance*, int32_t, const RValue& v) {
     return true;
 }
 
+// Stores a written value with the conversion of the field's type: booleans true at a rounded 1
+// or more, integers rounded, reals as they are.
+template <typename T>
+bool Store(T& field, const RValue& v) {
+    if constexpr (std::is_same_v<T, bool>)
+        field = StoredBoolean(v);
+    else if constexpr (std::is_same_v<T, int32_t>)
+        field = StoredInteger(v);
+    else
+        field = ArgReal(v);
+    return true;
+}
+
 // Fields of background layer and view i (0..7; other indexes mean 0).
 template <typename T, T CBack::*F>
 bool GetBack(Runtime& rt, ScriptInstance*, int32_t i, RValue& out) {
@@ -134,14 +147,7 @@ bool GetBack(Runtime& rt, ScriptInstance*, int32_t i, RValue& out) {
 }
 template <typename T, T CBack::*F>
 bool SetBack(Runtime& rt, ScriptInstance*, int32_t i, const RValue& v) {
-    T& field = CurrentRoom(rt).backgrounds[size_t(VariableIndex(i, 8))].*F;
-    if constexpr (std::is_same_v<T, bool>)
-        field = StoredBoolean(v);
-    else if constexpr (std::is_same_v<T, int32_t>)
-        field = StoredInteger(v);
-    else
-        field = ArgReal(v);
-    return true;
+    return Store(CurrentRoom(rt).backgrounds[size_t(VariableIndex(i, 8))].*F, v);
 }
 template <typename T, T CView::*F>
 bool GetView(Runtime& rt, ScriptInstance*, int32_t i, RValue& out) {
@@ -149,14 +155,7 @@ bool GetView(Runtime& rt, ScriptInstance*, int32_t i, RValue& out) {
 }
 template <typename T, T CView::*F>
 bool SetView(Runtime& rt, ScriptInstance*, int32_t i, const RValue& v) {
-    T& field = CurrentRoom(rt).views[size_t(VariableIndex(i, 8))].*F;
-    if constexpr (std::is_same_v<T, bool>)
-        field = StoredBoolean(v);
-    else if constexpr (std::is_same_v<T, int32_t>)
-        field = StoredInteger(v);
-    else
-        field = ArgReal(v);
-    return true;
+    return Store(CurrentRoom(rt).views[size_t(VariableIndex(i, 8))].*F, v);
 }
 
 // The size of the background a layer shows; 0 when it shows none.
