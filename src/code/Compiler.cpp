@@ -168,6 +168,18 @@ private:
         return s;
     }
 
+    // The statements of a block or switch body after its '{', up to and past the '}'.
+    void BlockBody(RToken& n) {
+        while (!Failed() && Kind() != kTokEndBlock) {
+            if (Kind() == kTokEnd) {
+                Error(Pos(), "Symbol } expected.");
+                break;
+            }
+            Add(n, Statement());
+        }
+        Next();
+    }
+
     RToken StatementBody() {
         int32_t pos = Pos();
         switch (Kind()) {
@@ -175,14 +187,7 @@ private:
                 // block -> '{' statement* '}'
                 RToken n = Node(kNodeBlock, pos);
                 Next();
-                while (!Failed() && Kind() != kTokEndBlock) {
-                    if (Kind() == kTokEnd) {
-                        Error(Pos(), "Symbol } expected.");
-                        break;
-                    }
-                    Add(n, Statement());
-                }
-                Next();
+                BlockBody(n);
                 return n;
             }
             case kTokIf: {
@@ -264,14 +269,7 @@ private:
                     return n;
                 }
                 Next();
-                while (!Failed() && Kind() != kTokEndBlock) {
-                    if (Kind() == kTokEnd) {
-                        Error(Pos(), "Symbol } expected.");
-                        break;
-                    }
-                    Add(n, Statement());
-                }
-                Next();
+                BlockBody(n);
                 return n;
             }
             case kTokCase: {
