@@ -24,7 +24,6 @@
 #include <string>
 #include <vector>
 
-#include "data/Sprite.h"
 #include "data/Mask.h"
 #include "data/Sprite.h"
 #include "objects/InstanceCollision.h"

@@ -64,9 +64,17 @@ private:
 // Argument unpacking shared by every family.
 // Rounds to the nearest integer, ties to even (the processor's default rounding).
 int64_t RoundToInt64(double v);
-inline double ArgReal(const RValue& v) { return v.IsReal() ? v.real : 0.0; }
-inline int32_t ArgInt(const RValue& v) { return int32_t(RoundToInt64(ArgReal(v))); }
-inline bool ArgBool(const RValue& v) { return ArgReal(v) >= 0.5; }
-inline std::string_view ArgStr(const RValue& v) { return v.Str(); }
+inline double ArgReal(const RValue& v) {
+    return v.IsReal() ? v.real : 0.0;
+}
+inline int32_t ArgInt(const RValue& v) {
+    return int32_t(RoundToInt64(ArgReal(v)));
+}
+inline bool ArgBool(const RValue& v) {
+    return ArgReal(v) >= 0.5;
+}
+inline std::string_view ArgStr(const RValue& v) {
+    return v.Str();
+}
 
 }  // namespace kr

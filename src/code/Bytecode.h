@@ -23,17 +23,18 @@ constexpr uint16_t kNoReg = 0xFFFF;
 // ORDER OP: the binary operators, each in three operand forms: register-register,
 // register-number and number-register (a real constant held in the instruction; string
 // constants are loaded into a register first).
-#define KR_BINARY_OPS(X) \
-    X(ADD) X(SUB) X(MUL) X(DIV) X(IDIV) X(MOD) X(LAND) X(LOR) X(LXOR) X(BOR) X(BAND) X(BXOR) \
-    X(SHL) X(SHR) X(LT) X(LE) X(EQ) X(NE) X(GE) X(GT)
+#define KR_BINARY_OPS(X)                                                                     \
+    X(ADD)                                                                                   \
+    X(SUB) X(MUL) X(DIV) X(IDIV) X(MOD) X(LAND) X(LOR) X(LXOR) X(BOR) X(BAND) X(BXOR) X(SHL) \
+        X(SHR) X(LT) X(LE) X(EQ) X(NE) X(GE) X(GT)
 // The comparisons fused with a conditional jump.
 #define KR_COMPARE_OPS(X) X(LT) X(LE) X(EQ) X(NE) X(GE) X(GT)
 
-#define KR_OPCODES(X)                                                                        \
-    X(NOP)                                                                                   \
-    X(LOADK)      /* a = K[d] */                                                             \
-    X(MOVE)       /* a = b */                                                                \
-    X(CHKL)       /* local a must be set */                                                  \
+#define KR_OPCODES(X)                  \
+    X(NOP)                             \
+    X(LOADK) /* a = K[d] */            \
+    X(MOVE)  /* a = b */               \
+    X(CHKL)  /* local a must be set */ \
     X(NOT) X(NEG) X(BNOT) X(UPLUS) /* a = op b */                                            \
     X(JMP)        /* pc += d */                                                              \
     X(JT) X(JF)   /* if a true/false: pc += d; c = message for a string */                   \
@@ -81,15 +82,15 @@ enum Op : uint16_t {
 #define KR_OP_ENUM(name) OP_##name,
     KR_OPCODES(KR_OP_ENUM)
 #define KR_BIN_ENUM(name) OP_##name##_RR, OP_##name##_RN, OP_##name##_NR,
-    KR_BINARY_OPS(KR_BIN_ENUM)
-#define KR_CMPJ_ENUM(name)                                                               \
-    OP_J##name##_RR_T, OP_J##name##_RR_F, OP_J##name##_RK_T, OP_J##name##_RK_F,           \
-        OP_J##name##_RN_T, OP_J##name##_RN_F,
-    KR_COMPARE_OPS(KR_CMPJ_ENUM)
+        KR_BINARY_OPS(KR_BIN_ENUM)
+#define KR_CMPJ_ENUM(name)                                                                         \
+    OP_J##name##_RR_T, OP_J##name##_RR_F, OP_J##name##_RK_T, OP_J##name##_RK_F, OP_J##name##_RN_T, \
+        OP_J##name##_RN_F,
+            KR_COMPARE_OPS(KR_CMPJ_ENUM)
 #undef KR_OP_ENUM
 #undef KR_BIN_ENUM
 #undef KR_CMPJ_ENUM
-    OP_COUNT_
+                OP_COUNT_
 };
 
 // Operand forms of the compare jumps: RR (registers a, b; offset d), RK (register a, constant
@@ -112,7 +113,9 @@ inline double Num(const Instr& i) {
     std::memcpy(&v, &i.d, sizeof v);
     return v;
 }
-inline void SetNum(Instr& i, double v) { std::memcpy(&i.d, &v, sizeof v); }
+inline void SetNum(Instr& i, double v) {
+    std::memcpy(&i.d, &v, sizeof v);
+}
 
 // Source positions of an instruction: its own, and those of the variable references behind
 // its register operands b and c (for the error of reading an unset local).
@@ -135,18 +138,18 @@ enum FixedMessage : int32_t {
 const char* FixedMessageText(int32_t m);
 
 struct Proto {
-    const CCode* code = nullptr;       // for error positions
+    const CCode* code = nullptr;  // for error positions
     std::vector<Instr> instrs;
-    std::vector<InstrPos> positions;   // parallel to instrs
-    std::vector<RValue> k;             // constants
-    std::vector<int32_t> local_ids;    // name id of each local register
+    std::vector<InstrPos> positions;  // parallel to instrs
+    std::vector<RValue> k;            // constants
+    std::vector<int32_t> local_ids;   // name id of each local register
     uint32_t nlocals = 0;
-    uint32_t nregs = 0;                // frame size: registers (+16 after every call base), result
-    uint32_t nused = 0;                // registers that instructions touch
-    uint32_t nwith = 0;                // with slots
-    bool local_arrays = false;         // some local is used with an index
-    bool has_extras = false;           // with slots or local arrays: frames keep more state
-    bool args_stable = false;          // nothing writes the arguments while the code runs
+    uint32_t nregs = 0;         // frame size: registers (+16 after every call base), result
+    uint32_t nused = 0;         // registers that instructions touch
+    uint32_t nwith = 0;         // with slots
+    bool local_arrays = false;  // some local is used with an index
+    bool has_extras = false;    // with slots or local arrays: frames keep more state
+    bool args_stable = false;   // nothing writes the arguments while the code runs
 };
 
 // Lowers the checked tree of a compiled code into its Proto. False (with an error recorded)

@@ -33,9 +33,9 @@ enum NodeKind : int32_t {
 // variable, 13.. statements, 101 assignment) or one of NodeKind.
 struct RToken {
     int32_t kind = kNodeEmpty;
-    int32_t id = 0;        // function id, variable name id or operator token kind
-    int32_t owner = 0;     // the fixed owner of a simple variable
-    RValue value;          // the value of a constant
+    int32_t id = 0;     // function id, variable name id or operator token kind
+    int32_t owner = 0;  // the fixed owner of a simple variable
+    RValue value;       // the value of a constant
     std::vector<RToken> children;
     int32_t position = 0;  // source position of the token that starts the node
     int32_t height = 1;    // 1 + the largest height of the children (bounds every tree walk)

@@ -153,8 +153,7 @@ private:
         Parser& p_;
     };
     static bool IsAssignOp(int32_t k) {
-        return (k >= kTokAssign && k <= kTokDivAssign) ||
-               (k >= kTokOrAssign && k <= kTokXorAssign);
+        return (k >= kTokAssign && k <= kTokDivAssign) || (k >= kTokOrAssign && k <= kTokXorAssign);
     }
     void SkipSemicolons() {
         while (Kind() == kTokSemicolon) Next();
@@ -329,14 +328,18 @@ private:
                 }
                 return n;
             }
-            case kTokFunction: return Call();
+            case kTokFunction:
+                return Call();
             case kTokSemicolon: {
                 RToken n = Node(kNodeEmpty, pos);
                 Next();
                 return n;
             }
-            case kTokEnd: Error(pos, "Unexpected end of code reached."); return {};
-            default: return Assignment();
+            case kTokEnd:
+                Error(pos, "Unexpected end of code reached.");
+                return {};
+            default:
+                return Assignment();
         }
     }
 
@@ -521,9 +524,13 @@ private:
                 Next();
                 return n;
             }
-            case kTokFunction: return Call();
-            case kTokVariable: return Variable();
-            default: Error(pos, "Unexpected symbol in expression."); return {};
+            case kTokFunction:
+                return Call();
+            case kTokVariable:
+                return Variable();
+            default:
+                Error(pos, "Unexpected symbol in expression.");
+                return {};
         }
     }
 
@@ -605,7 +612,8 @@ public:
                     MakeConstant(n, std::move(v));
                 }
                 break;
-            default: break;
+            default:
+                break;
         }
     }
 
@@ -649,8 +657,10 @@ bool CCode::Compile(Runtime& rt) {
 
     rt.ClearError();
     Parser parser(rt, *this, tokens2);
-    if (kind_ == kExpression) parser.ParseExpression(root_);
-    else parser.ParseProgram(root_);
+    if (kind_ == kExpression)
+        parser.ParseExpression(root_);
+    else
+        parser.ParseProgram(root_);
     if (rt.ErrorPending()) {
         root_ = RToken();
         return false;

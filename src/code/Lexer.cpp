@@ -6,8 +6,12 @@ namespace kr {
 
 namespace {
 
-bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsLetter(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+}
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 bool IsHexDigit(char c) {
     return IsDigit(c) || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
 }
@@ -18,52 +22,91 @@ struct Word {
 };
 
 constexpr Word kKeywords[] = {
-    {"begin", kTokBegin},   {"end", kTokEndBlock},    {"if", kTokIf},
-    {"then", kTokThen},     {"else", kTokElse},       {"while", kTokWhile},
-    {"do", kTokDo},         {"for", kTokFor},         {"with", kTokWith},
-    {"until", kTokUntil},   {"repeat", kTokRepeat},   {"exit", kTokExit},
-    {"return", kTokReturn}, {"break", kTokBreak},     {"continue", kTokContinue},
-    {"switch", kTokSwitch}, {"case", kTokCase},       {"default", kTokDefault},
-    {"and", kTokAnd},       {"or", kTokOr},           {"not", kTokNot},
-    {"div", kTokDiv},       {"mod", kTokMod},         {"xor", kTokXor},
-    {"var", kTokVar},       {"globalvar", kTokGlobalVar},
+    {"begin", kTokBegin},
+    {"end", kTokEndBlock},
+    {"if", kTokIf},
+    {"then", kTokThen},
+    {"else", kTokElse},
+    {"while", kTokWhile},
+    {"do", kTokDo},
+    {"for", kTokFor},
+    {"with", kTokWith},
+    {"until", kTokUntil},
+    {"repeat", kTokRepeat},
+    {"exit", kTokExit},
+    {"return", kTokReturn},
+    {"break", kTokBreak},
+    {"continue", kTokContinue},
+    {"switch", kTokSwitch},
+    {"case", kTokCase},
+    {"default", kTokDefault},
+    {"and", kTokAnd},
+    {"or", kTokOr},
+    {"not", kTokNot},
+    {"div", kTokDiv},
+    {"mod", kTokMod},
+    {"xor", kTokXor},
+    {"var", kTokVar},
+    {"globalvar", kTokGlobalVar},
 };
 
 // Two-character symbols, in the order they are tried.
 constexpr Word kPairs[] = {
-    {":=", kTokAssign},     {"+=", kTokAddAssign},  {"-=", kTokSubAssign},
-    {"*=", kTokMulAssign},  {"/=", kTokDivAssign},  {"&&", kTokAnd},
-    {"||", kTokOr},         {"<=", kTokLessEqual},  {"==", kTokEqual},
-    {"!=", kTokNotEqual},   {"<>", kTokNotEqual},   {">=", kTokGreaterEqual},
-    {"|=", kTokOrAssign},   {"&=", kTokAndAssign},  {"^=", kTokXorAssign},
-    {"<<", kTokShiftLeft},  {">>", kTokShiftRight}, {"^^", kTokXor},
+    {":=", kTokAssign},     {"+=", kTokAddAssign}, {"-=", kTokSubAssign}, {"*=", kTokMulAssign},
+    {"/=", kTokDivAssign},  {"&&", kTokAnd},       {"||", kTokOr},        {"<=", kTokLessEqual},
+    {"==", kTokEqual},      {"!=", kTokNotEqual},  {"<>", kTokNotEqual},  {">=", kTokGreaterEqual},
+    {"|=", kTokOrAssign},   {"&=", kTokAndAssign}, {"^=", kTokXorAssign}, {"<<", kTokShiftLeft},
+    {">>", kTokShiftRight}, {"^^", kTokXor},
 };
 
 int32_t SingleKind(char c) {
     switch (c) {
-        case '{': return kTokBegin;
-        case '}': return kTokEndBlock;
-        case '=': return kTokAssign;
-        case '(': return kTokOpen;
-        case ')': return kTokClose;
-        case '[': return kTokOpenBracket;
-        case ']': return kTokCloseBracket;
-        case ';': return kTokSemicolon;
-        case ':': return kTokColon;
-        case ',': return kTokComma;
-        case '<': return kTokLess;
-        case '>': return kTokGreater;
-        case '+': return kTokPlus;
-        case '-': return kTokMinus;
-        case '*': return kTokStar;
-        case '/': return kTokSlash;
-        case '!': return kTokNot;
-        case '.': return kTokDot;
-        case '|': return kTokBitOr;
-        case '&': return kTokBitAnd;
-        case '^': return kTokBitXor;
-        case '~': return kTokBitNot;
-        default: return kTokError;
+        case '{':
+            return kTokBegin;
+        case '}':
+            return kTokEndBlock;
+        case '=':
+            return kTokAssign;
+        case '(':
+            return kTokOpen;
+        case ')':
+            return kTokClose;
+        case '[':
+            return kTokOpenBracket;
+        case ']':
+            return kTokCloseBracket;
+        case ';':
+            return kTokSemicolon;
+        case ':':
+            return kTokColon;
+        case ',':
+            return kTokComma;
+        case '<':
+            return kTokLess;
+        case '>':
+            return kTokGreater;
+        case '+':
+            return kTokPlus;
+        case '-':
+            return kTokMinus;
+        case '*':
+            return kTokStar;
+        case '/':
+            return kTokSlash;
+        case '!':
+            return kTokNot;
+        case '.':
+            return kTokDot;
+        case '|':
+            return kTokBitOr;
+        case '&':
+            return kTokBitAnd;
+        case '^':
+            return kTokBitXor;
+        case '~':
+            return kTokBitNot;
+        default:
+            return kTokError;
     }
 }
 

@@ -83,8 +83,8 @@ enum TokenKind : int32_t {
 
 struct RToken1 {
     int32_t kind = kTokEnd;
-    std::string text;       // for strings without the quotes; empty for the end token
-    int32_t position = 0;   // 1-based index of the first character, line breaks counted
+    std::string text;      // for strings without the quotes; empty for the end token
+    int32_t position = 0;  // 1-based index of the first character, line breaks counted
 };
 
 // Scans the token that starts at or after `pos` (1-based) of `text`, which must end with the

@@ -19,15 +19,22 @@ namespace kr {
 
 const char* FixedMessageText(int32_t m) {
     switch (m) {
-        case kMsgStatementExpected: return "Statement expected.";
-        case kMsgCaseOutsideSwitch: return "Case statement only allowed inside switch statement.";
+        case kMsgStatementExpected:
+            return "Statement expected.";
+        case kMsgCaseOutsideSwitch:
+            return "Case statement only allowed inside switch statement.";
         case kMsgDefaultOutsideSwitch:
             return "Default statement only allowed inside switch statement.";
-        case kMsgNotAProgram: return "This is not a program.";
-        case kMsgExpressionExpected: return "Expression expected";
-        case kMsgBooleanExpected: return "Boolean expression expected";
-        case kMsgSubExpressionExpected: return "(Sub-)expression expected.";
-        default: return "Internal error.";
+        case kMsgNotAProgram:
+            return "This is not a program.";
+        case kMsgExpressionExpected:
+            return "Expression expected";
+        case kMsgBooleanExpected:
+            return "Boolean expression expected";
+        case kMsgSubExpressionExpected:
+            return "(Sub-)expression expected.";
+        default:
+            return "Internal error.";
     }
 }
 
@@ -42,52 +49,88 @@ bool IsCompareToken(int32_t t) {
 // Index of an operator in KR_BINARY_OPS order.
 int BinaryIndex(int32_t tok) {
     switch (tok) {
-        case kTokPlus: return 0;
-        case kTokMinus: return 1;
-        case kTokStar: return 2;
-        case kTokSlash: return 3;
-        case kTokDiv: return 4;
-        case kTokMod: return 5;
-        case kTokAnd: return 6;
-        case kTokOr: return 7;
-        case kTokXor: return 8;
-        case kTokBitOr: return 9;
-        case kTokBitAnd: return 10;
-        case kTokBitXor: return 11;
-        case kTokShiftLeft: return 12;
-        case kTokShiftRight: return 13;
-        case kTokLess: return 14;
-        case kTokLessEqual: return 15;
+        case kTokPlus:
+            return 0;
+        case kTokMinus:
+            return 1;
+        case kTokStar:
+            return 2;
+        case kTokSlash:
+            return 3;
+        case kTokDiv:
+            return 4;
+        case kTokMod:
+            return 5;
+        case kTokAnd:
+            return 6;
+        case kTokOr:
+            return 7;
+        case kTokXor:
+            return 8;
+        case kTokBitOr:
+            return 9;
+        case kTokBitAnd:
+            return 10;
+        case kTokBitXor:
+            return 11;
+        case kTokShiftLeft:
+            return 12;
+        case kTokShiftRight:
+            return 13;
+        case kTokLess:
+            return 14;
+        case kTokLessEqual:
+            return 15;
         case kTokAssign:
-        case kTokEqual: return 16;
-        case kTokNotEqual: return 17;
-        case kTokGreaterEqual: return 18;
-        case kTokGreater: return 19;
-        default: return -1;
+        case kTokEqual:
+            return 16;
+        case kTokNotEqual:
+            return 17;
+        case kTokGreaterEqual:
+            return 18;
+        case kTokGreater:
+            return 19;
+        default:
+            return -1;
     }
 }
 // Index of a comparison in KR_COMPARE_OPS order.
-int CompareIndex(int32_t tok) { return BinaryIndex(tok) - 14; }
+int CompareIndex(int32_t tok) {
+    return BinaryIndex(tok) - 14;
+}
 // The comparison with its operands swapped (exact: a - b is -(b - a)).
 int32_t SwappedCompare(int32_t tok) {
     switch (tok) {
-        case kTokLess: return kTokGreater;
-        case kTokLessEqual: return kTokGreaterEqual;
-        case kTokGreaterEqual: return kTokLessEqual;
-        case kTokGreater: return kTokLess;
-        default: return tok;
+        case kTokLess:
+            return kTokGreater;
+        case kTokLessEqual:
+            return kTokGreaterEqual;
+        case kTokGreaterEqual:
+            return kTokLessEqual;
+        case kTokGreater:
+            return kTokLess;
+        default:
+            return tok;
     }
 }
 int32_t CompoundToBinary(int32_t assign_op) {
     switch (assign_op) {
-        case kTokAddAssign: return kTokPlus;
-        case kTokSubAssign: return kTokMinus;
-        case kTokMulAssign: return kTokStar;
-        case kTokDivAssign: return kTokSlash;
-        case kTokOrAssign: return kTokBitOr;
-        case kTokAndAssign: return kTokBitAnd;
-        case kTokXorAssign: return kTokBitXor;
-        default: return 0;
+        case kTokAddAssign:
+            return kTokPlus;
+        case kTokSubAssign:
+            return kTokMinus;
+        case kTokMulAssign:
+            return kTokStar;
+        case kTokDivAssign:
+            return kTokSlash;
+        case kTokOrAssign:
+            return kTokBitOr;
+        case kTokAndAssign:
+            return kTokBitAnd;
+        case kTokXorAssign:
+            return kTokBitXor;
+        default:
+            return 0;
     }
 }
 
@@ -95,11 +138,14 @@ int32_t CompoundToBinary(int32_t assign_op) {
 // `exit`, or a `break`/`continue` that no enclosing statement is sure to catch.
 bool Escapes(const RToken& n, bool break_caught, bool continue_caught) {
     switch (n.kind) {
-        case kTokExit: return true;
-        case kTokBreak: return !break_caught;
-        case kTokContinue: return !continue_caught;
+        case kTokExit:
+            return true;
+        case kTokBreak:
+            return !break_caught;
+        case kTokContinue:
+            return !continue_caught;
         case kTokWhile:
-        case kTokDo: 
+        case kTokDo:
         case kTokRepeat:
             for (const RToken& c : n.children)
                 if (Escapes(c, true, true)) return true;
@@ -119,7 +165,8 @@ bool Escapes(const RToken& n, bool break_caught, bool continue_caught) {
             for (const RToken& c : n.children)
                 if (Escapes(c, break_caught, continue_caught)) return true;
             return false;
-        default: return false;
+        default:
+            return false;
     }
 }
 
@@ -295,8 +342,7 @@ private:
                     return n.owner == kOwnerLocal || n.owner == kOwnerUnwritten ||
                            n.owner == kOwnerSelf || n.owner == kOwnerGlobal;
                 if (write || n.id >= kBuiltinVariableLimit ||
-                    (n.owner != kOwnerUnwritten && n.owner != kOwnerSelf &&
-                     n.owner != kOwnerOther))
+                    (n.owner != kOwnerUnwritten && n.owner != kOwnerSelf && n.owner != kOwnerOther))
                     return false;
                 if (int k = ArgumentVariable(n.id); k >= 0) {
                     args_read_ |= 1u << k;
@@ -318,7 +364,8 @@ private:
             case kTokAssign:
                 return ArgsStable(n.children[0], true) && ArgsStable(n.children[1], false);
             case kTokVar:
-            case kTokGlobalVar: return true;
+            case kTokGlobalVar:
+                return true;
             case kTokConstant:
             case kNodeUnary:
             case kNodeBinary:
@@ -336,8 +383,10 @@ private:
             case kTokReturn:
             case kTokSwitch:
             case kTokCase:
-            case kTokDefault: break;
-            default: return false;
+            case kTokDefault:
+                break;
+            default:
+                return false;
         }
         for (const RToken& c : n.children)
             if (!ArgsStable(c, false)) return false;
@@ -418,13 +467,17 @@ private:
                 return;
             }
             case kTokSimpleVariable:
-            case kTokVariable: ReadVariable(n, dest); return;
-            case kTokFunction: Call(n, dest); return;
+            case kTokVariable:
+                ReadVariable(n, dest);
+                return;
+            case kTokFunction:
+                Call(n, dest);
+                return;
             case kNodeUnary: {
                 uint32_t mark = free_;
                 Operand v = ValueInRegister(n.children[0]);
-                Op op = n.id == kTokNot ? OP_NOT
-                        : n.id == kTokMinus ? OP_NEG
+                Op op = n.id == kTokNot      ? OP_NOT
+                        : n.id == kTokMinus  ? OP_NEG
                         : n.id == kTokBitNot ? OP_BNOT
                                              : OP_UPLUS;
                 Instr& i = Emit(op, n.position);
@@ -532,8 +585,10 @@ private:
         const Instr& add = p_.instrs[n - 1];
         if (mul.op != OP_MUL_RN || add.op != OP_ADD_RR || mul.a < p_.nlocals || add.b == add.c)
             return;
-        if (add.b == mul.a) InsertBefore(2, OP_MULADD_L);
-        else if (add.c == mul.a) InsertBefore(2, OP_MULADD_R);
+        if (add.b == mul.a)
+            InsertBefore(2, OP_MULADD_L);
+        else if (add.c == mul.a)
+            InsertBefore(2, OP_MULADD_R);
     }
 
     // call -> the arguments in consecutive temporaries, then one call instruction.
@@ -658,8 +713,8 @@ private:
         if (t.fixed_owner && t.id >= kFirstUserVariable &&
             (t.owner == kOwnerUnwritten || t.owner == kOwnerSelf || t.owner == kOwnerGlobal)) {
             i = &Emit(t.owner == kOwnerUnwritten ? OP_GETV_IMPL
-                      : t.owner == kOwnerSelf   ? OP_GETV_SELF
-                                                : OP_GETV_GLOBAL,
+                      : t.owner == kOwnerSelf    ? OP_GETV_SELF
+                                                 : OP_GETV_GLOBAL,
                       t.pos);
         } else {
             i = &Emit(OP_GETVX, t.pos);
@@ -711,8 +766,8 @@ private:
         if (t.fixed_owner && t.id >= kFirstUserVariable &&
             (t.owner == kOwnerUnwritten || t.owner == kOwnerSelf || t.owner == kOwnerGlobal)) {
             i = &Emit(t.owner == kOwnerUnwritten ? OP_SETV_IMPL
-                      : t.owner == kOwnerSelf   ? OP_SETV_SELF
-                                                : OP_SETV_GLOBAL,
+                      : t.owner == kOwnerSelf    ? OP_SETV_SELF
+                                                 : OP_SETV_GLOBAL,
                       t.pos);
         } else {
             i = &Emit(OP_SETVX, t.pos);
@@ -733,7 +788,9 @@ private:
             case kNodeBlock:
                 for (const RToken& c : n.children) Statement(c, store);
                 break;
-            case kTokAssign: Assignment(n, store); break;
+            case kTokAssign:
+                Assignment(n, store);
+                break;
             case kTokFunction: {
                 uint16_t r = Temp();
                 Call(n, r);
@@ -837,23 +894,36 @@ private:
                 --with_depth_;
                 break;
             }
-            case kTokSwitch: Switch(n, store); break;
+            case kTokSwitch:
+                Switch(n, store);
+                break;
             case kTokReturn: {
                 Operand v = ValueInRegisterOrLocal(n.children[0]);
                 Emit(OP_RETV, n.position).a = v.reg;
                 if (v.is_local) pos_back().pos_b = v.pos;
                 break;
             }
-            case kTokExit: Emit(OP_RET, n.position); break;
+            case kTokExit:
+                Emit(OP_RET, n.position);
+                break;
             case kTokBreak:
-            case kTokContinue: Abrupt(n.kind == kTokBreak, n.position); break;
-            case kTokVar: break;
+            case kTokContinue:
+                Abrupt(n.kind == kTokBreak, n.position);
+                break;
+            case kTokVar:
+                break;
             case kTokGlobalVar:
                 for (const RToken& c : n.children) Emit(OP_GLOBALVAR, c.position).d = c.id;
                 break;
-            case kTokCase: Emit(OP_ERROR, n.position).d = kMsgCaseOutsideSwitch; break;
-            case kTokDefault: Emit(OP_ERROR, n.position).d = kMsgDefaultOutsideSwitch; break;
-            default: Emit(OP_ERROR, n.position).d = kMsgStatementExpected; break;
+            case kTokCase:
+                Emit(OP_ERROR, n.position).d = kMsgCaseOutsideSwitch;
+                break;
+            case kTokDefault:
+                Emit(OP_ERROR, n.position).d = kMsgDefaultOutsideSwitch;
+                break;
+            default:
+                Emit(OP_ERROR, n.position).d = kMsgStatementExpected;
+                break;
         }
         free_ = mark;
     }
@@ -861,9 +931,7 @@ private:
     // Whether a `for` header has the shape of a fused step: `l += number` or `l = l + number`
     // on a local l, and a comparison of l with a number or a local.
     bool LooksLikeForStep(const RToken& cond, const RToken& step) const {
-        auto is_number = [](const RToken& t) {
-            return t.kind == kTokConstant && t.value.IsReal();
-        };
+        auto is_number = [](const RToken& t) { return t.kind == kTokConstant && t.value.IsReal(); };
         if (step.kind != kTokAssign || !IsSimpleLocal(step.children[0])) return false;
         const int32_t l = step.children[0].id;
         const RToken& v = step.children[1];
@@ -886,17 +954,18 @@ private:
         if (at + 3 != Here()) return;
         const Instr& inc = p_.instrs[at + 1];
         const Instr& test = p_.instrs[at + 2];
-        if (inc.op != OP_ADD_RN || inc.a != inc.b || inc.a >= p_.nlocals || test.a != inc.a)
-            return;
+        if (inc.op != OP_ADD_RN || inc.a != inc.b || inc.a >= p_.nlocals || test.a != inc.a) return;
         int rel = int(test.op) - int(OP_JLT_RR_T);
         if (rel < 0 || rel >= 36 || rel % 2 != 0) return;  // jumps when true
-        int cmp = rel / 6, form = (rel % 6) / 2;          // KR_COMPARE_OPS order; RR, RK, RN
-        static const Op kNumber[] = {OP_FORLT_N, OP_FORLE_N, OP_NOP, OP_NOP, OP_FORGE_N,
-                                     OP_FORGT_N};
-        static const Op kRegister[] = {OP_FORLT_R, OP_FORLE_R, OP_NOP, OP_NOP, OP_FORGE_R,
-                                       OP_FORGT_R};
-        if (form == 2) p_.instrs[at].op = uint16_t(kNumber[cmp]);
-        else if (form == 0) p_.instrs[at].op = uint16_t(kRegister[cmp]);
+        int cmp = rel / 6, form = (rel % 6) / 2;           // KR_COMPARE_OPS order; RR, RK, RN
+        static const Op kNumber[] = {OP_FORLT_N, OP_FORLE_N, OP_NOP,
+                                     OP_NOP,     OP_FORGE_N, OP_FORGT_N};
+        static const Op kRegister[] = {OP_FORLT_R, OP_FORLE_R, OP_NOP,
+                                       OP_NOP,     OP_FORGE_R, OP_FORGT_R};
+        if (form == 2)
+            p_.instrs[at].op = uint16_t(kNumber[cmp]);
+        else if (form == 0)
+            p_.instrs[at].op = uint16_t(kRegister[cmp]);
     }
 
     Operand ValueInRegisterOrLocal(const RToken& n) { return ValueInRegister(n); }
@@ -932,7 +1001,8 @@ private:
                     c.breaks.push_back(EmitJump(OP_WITHBREAK, pos));
                     p_.instrs.back().b = c.with_slot;
                     break;
-                case kHeader: break;
+                case kHeader:
+                    break;
             }
         }
         Emit(OP_RET, pos);  // reaching the top ends the code like exit
@@ -968,9 +1038,9 @@ private:
             // The number forms of <, <=, >=, > test against a threshold instead.
             double number = b.is_k && p_.k[b.k].IsReal() ? p_.k[b.k].real : 0.0;
             const int32_t tok = op == kTokAssign ? kTokEqual : op;
-            bool num = b.is_k && p_.k[b.k].IsReal() &&
-                       (tok == kTokEqual || tok == kTokNotEqual ||
-                        CompareThreshold(tok, number, number));
+            bool num =
+                b.is_k && p_.k[b.k].IsReal() &&
+                (tok == kTokEqual || tok == kTokNotEqual || CompareThreshold(tok, number, number));
             Op o = Op(base + (num ? 4 : b.is_k ? 2 : 0) + (when ? 0 : 1));
             at = EmitJump(o, cond.position);
             Instr& i = p_.instrs[at];
@@ -1103,9 +1173,8 @@ private:
     std::vector<Ctx> ctx_;
     std::unordered_map<int32_t, uint16_t> local_of_;
     uint32_t args_read_ = 0;  // fixed arguments read, when the arguments are stable
-    uint16_t arg_reg_[kArgCount] = {kNoReg, kNoReg, kNoReg, kNoReg, kNoReg, kNoReg,
-                                    kNoReg, kNoReg, kNoReg, kNoReg, kNoReg, kNoReg,
-                                    kNoReg, kNoReg, kNoReg, kNoReg};
+    uint16_t arg_reg_[kArgCount] = {kNoReg, kNoReg, kNoReg, kNoReg, kNoReg, kNoReg, kNoReg, kNoReg,
+                                    kNoReg, kNoReg, kNoReg, kNoReg, kNoReg, kNoReg, kNoReg, kNoReg};
     std::unordered_map<uint64_t, uint32_t> real_k_;
     std::unordered_map<std::string, uint32_t> str_k_;
 };
@@ -1115,9 +1184,11 @@ const char* OpName(uint16_t op) {
 #define KR_OP_NAME(name) #name,
         KR_OPCODES(KR_OP_NAME)
 #define KR_BIN_NAME(name) #name "_RR", #name "_RN", #name "_NR",
-        KR_BINARY_OPS(KR_BIN_NAME)
-#define KR_CMPJ_NAME(name) "J" #name "_RR_T", "J" #name "_RR_F", "J" #name "_RK_T", "J" #name "_RK_F", "J" #name "_RN_T", "J" #name "_RN_F",
-        KR_COMPARE_OPS(KR_CMPJ_NAME)
+            KR_BINARY_OPS(KR_BIN_NAME)
+#define KR_CMPJ_NAME(name)                                                                         \
+    "J" #name "_RR_T", "J" #name "_RR_F", "J" #name "_RK_T", "J" #name "_RK_F", "J" #name "_RN_T", \
+        "J" #name "_RN_F",
+                KR_COMPARE_OPS(KR_CMPJ_NAME)
 #undef KR_OP_NAME
 #undef KR_BIN_NAME
 #undef KR_CMPJ_NAME

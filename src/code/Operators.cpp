@@ -22,7 +22,9 @@ int CompareBytes(std::string_view a, std::string_view b) {
     return a.size() < b.size() ? -1 : 1;
 }
 
-int64_t ShiftCount(double right) { return int64_t(uint8_t(RoundToInt64(right))); }
+int64_t ShiftCount(double right) {
+    return int64_t(uint8_t(RoundToInt64(right)));
+}
 
 }  // namespace
 
@@ -35,11 +37,19 @@ bool ExactlyEqual(const RValue& a, const RValue& b) {
 const char* ApplyUnary(int32_t op, RValue& v) {
     if (!v.IsReal()) return "Wrong type of arguments to unary operator.";
     switch (op) {
-        case kTokNot: v.real = v.real < 0.5 ? 1.0 : 0.0; return nullptr;
-        case kTokPlus: return nullptr;
-        case kTokMinus: v.real = -v.real; return nullptr;
-        case kTokBitNot: v.real = double(~RoundToInt64(v.real)); return nullptr;
-        default: return "Internal error: unknown unary operator.";
+        case kTokNot:
+            v.real = v.real < 0.5 ? 1.0 : 0.0;
+            return nullptr;
+        case kTokPlus:
+            return nullptr;
+        case kTokMinus:
+            v.real = -v.real;
+            return nullptr;
+        case kTokBitNot:
+            v.real = double(~RoundToInt64(v.real));
+            return nullptr;
+        default:
+            return "Internal error: unknown unary operator.";
     }
 }
 
@@ -64,11 +74,20 @@ bool CompareThreshold(int32_t op, double b, double& t) {
     if (!std::isfinite(b)) return false;
     bool (*pass)(double, double);
     switch (op) {
-        case kTokLess: pass = RealLess; break;
-        case kTokLessEqual: pass = RealLessEqual; break;
-        case kTokGreaterEqual: pass = RealGreaterEqual; break;
-        case kTokGreater: pass = RealGreater; break;
-        default: return false;
+        case kTokLess:
+            pass = RealLess;
+            break;
+        case kTokLessEqual:
+            pass = RealLessEqual;
+            break;
+        case kTokGreaterEqual:
+            pass = RealGreaterEqual;
+            break;
+        case kTokGreater:
+            pass = RealGreater;
+            break;
+        default:
+            return false;
     }
     // Binary search over all doubles in order for the last real that passes (less forms) or the
     // first (greater forms).
@@ -79,11 +98,15 @@ bool CompareThreshold(int32_t op, double b, double& t) {
         uint64_t mid = up ? lo + (hi - lo) / 2 : lo + (hi - lo + 1) / 2;
         bool p = pass(FromOrderKey(mid), b);
         if (up) {
-            if (p) hi = mid;
-            else lo = mid + 1;
+            if (p)
+                hi = mid;
+            else
+                lo = mid + 1;
         } else {
-            if (p) lo = mid;
-            else hi = mid - 1;
+            if (p)
+                lo = mid;
+            else
+                hi = mid - 1;
         }
     }
     t = FromOrderKey(lo);
@@ -150,7 +173,8 @@ const char* ApplyBinary(int32_t op, RValue& left, const RValue& right, size_t ma
                 }
                 if (size_t(n) > max_string / s.size()) return "String too long.";
                 StrRep* r = StrRep::Alloc(size_t(n) * s.size());
-                for (int32_t i = 0; i < n; ++i) std::memcpy(r->data + size_t(i) * s.size(), s.data(), s.size());
+                for (int32_t i = 0; i < n; ++i)
+                    std::memcpy(r->data + size_t(i) * s.size(), s.data(), s.size());
                 left = RValue::Adopt(r);
                 return nullptr;
             }
@@ -219,22 +243,46 @@ const char* ApplyBinary(int32_t op, RValue& left, const RValue& right, size_t ma
             if (reals) {
                 double a = left.real, b = right.real;
                 switch (op) {
-                    case kTokLess: r = RealLess(a, b); break;
-                    case kTokLessEqual: r = RealLessEqual(a, b); break;
-                    case kTokNotEqual: r = RealNotEqual(a, b); break;
-                    case kTokGreaterEqual: r = RealGreaterEqual(a, b); break;
-                    case kTokGreater: r = RealGreater(a, b); break;
-                    default: r = RealEqual(a, b); break;
+                    case kTokLess:
+                        r = RealLess(a, b);
+                        break;
+                    case kTokLessEqual:
+                        r = RealLessEqual(a, b);
+                        break;
+                    case kTokNotEqual:
+                        r = RealNotEqual(a, b);
+                        break;
+                    case kTokGreaterEqual:
+                        r = RealGreaterEqual(a, b);
+                        break;
+                    case kTokGreater:
+                        r = RealGreater(a, b);
+                        break;
+                    default:
+                        r = RealEqual(a, b);
+                        break;
                 }
             } else if (left.IsString() && right.IsString()) {
                 int d = CompareBytes(left.Str(), right.Str());
                 switch (op) {
-                    case kTokLess: r = d < 0; break;
-                    case kTokLessEqual: r = d <= 0; break;
-                    case kTokNotEqual: r = d != 0; break;
-                    case kTokGreaterEqual: r = d >= 0; break;
-                    case kTokGreater: r = d > 0; break;
-                    default: r = d == 0; break;
+                    case kTokLess:
+                        r = d < 0;
+                        break;
+                    case kTokLessEqual:
+                        r = d <= 0;
+                        break;
+                    case kTokNotEqual:
+                        r = d != 0;
+                        break;
+                    case kTokGreaterEqual:
+                        r = d >= 0;
+                        break;
+                    case kTokGreater:
+                        r = d > 0;
+                        break;
+                    default:
+                        r = d == 0;
+                        break;
                 }
             } else {
                 return "Cannot compare arguments.";
@@ -242,7 +290,8 @@ const char* ApplyBinary(int32_t op, RValue& left, const RValue& right, size_t ma
             left.SetReal(r ? 1.0 : 0.0);
             return nullptr;
         }
-        default: return "Internal error: unknown binary operator.";
+        default:
+            return "Internal error: unknown binary operator.";
     }
 }
 

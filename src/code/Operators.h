@@ -3,10 +3,10 @@
 // folding in the compiler.
 #pragma once
 
+#include <emmintrin.h>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <emmintrin.h>
 
 #include "code/Lexer.h"
 #include "code/Value.h"
@@ -37,8 +37,12 @@ bool ExactlyEqual(const RValue& a, const RValue& b);
 // it, so every comparison below is exactly the one made against the extended constant.
 inline constexpr double kTolBelow = 0x1.c25c268497681p-44;
 inline constexpr double kTolAbove = 0x1.c25c268497682p-44;
-inline bool RealLess(double a, double b) { return a - b <= -kTolAbove; }
-inline bool RealLessEqual(double a, double b) { return a - b <= kTolBelow; }
+inline bool RealLess(double a, double b) {
+    return a - b <= -kTolAbove;
+}
+inline bool RealLessEqual(double a, double b) {
+    return a - b <= kTolBelow;
+}
 inline bool RealEqual(double a, double b) {
     double d = a - b;
     return d >= -kTolBelow && d <= kTolBelow;
@@ -47,8 +51,12 @@ inline bool RealNotEqual(double a, double b) {
     double d = a - b;
     return d <= -kTolAbove || d >= kTolAbove;
 }
-inline bool RealGreaterEqual(double a, double b) { return a - b >= -kTolBelow; }
-inline bool RealGreater(double a, double b) { return a - b >= kTolAbove; }
+inline bool RealGreaterEqual(double a, double b) {
+    return a - b >= -kTolBelow;
+}
+inline bool RealGreater(double a, double b) {
+    return a - b >= kTolAbove;
+}
 
 // A comparison of a real with a fixed finite number b as one test against a threshold t: as
 // rounding is monotonic, the reals a for which a - b passes `<` or `<=` are exactly those with
@@ -58,7 +66,9 @@ bool CompareThreshold(int32_t op, double b, double& t);
 
 // Rounds to the nearest integer, ties to even, for values known to lie well inside the 64-bit
 // range (one instruction in the default rounding mode).
-inline int64_t FastRound(double v) { return _mm_cvtsd_si64(_mm_set_sd(v)); }
+inline int64_t FastRound(double v) {
+    return _mm_cvtsd_si64(_mm_set_sd(v));
+}
 
 // `div` and `mod` on reals (right not 0): the quotient truncated towards zero, and left minus
 // that quotient times right.
@@ -66,8 +76,12 @@ inline int64_t FastRound(double v) { return _mm_cvtsd_si64(_mm_set_sd(v)); }
 inline double TruncToInteger(double q) {
     return std::fabs(q) < 4503599627370496.0 ? double(int64_t(q)) : q;
 }
-inline double RealDiv(double a, double b) { return TruncToInteger(a / b); }
-inline double RealMod(double a, double b) { return a - TruncToInteger(a / b) * b; }
+inline double RealDiv(double a, double b) {
+    return TruncToInteger(a / b);
+}
+inline double RealMod(double a, double b) {
+    return a - TruncToInteger(a / b) * b;
+}
 
 // RealMod for a divisor that is an integer with 1 <= |b| < 2^31: a dividend that is a nonzero
 // integer below 2^51 in magnitude gets its remainder exactly in integers, from a reciprocal
@@ -84,11 +98,15 @@ inline double RealModByInteger(double a, double b) {
             int64_t r = ai - int64_t(a * (1.0 / ab)) * bi;
             // The estimate is rarely off: branches, not selects, keep the result's wait short.
             if (ai > 0) {
-                if (__builtin_expect(r < 0, 0)) r += bi;
-                else if (__builtin_expect(r >= bi, 0)) r -= bi;
+                if (__builtin_expect(r < 0, 0))
+                    r += bi;
+                else if (__builtin_expect(r >= bi, 0))
+                    r -= bi;
             } else {
-                if (__builtin_expect(r > 0, 0)) r -= bi;
-                else if (__builtin_expect(r <= -bi, 0)) r += bi;
+                if (__builtin_expect(r > 0, 0))
+                    r -= bi;
+                else if (__builtin_expect(r <= -bi, 0))
+                    r += bi;
             }
             return double(r);
         }

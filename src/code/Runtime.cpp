@@ -217,8 +217,8 @@ bool Runtime::CompileScripts() {
     return true;
 }
 
-bool Runtime::CallScript(int32_t index, ScriptInstance* self, ScriptInstance* other,
-                         RValue& result, const RValue* args, int n) {
+bool Runtime::CallScript(int32_t index, ScriptInstance* self, ScriptInstance* other, RValue& result,
+                         const RValue* args, int n) {
     if (!ScriptExists(index)) return false;
     Script& s = scripts_[size_t(index)];
     if (!s.code) {
@@ -294,15 +294,19 @@ bool Runtime::ExecuteForValue(CCode& code, ScriptInstance* self, ScriptInstance*
     return false;
 }
 
-void Runtime::SetStepLimit(int64_t steps) { vm_->SetStepLimit(steps); }
+void Runtime::SetStepLimit(int64_t steps) {
+    vm_->SetStepLimit(steps);
+}
 
 // --- Variable resolution ---
 
 ScriptInstance* Runtime::FirstInstanceOf(int32_t owner, ScriptInstance* self,
                                          ScriptInstance* other) {
     switch (owner) {
-        case kOwnerSelf: return self;
-        case kOwnerOther: return other;
+        case kOwnerSelf:
+            return self;
+        case kOwnerOther:
+            return other;
         case kOwnerAll: {
             int32_t n = host_->InstanceCount();
             for (int32_t i = 0; i < n; ++i) {
@@ -311,7 +315,8 @@ ScriptInstance* Runtime::FirstInstanceOf(int32_t owner, ScriptInstance* self,
             }
             return nullptr;
         }
-        default: break;
+        default:
+            break;
     }
     if (owner >= 0 && owner < kFirstUserVariable) {
         int32_t n = host_->FamilyCount(owner);
@@ -328,8 +333,7 @@ ScriptInstance* Runtime::FirstInstanceOf(int32_t owner, ScriptInstance* self,
     return nullptr;
 }
 
-bool Runtime::ReadInstanceVariable(ScriptInstance* inst, int32_t id, int32_t index,
-                                   RValue& out) {
+bool Runtime::ReadInstanceVariable(ScriptInstance* inst, int32_t id, int32_t index, RValue& out) {
     if (id < kBuiltinVariableLimit) {
         const BuiltinVariable* bv = BuiltinVariableAt(id);
         if (!bv) return false;
@@ -377,8 +381,10 @@ bool Runtime::WriteVariable(int32_t owner, int32_t id, int32_t index, ScriptInst
     }
     switch (owner) {
         case kOwnerUnwritten:
-        case kOwnerSelf: return self && WriteInstanceVariable(self, id, index, value);
-        case kOwnerOther: return other && WriteInstanceVariable(other, id, index, value);
+        case kOwnerSelf:
+            return self && WriteInstanceVariable(self, id, index, value);
+        case kOwnerOther:
+            return other && WriteInstanceVariable(other, id, index, value);
         case kOwnerAll: {
             bool ok = true;
             int32_t n = host_->InstanceCount();
@@ -388,7 +394,8 @@ bool Runtime::WriteVariable(int32_t owner, int32_t id, int32_t index, ScriptInst
             }
             return ok;
         }
-        default: break;
+        default:
+            break;
     }
     if (owner >= 0 && owner < kFirstUserVariable) {
         bool ok = true;
@@ -455,8 +462,8 @@ void Runtime::ReportCodeError(const CCode& code, int32_t position, std::string_v
                       "\r" + std::string(size_t(column + 1), ' ') + "^\rat position " +
                       std::to_string(column) + ": " + std::string(message);
     } else {
-        error_text_ = "Error in expression:" + s + "\r position " + std::to_string(column) +
-                      ": " + std::string(message);
+        error_text_ = "Error in expression:" + s + "\r position " + std::to_string(column) + ": " +
+                      std::string(message);
     }
 }
 
@@ -466,8 +473,8 @@ void Runtime::ShowRuntimeError(std::string_view message, bool fatal) {
         return;
     }
     std::string text = fatal ? "FATAL " : "";
-    text += "ERROR in\r\naction number " + std::to_string(int64_t(event_.event_action) + 1) +
-            "\r\n";
+    text +=
+        "ERROR in\r\naction number " + std::to_string(int64_t(event_.event_action) + 1) + "\r\n";
     if (event_.event_type != kTimeLineEvent) {
         text += "of " + host_->EventName(event_) + "\r\nfor object " + host_->OwnerName(event_);
     } else {
@@ -556,11 +563,26 @@ struct LanguageVariable {
     BuiltinVarSetter set;
 };
 
-#define KR_ARG(n) {"argument" #n, &get_argumentN<n>, &set_argumentN<n>}
+#define KR_ARG(n) \
+    { "argument" #n, &get_argumentN<n>, &set_argumentN<n> }
 const LanguageVariable kLanguageVariables[] = {
     {"argument", &get_argument, &set_argument},
-    KR_ARG(0), KR_ARG(1), KR_ARG(2), KR_ARG(3), KR_ARG(4), KR_ARG(5), KR_ARG(6), KR_ARG(7),
-    KR_ARG(8), KR_ARG(9), KR_ARG(10), KR_ARG(11), KR_ARG(12), KR_ARG(13), KR_ARG(14), KR_ARG(15),
+    KR_ARG(0),
+    KR_ARG(1),
+    KR_ARG(2),
+    KR_ARG(3),
+    KR_ARG(4),
+    KR_ARG(5),
+    KR_ARG(6),
+    KR_ARG(7),
+    KR_ARG(8),
+    KR_ARG(9),
+    KR_ARG(10),
+    KR_ARG(11),
+    KR_ARG(12),
+    KR_ARG(13),
+    KR_ARG(14),
+    KR_ARG(15),
     {"error_occurred", &get_error_occurred, &set_error_occurred},
     {"error_last", &get_error_last, &set_error_last},
 };
@@ -569,7 +591,8 @@ const LanguageVariable kLanguageVariables[] = {
 }  // namespace
 
 void RegisterLanguageVariables(Runtime& rt) {
-    for (const LanguageVariable& v : kLanguageVariables) rt.AddBuiltinVariable(v.name, v.get, v.set, true);
+    for (const LanguageVariable& v : kLanguageVariables)
+        rt.AddBuiltinVariable(v.name, v.get, v.set, true);
 }
 
 bool LanguageVariableAccessors(std::string_view name, BuiltinVarGetter& get,

@@ -74,10 +74,10 @@ constexpr int32_t kTimeLineEvent = 100000;
 
 // The game settings that the language applies.
 struct LanguageSettings {
-    bool display_errors = true;         // show errors in the error window
-    bool log_errors = false;            // write them to game_errors.log
-    bool abort_on_all_errors = false;   // every error is fatal
-    bool uninitialized_as_zero = false; // reading a missing variable gives real 0
+    bool display_errors = true;          // show errors in the error window
+    bool log_errors = false;             // write them to game_errors.log
+    bool abort_on_all_errors = false;    // every error is fatal
+    bool uninitialized_as_zero = false;  // reading a missing variable gives real 0
 };
 
 // What the language needs from the runner: the room's instances, resource names, extension
@@ -224,9 +224,7 @@ public:
                     const RValue* args, int n);
 
     // --- Script arguments (argument0..15) ---
-    const RValue& Argument(int32_t k) const {
-        return k < args_.live ? args_.slots[k] : kZero;
-    }
+    const RValue& Argument(int32_t k) const { return k < args_.live ? args_.slots[k] : kZero; }
     void SetArgument(int32_t k, const RValue& v);
     ArgFrame& Args() { return args_; }
 
@@ -235,11 +233,9 @@ public:
     // the error text is then pending (ErrorText()).
     bool Execute(CCode& code, ScriptInstance* self, ScriptInstance* other, RValue& result);
     // Execute; a failure is shown as a non-fatal run-time error with the event context.
-    bool ExecuteReporting(CCode& code, ScriptInstance* self, ScriptInstance* other,
-                          RValue& result);
+    bool ExecuteReporting(CCode& code, ScriptInstance* self, ScriptInstance* other, RValue& result);
     // Execute; on failure the result is the string "ERROR".
-    bool ExecuteForValue(CCode& code, ScriptInstance* self, ScriptInstance* other,
-                         RValue& result);
+    bool ExecuteForValue(CCode& code, ScriptInstance* self, ScriptInstance* other, RValue& result);
     // Bounds of nesting: script calls inside one execution, and executions started from
     // built-in functions (each uses native stack).
     static constexpr int kMaxScriptDepth = 10000;
@@ -337,7 +333,6 @@ private:
 void RegisterLanguageVariables(Runtime& rt);
 // The accessors of those variables by name, for the vocabulary's registration: false when the
 // name is not one of them.
-bool LanguageVariableAccessors(std::string_view name, BuiltinVarGetter& get,
-                               BuiltinVarSetter& set);
+bool LanguageVariableAccessors(std::string_view name, BuiltinVarGetter& get, BuiltinVarSetter& set);
 
 }  // namespace kr

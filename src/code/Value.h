@@ -84,8 +84,10 @@ struct RValue {
         if (o.kind == kString) StrRep::Retain(o.rep);
         if (kind == kString) StrRep::Release(rep);
         kind = o.kind;
-        if (kind == kString) rep = o.rep;
-        else real = o.real;
+        if (kind == kString)
+            rep = o.rep;
+        else
+            real = o.real;
         return *this;
     }
     RValue& operator=(RValue&& o) noexcept {

@@ -30,8 +30,10 @@ RVariable* CVariableList::FindSlow(int32_t id, uint32_t& cache) {
 RVariable& CVariableList::Append(int32_t id, uint32_t& cache) {
     cache = uint32_t(items_.size());
     items_.push_back(RVariable{id, RValue(), {}});
-    if (items_.size() == kIndexFrom) RebuildIndex();
-    else if (items_.size() > kIndexFrom) index_.emplace(id, cache);
+    if (items_.size() == kIndexFrom)
+        RebuildIndex();
+    else if (items_.size() > kIndexFrom)
+        index_.emplace(id, cache);
     return items_.back();
 }
 
@@ -92,8 +94,10 @@ bool CVariableList::LoadFromStream(CStream& s) {
         if (s.Failed()) break;
         // A corrupt stream may repeat an id; the later record wins, as a store would.
         uint32_t cache = 0;
-        if (RVariable* old = Find(v.id, cache)) *old = std::move(v);
-        else Append(v.id, cache) = std::move(v);
+        if (RVariable* old = Find(v.id, cache))
+            *old = std::move(v);
+        else
+            Append(v.id, cache) = std::move(v);
     }
     if (s.Failed()) {
         Clear();

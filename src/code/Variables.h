@@ -45,8 +45,10 @@ inline RValue& ArrayElementForWrite(ArrayRows& rows, int64_t index) {
     if (rows.size() <= i) rows.resize(i + 1);
     std::vector<RValue>& row = rows[i];
     if (row.size() <= j) {
-        if (j == row.size()) row.emplace_back();  // filling a row in order
-        else row.resize(j + 1);
+        if (j == row.size())
+            row.emplace_back();  // filling a row in order
+        else
+            row.resize(j + 1);
     }
     return row[j];
 }
@@ -98,8 +100,10 @@ public:
     void SetVar(int32_t id, int64_t index, const RValue& value) {
         uint32_t cache = 0;
         RVariable& v = FindOrAdd(id, cache);
-        if (index == 0) v.value = value;
-        else ArrayElementForWrite(v.rows, index) = value;
+        if (index == 0)
+            v.value = value;
+        else
+            ArrayElementForWrite(v.rows, index) = value;
     }
     // Reads flat index `index`; nullptr when the variable or the element does not exist (the
     // caller applies the "uninitialized variables are 0" setting).

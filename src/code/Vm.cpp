@@ -30,10 +30,10 @@ constexpr const char* kTooDeep = "Stack overflow: script calls nested too deeply
 
 // ORDER OP
 constexpr int32_t kBinaryToken[] = {
-    kTokPlus,      kTokMinus,      kTokStar,         kTokSlash,   kTokDiv,
-    kTokMod,       kTokAnd,        kTokOr,           kTokXor,     kTokBitOr,
-    kTokBitAnd,    kTokBitXor,     kTokShiftLeft,    kTokShiftRight, kTokLess,
-    kTokLessEqual, kTokEqual,      kTokNotEqual,     kTokGreaterEqual, kTokGreater,
+    kTokPlus,      kTokMinus,  kTokStar,      kTokSlash,        kTokDiv,
+    kTokMod,       kTokAnd,    kTokOr,        kTokXor,          kTokBitOr,
+    kTokBitAnd,    kTokBitXor, kTokShiftLeft, kTokShiftRight,   kTokLess,
+    kTokLessEqual, kTokEqual,  kTokNotEqual,  kTokGreaterEqual, kTokGreater,
 };
 constexpr int32_t kCompareToken[] = {kTokLess,     kTokLessEqual,    kTokEqual,
                                      kTokNotEqual, kTokGreaterEqual, kTokGreater};
@@ -50,10 +50,16 @@ inline void Assign(RValue& dst, const RValue& src) {
 inline int64_t RoundI(double v) {
     return (v > -9.0e18 && v < 9.0e18) ? FastRound(v) : RoundToInt64(v);
 }
-inline double Bool(bool b) { return b ? 1.0 : 0.0; }
+inline double Bool(bool b) {
+    return b ? 1.0 : 0.0;
+}
 // The number forms of <, <=, >= and > hold a threshold (CompareThreshold) instead of the number.
-inline bool AtMost(double a, double t) { return a <= t; }
-inline bool AtLeast(double a, double t) { return a >= t; }
+inline bool AtMost(double a, double t) {
+    return a <= t;
+}
+inline bool AtLeast(double a, double t) {
+    return a >= t;
+}
 inline double ShiftL(double a, double b) {
     int64_t n = int64_t(uint8_t(RoundI(b)));
     return n < 64 ? double(int64_t(uint64_t(RoundI(a)) << n)) : 0.0;
@@ -71,7 +77,9 @@ inline int32_t ClampOwner(double v) {
 
 }  // namespace
 
-void Vm::FreeDeleter::operator()(void* p) const { std::free(p); }
+void Vm::FreeDeleter::operator()(void* p) const {
+    std::free(p);
+}
 
 Vm::Vm(Runtime& rt) : rt_(rt) {
     // Untouched pages of the frame array cost nothing; Frame is plain data.
@@ -93,14 +101,16 @@ void Vm::SetSegment(uint32_t seg) {
 void Vm::NextSegment(uint32_t need) {
     uint32_t next = seg_ + 1;
     uint32_t size = need > kSegmentSize ? need : kSegmentSize;
-    if (next == segs_.size()) segs_.push_back(Segment{std::make_unique<RValue[]>(size), size});
-    else if (segs_[next].size < need) segs_[next] = Segment{std::make_unique<RValue[]>(size), size};
+    if (next == segs_.size())
+        segs_.push_back(Segment{std::make_unique<RValue[]>(size), size});
+    else if (segs_[next].size < need)
+        segs_[next] = Segment{std::make_unique<RValue[]>(size), size};
     SetSegment(next);
     top_ = 0;
 }
 
-bool Vm::PushFrame(const Proto* proto, ScriptInstance* self, ScriptInstance* other,
-                   RValue* result, int32_t script, bool entry) {
+bool Vm::PushFrame(const Proto* proto, ScriptInstance* self, ScriptInstance* other, RValue* result,
+                   int32_t script, bool entry) {
     const uint32_t seg = seg_, top = top_;
     RValue* base = AllocRegisters(proto->nregs);
     for (uint32_t i = 0; i < proto->nlocals; ++i) base[i].kind = kUnsetKind;
@@ -180,7 +190,8 @@ void Vm::PopFrame() {
 
 bool Vm::Execute(const CCode& code, ScriptInstance* self, ScriptInstance* other, RValue& result,
                  int32_t script) {
-    if (native_depth_ >= Runtime::kMaxNativeDepth || nframes_ >= uint32_t(Runtime::kMaxScriptDepth)) {
+    if (native_depth_ >= Runtime::kMaxNativeDepth ||
+        nframes_ >= uint32_t(Runtime::kMaxScriptDepth)) {
         rt_.ReportCodeError(code, 0, kTooDeep);
         return false;
     }
@@ -248,8 +259,10 @@ bool Vm::UnarySlow(Frame& f, Instr* pc, RValue* R) {
     const InstrPos& ip = f.proto->positions[size_t(pc - f.proto->instrs.data())];
     RValue v = R[pc->b];
     if (v.kind == kUnsetKind && !ResolveUnset(f, pc, pc->b, ip.pos_b, v)) return false;
-    int32_t tok = pc->op == OP_NOT ? kTokNot : pc->op == OP_NEG ? kTokMinus
-                : pc->op == OP_BNOT ? kTokBitNot : kTokPlus;
+    int32_t tok = pc->op == OP_NOT    ? kTokNot
+                  : pc->op == OP_NEG  ? kTokMinus
+                  : pc->op == OP_BNOT ? kTokBitNot
+                                      : kTokPlus;
     if (const char* err = ApplyUnary(tok, v)) {
         Raise(f, pc, ip.pos, err);
         return false;
@@ -289,8 +302,10 @@ int64_t Vm::IndexSlow(Frame& f, const Instr* pc, uint16_t reg, int32_t pos) {
         err = "Wrong type of array index";
     } else {
         n = RoundToInt64(v.real);
-        if (n < 0) err = "Negative array index";
-        else if (n >= kArrayDim) err = "Array index >= 32000";
+        if (n < 0)
+            err = "Negative array index";
+        else if (n >= kArrayDim)
+            err = "Array index >= 32000";
     }
     if (err) {
         Raise(f, pc, pos, err);
@@ -387,11 +402,11 @@ bool Vm::Run() {
 #define KR_L_OP(name) &&L_##name,
         KR_OPCODES(KR_L_OP)
 #define KR_L_BIN(name) &&L_##name##_RR, &&L_##name##_RN, &&L_##name##_NR,
-        KR_BINARY_OPS(KR_L_BIN)
-#define KR_L_CMPJ(name)                                                                    \
-    &&L_J##name##_RR_T, &&L_J##name##_RR_F, &&L_J##name##_RK_T, &&L_J##name##_RK_F,          \
+            KR_BINARY_OPS(KR_L_BIN)
+#define KR_L_CMPJ(name)                                                             \
+    &&L_J##name##_RR_T, &&L_J##name##_RR_F, &&L_J##name##_RK_T, &&L_J##name##_RK_F, \
         &&L_J##name##_RN_T, &&L_J##name##_RN_F,
-        KR_COMPARE_OPS(KR_L_CMPJ)
+                KR_COMPARE_OPS(KR_L_CMPJ)
 #undef KR_L_OP
 #undef KR_L_BIN
 #undef KR_L_CMPJ
@@ -412,53 +427,53 @@ bool Vm::Run() {
 
     // Writes to the frame's registers: a string (or an unset value) among them marks the frame,
     // whose registers are then cleared when it ends.
-#define ASSIGN(dst, src)                                                   \
-    do {                                                                   \
-        RValue& d_ = (dst);                                                \
-        const RValue& s_ = (src);                                          \
+#define ASSIGN(dst, src)                                                         \
+    do {                                                                         \
+        RValue& d_ = (dst);                                                      \
+        const RValue& s_ = (src);                                                \
         if (KR_LIKELY(s_.kind == RValue::kReal && d_.kind != RValue::kString)) { \
-            d_.kind = RValue::kReal;                                       \
-            d_.real = s_.real;                                             \
-        } else {                                                           \
-            fr->strings = true;                                            \
-            d_ = s_;                                                       \
-        }                                                                  \
+            d_.kind = RValue::kReal;                                             \
+            d_.real = s_.real;                                                   \
+        } else {                                                                 \
+            fr->strings = true;                                                  \
+            d_ = s_;                                                             \
+        }                                                                        \
     } while (0)
-#define PUT(dst)                                                           \
-    do {                                                                   \
-        if (tmp.kind != RValue::kReal) fr->strings = true;                 \
-        (dst) = std::move(tmp);                                            \
+#define PUT(dst)                                           \
+    do {                                                   \
+        if (tmp.kind != RValue::kReal) fr->strings = true; \
+        (dst) = std::move(tmp);                            \
     } while (0)
 #define DISPATCH() goto* kLabels[pc->op]
-#define NEXT()   \
-    do {         \
-        ++pc;    \
+#define NEXT()      \
+    do {            \
+        ++pc;       \
         DISPATCH(); \
     } while (0)
-#define JUMP()                                                          \
-    do {                                                                \
-        int32_t d_ = pc->d;                                             \
-        if (d_ < 0 && KR_UNLIKELY(--steps_ < 0)) goto out_of_steps;     \
-        pc += d_ + 1;                                                   \
-        DISPATCH();                                                     \
+#define JUMP()                                                      \
+    do {                                                            \
+        int32_t d_ = pc->d;                                         \
+        if (d_ < 0 && KR_UNLIKELY(--steps_ < 0)) goto out_of_steps; \
+        pc += d_ + 1;                                               \
+        DISPATCH();                                                 \
     } while (0)
-#define JUMPC()                                                         \
-    do {                                                                \
-        int32_t d_ = int16_t(pc->c);                                    \
-        if (d_ < 0 && KR_UNLIKELY(--steps_ < 0)) goto out_of_steps;     \
-        pc += d_ + 1;                                                   \
-        DISPATCH();                                                     \
+#define JUMPC()                                                     \
+    do {                                                            \
+        int32_t d_ = int16_t(pc->c);                                \
+        if (d_ < 0 && KR_UNLIKELY(--steps_ < 0)) goto out_of_steps; \
+        pc += d_ + 1;                                               \
+        DISPATCH();                                                 \
     } while (0)
-#define RAISE(msg)                                                                         \
-    do {                                                                                   \
-        fr->pc = pc;                                                                       \
-        Raise(*fr, pc, P->positions[size_t(pc - P->instrs.data())].pos, msg);              \
-        goto unwind;                                                                       \
+#define RAISE(msg)                                                            \
+    do {                                                                      \
+        fr->pc = pc;                                                          \
+        Raise(*fr, pc, P->positions[size_t(pc - P->instrs.data())].pos, msg); \
+        goto unwind;                                                          \
     } while (0)
-#define RELOAD()                \
-    do {                        \
+#define RELOAD()                     \
+    do {                             \
         fr = &frames_[nframes_ - 1]; \
-        R = fr->base;           \
+        R = fr->base;                \
     } while (0)
 
     DISPATCH();
@@ -468,12 +483,11 @@ L_NOP:
 L_LOADK:
     ASSIGN(R[pc->a], K[pc->d]);
     NEXT();
-L_MOVE: {
+L_MOVE : {
     const RValue& b = R[pc->b];
     if (KR_UNLIKELY(b.kind == kUnsetKind)) {
         fr->pc = pc;
-        if (!ResolveUnset(*fr, pc, pc->b, P->positions[size_t(pc - P->instrs.data())].pos_b,
-                          tmp))
+        if (!ResolveUnset(*fr, pc, pc->b, P->positions[size_t(pc - P->instrs.data())].pos_b, tmp))
             goto unwind;
         PUT(R[pc->a]);
         NEXT();
@@ -489,18 +503,18 @@ L_CHKL:
     }
     NEXT();
 
-#define KR_UNARY(NAME, EXPR)                              \
-    L_##NAME : {                                          \
-        const RValue& b = R[pc->b];                       \
-        if (KR_LIKELY(b.kind == RValue::kReal)) {         \
-            double x = b.real;                            \
-            R[pc->a].SetReal(EXPR);                       \
-            NEXT();                                       \
-        }                                                 \
-        fr->pc = pc;                                      \
-        fr->strings = true;                               \
-        if (!UnarySlow(*fr, pc, R)) goto unwind;          \
-        NEXT();                                           \
+#define KR_UNARY(NAME, EXPR)                      \
+    L_##NAME : {                                  \
+        const RValue& b = R[pc->b];               \
+        if (KR_LIKELY(b.kind == RValue::kReal)) { \
+            double x = b.real;                    \
+            R[pc->a].SetReal(EXPR);               \
+            NEXT();                               \
+        }                                         \
+        fr->pc = pc;                              \
+        fr->strings = true;                       \
+        if (!UnarySlow(*fr, pc, R)) goto unwind;  \
+        NEXT();                                   \
     }
     KR_UNARY(NOT, Bool(x < 0.5))
     KR_UNARY(NEG, -x)
@@ -511,15 +525,14 @@ L_CHKL:
 L_JMP:
     JUMP();
 L_JT:
-L_JF: {
+L_JF : {
     const RValue& v = R[pc->a];
     bool truth;
     if (KR_LIKELY(v.kind == RValue::kReal)) {
         truth = v.real >= 0.5;
     } else if (v.kind == kUnsetKind) {
         fr->pc = pc;
-        if (!ResolveUnset(*fr, pc, pc->a, P->positions[size_t(pc - P->instrs.data())].pos_b,
-                          tmp))
+        if (!ResolveUnset(*fr, pc, pc->a, P->positions[size_t(pc - P->instrs.data())].pos_b, tmp))
             goto unwind;
         truth = tmp.real >= 0.5;
     } else {
@@ -530,7 +543,7 @@ L_JF: {
 }
 
 L_IDX1:
-L_IDX2: {
+L_IDX2 : {
     const RValue& v = R[pc->b];
     int64_t n;
     if (KR_LIKELY(v.kind == RValue::kReal && v.real >= -0.5 && v.real < 31999.5)) {
@@ -540,15 +553,17 @@ L_IDX2: {
         n = IndexSlow(*fr, pc, pc->b, P->positions[size_t(pc - P->instrs.data())].pos);
         if (n < 0) goto unwind;
     }
-    if (pc->op == OP_IDX1) R[pc->a].SetReal(double(n));
-    else R[pc->a].real = R[pc->a].real * kArrayDim + double(n);
+    if (pc->op == OP_IDX1)
+        R[pc->a].SetReal(double(n));
+    else
+        R[pc->a].real = R[pc->a].real * kArrayDim + double(n);
     NEXT();
 }
-L_IDXRR: {
+L_IDXRR : {
     const RValue& u = R[pc->b];
     const RValue& v = R[pc->c];
-    if (KR_LIKELY((u.kind | v.kind) == 0 && u.real >= -0.5 && u.real < 31999.5 &&
-                  v.real >= -0.5 && v.real < 31999.5)) {
+    if (KR_LIKELY((u.kind | v.kind) == 0 && u.real >= -0.5 && u.real < 31999.5 && v.real >= -0.5 &&
+                  v.real < 31999.5)) {
         R[pc->a].SetReal(double(FastRound(u.real) * kArrayDim + FastRound(v.real)));
         NEXT();
     }
@@ -561,14 +576,14 @@ L_IDXRR: {
     R[pc->a].SetReal(double(i * kArrayDim + j));
     NEXT();
 }
-L_OWNER: {
+L_OWNER : {
     const RValue& v = R[pc->b];
     if (!v.IsReal()) RAISE("Wrong type of variable index");
     R[pc->a].SetReal(double(ClampOwner(v.real)));
     NEXT();
 }
 
-L_GETLA: {
+L_GETLA : {
     miss_index = int32_t(R[pc->c].real);
     const RValue& l = R[pc->b];
     if (KR_UNLIKELY(l.kind == kUnsetKind)) goto var_missing;
@@ -582,7 +597,7 @@ L_GETLA: {
     ASSIGN(R[pc->a], *e);
     NEXT();
 }
-L_SETLA: {
+L_SETLA : {
     int32_t idx = int32_t(R[pc->c].real);
     RValue& l = R[pc->b];
     if (idx == 0) {
@@ -614,11 +629,10 @@ L_SETLA: {
 
 L_GETV_IMPL:
 L_GETV_SELF:
-L_GETV_GLOBAL: {
+L_GETV_GLOBAL : {
     const int32_t id = pc->d;
     CVariableList* list;
-    if (pc->op == OP_GETV_GLOBAL ||
-        (pc->op == OP_GETV_IMPL && rt_.globals_.IsGlobalVar(id)))
+    if (pc->op == OP_GETV_GLOBAL || (pc->op == OP_GETV_IMPL && rt_.globals_.IsGlobalVar(id)))
         list = &rt_.globals_.List();
     else
         list = &fr->self->vars;
@@ -637,7 +651,7 @@ L_GETV_GLOBAL: {
 }
 L_SETV_IMPL:
 L_SETV_SELF:
-L_SETV_GLOBAL: {
+L_SETV_GLOBAL : {
     const int32_t id = pc->d;
     CVariableList* list;
     if (pc->op == OP_SETV_GLOBAL || (pc->op == OP_SETV_IMPL && rt_.globals_.IsGlobalVar(id)))
@@ -659,7 +673,7 @@ L_SETV_GLOBAL: {
     }
     NEXT();
 }
-L_GETVX: {
+L_GETVX : {
     int32_t owner = pc->b == kNoReg ? int32_t(pc->e) : int32_t(R[pc->b].real);
     miss_index = pc->c == kNoReg ? 0 : int32_t(R[pc->c].real);
     tmp.SetReal(0.0);
@@ -675,7 +689,7 @@ L_GETVX: {
     PUT(R[pc->a]);
     NEXT();
 }
-L_SETVX: {
+L_SETVX : {
     int32_t owner = pc->b == kNoReg ? int32_t(pc->e) : int32_t(R[pc->b].real);
     int32_t idx = pc->c == kNoReg ? 0 : int32_t(R[pc->c].real);
     bool ok;
@@ -689,7 +703,7 @@ L_SETVX: {
     if (!ok) RAISE("Cannot assign to the variable");
     NEXT();
 }
-L_GETB: {
+L_GETB : {
     const BuiltinVariable& bv = rt_.builtin_vars_[size_t(pc->d)];
     miss_index = pc->c == kNoReg ? 0 : int32_t(R[pc->c].real);
     tmp.SetReal(0.0);
@@ -702,7 +716,7 @@ L_GETB: {
     PUT(R[pc->a]);
     NEXT();
 }
-L_SETB: {
+L_SETB : {
     const BuiltinVariable& bv = rt_.builtin_vars_[size_t(pc->d)];
     if (!bv.writable) RAISE("Cannot assign to the variable");
     if (bv.set) {
@@ -720,18 +734,18 @@ L_GETARG:
 L_SETARG:
     rt_.SetArgument(pc->d, R[pc->a]);
     NEXT();
-L_GETARGX: {
+L_GETARGX : {
     int32_t k = int32_t(R[pc->c].real);
     ASSIGN(R[pc->a], rt_.Argument(k < kArgCount ? k : 0));
     NEXT();
 }
-L_SETARGX: {
+L_SETARGX : {
     int32_t k = int32_t(R[pc->c].real);
     rt_.SetArgument(k < kArgCount ? k : 0, R[pc->a]);
     NEXT();
 }
 
-L_CALLB: {
+L_CALLB : {
     BuiltinFn fn = rt_.builtins_.Fn(pc->d);
     tmp.SetReal(0.0);
     fr->pc = pc;
@@ -745,11 +759,10 @@ L_CALLB: {
     PUT(R[pc->a]);
     NEXT();
 }
-L_CALLX: {
+L_CALLX : {
     tmp.SetReal(0.0);
     fr->pc = pc;
-    bool ok =
-        rt_.Host().CallExtension(rt_, pc->d, fr->self, fr->other, pc->c, R + pc->b, tmp);
+    bool ok = rt_.Host().CallExtension(rt_, pc->d, fr->self, fr->other, pc->c, R + pc->b, tmp);
     RELOAD();
     if (!ok) {
         if (!rt_.ErrorPending()) RAISE("Extension function call failed.");
@@ -758,17 +771,16 @@ L_CALLX: {
     PUT(R[pc->a]);
     NEXT();
 }
-L_CALLS: {
+L_CALLS : {
     // The callee runs in this loop: its frame goes on top, its result straight into the
     // destination register (the caller never reads that register before the call returns,
     // and an error unwinds the caller too), its arguments are the caller's registers.
     const auto& scripts = rt_.scripts_;
     const size_t si = uint32_t(pc->d);
-    const CCode* code =
-        si * sizeof(Runtime::Script) < scripts.size() * sizeof(Runtime::Script) &&
-                scripts[si].exists
-            ? scripts[si].code.get()
-            : nullptr;
+    const CCode* code = si * sizeof(Runtime::Script) < scripts.size() * sizeof(Runtime::Script) &&
+                                scripts[si].exists
+                            ? scripts[si].code.get()
+                            : nullptr;
     const Proto* callee = code && code->compiled() ? code->GetProto() : nullptr;
     if (KR_UNLIKELY(!callee)) {
         if (!code) RAISE("Trying to execute non-existing script.");
@@ -815,12 +827,11 @@ L_CALLS: {
 L_SETRES:
     Assign(*fr->result, R[pc->a]);
     NEXT();
-L_RETV: {
+L_RETV : {
     const RValue& v = R[pc->a];
     if (KR_UNLIKELY(v.kind == kUnsetKind)) {
         fr->pc = pc;
-        if (!ResolveUnset(*fr, pc, pc->a, P->positions[size_t(pc - P->instrs.data())].pos_b,
-                          tmp))
+        if (!ResolveUnset(*fr, pc, pc->a, P->positions[size_t(pc - P->instrs.data())].pos_b, tmp))
             goto unwind;
         *fr->result = std::move(tmp);
     } else {
@@ -843,13 +854,13 @@ do_return : {
     NEXT();
 }
 
-L_REPINIT: {
+L_REPINIT : {
     RValue& v = R[pc->a];
     if (!v.IsReal()) RAISE("Repeat count must be a number");
     v.real = double(RoundToInt64(v.real));
     NEXT();
 }
-L_REPLOOP: {
+L_REPLOOP : {
     double& n = R[pc->a].real;
     if (n >= 1) {
         n -= 1;
@@ -858,7 +869,7 @@ L_REPLOOP: {
     NEXT();
 }
 
-L_WITHBEGIN: {
+L_WITHBEGIN : {
     fr->pc = pc;
     if (!WithBegin(*fr, pc, R)) goto unwind;
     WithState& w = withs_[fr->with_base + pc->b];
@@ -889,21 +900,21 @@ L_WITHBEGIN: {
     }
     JUMP();
 }
-L_WITHNEXT: {
+L_WITHNEXT : {
     WithState& w = withs_[fr->with_base + pc->b];
     if (w.mode != 0 && WithAdvance(*fr, w)) JUMP();
     fr->self = w.saved_self;
     fr->other = w.saved_other;
     NEXT();
 }
-L_WITHBREAK: {
+L_WITHBREAK : {
     WithState& w = withs_[fr->with_base + pc->b];
     fr->self = w.saved_self;
     fr->other = w.saved_other;
     if (w.mode != 0) JUMP();
     NEXT();
 }
-L_SWEQ: {
+L_SWEQ : {
     const RValue& c = pc->b == kNoReg ? K[pc->e] : R[pc->b];
     if (ExactlyEqual(R[pc->a], c)) JUMP();
     NEXT();
@@ -916,31 +927,31 @@ L_ERROR:
 
     // Fused forms: the instructions that follow hold the operands; any operand that is not a
     // real leaves them to run on their own.
-#define KR_FOR(NAME, FN, FNN)                                                      \
-    L_FOR##NAME##_N : {                                                            \
-        const Instr& inc_ = pc[1];                                                 \
-        RValue& v_ = R[inc_.a];                                                    \
-        if (KR_LIKELY(v_.kind == RValue::kReal)) {                                 \
-            double x_ = v_.real + Num(inc_);                                       \
-            v_.real = x_;                                                          \
-            pc += 2;                                                               \
-            if (FNN(x_, Num(*pc))) JUMPC();                                        \
-            NEXT();                                                                \
-        }                                                                          \
-        NEXT();                                                                    \
-    }                                                                              \
-    L_FOR##NAME##_R : {                                                            \
-        const Instr& inc_ = pc[1];                                                 \
-        RValue& v_ = R[inc_.a];                                                    \
-        const RValue& lim_ = R[pc[2].b];                                           \
-        if (KR_LIKELY((v_.kind | lim_.kind) == 0)) {                               \
-            double x_ = v_.real + Num(inc_);                                       \
-            v_.real = x_;                                                          \
-            pc += 2;                                                               \
-            if (FN(x_, lim_.real)) JUMP();                                         \
-            NEXT();                                                                \
-        }                                                                          \
-        NEXT();                                                                    \
+#define KR_FOR(NAME, FN, FNN)                        \
+    L_FOR##NAME##_N : {                              \
+        const Instr& inc_ = pc[1];                   \
+        RValue& v_ = R[inc_.a];                      \
+        if (KR_LIKELY(v_.kind == RValue::kReal)) {   \
+            double x_ = v_.real + Num(inc_);         \
+            v_.real = x_;                            \
+            pc += 2;                                 \
+            if (FNN(x_, Num(*pc))) JUMPC();          \
+            NEXT();                                  \
+        }                                            \
+        NEXT();                                      \
+    }                                                \
+    L_FOR##NAME##_R : {                              \
+        const Instr& inc_ = pc[1];                   \
+        RValue& v_ = R[inc_.a];                      \
+        const RValue& lim_ = R[pc[2].b];             \
+        if (KR_LIKELY((v_.kind | lim_.kind) == 0)) { \
+            double x_ = v_.real + Num(inc_);         \
+            v_.real = x_;                            \
+            pc += 2;                                 \
+            if (FN(x_, lim_.real)) JUMP();           \
+            NEXT();                                  \
+        }                                            \
+        NEXT();                                      \
     }
     KR_FOR(LT, RealLess, AtMost)
     KR_FOR(LE, RealLessEqual, AtMost)
@@ -948,7 +959,7 @@ L_ERROR:
     KR_FOR(GE, RealGreaterEqual, AtLeast)
 #undef KR_FOR
 
-L_MOD_RI: {
+L_MOD_RI : {
     const RValue& b_ = R[pc->b];
     if (KR_LIKELY(b_.kind == RValue::kReal)) {
         R[pc->a].SetReal(RealModByInteger(b_.real, Num(*pc)));
@@ -957,24 +968,24 @@ L_MOD_RI: {
     goto binary_slow;
 }
 
-#define KR_MULADD(NAME, LEFT, MOD)                                                 \
-    L_##NAME : {                                                                   \
-        const Instr& mul_ = pc[1];                                                 \
-        const Instr& add_ = pc[2];                                                 \
-        const RValue& m_ = R[mul_.b];                                              \
-        const RValue& o_ = R[LEFT ? add_.c : add_.b];                              \
-        if (KR_LIKELY((m_.kind | o_.kind) == 0)) {                                 \
-            double t_ = m_.real * Num(mul_);                                       \
-            double s_ = LEFT ? t_ + o_.real : o_.real + t_;                        \
-            if (MOD) {                                                             \
-                R[pc[3].a].SetReal(RealModByInteger(s_, Num(pc[3])));             \
-                pc += 3;                                                           \
-            } else {                                                               \
-                R[add_.a].SetReal(s_);                                             \
-                pc += 2;                                                           \
-            }                                                                      \
-        }                                                                          \
-        NEXT();                                                                    \
+#define KR_MULADD(NAME, LEFT, MOD)                                    \
+    L_##NAME : {                                                      \
+        const Instr& mul_ = pc[1];                                    \
+        const Instr& add_ = pc[2];                                    \
+        const RValue& m_ = R[mul_.b];                                 \
+        const RValue& o_ = R[LEFT ? add_.c : add_.b];                 \
+        if (KR_LIKELY((m_.kind | o_.kind) == 0)) {                    \
+            double t_ = m_.real * Num(mul_);                          \
+            double s_ = LEFT ? t_ + o_.real : o_.real + t_;           \
+            if (MOD) {                                                \
+                R[pc[3].a].SetReal(RealModByInteger(s_, Num(pc[3]))); \
+                pc += 3;                                              \
+            } else {                                                  \
+                R[add_.a].SetReal(s_);                                \
+                pc += 2;                                              \
+            }                                                         \
+        }                                                             \
+        NEXT();                                                       \
     }
     KR_MULADD(MULADD_L, true, false)
     KR_MULADD(MULADD_R, false, false)
@@ -983,40 +994,40 @@ L_MOD_RI: {
 #undef KR_MULADD
 
     // Binary operators: the real path inline, everything else through BinarySlow.
-#define KR_BIN3(NAME, COND, EXPR)                                                  \
-    L_##NAME##_RR : {                                                              \
-        const RValue& b_ = R[pc->b];                                               \
-        const RValue& c_ = R[pc->c];                                               \
-        if (KR_LIKELY((b_.kind | c_.kind) == 0)) {                                 \
-            double x = b_.real, y = c_.real;                                       \
-            if (COND) {                                                            \
-                R[pc->a].SetReal(EXPR);                                            \
-                NEXT();                                                            \
-            }                                                                      \
-        }                                                                          \
-        goto binary_slow;                                                          \
-    }                                                                              \
-    L_##NAME##_RN : {                                                              \
-        const RValue& b_ = R[pc->b];                                               \
-        if (KR_LIKELY(b_.kind == RValue::kReal)) {                                 \
-            double x = b_.real, y = Num(*pc);                                      \
-            if (COND) {                                                            \
-                R[pc->a].SetReal(EXPR);                                            \
-                NEXT();                                                            \
-            }                                                                      \
-        }                                                                          \
-        goto binary_slow;                                                          \
-    }                                                                              \
-    L_##NAME##_NR : {                                                              \
-        const RValue& c_ = R[pc->c];                                               \
-        if (KR_LIKELY(c_.kind == RValue::kReal)) {                                 \
-            double x = Num(*pc), y = c_.real;                                      \
-            if (COND) {                                                            \
-                R[pc->a].SetReal(EXPR);                                            \
-                NEXT();                                                            \
-            }                                                                      \
-        }                                                                          \
-        goto binary_slow;                                                          \
+#define KR_BIN3(NAME, COND, EXPR)                  \
+    L_##NAME##_RR : {                              \
+        const RValue& b_ = R[pc->b];               \
+        const RValue& c_ = R[pc->c];               \
+        if (KR_LIKELY((b_.kind | c_.kind) == 0)) { \
+            double x = b_.real, y = c_.real;       \
+            if (COND) {                            \
+                R[pc->a].SetReal(EXPR);            \
+                NEXT();                            \
+            }                                      \
+        }                                          \
+        goto binary_slow;                          \
+    }                                              \
+    L_##NAME##_RN : {                              \
+        const RValue& b_ = R[pc->b];               \
+        if (KR_LIKELY(b_.kind == RValue::kReal)) { \
+            double x = b_.real, y = Num(*pc);      \
+            if (COND) {                            \
+                R[pc->a].SetReal(EXPR);            \
+                NEXT();                            \
+            }                                      \
+        }                                          \
+        goto binary_slow;                          \
+    }                                              \
+    L_##NAME##_NR : {                              \
+        const RValue& c_ = R[pc->c];               \
+        if (KR_LIKELY(c_.kind == RValue::kReal)) { \
+            double x = Num(*pc), y = c_.real;      \
+            if (COND) {                            \
+                R[pc->a].SetReal(EXPR);            \
+                NEXT();                            \
+            }                                      \
+        }                                          \
+        goto binary_slow;                          \
     }
     KR_BIN3(ADD, true, x + y)
     KR_BIN3(SUB, true, x - y)
@@ -1041,58 +1052,58 @@ L_MOD_RI: {
 #undef KR_BIN3
 
     // Comparisons fused with a jump: _T jumps when true, _F when false.
-#define KR_CMPJ(NAME, FN, FNN)                                                     \
-    L_J##NAME##_RR_T : {                                                           \
-        const RValue& b_ = R[pc->a];                                               \
-        const RValue& c_ = R[pc->b];                                               \
-        if (KR_LIKELY((b_.kind | c_.kind) == 0)) {                                 \
-            if (FN(b_.real, c_.real)) JUMP();                                      \
-            NEXT();                                                                \
-        }                                                                          \
-        goto compare_slow;                                                         \
-    }                                                                              \
-    L_J##NAME##_RR_F : {                                                           \
-        const RValue& b_ = R[pc->a];                                               \
-        const RValue& c_ = R[pc->b];                                               \
-        if (KR_LIKELY((b_.kind | c_.kind) == 0)) {                                 \
-            if (!FN(b_.real, c_.real)) JUMP();                                     \
-            NEXT();                                                                \
-        }                                                                          \
-        goto compare_slow;                                                         \
-    }                                                                              \
-    L_J##NAME##_RK_T : {                                                           \
-        const RValue& b_ = R[pc->a];                                               \
-        const RValue& c_ = K[pc->c];                                               \
-        if (KR_LIKELY((b_.kind | c_.kind) == 0)) {                                 \
-            if (FN(b_.real, c_.real)) JUMP();                                      \
-            NEXT();                                                                \
-        }                                                                          \
-        goto compare_slow;                                                         \
-    }                                                                              \
-    L_J##NAME##_RK_F : {                                                           \
-        const RValue& b_ = R[pc->a];                                               \
-        const RValue& c_ = K[pc->c];                                               \
-        if (KR_LIKELY((b_.kind | c_.kind) == 0)) {                                 \
-            if (!FN(b_.real, c_.real)) JUMP();                                     \
-            NEXT();                                                                \
-        }                                                                          \
-        goto compare_slow;                                                         \
-    }                                                                              \
-    L_J##NAME##_RN_T : {                                                           \
-        const RValue& b_ = R[pc->a];                                               \
-        if (KR_LIKELY(b_.kind == RValue::kReal)) {                                 \
-            if (FNN(b_.real, Num(*pc))) JUMPC();                                   \
-            NEXT();                                                                \
-        }                                                                          \
-        goto compare_slow;                                                         \
-    }                                                                              \
-    L_J##NAME##_RN_F : {                                                           \
-        const RValue& b_ = R[pc->a];                                               \
-        if (KR_LIKELY(b_.kind == RValue::kReal)) {                                 \
-            if (!FNN(b_.real, Num(*pc))) JUMPC();                                  \
-            NEXT();                                                                \
-        }                                                                          \
-        goto compare_slow;                                                         \
+#define KR_CMPJ(NAME, FN, FNN)                     \
+    L_J##NAME##_RR_T : {                           \
+        const RValue& b_ = R[pc->a];               \
+        const RValue& c_ = R[pc->b];               \
+        if (KR_LIKELY((b_.kind | c_.kind) == 0)) { \
+            if (FN(b_.real, c_.real)) JUMP();      \
+            NEXT();                                \
+        }                                          \
+        goto compare_slow;                         \
+    }                                              \
+    L_J##NAME##_RR_F : {                           \
+        const RValue& b_ = R[pc->a];               \
+        const RValue& c_ = R[pc->b];               \
+        if (KR_LIKELY((b_.kind | c_.kind) == 0)) { \
+            if (!FN(b_.real, c_.real)) JUMP();     \
+            NEXT();                                \
+        }                                          \
+        goto compare_slow;                         \
+    }                                              \
+    L_J##NAME##_RK_T : {                           \
+        const RValue& b_ = R[pc->a];               \
+        const RValue& c_ = K[pc->c];               \
+        if (KR_LIKELY((b_.kind | c_.kind) == 0)) { \
+            if (FN(b_.real, c_.real)) JUMP();      \
+            NEXT();                                \
+        }                                          \
+        goto compare_slow;                         \
+    }                                              \
+    L_J##NAME##_RK_F : {                           \
+        const RValue& b_ = R[pc->a];               \
+        const RValue& c_ = K[pc->c];               \
+        if (KR_LIKELY((b_.kind | c_.kind) == 0)) { \
+            if (!FN(b_.real, c_.real)) JUMP();     \
+            NEXT();                                \
+        }                                          \
+        goto compare_slow;                         \
+    }                                              \
+    L_J##NAME##_RN_T : {                           \
+        const RValue& b_ = R[pc->a];               \
+        if (KR_LIKELY(b_.kind == RValue::kReal)) { \
+            if (FNN(b_.real, Num(*pc))) JUMPC();   \
+            NEXT();                                \
+        }                                          \
+        goto compare_slow;                         \
+    }                                              \
+    L_J##NAME##_RN_F : {                           \
+        const RValue& b_ = R[pc->a];               \
+        if (KR_LIKELY(b_.kind == RValue::kReal)) { \
+            if (!FNN(b_.real, Num(*pc))) JUMPC();  \
+            NEXT();                                \
+        }                                          \
+        goto compare_slow;                         \
     }
     KR_CMPJ(LT, RealLess, AtMost)
     KR_CMPJ(LE, RealLessEqual, AtMost)
@@ -1108,7 +1119,7 @@ binary_slow:
     if (!BinarySlow(*fr, pc, R, K)) goto unwind;
     NEXT();
 
-compare_slow: {
+compare_slow : {
     fr->pc = pc;
     int r = CompareSlow(*fr, pc, R, K);
     if (r < 0) goto unwind;

@@ -47,15 +47,15 @@ private:
         RValue* result;
         RValue* saved_slots;  // the caller's argument frame (in-loop script calls)
         int32_t saved_live;
-        int32_t argc;         // arguments passed by an in-loop script call
+        int32_t argc;  // arguments passed by an in-loop script call
         int32_t script;
-        uint32_t seg;         // register stack position to return to
+        uint32_t seg;  // register stack position to return to
         uint32_t top;
         uint32_t with_base;
         uint32_t larr_base;
-        bool entry;           // returns to the native caller
-        bool restore_args;    // an in-loop script call: the caller's arguments come back
-        bool strings;         // a temporary register may hold a string or an unset value
+        bool entry;                 // returns to the native caller
+        bool restore_args;          // an in-loop script call: the caller's arguments come back
+        bool strings;               // a temporary register may hold a string or an unset value
         CVariableList* dyn_locals;  // owned: locals reached only at run time by id
     };
     struct Segment {
@@ -66,8 +66,8 @@ private:
         void operator()(void* p) const;
     };
 
-    bool PushFrame(const Proto* proto, ScriptInstance* self, ScriptInstance* other,
-                   RValue* result, int32_t script, bool entry);
+    bool PushFrame(const Proto* proto, ScriptInstance* self, ScriptInstance* other, RValue* result,
+                   int32_t script, bool entry);
     void PopFrame();
     bool Run();
 

@@ -154,8 +154,10 @@ protected:
         Outcome o = Run(src);
         ASSERT_TRUE(o.ok) << src << "\n" << o.text;
         EXPECT_EQ(o.value.kind, want.kind) << src;
-        if (want.IsReal()) EXPECT_EQ(o.value.real, want.real) << src;
-        else EXPECT_EQ(o.value.Str(), want.Str()) << src;
+        if (want.IsReal())
+            EXPECT_EQ(o.value.real, want.real) << src;
+        else
+            EXPECT_EQ(o.value.Str(), want.Str()) << src;
     }
     // Expects a compile (compile = true) or run-time error "column: message".
     void ExpectError(const std::string& src, const std::string& want, bool compile) {
@@ -180,7 +182,9 @@ struct ErrorCase {
     const char* want;
 };
 
-RValue S(const char* s) { return RValue(std::string_view(s)); }
+RValue S(const char* s) {
+    return RValue(std::string_view(s));
+}
 
 TEST_F(Language, LexerAndNumbers) {
     const ValueCase cases[] = {
@@ -393,7 +397,8 @@ TEST_F(Language, RuntimeErrors) {
         {"{ ; x = 1 }", "3: Statement expected."},
         {"case 1: x = 1", "1: Case statement only allowed inside switch statement."},
         {"default: x = 1", "1: Default statement only allowed inside switch statement."},
-        {"switch (1) { case 1: { case 2: } }", "24: Case statement only allowed inside switch statement."},
+        {"switch (1) { case 1: { case 2: } }",
+         "24: Case statement only allowed inside switch statement."},
         {"s = \"a\" if s x = 1", "12: Expression expected"},
         {"s = \"a\" while s x = 1", "15: Boolean expression expected"},
         {"s = \"a\" do x = 1 until s", "24: Boolean expression expected"},
@@ -579,8 +584,7 @@ TEST_F(Language, ErrorSettingsAndLog) {
     char buf[256] = {};
     size_t n = std::fread(buf, 1, sizeof buf, f);
     std::fclose(f);
-    EXPECT_EQ(std::string(buf, n),
-              "one\r\n\r\n\r\ntwo\r\n\r\n\r\nthree\r\n\r\n\r\n");
+    EXPECT_EQ(std::string(buf, n), "one\r\n\r\n\r\ntwo\r\n\r\n\r\nthree\r\n\r\n\r\n");
     // A new run starts the log afresh.
     Runtime second;
     second.SetErrorLogPath(path);
@@ -608,10 +612,8 @@ TEST_F(Language, FastFormsMeetOtherKinds) {
     const ValueCase values[] = {
         {"s = 0 for (i = 10; i > 0; i += -2) s += i x = s", RValue(30.0)},
         {"s = 0 n = 5 for (i = 7; i >= n; i = i + -0.5) s += i x = s", RValue(30.0)},
-        {"s = 0 n = 5 for (i = 0; i <= n; i += 1) { if i == 2 n = 3; s += i } x = s",
-         RValue(6.0)},
-        {"s = 0 for (i = 0; i < 10; i += 1) { if (i mod 2) continue; s += i } x = s",
-         RValue(20.0)},
+        {"s = 0 n = 5 for (i = 0; i <= n; i += 1) { if i == 2 n = 3; s += i } x = s", RValue(6.0)},
+        {"s = 0 for (i = 0; i < 10; i += 1) { if (i mod 2) continue; s += i } x = s", RValue(20.0)},
         {"for (i = 0; i < 4; i += 1) { if (i == 1) i = 10 } x = i", RValue(11.0)},
         {"for (i = 0; i < 1; i += 0.1) {} x = i", RValue(0.99999999999999989)},
         {"s = \"\" for (i = 0; i < 3; i += 1) s += \"ab\" x = s", S("ababab")},
@@ -629,8 +631,10 @@ TEST_F(Language, FastFormsMeetOtherKinds) {
     };
     for (const ValueCase& c : values) ExpectValue(c.src, c.want);
     const ErrorCase errors[] = {
-        {"for (i = 0; i < 5; i += 1) { if (i == 3) i = \"a\" }", "20: Wrong type of arguments to +."},
-        {"n = 5 for (i = 0; i < n; i += 1) { if (i == 2) n = \"s\" }", "21: Cannot compare arguments."},
+        {"for (i = 0; i < 5; i += 1) { if (i == 3) i = \"a\" }",
+         "20: Wrong type of arguments to +."},
+        {"n = 5 for (i = 0; i < n; i += 1) { if (i == 2) n = \"s\" }",
+         "21: Cannot compare arguments."},
         {"var n; for (i = 0; i < n; i += 1) x = 1", "24: Unknown variable n"},
         {"var v; x = v * 2 + 1", "12: Unknown variable v"},
         {"var v, w; v = 1; x = v * 2 + w", "30: Unknown variable w"},
@@ -670,11 +674,26 @@ TEST_F(Language, ConcatenationInPlace) {
 // a - trunc(a / b) * b, signed zeros included.
 TEST(Remainder, QuickFormEqualsTheDefinition) {
     const double cases[][2] = {
-        {-0.0, 5},       {0.0, -5},       {7, -3},          {-7, 3},          {-14, 7},
-        {14, -7},        {5.5, 2},        {17, 0.5},        {3, 2147483648.0}, {3, 2147483647},
-        {2251799813685247.0, 3},          {-2251799813685247.0, 1000003},
-        {2251799813685248.0, 7},          {4503599627370497.0, 3},           {1e300, 7},
-        {-1e300, 3},     {1, 1e-300},     {7, 1},           {-7, -1},          {0.5, 3},
+        {-0.0, 5},
+        {0.0, -5},
+        {7, -3},
+        {-7, 3},
+        {-14, 7},
+        {14, -7},
+        {5.5, 2},
+        {17, 0.5},
+        {3, 2147483648.0},
+        {3, 2147483647},
+        {2251799813685247.0, 3},
+        {-2251799813685247.0, 1000003},
+        {2251799813685248.0, 7},
+        {4503599627370497.0, 3},
+        {1e300, 7},
+        {-1e300, 3},
+        {1, 1e-300},
+        {7, 1},
+        {-7, -1},
+        {0.5, 3},
     };
     auto bits = [](double v) {
         uint64_t b;
@@ -712,9 +731,9 @@ TEST(Comparison, ThresholdsAgreeWithTheTolerance) {
     const int32_t ops[] = {kTokLess, kTokLessEqual, kTokGreaterEqual, kTokGreater};
     bool (*const rules[])(double, double) = {RealLess, RealLessEqual, RealGreaterEqual,
                                              RealGreater};
-    const double numbers[] = {0.0,    -0.0,   1.0,    -1.0,    0.5,     2.0,      1e-13,
-                              -1e-13, 3e-13,  1e-300, 10000000, 500000, 31999.5, 0.1 + 0.2,
-                              1e15,   -7e17,  1e300,  -1.7976931348623157e308};
+    const double numbers[] = {0.0,     -0.0,      1.0,   -1.0,   0.5,      2.0,
+                              1e-13,   -1e-13,    3e-13, 1e-300, 10000000, 500000,
+                              31999.5, 0.1 + 0.2, 1e15,  -7e17,  1e300,    -1.7976931348623157e308};
     for (size_t k = 0; k < 4; ++k) {
         for (double b : numbers) {
             double t = 0;
@@ -736,7 +755,9 @@ TEST(Comparison, ThresholdsAgreeWithTheTolerance) {
 
 TEST_F(Language, ScriptCallsAndArgumentReads) {
     rt.SetScript(0, "cat", "if (argument0 <= 0) return \"\"; return cat(argument0 - 1) + \"x\"");
-    rt.SetScript(1, "fib", "if (argument0 < 2) return argument0; return fib(argument0 - 1) + fib(argument0 - 2)");
+    rt.SetScript(
+        1, "fib",
+        "if (argument0 < 2) return argument0; return fib(argument0 - 1) + fib(argument0 - 2)");
     rt.SetScript(2, "reread", "y = argument0; set_arg0(); return argument0 + \"|\" + y");
     rt.SetScript(3, "written", "y = argument0; argument0 = 7; return argument0 + y");
     rt.SetScript(4, "spare", "return argument3");

@@ -9,7 +9,7 @@ TEST(Stream, BooleansStringsAndOverruns) {
     CStream s;
     s.WriteInteger(2);
     s.WriteInteger(-1);
-    s.WriteInteger(0);  // empty string
+    s.WriteInteger(0);   // empty string
     s.WriteInteger(-5);  // negative length: empty string, only the length consumed
     s.WriteString("\xC3\xA9t\xFF");
     s.Seek(0);

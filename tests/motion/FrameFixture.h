@@ -8,8 +8,6 @@
 #include "data/Bitmap32.h"
 #include "data/Mask.h"
 #include "data/Sprite.h"
-#include "data/Mask.h"
-#include "data/Sprite.h"
 
 namespace kr::test {
 

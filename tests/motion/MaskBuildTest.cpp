@@ -1,9 +1,9 @@
 // Building masks from frames: box modes, tolerance, the four shapes, shared and separate masks.
 #include <gtest/gtest.h>
 
-#include "motion/FrameFixture.h"
 #include "data/Mask.h"
 #include "data/Sprite.h"
+#include "motion/FrameFixture.h"
 
 namespace kr {
 namespace {
