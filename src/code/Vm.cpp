@@ -1052,59 +1052,23 @@ L_MOD_RI : {
 #undef KR_BIN3
 
     // Comparisons fused with a jump: _T jumps when true, _F when false.
-#define KR_CMPJ(NAME, FN, FNN)                     \
-    L_J##NAME##_RR_T : {                           \
+#define KR_CMPJ_CASE(LABEL, C, TEST, JUMPTO)       \
+    LABEL : {                                      \
         const RValue& b_ = R[pc->a];               \
-        const RValue& c_ = R[pc->b];               \
+        const RValue& c_ = C;                      \
         if (KR_LIKELY((b_.kind | c_.kind) == 0)) { \
-            if (FN(b_.real, c_.real)) JUMP();      \
-            NEXT();                                \
-        }                                          \
-        goto compare_slow;                         \
-    }                                              \
-    L_J##NAME##_RR_F : {                           \
-        const RValue& b_ = R[pc->a];               \
-        const RValue& c_ = R[pc->b];               \
-        if (KR_LIKELY((b_.kind | c_.kind) == 0)) { \
-            if (!FN(b_.real, c_.real)) JUMP();     \
-            NEXT();                                \
-        }                                          \
-        goto compare_slow;                         \
-    }                                              \
-    L_J##NAME##_RK_T : {                           \
-        const RValue& b_ = R[pc->a];               \
-        const RValue& c_ = K[pc->c];               \
-        if (KR_LIKELY((b_.kind | c_.kind) == 0)) { \
-            if (FN(b_.real, c_.real)) JUMP();      \
-            NEXT();                                \
-        }                                          \
-        goto compare_slow;                         \
-    }                                              \
-    L_J##NAME##_RK_F : {                           \
-        const RValue& b_ = R[pc->a];               \
-        const RValue& c_ = K[pc->c];               \
-        if (KR_LIKELY((b_.kind | c_.kind) == 0)) { \
-            if (!FN(b_.real, c_.real)) JUMP();     \
-            NEXT();                                \
-        }                                          \
-        goto compare_slow;                         \
-    }                                              \
-    L_J##NAME##_RN_T : {                           \
-        const RValue& b_ = R[pc->a];               \
-        if (KR_LIKELY(b_.kind == RValue::kReal)) { \
-            if (FNN(b_.real, Num(*pc))) JUMPC();   \
-            NEXT();                                \
-        }                                          \
-        goto compare_slow;                         \
-    }                                              \
-    L_J##NAME##_RN_F : {                           \
-        const RValue& b_ = R[pc->a];               \
-        if (KR_LIKELY(b_.kind == RValue::kReal)) { \
-            if (!FNN(b_.real, Num(*pc))) JUMPC();  \
+            if (TEST) JUMPTO();                    \
             NEXT();                                \
         }                                          \
         goto compare_slow;                         \
     }
+#define KR_CMPJ(NAME, FN, FNN)                                            \
+    KR_CMPJ_CASE(L_J##NAME##_RR_T, R[pc->b], FN(b_.real, c_.real), JUMP)  \
+    KR_CMPJ_CASE(L_J##NAME##_RR_F, R[pc->b], !FN(b_.real, c_.real), JUMP) \
+    KR_CMPJ_CASE(L_J##NAME##_RK_T, K[pc->c], FN(b_.real, c_.real), JUMP)  \
+    KR_CMPJ_CASE(L_J##NAME##_RK_F, K[pc->c], !FN(b_.real, c_.real), JUMP) \
+    KR_CMPJ_CASE(L_J##NAME##_RN_T, b_, FNN(b_.real, Num(*pc)), JUMPC)     \
+    KR_CMPJ_CASE(L_J##NAME##_RN_F, b_, !FNN(b_.real, Num(*pc)), JUMPC)
     KR_CMPJ(LT, RealLess, AtMost)
     KR_CMPJ(LE, RealLessEqual, AtMost)
     KR_CMPJ(EQ, RealEqual, RealEqual)
@@ -1112,6 +1076,7 @@ L_MOD_RI : {
     KR_CMPJ(GE, RealGreaterEqual, AtLeast)
     KR_CMPJ(GT, RealGreater, AtLeast)
 #undef KR_CMPJ
+#undef KR_CMPJ_CASE
 
 binary_slow:
     fr->pc = pc;
