@@ -1,7 +1,8 @@
 // bench_loading: how much loading a game costs beside inflating its data. Writes a synthetic
 // game with well over 100 MB of sprite and background pixels (with their stored masks), then
 // in a fresh process loads it with the runner's loader and, in the same run, inflates the same
-// compressed entry blocks with zlib alone into one reused buffer. Prints both times (best of
+// compressed entry blocks with zlib alone into one reused buffer, on one thread (the loader
+// inflates a large section's entries on a second thread too). Prints both times (best of
 // the rounds), the ratio load / inflate (the target is at most 1.3) and the loading process's
 // peak memory beside the file size.
 //

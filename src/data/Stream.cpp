@@ -119,24 +119,25 @@ std::unique_ptr<CStream> CStream::ReadCompressedBlock() {
 }
 
 bool CStream::ReadCompressedBlockInto(CStream& block) {
-    block.pos_ = 0;
-    block.failed_ = false;
     int32_t n = ReadInteger();
     if (n < 0 || !Need(size_t(n))) {
         failed_ = true;
-        block.data_.clear();
+        block.Clear();
         block.SetFailed();
         return false;
     }
     std::span<const uint8_t> in(data_.data() + pos_, size_t(n));
     pos_ += size_t(n);
-    if (!Inflate(in, block.data_)) {
-        failed_ = true;
-        block.data_.clear();
-        block.SetFailed();
-        return false;
-    }
-    return true;
+    if (block.InflateFrom(in)) return true;
+    failed_ = true;
+    return false;
+}
+
+bool CStream::InflateFrom(std::span<const uint8_t> in) {
+    pos_ = 0;
+    failed_ = !Inflate(in, data_);
+    if (failed_) data_.clear();
+    return !failed_;
 }
 
 void CStream::WriteBytes(const void* p, size_t n) {

@@ -71,6 +71,9 @@ public:
     // The same into `block`, reusing the memory it holds (readers of many blocks in a row keep
     // one stream for them). False, with both streams failed, on a damaged block.
     bool ReadCompressedBlockInto(CStream& block);
+    // Replaces the content by the inflated zlib stream `in` and rewinds, reusing the memory this
+    // stream holds. False, with this stream empty and failed, when `in` is damaged.
+    bool InflateFrom(std::span<const uint8_t> in);
     // Raw compressed bytes of the next compressed block, without inflating them.
     std::vector<uint8_t> ReadCompressedRaw();
 

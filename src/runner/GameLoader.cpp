@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "data/CompressedEntries.h"
 #include "platform/Files.h"
 #include "runner/Messages.h"
 #include "runner/Scramble.h"
@@ -32,10 +33,11 @@ LoadResult ReadStandardSection(CStream& s, ResourceTable<T>& table, bool named =
     int32_t count = s.ReadCount(kMinCompressedEntryBytes);
     if (s.Failed()) return LoadResult::kCorrupted;
     table.Reset(count);
-    // One entry's inflated block at a time, all in the same memory.
-    CStream block;
+    CompressedEntries entries(s, count);
     for (int32_t i = 0; i < count; ++i) {
-        if (!s.ReadCompressedBlockInto(block)) return LoadResult::kCorrupted;
+        CStream* read = entries.Next();
+        if (!read) return LoadResult::kCorrupted;
+        CStream& block = *read;
         bool exists = block.ReadBoolean();
         if (block.Failed()) return LoadResult::kCorrupted;
         if (!exists) continue;
@@ -112,9 +114,10 @@ LoadResult ReadRooms(CStream& s, GameData& g, LoadHost& host) {
 
 LoadResult ReadIncludedFiles(CStream& s, GameData& g, LoadHost&) {
     g.included_files.resize(size_t(s.ReadCount(kMinCompressedEntryBytes)));
+    CompressedEntries entries(s, int32_t(g.included_files.size()));
     for (CDataFile& f : g.included_files) {
-        auto block = s.ReadCompressedBlock();
-        if (s.Failed()) return LoadResult::kCorrupted;
+        CStream* block = entries.Next();
+        if (!block) return LoadResult::kCorrupted;
         bool ok = ReadIncludedFileRecord(*block, f);
         if (block->Failed()) return LoadResult::kCorrupted;
         if (!ok) return LoadResult::kFailed;
