@@ -711,7 +711,12 @@ private:
             a.kind = af.Word("kind", kActionKinds, a.kind);
             a.exec_type = af.Word("execute", kExecTypes, a.exec_type);
             a.function_name = af.Str("function");
-            if (af.Node("code")) a.code_text = Script(af, "code");
+            // A code action keeps its code in argument 0, as games store it; any other action
+            // that runs code keeps it as the action's code text.
+            const bool code_action = a.kind == CAction::kCode;
+            std::string code = af.Node("code") ? Script(af, "code") : std::string();
+            if (!code_action) a.code_text = code;
+            if (code_action && af.Node("code_text")) a.code_text = Script(af, "code_text");
             a.may_be_relative = af.Bool("relative_option", false);
             a.is_question = af.Bool("question", false);
             a.has_applies_to = af.Bool("applies_option", false);
@@ -733,6 +738,12 @@ private:
                     af.Fail("arguments", "an action has at most 8 arguments");
                 size_t i = 0;
                 for (const toml::node& n : *args) a.arg_texts[i++] = af.GameText(n, "arguments");
+            }
+            if (code_action && af.Node("code")) {
+                if (!a.arg_texts[0].empty())
+                    af.Fail("code", "a code action gives its code as code or as argument 0, "
+                                    "not both");
+                a.arg_texts[0] = std::move(code);
             }
             e.actions.push_back(std::move(a));
         });

@@ -1,6 +1,7 @@
 // korvane extract: writes a loaded game as a text project (layout in docs/projects.md). Every
 // stored field is kept, so building the project gives a game whose resources are equal.
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <map>
 
@@ -448,10 +449,18 @@ private:
             WordKey(t, "kind", kActionKinds, a.kind);
             WordKey(t, "execute", kExecTypes, a.exec_type);
             if (!a.function_name.empty()) t.Key("function", a.function_name);
-            if (!a.code_text.empty()) {
-                std::string file = prefix + "_" + std::to_string(i) + kScriptFileExtension;
-                files_[folder + file] = ScriptFile(a.code_text);
-                t.Key("code", file);
+            // A code action's code is its argument 0; other actions that run code hold it as
+            // their code text, which a code action normally leaves empty.
+            const bool code_action = a.kind == CAction::kCode;
+            const std::string name = prefix + "_" + std::to_string(i);
+            const std::string& code = code_action ? a.arg_texts[0] : a.code_text;
+            if (!code.empty()) {
+                files_[folder + name + kScriptFileExtension] = ScriptFile(code);
+                t.Key("code", name + kScriptFileExtension);
+            }
+            if (code_action && !a.code_text.empty()) {
+                files_[folder + name + "_text" + kScriptFileExtension] = ScriptFile(a.code_text);
+                t.Key("code_text", name + "_text" + kScriptFileExtension);
             }
             if (a.may_be_relative) t.Key("relative_option", true);
             if (a.is_question) t.Key("question", true);
@@ -463,9 +472,11 @@ private:
             if (a.relative) t.Key("relative", true);
             if (a.is_not) t.Key("not", true);
             if (a.arg_count) t.Key("argument_count", a.arg_count);
-            size_t kinds = a.arg_kinds.size(), texts = a.arg_texts.size();
+            std::array<std::string, kActionMaxArguments> arg_texts = a.arg_texts;
+            if (code_action) arg_texts[0].clear();  // written as the code above
+            size_t kinds = a.arg_kinds.size(), texts = arg_texts.size();
             while (kinds > 0 && a.arg_kinds[kinds - 1] == 0) --kinds;
-            while (texts > 0 && a.arg_texts[texts - 1].empty()) --texts;
+            while (texts > 0 && arg_texts[texts - 1].empty()) --texts;
             if (kinds) {
                 std::string k = "[";
                 for (size_t j = 0; j < kinds; ++j)
@@ -475,7 +486,7 @@ private:
             if (texts) {
                 std::string s = "[";
                 for (size_t j = 0; j < texts; ++j)
-                    s += (j ? ", " : "") + TomlOut::Quote(a.arg_texts[j]);
+                    s += (j ? ", " : "") + TomlOut::Quote(arg_texts[j]);
                 t.Raw("arguments", s + "]");
             }
         }

@@ -16,15 +16,14 @@ bool CompileFailed(Runtime& rt, const std::string& what) {
     return false;
 }
 
-// The code a code or set-variable action runs. Code actions keep their code in argument 0;
-// projects built from text may give it as the action's code instead, which is used when
-// argument 0 is empty.
+// The code an action runs: a code action's is its argument 0 (its code text is not used), a
+// set-variable action's is an assignment made of its two arguments.
 std::string ActionCodeText(const CAction& a) {
     switch (a.kind) {
         case CAction::kSetVariable:
             return a.arg_texts[0] + (a.relative ? " += " : " = ") + a.arg_texts[1];
         case CAction::kCode:
-            return a.arg_texts[0].empty() ? a.code_text : a.arg_texts[0];
+            return a.arg_texts[0];
         default:
             return a.code_text;
     }

@@ -56,7 +56,11 @@ TEST(Project, ExtractThenBuildGivesTheSameGame) {
     EXPECT_NE(player.find("sprite = \"spr_player\""), std::string::npos) << player;
     EXPECT_NE(player.find("parent = \"obj_base\""), std::string::npos);
     EXPECT_NE(player.find("object = \"obj_wall\""), std::string::npos);  // the collision event
+    // A code action's code (its argument 0) is a script file; so is a code text it also holds.
     EXPECT_NE(player.find("code = \"obj_player/alarm_3_0.krs\""), std::string::npos);
+    EXPECT_EQ(test::ReadText(dir / "p/objects/obj_player/alarm_3_0.krs"),
+              "alarm[3] = 30; // again\r\n");
+    EXPECT_NE(player.find("code_text = \"obj_player/trigger_1_0_text.krs\""), std::string::npos);
     std::string manifest = test::ReadText(dir / "p/game.toml");
     EXPECT_NE(manifest.find("room_order = [\"room_second\", \"room_first\"]"), std::string::npos);
 
@@ -150,6 +154,9 @@ TEST(Project, ABadProjectSaysWhereItIsWrong) {
          "backgrounds/bg_gone.toml: cannot read the file"},
         {"unknown word", "objects/obj_player.toml", "type = \"step\"", "type = \"stepp\"",
          "unknown type \"stepp\""},
+        {"code twice", "objects/obj_player.toml", "code = \"obj_player/alarm_3_0.krs\"",
+         "code = \"obj_player/alarm_3_0.krs\"\narguments = [\"x = 2;\"]",
+         "a code action gives its code as code or as argument 0, not both"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -149,12 +149,20 @@ CAction MakeAction(int32_t kind, int32_t exec, std::string function, std::string
     return a;
 }
 
+CAction CodeAction(std::string code) {
+    CAction a = MakeAction(CAction::kCode, CAction::kExecCode);
+    a.arg_count = 1;
+    a.arg_kinds[0] = 1;
+    a.arg_texts[0] = std::move(code);
+    return a;
+}
+
 namespace {
 CObject Objects(int which) {
     CObject o;
     if (which == 0) {  // obj_base: a create event with a code action
         o.depth = 10;
-        CAction code = MakeAction(CAction::kCode, CAction::kExecCode, "", "hp = 3;\r\nspeed = 0;");
+        CAction code = CodeAction("hp = 3;\r\nspeed = 0;");
         code.applies_to = -1;
         o.events[kEventCreate][0].actions = {code};
         return o;
@@ -204,14 +212,16 @@ CObject Objects(int which) {
         MakeAction(CAction::kExit, CAction::kExecNothing),
     };
     o.events[kEventAlarm][3].actions = {
-        MakeAction(CAction::kCode, CAction::kExecCode, "", "alarm[3] = 30; // again\r\n")};
+        CodeAction("alarm[3] = 30; // again\r\n")};
     o.events[kEventCollision][3].actions = {
         MakeAction(CAction::kNormal, CAction::kExecFunction, "action_bounce")};
     o.events[kEventKeyboard][37].actions = {
         MakeAction(CAction::kNormal, CAction::kExecFunction, "action_move_left")};
     o.events[kEventOther][10].actions = {MakeAction(CAction::kNormal, CAction::kExecNothing)};
+    // A code action that also holds a code text (which running it ignores).
     o.events[kEventTrigger][1].actions = {
         MakeAction(CAction::kCode, CAction::kExecCode, "", "instance_destroy();")};
+    o.events[kEventTrigger][1].actions[0].arg_texts[0] = "x = 1;";
     return o;
 }
 
@@ -349,7 +359,7 @@ GameWriter FullGame() {
     CTimeLine timeline;
     timeline.moments = {{0, {}}, {30, {}}};
     timeline.moments[0].event.actions = {
-        MakeAction(CAction::kCode, CAction::kExecCode, "", "speed = 2;")};
+        CodeAction("speed = 2;")};
     timeline.moments[1].event.actions = {
         MakeAction(CAction::kNormal, CAction::kExecFunction, "action_kill_object")};
     w.Add("tl_intro", timeline);

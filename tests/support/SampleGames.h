@@ -34,6 +34,8 @@ TBitmap32 PatternImage(int32_t w, int32_t h, int seed);
 CSprite PatternSprite(int32_t w, int32_t h, int frames, bool separate_masks, int seed);
 // An action of the given kind and execution type; function actions call `function`.
 CAction MakeAction(int32_t kind, int32_t exec, std::string function = {}, std::string code = {});
+// A code action as games store it: the code is argument 0.
+CAction CodeAction(std::string code);
 
 // The rich game (see the file comment); its resources are listed in SampleGames.cpp.
 GameWriter FullGame();
