@@ -994,41 +994,23 @@ L_MOD_RI : {
 #undef KR_MULADD
 
     // Binary operators: the real path inline, everything else through BinarySlow.
-#define KR_BIN3(NAME, COND, EXPR)                  \
-    L_##NAME##_RR : {                              \
-        const RValue& b_ = R[pc->b];               \
-        const RValue& c_ = R[pc->c];               \
-        if (KR_LIKELY((b_.kind | c_.kind) == 0)) { \
-            double x = b_.real, y = c_.real;       \
-            if (COND) {                            \
-                R[pc->a].SetReal(EXPR);            \
-                NEXT();                            \
-            }                                      \
-        }                                          \
-        goto binary_slow;                          \
-    }                                              \
-    L_##NAME##_RN : {                              \
-        const RValue& b_ = R[pc->b];               \
-        if (KR_LIKELY(b_.kind == RValue::kReal)) { \
-            double x = b_.real, y = Num(*pc);      \
-            if (COND) {                            \
-                R[pc->a].SetReal(EXPR);            \
-                NEXT();                            \
-            }                                      \
-        }                                          \
-        goto binary_slow;                          \
-    }                                              \
-    L_##NAME##_NR : {                              \
-        const RValue& c_ = R[pc->c];               \
-        if (KR_LIKELY(c_.kind == RValue::kReal)) { \
-            double x = Num(*pc), y = c_.real;      \
-            if (COND) {                            \
-                R[pc->a].SetReal(EXPR);            \
-                NEXT();                            \
-            }                                      \
-        }                                          \
-        goto binary_slow;                          \
+#define KR_BIN3_CASE(LABEL, B, C, X, Y, COND, EXPR) \
+    LABEL : {                                       \
+        const RValue& b_ = B;                       \
+        const RValue& c_ = C;                       \
+        if (KR_LIKELY((b_.kind | c_.kind) == 0)) {  \
+            double x = X, y = Y;                    \
+            if (COND) {                             \
+                R[pc->a].SetReal(EXPR);             \
+                NEXT();                             \
+            }                                       \
+        }                                           \
+        goto binary_slow;                           \
     }
+#define KR_BIN3(NAME, COND, EXPR)                                                 \
+    KR_BIN3_CASE(L_##NAME##_RR, R[pc->b], R[pc->c], b_.real, c_.real, COND, EXPR) \
+    KR_BIN3_CASE(L_##NAME##_RN, R[pc->b], b_, b_.real, Num(*pc), COND, EXPR)      \
+    KR_BIN3_CASE(L_##NAME##_NR, R[pc->c], b_, Num(*pc), b_.real, COND, EXPR)
     KR_BIN3(ADD, true, x + y)
     KR_BIN3(SUB, true, x - y)
     KR_BIN3(MUL, true, x * y)
@@ -1050,6 +1032,7 @@ L_MOD_RI : {
     KR_BIN3(GE, true, Bool(RealGreaterEqual(x, y)))
     KR_BIN3(GT, true, Bool(RealGreater(x, y)))
 #undef KR_BIN3
+#undef KR_BIN3_CASE
 
     // Comparisons fused with a jump: _T jumps when true, _F when false.
 #define KR_CMPJ_CASE(LABEL, C, TEST, JUMPTO)       \
