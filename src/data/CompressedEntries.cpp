@@ -2,7 +2,24 @@
 
 #include <system_error>
 
+#ifdef __linux__
+#include <sched.h>
+#endif
+
 namespace kr {
+
+namespace {
+
+// The cores this process may run on (a process pinned to one core gains nothing from a thread).
+unsigned UsableCores() {
+#ifdef __linux__
+    cpu_set_t set;
+    if (sched_getaffinity(0, sizeof set, &set) == 0) return unsigned(CPU_COUNT(&set));
+#endif
+    return std::thread::hardware_concurrency();
+}
+
+}  // namespace
 
 CompressedEntries::CompressedEntries(CStream& source, int32_t count, size_t threaded_from)
     : source_(source) {
@@ -17,8 +34,7 @@ CompressedEntries::CompressedEntries(CStream& source, int32_t count, size_t thre
         source.Skip(size_t(n));
         compressed += size_t(n);
     }
-    if (spans_.size() < 2 || compressed < threaded_from || std::thread::hardware_concurrency() < 2)
-        return;
+    if (spans_.size() < 2 || compressed < threaded_from || UsableCores() < 2) return;
     try {
         worker_ = std::thread(&CompressedEntries::Work, this);
     } catch (const std::system_error&) {

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,6 +21,18 @@ struct Fd {
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
 };
+// Asks for large pages under a big buffer about to be filled: far fewer page faults.
+void AdviseLargePages(void* p, size_t n) {
+#ifdef MADV_HUGEPAGE
+    constexpr uintptr_t kLarge = uintptr_t(2) << 20;
+    uintptr_t first = (reinterpret_cast<uintptr_t>(p) + kLarge - 1) & ~(kLarge - 1);
+    uintptr_t last = (reinterpret_cast<uintptr_t>(p) + n) & ~(kLarge - 1);
+    if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+#else
+    (void)p;
+    (void)n;
+#endif
+}
 }  // namespace
 
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out) {
@@ -28,6 +41,8 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out) {
     struct stat st;
     if (::fstat(f.fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
     out.clear();
+    out.reserve(size_t(st.st_size));
+    if (out.capacity() >= (size_t(8) << 20)) AdviseLargePages(out.data(), out.capacity());
     out.resize(size_t(st.st_size));
     size_t got = 0;
     while (true) {
