@@ -69,12 +69,15 @@ void CompressedEntries::InflateClaimed(std::unique_lock<std::mutex>& lock) {
     changed_.notify_all();
 }
 
+bool CompressedEntries::CanClaim() const {
+    // A slot is free again once the caller is done with the entry it held.
+    return claimed_ < int32_t(spans_.size()) && claimed_ < released_ + kSlots;
+}
+
 void CompressedEntries::Work() {
-    const int32_t n = int32_t(spans_.size());
     std::unique_lock<std::mutex> lock(mutex_);
-    while (!stop_ && claimed_ < n) {
-        // A slot is free again once the caller is done with the entry it held.
-        if (claimed_ < released_ + kSlots)
+    while (!stop_ && claimed_ < int32_t(spans_.size())) {
+        if (CanClaim())
             InflateClaimed(lock);
         else
             changed_.wait(lock);
@@ -99,7 +102,7 @@ CStream* CompressedEntries::Next() {
     // Rather than wait, this thread inflates what is free to inflate: its own entry when the
     // worker has not taken it yet, or one further on.
     while (slot.entry != entry || slot.state == State::kBusy) {
-        if (claimed_ < int32_t(spans_.size()) && claimed_ < released_ + kSlots)
+        if (CanClaim())
             InflateClaimed(lock);
         else
             changed_.wait(lock);

@@ -44,6 +44,8 @@ private:
     };
 
     bool Inflate(int32_t entry, CStream& into) const;
+    // Whether an entry is left to inflate and a slot is free for it; with the mutex held.
+    bool CanClaim() const;
     // Inflates the next unclaimed entry; called with `lock` held, which it releases meanwhile.
     void InflateClaimed(std::unique_lock<std::mutex>& lock);
     void Work();
