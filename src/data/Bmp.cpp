@@ -89,9 +89,10 @@ bool ParseHeader(std::span<const uint8_t> d, BmpInfo& info) {
             if (palette_start + 4 * mask_count > d.size()) return false;
             m = &d[palette_start];
             palette_start += 4 * mask_count;
-        } else if (header_size >= 56) {
-            mask_count = 4;
-        } else if (header_size < 52) {
+        } else if (header_size >= 52) {
+            // The header holds the masks: three from 52 bytes, the alpha mask too from 56.
+            mask_count = header_size >= 56 ? 4 : 3;
+        } else {
             return false;
         }
         info.r = Channel(U32(m)), info.g = Channel(U32(m + 4)), info.b = Channel(U32(m + 8));

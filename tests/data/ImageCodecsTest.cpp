@@ -135,6 +135,9 @@ TEST(Bmp, MalformedFilesFailCleanly) {
         {"odd header size", {20, 1, 1, 24, 0, {}, {}, {0, 0, 0, 0}}},
         {"palette image without palette", {40, 1, 1, 8, 0, {}, {}, {}}},
         {"RLE beyond the size limit", {40, 1 << 15, 1 << 15, 8, 1, pal, {}, {0, 1}}},
+        // A 52-byte header holds three masks: no alpha mask is read past it (or past the end).
+        {"alpha bit fields in a three-mask header",
+         {52, 1, 1, 32, 6, {}, {0xFF0000, 0xFF00, 0xFF}, {}}},
     };
     for (auto& c : cases) {
         EXPECT_FALSE(DecodeBmp(MakeBmp(c.fixture), 1 << 20)) << c.what;
