@@ -62,19 +62,18 @@ std::span<const BuiltinVariableDef> BuiltinVariables();
 // Each family registers its table from its own unit. ORDER FAMILY: RegisterAllBuiltins
 // (library/Builtins.cpp) calls them in this order, which fixes the function ids.
 
-void RegisterActionFunctions(BuiltinRegistry& reg);       // objects/FunctionAction.cpp
-void RegisterMathFunctions(BuiltinRegistry& reg);         // library/FunctionMath.cpp
-void RegisterGraphicsFunctions(BuiltinRegistry& reg);     // graphics/FunctionGraphics.cpp
-void RegisterGameFunctions(BuiltinRegistry& reg);         // library/FunctionGame.cpp
-void RegisterFileFunctions(BuiltinRegistry& reg);         // library/FunctionFile.cpp
-void RegisterInteractionFunctions(BuiltinRegistry& reg);  // library/FunctionInteraction.cpp
-void RegisterMultiplayerFunctions(BuiltinRegistry& reg);  // library/FunctionMultiplayer.cpp
-void RegisterMiscFunctions(BuiltinRegistry& reg);         // library/FunctionMisc.cpp
-void RegisterResourceFunctions(BuiltinRegistry& reg);     // library/FunctionResource.cpp
-void RegisterParticleFunctions(BuiltinRegistry& reg);     // particles/FunctionParticles.cpp
-void RegisterDataStructureFunctions(
-    BuiltinRegistry& reg);                          // datastructures/FunctionDataStructures.cpp
-void RegisterSoundFunctions(BuiltinRegistry& reg);  // sound/FunctionSound.cpp
-void Register3DFunctions(BuiltinRegistry& reg);     // graphics/Function3D.cpp
+void RegisterActionFunctions(BuiltinRegistry& reg);         // library/FunctionAction.cpp
+void RegisterMathFunctions(BuiltinRegistry& reg);           // library/FunctionMath.cpp
+void RegisterGraphicsFunctions(BuiltinRegistry& reg);       // library/FunctionGraphics.cpp
+void RegisterGameFunctions(BuiltinRegistry& reg);           // library/FunctionGame.cpp
+void RegisterFileFunctions(BuiltinRegistry& reg);           // library/FunctionFile.cpp
+void RegisterInteractionFunctions(BuiltinRegistry& reg);    // library/FunctionInteraction.cpp
+void RegisterMultiplayerFunctions(BuiltinRegistry& reg);    // library/FunctionMultiplayer.cpp
+void RegisterMiscFunctions(BuiltinRegistry& reg);           // library/FunctionMisc.cpp
+void RegisterResourceFunctions(BuiltinRegistry& reg);       // library/FunctionResource.cpp
+void RegisterParticleFunctions(BuiltinRegistry& reg);       // library/FunctionParticles.cpp
+void RegisterDataStructureFunctions(BuiltinRegistry& reg);  // library/FunctionDataStructures.cpp
+void RegisterSoundFunctions(BuiltinRegistry& reg);          // library/FunctionSound.cpp
+void Register3DFunctions(BuiltinRegistry& reg);             // library/Function3D.cpp
 
 }  // namespace kr
