@@ -158,7 +158,7 @@ int32_t Runtime::FunctionArgCount(int32_t id) {
 }
 
 std::string Runtime::FunctionName(int32_t id) {
-    if (id >= kExtensionIdBase) return "<extension function>";
+    if (id >= kExtensionIdBase) return host_->ExtensionFunctionName(id - kExtensionIdBase);
     if (id >= kScriptIdBase) return ScriptName(id - kScriptIdBase);
     if (id < 0 || id >= builtins_.Count()) return kUndefined;
     return builtins_.Name(id);

@@ -102,6 +102,7 @@ public:
     // Extension functions: index by name (-1), declared argument count, call (false: failed).
     virtual int32_t FindExtensionFunction(std::string_view name) { return -1; }
     virtual int32_t ExtensionArgCount(int32_t index) { return -100; }
+    virtual std::string ExtensionFunctionName(int32_t index) { return "<extension function>"; }
     virtual bool CallExtension(Runtime& rt, int32_t index, ScriptInstance* self,
                                ScriptInstance* other, int argc, const RValue* args,
                                RValue& result) {
@@ -267,6 +268,11 @@ public:
     bool ErrorPending() const { return error_flag_; }
     const std::string& ErrorText() const { return error_text_; }
     void SetErrorText(std::string text) { error_text_ = std::move(text); }
+    // Makes `text` the pending error, as a failing call that records its own reason does.
+    void SetPendingError(std::string text) {
+        error_flag_ = true;
+        error_text_ = std::move(text);
+    }
     // Composes the event context around a message and shows it.
     void ShowRuntimeError(std::string_view message, bool fatal);
     // Shows, logs and aborts as the settings say.

@@ -39,7 +39,8 @@ struct Runner::PrepareStep {
 const Runner::PrepareStep Runner::kPrepareSteps[] = {
     {0, nullptr, &Runner::SetProcessPriority, nullptr},
     {50, "Extracting included files", &Runner::ExportIncludedFiles, nullptr},
-    {55, "Preparing extension pacakges", nullptr, "Failed to prepare extension packages."},
+    {55, "Preparing extension pacakges", &Runner::PrepareExtensions,
+     "Failed to prepare extension packages."},
     {60, "Preparing constants", &Runner::DefineGameConstants, "Failed to define the constants."},
     {61, "Preparing triggers", nullptr, "Failed to prepare triggers."},
     {62, "Compiling scripts", &Runner::CompileScripts, "Failed to compile the scripts."},
@@ -151,6 +152,13 @@ bool Runner::DefineGameConstants() {
     return runtime_.DefineGameConstants(game_.constant_names, game_.constant_values);
 }
 
+bool Runner::PrepareExtensions() {
+    // Beside the program and beside the game file, then the temporary directory.
+    externals_.SetSearchFolders({ProgramDirectory(), DirectoryOf(options_.game_path)},
+                                {temp_directory_});
+    return extensions_.Prepare(game_.extension_packages, temp_directory_, SecureMode());
+}
+
 bool Runner::CompileScripts() {
     return runtime_.CompileScripts();
 }
@@ -245,7 +253,8 @@ bool Runner::RunLibraryInitCode() {
         RValue result;
         runtime_.ExecuteReporting(code, temp.get(), temp.get(), result);
     }
-    return true;
+    // Then the extension packages' initialization functions; a failure there is fatal.
+    return extensions_.CallInitFunctions();
 }
 
 std::unique_ptr<CInstance> Runner::NewTemporaryInstance() {
@@ -268,6 +277,8 @@ void Runner::RunMainLoop() {
 }
 
 void Runner::CleanUpGame() {
+    extensions_.CallFinalFunctions();
+    externals_.FreeAll();
     RemoveIncludedFiles();
 }
 

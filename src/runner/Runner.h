@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "code/Runtime.h"
+#include "extensions/ExtensionRuntime.h"
+#include "extensions/ExternalFunctions.h"
 #include "objects/EventDispatch.h"
 #include "objects/Instance.h"
 #include "objects/InstanceList.h"
@@ -91,6 +93,8 @@ public:
     void CleanUpGame();
     // Preparation: the game's constants, and the scripts.
     bool DefineGameConstants();
+    // The extension packages' constants, script functions and library functions.
+    bool PrepareExtensions();
     bool CompileScripts();
     void RemoveTempDirectory();
 
@@ -164,6 +168,9 @@ public:
     std::unique_ptr<CInstance> NewTemporaryInstance();
 
     bool SecureMode() const { return options_.secure_mode; }
+    // Native functions bound by scripts and packages, and the packages' functions.
+    ExternalFunctions& Externals() { return externals_; }
+    ExtensionRuntime& Extensions() { return extensions_; }
     bool DebugMode() const { return game_.debug_mode; }
     // The game file's name without directory and extension.
     const std::string& Title() const { return title_; }
@@ -196,6 +203,8 @@ private:
     GameWorld world_{*this};
     RoomState room_{world_};
     EventDispatch events_{runtime_, world_};
+    ExternalFunctions externals_;
+    ExtensionRuntime extensions_{runtime_, externals_};
     std::unique_ptr<GameLoop> loop_;
 
     struct PrepareStep;

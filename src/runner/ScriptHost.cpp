@@ -110,6 +110,24 @@ void RunnerScriptHost::WithTemporaryInstance(const std::function<void(ScriptInst
     fn(*temp);
 }
 
+int32_t RunnerScriptHost::FindExtensionFunction(std::string_view name) {
+    return runner_.Extensions().Find(name);
+}
+
+int32_t RunnerScriptHost::ExtensionArgCount(int32_t index) {
+    return runner_.Extensions().ArgCount(index);
+}
+
+std::string RunnerScriptHost::ExtensionFunctionName(int32_t index) {
+    return runner_.Extensions().Name(index);
+}
+
+bool RunnerScriptHost::CallExtension(Runtime&, int32_t index, ScriptInstance* self,
+                                     ScriptInstance* other, int argc, const RValue* args,
+                                     RValue& result) {
+    return runner_.Extensions().Call(index, self, other, argc, args, result);
+}
+
 bool RunnerScriptHost::FindResourceConstant(std::string_view name, RValue& out) {
     if (!ResourceNamesCurrent()) BuildResourceNames();
     std::string key(name);

@@ -66,6 +66,11 @@ public:
     // Resource names, tried in this order: object, sprite, sound, background, path, font, time
     // line, script, room (the first index with the name), then the triggers' constant names.
     bool FindResourceConstant(std::string_view name, RValue& out) override;
+    int32_t FindExtensionFunction(std::string_view name) override;
+    int32_t ExtensionArgCount(int32_t index) override;
+    std::string ExtensionFunctionName(int32_t index) override;
+    bool CallExtension(Runtime& rt, int32_t index, ScriptInstance* self, ScriptInstance* other,
+                       int argc, const RValue* args, RValue& result) override;
     std::string EventName(const EventContext& ctx) override;
     std::string OwnerName(const EventContext& ctx) override;
     bool ShowErrorWindow(const std::string& text, bool can_ignore) override;
