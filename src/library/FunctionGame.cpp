@@ -1,6 +1,7 @@
 // Script functions for motion, collisions, instances, rooms and the game as a whole.
 // Rows without a body are registered so that games compile; calling one reports that the
 // function is not available yet.
+#include <algorithm>
 #include <cmath>
 
 #include "code/Vocabulary.h"
@@ -396,6 +397,13 @@ static void fn_collision_line(Runtime& rt, ScriptInstance* self, ScriptInstance*
                                       ArgBool(a[5]), ArgBool(a[6]))));
 }
 
+// Waits the given milliseconds on the runner's clock (a headless run's clock just advances).
+static void fn_sleep(Runtime& rt, ScriptInstance*, ScriptInstance*, int, const RValue* args,
+                     RValue&) {
+    double ms = ArgReal(args[0]);
+    if (ms > 0) RunnerOf(rt).GetPlatform().clock->Sleep(int64_t(std::min(ms, 3.6e6) * 1000.0));
+}
+
 // ORDER VOCABULARY: the rows keep the registration order of the family.
 static const BuiltinDef kGameFunctions[] = {
     {"move_random", nullptr, 2},
@@ -478,7 +486,7 @@ static const BuiltinDef kGameFunctions[] = {
     {"game_save", nullptr, 1},
     {"transition_define", nullptr, 2},
     {"transition_exists", nullptr, 1},
-    {"sleep", nullptr, 1},
+    {"sleep", fn_sleep, 1},
 };
 
 void RegisterGameFunctions(BuiltinRegistry& reg) {

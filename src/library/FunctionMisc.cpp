@@ -1,6 +1,7 @@
 // Script functions for code and events, variables, external calls, the clipboard, dates and the
 // debug output. Rows without a body are registered so that games compile; calling one reports
 // that the function is not available yet.
+#include <cmath>
 #include <cstdio>
 #include <vector>
 
@@ -8,6 +9,7 @@
 #include "code/Runtime.h"
 #include "code/Vocabulary.h"
 #include "library/FunctionExternal.h"
+#include "library/DateTime.h"
 #include "library/FunctionMath.h"
 #include "platform/Files.h"
 #include "platform/GamePath.h"
@@ -272,6 +274,233 @@ static void fn_event_inherited(Runtime& rt, ScriptInstance* self, ScriptInstance
     runner.Events().PerformEvent(self, other, object->parent, ctx.event_type, ctx.event_number);
 }
 
+// ---- Dates and times ---------------------------------------------------------------------------
+
+#define KR_DATE_FN(name)                                                                       \
+    static void fn_##name(Runtime& rt, ScriptInstance*, ScriptInstance*, int, const RValue* a, \
+                          RValue& r)
+
+namespace {
+
+double Now(Runtime& rt) {
+    return RunnerOf(rt).GetPlatform().clock->LocalDateTime();
+}
+
+int64_t ArgInt64(const RValue& v) {
+    return RoundToInt64(ArgReal(v));
+}
+
+// Fields that form no date or time leave the function with an error and the result 0, the way
+// a failing conversion leaves any built-in.
+bool CheckedDate(Runtime& rt, const RValue* a, int64_t& day) {
+    int64_t y = ArgInt64(a[0]), m = ArgInt64(a[1]), d = ArgInt64(a[2]);
+    if (!ValidDate(y, m, d)) {
+        rt.RuntimeError("Trying to create an invalid date.");
+        return false;
+    }
+    day = DayNumber({y, int(m), int(d)});
+    return true;
+}
+
+bool CheckedTime(Runtime& rt, const RValue* a, double& time) {
+    int64_t h = ArgInt64(a[0]), mi = ArgInt64(a[1]), s = ArgInt64(a[2]);
+    if (!ValidTime(h, mi, s)) {
+        rt.RuntimeError("Trying to create an invalid time.");
+        return false;
+    }
+    time = TimeValue(int(h), int(mi), int(s));
+    return true;
+}
+
+}  // namespace
+
+KR_DATE_FN(date_current_datetime) {
+    r = Now(rt);
+}
+KR_DATE_FN(date_current_date) {
+    r = std::trunc(Now(rt));
+}
+KR_DATE_FN(date_current_time) {
+    double t = Now(rt);
+    r = std::fabs(t - std::trunc(t));
+}
+KR_DATE_FN(date_create_datetime) {
+    int64_t day;
+    double time;
+    if (CheckedDate(rt, a, day) && CheckedTime(rt, a + 3, time)) r = ComposeDateTime(day, time);
+}
+KR_DATE_FN(date_create_date) {
+    int64_t day;
+    if (CheckedDate(rt, a, day)) r = double(day);
+}
+KR_DATE_FN(date_create_time) {
+    double time;
+    if (CheckedTime(rt, a, time)) r = time;
+}
+KR_DATE_FN(date_valid_datetime) {
+    r = ValidDate(ArgInt64(a[0]), ArgInt64(a[1]), ArgInt64(a[2])) &&
+                ValidTime(ArgInt64(a[3]), ArgInt64(a[4]), ArgInt64(a[5]))
+            ? 1.0
+            : 0.0;
+}
+KR_DATE_FN(date_valid_date) {
+    r = ValidDate(ArgInt64(a[0]), ArgInt64(a[1]), ArgInt64(a[2])) ? 1.0 : 0.0;
+}
+KR_DATE_FN(date_valid_time) {
+    r = ValidTime(ArgInt64(a[0]), ArgInt64(a[1]), ArgInt64(a[2])) ? 1.0 : 0.0;
+}
+KR_DATE_FN(date_inc_year) {
+    r = AddMonths(ArgReal(a[0]), ArgInt64(a[1]) * 12);
+}
+KR_DATE_FN(date_inc_month) {
+    r = AddMonths(ArgReal(a[0]), ArgInt64(a[1]));
+}
+KR_DATE_FN(date_inc_week) {
+    r = ArgReal(a[0]) + 7.0 * double(ArgInt64(a[1]));
+}
+KR_DATE_FN(date_inc_day) {
+    r = ArgReal(a[0]) + double(ArgInt64(a[1]));
+}
+KR_DATE_FN(date_inc_hour) {
+    r = ArgReal(a[0]) + double(ArgInt64(a[1])) / 24.0;
+}
+KR_DATE_FN(date_inc_minute) {
+    r = ArgReal(a[0]) + double(ArgInt64(a[1])) / 1440.0;
+}
+KR_DATE_FN(date_inc_second) {
+    r = ArgReal(a[0]) + double(ArgInt64(a[1])) / 86400.0;
+}
+KR_DATE_FN(date_get_year) {
+    r = double(DatePart(ArgReal(a[0])).year);
+}
+KR_DATE_FN(date_get_month) {
+    r = DatePart(ArgReal(a[0])).month;
+}
+KR_DATE_FN(date_get_week) {
+    r = IsoWeek(ArgReal(a[0]));
+}
+KR_DATE_FN(date_get_day) {
+    r = DatePart(ArgReal(a[0])).day;
+}
+KR_DATE_FN(date_get_hour) {
+    r = TimePart(ArgReal(a[0])).hour;
+}
+KR_DATE_FN(date_get_minute) {
+    r = TimePart(ArgReal(a[0])).minute;
+}
+KR_DATE_FN(date_get_second) {
+    r = TimePart(ArgReal(a[0])).second;
+}
+KR_DATE_FN(date_get_weekday) {
+    r = WeekDay(ArgReal(a[0]));
+}
+KR_DATE_FN(date_get_day_of_year) {
+    r = DayOfYear(ArgReal(a[0]));
+}
+KR_DATE_FN(date_get_hour_of_year) {
+    double t = ArgReal(a[0]);
+    r = (DayOfYear(t) - 1) * 24.0 + TimePart(t).hour;
+}
+KR_DATE_FN(date_get_minute_of_year) {
+    double t = ArgReal(a[0]);
+    ClockTime c = TimePart(t);
+    r = ((DayOfYear(t) - 1) * 24.0 + c.hour) * 60.0 + c.minute;
+}
+KR_DATE_FN(date_get_second_of_year) {
+    double t = ArgReal(a[0]);
+    ClockTime c = TimePart(t);
+    r = (((DayOfYear(t) - 1) * 24.0 + c.hour) * 60.0 + c.minute) * 60.0 + c.second;
+}
+KR_DATE_FN(date_year_span) {
+    r = std::fabs(ArgReal(a[0]) - ArgReal(a[1])) / 365.25;
+}
+KR_DATE_FN(date_month_span) {
+    r = std::fabs(ArgReal(a[0]) - ArgReal(a[1])) / 30.4375;
+}
+KR_DATE_FN(date_week_span) {
+    r = std::fabs(ArgReal(a[0]) - ArgReal(a[1])) / 7.0;
+}
+KR_DATE_FN(date_day_span) {
+    r = std::fabs(ArgReal(a[0]) - ArgReal(a[1]));
+}
+KR_DATE_FN(date_hour_span) {
+    r = std::fabs(ArgReal(a[0]) - ArgReal(a[1])) * 24.0;
+}
+KR_DATE_FN(date_minute_span) {
+    r = std::fabs(ArgReal(a[0]) - ArgReal(a[1])) * 1440.0;
+}
+KR_DATE_FN(date_second_span) {
+    r = std::fabs(ArgReal(a[0]) - ArgReal(a[1])) * 86400.0;
+}
+KR_DATE_FN(date_compare_datetime) {
+    r = CompareDateTime(ArgReal(a[0]), ArgReal(a[1]));
+}
+KR_DATE_FN(date_compare_date) {
+    r = CompareDate(ArgReal(a[0]), ArgReal(a[1]));
+}
+KR_DATE_FN(date_compare_time) {
+    r = CompareTime(ArgReal(a[0]), ArgReal(a[1]));
+}
+KR_DATE_FN(date_date_of) {
+    r = std::trunc(ArgReal(a[0]));
+}
+KR_DATE_FN(date_time_of) {
+    double t = ArgReal(a[0]);
+    r = t - std::trunc(t);
+}
+KR_DATE_FN(date_datetime_string) {
+    r = RValue(DateTimeString(ArgReal(a[0])));
+}
+KR_DATE_FN(date_date_string) {
+    r = RValue(DateString(ArgReal(a[0])));
+}
+KR_DATE_FN(date_time_string) {
+    r = RValue(TimeString(ArgReal(a[0])));
+}
+KR_DATE_FN(date_days_in_month) {
+    CivilDate d = DatePart(ArgReal(a[0]));
+    r = DaysInMonth(d.year, d.month);
+}
+KR_DATE_FN(date_days_in_year) {
+    r = IsLeapYear(DatePart(ArgReal(a[0])).year) ? 366.0 : 365.0;
+}
+KR_DATE_FN(date_leap_year) {
+    r = IsLeapYear(DatePart(ArgReal(a[0])).year) ? 1.0 : 0.0;
+}
+KR_DATE_FN(date_is_today) {
+    r = CompareDate(ArgReal(a[0]), Now(rt)) == 0 ? 1.0 : 0.0;
+}
+
+#undef KR_DATE_FN
+
+// ---- Clipboard and process ---------------------------------------------------------------------
+
+static void fn_clipboard_has_text(Runtime& rt, ScriptInstance*, ScriptInstance*, int, const RValue*,
+                                  RValue& r) {
+    r = RunnerOf(rt).GetClipboard().HasText() ? 1.0 : 0.0;
+}
+static void fn_clipboard_get_text(Runtime& rt, ScriptInstance*, ScriptInstance*, int, const RValue*,
+                                  RValue& r) {
+    r = RValue(RunnerOf(rt).GetClipboard().GetText());
+}
+static void fn_clipboard_set_text(Runtime& rt, ScriptInstance*, ScriptInstance*, int,
+                                  const RValue* a, RValue&) {
+    RunnerOf(rt).GetClipboard().SetText(a[0].IsString() ? ArgStr(a[0]) : std::string_view());
+}
+static void fn_window_handle(Runtime& rt, ScriptInstance*, ScriptInstance*, int, const RValue*,
+                             RValue& r) {
+    r = double(RunnerOf(rt).GetPlatform().window->NativeHandle());
+}
+static void fn_set_program_priority(Runtime& rt, ScriptInstance*, ScriptInstance*, int,
+                                    const RValue* a, RValue&) {
+    int p = ArgInt(a[0]);
+    RunnerOf(rt).GetPlatform().process->SetPriority(p >= -3 && p <= 3 ? p : 0);
+}
+static void fn_set_application_title(Runtime& rt, ScriptInstance*, ScriptInstance*, int,
+                                     const RValue* a, RValue&) {
+    if (a[0].IsString()) RunnerOf(rt).SetApplicationTitle(a[0].StdStr());
+}
+
 // ORDER VOCABULARY: the rows keep the registration order of the family.
 static const BuiltinDef kMiscFunctions[] = {
     {"event_inherited", fn_event_inherited, 0},
@@ -301,10 +530,10 @@ static const BuiltinDef kMiscFunctions[] = {
     {"external_call8", fn_external_call8, 9},
     {"execute_string", fn_execute_string, -1},
     {"execute_file", fn_execute_file, -1},
-    {"window_handle", nullptr, 0},
+    {"window_handle", fn_window_handle, 0},
     {"show_debug_message", fn_show_debug_message, 1},
-    {"set_program_priority", nullptr, 1},
-    {"set_application_title", nullptr, 1},
+    {"set_program_priority", fn_set_program_priority, 1},
+    {"set_application_title", fn_set_application_title, 1},
     {"variable_global_exists", fn_variable_global_exists, 1},
     {"variable_global_get", fn_variable_global_get, 1},
     {"variable_global_array_get", fn_variable_global_array_get, 2},
@@ -319,56 +548,56 @@ static const BuiltinDef kMiscFunctions[] = {
     {"variable_local_set", fn_variable_local_set, 2},
     {"variable_local_array_set", fn_variable_local_array_set, 3},
     {"variable_local_array2_set", fn_variable_local_array2_set, 4},
-    {"clipboard_has_text", nullptr, 0},
-    {"clipboard_set_text", nullptr, 1},
-    {"clipboard_get_text", nullptr, 0},
-    {"date_current_datetime", nullptr, 0},
-    {"date_current_date", nullptr, 0},
-    {"date_current_time", nullptr, 0},
-    {"date_create_datetime", nullptr, 6},
-    {"date_create_date", nullptr, 3},
-    {"date_create_time", nullptr, 3},
-    {"date_valid_datetime", nullptr, 6},
-    {"date_valid_date", nullptr, 3},
-    {"date_valid_time", nullptr, 3},
-    {"date_inc_year", nullptr, 2},
-    {"date_inc_month", nullptr, 2},
-    {"date_inc_week", nullptr, 2},
-    {"date_inc_day", nullptr, 2},
-    {"date_inc_hour", nullptr, 2},
-    {"date_inc_minute", nullptr, 2},
-    {"date_inc_second", nullptr, 2},
-    {"date_get_year", nullptr, 1},
-    {"date_get_month", nullptr, 1},
-    {"date_get_week", nullptr, 1},
-    {"date_get_day", nullptr, 1},
-    {"date_get_hour", nullptr, 1},
-    {"date_get_minute", nullptr, 1},
-    {"date_get_second", nullptr, 1},
-    {"date_get_weekday", nullptr, 1},
-    {"date_get_day_of_year", nullptr, 1},
-    {"date_get_hour_of_year", nullptr, 1},
-    {"date_get_minute_of_year", nullptr, 1},
-    {"date_get_second_of_year", nullptr, 1},
-    {"date_year_span", nullptr, 2},
-    {"date_month_span", nullptr, 2},
-    {"date_week_span", nullptr, 2},
-    {"date_day_span", nullptr, 2},
-    {"date_hour_span", nullptr, 2},
-    {"date_minute_span", nullptr, 2},
-    {"date_second_span", nullptr, 2},
-    {"date_compare_datetime", nullptr, 2},
-    {"date_compare_date", nullptr, 2},
-    {"date_compare_time", nullptr, 2},
-    {"date_date_of", nullptr, 1},
-    {"date_time_of", nullptr, 1},
-    {"date_datetime_string", nullptr, 1},
-    {"date_date_string", nullptr, 1},
-    {"date_time_string", nullptr, 1},
-    {"date_days_in_month", nullptr, 1},
-    {"date_days_in_year", nullptr, 1},
-    {"date_leap_year", nullptr, 1},
-    {"date_is_today", nullptr, 1},
+    {"clipboard_has_text", fn_clipboard_has_text, 0},
+    {"clipboard_set_text", fn_clipboard_set_text, 1},
+    {"clipboard_get_text", fn_clipboard_get_text, 0},
+    {"date_current_datetime", fn_date_current_datetime, 0},
+    {"date_current_date", fn_date_current_date, 0},
+    {"date_current_time", fn_date_current_time, 0},
+    {"date_create_datetime", fn_date_create_datetime, 6},
+    {"date_create_date", fn_date_create_date, 3},
+    {"date_create_time", fn_date_create_time, 3},
+    {"date_valid_datetime", fn_date_valid_datetime, 6},
+    {"date_valid_date", fn_date_valid_date, 3},
+    {"date_valid_time", fn_date_valid_time, 3},
+    {"date_inc_year", fn_date_inc_year, 2},
+    {"date_inc_month", fn_date_inc_month, 2},
+    {"date_inc_week", fn_date_inc_week, 2},
+    {"date_inc_day", fn_date_inc_day, 2},
+    {"date_inc_hour", fn_date_inc_hour, 2},
+    {"date_inc_minute", fn_date_inc_minute, 2},
+    {"date_inc_second", fn_date_inc_second, 2},
+    {"date_get_year", fn_date_get_year, 1},
+    {"date_get_month", fn_date_get_month, 1},
+    {"date_get_week", fn_date_get_week, 1},
+    {"date_get_day", fn_date_get_day, 1},
+    {"date_get_hour", fn_date_get_hour, 1},
+    {"date_get_minute", fn_date_get_minute, 1},
+    {"date_get_second", fn_date_get_second, 1},
+    {"date_get_weekday", fn_date_get_weekday, 1},
+    {"date_get_day_of_year", fn_date_get_day_of_year, 1},
+    {"date_get_hour_of_year", fn_date_get_hour_of_year, 1},
+    {"date_get_minute_of_year", fn_date_get_minute_of_year, 1},
+    {"date_get_second_of_year", fn_date_get_second_of_year, 1},
+    {"date_year_span", fn_date_year_span, 2},
+    {"date_month_span", fn_date_month_span, 2},
+    {"date_week_span", fn_date_week_span, 2},
+    {"date_day_span", fn_date_day_span, 2},
+    {"date_hour_span", fn_date_hour_span, 2},
+    {"date_minute_span", fn_date_minute_span, 2},
+    {"date_second_span", fn_date_second_span, 2},
+    {"date_compare_datetime", fn_date_compare_datetime, 2},
+    {"date_compare_date", fn_date_compare_date, 2},
+    {"date_compare_time", fn_date_compare_time, 2},
+    {"date_date_of", fn_date_date_of, 1},
+    {"date_time_of", fn_date_time_of, 1},
+    {"date_datetime_string", fn_date_datetime_string, 1},
+    {"date_date_string", fn_date_date_string, 1},
+    {"date_time_string", fn_date_time_string, 1},
+    {"date_days_in_month", fn_date_days_in_month, 1},
+    {"date_days_in_year", fn_date_days_in_year, 1},
+    {"date_leap_year", fn_date_leap_year, 1},
+    {"date_is_today", fn_date_is_today, 1},
 };
 
 void RegisterMiscFunctions(BuiltinRegistry& reg) {

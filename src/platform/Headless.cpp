@@ -2,6 +2,8 @@
 // the terminal, the system and the virtual clock, process priority through the scheduler, and
 // the window and joysticks of a run without a display.
 #include <sys/resource.h>
+#include <sys/time.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -79,9 +81,16 @@ public:
     }
 };
 
+// 1 January 2000, 00:00, as a date-time value.
+constexpr double kVirtualStartDate = 36526.0;
+constexpr double kMicrosecondsPerDay = 86400.0e6;
+
 class VirtualClock final : public Clock {
 public:
     int64_t Microseconds() override { return now_; }
+    double LocalDateTime() override {
+        return kVirtualStartDate + double(now_) / kMicrosecondsPerDay;
+    }
     void Sleep(int64_t us) override {
         if (us > 0) now_ += us;
     }
@@ -96,8 +105,9 @@ public:
     void SetPriority(int level) override {
         // Raising the priority needs privileges that a player's account rarely has; a refusal
         // leaves the game at normal priority, as the level is only a wish.
-        int nice = level == 1 ? -5 : level == 2 ? -10 : 0;
-        if (nice != 0) (void)::setpriority(PRIO_PROCESS, 0, nice);
+        static constexpr int kNice[] = {19, 10, 5, 0, -5, -10, -20};  // levels -3..3
+        int nice = level >= -3 && level <= 3 ? kNice[level + 3] : 0;
+        (void)::setpriority(PRIO_PROCESS, 0, nice);
     }
 };
 
@@ -124,6 +134,20 @@ public:
 private:
     bool num_lock_ = false;
     bool fullscreen_ = false;
+};
+
+class PrivateClipboard final : public Clipboard {
+public:
+    bool HasText() override { return has_text_; }
+    std::string GetText() override { return text_; }
+    void SetText(std::string_view text) override {
+        text_ = text;
+        has_text_ = true;
+    }
+
+private:
+    std::string text_;
+    bool has_text_ = false;
 };
 
 class NullJoysticks final : public Joysticks {
@@ -159,6 +183,32 @@ std::unique_ptr<GameWindow> MakeNullWindow() {
 std::unique_ptr<Joysticks> MakeNullJoysticks() {
     return std::make_unique<NullJoysticks>();
 }
+std::unique_ptr<Clipboard> MakePrivateClipboard() {
+    return std::make_unique<PrivateClipboard>();
+}
+
+double HostLocalDateTime(int64_t unix_seconds, int64_t microseconds) {
+    time_t t = time_t(unix_seconds);
+    struct tm local {};
+    if (!::localtime_r(&t, &local)) return 25569.0 + double(unix_seconds) / 86400.0;
+    // Days from 30 December 1899 to the local calendar date, through the civil-from-days rule.
+    int64_t y = int64_t(local.tm_year) + 1900, m = local.tm_mon + 1, d = local.tm_mday;
+    y -= m <= 2;
+    int64_t era = (y >= 0 ? y : y - 399) / 400;
+    int64_t yoe = y - era * 400;
+    int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    int64_t days_since_1970 = era * 146097 + doe - 719468;
+    double seconds =
+        local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec + double(microseconds) / 1e6;
+    return double(days_since_1970 + 25569) + seconds / 86400.0;
+}
+
+double Clock::LocalDateTime() {
+    struct timeval tv {};
+    ::gettimeofday(&tv, nullptr);
+    return HostLocalDateTime(tv.tv_sec, tv.tv_usec);
+}
 
 Platform MakeHeadlessPlatform() {
     Platform p;
@@ -168,6 +218,7 @@ Platform MakeHeadlessPlatform() {
     p.process = MakeNullProcessControl();
     p.window = MakeNullWindow();
     p.joysticks = MakeNullJoysticks();
+    p.clipboard = MakePrivateClipboard();
     return p;
 }
 

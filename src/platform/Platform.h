@@ -43,13 +43,27 @@ public:
     virtual void Sleep(int64_t us) = 0;
     // A number that differs between runs, to seed the random generator ("from the clock").
     virtual uint32_t Seed() = 0;
+    // The local date and time as a date-time value: days since 30 December 1899, the fraction
+    // the time of day. The system clocks read the host's time and zone; a virtual clock starts
+    // at a fixed date, so headless runs repeat.
+    virtual double LocalDateTime();
+};
+
+// The clipboard's text. A headless run keeps a clipboard of its own.
+class Clipboard {
+public:
+    virtual ~Clipboard() = default;
+    virtual bool HasText() = 0;
+    virtual std::string GetText() = 0;
+    virtual void SetText(std::string_view text) = 0;
 };
 
 // Control over the runner's own process.
 class ProcessControl {
 public:
     virtual ~ProcessControl() = default;
-    // 0 normal, 1 above normal, 2 high. Refusals by the system are ignored.
+    // -3 idle, -2 lowest, -1 below normal, 0 normal, 1 above normal, 2 high, 3 the highest the
+    // system grants. Refusals by the system are ignored.
     virtual void SetPriority(int level) = 0;
 };
 
@@ -100,6 +114,8 @@ public:
     virtual void ToggleFullscreen() = 0;
     virtual bool Fullscreen() = 0;
     virtual void ShowCursor(bool shown) = 0;
+    // The window system's handle of the window (an X11 window id); 0 when there is none.
+    virtual uint64_t NativeHandle() { return 0; }
 };
 
 // One joystick's state: axes x, y, z, r, u, v from 0 to 65535 (32767 or 32768 centred),
@@ -134,6 +150,8 @@ struct Platform {
     // Null in a platform made only for loading: the runner then takes the headless ones.
     std::unique_ptr<GameWindow> window;
     std::unique_ptr<Joysticks> joysticks;
+    // Null: the runner keeps a private clipboard.
+    std::unique_ptr<Clipboard> clipboard;
 };
 
 // Message boxes on standard error, progress on the terminal, a virtual clock that starts at 0,
@@ -151,5 +169,9 @@ std::unique_ptr<ProcessControl> MakeNullProcessControl();
 // A window that is never shown: always active, no notifications of its own.
 std::unique_ptr<GameWindow> MakeNullWindow();
 std::unique_ptr<Joysticks> MakeNullJoysticks();
+// A clipboard that only this process sees.
+std::unique_ptr<Clipboard> MakePrivateClipboard();
+// The date-time value of a host time (seconds since 1970) in the host's time zone.
+double HostLocalDateTime(int64_t unix_seconds, int64_t microseconds);
 
 }  // namespace kr

@@ -9,6 +9,7 @@
 #include "objects/ActionExecution.h"
 #include "objects/EventNames.h"
 #include "platform/Files.h"
+#include "platform/UserStore.h"
 #include "runner/Messages.h"
 
 namespace kr {
@@ -62,6 +63,9 @@ Runner::Runner(Platform& platform, RunnerOptions options)
     // A platform made only for loading has no window: the game then runs without one.
     if (!platform_.window) platform_.window = MakeNullWindow();
     if (!platform_.joysticks) platform_.joysticks = MakeNullJoysticks();
+    // The store is only read here, and a store that was never written is not created.
+    secure_mode_ =
+        options_.secure_mode || (!options_.outside_game && UserStore().SecureModeRequested());
     clear_input = [this] { loop_->Input().ClearAll(); };
     // The registries are filled once, before anything is compiled: the ids of built-in
     // variables and functions are their registration order.
@@ -285,9 +289,15 @@ void Runner::CleanUpGame() {
 IncludedFileContext Runner::FileContext() {
     IncludedFileContext ctx;
     ctx.temp_directory = temp_directory_;
-    ctx.secure_mode = options_.secure_mode;
+    ctx.secure_mode = secure_mode_;
     ctx.report_error = [this](std::string_view text) { runtime_.RuntimeError(text); };
     return ctx;
+}
+
+Clipboard& Runner::GetClipboard() {
+    if (platform_.clipboard) return *platform_.clipboard;
+    if (!own_clipboard_) own_clipboard_ = MakePrivateClipboard();
+    return *own_clipboard_;
 }
 
 bool Runner::ExportIncludedFiles() {
@@ -319,7 +329,7 @@ bool Runner::CloseLoadForm() {
 void Runner::ShowMessage(std::string_view text) {
     // The message must not land in the middle of a progress line.
     platform_.load_display->Close();
-    platform_.messages->Show(title_, text);
+    platform_.messages->Show(ApplicationTitle(), text);
 }
 
 void Runner::SetLoadProgress(int percent, std::string_view caption) {

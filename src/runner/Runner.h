@@ -10,6 +10,8 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <typeindex>
+#include <unordered_map>
 #include <vector>
 
 #include "code/Runtime.h"
@@ -101,6 +103,8 @@ public:
     // Included files: export every file (always true), remove what was exported.
     bool ExportIncludedFiles();
     void RemoveIncludedFiles();
+    // What exporting an included file needs to know about this run.
+    IncludedFileContext FileContext();
 
     // A message box with the application title.
     void ShowMessage(std::string_view text) override;
@@ -167,14 +171,31 @@ public:
     // any event: initialization code, room creation code, constant values.
     std::unique_ptr<CInstance> NewTemporaryInstance();
 
-    bool SecureMode() const { return options_.secure_mode; }
     // Native functions bound by scripts and packages, and the packages' functions.
     ExternalFunctions& Externals() { return externals_; }
     ExtensionRuntime& Extensions() { return extensions_; }
+    // Secure mode: asked for on the command line, or by the per-user store (read once).
+    bool SecureMode() const { return secure_mode_; }
     bool DebugMode() const { return game_.debug_mode; }
     // The game file's name without directory and extension.
     const std::string& Title() const { return title_; }
     std::span<const std::string> Parameters() const { return options_.parameters; }
+    // The application's title (set_application_title); the game's title until a script sets it.
+    const std::string& ApplicationTitle() const {
+        return application_title_.empty() ? title_ : application_title_;
+    }
+    void SetApplicationTitle(std::string title) { application_title_ = std::move(title); }
+    // The platform's clipboard, or one of the runner's own.
+    Clipboard& GetClipboard();
+
+    // State that a family of built-in functions above the runner keeps for one run (its open
+    // files, its INI file, ...): made on first use, freed with the runner.
+    template <class T>
+    T& FamilyState() {
+        std::shared_ptr<void>& slot = family_states_[std::type_index(typeid(T))];
+        if (!slot) slot = std::make_shared<T>();
+        return *static_cast<T*>(slot.get());
+    }
 
 private:
     // LoadHost
@@ -189,7 +210,6 @@ private:
     bool SetProcessPriority();
     bool PrepareWindow();
     bool CloseLoadForm();
-    IncludedFileContext FileContext();
 
     Platform& platform_;
     RunnerOptions options_;
@@ -206,6 +226,11 @@ private:
     ExternalFunctions externals_;
     ExtensionRuntime extensions_{runtime_, externals_};
     std::unique_ptr<GameLoop> loop_;
+    bool secure_mode_ = false;
+    std::string application_title_;
+    std::unique_ptr<Clipboard> own_clipboard_;
+    // Declared last, so freed first, while everything a family's state may reach still exists.
+    std::unordered_map<std::type_index, std::shared_ptr<void>> family_states_;
 
     struct PrepareStep;
     static const PrepareStep kPrepareSteps[];

@@ -9,8 +9,9 @@
 
 namespace kr::test {
 
-ScriptRunner::ScriptRunner() : platform_(MakeRecordingPlatform(recording)) {
+ScriptRunner::ScriptRunner(bool secure_mode) : platform_(MakeRecordingPlatform(recording)) {
     RunnerOptions o;
+    o.secure_mode = secure_mode;
     o.outside_game = true;
     o.register_functions = RegisterAllBuiltins;
     runner_ = std::make_unique<Runner>(platform_, std::move(o));

@@ -13,7 +13,8 @@ namespace kr::test {
 
 class ScriptRunner {
 public:
-    ScriptRunner();
+    // `secure_mode`: the run is in secure mode, as if asked for on the command line.
+    explicit ScriptRunner(bool secure_mode = false);
 
     Runner& GetRunner() { return *runner_; }
     Runtime& Rt() { return runner_->GetRuntime(); }

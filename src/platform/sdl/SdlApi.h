@@ -16,6 +16,7 @@ namespace kr {
     X(SDL_Delay)                   \
     X(SDL_DestroyWindow)           \
     X(SDL_FillRect)                \
+    X(SDL_GetClipboardText)        \
     X(SDL_GetError)                \
     X(SDL_GetKeyFromScancode)      \
     X(SDL_GetKeyboardState)        \
@@ -23,6 +24,7 @@ namespace kr {
     X(SDL_GetPerformanceCounter)   \
     X(SDL_GetPerformanceFrequency) \
     X(SDL_GetWindowSurface)        \
+    X(SDL_HasClipboardText)        \
     X(SDL_InitSubSystem)           \
     X(SDL_JoystickClose)           \
     X(SDL_JoystickGetAttached)     \
@@ -42,6 +44,7 @@ namespace kr {
     X(SDL_Quit)                    \
     X(SDL_QuitSubSystem)           \
     X(SDL_RaiseWindow)             \
+    X(SDL_SetClipboardText)        \
     X(SDL_SetModState)             \
     X(SDL_SetWindowFullscreen)     \
     X(SDL_SetWindowSize)           \
@@ -51,7 +54,8 @@ namespace kr {
     X(SDL_ShowWindow)              \
     X(SDL_StartTextInput)          \
     X(SDL_UpdateWindowSurface)     \
-    X(SDL_WasInit)
+    X(SDL_WasInit)                 \
+    X(SDL_free)
 
 struct SdlApi {
 #define KR_SDL_POINTER(name) decltype(&::name) name = nullptr;

@@ -280,6 +280,38 @@ private:
     std::array<SDL_Joystick*, 2> open_{};
 };
 
+// The desktop's clipboard through SDL's video subsystem, started on first use; without a
+// display the game keeps a clipboard of its own.
+class SdlClipboard final : public Clipboard {
+public:
+    bool HasText() override {
+        return Ready() ? Sdl().SDL_HasClipboardText() == SDL_TRUE : private_->HasText();
+    }
+    std::string GetText() override {
+        if (!Ready()) return private_->GetText();
+        char* text = Sdl().SDL_GetClipboardText();
+        std::string out = text ? Utf8ToGameText(text) : std::string();
+        if (text) Sdl().SDL_free(text);
+        return out;
+    }
+    void SetText(std::string_view text) override {
+        if (!Ready()) return private_->SetText(text);
+        Sdl().SDL_SetClipboardText(GameTextToUtf8(text).c_str());
+    }
+
+private:
+    bool Ready() {
+        if (!tried_) {
+            tried_ = true;
+            if (LoadSdl()) video_ = std::make_unique<SdlSubsystem>(SDL_INIT_VIDEO);
+        }
+        return video_ && video_->Ok();
+    }
+    bool tried_ = false;
+    std::unique_ptr<SdlSubsystem> video_;
+    std::unique_ptr<Clipboard> private_ = MakePrivateClipboard();
+};
+
 }  // namespace
 
 Platform MakeSdlPlatform() {
@@ -293,6 +325,7 @@ Platform MakeSdlPlatform() {
     p.process = MakeHostProcessControl();
     p.window = std::make_unique<SdlWindow>();
     p.joysticks = std::make_unique<SdlJoysticks>();
+    p.clipboard = std::make_unique<SdlClipboard>();
     return p;
 }
 
