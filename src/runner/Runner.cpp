@@ -10,6 +10,7 @@
 #include "objects/EventNames.h"
 #include "platform/Files.h"
 #include "runner/Messages.h"
+#include "runner/SaveGame.h"
 
 namespace kr {
 
@@ -62,6 +63,8 @@ Runner::Runner(Platform& platform, RunnerOptions options)
     if (!platform_.window) platform_.window = MakeNullWindow();
     if (!platform_.joysticks) platform_.joysticks = MakeNullJoysticks();
     clear_input = [this] { loop_->Input().ClearAll(); };
+    loop_->hooks.save_game = [this](const std::string& file) { SaveGame(*this, file); };
+    loop_->hooks.load_game = [this](const std::string& file) { LoadGame(*this, file); };
     // The registries are filled once, before anything is compiled: the ids of built-in
     // variables and functions are their registration order.
     runtime_.SetHost(&script_host_);
