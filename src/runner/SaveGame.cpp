@@ -18,6 +18,17 @@ namespace {
 constexpr size_t kInstanceRecordMinBytes = 368;
 constexpr size_t kTileRecordBytes = 80;
 constexpr size_t kRoomSlotMinBytes = 4;
+constexpr int32_t kGlobalsVersion = 700;
+constexpr int32_t kVariablesVersion = 440;
+
+// Whether the next integer is `version`, without moving past it: the global store and
+// variable lists take a wrong version as an empty record, which in a saved game means damage.
+bool NextIs(CStream& s, int32_t version) {
+    const size_t at = s.Position();
+    const bool same = s.ReadInteger() == version && !s.Failed();
+    s.Seek(at);
+    return same;
+}
 
 // ---- Layers, views and tiles -----------------------------------------------------------------
 
@@ -170,7 +181,7 @@ bool ReadInstanceRecord(InstanceRecord& r, CStream& s) {
     r.timeline_running = s.ReadBoolean();
     r.timeline_loop = s.ReadBoolean();
     r.creation_code = s.ReadString();
-    if (s.Failed()) return false;
+    if (s.Failed() || !NextIs(s, kVariablesVersion)) return false;
     return r.vars.LoadFromStream(s) && !s.Failed();
 }
 
@@ -342,7 +353,8 @@ SaveReadResult ReadSavedGame(CStream& s, InstanceWorld& world, const SavedGameCh
     out.cursor_sprite = s.ReadInteger();
     out.step_count = s.ReadInteger();
     out.automatic_draw = s.ReadBoolean();
-    if (s.Failed() || !out.globals.LoadGlobals(s) || s.Failed()) return kDamaged;
+    if (s.Failed() || !NextIs(s, kGlobalsVersion)) return kDamaged;
+    if (!out.globals.LoadGlobals(s) || s.Failed()) return kDamaged;
     const int32_t n = s.ReadCount(kRoomSlotMinBytes);
     if (s.Failed()) return kDamaged;
     out.rooms.clear();
