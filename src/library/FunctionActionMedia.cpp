@@ -285,17 +285,19 @@ void fn_action_replace_background(KR_ACTION_PARAMS) {
     CallBuiltin(rt, self, other, "background_replace", {double(index), a[1], 0.0, 0.0});
 }
 
+// The cursor sprite is the game's; the system cursor goes through the window functions
+// (cr_default 0, cr_none -1).
 void fn_action_set_cursor(KR_ACTION_PARAMS) {
-    Runner& r = RunnerOf(rt);
-    r.Vars().cursor_sprite = ArgInt(a[0]);
-    r.GetPlatform().window->ShowCursor(ArgBool(a[1]));
+    RunnerOf(rt).Vars().cursor_sprite = ArgInt(a[0]);
+    CallBuiltin(rt, self, other, "window_set_cursor", {ArgBool(a[1]) ? 0.0 : -1.0});
 }
 
+// 0 toggles, 1 a window, 2 full screen.
 void fn_action_fullscreen(KR_ACTION_PARAMS) {
-    GameWindow& window = *RunnerOf(rt).GetPlatform().window;
     const int32_t mode = ArgInt(a[0]);
-    const bool want = mode == 0 ? !window.Fullscreen() : mode == 2;
-    if (window.Fullscreen() != want) window.ToggleFullscreen();
+    bool full = mode == 2;
+    if (mode == 0) full = !ArgBool(CallBuiltin(rt, self, other, "window_get_fullscreen", {}));
+    CallBuiltin(rt, self, other, "window_set_fullscreen", {full ? 1.0 : 0.0});
 }
 
 void fn_action_snapshot(KR_ACTION_PARAMS) {
