@@ -189,6 +189,15 @@ TEST_F(ActionLibraryTest, Main) {
         {{{"action_end_sound", {"3"}}}, "'x'", "x\n", "Trying to stop non-existing sound."},
         {{}, "action_if_sound(3)", "0\n"},
         {{}, "string(action_if_previous_room()) + string(action_if_next_room())", "00\n"},
+        {{{"action_replace_sprite", {"5", "'x.png'", "1"}}},
+         "'x'",
+         "x\n",
+         "Trying to replace non-existing resource."},
+        {{{"action_show_video", {"'no such video.avi'", "0", "0"}}},
+         "'x'",
+         "x\n",
+         "Video file not found (or name too long)."},
+        {{{"action_splash_text", {"'no such text.txt'"}}}, "'x'", "x\n", "Text file not found."},
         // Obsolete actions do nothing at all.
         {{{"action_path_old", {"1", "2", "3"}}, {"action_highscore", {}}}, "'x'", "x\n"},
     });
