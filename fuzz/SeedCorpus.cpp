@@ -10,6 +10,7 @@
 #include "data/Sprite.h"
 #include "platform/Files.h"
 #include "runner/GameLoader.h"
+#include "runner/SaveGame.h"
 #include "runner/Scramble.h"
 #include "support/SampleGames.h"
 
@@ -122,6 +123,34 @@ int main(int argc, char** argv) {
         std::string_view t(text);
         ok = ok &&
              Write(language + "/" + std::to_string(n++), std::vector<uint8_t>(t.begin(), t.end()));
+    }
+    // A small saved game (game 42, room 0 kept with one instance, no globalvar marks, so that
+    // it stays within the fuzzers' input size).
+    {
+        CStream g;
+        for (int32_t v : {540, 42, 0, 0, 10, 3}) g.WriteInteger(v);
+        g.WriteReal(100);
+        for (int32_t v : {-1, 7, 1, 700, 440, 0, 0, 1, 1}) g.WriteInteger(v);
+        class SeedWorld final : public InstanceWorld {
+        public:
+            const CSprite* FindSprite(int32_t) const override { return nullptr; }
+            bool FindObject(int32_t index, ObjectDefaults& out) const override {
+                out = ObjectDefaults{};
+                return index == 0;
+            }
+            int32_t NewInstanceId() override { return 100001; }
+        } world;
+        RoomState room(world);
+        CInstance& inst = room.instances.AddInstanceWithId(0, 16, 32, 100001);
+        inst.vars.SetVar(100000, 0, RValue("text"));
+        inst.alarm[2] = 9;
+        RoomTile tile;
+        tile.id = 10000001;
+        room.room.tiles.push_back(tile);
+        SaveRoomToStream(room, g);
+        g.WriteInteger(100001);
+        g.WriteInteger(10000001);
+        ok = ok && Write(work + "/saved-game/small", g.Bytes());
     }
     return ok ? 0 : 1;
 }

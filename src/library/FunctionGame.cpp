@@ -8,6 +8,7 @@
 #include "objects/InstanceCollision.h"
 #include "objects/InstanceOps.h"
 #include "runner/Runner.h"
+#include "runner/SaveGame.h"
 
 namespace kr {
 
@@ -72,6 +73,20 @@ static void fn_game_end(Runtime& rt, ScriptInstance*, ScriptInstance*, int, cons
 static void fn_game_restart(Runtime& rt, ScriptInstance*, ScriptInstance*, int, const RValue*,
                             RValue&) {
     RunnerOf(rt).SetRoomRequest(GameLoop::kRequestRestart);
+}
+
+// game_save writes at once, in the middle of the event; game_load only remembers the file and
+// asks for the load at the end of the step (a second call replaces the file).
+static void fn_game_save(Runtime& rt, ScriptInstance*, ScriptInstance*, int, const RValue* args,
+                         RValue&) {
+    SaveGame(RunnerOf(rt), std::string(ArgStr(args[0])));
+}
+
+static void fn_game_load(Runtime& rt, ScriptInstance*, ScriptInstance*, int, const RValue* args,
+                         RValue&) {
+    Runner& r = RunnerOf(rt);
+    r.Loop().save_file_name = std::string(ArgStr(args[0]));
+    r.SetRoomRequest(GameLoop::kRequestLoad);
 }
 
 // ---- Activation ------------------------------------------------------------------------------
@@ -482,8 +497,8 @@ static const BuiltinDef kGameFunctions[] = {
     {"room_restart", fn_room_restart, 0},
     {"game_end", fn_game_end, 0},
     {"game_restart", fn_game_restart, 0},
-    {"game_load", nullptr, 1},
-    {"game_save", nullptr, 1},
+    {"game_load", fn_game_load, 1},
+    {"game_save", fn_game_save, 1},
     {"transition_define", nullptr, 2},
     {"transition_exists", nullptr, 1},
     {"sleep", fn_sleep, 1},

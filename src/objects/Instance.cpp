@@ -328,6 +328,19 @@ void CInstance::ComputeBoundingBox() {
     BoxChanged();
 }
 
+void CInstance::RestoreMotion(double direction, double speed, double hspeed, double vspeed) {
+    direction_ = direction;
+    speed_ = speed;
+    hspeed_ = hspeed;
+    vspeed_ = vspeed;
+}
+
+void CInstance::RestoreBox(const CollisionBox& box) {
+    if (box == box_) return;
+    box_ = box;
+    BoxChanged();
+}
+
 void CInstance::BoxChanged() {
     if (room_) room_->BoxMoved(*this);
 }

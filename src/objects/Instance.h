@@ -154,6 +154,10 @@ public:
     void Assign(const CInstance& src);
     // Gives the instance another id, keeping the room's id lookup in step.
     void ChangeId(int32_t new_id);
+    // A saved game's instance: the four motion fields exactly as stored (they are not derived
+    // from one another), and the bounding box as stored (not recomputed).
+    void RestoreMotion(double direction, double speed, double hspeed, double vspeed);
+    void RestoreBox(const CollisionBox& box);
 
     // ---- Collision support ----
     // The sprite whose masks are used: mask_index when it is at least 0, else sprite_index.

@@ -90,6 +90,12 @@ public:
     void GotoRoom(int32_t index);
     // The size of the window region the room is shown in.
     void RegionSize(int32_t& width, int32_t& height) const;
+    // Saved games: the kept room copies by number (the current one's included; null where
+    // none is kept), and replacing them all by a loaded game's, slot `current` (which holds a
+    // copy) becoming the current room. No event is performed (runner/SaveGame.cpp).
+    const std::vector<std::unique_ptr<RoomState>>& KeptRooms() const { return rooms_; }
+    void InstallRooms(std::vector<std::unique_ptr<RoomState>> rooms, int32_t current);
+    void SetStepCount(int64_t n) { step_count_ = n; }
 
     // ---- Input ----
     InputState& Input() { return input_; }

@@ -11,6 +11,7 @@
 #include "platform/Files.h"
 #include "platform/UserStore.h"
 #include "runner/Messages.h"
+#include "runner/SaveGame.h"
 
 namespace kr {
 
@@ -67,6 +68,15 @@ Runner::Runner(Platform& platform, RunnerOptions options)
     secure_mode_ =
         options_.secure_mode || (!options_.outside_game && UserStore().SecureModeRequested());
     clear_input = [this] { loop_->Input().ClearAll(); };
+    loop_->hooks.save_game = [this](const std::string& file) { SaveGame(*this, file); };
+    loop_->hooks.load_game = [this](const std::string& file) { LoadGame(*this, file); };
+    // F9 saves the screen as screen_save does, through that function.
+    loop_->hooks.save_screenshot = [this](const std::string& file) {
+        const int id = runtime_.Builtins().Find("screen_save");
+        RValue args[kArgCount] = {RValue(file)};
+        RValue result;
+        if (id >= 0) runtime_.Builtins().Call(id, runtime_, nullptr, nullptr, 1, args, result);
+    };
     // The registries are filled once, before anything is compiled: the ids of built-in
     // variables and functions are their registration order.
     runtime_.SetHost(&script_host_);

@@ -16,6 +16,18 @@ namespace kr {
 
 class Runner;
 
+// The particle system of the particle actions and their 16 type and 16 emitter slots (-1:
+// none); the actions create what they need on first use.
+struct ActionParticleSlots {
+    static constexpr int32_t kSlots = 16;
+    int32_t system = -1;
+    std::array<int32_t, kSlots> types, emitters;
+    ActionParticleSlots() {
+        types.fill(-1);
+        emitters.fill(-1);
+    }
+};
+
 // Game-wide values of the built-in variables that live on the runner.
 struct GameVariables {
     int32_t score = 0;
@@ -33,6 +45,7 @@ struct GameVariables {
     std::string caption_lives = "Lives: ";
     std::string caption_health = "Health: ";
     int32_t fps = 0;  // steps in the last whole second of the main loop
+    ActionParticleSlots action_particles;
 };
 
 // How built-in variable writes convert a value before storing it. A string written to a numeric

@@ -120,6 +120,30 @@ TEST(Project, TheExampleBuildsIntoAGameThatStarts) {
     EXPECT_EQ(g.rooms.Get(0)->backgrounds[0].xscale, 5);  // bg_sky stretched over 320 pixels
 }
 
+// The example made only of actions plays its replayed input: rewards from an alarm, a question
+// with else, a save, spending, and a load that brings the saved state back.
+TEST(Project, TheActionsExamplePlaysItsReplayedInput) {
+    ScratchDir dir;
+    const std::string example = std::string(KR_SOURCE_DIR) + "/examples/actions";
+    test::ProcessResult r =
+        test::RunProgram(KorvanePath(), {"build", example, "-o", dir / "actions"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = test::RunProgram(KorvanePath(),
+                         {"run", "--headless", "--max-steps", "100", "--input",
+                          example + "/input.txt", dir / "actions"},
+                         dir.Path());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out,
+              "reward, 10\n"
+              "reward, 20\n"
+              "saved, score 20 lives 3 x 60 coins 2\n"
+              "score 5 lives 2 x 70 coins 0\n"
+              "reward, 15\n"
+              "score 20 lives 3 x 62 coins 2\n");
+    EXPECT_TRUE(FileExists(dir / "actions.sav"));
+}
+
 // Bad projects name the file and line that are wrong.
 TEST(Project, ABadProjectSaysWhereItIsWrong) {
     ScratchDir dir;
