@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "code/Runtime.h"
+#include "datastructures/DataStructures.h"
 #include "objects/EventDispatch.h"
 #include "objects/Instance.h"
 #include "objects/InstanceList.h"
@@ -163,6 +164,9 @@ public:
     // any event: initialization code, room creation code, constant values.
     std::unique_ptr<CInstance> NewTemporaryInstance();
 
+    // The stacks, queues, lists, maps, priority queues and grids of the run.
+    DataStructures& Structures() { return structures_; }
+
     bool SecureMode() const { return options_.secure_mode; }
     bool DebugMode() const { return game_.debug_mode; }
     // The game file's name without directory and extension.
@@ -197,6 +201,7 @@ private:
     RoomState room_{world_};
     EventDispatch events_{runtime_, world_};
     std::unique_ptr<GameLoop> loop_;
+    DataStructures structures_;
 
     struct PrepareStep;
     static const PrepareStep kPrepareSteps[];
