@@ -13,20 +13,8 @@ namespace kr {
 
 // ---- Comparison ------------------------------------------------------------------------------
 
-int DsComparison::Compare(const RValue& a, const RValue& b) const {
-    if (a.IsReal()) {
-        if (!b.IsReal()) return -1;
-        double tol = precision_;
-        if (tol == 0) tol = std::max(std::min(std::fabs(a.real), std::fabs(b.real)) * 1e-12, 1e-12);
-        if (std::fabs(a.real - b.real) <= tol) return 0;
-        return a.real < b.real ? -1 : 1;
-    }
-    if (b.IsReal()) return 1;
-    std::string_view x = a.Str(), y = b.Str();
-    size_t n = std::min(x.size(), y.size());
-    int c = n ? std::memcmp(x.data(), y.data(), n) : 0;
-    if (c != 0) return c < 0 ? -1 : 1;
-    return x.size() < y.size() ? -1 : x.size() > y.size() ? 1 : 0;
+double DsComparison::RelativeTolerance(double a, double b) {
+    return std::max(std::min(std::fabs(a), std::fabs(b)) * 1e-12, 1e-12);
 }
 
 double DsComparison::ToleranceBound(double v) const {

@@ -29,13 +29,29 @@ public:
     double Precision() const { return precision_; }
     void SetPrecision(double p) { precision_ = p < 0 ? -p : p; }
     // Negative, zero or positive.
-    int Compare(const RValue& a, const RValue& b) const;
+    int Compare(const RValue& a, const RValue& b) const {
+        if (a.IsReal()) {
+            if (!b.IsReal()) return -1;
+            double d = a.real - b.real;
+            double tol = precision_ != 0 ? precision_ : RelativeTolerance(a.real, b.real);
+            if (d <= tol && d >= -tol) return 0;
+            return a.real < b.real ? -1 : 1;
+        }
+        if (b.IsReal()) return 1;
+        return CompareStrings(a.Str(), b.Str());
+    }
     bool Equal(const RValue& a, const RValue& b) const { return Compare(a, b) == 0; }
     // The largest difference at which a real can still equal `v` (an upper bound of the
     // tolerance for every partner).
     double ToleranceBound(double v) const;
 
 private:
+    static double RelativeTolerance(double a, double b);
+    static int CompareStrings(std::string_view a, std::string_view b) {
+        int c = a.compare(b);  // bytes as unsigned characters
+        return c < 0 ? -1 : c > 0 ? 1 : 0;
+    }
+
     double precision_ = 1e-8;
 };
 

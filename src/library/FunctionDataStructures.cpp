@@ -1,7 +1,9 @@
 // Script functions for stacks, queues, lists, maps, priority queues and grids: each unpacks its
 // arguments, finds the structure by its handle and calls the data structures of the runner.
+#include <cmath>
 #include <memory>
 
+#include "code/Operators.h"
 #include "code/Vocabulary.h"
 #include "datastructures/DataStructures.h"
 #include "runner/Runner.h"
@@ -18,7 +20,8 @@ static DataStructures& Ds(Runtime& rt) {
 
 // Handles, positions and cells are rounded to integers (ties to even).
 static int64_t Integer(const RValue& v) {
-    return RoundToInt64(ArgReal(v));
+    double d = ArgReal(v);
+    return std::fabs(d) < 4503599627370496.0 ? FastRound(d) : RoundToInt64(d);
 }
 
 // The structure a handle names; reports the error and gives nullptr when there is none.

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <typeinfo>
 
 #include "code/Code.h"
 #include "code/Script.h"
@@ -329,7 +330,11 @@ void Runner::StoreD3dxLibrary(const std::string& name, std::span<const uint8_t> 
 }
 
 Runner& RunnerOf(Runtime& rt) {
-    auto* host = dynamic_cast<RunnerScriptHost*>(&rt.Host());
+    // Every built-in that reaches the game passes here: the host's class is final, so comparing
+    // its exact type answers what a dynamic_cast would, without walking the class hierarchy.
+    ScriptHost& any = rt.Host();
+    auto* host =
+        typeid(any) == typeid(RunnerScriptHost) ? static_cast<RunnerScriptHost*>(&any) : nullptr;
     if (!host) {
         std::fputs("internal error: a built-in function that needs the game ran without one\n",
                    stderr);
