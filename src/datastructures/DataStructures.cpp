@@ -540,11 +540,6 @@ void DsGrid::Clear(const RValue& v) {
     std::fill(cells_.begin(), cells_.end(), v);
 }
 
-RValue DsGrid::Get(int64_t x, int64_t y) const {
-    if (x < 0 || y < 0 || x >= width_ || y >= height_) return RValue();
-    return Cell(x, y);
-}
-
 static void Combine(DsCellOp op, RValue& cell, const RValue& v) {
     switch (op) {
         case DsCellOp::kSet:

@@ -253,7 +253,10 @@ public:
     // count as 0. False (and no change) when the grid would exceed kMaxCells.
     bool Resize(int64_t w, int64_t h);
     void Clear(const RValue& v);
-    RValue Get(int64_t x, int64_t y) const;
+    RValue Get(int64_t x, int64_t y) const {
+        if (x < 0 || y < 0 || x >= width_ || y >= height_) return RValue();
+        return Cell(x, y);
+    }
     void Apply(DsCellOp op, int64_t x, int64_t y, const RValue& v);
     void ApplyRegion(DsCellOp op, int64_t x1, int64_t y1, int64_t x2, int64_t y2, const RValue& v);
     void ApplyDisk(DsCellOp op, double xm, double ym, double r, const RValue& v);

@@ -7,6 +7,7 @@
 #include "code/Code.h"
 #include "code/Script.h"
 #include "code/Vocabulary.h"
+#include "datastructures/DataStructures.h"
 #include "objects/ActionExecution.h"
 #include "objects/EventNames.h"
 #include "platform/Files.h"
@@ -58,7 +59,8 @@ Runner::Runner(Platform& platform, RunnerOptions options)
     : platform_(platform),
       options_(std::move(options)),
       title_(TitleOf(options_.game_path)),
-      loop_(std::make_unique<GameLoop>(*this)) {
+      loop_(std::make_unique<GameLoop>(*this)),
+      structures_(std::make_unique<DataStructures>()) {
     // A platform made only for loading has no window: the game then runs without one.
     if (!platform_.window) platform_.window = MakeNullWindow();
     if (!platform_.joysticks) platform_.joysticks = MakeNullJoysticks();

@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "code/Runtime.h"
-#include "datastructures/DataStructures.h"
 #include "objects/EventDispatch.h"
 #include "objects/Instance.h"
 #include "objects/InstanceList.h"
@@ -52,6 +51,7 @@ struct RunnerOptions {
 };
 
 class Runner;
+class DataStructures;
 
 // The runner's script runtime: randomize() seeds from the runner's clock seed.
 class RunnerRuntime final : public Runtime {
@@ -165,7 +165,7 @@ public:
     std::unique_ptr<CInstance> NewTemporaryInstance();
 
     // The stacks, queues, lists, maps, priority queues and grids of the run.
-    DataStructures& Structures() { return structures_; }
+    DataStructures& Structures() { return *structures_; }
 
     bool SecureMode() const { return options_.secure_mode; }
     bool DebugMode() const { return game_.debug_mode; }
@@ -201,7 +201,7 @@ private:
     RoomState room_{world_};
     EventDispatch events_{runtime_, world_};
     std::unique_ptr<GameLoop> loop_;
-    DataStructures structures_;
+    std::unique_ptr<DataStructures> structures_;
 
     struct PrepareStep;
     static const PrepareStep kPrepareSteps[];
