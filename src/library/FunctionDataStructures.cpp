@@ -24,17 +24,23 @@ static int64_t Integer(const RValue& v) {
     return std::fabs(d) < 4503599627370496.0 ? FastRound(d) : RoundToInt64(d);
 }
 
-// The structure a handle names; reports the error and gives nullptr when there is none.
+[[gnu::cold, gnu::noinline]] static void NoSuchStructure(Runtime& rt) {
+    rt.RuntimeError(kNoSuchStructure);
+}
+
+// The structure a handle names; reports the error and gives nullptr when there is none. Every
+// call passes here, so the error stays out of line.
 template <class T>
-static T* Find(Runtime& rt, DsTable<T>& table, const RValue& handle) {
+[[gnu::always_inline]] static inline T* Find(Runtime& rt, DsTable<T>& table, const RValue& handle) {
     T* ds = table.Get(Integer(handle));
-    if (!ds) rt.RuntimeError(kNoSuchStructure);
+    if (!ds) [[unlikely]]
+        NoSuchStructure(rt);
     return ds;
 }
 
 template <class T>
 static void Destroy(Runtime& rt, DsTable<T>& table, const RValue& handle) {
-    if (!table.Remove(Integer(handle))) rt.RuntimeError(kNoSuchStructure);
+    if (!table.Remove(Integer(handle))) NoSuchStructure(rt);
 }
 
 // The destination is checked first, then the source.
