@@ -409,13 +409,14 @@ void DsPriority::Clear() {
     std::vector<RValue>().swap(priorities_);
     by_priority_.clear();
     by_value_.clear();
+    value_index_ = false;
 }
 
 void DsPriority::Append(const RValue& value, const RValue& priority) {
     uint32_t i = uint32_t(values_.size());
     values_.push_back(value);
     priorities_.push_back(priority);
-    by_value_.insert(Key{value, i});
+    if (value_index_) by_value_.insert(Key{value, i});
     by_priority_.insert(Key{priority, i});
 }
 
@@ -446,6 +447,10 @@ int32_t DsPriority::FirstEqual(const Index& idx, const RValue& v) const {
 }
 
 int32_t DsPriority::FindValue(const RValue& value) const {
+    if (!value_index_) {
+        for (size_t i = 0; i < values_.size(); ++i) by_value_.insert(Key{values_[i], uint32_t(i)});
+        value_index_ = true;
+    }
     return FirstEqual(by_value_, value);
 }
 
@@ -486,14 +491,14 @@ int32_t DsPriority::MaxIndex() const {
 
 void DsPriority::DeleteAt(int32_t index) {
     size_t i = size_t(index), last = values_.size() - 1;
-    by_value_.erase(Key{values_[i], uint32_t(i)});
+    if (value_index_) by_value_.erase(Key{values_[i], uint32_t(i)});
     by_priority_.erase(Key{priorities_[i], uint32_t(i)});
     if (i != last) {
-        by_value_.erase(Key{values_[last], uint32_t(last)});
+        if (value_index_) by_value_.erase(Key{values_[last], uint32_t(last)});
         by_priority_.erase(Key{priorities_[last], uint32_t(last)});
         values_[i] = std::move(values_[last]);
         priorities_[i] = std::move(priorities_[last]);
-        by_value_.insert(Key{values_[i], uint32_t(i)});
+        if (value_index_) by_value_.insert(Key{values_[i], uint32_t(i)});
         by_priority_.insert(Key{priorities_[i], uint32_t(i)});
     }
     values_.pop_back();

@@ -236,7 +236,11 @@ private:
 
     const DsComparison* cmp_;
     std::vector<RValue> values_, priorities_;
-    Index by_priority_, by_value_;
+    Index by_priority_;
+    // Built by the first lookup by value and kept from then on, so that queues used only by
+    // priority do not pay for it.
+    mutable Index by_value_;
+    mutable bool value_index_ = false;
 };
 
 enum class DsCellOp { kSet, kAdd, kMultiply };
