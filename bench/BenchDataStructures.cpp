@@ -6,7 +6,10 @@
 // best wall time of each side, their ratio (ours / Lua) and the net ratio with each side's
 // start-up (its empty program) subtracted.
 //
-//   bench_datastructures [--korvane PATH] [--shared DIR] [rounds] [workload...]
+//   bench_datastructures [--korvane PATH] [--shared DIR] [--instructions] [rounds] [workload...]
+//
+// With --instructions each side runs once under valgrind's callgrind and the figures are
+// instruction counts instead of times: on a busy shared machine the steadiest comparison.
 //
 // DIR is the folder of the shared peer benchmarks (by default ../shared/bench beside the
 // source tree).
@@ -60,6 +63,36 @@ double Time(const std::string& cmd, std::string& last_line) {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? t : -1;
 }
 
+// The instructions a shell command executes, counted by callgrind; negative when it failed.
+double Instructions(const std::string& cmd, std::string& last_line) {
+    std::string text;
+    FILE* p = popen(
+        ("valgrind --tool=callgrind --callgrind-out-file=/dev/null " + cmd + " 2>&1").c_str(), "r");
+    if (!p) return -1;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) text.append(buf, n);
+    if (pclose(p) != 0) return -1;
+    size_t at = text.find("refs:");
+    if (at == std::string::npos) return -1;
+    double count = 0;
+    for (size_t i = at + 5; i < text.size() && text[i] != '\n'; ++i)
+        if (text[i] >= '0' && text[i] <= '9') count = count * 10 + (text[i] - '0');
+    // The program's own output precedes valgrind's summary lines (which start with "==").
+    std::string out;
+    size_t line = 0;
+    while (line < text.size()) {
+        size_t end = text.find('\n', line);
+        if (end == std::string::npos) end = text.size();
+        if (text.compare(line, 2, "==") != 0) out += text.substr(line, end - line) + "\n";
+        line = end + 1;
+    }
+    last_line = LastLine(out);
+    return count;
+}
+
+bool g_instructions = false;
+
 struct Best {
     double ours = 1e9, lua = 1e9;
     std::string sum_ours, sum_lua;
@@ -71,7 +104,10 @@ bool Measure(const std::string& korvane, const Workload& w, int rounds, Best& b)
     std::string lua = "lua5.4 " + Quote(w.lua);
     for (int r = 0; r < rounds; ++r) {
         double a, l;
-        if (r % 2 == 0) {
+        if (g_instructions) {
+            a = Instructions(ours, b.sum_ours);
+            l = Instructions(lua, b.sum_lua);
+        } else if (r % 2 == 0) {
             a = Time(ours, b.sum_ours);
             l = Time(lua, b.sum_lua);
         } else {
@@ -94,11 +130,18 @@ int main(int argc, char** argv) {
     std::string korvane = KR_KORVANE;
     std::vector<std::string> args(argv + 1, argv + argc);
     std::string shared = KR_SHARED_BENCH;
-    while (args.size() >= 2 && (args[0] == "--korvane" || args[0] == "--shared")) {
-        (args[0] == "--korvane" ? korvane : shared) = args[1];
-        args.erase(args.begin(), args.begin() + 2);
+    for (;;) {
+        if (!args.empty() && args[0] == "--instructions") {
+            g_instructions = true;
+            args.erase(args.begin());
+        } else if (args.size() >= 2 && (args[0] == "--korvane" || args[0] == "--shared")) {
+            (args[0] == "--korvane" ? korvane : shared) = args[1];
+            args.erase(args.begin(), args.begin() + 2);
+        } else {
+            break;
+        }
     }
-    int rounds = !args.empty() ? std::max(1, std::atoi(args[0].c_str())) : 9;
+    int rounds = g_instructions ? 1 : !args.empty() ? std::max(1, std::atoi(args[0].c_str())) : 9;
     const std::string own = KR_DS_BENCH;
     const std::vector<Workload> all = {
         {"f_map", shared + "/ours/f_map.txt", shared + "/lua/f_map.lua"},
@@ -117,22 +160,33 @@ int main(int argc, char** argv) {
     if (!Measure(korvane, empty, rounds, start)) return 1;
 
     bool all_match = true;
-    std::printf("%-11s %10s %10s %8s %10s  %s\n", "workload", "ours (s)", "lua (s)", "ratio",
-                "net ratio", "checksum");
+    const char* unit = g_instructions ? "(Minstr)" : "(s)";
+    const double scale = g_instructions ? 1e-6 : 1;
+    std::string ours_head = std::string("ours ") + unit, lua_head = std::string("lua ") + unit;
+    std::printf("%-11s %15s %15s %8s %10s  %s\n", "workload", ours_head.c_str(), lua_head.c_str(),
+                "ratio", "net ratio", "checksum");
     for (const Workload& w : chosen) {
         Best b;
         if (!Measure(korvane, w, rounds, b)) return 1;
-        double net_ours = std::max(b.ours - start.ours, 1e-6);
-        double net_lua = std::max(b.lua - start.lua, 1e-6);
+        // On a busy machine the start-up can measure longer than a whole run: no net figure.
+        double net_ours = b.ours - start.ours, net_lua = b.lua - start.lua;
+        char net[32] = "-";
+        if (net_ours > 0 && net_lua > 0) std::snprintf(net, sizeof net, "%.2f", net_ours / net_lua);
         bool match = b.sum_ours == b.sum_lua;
         all_match = all_match && match;
-        std::printf("%-11s %10.4f %10.4f %8.2f %10.2f  %s%s\n", w.name, b.ours, b.lua,
-                    b.ours / b.lua, net_ours / net_lua, b.sum_ours.c_str(),
+        std::printf("%-11s %15.4f %15.4f %8.2f %10s  %s%s\n", w.name, b.ours * scale, b.lua * scale,
+                    b.ours / b.lua, net, b.sum_ours.c_str(),
                     match ? "" : ("  MISMATCH: lua says " + b.sum_lua).c_str());
     }
-    std::printf(
-        "(best of %d alternating rounds; start-up ours %.4f s, lua %.4f s, subtracted "
-        "for the net ratio)\n",
-        rounds, start.ours, start.lua);
+    if (g_instructions)
+        std::printf(
+            "(instructions counted by callgrind; start-up ours %.2f M, lua %.2f M, "
+            "subtracted for the net ratio)\n",
+            start.ours * 1e-6, start.lua * 1e-6);
+    else
+        std::printf(
+            "(best of %d alternating rounds; start-up ours %.4f s, lua %.4f s, subtracted "
+            "for the net ratio)\n",
+            rounds, start.ours, start.lua);
     return all_match ? 0 : 1;
 }
