@@ -1,13 +1,15 @@
 // Writes the seed corpora of the fuzz targets into WORK_DIR/<target>: the sample games' data for
 // the loader fuzzer, the records inside them (behind the byte that picks their reader) for the
-// record fuzzer, small images in every format for the image fuzzers, and script text for the
-// language fuzzer.
+// record fuzzer, small images in every format for the image fuzzers, script text for the
+// language fuzzer, and the text form of each kind of data structure (behind the byte that picks
+// its reader).
 #include <cstdio>
 #include <string>
 
 #include "data/Bitmap32.h"
 #include "data/ImageCodecs.h"
 #include "data/Sprite.h"
+#include "datastructures/DataStructures.h"
 #include "platform/Files.h"
 #include "runner/GameLoader.h"
 #include "runner/SaveGame.h"
@@ -151,6 +153,34 @@ int main(int argc, char** argv) {
         g.WriteInteger(100001);
         g.WriteInteger(10000001);
         ok = ok && Write(work + "/saved-game/small", g.Bytes());
+
+    // ORDER KIND: the data-structure fuzzer picks stack, queue, list, map, priority, grid.
+    DsComparison cmp;
+    const RValue one(1.0), word("k");
+    DsStack stack;
+    stack.Push(one);
+    stack.Push(word);
+    DsQueue queue;
+    for (int i = 0; i < 18; ++i) queue.Enqueue(RValue(double(i)));
+    queue.Dequeue();
+    DsList list;
+    list.Add(word);
+    list.Add(one);
+    DsMap map(cmp);
+    map.Add(word, one);
+    map.Add(one, word);
+    DsPriority priority(cmp);
+    priority.Add(word, one);
+    priority.Add(one, RValue(-2.0));
+    DsGrid grid;
+    grid.Resize(3, 2);
+    grid.Apply(DsCellOp::kSet, 1, 1, word);
+    const std::string texts[] = {DsWriteText(stack), DsWriteText(queue),    DsWriteText(list),
+                                 DsWriteText(map),   DsWriteText(priority), DsWriteText(grid)};
+    for (size_t k = 0; k < std::size(texts); ++k) {
+        std::vector<uint8_t> bytes{uint8_t(k)};
+        bytes.insert(bytes.end(), texts[k].begin(), texts[k].end());
+        ok = ok && Write(work + "/datastructures/" + std::to_string(k), bytes);
     }
     return ok ? 0 : 1;
 }

@@ -2,10 +2,12 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <typeinfo>
 
 #include "code/Code.h"
 #include "code/Script.h"
 #include "code/Vocabulary.h"
+#include "datastructures/DataStructures.h"
 #include "objects/ActionExecution.h"
 #include "objects/EventNames.h"
 #include "platform/Files.h"
@@ -60,7 +62,8 @@ Runner::Runner(Platform& platform, RunnerOptions options)
     : platform_(platform),
       options_(std::move(options)),
       title_(TitleOf(options_.game_path)),
-      loop_(std::make_unique<GameLoop>(*this)) {
+      loop_(std::make_unique<GameLoop>(*this)),
+      structures_(std::make_unique<DataStructures>()) {
     // A platform made only for loading has no window: the game then runs without one.
     if (!platform_.window) platform_.window = MakeNullWindow();
     if (!platform_.joysticks) platform_.joysticks = MakeNullJoysticks();
@@ -360,7 +363,11 @@ void Runner::StoreD3dxLibrary(const std::string& name, std::span<const uint8_t> 
 }
 
 Runner& RunnerOf(Runtime& rt) {
-    auto* host = dynamic_cast<RunnerScriptHost*>(&rt.Host());
+    // Every built-in that reaches the game passes here: the host's class is final, so comparing
+    // its exact type answers what a dynamic_cast would, without walking the class hierarchy.
+    ScriptHost& any = rt.Host();
+    auto* host =
+        typeid(any) == typeid(RunnerScriptHost) ? static_cast<RunnerScriptHost*>(&any) : nullptr;
     if (!host) {
         std::fputs("internal error: a built-in function that needs the game ran without one\n",
                    stderr);

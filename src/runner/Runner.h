@@ -55,6 +55,7 @@ struct RunnerOptions {
 };
 
 class Runner;
+class DataStructures;
 
 // The runner's script runtime: randomize() seeds from the runner's clock seed.
 class RunnerRuntime final : public Runtime {
@@ -176,6 +177,8 @@ public:
     ExtensionRuntime& Extensions() { return extensions_; }
     // Secure mode: asked for on the command line, or by the per-user store (read once).
     bool SecureMode() const { return secure_mode_; }
+    // The stacks, queues, lists, maps, priority queues and grids of the run.
+    DataStructures& Structures() { return *structures_; }
     bool DebugMode() const { return game_.debug_mode; }
     // The game file's name without directory and extension.
     const std::string& Title() const { return title_; }
@@ -226,6 +229,7 @@ private:
     ExternalFunctions externals_;
     ExtensionRuntime extensions_{runtime_, externals_};
     std::unique_ptr<GameLoop> loop_;
+    std::unique_ptr<DataStructures> structures_;
     bool secure_mode_ = false;
     std::string application_title_;
     std::unique_ptr<Clipboard> own_clipboard_;
