@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "code/Runtime.h"
+#include "motion/MotionGrid.h"
+#include "motion/MotionPlanning.h"
 #include "objects/EventDispatch.h"
 #include "objects/Instance.h"
 #include "objects/InstanceList.h"
@@ -149,6 +151,9 @@ public:
     GameWorld& World() { return world_; }
     // Event lookup and dispatch, the event lists and the collision phase.
     EventDispatch& Events() { return events_; }
+    // The motion planning grids and the steering settings.
+    GridTable& Grids() { return grids_; }
+    PotentialSettings& Potential() { return potential_; }
     // The instance operations (create, copy, change, destroy) on the current room, with their
     // create and destroy events.
     InstanceContext Instancing() { return events_.Instancing(); }
@@ -175,6 +180,7 @@ private:
     void StoreD3dxLibrary(const std::string& name, std::span<const uint8_t> bytes) override;
 
     bool PrepareTimeLineActions();
+    bool PrepareTriggers();
     bool PrepareObjectActions();
     void RunMainLoop();
     // Gives the runtime the game's error settings and its scripts, which it owns from then on.
@@ -197,6 +203,8 @@ private:
     RoomState room_{world_};
     EventDispatch events_{runtime_, world_};
     std::unique_ptr<GameLoop> loop_;
+    GridTable grids_;
+    PotentialSettings potential_;
 
     struct PrepareStep;
     static const PrepareStep kPrepareSteps[];
