@@ -128,14 +128,17 @@ bool PotentialPath(Mover& m, const PotentialSettings& s, CPath& path, double gx,
     bool found = false;
     double length = 0;
     for (int i = 0; i < kMaxRoutePoints; ++i) {
+        const double x = m.X(), y = m.Y(), dir = m.Direction();
         if (PotentialStep(m, s, gx, gy, step)) {
             found = true;
             break;
         }
+        // Neither moved nor turned: every further step would do the same.
+        const bool stuck = m.X() == x && m.Y() == y && m.Direction() == dir;
         const PathPoint& last = path.points.back();
         length += std::hypot(m.X() - last.x, m.Y() - last.y);
         path.points.push_back({m.X(), m.Y(), 100});
-        if (length > limit) break;
+        if (length > limit || stuck) break;
     }
     if (found) path.points.push_back({gx, gy, 100});
     path.Recompute();

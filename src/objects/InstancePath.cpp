@@ -37,12 +37,15 @@ void StartPath(CInstance& inst, int32_t index, const CPath* path, double speed, 
     }
     inst.path_orientation = orientation;
     inst.path_endaction = end_action;
-    if (!relative) {
-        const PathPiece p = path->PointAt(speed < 0 ? 1 : 0);
-        inst.SetPosition(p.x, p.y);
-    }
-    inst.path_xstart = inst.X();
-    inst.path_ystart = inst.Y();
+    const PathPiece from = path->PointAt(speed < 0 ? 1 : 0), p0 = path->PointAt(0);
+    if (!relative) inst.SetPosition(from.x, from.y);
+    // path_xstart and path_ystart are where position 0 of the path lies. Going backwards the
+    // instance stands at the path's end, so they lie the path's extent away from it; taking its
+    // own position there would put every following step off by that much.
+    double ox, oy;
+    Turn(orientation * std::numbers::pi / 180, scale, from.x - p0.x, from.y - p0.y, ox, oy);
+    inst.path_xstart = inst.X() - ox;
+    inst.path_ystart = inst.Y() - oy;
 }
 
 bool FollowPathStep(CInstance& inst, const CPath* path) {

@@ -18,7 +18,7 @@ public:
     enum Moment : int32_t { kStep = 0, kBeginStep = 1, kEndStep = 2 };
 
     std::string name;
-    std::string condition;  // script expression
+    std::string condition;  // script code: a program whose result is the condition
     int32_t moment = kBeginStep;
     std::string constant_name;  // the name scripts use for the trigger's index
     // The condition compiled as a program when the game is prepared; null until then.

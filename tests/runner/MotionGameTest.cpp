@@ -1,0 +1,289 @@
+// Motion, paths, time lines and triggers in whole games run headless: what the instances
+// print step by step.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "library/Builtins.h"
+#include "motion/FrameFixture.h"
+#include "objects/EventTypes.h"
+#include "runner/GameWriter.h"
+#include "runner/Runner.h"
+#include "support/ScratchDir.h"
+#include "support/TestPlatform.h"
+
+namespace kr {
+namespace {
+
+constexpr int32_t kStepNormal = 0, kStepBegin = 1, kStepEnd = 2;
+constexpr int32_t kEndOfPath = 8;
+
+CAction CodeActionOf(std::string code) {
+    CAction a;
+    a.kind = CAction::kCode;
+    a.exec_type = CAction::kExecCode;
+    a.arg_count = 1;
+    a.arg_texts[0] = std::move(code);
+    return a;
+}
+
+CEvent Code(std::string code) {
+    CEvent e;
+    e.actions = {CodeActionOf(std::move(code))};
+    return e;
+}
+
+RoomInstance Placed(int32_t object, int32_t x, int32_t y, int32_t id) {
+    return RoomInstance{x, y, object, id, {}};
+}
+
+class MotionGameTest : public ::testing::Test {
+protected:
+    struct Result {
+        int status;
+        std::string out, err;
+    };
+
+    Result Run(const GameWriter& w, int64_t max_steps) {
+        RunnerOptions o;
+        o.game_path = dir_.Write("game.exe", w.WriteGameFile());
+        o.temp_places.executable_dir = dir_.Path();
+        o.register_functions = RegisterAllBuiltins;
+        o.max_steps = max_steps;
+        runner_ = std::make_unique<Runner>(platform_, std::move(o));
+        Result r;
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        r.status = runner_->Run();
+        r.out = testing::internal::GetCapturedStdout();
+        r.err = testing::internal::GetCapturedStderr();
+        return r;
+    }
+
+    // One object whose create event runs `create` and whose end step prints `show`; one
+    // instance of it at (50, 50); the path (0,0)-(100,0) as path 0.
+    Result RunMover(const std::string& create, const std::string& show, int64_t steps) {
+        GameWriter w;
+        CPath p;
+        p.closed = false;
+        p.points = {{0, 0, 100}, {100, 0, 100}};
+        w.Add("line", p);
+        CObject o;
+        o.events[kEventCreate][0] = Code(create);
+        o.events[kEventStep][kStepEnd] = Code("show_debug_message(" + show + ")");
+        o.events[kEventOther][kEndOfPath] = Code("show_debug_message('end')");
+        w.Add("mover", o);
+        CRoom room;
+        room.instances = {Placed(0, 50, 50, 100001)};
+        w.Add("room", room);
+        return Run(w, steps);
+    }
+
+    test::ScratchDir dir_;
+    test::Recording rec_;
+    Platform platform_ = test::MakeRecordingPlatform(rec_);
+    std::unique_ptr<Runner> runner_;
+};
+
+const std::string kXY = "string(round(x)) + ',' + string(round(y))";
+
+// Speed 40 on a path of length 100 reaches the end in the third step; each end action then
+// does its own thing.
+TEST_F(MotionGameTest, PathEndActions) {
+    struct Case {
+        const char* what;
+        std::string create;
+        std::string expected;
+    } cases[] = {
+        {"stop on the last point", "path_start(line, 40, 0, true)",
+         "40,0\n80,0\nend\n100,0\n100,0\n100,0\n"},
+        {"restart from the start", "path_start(line, 40, 1, true)",
+         "40,0\n80,0\nend\n20,0\n60,0\nend\n0,0\n"},
+        {"continue from the end point", "path_start(line, 40, 2, true)",
+         "40,0\n80,0\nend\n120,0\n160,0\nend\n200,0\n"},
+        {"reverse", "path_start(line, 40, 3, true)", "40,0\n80,0\nend\n80,0\n40,0\nend\n0,0\n"},
+        // Backwards from the end; stopping leaves it on the first point, where it was heading.
+        {"backwards stop", "path_start(line, -40, 0, true)", "60,0\n20,0\nend\n0,0\n0,0\n0,0\n"},
+        {"backwards relative to the instance", "path_start(line, -40, 0, false)",
+         "10,50\n-30,50\nend\n-50,50\n-50,50\n-50,50\n"},
+        {"relative to the instance", "path_start(line, 40, 0, false)",
+         "90,50\n130,50\nend\n150,50\n150,50\n150,50\n"},
+        // Turned by 90 degrees (counter-clockwise: up the screen) and twice as large: the same
+        // speed covers half as much of the path.
+        {"orientation and scale",
+         "path_start(line, 40, 0, false); path_orientation = 90; path_scale = 2",
+         "50,10\n50,-30\n50,-70\n50,-110\nend\n50,-150\n"},
+        {"path_end stops at once", "path_start(line, 40, 0, true); path_end()",
+         "0,0\n0,0\n0,0\n0,0\n0,0\n"},
+        {"a missing path is not started", "path_start(7, 40, 0, true)",
+         "50,50\n50,50\n50,50\n50,50\n50,50\n"},
+    };
+    for (const Case& c : cases) {
+        Result r = RunMover(c.create, kXY, 5);
+        EXPECT_EQ(r.out, c.expected) << c.what << "\n" << r.err;
+    }
+}
+
+// The built-in path variables: position and the end action's turn; speed is 0 while the path
+// moves the instance, and direction follows the movement.
+TEST_F(MotionGameTest, PathVariables) {
+    Result r = RunMover("path_start(line, -4, 3, true); path_position = 0.02",
+                        "string(path_index) + ' ' + string(path_position) + ' ' + "
+                        "string(path_speed) + ' ' + string(speed) + ' ' + string(direction)",
+                        1);
+    // 0.02 - 0.04 = -0.02 turns round to 0.02 with speed 4; moving left, direction 180.
+    EXPECT_EQ(r.out, "end\n0 0.02 4 0 180\n") << r.err;
+}
+
+// Moments run in step order as the position passes them, looping back after the last; a
+// moment may change the instance's position and the time-line variables.
+TEST_F(MotionGameTest, TimeLines) {
+    GameWriter w;
+    CTimeLine t;
+    t.moments.resize(3);
+    t.moments[0].step = 0;
+    t.moments[0].event = Code(
+        "show_debug_message('m0 ' + string(event_type) + ' ' + "
+        "string(event_number) + ' ' + string(event_object))");
+    t.moments[1].step = 2;
+    t.moments[1].event = Code("show_debug_message('m2'); x += 10");
+    t.moments[2].step = 3;
+    t.moments[2].event = Code("show_debug_message('m3 at ' + string(x))");
+    w.Add("unused", CTimeLine());
+    w.Add("tl", t);
+    CObject o;
+    o.events[kEventCreate][0] =
+        Code("timeline_index = tl; timeline_running = true; timeline_loop = true");
+    o.events[kEventStep][kStepBegin] = Code("show_debug_message('s ' + string(timeline_position))");
+    w.Add("obj", o);
+    CRoom room;
+    room.instances = {Placed(0, 0, 0, 100001)};
+    w.Add("room", room);
+    Result r = Run(w, 6);
+    EXPECT_EQ(r.out, "s 0\nm0 100000 0 1\ns 1\ns 2\nm2\ns 3\nm3 at 10\ns 0\nm0 100000 0 1\ns 1\n")
+        << r.err;
+}
+
+// Speed and direction: fractions, several moments in one step, backwards with looping, and a
+// time line that is not running.
+TEST_F(MotionGameTest, TimeLineSpeeds) {
+    struct Case {
+        const char* what;
+        std::string setup;
+        std::string expected;
+    } cases[] = {
+        {"half speed", "timeline_speed = 0.5", "0 1 2 "},  // steps 1, 3 and 5
+        {"speed 3", "timeline_speed = 3", "0 1 2 3 4 5 "},
+        {"backwards looping from 5",
+         "timeline_position = 5; timeline_speed = -2; "
+         "timeline_loop = true",
+         "5 4 3 2 1 0 5 4 3 2 1 0 "},
+        {"not running", "timeline_running = false", ""},
+        {"speed 0", "timeline_speed = 0", ""},
+    };
+    for (const Case& c : cases) {
+        GameWriter w;
+        CTimeLine t;
+        for (int s = 0; s <= 5; ++s) {
+            TimeLineMoment m;
+            m.step = s;
+            m.event = Code("global.log += '" + std::to_string(s) + " '");
+            t.moments.push_back(m);
+        }
+        w.Add("tl", t);
+        CObject o;
+        o.events[kEventCreate][0] =
+            Code("global.log = ''; timeline_index = 0; timeline_running = true;" + c.setup);
+        o.events[kEventOther][3] = Code("show_debug_message(global.log)");  // game end
+        w.Add("obj", o);
+        CRoom room;
+        room.instances = {Placed(0, 0, 0, 100001)};
+        w.Add("room", room);
+        Result r = Run(w, 6);
+        EXPECT_EQ(r.out, c.expected + "\n") << c.what << "\n" << r.err;
+    }
+}
+
+// Moments stored out of order still run in step order, and time lines built by scripts run
+// their moments; a moment may delete its own time line.
+TEST_F(MotionGameTest, TimeLinesOutOfOrderAndBuiltByScripts) {
+    GameWriter w;
+    CTimeLine t;
+    for (int s : {2, 0, 1}) {
+        TimeLineMoment m;
+        m.step = s;
+        m.event = Code("show_debug_message('stored " + std::to_string(s) + "')");
+        t.moments.push_back(m);
+    }
+    w.Add("stored", t);
+    CObject a, b;
+    a.events[kEventCreate][0] = Code("timeline_index = stored; timeline_running = true");
+    b.events[kEventCreate][0] = Code(
+        "n = timeline_add(); show_debug_message(timeline_get_name(n));"
+        "timeline_moment_add(n, 1, 'show_debug_message(\"made 1\")');"
+        "timeline_moment_add(n, 0, 'show_debug_message(\"made 0\")');"
+        "timeline_moment_add(n, 1, 'show_debug_message(\"made 1 again\"); "
+        "timeline_delete(timeline_index)');"
+        "timeline_moment_add(n, 1, 'show_debug_message(\"still 1\")');"
+        "timeline_moment_add(n, 2, 'show_debug_message(\"never\")');"
+        "timeline_index = n; timeline_running = true");
+    w.Add("a", a);
+    w.Add("b", b);
+    CRoom room;
+    room.instances = {Placed(0, 0, 0, 100001), Placed(1, 0, 0, 100002)};
+    w.Add("room", room);
+    Result r = Run(w, 4);
+    EXPECT_EQ(r.out,
+              "__newtimeline1\nstored 0\nmade 0\nstored 1\nmade 1\nmade 1 again\nstill 1\n"
+              "stored 2\n")
+        << r.err;
+}
+
+// A trigger fires at its moment of the step, before that phase's step events, for each
+// instance of a responding object whose condition holds.
+TEST_F(MotionGameTest, Triggers) {
+    GameWriter w;
+    CTrigger far, wrong;
+    far.name = "far";
+    far.condition = "return x > 100";
+    far.moment = CTrigger::kEndStep;
+    far.constant_name = "tr_far";
+    wrong.name = "wrong";
+    wrong.condition = "return missing_variable";
+    wrong.moment = CTrigger::kStep;
+    w.Add("", far);
+    w.Add("", wrong);
+    CObject o;
+    o.events[kEventCreate][0] = Code("hspeed = 60");
+    o.events[kEventTrigger][0] =
+        Code("show_debug_message('far ' + string(id) + ' at ' + string(x) + ' ' + string(tr_far))");
+    o.events[kEventTrigger][1] = Code("show_debug_message('never')");
+    o.events[kEventStep][kStepEnd] = Code("show_debug_message('end step ' + string(id))");
+    w.Add("obj", o);
+    CRoom room;
+    room.instances = {Placed(0, 0, 0, 100001), Placed(0, 50, 0, 100002)};
+    w.Add("room", room);
+    Result r = Run(w, 2);
+    EXPECT_EQ(r.out,
+              "far 100002 at 110 0\nend step 100001\nend step 100002\n"
+              "far 100001 at 120 0\nfar 100002 at 170 0\nend step 100001\nend step 100002\n")
+        << r.err;
+    EXPECT_NE(r.err.find("ERROR in trigger wrong"), std::string::npos) << r.err;
+}
+
+// A condition that does not compile stops the game before it starts.
+TEST_F(MotionGameTest, TriggerThatDoesNotCompile) {
+    GameWriter w;
+    CTrigger bad;
+    bad.name = "bad";
+    bad.condition = "return (";
+    w.Add("", bad);
+    Result r = Run(w, 2);
+    EXPECT_NE(r.status, Runner::kExitOk);
+    EXPECT_NE(r.err.find("COMPILATION ERROR in condition of trigger bad"), std::string::npos)
+        << r.err;
+}
+
+}  // namespace
+}  // namespace kr
