@@ -136,6 +136,78 @@ TEST_F(MotionGameTest, PathVariables) {
     EXPECT_EQ(r.out, "end\n0 0.02 4 0 180\n") << r.err;
 }
 
+// Code whose show(a, b, ...) becomes a message of the values separated by blanks.
+std::string WithShow(std::string code) {
+    const size_t at = code.find("show(");
+    if (at == std::string::npos) return code;
+    std::string out = code.substr(0, at) + "show_debug_message(string(";
+    int depth = 0;
+    for (size_t i = at + 5; i < code.size(); ++i) {
+        const char ch = code[i];
+        if (ch == '(') ++depth;
+        if (ch == ')' && depth-- == 0) return out + "))" + code.substr(i + 1);
+        out += ch == ',' && depth == 0 ? std::string(") + ' ' + string(") : std::string(1, ch);
+    }
+    return out;
+}
+
+// The motion functions, each in a room with a mover (a 10 x 10 box at its position) and two
+// solid walls of the same size at (50, 0) and (38, 20).
+TEST_F(MotionGameTest, MotionFunctions) {
+    struct Case {
+        const char* code;  // run for the mover at (0, 0); its last statement is shown
+        const char* expected;
+    } cases[] = {
+        {"move_contact_solid(0, 0); show(x)", "40"},
+        {"move_contact_solid(0, 5); show(x)", "5"},
+        {"x = 45; move_contact_solid(0, 0); show(x)", "45"},  // not free: nothing
+        {"move_outside_solid(0, 0); show(x)", "0"},           // free: nothing
+        {"x = 45; move_outside_solid(180, 100); show(x)", "40"},
+        {"x = 38; hspeed = 4; vspeed = 2; move_bounce_solid(false); show(hspeed, vspeed)", "-4 2"},
+        {"x = 38; y = 8; hspeed = 4; vspeed = 4; move_bounce_solid(false); show(hspeed, vspeed)",
+         "-4 -4"},
+        {"x = 38; y = 8; hspeed = 4; vspeed = 4; move_bounce_all(false); show(hspeed, vspeed)",
+         "-4 -4"},
+        {"mp_linear_step(55, 0, 100, false); show(mp_linear_step(55, 0, 100, false), x)", "1 0"},
+        {"show(mp_linear_step(20, 0, 8, false), x, direction)", "0 8 0"},
+        {"x = 32.0001; show(place_snapped(16, 0))", "1"},
+        {"x = 32.002; show(place_snapped(16, 0))", "0"},
+        {"x = 37; y = 9; move_snap(16, 16); show(x, y)", "32 16"},
+        {"x = -5; y = 250; move_wrap(true, true, 0); show(x, y)", "635 10"},
+        {"x = -5; move_wrap(false, true, 10); show(x)", "-5"},
+        {"show(distance_to_point(20, 4), distance_to_point(5, 5))", "11 0"},
+        {"show(distance_to_object(obj_wall), distance_to_object(obj_mover))", "31.02 1000000"},
+        {"motion_set(90, 3); show(hspeed, vspeed)", "0 -3"},
+        {"motion_set(0, 3); motion_add(90, 3); show(speed > 4.24, direction)", "1 45"},
+        {"move_towards_point(3, 4, 10); show(hspeed, vspeed)", "6 8"},
+        {"show(position_meeting(55, 5, obj_wall), position_empty(200, 200),"
+         " position_empty(55, 5))",
+         "1 1 0"},
+        {"p = path_add(); show(mp_linear_path(p, 55, 0, 8, false), path_get_number(p), x)",
+         "0 6 0"},
+        {"p = path_add(); show(mp_linear_path(p, 0, 18, 4, false), path_get_number(p))", "1 6"},
+        {"mp_linear_path(99, 30, 0, 8, false)", "Trying to assign to a non-existing path."},
+    };
+    for (const Case& c : cases) {
+        GameWriter w;
+        w.Add("box", test::SolidSprite(10, 10));
+        CObject mover, wall;
+        mover.sprite = wall.sprite = 0;
+        wall.solid = true;
+        mover.events[kEventCreate][0] = Code(WithShow(c.code) + "; game_end()");
+        w.Add("obj_mover", mover);
+        w.Add("obj_wall", wall);
+        CRoom room;
+        room.height = 240;
+        room.instances = {Placed(1, 50, 0, 100001), Placed(1, 38, 20, 100002),
+                          Placed(0, 0, 0, 100003)};
+        w.Add("room", room);
+        Result r = Run(w, 2);
+        EXPECT_NE((r.out + r.err).find(c.expected), std::string::npos)
+            << c.code << "\nout: " << r.out << "\nerr: " << r.err;
+    }
+}
+
 // Moments run in step order as the position passes them, looping back after the last; a
 // moment may change the instance's position and the time-line variables.
 TEST_F(MotionGameTest, TimeLines) {
