@@ -155,8 +155,8 @@ std::string WithShow(std::string code) {
 // solid walls of the same size at (50, 0) and (38, 20).
 TEST_F(MotionGameTest, MotionFunctions) {
     struct Case {
-        const char* code;  // run for the mover at (0, 0); its last statement is shown
-        const char* expected;
+        const char* code;      // run for the mover at (0, 0); its last statement is shown
+        const char* expected;  // the message shown, or the error reported (ending in ".")
     } cases[] = {
         {"move_contact_solid(0, 0); show(x)", "40"},
         {"move_contact_solid(0, 5); show(x)", "5"},
@@ -187,6 +187,35 @@ TEST_F(MotionGameTest, MotionFunctions) {
          "0 6 0"},
         {"p = path_add(); show(mp_linear_path(p, 0, 18, 4, false), path_get_number(p))", "1 6"},
         {"mp_linear_path(99, 30, 0, 8, false)", "Trying to assign to a non-existing path."},
+        // Grid cells from the walls' boxes: (5, 0), (3, 2) and (4, 2). Going from (4, 0) to
+        // (5, 1) may not cut the corner of (5, 0): the route turns at the centre of (4, 1).
+        {"g = mp_grid_create(0, 0, 6, 3, 10, 10); mp_grid_add_instances(g, obj_wall, false);"
+         "p = path_add(); show(g, mp_grid_path(g, p, 45, 5, 55, 15, true), path_get_number(p),"
+         " path_get_point_x(p, 1), path_get_point_y(p, 1))",
+         "0 1 3 45 15"},
+        {"g = mp_grid_create(0, 0, 6, 3, 10, 10); mp_grid_add_instances(g, obj_wall, false);"
+         "p = path_add(); show(mp_grid_path(g, p, 5, 5, 45, 25, false), path_get_number(p))",
+         "0 0"},
+        {"show(mp_grid_create(0, 0, 0, 3, 10, 10), mp_grid_create(0, 0, 1000000, 1000000, 1, 1))",
+         "-1 -1"},
+        {"g = mp_grid_create(0, 0, 6, 3, 10, 10); mp_grid_path(g, 4, 5, 5, 15, 5, false)",
+         "Trying to assign to a non-existing path."},
+        {"timeline_delete(5)", "Trying to delete non-existing timeline."},
+        {"path_append(5, 0)", "Appending to non-existing path."},
+        {"p = path_add(); path_append(p, 5)", "Appending a non-existing path."},
+        {"path_delete(3)", "Trying to delete non-existing path."},
+        {"path_duplicate(3)", "Trying to duplicate non-existing path."},
+        {"path_assign(path_add(), 3)", "Error assigning a path."},
+        {"p = path_add(); path_set_precision(p, 12); path_set_kind(p, 7);"
+         "show(path_get_precision(p), path_get_kind(p), path_get_name(p))",
+         "8 0 __newpath0"},
+        {"p = path_add(); path_add_point(p, 0, 0, 100); path_add_point(p, 10, 0, 50);"
+         "q = path_duplicate(p); path_reverse(q); show(q, path_get_point_speed(q, 0),"
+         " path_get_length(q), path_get_x(p, 0.25))",
+         "1 50 20 5"},
+        {"p = path_add(); path_add_point(p, 5, 5, 100); path_add_point(p, 5, 5, 100);"
+         "path_start(p, 4, 0, true); show(path_index, x)",
+         "-1 0"},
     };
     for (const Case& c : cases) {
         GameWriter w;
@@ -204,7 +233,7 @@ TEST_F(MotionGameTest, MotionFunctions) {
         w.Add("room", room);
         Result r = Run(w, 2);
         const std::string expected = c.expected;
-        if (expected.starts_with("Trying"))
+        if (expected.ends_with("."))  // an error message
             EXPECT_NE(r.err.find(expected), std::string::npos) << c.code << "\n" << r.err;
         else
             EXPECT_EQ(r.out, expected + "\n") << c.code << "\n" << r.err;
