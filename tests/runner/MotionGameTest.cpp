@@ -359,7 +359,9 @@ TEST_F(MotionGameTest, Triggers) {
     w.Add("", far);
     w.Add("", wrong);
     CObject o;
-    o.events[kEventCreate][0] = Code("hspeed = 60");
+    // event_perform runs a trigger event whatever the condition says.
+    o.events[kEventCreate][0] =
+        Code("hspeed = 60; if (id == 100001) event_perform(ev_trigger, tr_far)");
     o.events[kEventTrigger][0] =
         Code("show_debug_message('far ' + string(id) + ' at ' + string(x) + ' ' + string(tr_far))");
     o.events[kEventTrigger][1] = Code("show_debug_message('never')");
@@ -370,7 +372,7 @@ TEST_F(MotionGameTest, Triggers) {
     w.Add("room", room);
     Result r = Run(w, 2);
     EXPECT_EQ(r.out,
-              "far 100002 at 110 0\nend step 100001\nend step 100002\n"
+              "far 100001 at 0 0\nfar 100002 at 110 0\nend step 100001\nend step 100002\n"
               "far 100001 at 120 0\nfar 100002 at 170 0\nend step 100001\nend step 100002\n")
         << r.err;
     EXPECT_NE(r.err.find("ERROR in trigger wrong"), std::string::npos) << r.err;
