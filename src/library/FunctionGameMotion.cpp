@@ -2,6 +2,7 @@
 // wrapping, random free places, moving up to or out of contact, bouncing, distances, starting
 // and ending paths, and the planning steps and routes towards a goal. Every move goes through
 // SetPosition, so the bounding box follows.
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -62,10 +63,12 @@ FreeTest AllOr(bool checkall) {
     return checkall ? FreeTest::kAll : FreeTest::kSolid;
 }
 
-// The number of one-pixel steps of the contact functions.
+// The number of one-pixel steps of the contact functions. A huge distance is bounded, so that
+// moving through empty space cannot hold the game for hours.
+constexpr int64_t kMaxContactSteps = 1000000;
 int64_t ContactSteps(double maxdist) {
     if (maxdist > 0) {
-        const int64_t n = RoundToInt64(maxdist);
+        const int64_t n = RoundToInt64(std::min(maxdist, double(kMaxContactSteps)));
         return n > 0 ? n : 0;
     }
     return 1000;
