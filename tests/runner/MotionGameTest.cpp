@@ -175,6 +175,12 @@ TEST_F(MotionGameTest, MotionFunctions) {
         {"x = 37; y = 9; move_snap(16, 16); show(x, y)", "32 16"},
         {"x = -5; y = 250; move_wrap(true, true, 0); show(x, y)", "635 10"},
         {"x = -5; move_wrap(false, true, 10); show(x)", "-5"},
+        {"move_random(16, 8); show(x mod 16, y mod 8, place_free(x, y), x <= 630, y <= 230)",
+         "0 0 1 1 1"},
+        // Walls grown over the whole room leave no free place: the mover stays.
+        {"with (obj_wall) { x = 0; y = 0; image_xscale = 100; image_yscale = 100 }"
+         "x = 3; move_random(1, 1); show(x)",
+         "3"},
         {"show(distance_to_point(20, 4), distance_to_point(5, 5))", "11 0"},
         {"show(distance_to_object(obj_wall), distance_to_object(obj_mover))", "31.02 1000000"},
         {"motion_set(90, 3); show(hspeed, vspeed)", "0 -3"},
