@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 #include "data/Stream.h"
 
@@ -96,6 +97,98 @@ void CPath::Recompute() {
         pieces_[i].length = a.length + std::sqrt(SquaredDistance(a, pieces_[i]));
     }
     length_ = pieces_.empty() ? 0 : pieces_.back().length;
+}
+
+void CPath::AddPoint(double x, double y, double speed) {
+    points.push_back({x, y, speed});
+    Recompute();
+}
+
+void CPath::InsertPoint(int64_t n, double x, double y, double speed) {
+    if (n < 0 || n > int64_t(points.size())) return;
+    points.insert(points.begin() + n, PathPoint{x, y, speed});
+    Recompute();
+}
+
+void CPath::ChangePoint(int64_t n, double x, double y, double speed) {
+    if (n < 0 || n >= int64_t(points.size())) return;
+    points[size_t(n)] = {x, y, speed};
+    Recompute();
+}
+
+void CPath::DeletePoint(int64_t n) {
+    if (n < 0 || n >= int64_t(points.size())) return;
+    points.erase(points.begin() + n);
+    Recompute();
+}
+
+void CPath::ClearPoints() {
+    points.clear();
+    Recompute();
+}
+
+void CPath::Reverse() {
+    std::reverse(points.begin(), points.end());
+    Recompute();
+}
+
+template <class Fn>
+void CPath::TransformAboutCentre(Fn fn) {
+    if (points.empty()) return;
+    double x0 = points[0].x, x1 = x0, y0 = points[0].y, y1 = y0;
+    for (const PathPoint& p : points) {
+        x0 = std::min(x0, p.x);
+        x1 = std::max(x1, p.x);
+        y0 = std::min(y0, p.y);
+        y1 = std::max(y1, p.y);
+    }
+    const double cx = (x0 + x1) / 2, cy = (y0 + y1) / 2;
+    for (PathPoint& p : points) {
+        double x = p.x - cx, y = p.y - cy;
+        fn(x, y);
+        p.x = x + cx;
+        p.y = y + cy;
+    }
+    Recompute();
+}
+
+void CPath::Mirror() {
+    TransformAboutCentre([](double& x, double&) { x = -x; });
+}
+
+void CPath::Flip() {
+    TransformAboutCentre([](double&, double& y) { y = -y; });
+}
+
+// Counter-clockwise on a screen whose y axis points down.
+void CPath::Rotate(double degrees) {
+    const double a = degrees * std::numbers::pi / 180, c = std::cos(a), s = std::sin(a);
+    TransformAboutCentre([&](double& x, double& y) {
+        const double nx = c * x + s * y, ny = c * y - s * x;
+        x = nx;
+        y = ny;
+    });
+}
+
+void CPath::Scale(double xscale, double yscale) {
+    TransformAboutCentre([&](double& x, double& y) {
+        x *= xscale;
+        y *= yscale;
+    });
+}
+
+void CPath::Shift(double dx, double dy) {
+    for (PathPoint& p : points) {
+        p.x += dx;
+        p.y += dy;
+    }
+    Recompute();
+}
+
+void CPath::Append(const CPath& other) {
+    const std::vector<PathPoint> copy = other.points;  // other may be this path
+    points.insert(points.end(), copy.begin(), copy.end());
+    Recompute();
 }
 
 PathPiece CPath::PointAt(double position) const {

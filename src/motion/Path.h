@@ -51,6 +51,23 @@ public:
     // limited to that range). A path without points gives (0, 0, 100).
     PathPiece PointAt(double position) const;
 
+    // ---- Editing (each recomputes the derived polyline) ----
+    // Point numbers outside the list are ignored.
+    void AddPoint(double x, double y, double speed);
+    void InsertPoint(int64_t n, double x, double y, double speed);  // before point n, n <= count
+    void ChangePoint(int64_t n, double x, double y, double speed);
+    void DeletePoint(int64_t n);
+    void ClearPoints();
+    void Reverse();
+    // Mirror, flip, rotate and scale work about the centre of the points' bounding rectangle.
+    void Mirror();  // horizontally: x becomes 2 cx - x
+    void Flip();    // vertically: y becomes 2 cy - y
+    void Rotate(double degrees);
+    void Scale(double xscale, double yscale);
+    void Shift(double dx, double dy);
+    // Appends copies of the other path's points (which may be this path).
+    void Append(const CPath& other);
+
     // Equal stored fields (the derived data follows from them).
     bool operator==(const CPath& o) const {
         return points == o.points && kind == o.kind && closed == o.closed &&
@@ -58,6 +75,9 @@ public:
     }
 
 private:
+    // Applies fn to every point shifted so that the bounding rectangle's centre is the origin.
+    template <class Fn>
+    void TransformAboutCentre(Fn fn);
     void Subdivide(const PathPiece& a, const PathPiece& b, const PathPiece& c, int depth);
 
     std::vector<PathPiece> pieces_;

@@ -127,6 +127,26 @@ void EventDispatch::PerformEvent(ScriptInstance* self, ScriptInstance* other, in
     ctx.event_number = saved.event_number;
 }
 
+void EventDispatch::PerformActions(ScriptInstance* self, ScriptInstance* other, const CEvent& ev,
+                                   int32_t object, int32_t type, int32_t number) {
+    if (Pending()) return;
+    if (depth_ >= Runtime::kMaxNativeDepth) {
+        rt_.RuntimeError(kEventsTooDeep);
+        return;
+    }
+    EventContext& ctx = rt_.Event();
+    const EventContext saved = ctx;
+    ctx.event_object = object;
+    ctx.event_type = type;
+    ctx.event_number = number;
+    ++depth_;
+    for (int32_t i = 0; i < int32_t(ev.actions.size());) i = ExecuteAt(self, other, ev, i);
+    --depth_;
+    ctx.event_object = saved.event_object;
+    ctx.event_type = saved.event_type;
+    ctx.event_number = saved.event_number;
+}
+
 void EventDispatch::PerformInstanceEvent(ScriptInstance* self, ScriptInstance* other, int32_t type,
                                          int32_t number) {
     if (self) PerformEvent(self, other, self->object_index, type, number);

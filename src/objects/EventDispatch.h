@@ -72,6 +72,10 @@ public:
     // and other, with the event context set to it and restored afterwards.
     void PerformEvent(ScriptInstance* self, ScriptInstance* other, int32_t object, int32_t type,
                       int32_t number);
+    // Runs the actions of `ev` as PerformEvent runs an event's, with the event context set to
+    // (object, type, number) and restored afterwards. Time-line moments run this way.
+    void PerformActions(ScriptInstance* self, ScriptInstance* other, const CEvent& ev,
+                        int32_t object, int32_t type, int32_t number);
     // PerformEvent with self's own object; nothing without a self.
     void PerformInstanceEvent(ScriptInstance* self, ScriptInstance* other, int32_t type,
                               int32_t number);

@@ -9,6 +9,7 @@
 #include "objects/EventTypes.h"
 #include "objects/Instance.h"
 #include "objects/InstanceCollision.h"
+#include "objects/InstancePath.h"
 #include "platform/Files.h"
 #include "runner/Runner.h"
 
@@ -24,6 +25,7 @@ constexpr int32_t kOtherGameEnd = 3;
 constexpr int32_t kOtherRoomStart = 4;
 constexpr int32_t kOtherRoomEnd = 5;
 constexpr int32_t kOtherAnimationEnd = 7;
+constexpr int32_t kOtherEndOfPath = 8;
 constexpr int32_t kOtherCloseButton = 30;
 
 }  // namespace
@@ -52,6 +54,10 @@ void GameLoop::RunMainLoop() {
 void GameLoop::StartGame() {
     Runtime& rt = runner_.GetRuntime();
     runner_.BuildEventLists();
+    // Solid collisions move instances on along their paths too (without the end event).
+    runner_.Events().advance_path = [this](CInstance& inst) {
+        if (inst.path_index >= 0) FollowPathStep(inst, runner_.Game().paths.Get(inst.path_index));
+    };
     rt.Globals().Init();
     GameVariables& vars = runner_.Vars();
     vars.score = 0;
@@ -225,13 +231,54 @@ void GameLoop::RememberPositions() {
     });
 }
 
-// Triggers of the moment come with their subsystem; then the step events.
+// The triggers of the moment, then the step events. A trigger's condition is tested only for
+// the instances whose object responds to it; all tests of one call share one result value, so
+// a condition that sets no value repeats the previous test's outcome.
 void GameLoop::StepEvents(int32_t moment) {
-    runner_.Events().PerformForResponders(kEventStep, moment);
+    EventDispatch& events = runner_.Events();
+    const ResourceTable<CTrigger>& triggers = runner_.Game().triggers;
+    if (triggers.Count() > 0) {
+        Runtime& rt = runner_.GetRuntime();
+        RValue result;
+        for (int32_t t = 0; t < triggers.Count(); ++t) {
+            const CTrigger* trigger = triggers.Get(t);
+            if (!trigger || trigger->moment != moment || !trigger->code) continue;
+            std::shared_ptr<CCode> code = trigger->code;
+            events.ForEachResponder(kEventTrigger, t, [&](CInstance& inst) {
+                if (!rt.ExecuteForValue(*code, &inst, &inst, result)) {
+                    std::string text =
+                        "ERROR in trigger " + trigger->name + "\r\n" + rt.ErrorText();
+                    rt.ClearError();
+                    rt.ShowError(text, false);
+                    return;
+                }
+                if (result.IsReal() && result.real >= 0.5)
+                    events.PerformInstanceEvent(&inst, &inst, kEventTrigger, t);
+            });
+        }
+    }
+    events.PerformForResponders(kEventStep, moment);
 }
 
-// Time lines, triggers and particles come with their subsystems.
-void GameLoop::AdvanceTimeLines() {}
+// Each running instance advances its time line; a moment's actions run from a copy, so that a
+// moment may change or delete its own time line.
+void GameLoop::AdvanceTimeLines() {
+    EventDispatch& events = runner_.Events();
+    ResourceTable<CTimeLine>& lines = runner_.Game().time_lines;
+    ForEachByPosition(current_->instances, [&](CInstance& inst) {
+        if (inst.deleted || !inst.timeline_running || inst.timeline_speed == 0) return;
+        const int32_t n = inst.timeline_index;
+        const CTimeLine* t = lines.Get(n);
+        if (!t || t->moments.empty()) return;
+        AdvanceTimeLine(inst, *t, [&](int32_t k) {
+            const CTimeLine* now = lines.Get(n);
+            if (RequestPending() || !now || k >= now->Count()) return;
+            const TimeLineMoment moment = now->moments[size_t(k)];
+            events.PerformActions(&inst, &inst, moment.event, n, kTimeLineEvent, moment.step);
+        });
+    });
+}
+
 void GameLoop::AdvanceParticles() {}
 
 // An alarm counts down only for instances whose object responds to it; one that reaches 0
@@ -339,11 +386,15 @@ void GameLoop::DispatchMouse() {
     if (input_.WheelDown()) MouseGlobal(61);
 }
 
-// Friction and gravity, then the speeds move every instance, destroyed ones included. Paths
-// come with their subsystem.
+// Friction and gravity, the path (with its end event), then the speeds move every instance,
+// destroyed ones included.
 void GameLoop::MoveInstances() {
-    ForEachByPosition(current_->instances, [](CInstance& inst) {
+    EventDispatch& events = runner_.Events();
+    const ResourceTable<CPath>& paths = runner_.Game().paths;
+    ForEachByPosition(current_->instances, [&](CInstance& inst) {
         inst.ApplyFrictionAndGravity();
+        if (inst.path_index >= 0 && FollowPathStep(inst, paths.Get(inst.path_index)))
+            events.PerformInstanceEvent(&inst, &inst, kEventOther, kOtherEndOfPath);
         inst.SetPosition(inst.X() + inst.HSpeed(), inst.Y() + inst.VSpeed());
     });
 }

@@ -46,7 +46,7 @@ const Runner::PrepareStep Runner::kPrepareSteps[] = {
     {55, "Preparing extension pacakges", &Runner::PrepareExtensions,
      "Failed to prepare extension packages."},
     {60, "Preparing constants", &Runner::DefineGameConstants, "Failed to define the constants."},
-    {61, "Preparing triggers", nullptr, "Failed to prepare triggers."},
+    {61, "Preparing triggers", &Runner::PrepareTriggers, "Failed to prepare triggers."},
     {62, "Compiling scripts", &Runner::CompileScripts, "Failed to compile the scripts."},
     {70, "Compiling time line actions", &Runner::PrepareTimeLineActions,
      "Failed to compile the actions in the time lines."},
@@ -235,6 +235,24 @@ bool Runner::PrepareTimeLineActions() {
                 if (!PrepareAction(runtime_, m.event.actions[k])) return false;
             }
         }
+    }
+    return true;
+}
+
+// Every trigger's condition is compiled as a program; the first that fails is a fatal error.
+bool Runner::PrepareTriggers() {
+    for (int i = 0; i < game_.triggers.Count(); ++i) {
+        CTrigger* t = game_.triggers.Get(i);
+        if (!t) continue;
+        auto code = std::make_shared<CCode>(t->condition, false);
+        if (!code->Compile(runtime_)) {
+            std::string message = "COMPILATION ERROR in condition of trigger " + t->name + "\r" +
+                                  runtime_.ErrorText();
+            runtime_.ClearError();
+            runtime_.ShowError(message, true);
+            return false;
+        }
+        t->code = std::move(code);
     }
     return true;
 }

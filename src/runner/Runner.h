@@ -17,6 +17,8 @@
 #include "code/Runtime.h"
 #include "extensions/ExtensionRuntime.h"
 #include "extensions/ExternalFunctions.h"
+#include "motion/MotionGrid.h"
+#include "motion/MotionPlanning.h"
 #include "objects/EventDispatch.h"
 #include "objects/Instance.h"
 #include "objects/InstanceList.h"
@@ -158,6 +160,9 @@ public:
     GameWorld& World() { return world_; }
     // Event lookup and dispatch, the event lists and the collision phase.
     EventDispatch& Events() { return events_; }
+    // The motion planning grids and the steering settings.
+    GridTable& Grids() { return grids_; }
+    PotentialSettings& Potential() { return potential_; }
     // The instance operations (create, copy, change, destroy) on the current room, with their
     // create and destroy events.
     InstanceContext Instancing() { return events_.Instancing(); }
@@ -206,6 +211,7 @@ private:
     void StoreD3dxLibrary(const std::string& name, std::span<const uint8_t> bytes) override;
 
     bool PrepareTimeLineActions();
+    bool PrepareTriggers();
     bool PrepareObjectActions();
     void RunMainLoop();
     // Gives the runtime the game's error settings and its scripts, which it owns from then on.
@@ -233,6 +239,8 @@ private:
     bool secure_mode_ = false;
     std::string application_title_;
     std::unique_ptr<Clipboard> own_clipboard_;
+    GridTable grids_;
+    PotentialSettings potential_;
     // Declared last, so freed first, while everything a family's state may reach still exists.
     std::unordered_map<std::type_index, std::shared_ptr<void>> family_states_;
 

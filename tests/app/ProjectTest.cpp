@@ -144,6 +144,29 @@ TEST(Project, TheActionsExamplePlaysItsReplayedInput) {
     EXPECT_TRUE(FileExists(dir / "actions.sav"));
 }
 
+// The world example: an enemy patrols a closed path, a seeker finds its way through the maze
+// with a grid and follows the route, and a time line reports and ends the game by itself.
+TEST(Project, TheWorldExampleRunsItsPathsGridAndTimeLine) {
+    ScratchDir dir;
+    const std::string example = std::string(KR_SOURCE_DIR) + "/examples/world";
+    test::ProcessResult r =
+        test::RunProgram(KorvanePath(), {"build", example, "-o", dir / "world"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = test::RunProgram(KorvanePath(), {"run", "--headless", "--max-steps", "500", dir / "world"},
+                         dir.Path());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    // Moment 25 runs before the 26th step's motion: the patrol has made 25 steps of 4 pixels;
+    // by moment 100 it has been once round (320 pixels) and 80 pixels more.
+    EXPECT_EQ(r.out,
+              "seeker: route of 20 points, 304 pixels\n"
+              "clock: the world starts\n"
+              "clock: the patrol is at 108,8\n"
+              "seeker: arrived at 152,152, nothing in the way\n"
+              "clock: the patrol is at 88,8\n"
+              "clock: the end\n");
+}
+
 // Bad projects name the file and line that are wrong.
 TEST(Project, ABadProjectSaysWhereItIsWrong) {
     ScratchDir dir;

@@ -74,7 +74,8 @@ TEST(BuiltinsTest, NamesAreUniqueAndCarryTheirArgumentCounts) {
     // functions, the multiplayer functions (which report failure), the event functions, the
     // instance and collision functions, the object functions, the keyboard, mouse and joystick
     // functions, the room and game functions, the activation functions, the 135 actions,
-    // game_save and game_load and the 110 data-structure functions.
+    // game_save and game_load, the 110 data-structure functions, and the path, time-line,
+    // motion, planning and grid functions.
     EXPECT_EQ(reg.ImplementedCount(), 454);
 }
 

@@ -108,5 +108,66 @@ TEST(Path, PointAt) {
     EXPECT_EQ(still.PointAt(0.9).speed, 30);
 }
 
+// A smooth path is followed along its derived polyline: a quarter of the way along
+// (0,0) (35,5) (40,40) is half of the first piece.
+TEST(Path, PointAtOnASmoothPath) {
+    CPath p = MakePath(CPath::kSmooth, false, 1, {{0, 0, 100}, {40, 0, 50}, {40, 40, 100}});
+    PathPiece at = p.PointAt(0.25);
+    EXPECT_NEAR(at.x, 17.5, 1e-9);
+    EXPECT_NEAR(at.y, 2.5, 1e-9);
+    // The middle point's speed is (100 + 2 * 50 + 75) / 4 at the curve's middle.
+    EXPECT_NEAR(p.PointAt(0.5).speed, (75 + 2 * 50 + 75) / 4.0, 1e-9);
+}
+
+// Editing ignores point numbers outside the list; the transformations work about the centre
+// of the bounding rectangle and keep the polyline current.
+TEST(Path, EditingAndTransformations) {
+    using XY = std::vector<std::pair<double, double>>;
+    auto base = [] {
+        return MakePath(CPath::kStraight, false, 0, {{0, 0, 100}, {20, 0, 100}, {20, 10, 100}});
+    };
+    struct Case {
+        const char* what;
+        void (*edit)(CPath&);
+        XY expected;
+    } cases[] = {
+        {"add", [](CPath& p) { p.AddPoint(0, 10, 50); }, XY{{0, 0}, {20, 0}, {20, 10}, {0, 10}}},
+        {"insert at 0", [](CPath& p) { p.InsertPoint(0, 5, 5, 100); },
+         XY{{5, 5}, {0, 0}, {20, 0}, {20, 10}}},
+        {"insert at the end", [](CPath& p) { p.InsertPoint(3, 5, 5, 100); },
+         XY{{0, 0}, {20, 0}, {20, 10}, {5, 5}}},
+        {"insert past the end does nothing", [](CPath& p) { p.InsertPoint(4, 5, 5, 100); },
+         XY{{0, 0}, {20, 0}, {20, 10}}},
+        {"change", [](CPath& p) { p.ChangePoint(1, 30, 0, 100); }, XY{{0, 0}, {30, 0}, {20, 10}}},
+        {"change -1 does nothing", [](CPath& p) { p.ChangePoint(-1, 30, 0, 100); },
+         XY{{0, 0}, {20, 0}, {20, 10}}},
+        {"delete", [](CPath& p) { p.DeletePoint(0); }, XY{{20, 0}, {20, 10}}},
+        {"delete 3 does nothing", [](CPath& p) { p.DeletePoint(3); },
+         XY{{0, 0}, {20, 0}, {20, 10}}},
+        {"reverse", [](CPath& p) { p.Reverse(); }, XY{{20, 10}, {20, 0}, {0, 0}}},
+        {"mirror", [](CPath& p) { p.Mirror(); }, XY{{20, 0}, {0, 0}, {0, 10}}},
+        {"flip", [](CPath& p) { p.Flip(); }, XY{{0, 10}, {20, 10}, {20, 0}}},
+        {"scale", [](CPath& p) { p.Scale(2, 0.5); }, XY{{-10, 2.5}, {30, 2.5}, {30, 7.5}}},
+        {"shift", [](CPath& p) { p.Shift(3, -4); }, XY{{3, -4}, {23, -4}, {23, 6}}},
+        // 90 degrees counter-clockwise about (10, 5) on a screen whose y points down.
+        {"rotate", [](CPath& p) { p.Rotate(90); }, XY{{5, 15}, {5, -5}, {15, -5}}},
+        {"append itself", [](CPath& p) { p.Append(p); },
+         XY{{0, 0}, {20, 0}, {20, 10}, {0, 0}, {20, 0}, {20, 10}}},
+        {"clear", [](CPath& p) { p.ClearPoints(); }, XY{}},
+    };
+    for (const Case& c : cases) {
+        CPath p = base();
+        c.edit(p);
+        XY got;
+        for (const PathPoint& q : p.points) got.emplace_back(q.x, q.y);
+        ASSERT_EQ(got.size(), c.expected.size()) << c.what;
+        for (size_t i = 0; i < got.size(); ++i) {
+            EXPECT_NEAR(got[i].first, c.expected[i].first, 1e-9) << c.what << " " << i;
+            EXPECT_NEAR(got[i].second, c.expected[i].second, 1e-9) << c.what << " " << i;
+        }
+        EXPECT_EQ(p.Pieces().size(), p.points.size()) << c.what;  // recomputed (open, straight)
+    }
+}
+
 }  // namespace
 }  // namespace kr

@@ -34,7 +34,7 @@ std::vector<uint8_t> ScriptRecord(const std::string& text) {
 std::vector<uint8_t> TriggerRecord(const std::string& name, const std::string& constant) {
     CTrigger t;
     t.name = name;
-    t.condition = "0";
+    t.condition = "return 0";  // a condition is a program
     t.constant_name = constant;
     CStream s;
     t.SaveToStream(s);
