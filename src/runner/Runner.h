@@ -16,6 +16,7 @@
 #include "objects/EventDispatch.h"
 #include "objects/Instance.h"
 #include "objects/InstanceList.h"
+#include "platform/GamePath.h"
 #include "platform/Platform.h"
 #include "runner/GameData.h"
 #include "runner/GameLoader.h"
@@ -25,6 +26,9 @@
 #include "runner/RoomState.h"
 #include "runner/ScriptHost.h"
 #include "runner/TempDirectory.h"
+#include "sound/MciCommands.h"
+#include "sound/SoundSystem.h"
+#include "sound/WavWriter.h"
 
 namespace kr {
 
@@ -48,6 +52,10 @@ struct RunnerOptions {
     std::optional<uint32_t> seed;
     // Input replayed into the game, ordered by step.
     std::vector<ReplayEvent> input;
+    // Everything the game plays, mixed, is also written to this wave file (empty: none).
+    std::string audio_out;
+    // Mix sound (always true for games; a test may run without the mixer).
+    bool sound = true;
 };
 
 class Runner;
@@ -119,6 +127,12 @@ public:
     int32_t RoomRequest() const { return room_request_; }
     void SetRoomRequest(int32_t request) { room_request_ = request; }
 
+    // The sound system (open from the preparation of the sounds to the clean-up).
+    SoundSystem& Sound() { return sound_; }
+    MciCommands& Mci() { return mci_; }
+    // Mixes the sound up to the clock's present time.
+    void UpdateSound();
+
     // The main loop, the rooms and the input state.
     GameLoop& Loop() { return *loop_; }
     // The number the random generator is seeded with "from the clock": the seed option when
@@ -182,6 +196,7 @@ private:
     bool SetProcessPriority();
     bool PrepareWindow();
     bool CloseLoadForm();
+    bool PrepareSounds();
     IncludedFileContext FileContext();
 
     Platform& platform_;
@@ -197,6 +212,10 @@ private:
     RoomState room_{world_};
     EventDispatch events_{runtime_, world_};
     std::unique_ptr<GameLoop> loop_;
+    SoundSystem sound_{[this](std::string_view text) { ShowMessage(text); }};
+    MciCommands mci_{sound_, [](std::string_view path) { return MapGamePath(path); }};
+    WavWriter audio_out_;
+    bool sound_open_ = false;
 
     struct PrepareStep;
     static const PrepareStep kPrepareSteps[];
