@@ -293,13 +293,25 @@ bool Runner::PrepareSounds() {
             std::fprintf(stderr, "korvane: cannot write the audio file '%s'\n",
                          options_.audio_out.c_str());
     }
+    if (platform_.audio && options_.sound) {
+        if (platform_.audio->Open()) {
+            // What is mixed goes to the card a little ahead of the clock, so that it never
+            // runs dry between two calls; more than 100 ms waiting means the card is behind,
+            // and the block is dropped rather than heard late.
+            sound_lead_us_ = 15000;
+            sound_.AddOutput([this](std::span<const float> frames) {
+                if (platform_.audio->QueuedFrames() < SoundSystem::kRate / 10)
+                    platform_.audio->Queue(frames);
+            });
+        }  // else the platform has said that the game runs silently
+    }
     for (int i = 0; i < game_.sounds.Count(); ++i)
         if (CSound* s = game_.sounds.Get(i); s && s->preload) sound_.Prepare(*s);
     return true;
 }
 
 void Runner::UpdateSound() {
-    if (sound_open_) sound_.AdvanceTo(platform_.clock->Microseconds());
+    if (sound_open_) sound_.AdvanceTo(platform_.clock->Microseconds() + sound_lead_us_);
 }
 
 IncludedFileContext Runner::FileContext() {

@@ -216,6 +216,7 @@ private:
     MciCommands mci_{sound_, [](std::string_view path) { return MapGamePath(path); }};
     WavWriter audio_out_;
     bool sound_open_ = false;
+    int64_t sound_lead_us_ = 0;  // how far ahead of the clock sound is mixed
 
     struct PrepareStep;
     static const PrepareStep kPrepareSteps[];

@@ -46,7 +46,7 @@ sf_count_t VioTell(void* user) {
     return static_cast<MemoryFile*>(user)->pos;
 }
 
-bool DecodeSampled(std::span<const uint8_t> bytes, PcmAudio& out) {
+bool DecodeSampled(std::span<const uint8_t> bytes, PcmAudio& out, int64_t max_frames) {
     SF_VIRTUAL_IO vio{VioLength, VioSeek, VioRead, VioWrite, VioTell};
     MemoryFile file{bytes, 0};
     SF_INFO info{};
@@ -79,7 +79,7 @@ bool DecodeSampled(std::span<const uint8_t> bytes, PcmAudio& out) {
                 out.samples.push_back(r);
             }
             total += got;
-            if (total >= kMaxDecodedFrames) break;
+            if (total >= max_frames) break;
         }
         ok = total > 0;
         // Non-finite samples (possible from a float file) would poison the mix.
@@ -138,7 +138,7 @@ bool AudioDecoder::IsMidi(std::span<const uint8_t> bytes) {
 
 bool AudioDecoder::Decode(std::span<const uint8_t> bytes, PcmAudio& out) {
     if (IsMidi(bytes)) return RenderMidi(bytes, 1.0, out);
-    return DecodeSampled(bytes, out);
+    return DecodeSampled(bytes, out, max_frames_);
 }
 
 bool AudioDecoder::RenderMidi(std::span<const uint8_t> bytes, double tempo, PcmAudio& out) {
@@ -177,7 +177,7 @@ bool AudioDecoder::RenderMidi(std::span<const uint8_t> bytes, double tempo, PcmA
     int64_t frames = 0;
     // The notes ring on for up to two seconds after the last event.
     int64_t tail = 0;
-    while (ok && frames < kMaxDecodedFrames && tail < 2 * 44100) {
+    while (ok && frames < max_frames_ && tail < 2 * 44100) {
         if (fluid_player_get_status(player) != FLUID_PLAYER_PLAYING) tail += kBlock;
         if (fluid_synth_write_float(synth_->synth, kBlock, left, 0, 1, right, 0, 1) != FLUID_OK)
             break;

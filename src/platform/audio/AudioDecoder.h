@@ -4,6 +4,7 @@
 // more samples than a fixed limit.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -43,12 +44,15 @@ public:
     // The sound font MIDI uses; empty when none was found (MIDI is then off). The first call
     // that needs it reports a missing font once on standard error.
     const std::string& SoundFont();
+    // Sounds are cut after this many frames (at most kMaxDecodedFrames).
+    void SetMaxFrames(int64_t frames) { max_frames_ = std::min(frames, kMaxDecodedFrames); }
 
 private:
     struct Synth;
     std::string sound_font_;
     bool font_searched_ = false;
     std::unique_ptr<Synth> synth_;
+    int64_t max_frames_ = kMaxDecodedFrames;
 };
 
 // The sound font found in the usual places, or empty.

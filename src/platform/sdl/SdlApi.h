@@ -12,6 +12,7 @@ namespace kr {
 
 // Every SDL function the back end uses. ORDER: keep this list sorted.
 #define KR_SDL_FUNCTIONS(X)        \
+    X(SDL_CloseAudioDevice)        \
     X(SDL_CreateWindow)            \
     X(SDL_Delay)                   \
     X(SDL_DestroyWindow)           \
@@ -22,6 +23,7 @@ namespace kr {
     X(SDL_GetModState)             \
     X(SDL_GetPerformanceCounter)   \
     X(SDL_GetPerformanceFrequency) \
+    X(SDL_GetQueuedAudioSize)      \
     X(SDL_GetWindowSurface)        \
     X(SDL_InitSubSystem)           \
     X(SDL_JoystickClose)           \
@@ -37,8 +39,11 @@ namespace kr {
     X(SDL_JoystickUpdate)          \
     X(SDL_MapRGB)                  \
     X(SDL_NumJoysticks)            \
+    X(SDL_OpenAudioDevice)         \
+    X(SDL_PauseAudioDevice)        \
     X(SDL_PollEvent)               \
     X(SDL_PumpEvents)              \
+    X(SDL_QueueAudio)              \
     X(SDL_Quit)                    \
     X(SDL_QuitSubSystem)           \
     X(SDL_RaiseWindow)             \
