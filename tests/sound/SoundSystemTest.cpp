@@ -3,6 +3,8 @@
 // multimedia player, and bad sound data.
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
 #include <cmath>
 #include <string>
 #include <vector>
@@ -276,6 +278,32 @@ TEST_F(SoundSystemTest, ThreeDSoundFadesWithDistance) {
     sound_.Render(At(0.2));
     double far = Rms(out_, 0, At(0.05), At(0.2)) + Rms(out_, 1, At(0.05), At(0.2));
     EXPECT_NEAR(far / near, 0.1, 0.03);
+}
+
+}  // namespace
+}  // namespace kr
+
+namespace kr {
+namespace {
+
+// Without a sound font MIDI is off: one warning, and MIDI data is refused (the sound falls back
+// to the multimedia kind) while sampled sounds play on.
+TEST(SoundFontTest, MissingFontTurnsMidiOffWithOneWarning) {
+    ::setenv("KORVANE_SOUNDFONT", "/nonexistent/font.sf2", 1);
+    SoundSystem sound(nullptr);
+    sound.Open();
+    testing::internal::CaptureStderr();
+    int32_t first = sound.LoadSlotFromMemory(test::OneNoteMidi(), CSound::kBackgroundMusic);
+    int32_t second = sound.LoadSlotFromMemory(test::OneNoteMidi(), CSound::kNormal);
+    int32_t wave = sound.LoadSlotFromMemory(SineWave(440, 0.1), CSound::kNormal);
+    std::string err = testing::internal::GetCapturedStderr();
+    ::unsetenv("KORVANE_SOUNDFONT");
+    EXPECT_EQ(first, -1);
+    EXPECT_EQ(second, -1);
+    EXPECT_GE(wave, 0);
+    size_t at = err.find("sound font");
+    ASSERT_NE(at, std::string::npos) << err;
+    EXPECT_EQ(err.find("sound font", at + 1), std::string::npos) << err;
 }
 
 }  // namespace
