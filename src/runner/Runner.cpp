@@ -296,11 +296,12 @@ bool Runner::PrepareSounds() {
     if (platform_.audio && options_.sound) {
         if (platform_.audio->Open()) {
             // What is mixed goes to the card a little ahead of the clock, so that it never
-            // runs dry between two calls; more than 100 ms waiting means the card is behind,
-            // and the block is dropped rather than heard late.
+            // runs dry between two calls; more than 40 ms waiting means the card fell behind
+            // (after a long step), and the block is dropped rather than everything after it
+            // being heard late.
             sound_lead_us_ = 15000;
             sound_.AddOutput([this](std::span<const float> frames) {
-                if (platform_.audio->QueuedFrames() < SoundSystem::kRate / 10)
+                if (platform_.audio->QueuedFrames() < SoundSystem::kRate * 40 / 1000)
                     platform_.audio->Queue(frames);
             });
         }  // else the platform has said that the game runs silently
