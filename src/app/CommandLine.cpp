@@ -22,7 +22,7 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: korvane [run] [--headless] [--secure] [--max-steps N] [--seed S] [--input FILE]\n"
-    "               GAME [PARAMETER...]\n"
+    "               [--audio-out FILE.wav] GAME [PARAMETER...]\n"
     "       korvane info [--json] GAME\n"
     "       korvane script [--script NAME=FILE]... (FILE | -e CODE) [ARG...]\n"
     "       korvane extract GAME DIR\n"
@@ -38,12 +38,14 @@ constexpr char kHelp[] =
     "            room order. --json prints the same as JSON (docs/info-json.md).\n"
     "\n"
     "Options of run:\n"
-    "  --headless      no window and no sound: steps run back to back on a virtual clock,\n"
-    "                  messages go to standard error\n"
+    "  --headless      no window and no sound card: steps run back to back on a virtual\n"
+    "                  clock (sound is mixed on it), messages go to standard error\n"
     "  --secure        secure mode: the game may not export or write files outside its places\n"
     "  --max-steps N   end the game as by game_end after N steps\n"
     "  --seed S        seed the random generator with S wherever it is seeded from the clock\n"
     "  --input FILE    replay the input in FILE (lines 'STEP EVENT ARGS', see README.md)\n"
+    "  --audio-out F   write everything the game plays, mixed, to the wave file F\n"
+    "                  (44.1 kHz stereo)\n"
     "\n"
     "A copy of korvane with a game appended runs that game, taking every argument as the\n"
     "game's parameter.\n"
@@ -61,6 +63,7 @@ struct RunOptions {
     int64_t max_steps = -1;
     std::optional<uint32_t> seed;
     std::vector<ReplayEvent> input;
+    std::string audio_out;
 };
 
 int RunGameFile(const std::string& game, std::vector<std::string> parameters, RunOptions run,
@@ -76,6 +79,7 @@ int RunGameFile(const std::string& game, std::vector<std::string> parameters, Ru
     options.max_steps = run.max_steps;
     options.seed = run.seed;
     options.input = std::move(run.input);
+    options.audio_out = std::move(run.audio_out);
     Runner runner(platform, std::move(options));
     return runner.Run();
 }
@@ -129,6 +133,10 @@ int Run(std::span<const std::string> args, const std::string& executable) {
             std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
             if (!ParseInputReplay(text, run.input, error))
                 return UsageError("input file '" + v + "', " + error);
+        } else if (a == "--audio-out" || a.starts_with("--audio-out=")) {
+            if (!value(a, "--audio-out", v) || v.empty())
+                return UsageError("--audio-out needs a file");
+            run.audio_out = v;
         } else {
             return UsageError("unknown option '" + a + "'");
         }

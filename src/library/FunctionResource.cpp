@@ -9,6 +9,7 @@
 #include "code/Runtime.h"
 #include "code/Vocabulary.h"
 #include "library/FunctionResource.h"
+#include "library/FunctionSound.h"
 #include "runner/Runner.h"
 
 namespace kr {
@@ -156,16 +157,16 @@ static const BuiltinDef kResourceFunctions[] = {
     {"background_duplicate", nullptr, 1},
     {"background_assign", nullptr, 2},
     {"background_save", nullptr, 2},
-    {"sound_name", nullptr, 1},
-    {"sound_exists", nullptr, 1},
-    {"sound_get_name", nullptr, 1},
-    {"sound_get_kind", nullptr, 1},
-    {"sound_get_preload", nullptr, 1},
-    {"sound_discard", nullptr, 1},
-    {"sound_restore", nullptr, 1},
-    {"sound_add", nullptr, 3},
-    {"sound_replace", nullptr, 4},
-    {"sound_delete", nullptr, 1},
+    {"sound_name", fn_sound_name, 1},
+    {"sound_exists", fn_sound_exists, 1},
+    {"sound_get_name", fn_sound_get_name, 1},
+    {"sound_get_kind", fn_sound_get_kind, 1},
+    {"sound_get_preload", fn_sound_get_preload, 1},
+    {"sound_discard", fn_sound_discard, 1},
+    {"sound_restore", fn_sound_restore, 1},
+    {"sound_add", fn_sound_add, 3},
+    {"sound_replace", fn_sound_replace, 4},
+    {"sound_delete", fn_sound_delete, 1},
     {"font_name", nullptr, 1},
     {"font_exists", nullptr, 1},
     {"font_get_name", nullptr, 1},

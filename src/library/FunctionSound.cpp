@@ -1,54 +1,281 @@
-// Script functions for sounds and music, sound effects, CD audio and media commands.
-// Rows without a body are registered so that games compile; calling one reports that the
-// function is not available yet.
+// Script functions for sounds and music, sound effects, 3D sound, CD audio and media commands.
+// Every function that names a sound reaches its slot through the sound system's GetSlot, so a
+// sound that was not preloaded is prepared the first time it is used.
+#include "library/FunctionSound.h"
+
+#include <array>
+#include <string>
+
+#include "code/Runtime.h"
 #include "code/Vocabulary.h"
+#include "platform/GamePath.h"
+#include "runner/Runner.h"
 
 namespace kr {
 
+namespace {
+
+constexpr char kNoSound[] = "Sound does not exist.";
+
+#define KR_ARGS                                                            \
+    [[maybe_unused]] Runtime &rt, [[maybe_unused]] ScriptInstance *self,   \
+        [[maybe_unused]] ScriptInstance *other, [[maybe_unused]] int argc, \
+        [[maybe_unused]] const RValue *args, [[maybe_unused]] RValue &result
+
+CSound* FindSound(Runtime& rt, const RValue& index) {
+    return RunnerOf(rt).Game().sounds.Get(ArgInt(index));
+}
+
+// The slot of the sound named by `index`, prepared when it was not; -1 when the sound does not
+// exist (reported) or could not be prepared.
+int32_t SlotOf(Runtime& rt, const RValue& index) {
+    CSound* s = FindSound(rt, index);
+    if (!s) {
+        rt.RuntimeError(kNoSound);
+        return -1;
+    }
+    return RunnerOf(rt).Sound().GetSlot(*s);
+}
+
+SoundSystem& System(Runtime& rt) {
+    return RunnerOf(rt).Sound();
+}
+
+}  // namespace
+
+static void fn_sound_play(KR_ARGS) {
+    if (int32_t slot = SlotOf(rt, args[0]); slot >= 0) System(rt).PlaySlot(slot, false);
+}
+
+static void fn_sound_loop(KR_ARGS) {
+    if (int32_t slot = SlotOf(rt, args[0]); slot >= 0) System(rt).PlaySlot(slot, true);
+}
+
+static void fn_sound_stop(KR_ARGS) {
+    if (int32_t slot = SlotOf(rt, args[0]); slot >= 0) System(rt).StopSlot(slot);
+}
+
+static void fn_sound_stop_all(KR_ARGS) {
+    System(rt).StopAllSlots();
+}
+
+static void fn_sound_isplaying(KR_ARGS) {
+    CSound* s = FindSound(rt, args[0]);
+    if (!s) return;
+    int32_t slot = System(rt).GetSlot(*s);
+    result.SetReal(slot >= 0 && System(rt).SlotIsPlaying(slot) ? 1 : 0);
+}
+
+static void fn_sound_volume(KR_ARGS) {
+    if (int32_t slot = SlotOf(rt, args[0]); slot >= 0)
+        System(rt).SetSlotVolume(slot, 0, ArgReal(args[1]));
+}
+
+static void fn_sound_fade(KR_ARGS) {
+    if (int32_t slot = SlotOf(rt, args[0]); slot >= 0)
+        System(rt).SetSlotVolume(slot, ArgInt(args[2]), ArgReal(args[1]));
+}
+
+static void fn_sound_pan(KR_ARGS) {
+    if (int32_t slot = SlotOf(rt, args[0]); slot >= 0)
+        System(rt).SetSlotPan(slot, ArgReal(args[1]));
+}
+
+static void fn_sound_background_tempo(KR_ARGS) {
+    System(rt).SetBackgroundTempo(ArgReal(args[0]));
+}
+
+static void fn_sound_global_volume(KR_ARGS) {
+    System(rt).SetGlobalVolume(ArgReal(args[0]));
+}
+
+static void fn_sound_set_search_directory(KR_ARGS) {
+    System(rt).SetSoundSearchDirectory(MapGamePath(ArgStr(args[0])));
+}
+
+static void fn_sound_effect_set(KR_ARGS) {
+    if (int32_t slot = SlotOf(rt, args[0]); slot >= 0)
+        System(rt).SetSlotEffects(slot, ArgInt(args[1]));
+}
+
+// The effect parameters after the sound; the positions in `integers` are rounded.
+template <size_t N>
+static void SetEffect(Runtime& rt, const RValue* args, EffectKind kind,
+                      std::initializer_list<size_t> integers) {
+    int32_t slot = SlotOf(rt, args[0]);
+    if (slot < 0) return;
+    std::array<double, N> values{};
+    for (size_t i = 0; i < N; ++i) values[i] = ArgReal(args[i + 1]);
+    for (size_t i : integers) values[i] = ArgInt(args[i + 1]);
+    System(rt).SetSlotEffectParameters(slot, kind, values);
+}
+
+static void fn_sound_effect_chorus(KR_ARGS) {
+    SetEffect<7>(rt, args, EffectKind::kChorus, {4, 6});
+}
+static void fn_sound_effect_compressor(KR_ARGS) {
+    SetEffect<6>(rt, args, EffectKind::kCompressor, {});
+}
+static void fn_sound_effect_echo(KR_ARGS) {
+    SetEffect<5>(rt, args, EffectKind::kEcho, {4});
+}
+static void fn_sound_effect_flanger(KR_ARGS) {
+    SetEffect<7>(rt, args, EffectKind::kFlanger, {4, 6});
+}
+static void fn_sound_effect_gargle(KR_ARGS) {
+    SetEffect<2>(rt, args, EffectKind::kGargle, {0, 1});
+}
+static void fn_sound_effect_equalizer(KR_ARGS) {
+    SetEffect<3>(rt, args, EffectKind::kEqualizer, {});
+}
+static void fn_sound_effect_reverb(KR_ARGS) {
+    SetEffect<4>(rt, args, EffectKind::kReverb, {});
+}
+
+static void fn_sound_3d_set_sound_position(KR_ARGS) {
+    if (int32_t slot = SlotOf(rt, args[0]); slot >= 0)
+        System(rt).SetSlot3DPosition(slot, ArgReal(args[1]), ArgReal(args[2]), ArgReal(args[3]));
+}
+
+static void fn_sound_3d_set_sound_velocity(KR_ARGS) {
+    if (int32_t slot = SlotOf(rt, args[0]); slot >= 0)
+        System(rt).SetSlot3DVelocity(slot, ArgReal(args[1]), ArgReal(args[2]), ArgReal(args[3]));
+}
+
+static void fn_sound_3d_set_sound_distance(KR_ARGS) {
+    if (int32_t slot = SlotOf(rt, args[0]); slot >= 0)
+        System(rt).SetSlot3DDistance(slot, ArgReal(args[1]), ArgReal(args[2]));
+}
+
+static void fn_sound_3d_set_sound_cone(KR_ARGS) {
+    if (int32_t slot = SlotOf(rt, args[0]); slot >= 0)
+        System(rt).SetSlot3DCone(slot, ArgReal(args[1]), ArgReal(args[2]), ArgReal(args[3]),
+                                 ArgInt(args[4]), ArgInt(args[5]), ArgReal(args[6]));
+}
+
+// ---- Sound resources ----
+
+void fn_sound_name(KR_ARGS) {
+    result.SetString(RunnerOf(rt).Game().sounds.Name(ArgInt(args[0])));
+}
+
+void fn_sound_exists(KR_ARGS) {
+    result.SetReal(RunnerOf(rt).Game().sounds.Exists(ArgInt(args[0])) ? 1 : 0);
+}
+
+void fn_sound_get_name(KR_ARGS) {
+    fn_sound_name(rt, self, other, argc, args, result);
+}
+
+void fn_sound_get_kind(KR_ARGS) {
+    CSound* s = FindSound(rt, args[0]);
+    result.SetReal(s ? s->kind : -1);
+}
+
+void fn_sound_get_preload(KR_ARGS) {
+    CSound* s = FindSound(rt, args[0]);
+    result.SetReal(s ? (s->preload ? 1 : 0) : -1);
+}
+
+void fn_sound_discard(KR_ARGS) {
+    if (CSound* s = FindSound(rt, args[0])) System(rt).Discard(*s);
+}
+
+void fn_sound_restore(KR_ARGS) {
+    if (CSound* s = FindSound(rt, args[0])) System(rt).Prepare(*s);
+}
+
+void fn_sound_add(KR_ARGS) {
+    auto sound = std::make_unique<CSound>();
+    std::string path = MapGamePath(ArgStr(args[0]));
+    if (!System(rt).LoadFromFile(*sound, path, ArgInt(args[1]), ArgBool(args[2]))) {
+        result.SetReal(-1);
+        return;
+    }
+    auto& sounds = RunnerOf(rt).Game().sounds;
+    std::string name = "__newsound" + std::to_string(sounds.Count());
+    result.SetReal(sounds.Add(std::move(name), std::move(sound)));
+}
+
+void fn_sound_replace(KR_ARGS) {
+    CSound* s = FindSound(rt, args[0]);
+    if (!s) {
+        rt.RuntimeError("Trying to replace non-existing sound.");
+        return;
+    }
+    bool loaded = System(rt).LoadFromFile(*s, MapGamePath(ArgStr(args[1])), ArgInt(args[2]),
+                                          ArgBool(args[3]));
+    result.SetReal(loaded ? 1 : 0);
+}
+
+void fn_sound_delete(KR_ARGS) {
+    auto& sounds = RunnerOf(rt).Game().sounds;
+    int32_t index = ArgInt(args[0]);
+    CSound* s = sounds.Get(index);
+    if (!s) {
+        rt.RuntimeError("Trying to delete non-existing sound.");
+        return;
+    }
+    System(rt).Clear(*s);
+    sounds.Remove(index);
+    result.SetReal(1);
+}
+
+// ---- CD audio: this runner has no CD device, so every question answers as for a machine
+// without a disk, and the commands that need one are not carried out. ----
+
+static void fn_cd_nothing(KR_ARGS) {}
+
+static void fn_MCI_command(KR_ARGS) {
+    result.SetString(RunnerOf(rt).Mci().Send(ArgStr(args[0])));
+}
+
+#undef KR_ARGS
+
 // ORDER VOCABULARY: the rows keep the registration order of the family.
 static const BuiltinDef kSoundFunctions[] = {
-    {"sound_play", nullptr, 1},
-    {"sound_loop", nullptr, 1},
-    {"sound_stop", nullptr, 1},
-    {"sound_stop_all", nullptr, 0},
-    {"sound_isplaying", nullptr, 1},
-    {"sound_volume", nullptr, 2},
-    {"sound_fade", nullptr, 3},
-    {"sound_pan", nullptr, 2},
-    {"sound_background_tempo", nullptr, 1},
-    {"sound_global_volume", nullptr, 1},
-    {"sound_set_search_directory", nullptr, 1},
-    {"sound_effect_set", nullptr, 2},
-    {"sound_effect_chorus", nullptr, 8},
-    {"sound_effect_compressor", nullptr, 7},
-    {"sound_effect_echo", nullptr, 6},
-    {"sound_effect_flanger", nullptr, 8},
-    {"sound_effect_gargle", nullptr, 3},
-    {"sound_effect_equalizer", nullptr, 4},
-    {"sound_effect_reverb", nullptr, 5},
-    {"sound_3d_set_sound_position", nullptr, 4},
-    {"sound_3d_set_sound_velocity", nullptr, 4},
-    {"sound_3d_set_sound_distance", nullptr, 3},
-    {"sound_3d_set_sound_cone", nullptr, 7},
-    {"cd_init", nullptr, 0},
-    {"cd_present", nullptr, 0},
-    {"cd_number", nullptr, 0},
-    {"cd_playing", nullptr, 0},
-    {"cd_paused", nullptr, 0},
-    {"cd_track", nullptr, 0},
-    {"cd_length", nullptr, 0},
-    {"cd_track_length", nullptr, 1},
-    {"cd_position", nullptr, 0},
-    {"cd_track_position", nullptr, 0},
-    {"cd_play", nullptr, 2},
-    {"cd_stop", nullptr, 0},
-    {"cd_pause", nullptr, 0},
-    {"cd_resume", nullptr, 0},
-    {"cd_set_position", nullptr, 1},
-    {"cd_set_track_position", nullptr, 1},
-    {"cd_open_door", nullptr, 0},
-    {"cd_close_door", nullptr, 0},
-    {"MCI_command", nullptr, 1},
+    {"sound_play", fn_sound_play, 1},
+    {"sound_loop", fn_sound_loop, 1},
+    {"sound_stop", fn_sound_stop, 1},
+    {"sound_stop_all", fn_sound_stop_all, 0},
+    {"sound_isplaying", fn_sound_isplaying, 1},
+    {"sound_volume", fn_sound_volume, 2},
+    {"sound_fade", fn_sound_fade, 3},
+    {"sound_pan", fn_sound_pan, 2},
+    {"sound_background_tempo", fn_sound_background_tempo, 1},
+    {"sound_global_volume", fn_sound_global_volume, 1},
+    {"sound_set_search_directory", fn_sound_set_search_directory, 1},
+    {"sound_effect_set", fn_sound_effect_set, 2},
+    {"sound_effect_chorus", fn_sound_effect_chorus, 8},
+    {"sound_effect_compressor", fn_sound_effect_compressor, 7},
+    {"sound_effect_echo", fn_sound_effect_echo, 6},
+    {"sound_effect_flanger", fn_sound_effect_flanger, 8},
+    {"sound_effect_gargle", fn_sound_effect_gargle, 3},
+    {"sound_effect_equalizer", fn_sound_effect_equalizer, 4},
+    {"sound_effect_reverb", fn_sound_effect_reverb, 5},
+    {"sound_3d_set_sound_position", fn_sound_3d_set_sound_position, 4},
+    {"sound_3d_set_sound_velocity", fn_sound_3d_set_sound_velocity, 4},
+    {"sound_3d_set_sound_distance", fn_sound_3d_set_sound_distance, 3},
+    {"sound_3d_set_sound_cone", fn_sound_3d_set_sound_cone, 7},
+    {"cd_init", fn_cd_nothing, 0},
+    {"cd_present", fn_cd_nothing, 0},
+    {"cd_number", fn_cd_nothing, 0},
+    {"cd_playing", fn_cd_nothing, 0},
+    {"cd_paused", fn_cd_nothing, 0},
+    {"cd_track", fn_cd_nothing, 0},
+    {"cd_length", fn_cd_nothing, 0},
+    {"cd_track_length", fn_cd_nothing, 1},
+    {"cd_position", fn_cd_nothing, 0},
+    {"cd_track_position", fn_cd_nothing, 0},
+    {"cd_play", fn_cd_nothing, 2},
+    {"cd_stop", fn_cd_nothing, 0},
+    {"cd_pause", fn_cd_nothing, 0},
+    {"cd_resume", fn_cd_nothing, 0},
+    {"cd_set_position", fn_cd_nothing, 1},
+    {"cd_set_track_position", fn_cd_nothing, 1},
+    {"cd_open_door", fn_cd_nothing, 0},
+    {"cd_close_door", fn_cd_nothing, 0},
+    {"MCI_command", fn_MCI_command, 1},
 };
 
 void RegisterSoundFunctions(BuiltinRegistry& reg) {

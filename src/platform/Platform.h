@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -142,6 +143,18 @@ public:
     virtual bool Info(int32_t index, JoystickInfo& out) = 0;
 };
 
+// The sound card: mixed 44.1 kHz stereo float frames are queued and played as they come.
+class AudioOutput {
+public:
+    virtual ~AudioOutput() = default;
+    // Opens the device. False when there is none (the reason has gone to standard error).
+    virtual bool Open() = 0;
+    // Queues interleaved stereo frames behind those still waiting.
+    virtual void Queue(std::span<const float> frames) = 0;
+    // Frames queued and not yet played.
+    virtual int64_t QueuedFrames() = 0;
+};
+
 struct Platform {
     std::unique_ptr<MessageBox> messages;
     std::unique_ptr<LoadDisplay> load_display;
@@ -152,6 +165,8 @@ struct Platform {
     std::unique_ptr<Joysticks> joysticks;
     // Null: the runner keeps a private clipboard.
     std::unique_ptr<Clipboard> clipboard;
+    // Null when sound is not played (headless).
+    std::unique_ptr<AudioOutput> audio;
 };
 
 // Message boxes on standard error, progress on the terminal, a virtual clock that starts at 0,

@@ -698,6 +698,7 @@ void GameLoop::GotoRoom(int32_t index) {
 // ---- Input --------------------------------------------------------------------------------
 
 void GameLoop::ProcessMessages() {
+    runner_.UpdateSound();
     window_events_.clear();
     runner_.GetPlatform().window->PollEvents(window_events_);
     // Simulated key presses arrive after what the window had already queued.

@@ -52,7 +52,7 @@ const Runner::PrepareStep Runner::kPrepareSteps[] = {
      "Failed to compile the actions in the time lines."},
     {72, "Compiling object actions", &Runner::PrepareObjectActions,
      "Failed to compile the actions in the objects."},
-    {80, "Preparing sounds", nullptr, nullptr},
+    {80, "Preparing sounds", &Runner::PrepareSounds, nullptr},
     {90, "Preparing graphics", &Runner::PrepareWindow, nullptr},
     {0, nullptr, nullptr, nullptr},  // keyboard, mouse and close handlers, input state cleared
     {100, "Ready", &Runner::CloseLoadForm, nullptr},
@@ -315,6 +315,50 @@ void Runner::CleanUpGame() {
     extensions_.CallFinalFunctions();
     externals_.FreeAll();
     RemoveIncludedFiles();
+    if (sound_open_) {
+        UpdateSound();
+        mci_.CloseAll();
+        sound_.Close();
+        sound_open_ = false;
+        if (audio_out_.IsOpen() && !audio_out_.Finish())
+            std::fprintf(stderr, "korvane: cannot write the audio file '%s'\n",
+                         options_.audio_out.c_str());
+    }
+}
+
+// Opens the sound system, with the audio file as an output, and prepares every sound that is
+// to be preloaded.
+bool Runner::PrepareSounds() {
+    sound_.SetTempDirectory(temp_directory_);
+    sound_.Open(options_.sound);
+    sound_open_ = true;
+    if (!options_.audio_out.empty()) {
+        if (audio_out_.Open(options_.audio_out, SoundSystem::kRate))
+            sound_.AddOutput([this](std::span<const float> frames) { audio_out_.Write(frames); });
+        else
+            std::fprintf(stderr, "korvane: cannot write the audio file '%s'\n",
+                         options_.audio_out.c_str());
+    }
+    if (platform_.audio && options_.sound) {
+        if (platform_.audio->Open()) {
+            // What is mixed goes to the card a little ahead of the clock, so that it never
+            // runs dry between two calls; more than 40 ms waiting means the card fell behind
+            // (after a long step), and the block is dropped rather than everything after it
+            // being heard late.
+            sound_lead_us_ = 15000;
+            sound_.AddOutput([this](std::span<const float> frames) {
+                if (platform_.audio->QueuedFrames() < SoundSystem::kRate * 40 / 1000)
+                    platform_.audio->Queue(frames);
+            });
+        }  // else the platform has said that the game runs silently
+    }
+    for (int i = 0; i < game_.sounds.Count(); ++i)
+        if (CSound* s = game_.sounds.Get(i); s && s->preload) sound_.Prepare(*s);
+    return true;
+}
+
+void Runner::UpdateSound() {
+    if (sound_open_) sound_.AdvanceTo(platform_.clock->Microseconds() + sound_lead_us_);
 }
 
 IncludedFileContext Runner::FileContext() {

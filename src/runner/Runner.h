@@ -22,6 +22,7 @@
 #include "objects/EventDispatch.h"
 #include "objects/Instance.h"
 #include "objects/InstanceList.h"
+#include "platform/GamePath.h"
 #include "platform/Platform.h"
 #include "runner/GameData.h"
 #include "runner/GameLoader.h"
@@ -31,6 +32,9 @@
 #include "runner/RoomState.h"
 #include "runner/ScriptHost.h"
 #include "runner/TempDirectory.h"
+#include "sound/MciCommands.h"
+#include "sound/SoundSystem.h"
+#include "sound/WavWriter.h"
 
 namespace kr {
 
@@ -54,6 +58,10 @@ struct RunnerOptions {
     std::optional<uint32_t> seed;
     // Input replayed into the game, ordered by step.
     std::vector<ReplayEvent> input;
+    // Everything the game plays, mixed, is also written to this wave file (empty: none).
+    std::string audio_out;
+    // Mix sound (always true for games; a test may run without the mixer).
+    bool sound = true;
 };
 
 class Runner;
@@ -129,6 +137,12 @@ public:
     // The pending room request (kNoRoomRequest when none).
     int32_t RoomRequest() const { return room_request_; }
     void SetRoomRequest(int32_t request) { room_request_ = request; }
+
+    // The sound system (open from the preparation of the sounds to the clean-up).
+    SoundSystem& Sound() { return sound_; }
+    MciCommands& Mci() { return mci_; }
+    // Mixes the sound up to the clock's present time.
+    void UpdateSound();
 
     // The main loop, the rooms and the input state.
     GameLoop& Loop() { return *loop_; }
@@ -219,6 +233,7 @@ private:
     bool SetProcessPriority();
     bool PrepareWindow();
     bool CloseLoadForm();
+    bool PrepareSounds();
 
     Platform& platform_;
     RunnerOptions options_;
@@ -241,6 +256,11 @@ private:
     std::unique_ptr<Clipboard> own_clipboard_;
     GridTable grids_;
     PotentialSettings potential_;
+    SoundSystem sound_{[this](std::string_view text) { ShowMessage(text); }};
+    MciCommands mci_{sound_, [](std::string_view path) { return MapGamePath(path); }};
+    WavWriter audio_out_;
+    bool sound_open_ = false;
+    int64_t sound_lead_us_ = 0;  // how far ahead of the clock sound is mixed
     // Declared last, so freed first, while everything a family's state may reach still exists.
     std::unordered_map<std::type_index, std::shared_ptr<void>> family_states_;
 

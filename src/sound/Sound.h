@@ -25,6 +25,10 @@ public:
     double volume = 1.0;        // 0..1
     double pan = 0.0;           // -1 left .. 1 right
     bool preload = true;
+    // While the game runs: the sound's slot in the sound system (-1 while not prepared), and
+    // the file that stands for the data once a multimedia sound was prepared.
+    int32_t slot = -1;
+    std::string temporary_file;
 
     // The record that follows the name in a sounds-section entry. False on a wrong version or a
     // failed stream.

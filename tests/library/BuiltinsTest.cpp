@@ -75,7 +75,7 @@ TEST(BuiltinsTest, NamesAreUniqueAndCarryTheirArgumentCounts) {
     // instance and collision functions, the object functions, the keyboard, mouse and joystick
     // functions, the room and game functions, the activation functions, the 135 actions,
     // game_save and game_load, the 110 data-structure functions, and the path, time-line,
-    // motion, planning and grid functions.
+    // motion, planning and grid functions, and the sound, CD and media command functions.
     EXPECT_EQ(reg.ImplementedCount(), 454);
 }
 

@@ -12,6 +12,7 @@ namespace kr {
 
 // Every SDL function the back end uses. ORDER: keep this list sorted.
 #define KR_SDL_FUNCTIONS(X)        \
+    X(SDL_CloseAudioDevice)        \
     X(SDL_CreateWindow)            \
     X(SDL_Delay)                   \
     X(SDL_DestroyWindow)           \
@@ -23,6 +24,7 @@ namespace kr {
     X(SDL_GetModState)             \
     X(SDL_GetPerformanceCounter)   \
     X(SDL_GetPerformanceFrequency) \
+    X(SDL_GetQueuedAudioSize)      \
     X(SDL_GetWindowSurface)        \
     X(SDL_HasClipboardText)        \
     X(SDL_InitSubSystem)           \
@@ -39,8 +41,11 @@ namespace kr {
     X(SDL_JoystickUpdate)          \
     X(SDL_MapRGB)                  \
     X(SDL_NumJoysticks)            \
+    X(SDL_OpenAudioDevice)         \
+    X(SDL_PauseAudioDevice)        \
     X(SDL_PollEvent)               \
     X(SDL_PumpEvents)              \
+    X(SDL_QueueAudio)              \
     X(SDL_Quit)                    \
     X(SDL_QuitSubSystem)           \
     X(SDL_RaiseWindow)             \

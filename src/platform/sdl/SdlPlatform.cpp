@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "platform/Text.h"
@@ -314,6 +315,54 @@ private:
 
 }  // namespace
 
+// The sound card through SDL's queue: the runner queues what it mixes, a little ahead of its
+// clock, and the device plays it in blocks of 256 frames (5.8 ms).
+class SdlAudioOutput final : public AudioOutput {
+public:
+    ~SdlAudioOutput() override {
+        if (device_) Sdl().SDL_CloseAudioDevice(device_);
+    }
+    bool Open() override {
+        std::string error;
+        if (!LoadSdl(&error)) {
+            std::fprintf(stderr, "korvane: no sound device (%s); the game runs silently\n",
+                         error.c_str());
+            return false;
+        }
+        subsystem_ = std::make_unique<SdlSubsystem>(SDL_INIT_AUDIO);
+        if (!subsystem_->Ok()) {
+            std::fprintf(stderr, "korvane: no sound device (%s); the game runs silently\n",
+                         Sdl().SDL_GetError());
+            return false;
+        }
+        SDL_AudioSpec want{}, have{};
+        want.freq = 44100;
+        want.format = AUDIO_F32SYS;
+        want.channels = 2;
+        want.samples = 256;
+        device_ = Sdl().SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+        if (!device_) {
+            std::fprintf(stderr, "korvane: no sound device (%s); the game runs silently\n",
+                         Sdl().SDL_GetError());
+            return false;
+        }
+        Sdl().SDL_PauseAudioDevice(device_, 0);
+        return true;
+    }
+    void Queue(std::span<const float> frames) override {
+        if (device_)
+            Sdl().SDL_QueueAudio(device_, frames.data(), uint32_t(frames.size() * sizeof(float)));
+    }
+    int64_t QueuedFrames() override {
+        return device_ ? int64_t(Sdl().SDL_GetQueuedAudioSize(device_)) / int64_t(2 * sizeof(float))
+                       : 0;
+    }
+
+private:
+    std::unique_ptr<SdlSubsystem> subsystem_;
+    SDL_AudioDeviceID device_ = 0;
+};
+
 Platform MakeSdlPlatform() {
     Platform p;
     p.messages = std::make_unique<SdlMessageBox>();
@@ -326,6 +375,7 @@ Platform MakeSdlPlatform() {
     p.window = std::make_unique<SdlWindow>();
     p.joysticks = std::make_unique<SdlJoysticks>();
     p.clipboard = std::make_unique<SdlClipboard>();
+    p.audio = std::make_unique<SdlAudioOutput>();
     return p;
 }
 
