@@ -9,7 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "code/Builtins.h"
+#include "code/BuiltinRegistry.h"
 #include "code/Bytecode.h"
 #include "code/Code.h"
 #include "code/Operators.h"

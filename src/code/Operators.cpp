@@ -8,7 +8,7 @@
 #include <new>
 #include <string_view>
 
-#include "code/Builtins.h"
+#include "code/BuiltinRegistry.h"
 
 namespace kr {
 

@@ -13,7 +13,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "code/Builtins.h"
+#include "code/BuiltinRegistry.h"
 #include "code/Random.h"
 #include "code/Variables.h"
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "code/Builtins.h"
+#include "code/BuiltinRegistry.h"
 #include "data/Sprite.h"
 #include "objects/Instance.h"
 
