@@ -59,7 +59,7 @@ int32_t Runtime::AddBuiltinVariable(std::string_view name, BuiltinVarGetter get,
         return -1;
     }
     int32_t id = int32_t(builtin_vars_.size());
-    builtin_vars_.push_back(BuiltinVariable{std::string(name), get, set, writable});
+    builtin_vars_.push_back(BuiltinVariable{std::string(name), get, set, writable, -1});
     builtin_var_ids_.try_emplace(std::string(name), id);
     return id;
 }
@@ -81,6 +81,14 @@ bool Runtime::SetBuiltinVariableAccessors(std::string_view name, BuiltinVarGette
     BuiltinVariable& v = builtin_vars_[size_t(id)];
     v.get = get;
     v.set = set;
+    v.field = -1;
+    return true;
+}
+
+bool Runtime::SetBuiltinVariableField(std::string_view name, int32_t offset) {
+    int32_t id = FindBuiltinVariable(name);
+    if (id < 0) return false;
+    builtin_vars_[size_t(id)].field = offset;
     return true;
 }
 

@@ -60,6 +60,9 @@ struct BuiltinVariable {
     BuiltinVarGetter get;  // nullptr: not implemented yet, reads real 0
     BuiltinVarSetter set;  // nullptr on a writable variable: not implemented yet, ignores writes
     bool writable;
+    // >= 0: the getter reads the double at this byte offset of the instance, and nothing else;
+    // the interpreter then reads it in place.
+    int32_t field = -1;
 };
 
 // The runner-wide event context, read by error texts. event_type 100000 marks a time-line
@@ -179,6 +182,10 @@ public:
     // have been compiled against. False when no variable has that name.
     bool SetBuiltinVariableAccessors(std::string_view name, BuiltinVarGetter get,
                                      BuiltinVarSetter set);
+    // Declares that the getter of `name` returns the double at byte `offset` of the instance
+    // it is given (a field of the type every instance of the host has), so that code reads it
+    // without the call. False when no variable has that name.
+    bool SetBuiltinVariableField(std::string_view name, int32_t offset);
 
     // --- Constants ---
     void AddConstant(std::string_view name, const RValue& value);

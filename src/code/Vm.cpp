@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "code/Code.h"
@@ -705,6 +706,16 @@ L_SETVX : {
 }
 L_GETB : {
     const BuiltinVariable& bv = rt_.builtin_vars_[size_t(pc->d)];
+    if (KR_LIKELY(bv.field >= 0)) {
+        // A field read in place; its getter takes no index and cannot fail.
+        const ScriptInstance* s = pc->e ? fr->other : fr->self;
+        RValue& dst = R[pc->a];
+        if (KR_LIKELY(s != nullptr && dst.kind != RValue::kString)) {
+            dst.kind = RValue::kReal;
+            std::memcpy(&dst.real, reinterpret_cast<const char*>(s) + bv.field, sizeof(double));
+            NEXT();
+        }
+    }
     miss_index = pc->c == kNoReg ? 0 : int32_t(R[pc->c].real);
     tmp.SetReal(0.0);
     if (bv.get) {

@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "code/Runtime.h"
@@ -104,11 +105,16 @@ public:
     double VSpeed() const { return vspeed_; }
     double PathPosition() const { return path_position_; }
     double PathPositionPrevious() const { return path_positionprevious_; }
-    const CollisionBox& Box() const { return box_; }
-    int32_t BBoxLeft() const { return box_.left; }
-    int32_t BBoxTop() const { return box_.top; }
-    int32_t BBoxRight() const { return box_.right; }
-    int32_t BBoxBottom() const { return box_.bottom; }
+    // The box follows position changes lazily: a move only marks it, and the first reader
+    // (or the room, before any search) brings it up to date.
+    const CollisionBox& Box() const {
+        if (box_dirty_) const_cast<CInstance*>(this)->ComputeBoundingBox();
+        return box_;
+    }
+    int32_t BBoxLeft() const { return Box().left; }
+    int32_t BBoxTop() const { return Box().top; }
+    int32_t BBoxRight() const { return Box().right; }
+    int32_t BBoxBottom() const { return Box().bottom; }
 
     // object_index = index; when the object exists, the sprite (SetSprite), mask, depth, solid,
     // visible and persistent come from it. The box is recomputed.
@@ -117,7 +123,7 @@ public:
     // more images than floor(image_index).
     void SetSprite(int32_t index);
     void SetMask(int32_t index);
-    // Stores both and recomputes the box when either coordinate differs.
+    // Stores both; when either coordinate differs the box is marked for recomputing.
     void SetPosition(double x, double y);
     void SetXScale(double v);
     void SetYScale(double v);
@@ -167,6 +173,10 @@ public:
     MaskPlacement PlacementAt(double x, double y) const;
     MaskPlacement Placement() const { return PlacementAt(x_, y_); }
 
+    // The byte offset (from the ScriptInstance) of the double field that built-in variable
+    // `name` reads as it is (x, y, hspeed, depth, ...), or -1.
+    static int32_t FieldOffset(std::string_view name);
+
     // Recomputes the bounding box (done by every setter that needs it; the sprite functions
     // call it when a sprite an instance shows has changed).
     void ComputeBoundingBox();
@@ -179,6 +189,7 @@ private:
     void SpeedFromComponents();
     void ComponentsFromSpeed();
     void BoxChanged();
+    void MarkBoxDirty();
 
     InstanceWorld* world_;
     double x_ = 0, y_ = 0;
@@ -188,6 +199,9 @@ private:
     double direction_ = 0, speed_ = 0, hspeed_ = 0, vspeed_ = 0;
     double path_position_ = 0, path_positionprevious_ = 0;
     CollisionBox box_{kNoBox, kNoBox, kNoBox, kNoBox};
+    // The position changed since box_ was computed; the room holds the instance in its list of
+    // boxes to bring up to date.
+    bool box_dirty_ = false;
 
     // Room bookkeeping, owned by InstanceList.
     InstanceList* room_ = nullptr;

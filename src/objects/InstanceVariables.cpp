@@ -222,4 +222,11 @@ bool InstanceVariableAccessors(std::string_view name, BuiltinVarGetter& get,
     return false;
 }
 
+void DeclareInstanceVariableFields(Runtime& rt) {
+    for (const InstanceVariableDef& v : kInstanceVariables) {
+        const int32_t offset = CInstance::FieldOffset(v.name);
+        if (offset >= 0) rt.SetBuiltinVariableField(v.name, offset);
+    }
+}
+
 }  // namespace kr

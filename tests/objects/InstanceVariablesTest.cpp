@@ -2,6 +2,8 @@
 // values, and that the table matches the built-in variable list.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "code/Vocabulary.h"
 #include "objects/InstanceVariables.h"
 #include "objects/TestWorld.h"
@@ -124,6 +126,31 @@ TEST_F(VariablesTest, ImageSingle) {
 
 // ORDER VARIABLES: the same names in the same order as the instance part of the built-in
 // variable table, read-only exactly where that table says so.
+// The interpreter reads the declared fields in place: each must be the getter's value, with
+// every field holding a different value so that a wrong offset shows.
+TEST_F(VariablesTest, FieldsReadInPlaceAreTheGettersValues) {
+    CInstance i(world, 0, 0, 100001, obj);
+    double v = 1;
+    int declared = 0;
+    for (const InstanceVariableDef& d : InstanceVariables()) {
+        if (CInstance::FieldOffset(d.name) < 0) continue;
+        ++declared;
+        ASSERT_NE(d.set, nullptr) << d.name;
+        v += 0.25;
+        Set(i, d.name, RValue(v));
+    }
+    EXPECT_GE(declared, 20);
+    for (const InstanceVariableDef& d : InstanceVariables()) {
+        const int32_t offset = CInstance::FieldOffset(d.name);
+        if (offset < 0) continue;
+        double in_place;
+        std::memcpy(&in_place,
+                    reinterpret_cast<const char*>(static_cast<ScriptInstance*>(&i)) + offset,
+                    sizeof in_place);
+        EXPECT_EQ(in_place, Get(i, d.name)) << d.name;
+    }
+}
+
 TEST_F(VariablesTest, TableMatchesTheBuiltinVariableList) {
     std::vector<const BuiltinVariableDef*> listed;
     for (const BuiltinVariableDef& d : BuiltinVariables())
