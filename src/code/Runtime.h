@@ -63,6 +63,12 @@ struct BuiltinVariable {
     // >= 0: the getter reads the double at this byte offset of the instance, and nothing else;
     // the interpreter then reads it in place.
     int32_t field = -1;
+    // With `field`: a real written to the variable is stored in place when it differs from the
+    // field, and `touch` is then called for the instance when the byte at offset `touch_flag`
+    // is 0 (touch sets it until the instance has taken the change into account). The setter
+    // takes every other write.
+    int32_t touch_flag = -1;
+    void (*touch)(ScriptInstance& inst) = nullptr;
 };
 
 // The runner-wide event context, read by error texts. event_type 100000 marks a time-line
@@ -186,6 +192,10 @@ public:
     // it is given (a field of the type every instance of the host has), so that code reads it
     // without the call. False when no variable has that name.
     bool SetBuiltinVariableField(std::string_view name, int32_t offset);
+    // Lets code write the field of `name` in place as BuiltinVariable::touch describes. False
+    // when no variable has that name or it has no field.
+    bool SetBuiltinVariableFieldWrite(std::string_view name, int32_t touch_flag,
+                                      void (*touch)(ScriptInstance& inst));
 
     // --- Constants ---
     void AddConstant(std::string_view name, const RValue& value);

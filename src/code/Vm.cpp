@@ -729,6 +729,21 @@ L_GETB : {
 }
 L_SETB : {
     const BuiltinVariable& bv = rt_.builtin_vars_[size_t(pc->d)];
+    if (bv.touch) {
+        // A field written in place (writable, with a field); the setter's index is unused.
+        ScriptInstance* s = pc->e ? fr->other : fr->self;
+        const RValue& v = R[pc->a];
+        if (KR_LIKELY(s != nullptr && v.kind == RValue::kReal)) {
+            char* base = reinterpret_cast<char*>(s);
+            double old;
+            std::memcpy(&old, base + bv.field, sizeof old);
+            if (v.real != old) {
+                std::memcpy(base + bv.field, &v.real, sizeof old);
+                if (base[bv.touch_flag] == 0) bv.touch(*s);
+            }
+            NEXT();
+        }
+    }
     if (!bv.writable) RAISE("Cannot assign to the variable");
     if (bv.set) {
         int32_t idx = pc->c == kNoReg ? 0 : int32_t(R[pc->c].real);

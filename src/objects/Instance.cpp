@@ -32,7 +32,7 @@ inline double Radians(double degrees) {
 }  // namespace
 
 CInstance::CInstance(InstanceWorld& world, double x, double y, int32_t id, int32_t object_index)
-    : world_(&world), x_(x), y_(y) {
+    : x_(x), y_(y), world_(&world) {
     this->id = id;
     this->object_index = object_index;
     xstart = xprevious = x;
@@ -94,6 +94,10 @@ void CInstance::SetPosition(double x, double y) {
     x_ = x;
     y_ = y;
     MarkBoxDirty();
+}
+
+void CInstance::PositionWritten(ScriptInstance& inst) {
+    static_cast<CInstance&>(inst).MarkBoxDirty();
 }
 
 void CInstance::MarkBoxDirty() {
@@ -304,6 +308,10 @@ int32_t CInstance::FieldOffset(std::string_view name) {
     for (const Field& f : kFields)
         if (name == f.name) return int32_t(f.offset);
     return -1;
+}
+
+int32_t CInstance::BoxDirtyOffset() {
+    return int32_t(offsetof(CInstance, box_dirty_));
 }
 #pragma GCC diagnostic pop
 

@@ -53,6 +53,14 @@ inline constexpr int32_t kAlarmCount = 12;
 inline constexpr int32_t kNoBox = -100000;
 
 class CInstance : public ScriptInstance {
+    // The fields that code touches most (moving instances in a `with` loop) come first, next
+    // to the ScriptInstance part, so that one walk over many instances reads few cache lines.
+    double x_ = 0, y_ = 0;
+    double hspeed_ = 0, vspeed_ = 0;
+    // The position changed since box_ was computed; the room holds the instance in its list of
+    // boxes to bring up to date.
+    bool box_dirty_ = false;
+
 public:
     // Create: a new instance at (x, y) with the defaults, then SetObject(object_index).
     CInstance(InstanceWorld& world, double x, double y, int32_t id, int32_t object_index);
@@ -176,6 +184,10 @@ public:
     // The byte offset (from the ScriptInstance) of the double field that built-in variable
     // `name` reads as it is (x, y, hspeed, depth, ...), or -1.
     static int32_t FieldOffset(std::string_view name);
+    // For writers of x and y in place: the offset of the byte that is set while the box waits
+    // for a move to be taken into account, and what to call after a move when it is 0.
+    static int32_t BoxDirtyOffset();
+    static void PositionWritten(ScriptInstance& inst);
 
     // Recomputes the bounding box (done by every setter that needs it; the sprite functions
     // call it when a sprite an instance shows has changed).
@@ -192,16 +204,12 @@ private:
     void MarkBoxDirty();
 
     InstanceWorld* world_;
-    double x_ = 0, y_ = 0;
     int32_t sprite_index_ = -1;
     int32_t mask_index_ = -1;
     double image_xscale_ = 1, image_yscale_ = 1, image_angle_ = 0;
-    double direction_ = 0, speed_ = 0, hspeed_ = 0, vspeed_ = 0;
+    double direction_ = 0, speed_ = 0;
     double path_position_ = 0, path_positionprevious_ = 0;
     CollisionBox box_{kNoBox, kNoBox, kNoBox, kNoBox};
-    // The position changed since box_ was computed; the room holds the instance in its list of
-    // boxes to bring up to date.
-    bool box_dirty_ = false;
 
     // Room bookkeeping, owned by InstanceList.
     InstanceList* room_ = nullptr;

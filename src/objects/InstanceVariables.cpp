@@ -227,6 +227,10 @@ void DeclareInstanceVariableFields(Runtime& rt) {
         const int32_t offset = CInstance::FieldOffset(v.name);
         if (offset >= 0) rt.SetBuiltinVariableField(v.name, offset);
     }
+    // x and y are written in place too; a move marks the box, as SetPosition does.
+    for (const char* name : {"x", "y"})
+        rt.SetBuiltinVariableFieldWrite(name, CInstance::BoxDirtyOffset(),
+                                        &CInstance::PositionWritten);
 }
 
 }  // namespace kr

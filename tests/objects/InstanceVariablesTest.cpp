@@ -4,7 +4,9 @@
 
 #include <cstring>
 
+#include "code/Code.h"
 #include "code/Vocabulary.h"
+#include "objects/InstanceList.h"
 #include "objects/InstanceVariables.h"
 #include "objects/TestWorld.h"
 
@@ -149,6 +151,28 @@ TEST_F(VariablesTest, FieldsReadInPlaceAreTheGettersValues) {
                     sizeof in_place);
         EXPECT_EQ(in_place, Get(i, d.name)) << d.name;
     }
+}
+
+// Code writes x and y in place: the instance moves, and its box follows before the room's next
+// search, as a write through the setter would make it.
+TEST_F(VariablesTest, CodeWritesPositionsInPlace) {
+    for (const InstanceVariableDef& d : InstanceVariables())
+        rt.AddBuiltinVariable(d.name, d.get, d.set, d.set != nullptr);
+    DeclareInstanceVariableFields(rt);
+    InstanceList room(world);
+    CInstance& i = room.AddInstance(obj, 0, 0);
+    const int32_t left = i.BBoxLeft(), width = i.BBoxRight() - left;
+    CCode code("x = 100; y = 50; x += 0.25; hspeed = 3; y = '7'", false);
+    ASSERT_TRUE(code.Compile(rt)) << rt.ErrorText();
+    RValue result;
+    ASSERT_TRUE(rt.Execute(code, &i, &i, result)) << rt.ErrorText();
+    EXPECT_EQ(i.X(), 100.25);
+    EXPECT_EQ(i.Y(), 0);  // a string is written through the setter: 0
+    EXPECT_EQ(i.HSpeed(), 3);
+    std::vector<CInstance*> got;
+    room.Candidates(CollisionBox{left + 100, -10, left + 101, 10}, Selection::All(), got);
+    EXPECT_EQ(got, std::vector<CInstance*>{&i});
+    EXPECT_EQ(i.BBoxRight() - i.BBoxLeft(), width);
 }
 
 TEST_F(VariablesTest, TableMatchesTheBuiltinVariableList) {
