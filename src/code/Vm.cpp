@@ -1,7 +1,8 @@
 // The dispatch loop. Hot state (pc, frame, registers) lives in locals; the real-number path
 // of every operator comes first and everything else (strings, unset locals, errors) leaves the
 // loop for a slow-path function. Calls that may run other code or touch the frame stack
-// (built-in functions, getters, setters) save pc first and reload the frame pointer after.
+// (built-in functions, getters, setters) are wrapped in PROTECT, which saves pc first and
+// reloads the frame pointer after.
 //
 // Script calls push a frame of a fixed array and run in the same loop; the callee's result goes
 // straight to the caller's destination register. Registers above the running frames are kept
@@ -476,6 +477,14 @@ bool Vm::Run() {
         fr = &frames_[nframes_ - 1]; \
         R = fr->base;                \
     } while (0)
+// Around anything that may run other code (built-in functions, accessors, extension calls):
+// the running instruction is saved for error positions and the frame reloaded after it.
+#define PROTECT(call) \
+    do {              \
+        fr->pc = pc;  \
+        call;         \
+        RELOAD();     \
+    } while (0)
 
     DISPATCH();
 
@@ -679,13 +688,10 @@ L_GETVX : {
     miss_index = pc->c == kNoReg ? 0 : int32_t(R[pc->c].real);
     tmp.SetReal(0.0);
     bool ok;
-    fr->pc = pc;
-    if (owner == kOwnerLocal) {
+    if (owner == kOwnerLocal)
         ok = ReadLocalById(*fr, pc->d, miss_index, tmp);
-    } else {
-        ok = rt_.ReadVariable(owner, pc->d, miss_index, fr->self, fr->other, tmp);
-        RELOAD();
-    }
+    else
+        PROTECT(ok = rt_.ReadVariable(owner, pc->d, miss_index, fr->self, fr->other, tmp));
     if (!ok) goto var_missing;
     PUT(R[pc->a]);
     NEXT();
@@ -694,13 +700,10 @@ L_SETVX : {
     int32_t owner = pc->b == kNoReg ? int32_t(pc->e) : int32_t(R[pc->b].real);
     int32_t idx = pc->c == kNoReg ? 0 : int32_t(R[pc->c].real);
     bool ok;
-    fr->pc = pc;
-    if (owner == kOwnerLocal) {
+    if (owner == kOwnerLocal)
         ok = WriteLocalById(*fr, pc->d, idx, R[pc->a]);
-    } else {
-        ok = rt_.WriteVariable(owner, pc->d, idx, fr->self, fr->other, R[pc->a]);
-        RELOAD();
-    }
+    else
+        PROTECT(ok = rt_.WriteVariable(owner, pc->d, idx, fr->self, fr->other, R[pc->a]));
     if (!ok) RAISE("Cannot assign to the variable");
     NEXT();
 }
@@ -719,9 +722,8 @@ L_GETB : {
     miss_index = pc->c == kNoReg ? 0 : int32_t(R[pc->c].real);
     tmp.SetReal(0.0);
     if (bv.get) {
-        fr->pc = pc;
-        bool ok = bv.get(rt_, pc->e ? fr->other : fr->self, miss_index, tmp);
-        RELOAD();
+        bool ok;
+        PROTECT(ok = bv.get(rt_, pc->e ? fr->other : fr->self, miss_index, tmp));
         if (!ok) goto var_missing;
     }
     PUT(R[pc->a]);
@@ -747,9 +749,8 @@ L_SETB : {
     if (!bv.writable) RAISE("Cannot assign to the variable");
     if (bv.set) {
         int32_t idx = pc->c == kNoReg ? 0 : int32_t(R[pc->c].real);
-        fr->pc = pc;
-        bool ok = bv.set(rt_, pc->e ? fr->other : fr->self, idx, R[pc->a]);
-        RELOAD();
+        bool ok;
+        PROTECT(ok = bv.set(rt_, pc->e ? fr->other : fr->self, idx, R[pc->a]));
         if (!ok) RAISE("Cannot assign to the variable");
     }
     NEXT();
@@ -774,20 +775,17 @@ L_SETARGX : {
 L_CALLB : {
     BuiltinFn fn = rt_.builtins_.Fn(pc->d);
     tmp.SetReal(0.0);
-    fr->pc = pc;
     if (KR_LIKELY(fn != nullptr))
-        fn(rt_, fr->self, fr->other, pc->c, R + pc->b, tmp);
+        PROTECT(fn(rt_, fr->self, fr->other, pc->c, R + pc->b, tmp));
     else  // the registry reports a row without a body, through the runtime's RuntimeError
-        rt_.builtins_.Call(pc->d, rt_, fr->self, fr->other, pc->c, R + pc->b, tmp);
-    RELOAD();
+        PROTECT(rt_.builtins_.Call(pc->d, rt_, fr->self, fr->other, pc->c, R + pc->b, tmp));
     PUT(R[pc->a]);
     NEXT();
 }
 L_CALLX : {
     tmp.SetReal(0.0);
-    fr->pc = pc;
-    bool ok = rt_.Host().CallExtension(rt_, pc->d, fr->self, fr->other, pc->c, R + pc->b, tmp);
-    RELOAD();
+    bool ok;
+    PROTECT(ok = rt_.Host().CallExtension(rt_, pc->d, fr->self, fr->other, pc->c, R + pc->b, tmp));
     if (!ok) {
         if (!rt_.ErrorPending()) RAISE("Extension function call failed.");
         goto unwind;
@@ -1132,6 +1130,7 @@ unwind:
 #undef JUMPC
 #undef RAISE
 #undef RELOAD
+#undef PROTECT
 #undef ASSIGN
 #undef PUT
 #undef P
