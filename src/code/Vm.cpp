@@ -49,9 +49,6 @@ inline void Assign(RValue& dst, const RValue& src) {
     }
 }
 
-inline int64_t RoundI(double v) {
-    return (v > -9.0e18 && v < 9.0e18) ? FastRound(v) : RoundToInt64(v);
-}
 inline double Bool(bool b) {
     return b ? 1.0 : 0.0;
 }
@@ -61,14 +58,6 @@ inline bool AtMost(double a, double t) {
 }
 inline bool AtLeast(double a, double t) {
     return a >= t;
-}
-inline double ShiftL(double a, double b) {
-    int64_t n = int64_t(uint8_t(RoundI(b)));
-    return n < 64 ? double(int64_t(uint64_t(RoundI(a)) << n)) : 0.0;
-}
-inline double ShiftR(double a, double b) {
-    int64_t n = int64_t(uint8_t(RoundI(b)));
-    return n < 64 ? double(int64_t(uint64_t(RoundI(a)) >> n)) : 0.0;
 }
 inline int32_t ClampOwner(double v) {
     int64_t w = RoundToInt64(v);
@@ -526,9 +515,9 @@ L_CHKL:
         if (!UnarySlow(*fr, pc, R)) goto unwind;  \
         NEXT();                                   \
     }
-    KR_UNARY(NOT, Bool(x < 0.5))
+    KR_UNARY(NOT, RealNot(x))
     KR_UNARY(NEG, -x)
-    KR_UNARY(BNOT, double(~RoundI(x)))
+    KR_UNARY(BNOT, double(~BitOperand(x)))
     KR_UNARY(UPLUS, x)
 #undef KR_UNARY
 
@@ -1039,14 +1028,14 @@ L_MOD_RI : {
     KR_BIN3(DIV, y != 0, x / y)
     KR_BIN3(IDIV, y != 0, RealDiv(x, y))
     KR_BIN3(MOD, y != 0, RealModQuick(x, y))
-    KR_BIN3(LAND, true, Bool(x >= 0.5 && y >= 0.5))
-    KR_BIN3(LOR, true, Bool(x >= 0.5 || y >= 0.5))
-    KR_BIN3(LXOR, true, Bool((x >= 0.5) != (y >= 0.5)))
-    KR_BIN3(BOR, true, double(RoundI(x) | RoundI(y)))
-    KR_BIN3(BAND, true, double(RoundI(x) & RoundI(y)))
-    KR_BIN3(BXOR, true, double(RoundI(x) ^ RoundI(y)))
-    KR_BIN3(SHL, true, ShiftL(x, y))
-    KR_BIN3(SHR, true, ShiftR(x, y))
+    KR_BIN3(LAND, true, RealAnd(x, y))
+    KR_BIN3(LOR, true, RealOr(x, y))
+    KR_BIN3(LXOR, true, RealXor(x, y))
+    KR_BIN3(BOR, true, double(BitOperand(x) | BitOperand(y)))
+    KR_BIN3(BAND, true, double(BitOperand(x) & BitOperand(y)))
+    KR_BIN3(BXOR, true, double(BitOperand(x) ^ BitOperand(y)))
+    KR_BIN3(SHL, true, RealShiftLeft(x, y))
+    KR_BIN3(SHR, true, RealShiftRight(x, y))
     KR_BIN3(LT, true, Bool(RealLess(x, y)))
     KR_BIN3(LE, true, Bool(RealLessEqual(x, y)))
     KR_BIN3(EQ, true, Bool(RealEqual(x, y)))
