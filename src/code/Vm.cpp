@@ -100,33 +100,46 @@ void Vm::NextSegment(uint32_t need) {
     top_ = 0;
 }
 
-bool Vm::PushFrame(const Proto* proto, ScriptInstance* self, ScriptInstance* other, RValue* result,
-                   int32_t script, bool entry) {
+KR_ALWAYS_INLINE Vm::Frame* Vm::PushFrame(const Proto* proto, ScriptInstance* self,
+                                          ScriptInstance* other, RValue* result, int32_t script,
+                                          bool entry, int32_t call_argc) {
     const uint32_t seg = seg_, top = top_;
     RValue* base = AllocRegisters(proto->nregs);
-    for (uint32_t i = 0; i < proto->nlocals; ++i) base[i].kind = kUnsetKind;
+    for (uint32_t i = 0, n = proto->nlocals; i < n; ++i) base[i].kind = kUnsetKind;
     Frame& f = frames_[nframes_++];
     f.proto = proto;
-    f.pc = nullptr;
+    if (entry) f.pc = nullptr;  // a call's frame gets its pc when it calls in turn
     f.base = base;
     f.self = self;
     f.other = other;
     f.result = result;
-    f.saved_slots = nullptr;
-    f.saved_live = 0;
-    f.argc = 0;
+    if (call_argc >= 0) {
+        // An in-loop script call: its arguments are the caller's registers, and the caller's
+        // own come back when it returns.
+        f.saved_slots = rt_.args_.slots;
+        f.saved_live = rt_.args_.live;
+        f.argc = call_argc;
+        f.restore_args = true;
+    } else {
+        f.saved_slots = nullptr;
+        f.saved_live = 0;
+        f.argc = 0;
+        f.restore_args = false;
+    }
     f.script = script;
     f.seg = seg;
     f.top = top;
-    f.with_base = uint32_t(withs_.size());
-    f.larr_base = uint32_t(larr_.size());
     f.entry = entry;
-    f.restore_args = false;
     f.strings = false;
     f.dyn_locals = nullptr;
-    if (proto->nwith) withs_.resize(withs_.size() + proto->nwith);
-    if (proto->local_arrays) larr_.resize(larr_.size() + proto->nlocals);
-    return true;
+    // with_base and larr_base are read only for a proto with extras.
+    if (KR_UNLIKELY(proto->has_extras)) {
+        f.with_base = uint32_t(withs_.size());
+        f.larr_base = uint32_t(larr_.size());
+        if (proto->nwith) withs_.resize(withs_.size() + proto->nwith);
+        if (proto->local_arrays) larr_.resize(larr_.size() + proto->nlocals);
+    }
+    return &f;
 }
 
 // Registers above the frames are kept real (and string-free): a new frame finds its temporaries
@@ -188,7 +201,7 @@ bool Vm::Execute(const CCode& code, ScriptInstance* self, ScriptInstance* other,
     }
     if (native_depth_ == 0) steps_ = step_limit_;
     ++native_depth_;
-    PushFrame(code.GetProto(), self, other, &result, script, true);
+    PushFrame(code.GetProto(), self, other, &result, script, true, -1);
     bool ok = Run();
     --native_depth_;
     return ok;
@@ -800,37 +813,12 @@ L_CALLS : {
     if (KR_UNLIKELY(nframes_ >= uint32_t(Runtime::kMaxScriptDepth))) RAISE(kTooDeep);
     if (KR_UNLIKELY(--steps_ < 0)) goto out_of_steps;
     fr->pc = pc;
-    const uint32_t seg = seg_, top = top_;
-    RValue* base = AllocRegisters(callee->nregs);
-    for (uint32_t i = 0, n = callee->nlocals; i < n; ++i) base[i].kind = kUnsetKind;
-    Frame* nf = fr + 1;
-    ++nframes_;
     RValue& dest = R[pc->a];
     dest.SetReal(0.0);
-    nf->proto = callee;
-    nf->base = base;
-    nf->self = fr->self;
-    nf->other = fr->other;
-    nf->result = &dest;
-    nf->saved_slots = rt_.args_.slots;
-    nf->saved_live = rt_.args_.live;
-    nf->argc = pc->c;
-    nf->script = int32_t(pc->d);
-    nf->seg = seg;
-    nf->top = top;
-    nf->entry = false;
-    nf->restore_args = true;
-    nf->strings = false;
-    nf->dyn_locals = nullptr;
-    if (KR_UNLIKELY(callee->has_extras)) {
-        nf->with_base = uint32_t(withs_.size());
-        nf->larr_base = uint32_t(larr_.size());
-        if (callee->nwith) withs_.resize(withs_.size() + callee->nwith);
-        if (callee->local_arrays) larr_.resize(larr_.size() + callee->nlocals);
-    }
+    Frame* nf = PushFrame(callee, fr->self, fr->other, &dest, int32_t(pc->d), false, pc->c);
     rt_.args_ = ArgFrame{R + pc->b, int32_t(pc->c)};
     fr = nf;
-    R = base;
+    R = nf->base;
     pc = const_cast<Instr*>(callee->instrs.data());
     DISPATCH();
 }
