@@ -25,7 +25,7 @@
 #include "data/Bitmap32.h"
 #include "data/Mask.h"
 #include "data/Sprite.h"
-#include "library/Builtins.h"
+#include "library/AllBuiltins.h"
 #include "objects/EventTypes.h"
 #include "objects/InstanceOps.h"
 #include "platform/Files.h"

@@ -7,7 +7,7 @@
 
 #include "app/App.h"
 #include "app/Project.h"
-#include "library/Builtins.h"
+#include "library/AllBuiltins.h"
 #include "platform/Files.h"
 #include "platform/Process.h"
 #include "platform/sdl/SdlPlatform.h"

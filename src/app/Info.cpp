@@ -4,7 +4,7 @@
 #include <string>
 
 #include "app/App.h"
-#include "library/Builtins.h"
+#include "library/AllBuiltins.h"
 #include "platform/Text.h"
 
 namespace kr {

@@ -8,7 +8,7 @@
 
 #include "app/App.h"
 #include "code/Code.h"
-#include "library/Builtins.h"
+#include "library/AllBuiltins.h"
 #include "library/FunctionMath.h"
 #include "platform/Files.h"
 #include "runner/Runner.h"

@@ -43,7 +43,7 @@ constexpr uint16_t kNoReg = 0xFFFF;
     X(IDXRR)      /* a = checked index of b * 32000 + checked index of c */                  \
     X(OWNER)      /* a = owner value of b */                                                 \
     X(GETLA)      /* a = local b [index c] */                                                \
-    X(SETLA)      /* local a [index b] = c */                                                \
+    X(SETLA)      /* local b [index c] = a */                                                \
     X(GETV_IMPL) X(SETV_IMPL)     /* no owner written: a / value b, id d, cache e */         \
     X(GETV_SELF) X(SETV_SELF)                                                                \
     X(GETV_GLOBAL) X(SETV_GLOBAL)                                                            \

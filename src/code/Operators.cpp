@@ -8,7 +8,7 @@
 #include <new>
 #include <string_view>
 
-#include "code/Builtins.h"
+#include "code/BuiltinRegistry.h"
 
 namespace kr {
 
@@ -20,10 +20,6 @@ int CompareBytes(std::string_view a, std::string_view b) {
     if (c != 0) return c < 0 ? -1 : 1;
     if (a.size() == b.size()) return 0;
     return a.size() < b.size() ? -1 : 1;
-}
-
-int64_t ShiftCount(double right) {
-    return int64_t(uint8_t(RoundToInt64(right)));
 }
 
 }  // namespace
@@ -38,7 +34,7 @@ const char* ApplyUnary(int32_t op, RValue& v) {
     if (!v.IsReal()) return "Wrong type of arguments to unary operator.";
     switch (op) {
         case kTokNot:
-            v.real = v.real < 0.5 ? 1.0 : 0.0;
+            v.real = RealNot(v.real);
             return nullptr;
         case kTokPlus:
             return nullptr;
@@ -46,7 +42,7 @@ const char* ApplyUnary(int32_t op, RValue& v) {
             v.real = -v.real;
             return nullptr;
         case kTokBitNot:
-            v.real = double(~RoundToInt64(v.real));
+            v.real = double(~BitOperand(v.real));
             return nullptr;
         default:
             return "Internal error: unknown unary operator.";
@@ -196,42 +192,36 @@ const char* ApplyBinary(int32_t op, RValue& left, const RValue& right, size_t ma
             return nullptr;
         case kTokAnd:
             if (!reals) return "Wrong type of arguments for &&.";
-            left.real = (left.real >= 0.5 && right.real >= 0.5) ? 1.0 : 0.0;
+            left.real = RealAnd(left.real, right.real);
             return nullptr;
         case kTokOr:
             if (!reals) return "Wrong type of arguments for ||.";
-            left.real = (left.real >= 0.5 || right.real >= 0.5) ? 1.0 : 0.0;
+            left.real = RealOr(left.real, right.real);
             return nullptr;
         case kTokXor:
             if (!reals) return "Wrong type of arguments for ^^.";
-            left.real = ((left.real >= 0.5) != (right.real >= 0.5)) ? 1.0 : 0.0;
+            left.real = RealXor(left.real, right.real);
             return nullptr;
         case kTokBitOr:
             if (!reals) return "Wrong type of arguments for |.";
-            left.real = double(RoundToInt64(left.real) | RoundToInt64(right.real));
+            left.real = double(BitOperand(left.real) | BitOperand(right.real));
             return nullptr;
         case kTokBitAnd:
             if (!reals) return "Wrong type of arguments for &.";
-            left.real = double(RoundToInt64(left.real) & RoundToInt64(right.real));
+            left.real = double(BitOperand(left.real) & BitOperand(right.real));
             return nullptr;
         case kTokBitXor:
             if (!reals) return "Wrong type of arguments for ^.";
-            left.real = double(RoundToInt64(left.real) ^ RoundToInt64(right.real));
+            left.real = double(BitOperand(left.real) ^ BitOperand(right.real));
             return nullptr;
-        case kTokShiftLeft: {
+        case kTokShiftLeft:
             if (!reals) return "Wrong type of arguments for <<.";
-            int64_t n = ShiftCount(right.real);
-            uint64_t v = uint64_t(RoundToInt64(left.real));
-            left.real = n < 64 ? double(int64_t(v << n)) : 0.0;
+            left.real = RealShiftLeft(left.real, right.real);
             return nullptr;
-        }
-        case kTokShiftRight: {
+        case kTokShiftRight:
             if (!reals) return "Wrong type of arguments for >>.";
-            int64_t n = ShiftCount(right.real);
-            uint64_t v = uint64_t(RoundToInt64(left.real));
-            left.real = n < 64 ? double(int64_t(v >> n)) : 0.0;
+            left.real = RealShiftRight(left.real, right.real);
             return nullptr;
-        }
         case kTokAssign:
         case kTokLess:
         case kTokLessEqual:

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "code/BuiltinRegistry.h"
 #include "code/Lexer.h"
 #include "code/Value.h"
 
@@ -68,6 +69,34 @@ bool CompareThreshold(int32_t op, double b, double& t);
 // range (one instruction in the default rounding mode).
 inline int64_t FastRound(double v) {
     return _mm_cvtsd_si64(_mm_set_sd(v));
+}
+
+// The logic operators on reals: a value is true when it is at least 0.5; the result is 1 or 0.
+inline double RealNot(double a) {
+    return a < 0.5 ? 1.0 : 0.0;
+}
+inline double RealAnd(double a, double b) {
+    return (a >= 0.5 && b >= 0.5) ? 1.0 : 0.0;
+}
+inline double RealOr(double a, double b) {
+    return (a >= 0.5 || b >= 0.5) ? 1.0 : 0.0;
+}
+inline double RealXor(double a, double b) {
+    return ((a >= 0.5) != (b >= 0.5)) ? 1.0 : 0.0;
+}
+
+// The integer a bit operator works on: rounded to the nearest, ties to even.
+inline int64_t BitOperand(double v) {
+    return (v > -9.0e18 && v < 9.0e18) ? FastRound(v) : RoundToInt64(v);
+}
+// The shifts: the count is the low byte of the rounded right operand; 64 and more give 0.
+inline double RealShiftLeft(double a, double b) {
+    const int64_t n = int64_t(uint8_t(BitOperand(b)));
+    return n < 64 ? double(int64_t(uint64_t(BitOperand(a)) << n)) : 0.0;
+}
+inline double RealShiftRight(double a, double b) {
+    const int64_t n = int64_t(uint8_t(BitOperand(b)));
+    return n < 64 ? double(int64_t(uint64_t(BitOperand(a)) >> n)) : 0.0;
 }
 
 // `div` and `mod` on reals (right not 0): the quotient truncated towards zero, and left minus

@@ -59,7 +59,8 @@ int32_t Runtime::AddBuiltinVariable(std::string_view name, BuiltinVarGetter get,
         return -1;
     }
     int32_t id = int32_t(builtin_vars_.size());
-    builtin_vars_.push_back(BuiltinVariable{std::string(name), get, set, writable});
+    builtin_vars_.push_back(
+        BuiltinVariable{std::string(name), get, set, writable, -1, -1, nullptr});
     builtin_var_ids_.try_emplace(std::string(name), id);
     return id;
 }
@@ -81,6 +82,25 @@ bool Runtime::SetBuiltinVariableAccessors(std::string_view name, BuiltinVarGette
     BuiltinVariable& v = builtin_vars_[size_t(id)];
     v.get = get;
     v.set = set;
+    v.field = -1;
+    v.touch_flag = -1;
+    v.touch = nullptr;
+    return true;
+}
+
+bool Runtime::SetBuiltinVariableFieldWrite(std::string_view name, int32_t touch_flag,
+                                           void (*touch)(ScriptInstance& inst)) {
+    int32_t id = FindBuiltinVariable(name);
+    if (id < 0 || builtin_vars_[size_t(id)].field < 0 || !touch) return false;
+    builtin_vars_[size_t(id)].touch_flag = touch_flag;
+    builtin_vars_[size_t(id)].touch = touch;
+    return true;
+}
+
+bool Runtime::SetBuiltinVariableField(std::string_view name, int32_t offset) {
+    int32_t id = FindBuiltinVariable(name);
+    if (id < 0) return false;
+    builtin_vars_[size_t(id)].field = offset;
     return true;
 }
 

@@ -13,7 +13,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "code/Builtins.h"
+#include "code/BuiltinRegistry.h"
 #include "code/Random.h"
 #include "code/Variables.h"
 
@@ -60,6 +60,15 @@ struct BuiltinVariable {
     BuiltinVarGetter get;  // nullptr: not implemented yet, reads real 0
     BuiltinVarSetter set;  // nullptr on a writable variable: not implemented yet, ignores writes
     bool writable;
+    // >= 0: the getter reads the double at this byte offset of the instance, and nothing else;
+    // the interpreter then reads it in place.
+    int32_t field = -1;
+    // With `field`: a real written to the variable is stored in place when it differs from the
+    // field, and `touch` is then called for the instance when the byte at offset `touch_flag`
+    // is 0 (touch sets it until the instance has taken the change into account). The setter
+    // takes every other write.
+    int32_t touch_flag = -1;
+    void (*touch)(ScriptInstance& inst) = nullptr;
 };
 
 // The runner-wide event context, read by error texts. event_type 100000 marks a time-line
@@ -180,6 +189,14 @@ public:
     // have been compiled against. False when no variable has that name.
     bool SetBuiltinVariableAccessors(std::string_view name, BuiltinVarGetter get,
                                      BuiltinVarSetter set);
+    // Declares that the getter of `name` returns the double at byte `offset` of the instance
+    // it is given (a field of the type every instance of the host has), so that code reads it
+    // without the call. False when no variable has that name.
+    bool SetBuiltinVariableField(std::string_view name, int32_t offset);
+    // Lets code write the field of `name` in place as BuiltinVariable::touch describes. False
+    // when no variable has that name or it has no field.
+    bool SetBuiltinVariableFieldWrite(std::string_view name, int32_t touch_flag,
+                                      void (*touch)(ScriptInstance& inst));
 
     // --- Constants ---
     void AddConstant(std::string_view name, const RValue& value);

@@ -1,7 +1,8 @@
 // The dispatch loop. Hot state (pc, frame, registers) lives in locals; the real-number path
 // of every operator comes first and everything else (strings, unset locals, errors) leaves the
 // loop for a slow-path function. Calls that may run other code or touch the frame stack
-// (built-in functions, getters, setters) save pc first and reload the frame pointer after.
+// (built-in functions, getters, setters) are wrapped in PROTECT, which saves pc first and
+// reloads the frame pointer after.
 //
 // Script calls push a frame of a fixed array and run in the same loop; the callee's result goes
 // straight to the caller's destination register. Registers above the running frames are kept
@@ -11,6 +12,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "code/Code.h"
@@ -47,9 +49,6 @@ inline void Assign(RValue& dst, const RValue& src) {
     }
 }
 
-inline int64_t RoundI(double v) {
-    return (v > -9.0e18 && v < 9.0e18) ? FastRound(v) : RoundToInt64(v);
-}
 inline double Bool(bool b) {
     return b ? 1.0 : 0.0;
 }
@@ -59,14 +58,6 @@ inline bool AtMost(double a, double t) {
 }
 inline bool AtLeast(double a, double t) {
     return a >= t;
-}
-inline double ShiftL(double a, double b) {
-    int64_t n = int64_t(uint8_t(RoundI(b)));
-    return n < 64 ? double(int64_t(uint64_t(RoundI(a)) << n)) : 0.0;
-}
-inline double ShiftR(double a, double b) {
-    int64_t n = int64_t(uint8_t(RoundI(b)));
-    return n < 64 ? double(int64_t(uint64_t(RoundI(a)) >> n)) : 0.0;
 }
 inline int32_t ClampOwner(double v) {
     int64_t w = RoundToInt64(v);
@@ -109,33 +100,46 @@ void Vm::NextSegment(uint32_t need) {
     top_ = 0;
 }
 
-bool Vm::PushFrame(const Proto* proto, ScriptInstance* self, ScriptInstance* other, RValue* result,
-                   int32_t script, bool entry) {
+KR_ALWAYS_INLINE Vm::Frame* Vm::PushFrame(const Proto* proto, ScriptInstance* self,
+                                          ScriptInstance* other, RValue* result, int32_t script,
+                                          bool entry, int32_t call_argc) {
     const uint32_t seg = seg_, top = top_;
     RValue* base = AllocRegisters(proto->nregs);
-    for (uint32_t i = 0; i < proto->nlocals; ++i) base[i].kind = kUnsetKind;
+    for (uint32_t i = 0, n = proto->nlocals; i < n; ++i) base[i].kind = kUnsetKind;
     Frame& f = frames_[nframes_++];
     f.proto = proto;
-    f.pc = nullptr;
+    if (entry) f.pc = nullptr;  // a call's frame gets its pc when it calls in turn
     f.base = base;
     f.self = self;
     f.other = other;
     f.result = result;
-    f.saved_slots = nullptr;
-    f.saved_live = 0;
-    f.argc = 0;
+    if (call_argc >= 0) {
+        // An in-loop script call: its arguments are the caller's registers, and the caller's
+        // own come back when it returns.
+        f.saved_slots = rt_.args_.slots;
+        f.saved_live = rt_.args_.live;
+        f.argc = call_argc;
+        f.restore_args = true;
+    } else {
+        f.saved_slots = nullptr;
+        f.saved_live = 0;
+        f.argc = 0;
+        f.restore_args = false;
+    }
     f.script = script;
     f.seg = seg;
     f.top = top;
-    f.with_base = uint32_t(withs_.size());
-    f.larr_base = uint32_t(larr_.size());
     f.entry = entry;
-    f.restore_args = false;
     f.strings = false;
     f.dyn_locals = nullptr;
-    if (proto->nwith) withs_.resize(withs_.size() + proto->nwith);
-    if (proto->local_arrays) larr_.resize(larr_.size() + proto->nlocals);
-    return true;
+    // with_base and larr_base are read only for a proto with extras.
+    if (KR_UNLIKELY(proto->has_extras)) {
+        f.with_base = uint32_t(withs_.size());
+        f.larr_base = uint32_t(larr_.size());
+        if (proto->nwith) withs_.resize(withs_.size() + proto->nwith);
+        if (proto->local_arrays) larr_.resize(larr_.size() + proto->nlocals);
+    }
+    return &f;
 }
 
 // Registers above the frames are kept real (and string-free): a new frame finds its temporaries
@@ -197,7 +201,7 @@ bool Vm::Execute(const CCode& code, ScriptInstance* self, ScriptInstance* other,
     }
     if (native_depth_ == 0) steps_ = step_limit_;
     ++native_depth_;
-    PushFrame(code.GetProto(), self, other, &result, script, true);
+    PushFrame(code.GetProto(), self, other, &result, script, true, -1);
     bool ok = Run();
     --native_depth_;
     return ok;
@@ -475,6 +479,14 @@ bool Vm::Run() {
         fr = &frames_[nframes_ - 1]; \
         R = fr->base;                \
     } while (0)
+// Around anything that may run other code (built-in functions, accessors, extension calls):
+// the running instruction is saved for error positions and the frame reloaded after it.
+#define PROTECT(call) \
+    do {              \
+        fr->pc = pc;  \
+        call;         \
+        RELOAD();     \
+    } while (0)
 
     DISPATCH();
 
@@ -516,9 +528,9 @@ L_CHKL:
         if (!UnarySlow(*fr, pc, R)) goto unwind;  \
         NEXT();                                   \
     }
-    KR_UNARY(NOT, Bool(x < 0.5))
+    KR_UNARY(NOT, RealNot(x))
     KR_UNARY(NEG, -x)
-    KR_UNARY(BNOT, double(~RoundI(x)))
+    KR_UNARY(BNOT, double(~BitOperand(x)))
     KR_UNARY(UPLUS, x)
 #undef KR_UNARY
 
@@ -678,13 +690,10 @@ L_GETVX : {
     miss_index = pc->c == kNoReg ? 0 : int32_t(R[pc->c].real);
     tmp.SetReal(0.0);
     bool ok;
-    fr->pc = pc;
-    if (owner == kOwnerLocal) {
+    if (owner == kOwnerLocal)
         ok = ReadLocalById(*fr, pc->d, miss_index, tmp);
-    } else {
-        ok = rt_.ReadVariable(owner, pc->d, miss_index, fr->self, fr->other, tmp);
-        RELOAD();
-    }
+    else
+        PROTECT(ok = rt_.ReadVariable(owner, pc->d, miss_index, fr->self, fr->other, tmp));
     if (!ok) goto var_missing;
     PUT(R[pc->a]);
     NEXT();
@@ -693,24 +702,30 @@ L_SETVX : {
     int32_t owner = pc->b == kNoReg ? int32_t(pc->e) : int32_t(R[pc->b].real);
     int32_t idx = pc->c == kNoReg ? 0 : int32_t(R[pc->c].real);
     bool ok;
-    fr->pc = pc;
-    if (owner == kOwnerLocal) {
+    if (owner == kOwnerLocal)
         ok = WriteLocalById(*fr, pc->d, idx, R[pc->a]);
-    } else {
-        ok = rt_.WriteVariable(owner, pc->d, idx, fr->self, fr->other, R[pc->a]);
-        RELOAD();
-    }
+    else
+        PROTECT(ok = rt_.WriteVariable(owner, pc->d, idx, fr->self, fr->other, R[pc->a]));
     if (!ok) RAISE("Cannot assign to the variable");
     NEXT();
 }
 L_GETB : {
     const BuiltinVariable& bv = rt_.builtin_vars_[size_t(pc->d)];
+    if (KR_LIKELY(bv.field >= 0)) {
+        // A field read in place; its getter takes no index and cannot fail.
+        const ScriptInstance* s = pc->e ? fr->other : fr->self;
+        RValue& dst = R[pc->a];
+        if (KR_LIKELY(s != nullptr && dst.kind != RValue::kString)) {
+            dst.kind = RValue::kReal;
+            std::memcpy(&dst.real, reinterpret_cast<const char*>(s) + bv.field, sizeof(double));
+            NEXT();
+        }
+    }
     miss_index = pc->c == kNoReg ? 0 : int32_t(R[pc->c].real);
     tmp.SetReal(0.0);
     if (bv.get) {
-        fr->pc = pc;
-        bool ok = bv.get(rt_, pc->e ? fr->other : fr->self, miss_index, tmp);
-        RELOAD();
+        bool ok;
+        PROTECT(ok = bv.get(rt_, pc->e ? fr->other : fr->self, miss_index, tmp));
         if (!ok) goto var_missing;
     }
     PUT(R[pc->a]);
@@ -718,12 +733,26 @@ L_GETB : {
 }
 L_SETB : {
     const BuiltinVariable& bv = rt_.builtin_vars_[size_t(pc->d)];
+    if (bv.touch) {
+        // A field written in place (writable, with a field); the setter's index is unused.
+        ScriptInstance* s = pc->e ? fr->other : fr->self;
+        const RValue& v = R[pc->a];
+        if (KR_LIKELY(s != nullptr && v.kind == RValue::kReal)) {
+            char* base = reinterpret_cast<char*>(s);
+            double old;
+            std::memcpy(&old, base + bv.field, sizeof old);
+            if (v.real != old) {
+                std::memcpy(base + bv.field, &v.real, sizeof old);
+                if (base[bv.touch_flag] == 0) bv.touch(*s);
+            }
+            NEXT();
+        }
+    }
     if (!bv.writable) RAISE("Cannot assign to the variable");
     if (bv.set) {
         int32_t idx = pc->c == kNoReg ? 0 : int32_t(R[pc->c].real);
-        fr->pc = pc;
-        bool ok = bv.set(rt_, pc->e ? fr->other : fr->self, idx, R[pc->a]);
-        RELOAD();
+        bool ok;
+        PROTECT(ok = bv.set(rt_, pc->e ? fr->other : fr->self, idx, R[pc->a]));
         if (!ok) RAISE("Cannot assign to the variable");
     }
     NEXT();
@@ -748,22 +777,17 @@ L_SETARGX : {
 L_CALLB : {
     BuiltinFn fn = rt_.builtins_.Fn(pc->d);
     tmp.SetReal(0.0);
-    fr->pc = pc;
-    if (KR_LIKELY(fn != nullptr)) {
-        fn(rt_, fr->self, fr->other, pc->c, R + pc->b, tmp);
-    } else {
-        rt_.ShowRuntimeError("Function " + rt_.builtins_.Name(pc->d) + " is not available yet.",
-                             false);
-    }
-    RELOAD();
+    if (KR_LIKELY(fn != nullptr))
+        PROTECT(fn(rt_, fr->self, fr->other, pc->c, R + pc->b, tmp));
+    else  // the registry reports a row without a body, through the runtime's RuntimeError
+        PROTECT(rt_.builtins_.Call(pc->d, rt_, fr->self, fr->other, pc->c, R + pc->b, tmp));
     PUT(R[pc->a]);
     NEXT();
 }
 L_CALLX : {
     tmp.SetReal(0.0);
-    fr->pc = pc;
-    bool ok = rt_.Host().CallExtension(rt_, pc->d, fr->self, fr->other, pc->c, R + pc->b, tmp);
-    RELOAD();
+    bool ok;
+    PROTECT(ok = rt_.Host().CallExtension(rt_, pc->d, fr->self, fr->other, pc->c, R + pc->b, tmp));
     if (!ok) {
         if (!rt_.ErrorPending()) RAISE("Extension function call failed.");
         goto unwind;
@@ -789,37 +813,12 @@ L_CALLS : {
     if (KR_UNLIKELY(nframes_ >= uint32_t(Runtime::kMaxScriptDepth))) RAISE(kTooDeep);
     if (KR_UNLIKELY(--steps_ < 0)) goto out_of_steps;
     fr->pc = pc;
-    const uint32_t seg = seg_, top = top_;
-    RValue* base = AllocRegisters(callee->nregs);
-    for (uint32_t i = 0, n = callee->nlocals; i < n; ++i) base[i].kind = kUnsetKind;
-    Frame* nf = fr + 1;
-    ++nframes_;
     RValue& dest = R[pc->a];
     dest.SetReal(0.0);
-    nf->proto = callee;
-    nf->base = base;
-    nf->self = fr->self;
-    nf->other = fr->other;
-    nf->result = &dest;
-    nf->saved_slots = rt_.args_.slots;
-    nf->saved_live = rt_.args_.live;
-    nf->argc = pc->c;
-    nf->script = int32_t(pc->d);
-    nf->seg = seg;
-    nf->top = top;
-    nf->entry = false;
-    nf->restore_args = true;
-    nf->strings = false;
-    nf->dyn_locals = nullptr;
-    if (KR_UNLIKELY(callee->has_extras)) {
-        nf->with_base = uint32_t(withs_.size());
-        nf->larr_base = uint32_t(larr_.size());
-        if (callee->nwith) withs_.resize(withs_.size() + callee->nwith);
-        if (callee->local_arrays) larr_.resize(larr_.size() + callee->nlocals);
-    }
+    Frame* nf = PushFrame(callee, fr->self, fr->other, &dest, int32_t(pc->d), false, pc->c);
     rt_.args_ = ArgFrame{R + pc->b, int32_t(pc->c)};
     fr = nf;
-    R = base;
+    R = nf->base;
     pc = const_cast<Instr*>(callee->instrs.data());
     DISPATCH();
 }
@@ -1017,14 +1016,14 @@ L_MOD_RI : {
     KR_BIN3(DIV, y != 0, x / y)
     KR_BIN3(IDIV, y != 0, RealDiv(x, y))
     KR_BIN3(MOD, y != 0, RealModQuick(x, y))
-    KR_BIN3(LAND, true, Bool(x >= 0.5 && y >= 0.5))
-    KR_BIN3(LOR, true, Bool(x >= 0.5 || y >= 0.5))
-    KR_BIN3(LXOR, true, Bool((x >= 0.5) != (y >= 0.5)))
-    KR_BIN3(BOR, true, double(RoundI(x) | RoundI(y)))
-    KR_BIN3(BAND, true, double(RoundI(x) & RoundI(y)))
-    KR_BIN3(BXOR, true, double(RoundI(x) ^ RoundI(y)))
-    KR_BIN3(SHL, true, ShiftL(x, y))
-    KR_BIN3(SHR, true, ShiftR(x, y))
+    KR_BIN3(LAND, true, RealAnd(x, y))
+    KR_BIN3(LOR, true, RealOr(x, y))
+    KR_BIN3(LXOR, true, RealXor(x, y))
+    KR_BIN3(BOR, true, double(BitOperand(x) | BitOperand(y)))
+    KR_BIN3(BAND, true, double(BitOperand(x) & BitOperand(y)))
+    KR_BIN3(BXOR, true, double(BitOperand(x) ^ BitOperand(y)))
+    KR_BIN3(SHL, true, RealShiftLeft(x, y))
+    KR_BIN3(SHR, true, RealShiftRight(x, y))
     KR_BIN3(LT, true, Bool(RealLess(x, y)))
     KR_BIN3(LE, true, Bool(RealLessEqual(x, y)))
     KR_BIN3(EQ, true, Bool(RealEqual(x, y)))
@@ -1108,6 +1107,7 @@ unwind:
 #undef JUMPC
 #undef RAISE
 #undef RELOAD
+#undef PROTECT
 #undef ASSIGN
 #undef PUT
 #undef P

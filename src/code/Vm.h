@@ -66,8 +66,11 @@ private:
         void operator()(void* p) const;
     };
 
-    bool PushFrame(const Proto* proto, ScriptInstance* self, ScriptInstance* other, RValue* result,
-                   int32_t script, bool entry);
+    // A new frame on top: its registers (locals unset), its fields, its with slots and local
+    // arrays. The one set-up of an execution's first frame (call_argc -1) and of an in-loop
+    // script call with call_argc arguments.
+    Frame* PushFrame(const Proto* proto, ScriptInstance* self, ScriptInstance* other,
+                     RValue* result, int32_t script, bool entry, int32_t call_argc);
     void PopFrame();
     bool Run();
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <span>
 
-#include "code/Builtins.h"
+#include "code/BuiltinRegistry.h"
 
 namespace kr {
 
@@ -60,7 +60,7 @@ std::span<const BuiltinVariableDef> BuiltinVariables();
 
 // ---- Function families --------------------------------------------------------------------
 // Each family registers its table from its own unit. ORDER FAMILY: RegisterAllBuiltins
-// (library/Builtins.cpp) calls them in this order, which fixes the function ids.
+// (library/AllBuiltins.cpp) calls them in this order, which fixes the function ids.
 
 void RegisterActionFunctions(BuiltinRegistry& reg);         // library/FunctionAction.cpp
 void RegisterMathFunctions(BuiltinRegistry& reg);           // library/FunctionMath.cpp

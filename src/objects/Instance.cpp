@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <utility>
 
 #include "data/Sprite.h"
@@ -31,7 +32,7 @@ inline double Radians(double degrees) {
 }  // namespace
 
 CInstance::CInstance(InstanceWorld& world, double x, double y, int32_t id, int32_t object_index)
-    : world_(&world), x_(x), y_(y) {
+    : x_(x), y_(y), world_(&world) {
     this->id = id;
     this->object_index = object_index;
     xstart = xprevious = x;
@@ -92,7 +93,17 @@ void CInstance::SetPosition(double x, double y) {
     if (x == x_ && y == y_) return;
     x_ = x;
     y_ = y;
-    ComputeBoundingBox();
+    MarkBoxDirty();
+}
+
+void CInstance::PositionWritten(ScriptInstance& inst) {
+    static_cast<CInstance&>(inst).MarkBoxDirty();
+}
+
+void CInstance::MarkBoxDirty() {
+    if (box_dirty_) return;
+    box_dirty_ = true;
+    if (room_) room_->BoxDirty(*this);
 }
 
 void CInstance::SetXScale(double v) {
@@ -245,8 +256,10 @@ void CInstance::Assign(const CInstance& src) {
     timeline_loop = src.timeline_loop;
     creation_code = src.creation_code;
     if (room_ && id != old_id) room_->IdChanged(*this, old_id);
-    if (!(box_ == src.box_)) {
-        box_ = src.box_;
+    const CollisionBox& box = src.Box();
+    box_dirty_ = false;
+    if (!(box_ == box)) {
+        box_ = box;
         BoxChanged();
     }
 }
@@ -256,6 +269,51 @@ void CInstance::ChangeId(int32_t new_id) {
     id = new_id;
     if (room_ && new_id != old_id) room_->IdChanged(*this, old_id);
 }
+
+// ---- Fields read in place ----
+
+// CInstance is not standard-layout, so offsetof is only conditionally supported; the compilers
+// we build with support it for classes without virtual bases. The ScriptInstance part comes
+// first, so an offset from the CInstance is one from its ScriptInstance too.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Winvalid-offsetof"
+static_assert(offsetof(CInstance, id) == offsetof(ScriptInstance, id));
+int32_t CInstance::FieldOffset(std::string_view name) {
+    struct Field {
+        const char* name;
+        size_t offset;
+    };
+    static constexpr Field kFields[] = {
+        {"x", offsetof(CInstance, x_)},
+        {"y", offsetof(CInstance, y_)},
+        {"xprevious", offsetof(CInstance, xprevious)},
+        {"yprevious", offsetof(CInstance, yprevious)},
+        {"xstart", offsetof(CInstance, xstart)},
+        {"ystart", offsetof(CInstance, ystart)},
+        {"hspeed", offsetof(CInstance, hspeed_)},
+        {"vspeed", offsetof(CInstance, vspeed_)},
+        {"direction", offsetof(CInstance, direction_)},
+        {"speed", offsetof(CInstance, speed_)},
+        {"friction", offsetof(CInstance, friction)},
+        {"gravity", offsetof(CInstance, gravity)},
+        {"gravity_direction", offsetof(CInstance, gravity_direction)},
+        {"depth", offsetof(CInstance, depth)},
+        {"image_index", offsetof(CInstance, image_index)},
+        {"image_xscale", offsetof(CInstance, image_xscale_)},
+        {"image_yscale", offsetof(CInstance, image_yscale_)},
+        {"image_angle", offsetof(CInstance, image_angle_)},
+        {"image_alpha", offsetof(CInstance, image_alpha)},
+        {"image_speed", offsetof(CInstance, image_speed)},
+    };
+    for (const Field& f : kFields)
+        if (name == f.name) return int32_t(f.offset);
+    return -1;
+}
+
+int32_t CInstance::BoxDirtyOffset() {
+    return int32_t(offsetof(CInstance, box_dirty_));
+}
+#pragma GCC diagnostic pop
 
 // ---- Bounding box and masks ----
 
@@ -322,6 +380,7 @@ MaskPlacement CInstance::PlacementAt(double x, double y) const {
 }
 
 void CInstance::ComputeBoundingBox() {
+    box_dirty_ = false;
     const CollisionBox b = BoxAt(x_, y_);
     if (b == box_) return;
     box_ = b;

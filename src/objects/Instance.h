@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "code/Runtime.h"
@@ -52,6 +53,14 @@ inline constexpr int32_t kAlarmCount = 12;
 inline constexpr int32_t kNoBox = -100000;
 
 class CInstance : public ScriptInstance {
+    // The fields that code touches most (moving instances in a `with` loop) come first, next
+    // to the ScriptInstance part, so that one walk over many instances reads few cache lines.
+    double x_ = 0, y_ = 0;
+    double hspeed_ = 0, vspeed_ = 0;
+    // The position changed since box_ was computed; the room holds the instance in its list of
+    // boxes to bring up to date.
+    bool box_dirty_ = false;
+
 public:
     // Create: a new instance at (x, y) with the defaults, then SetObject(object_index).
     CInstance(InstanceWorld& world, double x, double y, int32_t id, int32_t object_index);
@@ -104,11 +113,16 @@ public:
     double VSpeed() const { return vspeed_; }
     double PathPosition() const { return path_position_; }
     double PathPositionPrevious() const { return path_positionprevious_; }
-    const CollisionBox& Box() const { return box_; }
-    int32_t BBoxLeft() const { return box_.left; }
-    int32_t BBoxTop() const { return box_.top; }
-    int32_t BBoxRight() const { return box_.right; }
-    int32_t BBoxBottom() const { return box_.bottom; }
+    // The box follows position changes lazily: a move only marks it, and the first reader
+    // (or the room, before any search) brings it up to date.
+    const CollisionBox& Box() const {
+        if (box_dirty_) const_cast<CInstance*>(this)->ComputeBoundingBox();
+        return box_;
+    }
+    int32_t BBoxLeft() const { return Box().left; }
+    int32_t BBoxTop() const { return Box().top; }
+    int32_t BBoxRight() const { return Box().right; }
+    int32_t BBoxBottom() const { return Box().bottom; }
 
     // object_index = index; when the object exists, the sprite (SetSprite), mask, depth, solid,
     // visible and persistent come from it. The box is recomputed.
@@ -117,7 +131,7 @@ public:
     // more images than floor(image_index).
     void SetSprite(int32_t index);
     void SetMask(int32_t index);
-    // Stores both and recomputes the box when either coordinate differs.
+    // Stores both; when either coordinate differs the box is marked for recomputing.
     void SetPosition(double x, double y);
     void SetXScale(double v);
     void SetYScale(double v);
@@ -171,6 +185,14 @@ public:
     MaskPlacement PlacementAt(double x, double y) const;
     MaskPlacement Placement() const { return PlacementAt(x_, y_); }
 
+    // The byte offset (from the ScriptInstance) of the double field that built-in variable
+    // `name` reads as it is (x, y, hspeed, depth, ...), or -1.
+    static int32_t FieldOffset(std::string_view name);
+    // For writers of x and y in place: the offset of the byte that is set while the box waits
+    // for a move to be taken into account, and what to call after a move when it is 0.
+    static int32_t BoxDirtyOffset();
+    static void PositionWritten(ScriptInstance& inst);
+
     // Recomputes the bounding box (done by every setter that needs it; the sprite functions
     // call it when a sprite an instance shows has changed).
     void ComputeBoundingBox();
@@ -183,13 +205,13 @@ private:
     void SpeedFromComponents();
     void ComponentsFromSpeed();
     void BoxChanged();
+    void MarkBoxDirty();
 
     InstanceWorld* world_;
-    double x_ = 0, y_ = 0;
     int32_t sprite_index_ = -1;
     int32_t mask_index_ = -1;
     double image_xscale_ = 1, image_yscale_ = 1, image_angle_ = 0;
-    double direction_ = 0, speed_ = 0, hspeed_ = 0, vspeed_ = 0;
+    double direction_ = 0, speed_ = 0;
     double path_position_ = 0, path_positionprevious_ = 0;
     CollisionBox box_{kNoBox, kNoBox, kNoBox, kNoBox};
 

@@ -170,7 +170,18 @@ CInstance& InstanceList::AddInstanceWithId(int32_t object, double x, double y, i
     return Append(std::make_unique<CInstance>(*world_, x, y, id, object));
 }
 
+void InstanceList::UpdateBoxes() const {
+    // Box() recomputes a box that is still marked (and through BoxMoved moves it in the grid
+    // and advances the epoch when it changed); one already read since is skipped.
+    std::vector<CInstance*> pending;
+    pending.swap(dirty_boxes_);
+    for (CInstance* inst : pending) inst->Box();
+    pending.clear();
+    if (dirty_boxes_.empty()) dirty_boxes_.swap(pending);  // keep the capacity
+}
+
 void InstanceList::RemoveDeleted() {
+    UpdateBoxes();
     size_t kept = 0;
     for (size_t i = 0; i < active_.size(); ++i) {
         CInstance& inst = *active_[i];
@@ -189,6 +200,7 @@ void InstanceList::RemoveDeleted() {
 }
 
 void InstanceList::UpdateActivation() {
+    UpdateBoxes();
     bool change = false;
     for (const auto& p : active_) change |= p->deactivated;
     for (const auto& p : inactive_) change |= !p->deactivated;
@@ -225,6 +237,7 @@ void InstanceList::UpdateActivation() {
 }
 
 void InstanceList::Clear() {
+    dirty_boxes_.clear();
     grid_.Clear();
     active_.clear();
     inactive_.clear();
@@ -255,6 +268,7 @@ bool InstanceList::Selected(const CInstance& inst, Selection sel) const {
 
 void InstanceList::Candidates(const CollisionBox& area, Selection sel,
                               std::vector<CInstance*>& out) const {
+    if (!dirty_boxes_.empty()) UpdateBoxes();
     out.clear();
     const List* list = nullptr;
     switch (sel.kind) {

@@ -88,7 +88,10 @@ public:
 
     // ---- Candidate search ----
     // A number that changes whenever a bounding box in the room or the lists change.
-    uint64_t Epoch() const { return epoch_; }
+    uint64_t Epoch() const {
+        if (!dirty_boxes_.empty()) UpdateBoxes();
+        return epoch_;
+    }
     // The selected instances, not deleted, whose boxes overlap `area` (inclusive), in list
     // order. `out` is replaced.
     void Candidates(const CollisionBox& area, Selection sel, std::vector<CInstance*>& out) const;
@@ -125,6 +128,10 @@ private:
         ++epoch_;
         grid_.Update(inst);
     }
+    // A moved instance's box waits in dirty_boxes_ until something looks at boxes: searches,
+    // the epoch, and every change of the lists bring them all up to date first.
+    void BoxDirty(CInstance& inst) { dirty_boxes_.push_back(&inst); }
+    void UpdateBoxes() const;
     bool Selected(const CInstance& inst, Selection sel) const;
 
     InstanceWorld* world_;
@@ -134,7 +141,8 @@ private:
     std::vector<List> family_;  // by object index
     List empty_;
     std::unordered_map<int32_t, CInstance*> ids_;  // the first of each id chain
-    uint64_t epoch_ = 0;
+    mutable uint64_t epoch_ = 0;
+    mutable std::vector<CInstance*> dirty_boxes_;
 
     InstanceGrid grid_;
 
@@ -183,7 +191,8 @@ private:
     const CInstance* probe_;
     int32_t next_;  // the first list position not yet passed
     int32_t end_;   // the list's count at the start
-    uint64_t epoch_ = 0;
+    mutable uint64_t epoch_ = 0;
+    mutable std::vector<CInstance*> dirty_boxes_;
     bool looked_ = false;
     std::vector<CInstance*> found_;
     size_t index_ = 0;

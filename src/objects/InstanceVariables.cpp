@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "code/Builtins.h"
+#include "code/BuiltinRegistry.h"
 #include "data/Sprite.h"
 #include "objects/Instance.h"
 
@@ -220,6 +220,17 @@ bool InstanceVariableAccessors(std::string_view name, BuiltinVarGetter& get,
         }
     }
     return false;
+}
+
+void DeclareInstanceVariableFields(Runtime& rt) {
+    for (const InstanceVariableDef& v : kInstanceVariables) {
+        const int32_t offset = CInstance::FieldOffset(v.name);
+        if (offset >= 0) rt.SetBuiltinVariableField(v.name, offset);
+    }
+    // x and y are written in place too; a move marks the box, as SetPosition does.
+    for (const char* name : {"x", "y"})
+        rt.SetBuiltinVariableFieldWrite(name, CInstance::BoxDirtyOffset(),
+                                        &CInstance::PositionWritten);
 }
 
 }  // namespace kr

@@ -26,4 +26,9 @@ std::span<const InstanceVariableDef> InstanceVariables();
 // The getter and setter of instance variable `name`; false for any other name.
 bool InstanceVariableAccessors(std::string_view name, BuiltinVarGetter& get, BuiltinVarSetter& set);
 
+// Tells the runtime which instance variables are plain double fields (CInstance::FieldOffset),
+// so that code reads them in place. Every instance the runtime then runs code for must be a
+// CInstance.
+void DeclareInstanceVariableFields(Runtime& rt);
+
 }  // namespace kr

@@ -187,6 +187,7 @@ void RegisterRunnerVariables(Runtime& rt) {
         }
         rt.AddBuiltinVariable(def.name, get, def.ReadOnly() ? nullptr : set, !def.ReadOnly());
     }
+    DeclareInstanceVariableFields(rt);
 }
 
 }  // namespace kr

@@ -167,9 +167,20 @@ protected:
         EXPECT_EQ(o.error, want) << src;
     }
 
+    // Built-in errors go through the overridable RuntimeError, which records them here before
+    // showing them as the runtime would.
+    class HookedRuntime : public Runtime {
+    public:
+        void RuntimeError(std::string_view message, bool fatal) override {
+            hooked.emplace_back(message);
+            Runtime::RuntimeError(message, fatal);
+        }
+        std::vector<std::string> hooked;
+    };
+
     static inline double score = 0;
     TestRoom room;
-    Runtime rt;
+    HookedRuntime rt;
     ScriptInstance a, b, c;
 };
 
@@ -437,6 +448,7 @@ TEST_F(Language, RuntimeErrors) {
     ExpectValue("(100000 + 99999999).x = 1; x = 2", RValue(2.0));
     // Unimplemented built-ins report and give 0; the code goes on.
     ExpectValue("x = later() + 1", RValue(1.0));
+    EXPECT_EQ(rt.hooked, std::vector<std::string>{"Function later is not available yet."});
     ASSERT_EQ(room.shown.size(), 1u);
     EXPECT_NE(room.shown[0].find("Function later is not available yet."), std::string::npos);
 }

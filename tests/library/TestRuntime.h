@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "code/Runtime.h"
-#include "library/Builtins.h"
+#include "library/AllBuiltins.h"
 
 namespace kr {
 

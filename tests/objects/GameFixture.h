@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "code/Code.h"
-#include "library/Builtins.h"
+#include "library/AllBuiltins.h"
 #include "motion/FrameFixture.h"
 #include "objects/Action.h"
 #include "objects/Object.h"

@@ -188,6 +188,35 @@ TEST(InstanceList, CandidatesMatchAPlainWalk) {
     }
 }
 
+// A move only marks the box; searches, the epoch and the list changes bring the marked boxes up
+// to date first, so nothing has to read a box for a search to see the move.
+TEST(InstanceList, SearchesSeeMovesWhoseBoxesNobodyRead) {
+    TestWorld world;
+    const int32_t obj = world.AddObject(world.AddSprite(test::SolidSprite(4, 4)));
+    InstanceList room(world);
+    CInstance& a = room.AddInstance(obj, 0, 0);
+    CInstance& b = room.AddInstance(obj, 0, 0);
+    const uint64_t epoch = room.Epoch();
+    a.SetPosition(1000, 1000);
+    EXPECT_NE(room.Epoch(), epoch);
+    b.SetPosition(2000, 0);
+    b.SetPosition(2000, 2000);  // moved twice before anyone looks
+    std::vector<CInstance*> got;
+    room.Candidates(CollisionBox{2000, 2000, 2001, 2001}, Selection::All(), got);
+    EXPECT_EQ(got, std::vector<CInstance*>{&b});
+    room.Candidates(CollisionBox{0, 0, 10, 10}, Selection::All(), got);
+    EXPECT_TRUE(got.empty());
+    // A marked instance may be freed: the room brings its box up to date before it goes.
+    a.SetPosition(5, 5);
+    a.deleted = true;
+    room.RemoveDeleted();
+    b.SetPosition(0, 0);
+    room.Candidates(CollisionBox{0, 0, 10, 10}, Selection::All(), got);
+    EXPECT_EQ(got, std::vector<CInstance*>{&b});
+    EXPECT_EQ(b.BBoxLeft(), 0);
+    EXPECT_EQ(b.BBoxRight(), 3);
+}
+
 class WalkTest : public ::testing::Test {
 protected:
     WalkTest() { obj = world.AddObject(world.AddSprite(test::SolidSprite(4, 4))); }

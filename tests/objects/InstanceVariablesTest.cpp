@@ -2,7 +2,11 @@
 // values, and that the table matches the built-in variable list.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
+#include "code/Code.h"
 #include "code/Vocabulary.h"
+#include "objects/InstanceList.h"
 #include "objects/InstanceVariables.h"
 #include "objects/TestWorld.h"
 
@@ -124,6 +128,53 @@ TEST_F(VariablesTest, ImageSingle) {
 
 // ORDER VARIABLES: the same names in the same order as the instance part of the built-in
 // variable table, read-only exactly where that table says so.
+// The interpreter reads the declared fields in place: each must be the getter's value, with
+// every field holding a different value so that a wrong offset shows.
+TEST_F(VariablesTest, FieldsReadInPlaceAreTheGettersValues) {
+    CInstance i(world, 0, 0, 100001, obj);
+    double v = 1;
+    int declared = 0;
+    for (const InstanceVariableDef& d : InstanceVariables()) {
+        if (CInstance::FieldOffset(d.name) < 0) continue;
+        ++declared;
+        ASSERT_NE(d.set, nullptr) << d.name;
+        v += 0.25;
+        Set(i, d.name, RValue(v));
+    }
+    EXPECT_GE(declared, 20);
+    for (const InstanceVariableDef& d : InstanceVariables()) {
+        const int32_t offset = CInstance::FieldOffset(d.name);
+        if (offset < 0) continue;
+        double in_place;
+        std::memcpy(&in_place,
+                    reinterpret_cast<const char*>(static_cast<ScriptInstance*>(&i)) + offset,
+                    sizeof in_place);
+        EXPECT_EQ(in_place, Get(i, d.name)) << d.name;
+    }
+}
+
+// Code writes x and y in place: the instance moves, and its box follows before the room's next
+// search, as a write through the setter would make it.
+TEST_F(VariablesTest, CodeWritesPositionsInPlace) {
+    for (const InstanceVariableDef& d : InstanceVariables())
+        rt.AddBuiltinVariable(d.name, d.get, d.set, d.set != nullptr);
+    DeclareInstanceVariableFields(rt);
+    InstanceList room(world);
+    CInstance& i = room.AddInstance(obj, 0, 0);
+    const int32_t left = i.BBoxLeft(), width = i.BBoxRight() - left;
+    CCode code("x = 100; y = 50; x += 0.25; hspeed = 3; y = '7'", false);
+    ASSERT_TRUE(code.Compile(rt)) << rt.ErrorText();
+    RValue result;
+    ASSERT_TRUE(rt.Execute(code, &i, &i, result)) << rt.ErrorText();
+    EXPECT_EQ(i.X(), 100.25);
+    EXPECT_EQ(i.Y(), 0);  // a string is written through the setter: 0
+    EXPECT_EQ(i.HSpeed(), 3);
+    std::vector<CInstance*> got;
+    room.Candidates(CollisionBox{left + 100, -10, left + 101, 10}, Selection::All(), got);
+    EXPECT_EQ(got, std::vector<CInstance*>{&i});
+    EXPECT_EQ(i.BBoxRight() - i.BBoxLeft(), width);
+}
+
 TEST_F(VariablesTest, TableMatchesTheBuiltinVariableList) {
     std::vector<const BuiltinVariableDef*> listed;
     for (const BuiltinVariableDef& d : BuiltinVariables())

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <optional>
 
-#include "library/Builtins.h"
+#include "library/AllBuiltins.h"
 #include "motion/FrameFixture.h"
 #include "objects/EventTypes.h"
 #include "runner/GameWriter.h"

@@ -7,7 +7,7 @@
 #include "code/Script.h"
 #include "code/Vocabulary.h"
 #include "data/Sprite.h"
-#include "library/Builtins.h"
+#include "library/AllBuiltins.h"
 #include "objects/Object.h"
 #include "objects/TimeLine.h"
 #include "objects/Trigger.h"

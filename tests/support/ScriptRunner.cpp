@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "code/Code.h"
-#include "library/Builtins.h"
+#include "library/AllBuiltins.h"
 
 namespace kr::test {
 

@@ -1,6 +1,6 @@
 // Calls the registration routine of every family of built-in functions. ORDER FAMILY: the order
 // is that of code/Vocabulary.h.
-#include "library/Builtins.h"
+#include "library/AllBuiltins.h"
 
 #include "code/Vocabulary.h"
 

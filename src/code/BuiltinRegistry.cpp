@@ -1,4 +1,4 @@
-#include "code/Builtins.h"
+#include "code/BuiltinRegistry.h"
 
 #include "code/Runtime.h"
 

@@ -1,7 +1,7 @@
 // Registration of every built-in function of the script language.
 #pragma once
 
-#include "code/Builtins.h"
+#include "code/BuiltinRegistry.h"
 
 namespace kr {
 
