@@ -11,7 +11,7 @@
 #include <initializer_list>
 #include <string_view>
 
-#include "code/Builtins.h"
+#include "code/BuiltinRegistry.h"
 #include "code/Runtime.h"
 
 namespace kr {

@@ -2,7 +2,7 @@
 // external_call, external_free and their fixed-arity forms), kept apart from its table.
 #pragma once
 
-#include "code/Builtins.h"
+#include "code/BuiltinRegistry.h"
 
 namespace kr {
 

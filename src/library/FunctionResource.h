@@ -2,7 +2,7 @@
 // names them all. These are the bodies that live outside that file.
 #pragma once
 
-#include "code/Builtins.h"
+#include "code/BuiltinRegistry.h"
 
 namespace kr {
 

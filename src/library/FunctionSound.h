@@ -1,7 +1,7 @@
 // The sound resource functions, whose rows live in the resource family's table.
 #pragma once
 
-#include "code/Builtins.h"
+#include "code/BuiltinRegistry.h"
 
 namespace kr {
 

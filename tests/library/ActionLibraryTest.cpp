@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "library/Builtins.h"
+#include "library/AllBuiltins.h"
 #include "objects/EventTypes.h"
 #include "runner/GameWriter.h"
 #include "runner/Runner.h"

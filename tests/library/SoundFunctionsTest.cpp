@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "library/Builtins.h"
+#include "library/AllBuiltins.h"
 #include "objects/EventTypes.h"
 #include "platform/Files.h"
 #include "runner/GameWriter.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "library/Builtins.h"
+#include "library/AllBuiltins.h"
 #include "motion/FrameFixture.h"
 #include "objects/EventTypes.h"
 #include "runner/GameWriter.h"

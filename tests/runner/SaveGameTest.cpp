@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "data/Stream.h"
-#include "library/Builtins.h"
+#include "library/AllBuiltins.h"
 #include "objects/EventTypes.h"
 #include "platform/Files.h"
 #include "runner/GameWriter.h"
