@@ -14,6 +14,7 @@
 #include "runner/InputReplay.h"
 #include "runner/InputState.h"
 #include "runner/Room.h"
+#include "runner/RoomRequest.h"
 #include "runner/RoomState.h"
 
 namespace kr {
@@ -32,13 +33,6 @@ struct LoopHooks {
 
 class GameLoop {
 public:
-    // Room requests other than a room index.
-    static constexpr int32_t kNoRequest = -1;
-    static constexpr int32_t kRequestEnd = -100;
-    static constexpr int32_t kRequestRestart = -200;
-    static constexpr int32_t kRequestLoad = -300;
-    static constexpr int32_t kRequestEndAfterError = -400;
-
     explicit GameLoop(Runner& runner);
     ~GameLoop();
     GameLoop(const GameLoop&) = delete;
@@ -112,7 +106,6 @@ public:
 
 private:
     // The phases of the step, in their order.
-    static constexpr int32_t kStepNormal = 0, kStepBegin = 1, kStepEnd = 2;
     void RememberPositions();
     void StepEvents(int32_t moment);  // triggers of the moment, then the step events
     void AdvanceTimeLines();

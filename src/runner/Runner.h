@@ -22,6 +22,7 @@
 #include "runner/GameLoop.h"
 #include "runner/GameWorld.h"
 #include "runner/InputReplay.h"
+#include "runner/RoomRequest.h"
 #include "runner/RoomState.h"
 #include "runner/ScriptHost.h"
 #include "runner/TempDirectory.h"
@@ -64,10 +65,6 @@ private:
 
 class Runner final : private LoadHost {
 public:
-    // Room requests other than a room index.
-    static constexpr int32_t kNoRoomRequest = -1;
-    static constexpr int32_t kRequestEndAfterError = -400;
-
     // Process exit statuses of a run.
     static constexpr int kExitOk = 0;
     static constexpr int kExitLoadFailed = 1;  // the game could not be loaded or prepared

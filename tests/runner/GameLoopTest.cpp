@@ -249,8 +249,6 @@ RoomInstance Placed(int32_t object, int32_t x, int32_t y, int32_t id) {
     return RoomInstance{x, y, object, id, {}};
 }
 
-constexpr int32_t kStepNormal = 0, kStepBegin = 1, kStepEnd = 2;
-
 // The room start runs creation codes and create events, then game start, the room's code and
 // room start; each step runs its phases in order: begin step, alarms, keys held, pressed and
 // released, mouse, step, motion, end step.

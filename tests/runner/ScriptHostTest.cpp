@@ -263,7 +263,7 @@ TEST_F(GameScriptTest, ScriptsCompileAtPreparation) {
               std::string::npos)
         << err;
     EXPECT_EQ(rec_.messages.back(), "Failed to compile the scripts.");
-    EXPECT_EQ(runner_->RoomRequest(), Runner::kRequestEndAfterError);
+    EXPECT_EQ(runner_->RoomRequest(), kRequestEndAfterError);
 
     // A script record of another version (799) is an error in the resource data.
     GameWriter old_record;
