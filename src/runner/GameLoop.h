@@ -59,6 +59,9 @@ public:
     int64_t StepCount() const { return step_count_; }
     int64_t StepsRun() const { return steps_run_; }
     bool automatic_draw = true;
+    // The view being drawn while the room is drawn (so draw events can test it); 0 at every
+    // other time.
+    int32_t view_current = 0;
     // The file of a pending load (room request -300).
     std::string save_file_name;
     LoopHooks hooks;

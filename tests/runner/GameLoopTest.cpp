@@ -352,6 +352,25 @@ TEST_F(GameLoopTest, DeactivatedInstancesReceiveNoEvents) {
     EXPECT_EQ(r.out, "work 1\nfound 0\nwork 4\nwork 5\n") << r.err;
 }
 
+// instance_count and instance_id walk the room's active list, in which a destroyed instance
+// stays until the end of the step; view_current is 0 outside drawing.
+TEST_F(GameLoopTest, TheInstanceListVariablesReadTheRoomsList) {
+    GameWriter w;
+    CObject o;
+    o.events[kEventCreate][0] = Code(
+        "show_debug_message(string(instance_count) + ' ' + string(instance_id[0]) + ' ' +"
+        "string(instance_id[5]) + ' ' + string(view_current))");
+    o.events[kEventStep][kStepNormal] =
+        Code("instance_destroy(); show_debug_message(instance_count); game_end()");
+    w.Add("obj", o);
+    CRoom room;
+    room.instances = {Placed(0, 0, 0, 100001)};
+    w.Add("room", room);
+    Result r = Run(w, 3);
+    EXPECT_EQ(r.status, Runner::kExitOk) << r.err;
+    EXPECT_EQ(r.out, "1 100001 -4 0\n1\n");
+}
+
 // A moving instance that runs into a solid one is put back to its previous position before its
 // collision event; stopped there, it stays.
 TEST_F(GameLoopTest, CollisionsWithSolidInstancesPutBothBack) {
