@@ -57,8 +57,10 @@ using BuiltinVarSetter = bool (*)(Runtime& rt, ScriptInstance* inst, int32_t ind
 
 struct BuiltinVariable {
     std::string name;
-    BuiltinVarGetter get;  // nullptr: not implemented yet, reads real 0
-    BuiltinVarSetter set;  // nullptr on a writable variable: not implemented yet, ignores writes
+    // nullptr: not built yet. A read reports "Variable NAME is not available yet." and gives
+    // real 0; a write to a writable variable without a setter reports the same and is ignored.
+    BuiltinVarGetter get;
+    BuiltinVarSetter set;
     bool writable;
 };
 
@@ -179,6 +181,9 @@ public:
     // have been compiled against. False when no variable has that name.
     bool SetBuiltinVariableAccessors(std::string_view name, BuiltinVarGetter get,
                                      BuiltinVarSetter set);
+    // Reports a read or write of a built-in variable whose accessor is not built yet, as a
+    // non-fatal run-time error (as an unbuilt function does).
+    void ReportUnavailableVariable(int32_t id);
 
     // --- Constants ---
     void AddConstant(std::string_view name, const RValue& value);

@@ -707,11 +707,15 @@ L_GETB : {
     const BuiltinVariable& bv = rt_.builtin_vars_[size_t(pc->d)];
     miss_index = pc->c == kNoReg ? 0 : int32_t(R[pc->c].real);
     tmp.SetReal(0.0);
-    if (bv.get) {
+    if (KR_LIKELY(bv.get != nullptr)) {
         fr->pc = pc;
         bool ok = bv.get(rt_, pc->e ? fr->other : fr->self, miss_index, tmp);
         RELOAD();
         if (!ok) goto var_missing;
+    } else {
+        fr->pc = pc;
+        rt_.ReportUnavailableVariable(pc->d);
+        RELOAD();
     }
     PUT(R[pc->a]);
     NEXT();
@@ -725,6 +729,10 @@ L_SETB : {
         bool ok = bv.set(rt_, pc->e ? fr->other : fr->self, idx, R[pc->a]);
         RELOAD();
         if (!ok) RAISE("Cannot assign to the variable");
+    } else {
+        fr->pc = pc;
+        rt_.ReportUnavailableVariable(pc->d);
+        RELOAD();
     }
     NEXT();
 }
