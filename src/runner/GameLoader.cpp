@@ -217,7 +217,7 @@ std::optional<size_t> FindGameData(std::span<const uint8_t> file) {
 LoadResult LoadGameFile(const std::string& path, GameData& out, LoadHost& host) {
     std::vector<uint8_t> file;
     if (!ReadWholeFile(path, file)) {
-        host.ShowMessage(msg::kCannotReadGame);
+        host.ShowMessage(std::string(msg::kCannotReadGame) + "\n" + PathErrorText(path));
         return LoadResult::kFailed;
     }
     return LoadGameImage(std::move(file), out, host);
