@@ -102,10 +102,11 @@ bool set_room_caption(Runtime& rt, ScriptInstance*, int32_t, const RValue& v) {
     RunnerOf(rt).GetPlatform().window->SetCaption(CurrentRoom(rt).caption);
     return true;
 }
+// A speed of 0 or less is refused with an error of its own, shown without the event context.
 bool set_room_speed(Runtime& rt, ScriptInstance*, int32_t, const RValue& v) {
     int32_t speed = StoredInteger(v);
     if (speed <= 0) {
-        rt.RuntimeError("Trying to set the room speed to a value <= 0.");
+        rt.ShowError("Trying to set the room speed to a value <= 0.", false);
         return true;
     }
     CurrentRoom(rt).speed = speed;

@@ -352,6 +352,21 @@ TEST_F(GameLoopTest, DeactivatedInstancesReceiveNoEvents) {
     EXPECT_EQ(r.out, "work 1\nfound 0\nwork 4\nwork 5\n") << r.err;
 }
 
+// The room speed refuses 0 with its own text, not framed as an error of the event.
+TEST_F(GameLoopTest, ARefusedRoomSpeedIsShownWithoutTheEvent) {
+    GameWriter w;
+    CObject o;
+    o.events[kEventCreate][0] = Code(
+        "room_speed = 0; show_debug_message(error_last); show_debug_message(room_speed);"
+        "game_end()");
+    w.Add("obj", o);
+    CRoom room;
+    room.instances = {Placed(0, 0, 0, 100001)};
+    w.Add("room", room);
+    Result r = Run(w, 3);
+    EXPECT_EQ(r.out, "Trying to set the room speed to a value <= 0.\n30\n");
+}
+
 // instance_count and instance_id walk the room's active list, in which a destroyed instance
 // stays until the end of the step; view_current is 0 outside drawing.
 TEST_F(GameLoopTest, TheInstanceListVariablesReadTheRoomsList) {
