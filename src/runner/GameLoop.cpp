@@ -3,6 +3,8 @@
 #include "runner/GameLoop.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <exception>
 
 #include "code/Code.h"
 #include "data/Sprite.h"
@@ -124,12 +126,13 @@ void GameLoop::MainLoop() {
         HandleRoomRequest();
     }
     while (running_ && !paused_) {
-        // An exception inside one iteration is dropped and the loop goes on; the pieces are
+        // An exception inside one iteration is reported and the loop goes on; the pieces are
         // guarded apart so that the step count and the limit still advance.
         try {
             DeliverReplay(steps_run_);
             GameStep();
         } catch (...) {
+            ReportInternalError("the step");
         }
         ++steps_run_;
         try {
@@ -152,13 +155,35 @@ void GameLoop::MainLoop() {
             // The frame drawn during the step is already on show (the window presents what
             // DrawFrame gives it); a graphics device presents here.
         } catch (...) {
+            ReportInternalError("the timing of the step");
         }
         if (limit_reached()) runner_.SetRoomRequest(kRequestEnd);
         try {
             HandleRoomRequest();
             ProcessMessages();
         } catch (...) {
+            ReportInternalError("a room change");
         }
+    }
+}
+
+// An exception that escapes the game's code is a fault of the runner, not of the game: it goes
+// to standard error and through the error path as an internal error, which the game's error
+// settings then show, log or turn into the end of the game.
+void GameLoop::ReportInternalError(const char* where) noexcept {
+    std::string what = "an unknown exception";
+    try {
+        throw;
+    } catch (const std::exception& e) {
+        what = e.what();
+    } catch (...) {
+    }
+    try {
+        std::string text = std::string("INTERNAL ERROR in ") + where + ": " + what;
+        std::fprintf(stderr, "korvane: %s\n", text.c_str());
+        runner_.GetRuntime().ShowError(text, false);
+    } catch (...) {
+        std::fputs("korvane: INTERNAL ERROR while reporting an internal error\n", stderr);
     }
 }
 

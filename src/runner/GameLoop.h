@@ -124,6 +124,8 @@ private:
     void AnimateInstances();
 
     bool RequestPending() const;
+    // Reports the exception being handled (called inside a catch block) at `where`.
+    void ReportInternalError(const char* where) noexcept;
     bool CheckSpecialKeys();
     void DeliverReplay(int64_t up_to_step);
     void TimerWait(int64_t microseconds);

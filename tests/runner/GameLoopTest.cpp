@@ -53,8 +53,9 @@ protected:
         Result r;
         // The other events performed for all instances are recorded on their way.
         auto perform = runner_->perform_other_event_for_all;
-        runner_->perform_other_event_for_all = [&r, perform](int32_t n) {
+        runner_->perform_other_event_for_all = [&r, perform, this](int32_t n) {
             r.other_events.push_back(n);
+            if (runner_hook_) runner_hook_(n);
             if (perform) perform(n);
         };
         testing::internal::CaptureStdout();
@@ -69,6 +70,8 @@ protected:
     test::Recording rec_;
     Platform platform_ = test::MakeRecordingPlatform(rec_);
     std::unique_ptr<Runner> runner_;
+    // Runs before each other event performed for all instances.
+    std::function<void(int32_t)> runner_hook_;
 };
 
 constexpr int32_t kGameStart = 2, kGameEnd = 3, kRoomStart = 4, kRoomEnd = 5, kClose = 30;
@@ -365,6 +368,28 @@ TEST_F(GameLoopTest, ARefusedRoomSpeedIsShownWithoutTheEvent) {
     w.Add("room", room);
     Result r = Run(w, 3);
     EXPECT_EQ(r.out, "Trying to set the room speed to a value <= 0.\n30\n");
+}
+
+// An exception that escapes a step is reported as an internal error and the game goes on.
+TEST_F(GameLoopTest, AnExceptionInAStepIsReportedAndTheLoopGoesOn) {
+    GameWriter w;
+    w.settings.close_button_acts_as_esc = false;
+    CObject o;
+    o.events[kEventStep][kStepNormal] =
+        Code("if (error_occurred) { show_debug_message(error_last); game_end() }");
+    w.Add("obj", o);
+    CRoom room;
+    room.instances = {Placed(0, 0, 0, 100001)};
+    w.Add("room", room);
+    runner_hook_ = [](int32_t n) {
+        if (n == kOtherCloseButton) throw std::runtime_error("the close went wrong");
+    };
+    Result r = Run(w, 5, "1 close");
+    EXPECT_EQ(r.status, Runner::kExitOk);
+    EXPECT_EQ(r.out, "INTERNAL ERROR in the step: the close went wrong\n");
+    EXPECT_NE(r.err.find("korvane: INTERNAL ERROR in the step: the close went wrong"),
+              std::string::npos)
+        << r.err;
 }
 
 // instance_count and instance_id walk the room's active list, in which a destroyed instance
