@@ -50,7 +50,6 @@ void GameLoop::RunMainLoop() {
         StartGame();
     }
     running_ = true;
-    paused_ = false;
     MainLoop();
     if (!running_) EndGame();
 }
@@ -125,7 +124,7 @@ void GameLoop::MainLoop() {
         runner_.SetRoomRequest(kRequestEnd);
         HandleRoomRequest();
     }
-    while (running_ && !paused_) {
+    while (running_) {
         // An exception inside one iteration is reported and the loop goes on; the pieces are
         // guarded apart so that the step count and the limit still advance.
         try {

@@ -149,7 +149,6 @@ private:
     size_t replay_next_ = 0;
 
     bool running_ = false;
-    bool paused_ = false;
     bool ended_by_error_ = false;
     bool close_requested_ = false;
     int64_t step_count_ = 0;
