@@ -8,6 +8,7 @@ endif()
 if(KORVANE_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)
+  add_compile_definitions(KR_ASSERTIONS)  # KR_ASSERT (platform/Assert.h) stays on
 endif()
 
 # The fuzz build instruments every library for libFuzzer and runs it under the sanitizers.
@@ -15,6 +16,7 @@ if(KORVANE_FUZZ)
   add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer
                       -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)
+  add_compile_definitions(KR_ASSERTIONS)  # KR_ASSERT (platform/Assert.h) stays on
 endif()
 
 # kr_subsystem(NAME folder DEPS target...): every .cpp of src/<folder> becomes library kr_<folder>.

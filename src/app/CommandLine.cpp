@@ -170,12 +170,7 @@ int Info(std::span<const std::string> args) {
     if (game.empty()) return UsageError("no game given");
     GameData data;
     QuietHost host;
-    LoadResult r;
-    try {
-        r = LoadGameFile(game, data, host);
-    } catch (...) {
-        r = LoadResult::kCorrupted;
-    }
+    LoadResult r = LoadGameFile(game, data, host);
     if (r == LoadResult::kCorrupted) host.ShowMessage(msg::kCorrupted);
     if (r != LoadResult::kLoaded) return Runner::kExitLoadFailed;
     std::string out = json ? GameInfoJson(data).dump(2) + "\n" : GameInfoText(data);

@@ -235,7 +235,8 @@ private:
         doc.file = file;
         std::vector<uint8_t> bytes;
         if (!ReadWholeFile(dir_ + "/" + file, bytes))
-            throw ProjectError{file + ": cannot read the file"};
+            throw ProjectError{file + ": cannot read the file\n" +
+                               PathErrorText(dir_ + "/" + file)};
         try {
             doc.table = toml::parse(
                 std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), file);
@@ -741,8 +742,9 @@ private:
             }
             if (code_action && af.Node("code")) {
                 if (!a.arg_texts[0].empty())
-                    af.Fail("code", "a code action gives its code as code or as argument 0, "
-                                    "not both");
+                    af.Fail("code",
+                            "a code action gives its code as code or as argument 0, "
+                            "not both");
                 a.arg_texts[0] = std::move(code);
             }
             e.actions.push_back(std::move(a));

@@ -37,12 +37,7 @@ int ExtractCommand(const std::vector<std::string>& args) {
     if (args.size() != 2) return Usage("extract takes a game and a folder");
     GameData game;
     ExtractHost host;
-    LoadResult r;
-    try {
-        r = LoadGameFile(args[0], game, host);
-    } catch (...) {
-        r = LoadResult::kCorrupted;
-    }
+    LoadResult r = LoadGameFile(args[0], game, host);
     if (r == LoadResult::kCorrupted) host.ShowMessage(msg::kCorrupted);
     if (r != LoadResult::kLoaded) return Runner::kExitLoadFailed;
     std::string error;

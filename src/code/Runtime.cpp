@@ -353,11 +353,16 @@ ScriptInstance* Runtime::FirstInstanceOf(int32_t owner, ScriptInstance* self,
     return nullptr;
 }
 
+void Runtime::ReportUnavailableVariable(int32_t id) {
+    ShowRuntimeError("Variable " + BuiltinVariableName(id) + " is not available yet.", false);
+}
+
 bool Runtime::ReadInstanceVariable(ScriptInstance* inst, int32_t id, int32_t index, RValue& out) {
     if (id < kBuiltinVariableLimit) {
         const BuiltinVariable* bv = BuiltinVariableAt(id);
         if (!bv) return false;
         if (!bv->get) {
+            ReportUnavailableVariable(id);
             out.SetReal(0.0);
             return true;
         }
@@ -374,7 +379,9 @@ bool Runtime::WriteInstanceVariable(ScriptInstance* inst, int32_t id, int32_t in
     if (id < kBuiltinVariableLimit) {
         const BuiltinVariable* bv = BuiltinVariableAt(id);
         if (!bv || !bv->writable) return false;
-        return bv->set ? bv->set(*this, inst, index, value) : true;
+        if (bv->set) return bv->set(*this, inst, index, value);
+        ReportUnavailableVariable(id);
+        return true;
     }
     inst->vars.SetVar(id, index, value);
     return true;

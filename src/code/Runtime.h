@@ -57,8 +57,10 @@ using BuiltinVarSetter = bool (*)(Runtime& rt, ScriptInstance* inst, int32_t ind
 
 struct BuiltinVariable {
     std::string name;
-    BuiltinVarGetter get;  // nullptr: not implemented yet, reads real 0
-    BuiltinVarSetter set;  // nullptr on a writable variable: not implemented yet, ignores writes
+    // nullptr: not built yet. A read reports "Variable NAME is not available yet." and gives
+    // real 0; a write to a writable variable without a setter reports the same and is ignored.
+    BuiltinVarGetter get;
+    BuiltinVarSetter set;
     bool writable;
     // >= 0: the getter reads the double at this byte offset of the instance, and nothing else;
     // the interpreter then reads it in place.
@@ -197,6 +199,9 @@ public:
     // when no variable has that name or it has no field.
     bool SetBuiltinVariableFieldWrite(std::string_view name, int32_t touch_flag,
                                       void (*touch)(ScriptInstance& inst));
+    // Reports a read or write of a built-in variable whose accessor is not built yet, as a
+    // non-fatal run-time error (as an unbuilt function does).
+    void ReportUnavailableVariable(int32_t id);
 
     // --- Constants ---
     void AddConstant(std::string_view name, const RValue& value);

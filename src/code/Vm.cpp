@@ -727,6 +727,10 @@ L_GETB : {
         bool ok;
         PROTECT(ok = bv.get(rt_, pc->e ? fr->other : fr->self, miss_index, tmp));
         if (!ok) goto var_missing;
+    } else {
+        fr->pc = pc;
+        rt_.ReportUnavailableVariable(pc->d);
+        RELOAD();
     }
     PUT(R[pc->a]);
     NEXT();
@@ -754,6 +758,10 @@ L_SETB : {
         bool ok;
         PROTECT(ok = bv.set(rt_, pc->e ? fr->other : fr->self, idx, R[pc->a]));
         if (!ok) RAISE("Cannot assign to the variable");
+    } else {
+        fr->pc = pc;
+        rt_.ReportUnavailableVariable(pc->d);
+        RELOAD();
     }
     NEXT();
 }

@@ -221,11 +221,11 @@ void fn_action_splash_settings(KR_ACTION_PARAMS) {
 }
 
 void fn_action_end_game(KR_ACTION_PARAMS) {
-    RunnerOf(rt).SetRoomRequest(GameLoop::kRequestEnd);
+    RunnerOf(rt).SetRoomRequest(kRequestEnd);
 }
 
 void fn_action_restart_game(KR_ACTION_PARAMS) {
-    RunnerOf(rt).SetRoomRequest(GameLoop::kRequestRestart);
+    RunnerOf(rt).SetRoomRequest(kRequestRestart);
 }
 
 void fn_action_save_game(KR_ACTION_PARAMS) {

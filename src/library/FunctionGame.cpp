@@ -28,7 +28,7 @@ static void fn_room_goto_previous(Runtime& rt, ScriptInstance*, ScriptInstance*,
     GameLoop& loop = r.Loop();
     if (loop.RoomIndex() == loop.FirstRoom()) {
         rt.RuntimeError("Moving to previous room before the first room.", true);
-        r.SetRoomRequest(GameLoop::kRequestEndAfterError);
+        r.SetRoomRequest(kRequestEndAfterError);
         return;
     }
     loop.RequestRoom(loop.PreviousRoom(loop.RoomIndex()), r.Vars().transition_kind);
@@ -40,7 +40,7 @@ static void fn_room_goto_next(Runtime& rt, ScriptInstance*, ScriptInstance*, int
     GameLoop& loop = r.Loop();
     if (loop.RoomIndex() == loop.LastRoom()) {
         rt.RuntimeError("Moving to next room after the last room.", true);
-        r.SetRoomRequest(GameLoop::kRequestEndAfterError);
+        r.SetRoomRequest(kRequestEndAfterError);
         return;
     }
     loop.RequestRoom(loop.NextRoom(loop.RoomIndex()), r.Vars().transition_kind);
@@ -68,12 +68,12 @@ static void fn_room_restart(Runtime& rt, ScriptInstance*, ScriptInstance*, int, 
 
 static void fn_game_end(Runtime& rt, ScriptInstance*, ScriptInstance*, int, const RValue*,
                         RValue&) {
-    RunnerOf(rt).SetRoomRequest(GameLoop::kRequestEnd);
+    RunnerOf(rt).SetRoomRequest(kRequestEnd);
 }
 
 static void fn_game_restart(Runtime& rt, ScriptInstance*, ScriptInstance*, int, const RValue*,
                             RValue&) {
-    RunnerOf(rt).SetRoomRequest(GameLoop::kRequestRestart);
+    RunnerOf(rt).SetRoomRequest(kRequestRestart);
 }
 
 // game_save writes at once, in the middle of the event; game_load only remembers the file and
@@ -87,7 +87,7 @@ static void fn_game_load(Runtime& rt, ScriptInstance*, ScriptInstance*, int, con
                          RValue&) {
     Runner& r = RunnerOf(rt);
     r.Loop().save_file_name = std::string(ArgStr(args[0]));
-    r.SetRoomRequest(GameLoop::kRequestLoad);
+    r.SetRoomRequest(kRequestLoad);
 }
 
 // ---- Activation ------------------------------------------------------------------------------

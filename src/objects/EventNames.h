@@ -11,11 +11,6 @@
 
 namespace kr {
 
-// Event types (ORDER EVENT: the values of the ev_ constants).
-// Numbers of the other events that the runner itself raises.
-constexpr int32_t kOtherNoMoreLives = 6;
-constexpr int32_t kOtherNoMoreHealth = 9;
-
 // "<Left>", "A-key", "Keypad 5", "F10"; "<unknown>" for codes without a name.
 std::string KeyName(int32_t code);
 // "Left Button", "Joystick 2 Button 8", "Mouse Wheel Up"; "<unknown>" otherwise.

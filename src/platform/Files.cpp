@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 namespace kr {
 
@@ -16,8 +17,12 @@ namespace {
 struct Fd {
     int fd = -1;
     explicit Fd(int f) : fd(f) {}
+    // Closing keeps errno: a caller reports why the call failed, not how the close went.
     ~Fd() {
-        if (fd >= 0) ::close(fd);
+        if (fd < 0) return;
+        int saved = errno;
+        ::close(fd);
+        errno = saved;
     }
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
@@ -40,7 +45,11 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out) {
     Fd f(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (f.fd < 0) return false;
     struct stat st;
-    if (::fstat(f.fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    if (::fstat(f.fd, &st) != 0) return false;
+    if (!S_ISREG(st.st_mode)) {
+        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        return false;
+    }
     out.clear();
     out.reserve(size_t(st.st_size));
     if (out.capacity() >= (size_t(8) << 20)) AdviseLargePages(out.data(), out.capacity());
@@ -102,6 +111,10 @@ bool ReadFirstLine(const std::string& path, std::string& line) {
     while (end < bytes.size() && bytes[end] != '\n' && bytes[end] != '\r') ++end;
     line.assign(reinterpret_cast<const char*>(bytes.data()), end);
     return true;
+}
+
+std::string PathErrorText(const std::string& path) {
+    return path + ": " + std::strerror(errno);
 }
 
 bool FileExists(const std::string& path) {

@@ -12,7 +12,11 @@
 
 namespace kr {
 
+// Reads a regular file whole. On failure errno says why (EISDIR for a directory).
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out);
+// "path: reason" for the failure errno holds ("No such file or directory", "Permission
+// denied", "Is a directory"), for the line under a failure's own message.
+std::string PathErrorText(const std::string& path);
 // `mode` gives the permission bits of a new file (0755 for a program).
 bool WriteFileAtomically(const std::string& path, std::span<const uint8_t> data,
                          unsigned mode = 0644);

@@ -42,7 +42,7 @@ std::string FindIgnoringCase(const std::string& dir, std::string_view name) {
 std::string MapGamePath(std::string_view game_path) {
     std::string out;
     size_t i = 0;
-    if (!game_path.empty() && (game_path[0] == '\\' || game_path[0] == '/')) out = "/";
+    if (!game_path.empty() && (game_path[0] == '\\' || game_path[0] == '/')) out.push_back('/');
     bool matching = true;  // false once a component is missing: nothing below it can exist
     while (i < game_path.size()) {
         size_t end = i;
@@ -50,18 +50,21 @@ std::string MapGamePath(std::string_view game_path) {
         std::string_view part = game_path.substr(i, end - i);
         i = end + 1;
         if (part.empty()) continue;
-        std::string dir = out;
-        if (!out.empty() && out.back() != '/') out += '/';
-        std::string exact = out + std::string(part);
-        if (matching && part != "." && part != ".." && !Exists(exact)) {
-            std::string found = FindIgnoringCase(dir, part);
+        // The path grows in place: the directory so far, a separator, then the component as
+        // written or as found on disk.
+        const size_t dir_size = out.size();
+        if (!out.empty() && out.back() != '/') out.push_back('/');
+        const size_t base = out.size();
+        out.append(part);
+        if (matching && part != "." && part != ".." && !Exists(out)) {
+            std::string found = FindIgnoringCase(out.substr(0, dir_size), part);
             if (!found.empty()) {
-                out += found;
+                out.resize(base);
+                out.append(found);
                 continue;
             }
             matching = false;
         }
-        out = std::move(exact);
     }
     // A trailing separator names a directory; keep it so callers see the same intent.
     if (!game_path.empty() && (game_path.back() == '\\' || game_path.back() == '/') &&

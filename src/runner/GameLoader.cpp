@@ -214,25 +214,31 @@ std::optional<size_t> FindGameData(std::span<const uint8_t> file) {
     return std::nullopt;
 }
 
-LoadResult LoadGameFile(const std::string& path, GameData& out, LoadHost& host) {
+LoadResult LoadGameFile(const std::string& path, GameData& out, LoadHost& host) try {
     std::vector<uint8_t> file;
     if (!ReadWholeFile(path, file)) {
-        host.ShowMessage(msg::kCannotReadGame);
+        host.ShowMessage(std::string(msg::kCannotReadGame) + "\n" + PathErrorText(path));
         return LoadResult::kFailed;
     }
     return LoadGameImage(std::move(file), out, host);
+} catch (...) {  // out of memory
+    return LoadResult::kCorrupted;
 }
 
-LoadResult LoadGameImage(std::vector<uint8_t> file, GameData& out, LoadHost& host) {
+LoadResult LoadGameImage(std::vector<uint8_t> file, GameData& out, LoadHost& host) try {
     std::optional<size_t> at = FindGameData(file);
     if (!at) {
         host.ShowMessage(msg::kNotValidGame);
         return LoadResult::kFailed;
     }
     return ReadGameData(std::move(file), *at, out, host);
+} catch (...) {
+    return LoadResult::kCorrupted;
 }
 
-LoadResult ReadGameData(std::vector<uint8_t> file, size_t offset, GameData& g, LoadHost& host) {
+// ReadGameData without the guard against exceptions.
+static LoadResult ReadGameDataUnguarded(std::vector<uint8_t> file, size_t offset, GameData& g,
+                                        LoadHost& host) {
     CStream s(std::move(file));
     s.Seek(offset);
     s.ReadInteger();  // the magic number
@@ -278,6 +284,12 @@ LoadResult ReadGameData(std::vector<uint8_t> file, size_t offset, GameData& g, L
         }
     }
     return LoadResult::kLoaded;
+}
+
+LoadResult ReadGameData(std::vector<uint8_t> file, size_t offset, GameData& g, LoadHost& host) try {
+    return ReadGameDataUnguarded(std::move(file), offset, g, host);
+} catch (...) {  // out of memory
+    return LoadResult::kCorrupted;
 }
 
 }  // namespace kr

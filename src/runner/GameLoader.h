@@ -2,9 +2,10 @@
 // a copy of one): finds the data, checks the header, reads the settings, hands the D3DX helper
 // library to the caller, unscrambles the main block in place and reads the sixteen sections.
 //
-// Reads never throw: a read past the end or a corrupt compressed block makes the load return
-// kCorrupted, for which the caller shows msg::kCorrupted. Every other failure has shown its
-// own message through the host when kFailed is returned.
+// The loaders never throw: a read past the end, a corrupt compressed block or anything thrown
+// on the way (running out of memory) makes the load return kCorrupted, for which the caller
+// shows msg::kCorrupted. Every other failure has shown its own message through the host when
+// kFailed is returned.
 #pragma once
 
 #include <cstdint>

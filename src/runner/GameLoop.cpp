@@ -3,6 +3,8 @@
 #include "runner/GameLoop.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <exception>
 
 #include "code/Code.h"
 #include "data/Sprite.h"
@@ -19,14 +21,17 @@ namespace {
 
 constexpr int64_t kSecond = 1000000;
 
-// The other events (type 7) that the loop raises.
-constexpr int32_t kOtherGameStart = 2;
-constexpr int32_t kOtherGameEnd = 3;
-constexpr int32_t kOtherRoomStart = 4;
-constexpr int32_t kOtherRoomEnd = 5;
-constexpr int32_t kOtherAnimationEnd = 7;
-constexpr int32_t kOtherEndOfPath = 8;
-constexpr int32_t kOtherCloseButton = 30;
+// A joystick axis (0 to 65535) counts as pushed past these, either side of its centre.
+constexpr int32_t kJoystickLow = 20000;
+constexpr int32_t kJoystickHigh = 44000;
+
+// The virtual key codes of the special keys.
+constexpr int32_t kVkEscape = 27;
+constexpr int32_t kVkF1 = 112;
+constexpr int32_t kVkF4 = 115;
+constexpr int32_t kVkF5 = 116;
+constexpr int32_t kVkF6 = 117;
+constexpr int32_t kVkF9 = 120;
 
 }  // namespace
 
@@ -35,7 +40,7 @@ GameLoop::GameLoop(Runner& runner) : runner_(runner), current_(&runner.IdleRoom(
 GameLoop::~GameLoop() = default;
 
 bool GameLoop::RequestPending() const {
-    return runner_.RoomRequest() != kNoRequest;
+    return runner_.RoomRequest() != kNoRoomRequest;
 }
 
 // ---- The game -----------------------------------------------------------------------------
@@ -46,7 +51,6 @@ void GameLoop::RunMainLoop() {
         StartGame();
     }
     running_ = true;
-    paused_ = false;
     MainLoop();
     if (!running_) EndGame();
 }
@@ -87,7 +91,7 @@ void GameLoop::EndGame() {
 void GameLoop::HandleRoomRequest() {
     int32_t request = runner_.RoomRequest();
     switch (request) {
-        case kNoRequest:
+        case kNoRoomRequest:
             return;
         case kRequestEnd:
         case kRequestEndAfterError:
@@ -99,7 +103,7 @@ void GameLoop::HandleRoomRequest() {
             StartGame();
             return;
         case kRequestLoad:
-            runner_.SetRoomRequest(kNoRequest);
+            runner_.SetRoomRequest(kNoRoomRequest);
             input_.ClearAll();
             if (hooks.load_game) hooks.load_game(save_file_name);
             return;
@@ -125,13 +129,14 @@ void GameLoop::MainLoop() {
         runner_.SetRoomRequest(kRequestEnd);
         HandleRoomRequest();
     }
-    while (running_ && !paused_) {
-        // An exception inside one iteration is dropped and the loop goes on; the pieces are
+    while (running_) {
+        // An exception inside one iteration is reported and the loop goes on; the pieces are
         // guarded apart so that the step count and the limit still advance.
         try {
             DeliverReplay(steps_run_);
             GameStep();
         } catch (...) {
+            ReportInternalError("the step");
         }
         ++steps_run_;
         try {
@@ -154,13 +159,35 @@ void GameLoop::MainLoop() {
             // The frame drawn during the step is already on show (the window presents what
             // DrawFrame gives it); a graphics device presents here.
         } catch (...) {
+            ReportInternalError("the timing of the step");
         }
         if (limit_reached()) runner_.SetRoomRequest(kRequestEnd);
         try {
             HandleRoomRequest();
             ProcessMessages();
         } catch (...) {
+            ReportInternalError("a room change");
         }
+    }
+}
+
+// An exception that escapes the game's code is a fault of the runner, not of the game: it goes
+// to standard error and through the error path as an internal error, which the game's error
+// settings then show, log or turn into the end of the game.
+void GameLoop::ReportInternalError(const char* where) noexcept {
+    std::string what = "an unknown exception";
+    try {
+        throw;
+    } catch (const std::exception& e) {
+        what = e.what();
+    } catch (...) {
+    }
+    try {
+        std::string text = std::string("INTERNAL ERROR in ") + where + ": " + what;
+        std::fprintf(stderr, "korvane: %s\n", text.c_str());
+        runner_.GetRuntime().ShowError(text, false);
+    } catch (...) {
+        std::fputs("korvane: INTERNAL ERROR while reporting an internal error\n", stderr);
     }
 }
 
@@ -310,12 +337,12 @@ void GameLoop::DispatchKeyboard() {
     };
     for (const Pass& pass : kPasses) {
         bool any = false;
-        for (int32_t k = 8; k < kKeyCount; ++k) {
+        for (int32_t k = kFirstKeyEvent; k < kKeyCount; ++k) {
             if (!pass.counts(input_, k)) continue;
             any = true;
             events.PerformForResponders(pass.type, k);
         }
-        events.PerformForResponders(pass.type, any ? 1 : 0);
+        events.PerformForResponders(pass.type, any ? kKeyAny : kKeyNone);
     }
 }
 
@@ -325,14 +352,15 @@ void GameLoop::DispatchJoysticks() {
     for (int32_t j = 0; j < 2; ++j) {
         JoystickState s;
         if (!runner_.GetPlatform().joysticks->Read(j, s)) continue;
-        int32_t base = j == 0 ? 16 : 31;
+        int32_t base = j == 0 ? kMouseJoystick1 : kMouseJoystick2;
         int32_t x = s.axes[0], y = s.axes[1];
-        if (x < 20000) events.PerformForResponders(kEventMouse, base);
-        if (x > 44000) events.PerformForResponders(kEventMouse, base + 1);
-        if (y < 20000) events.PerformForResponders(kEventMouse, base + 2);
-        if (y > 44000) events.PerformForResponders(kEventMouse, base + 3);
+        if (x < kJoystickLow) events.PerformForResponders(kEventMouse, base + kJoystickLeft);
+        if (x > kJoystickHigh) events.PerformForResponders(kEventMouse, base + kJoystickRight);
+        if (y < kJoystickLow) events.PerformForResponders(kEventMouse, base + kJoystickUp);
+        if (y > kJoystickHigh) events.PerformForResponders(kEventMouse, base + kJoystickDown);
         for (int32_t b = 0; b < 8; ++b)
-            if (s.buttons >> b & 1u) events.PerformForResponders(kEventMouse, base + 5 + b);
+            if (s.buttons >> b & 1u)
+                events.PerformForResponders(kEventMouse, base + kJoystickButton1 + b);
     }
 }
 
@@ -357,33 +385,33 @@ void GameLoop::DispatchMouse() {
     for (int32_t b = 1; b <= kMouseButtonCount; ++b) {
         if (!input_.ButtonHeld(b) && !input_.ButtonPressed(b)) continue;
         any = true;
-        MouseLocal(b - 1);
-        MouseGlobal(49 + b);
+        MouseLocal(kMouseButtonHeld + b - 1);
+        MouseGlobal(kMouseGlobalButtonHeld + b - 1);
     }
-    if (!any) MouseLocal(3);
+    if (!any) MouseLocal(kMouseNoButton);
     for (int32_t b = 1; b <= kMouseButtonCount; ++b) {
         if (!input_.ButtonPressed(b)) continue;
-        MouseLocal(b + 3);
-        MouseGlobal(12);
-        MouseGlobal(b + 52);
+        MouseLocal(kMouseButtonPressed + b - 1);
+        MouseGlobal(kMouseGlobalPressed);
+        MouseGlobal(kMouseGlobalButtonPressed + b - 1);
     }
     for (int32_t b = 1; b <= kMouseButtonCount; ++b) {
         if (!input_.ButtonReleased(b)) continue;
-        MouseLocal(b + 6);
-        MouseGlobal(13);
-        MouseGlobal(b + 55);
+        MouseLocal(kMouseButtonReleased + b - 1);
+        MouseGlobal(kMouseGlobalReleased);
+        MouseGlobal(kMouseGlobalButtonReleased + b - 1);
     }
     EventDispatch& events = runner_.Events();
-    for (int32_t number : {10, 11}) {
+    for (int32_t number : {kMouseEnter, kMouseLeave}) {
         events.ForEachResponder(kEventMouse, number, [&](CInstance& inst) {
             bool now = InstanceAtPoint(inst, mouse_x_, mouse_y_, true);
             bool before = InstanceAtPoint(inst, mouse_previous_x_, mouse_previous_y_, true);
-            if (number == 10 ? now && !before : before && !now)
+            if (number == kMouseEnter ? now && !before : before && !now)
                 events.PerformEvent(&inst, &inst, inst.object_index, kEventMouse, number);
         });
     }
-    if (input_.WheelUp()) MouseGlobal(60);
-    if (input_.WheelDown()) MouseGlobal(61);
+    if (input_.WheelUp()) MouseGlobal(kMouseWheelUp);
+    if (input_.WheelDown()) MouseGlobal(kMouseWheelDown);
 }
 
 // Friction and gravity, the path (with its end event), then the speeds move every instance,
@@ -422,9 +450,9 @@ void GameLoop::DispatchBoundaries() {
         });
     };
     const double w = room.width, h = room.height;
-    raise_if(0,
+    raise_if(kOtherOutsideRoom,
              [&](const Box& b) { return b.right < 0 || b.left > w || b.bottom < 0 || b.top > h; });
-    raise_if(1,
+    raise_if(kOtherIntersectBoundary,
              [&](const Box& b) { return b.left < 0 || b.right > w || b.top < 0 || b.bottom > h; });
     if (!room.views_enabled) return;
     for (int32_t v = 0; v < kRoomViewCount; ++v) {
@@ -432,10 +460,10 @@ void GameLoop::DispatchBoundaries() {
         if (!view.visible) continue;
         const double x0 = view.xview, y0 = view.yview;
         const double x1 = x0 + view.wview, y1 = y0 + view.hview;
-        raise_if(40 + v, [&](const Box& b) {
+        raise_if(kOtherOutsideView0 + v, [&](const Box& b) {
             return x0 > b.right || x1 < b.left || y0 > b.bottom || y1 < b.top;
         });
-        raise_if(50 + v, [&](const Box& b) {
+        raise_if(kOtherBoundaryView0 + v, [&](const Box& b) {
             return x0 > b.left || x1 < b.right || y0 > b.top || y1 < b.bottom;
         });
     }
@@ -463,23 +491,23 @@ bool GameLoop::CheckSpecialKeys() {
     int32_t key = input_.CurrentKey();
     std::string save = "_save" + std::to_string(runner_.Game().game_id) + ".sav";
     bool taken = true;
-    if (s.f1_shows_game_information && key == 112) {
+    if (s.f1_shows_game_information && key == kVkF1) {
         input_.SetCurrentKey(0);
         if (hooks.show_game_information) hooks.show_game_information();
         input_.ClearAll();
-    } else if (s.esc_ends_game && key == 27) {
+    } else if (s.esc_ends_game && key == kVkEscape) {
         input_.SetCurrentKey(0);
         runner_.SetRoomRequest(kRequestEnd);
-    } else if (s.f4_switches_fullscreen && key == 115) {
+    } else if (s.f4_switches_fullscreen && key == kVkF4) {
         input_.SetCurrentKey(0);
         runner_.GetPlatform().window->ToggleFullscreen();
-    } else if (s.f5_f6_save_load && key == 116) {
+    } else if (s.f5_f6_save_load && key == kVkF5) {
         input_.SetCurrentKey(0);
         if (hooks.save_game) hooks.save_game(save);
-    } else if (s.f5_f6_save_load && key == 117) {
+    } else if (s.f5_f6_save_load && key == kVkF6) {
         input_.SetCurrentKey(0);
         if (hooks.load_game) hooks.load_game(save);
-    } else if (s.f9_screenshot && key == 120) {
+    } else if (s.f9_screenshot && key == kVkF9) {
         input_.SetCurrentKey(0);
         if (hooks.save_screenshot) {
             int n = 100;
@@ -572,7 +600,7 @@ void GameLoop::AssignRoom(RoomState& state, int32_t index) {
 }
 
 void GameLoop::StartRoom(int32_t index, bool first) {
-    runner_.SetRoomRequest(kNoRequest);
+    runner_.SetRoomRequest(kNoRoomRequest);
     input_.ClearAll();
     GameData& game = runner_.Game();
     if (index < 0 || !game.rooms.Exists(index)) {
@@ -668,7 +696,7 @@ void GameLoop::EndRoom(bool game_ending) {
     InstanceList& room = current_->instances;
     room.RemoveDeleted();
     int32_t saved = runner_.RoomRequest();
-    runner_.SetRoomRequest(kNoRequest);
+    runner_.SetRoomRequest(kNoRoomRequest);
     runner_.PerformOtherEventForAll(kOtherRoomEnd);
     if (game_ending) runner_.PerformOtherEventForAll(kOtherGameEnd);
     // A request made by these events is dropped: the one being carried out stands.
@@ -738,8 +766,8 @@ void GameLoop::DeliverInput(const InputEvent& e) {
         case Kind::kClose:
             if (runner_.Settings().close_button_acts_as_esc) {
                 close_requested_ = true;
-                input_.SetCurrentKey(27);
-                input_.SetLastKey(27);
+                input_.SetCurrentKey(kVkEscape);
+                input_.SetLastKey(kVkEscape);
             } else {
                 runner_.PerformOtherEventForAll(kOtherCloseButton);
             }

@@ -14,6 +14,7 @@
 #include "runner/InputReplay.h"
 #include "runner/InputState.h"
 #include "runner/Room.h"
+#include "runner/RoomRequest.h"
 #include "runner/RoomState.h"
 
 namespace kr {
@@ -32,13 +33,6 @@ struct LoopHooks {
 
 class GameLoop {
 public:
-    // Room requests other than a room index.
-    static constexpr int32_t kNoRequest = -1;
-    static constexpr int32_t kRequestEnd = -100;
-    static constexpr int32_t kRequestRestart = -200;
-    static constexpr int32_t kRequestLoad = -300;
-    static constexpr int32_t kRequestEndAfterError = -400;
-
     explicit GameLoop(Runner& runner);
     ~GameLoop();
     GameLoop(const GameLoop&) = delete;
@@ -65,6 +59,9 @@ public:
     int64_t StepCount() const { return step_count_; }
     int64_t StepsRun() const { return steps_run_; }
     bool automatic_draw = true;
+    // The view being drawn while the room is drawn (so draw events can test it); 0 at every
+    // other time.
+    int32_t view_current = 0;
     // The file of a pending load (room request -300).
     std::string save_file_name;
     LoopHooks hooks;
@@ -118,7 +115,6 @@ public:
 
 private:
     // The phases of the step, in their order.
-    static constexpr int32_t kStepNormal = 0, kStepBegin = 1, kStepEnd = 2;
     void RememberPositions();
     void StepEvents(int32_t moment);  // triggers of the moment, then the step events
     void AdvanceTimeLines();
@@ -134,6 +130,8 @@ private:
     void AnimateInstances();
 
     bool RequestPending() const;
+    // Reports the exception being handled (called inside a catch block) at `where`.
+    void ReportInternalError(const char* where) noexcept;
     bool CheckSpecialKeys();
     void DeliverReplay(int64_t up_to_step);
     void TimerWait(int64_t microseconds);
@@ -157,7 +155,6 @@ private:
     size_t replay_next_ = 0;
 
     bool running_ = false;
-    bool paused_ = false;
     bool ended_by_error_ = false;
     bool close_requested_ = false;
     int64_t step_count_ = 0;

@@ -39,7 +39,7 @@ InstanceList& GameWorld::Room() {
 }
 
 bool GameWorld::RoomChangePending() const {
-    return runner_.RoomRequest() != Runner::kNoRoomRequest;
+    return runner_.RoomRequest() != kNoRoomRequest;
 }
 
 bool& GameWorld::ArgumentRelative() {

@@ -1,5 +1,6 @@
 // The built-in variables of the input state and of the current room: mouse and keyboard, the
-// room and its size, speed, caption and colour, its background layers and its views.
+// room and its size, speed, caption and colour, its instances, its background layers and its
+// views.
 #include <string>
 
 #include "runner/Runner.h"
@@ -101,14 +102,29 @@ bool set_room_caption(Runtime& rt, ScriptInstance*, int32_t, const RValue& v) {
     RunnerOf(rt).GetPlatform().window->SetCaption(CurrentRoom(rt).caption);
     return true;
 }
+// A speed of 0 or less is refused with an error of its own, shown without the event context.
 bool set_room_speed(Runtime& rt, ScriptInstance*, int32_t, const RValue& v) {
     int32_t speed = StoredInteger(v);
     if (speed <= 0) {
-        rt.RuntimeError("Trying to set the room speed to a value <= 0.");
+        rt.ShowError("Trying to set the room speed to a value <= 0.", false);
         return true;
     }
     CurrentRoom(rt).speed = speed;
     return true;
+}
+
+// The room's list of active instances: destroyed instances count until the room removes them,
+// deactivated ones do not. A position outside the list reads noone.
+bool get_instance_count(Runtime& rt, ScriptInstance*, int32_t, RValue& out) {
+    return Put(out, RunnerOf(rt).Instances().Count());
+}
+bool get_instance_id(Runtime& rt, ScriptInstance*, int32_t i, RValue& out) {
+    const CInstance* inst = RunnerOf(rt).Instances().At(i);
+    return Put(out, inst ? inst->id : int32_t(kOwnerNoone));
+}
+// The view being drawn; 0 outside drawing.
+bool get_view_current(Runtime& rt, ScriptInstance*, int32_t, RValue& out) {
+    return Put(out, Loop(rt).view_current);
 }
 
 // Plain fields of the current room.
@@ -194,6 +210,8 @@ const Accessors kLoopVariables[] = {
     {"room_caption", &get_room_caption, &set_room_caption},
     {"room_speed", &GetRoomField<int32_t, &CRoom::speed>, &set_room_speed},
     {"room_persistent", &GetRoomField<bool, &CRoom::persistent>, &SetRoomBool<&CRoom::persistent>},
+    {"instance_count", &get_instance_count, nullptr},
+    {"instance_id", &get_instance_id, nullptr},
     {"background_color", &GetRoomField<int32_t, &CRoom::background_color>,
      &SetRoomInt<&CRoom::background_color>},
     {"background_showcolor", &GetRoomField<bool, &CRoom::show_background_color>,
@@ -215,6 +233,7 @@ const Accessors kLoopVariables[] = {
     KR_BACK("background_alpha", double, alpha),
     {"view_enabled", &GetRoomField<bool, &CRoom::views_enabled>,
      &SetRoomBool<&CRoom::views_enabled>},
+    {"view_current", &get_view_current, nullptr},
     KR_VIEW("view_visible", bool, visible),
     KR_VIEW("view_xview", int32_t, xview),
     KR_VIEW("view_yview", int32_t, yview),

@@ -122,12 +122,7 @@ void Runner::RemoveTempDirectory() {
 }
 
 bool Runner::RunGame() {
-    LoadResult loaded;
-    try {
-        loaded = LoadGameData();
-    } catch (...) {  // out of memory, or a failure of the platform
-        loaded = LoadResult::kCorrupted;
-    }
+    LoadResult loaded = LoadGameData();
     if (loaded == LoadResult::kCorrupted) ShowMessage(msg::kCorrupted);
     if (loaded != LoadResult::kLoaded) return false;
     try {

@@ -29,6 +29,7 @@
 #include "runner/GameLoop.h"
 #include "runner/GameWorld.h"
 #include "runner/InputReplay.h"
+#include "runner/RoomRequest.h"
 #include "runner/RoomState.h"
 #include "runner/ScriptHost.h"
 #include "runner/TempDirectory.h"
@@ -79,10 +80,6 @@ private:
 
 class Runner final : private LoadHost {
 public:
-    // Room requests other than a room index.
-    static constexpr int32_t kNoRoomRequest = -1;
-    static constexpr int32_t kRequestEndAfterError = -400;
-
     // Process exit statuses of a run.
     static constexpr int kExitOk = 0;
     static constexpr int kExitLoadFailed = 1;  // the game could not be loaded or prepared
@@ -155,10 +152,11 @@ public:
     void PerformOtherEventForAll(int32_t number);
 
     // Performs other event `number` for every instance of the room (game start and end, room
-    // start and end, no more lives and health, the close button). Set by the event dispatch;
-    // until then nothing happens.
+    // start and end, no more lives and health, the close button). The constructor points it at
+    // the event dispatch; a test may wrap it to watch the events go by.
     std::function<void(int32_t number)> perform_other_event_for_all;
-    // Clears the keyboard and mouse state after an error was shown. Set by the input state.
+    // Clears the keyboard and mouse state after an error was shown. The constructor points it
+    // at the loop's input state.
     std::function<void()> clear_input;
     // Writes to lives and health that end them raise these events while no room change is
     // pending.

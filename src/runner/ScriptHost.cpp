@@ -185,7 +185,7 @@ void RunnerScriptHost::ClearInput() {
 }
 
 void RunnerScriptHost::EndGameAfterFatalError() {
-    runner_.SetRoomRequest(Runner::kRequestEndAfterError);
+    runner_.SetRoomRequest(kRequestEndAfterError);
 }
 
 bool RunnerScriptHost::FramesErrorsWithEvent() {

@@ -57,6 +57,11 @@ TEST(CommandLine, HelpVersionAndUsageErrors) {
         {{"run", "--input", "/nonexistent/input.txt", "game.exe"}, 2, "", "cannot read"},
         {{"info", "--xml", "game.exe"}, 2, "", "unknown option '--xml'"},
         {{"info", "a.exe", "b.exe"}, 2, "", "info takes one game"},
+        {{"build", "/no/such/dir", "-o", "x"},
+         1,
+         "",
+         "korvane: game.toml: cannot read the file\n/no/such/dir/game.toml: No such file or "
+         "directory\n"},
     };
     for (const Case& c : cases) {
         test::ProcessResult r = RunProgram(KorvanePath(), c.args);
@@ -118,7 +123,14 @@ TEST(CommandLine, RunLoadsAGameOrSaysWhyNot) {
         {{"run", "--headless", game, "level2"}, 0, ""},
         {{"--headless", game}, 0, ""},  // the short form
         {{"run", "--headless", "--secure", "--", game}, 0, ""},
-        {{"--headless", dir / "missing.exe"}, 1, std::string(msg::kCannotReadGame) + "\n"},
+        // The message, then the path and the system's reason.
+        {{"--headless", dir / "missing.exe"},
+         1,
+         std::string(msg::kCannotReadGame) + "\n" + (dir / "missing.exe") +
+             ": No such file or directory\n"},
+        {{"--headless", dir.Path()},
+         1,
+         std::string(msg::kCannotReadGame) + "\n" + dir.Path() + ": Is a directory\n"},
         {{"--headless", dir.Write("text.exe", "hello")}, 1, std::string(msg::kNotValidGame) + "\n"},
     };
     for (const Case& c : cases) {

@@ -80,6 +80,7 @@ protected:
         RegisterLanguageVariables(rt);
         rt.AddBuiltinVariable("id", &GetId, nullptr, false);
         rt.AddBuiltinVariable("score", &GetScore, &SetScore, true);
+        rt.AddBuiltinVariable("pending", nullptr, nullptr, true);  // accessors not built yet
         rt.Builtins().Add("count", fn_count, 0);
         rt.Builtins().Add("echo", fn_echo, -1);
         rt.Builtins().Add("argc", fn_argc, -1);
@@ -451,6 +452,12 @@ TEST_F(Language, RuntimeErrors) {
     EXPECT_EQ(rt.hooked, std::vector<std::string>{"Function later is not available yet."});
     ASSERT_EQ(room.shown.size(), 1u);
     EXPECT_NE(room.shown[0].find("Function later is not available yet."), std::string::npos);
+    // So do built-in variables without accessors, read or written, directly or by owner.
+    room.shown.clear();
+    ExpectValue("pending = 3; self.pending = 4; return pending + self.pending + 1", RValue(1.0));
+    ASSERT_EQ(room.shown.size(), 4u);
+    for (const std::string& shown : room.shown)
+        EXPECT_NE(shown.find("Variable pending is not available yet."), std::string::npos);
 }
 
 TEST_F(Language, UninitializedAsZero) {

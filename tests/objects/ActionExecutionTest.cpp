@@ -193,7 +193,7 @@ TEST_F(ActionsTest, LibraryInitCodeThatDoesNotCompileIsFatal) {
     EXPECT_EQ(
         LastError().rfind("COMPILATION ERROR in library initialization code|Error in code", 0), 0u)
         << LastError();
-    EXPECT_EQ(R().RoomRequest(), Runner::kRequestEndAfterError);
+    EXPECT_EQ(R().RoomRequest(), kRequestEndAfterError);
 }
 
 }  // namespace

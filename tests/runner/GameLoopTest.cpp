@@ -53,8 +53,9 @@ protected:
         Result r;
         // The other events performed for all instances are recorded on their way.
         auto perform = runner_->perform_other_event_for_all;
-        runner_->perform_other_event_for_all = [&r, perform](int32_t n) {
+        runner_->perform_other_event_for_all = [&r, perform, this](int32_t n) {
             r.other_events.push_back(n);
+            if (runner_hook_) runner_hook_(n);
             if (perform) perform(n);
         };
         testing::internal::CaptureStdout();
@@ -69,6 +70,8 @@ protected:
     test::Recording rec_;
     Platform platform_ = test::MakeRecordingPlatform(rec_);
     std::unique_ptr<Runner> runner_;
+    // Runs before each other event performed for all instances.
+    std::function<void(int32_t)> runner_hook_;
 };
 
 constexpr int32_t kGameStart = 2, kGameEnd = 3, kRoomStart = 4, kRoomEnd = 5, kClose = 30;
@@ -249,8 +252,6 @@ RoomInstance Placed(int32_t object, int32_t x, int32_t y, int32_t id) {
     return RoomInstance{x, y, object, id, {}};
 }
 
-constexpr int32_t kStepNormal = 0, kStepBegin = 1, kStepEnd = 2;
-
 // The room start runs creation codes and create events, then game start, the room's code and
 // room start; each step runs its phases in order: begin step, alarms, keys held, pressed and
 // released, mouse, step, motion, end step.
@@ -352,6 +353,62 @@ TEST_F(GameLoopTest, DeactivatedInstancesReceiveNoEvents) {
     w.Add("room", room);
     Result r = Run(w, 5);
     EXPECT_EQ(r.out, "work 1\nfound 0\nwork 4\nwork 5\n") << r.err;
+}
+
+// The room speed refuses 0 with its own text, not framed as an error of the event.
+TEST_F(GameLoopTest, ARefusedRoomSpeedIsShownWithoutTheEvent) {
+    GameWriter w;
+    CObject o;
+    o.events[kEventCreate][0] = Code(
+        "room_speed = 0; show_debug_message(error_last); show_debug_message(room_speed);"
+        "game_end()");
+    w.Add("obj", o);
+    CRoom room;
+    room.instances = {Placed(0, 0, 0, 100001)};
+    w.Add("room", room);
+    Result r = Run(w, 3);
+    EXPECT_EQ(r.out, "Trying to set the room speed to a value <= 0.\n30\n");
+}
+
+// An exception that escapes a step is reported as an internal error and the game goes on.
+TEST_F(GameLoopTest, AnExceptionInAStepIsReportedAndTheLoopGoesOn) {
+    GameWriter w;
+    w.settings.close_button_acts_as_esc = false;
+    CObject o;
+    o.events[kEventStep][kStepNormal] =
+        Code("if (error_occurred) { show_debug_message(error_last); game_end() }");
+    w.Add("obj", o);
+    CRoom room;
+    room.instances = {Placed(0, 0, 0, 100001)};
+    w.Add("room", room);
+    runner_hook_ = [](int32_t n) {
+        if (n == kOtherCloseButton) throw std::runtime_error("the close went wrong");
+    };
+    Result r = Run(w, 5, "1 close");
+    EXPECT_EQ(r.status, Runner::kExitOk);
+    EXPECT_EQ(r.out, "INTERNAL ERROR in the step: the close went wrong\n");
+    EXPECT_NE(r.err.find("korvane: INTERNAL ERROR in the step: the close went wrong"),
+              std::string::npos)
+        << r.err;
+}
+
+// instance_count and instance_id walk the room's active list, in which a destroyed instance
+// stays until the end of the step; view_current is 0 outside drawing.
+TEST_F(GameLoopTest, TheInstanceListVariablesReadTheRoomsList) {
+    GameWriter w;
+    CObject o;
+    o.events[kEventCreate][0] = Code(
+        "show_debug_message(string(instance_count) + ' ' + string(instance_id[0]) + ' ' +"
+        "string(instance_id[5]) + ' ' + string(view_current))");
+    o.events[kEventStep][kStepNormal] =
+        Code("instance_destroy(); show_debug_message(instance_count); game_end()");
+    w.Add("obj", o);
+    CRoom room;
+    room.instances = {Placed(0, 0, 0, 100001)};
+    w.Add("room", room);
+    Result r = Run(w, 3);
+    EXPECT_EQ(r.status, Runner::kExitOk) << r.err;
+    EXPECT_EQ(r.out, "1 100001 -4 0\n1\n");
 }
 
 // A moving instance that runs into a solid one is put back to its previous position before its

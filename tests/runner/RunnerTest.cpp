@@ -122,7 +122,8 @@ TEST_F(RunnerTest, FailuresShowTheirMessageAndEndTheRun) {
         std::string message;
     } cases[] = {
         {"missing file", [&](RunnerOptions& o) { o.game_path = dir_ / "nothing.exe"; }, "",
-         msg::kCannotReadGame},
+         std::string(msg::kCannotReadGame) + "\n" + (dir_ / "nothing.exe") +
+             ": No such file or directory"},
         {"no game data", [&](RunnerOptions& o) { o.game_path = dir_.Write("x.exe", "MZ"); }, "",
          msg::kNotValidGame},
         {"wrong version",

@@ -82,6 +82,26 @@ TEST(RunnerVariables, AllAreRegisteredInVocabularyOrder) {
     }
 }
 
+// No built-in variable is silently real 0: each has its accessors, or reading it (and writing
+// it, when writable) reports that it is not available yet.
+TEST(RunnerVariables, EachHasItsAccessorsOrReportsThatItIsNotAvailable) {
+    test::ScriptRunner run;
+    Runtime& rt = run.Rt();
+    ASSERT_EQ(rt.BuiltinVariableCount(), 155);
+    for (int32_t id = 0; id < rt.BuiltinVariableCount(); ++id) {
+        const BuiltinVariable& v = *rt.BuiltinVariableAt(id);
+        const std::string report = "Variable " + v.name + " is not available yet.";
+        if (!v.get) {
+            run.Run("var v; v = " + v.name);
+            EXPECT_NE(run.LastError().find(report), std::string::npos) << v.name << " read";
+        }
+        if (v.writable && !v.set) {
+            run.Run(v.name + " = 0");
+            EXPECT_NE(run.LastError().find(report), std::string::npos) << v.name << " write";
+        }
+    }
+}
+
 TEST(RunnerVariables, WritesConvertTheValue) {
     test::ScriptRunner run;
     const struct {
@@ -263,7 +283,7 @@ TEST_F(GameScriptTest, ScriptsCompileAtPreparation) {
               std::string::npos)
         << err;
     EXPECT_EQ(rec_.messages.back(), "Failed to compile the scripts.");
-    EXPECT_EQ(runner_->RoomRequest(), Runner::kRequestEndAfterError);
+    EXPECT_EQ(runner_->RoomRequest(), kRequestEndAfterError);
 
     // A script record of another version (799) is an error in the resource data.
     GameWriter old_record;

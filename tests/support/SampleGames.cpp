@@ -211,8 +211,7 @@ CObject Objects(int which) {
         set,
         MakeAction(CAction::kExit, CAction::kExecNothing),
     };
-    o.events[kEventAlarm][3].actions = {
-        CodeAction("alarm[3] = 30; // again\r\n")};
+    o.events[kEventAlarm][3].actions = {CodeAction("alarm[3] = 30; // again\r\n")};
     o.events[kEventCollision][3].actions = {
         MakeAction(CAction::kNormal, CAction::kExecFunction, "action_bounce")};
     o.events[kEventKeyboard][37].actions = {
@@ -358,8 +357,7 @@ GameWriter FullGame() {
 
     CTimeLine timeline;
     timeline.moments = {{0, {}}, {30, {}}};
-    timeline.moments[0].event.actions = {
-        CodeAction("speed = 2;")};
+    timeline.moments[0].event.actions = {CodeAction("speed = 2;")};
     timeline.moments[1].event.actions = {
         MakeAction(CAction::kNormal, CAction::kExecFunction, "action_kill_object")};
     w.Add("tl_intro", timeline);

@@ -1,0 +1,26 @@
+# The test of CheckLayering.cmake: on a small fake tree, includes of direct and transitive
+# dependencies pass and an include of a folder above fails, naming the file and the folder.
+#   cmake -DCHECK=<CheckLayering.cmake> -DWORK=<scratch folder> -P TestCheckLayering.cmake
+cmake_policy(VERSION 3.25)
+set(src ${WORK}/layering-tree/src)
+file(REMOVE_RECURSE ${WORK}/layering-tree)
+file(WRITE ${src}/base/CMakeLists.txt "kr_subsystem(base DEPS Threads::Threads)\n")
+file(WRITE ${src}/low/CMakeLists.txt "kr_subsystem(low DEPS kr_base)\n")
+file(WRITE ${src}/high/CMakeLists.txt "kr_subsystem(high\n  DEPS kr_low)\n")
+file(WRITE ${src}/base/Base.h "#pragma once\n#include <vector>\n")
+file(WRITE ${src}/low/Low.h "#pragma once\n#include \"base/Base.h\"\n#include \"low/Other.h\"\n")
+file(WRITE ${src}/high/High.cpp "#include \"base/Base.h\"\n#include \"low/Low.h\"\n")
+
+execute_process(COMMAND ${CMAKE_COMMAND} -DSRC=${src} -P ${CHECK}
+                RESULT_VARIABLE rc ERROR_VARIABLE err)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "a tree that keeps its layers was refused:\n${err}")
+endif()
+
+file(WRITE ${src}/low/Bad.cpp "#include \"low/Low.h\"\n  #  include \"high/High.h\"\n")
+execute_process(COMMAND ${CMAKE_COMMAND} -DSRC=${src} -P ${CHECK}
+                RESULT_VARIABLE rc ERROR_VARIABLE err)
+if(rc EQUAL 0 OR NOT err MATCHES "low/Bad.cpp includes high/")
+  message(FATAL_ERROR "an include of a folder above was not refused:\n${err}")
+endif()
+file(REMOVE_RECURSE ${WORK}/layering-tree)
