@@ -22,7 +22,7 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: korvane [run] [--headless] [--secure] [--max-steps N] [--seed S] [--input FILE]\n"
-    "               GAME [PARAMETER...]\n"
+    "               [--screenshot STEP=FILE]... GAME [PARAMETER...]\n"
     "       korvane info [--json] GAME\n"
     "       korvane script [--script NAME=FILE]... (FILE | -e CODE) [ARG...]\n"
     "       korvane extract GAME DIR\n"
@@ -44,6 +44,8 @@ constexpr char kHelp[] =
     "  --max-steps N   end the game as by game_end after N steps\n"
     "  --seed S        seed the random generator with S wherever it is seeded from the clock\n"
     "  --input FILE    replay the input in FILE (lines 'STEP EVENT ARGS', see README.md)\n"
+    "  --screenshot STEP=FILE\n"
+    "                  save the picture shown at the end of step STEP (from 0) as a PNG\n"
     "\n"
     "A copy of korvane with a game appended runs that game, taking every argument as the\n"
     "game's parameter.\n"
@@ -61,11 +63,14 @@ struct RunOptions {
     int64_t max_steps = -1;
     std::optional<uint32_t> seed;
     std::vector<ReplayEvent> input;
+    std::vector<std::pair<int64_t, std::string>> screenshots;
 };
 
 int RunGameFile(const std::string& game, std::vector<std::string> parameters, RunOptions run,
                 const std::string& executable) {
     Platform platform = run.headless ? MakeHeadlessPlatform() : MakeSdlPlatform();
+    // A headless run still draws, off screen, so that its pictures can be saved.
+    if (run.headless) platform.window = MakeSdlOffscreenWindow();
     RunnerOptions options;
     options.game_path = game;
     options.parameters = std::move(parameters);
@@ -76,6 +81,7 @@ int RunGameFile(const std::string& game, std::vector<std::string> parameters, Ru
     options.max_steps = run.max_steps;
     options.seed = run.seed;
     options.input = std::move(run.input);
+    options.screenshots = std::move(run.screenshots);
     Runner runner(platform, std::move(options));
     return runner.Run();
 }
@@ -129,6 +135,14 @@ int Run(std::span<const std::string> args, const std::string& executable) {
             std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
             if (!ParseInputReplay(text, run.input, error))
                 return UsageError("input file '" + v + "', " + error);
+        } else if (a == "--screenshot" || a.starts_with("--screenshot=")) {
+            int64_t step = 0;
+            size_t eq = std::string::npos;
+            if (value(a, "--screenshot", v)) eq = v.find('=');
+            if (eq == std::string::npos || eq + 1 == v.size() ||
+                !ParseNumber(v.substr(0, eq), step) || step < 0)
+                return UsageError("--screenshot needs STEP=FILE with a step of 0 or more");
+            run.screenshots.emplace_back(step, v.substr(eq + 1));
         } else {
             return UsageError("unknown option '" + a + "'");
         }

@@ -57,7 +57,9 @@ Runner::Runner(Platform& platform, RunnerOptions options)
     : platform_(platform),
       options_(std::move(options)),
       title_(TitleOf(options_.game_path)),
-      loop_(std::make_unique<GameLoop>(*this)) {
+      loop_(std::make_unique<GameLoop>(*this)),
+      draw_(std::make_unique<RoomDraw>(*this)) {
+    draw_->screenshots = options_.screenshots;
     // A platform made only for loading has no window: the game then runs without one.
     if (!platform_.window) platform_.window = MakeNullWindow();
     if (!platform_.joysticks) platform_.joysticks = MakeNullJoysticks();
@@ -68,6 +70,7 @@ Runner::Runner(Platform& platform, RunnerOptions options)
     for (const BuiltinConstantDef& c : BuiltinConstants()) runtime_.AddConstant(c.name, c.value);
     RegisterRunnerVariables(runtime_);
     AttachLoopVariables(runtime_);
+    AttachDrawVariables(runtime_);
     if (options_.register_functions) options_.register_functions(runtime_.Builtins());
     perform_other_event_for_all = [this](int32_t number) {
         events_.PerformEventForAll(kEventOther, number);
@@ -297,7 +300,7 @@ bool Runner::SetProcessPriority() {
 
 // The window is made (hidden) with the display; it is shown when the first room starts.
 bool Runner::PrepareWindow() {
-    return platform_.window->Create();
+    return platform_.window->Create() && draw_->Init();
 }
 
 bool Runner::CloseLoadForm() {

@@ -22,6 +22,7 @@
 #include "runner/GameLoop.h"
 #include "runner/GameWorld.h"
 #include "runner/InputReplay.h"
+#include "runner/RoomDraw.h"
 #include "runner/RoomState.h"
 #include "runner/ScriptHost.h"
 #include "runner/TempDirectory.h"
@@ -48,6 +49,8 @@ struct RunnerOptions {
     std::optional<uint32_t> seed;
     // Input replayed into the game, ordered by step.
     std::vector<ReplayEvent> input;
+    // Pictures to save: the one presented at the end of step N (counted from 0) into a PNG.
+    std::vector<std::pair<int64_t, std::string>> screenshots;
 };
 
 class Runner;
@@ -121,6 +124,8 @@ public:
 
     // The main loop, the rooms and the input state.
     GameLoop& Loop() { return *loop_; }
+    // The display: the renderer, the room drawing and the window region.
+    RoomDraw& Drawer() { return *draw_; }
     // The number the random generator is seeded with "from the clock": the seed option when
     // given, else the platform clock's.
     uint32_t ClockSeed();
@@ -197,6 +202,7 @@ private:
     RoomState room_{world_};
     EventDispatch events_{runtime_, world_};
     std::unique_ptr<GameLoop> loop_;
+    std::unique_ptr<RoomDraw> draw_;
 
     struct PrepareStep;
     static const PrepareStep kPrepareSteps[];

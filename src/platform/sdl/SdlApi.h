@@ -16,13 +16,26 @@ namespace kr {
     X(SDL_Delay)                   \
     X(SDL_DestroyWindow)           \
     X(SDL_FillRect)                \
+    X(SDL_GL_CreateContext)        \
+    X(SDL_GL_DeleteContext)        \
+    X(SDL_GL_GetDrawableSize)      \
+    X(SDL_GL_GetProcAddress)       \
+    X(SDL_GL_MakeCurrent)          \
+    X(SDL_GL_SetAttribute)         \
+    X(SDL_GL_SetSwapInterval)      \
+    X(SDL_GL_SwapWindow)           \
+    X(SDL_GetDesktopDisplayMode)   \
     X(SDL_GetError)                \
+    X(SDL_GetGlobalMouseState)     \
     X(SDL_GetKeyFromScancode)      \
     X(SDL_GetKeyboardState)        \
     X(SDL_GetModState)             \
     X(SDL_GetPerformanceCounter)   \
     X(SDL_GetPerformanceFrequency) \
+    X(SDL_GetWindowPosition)       \
+    X(SDL_GetWindowSize)           \
     X(SDL_GetWindowSurface)        \
+    X(SDL_HideWindow)              \
     X(SDL_InitSubSystem)           \
     X(SDL_JoystickClose)           \
     X(SDL_JoystickGetAttached)     \
@@ -42,8 +55,13 @@ namespace kr {
     X(SDL_Quit)                    \
     X(SDL_QuitSubSystem)           \
     X(SDL_RaiseWindow)             \
+    X(SDL_SetHint)                 \
     X(SDL_SetModState)             \
+    X(SDL_SetWindowAlwaysOnTop)    \
+    X(SDL_SetWindowBordered)       \
     X(SDL_SetWindowFullscreen)     \
+    X(SDL_SetWindowPosition)       \
+    X(SDL_SetWindowResizable)      \
     X(SDL_SetWindowSize)           \
     X(SDL_SetWindowTitle)          \
     X(SDL_ShowCursor)              \
@@ -51,6 +69,7 @@ namespace kr {
     X(SDL_ShowWindow)              \
     X(SDL_StartTextInput)          \
     X(SDL_UpdateWindowSurface)     \
+    X(SDL_WarpMouseGlobal)         \
     X(SDL_WasInit)
 
 struct SdlApi {
