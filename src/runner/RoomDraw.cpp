@@ -427,6 +427,17 @@ void RoomDraw::StepDone(int64_t step) {
     }
 }
 
+int32_t RoomDraw::NewTileId() {
+    if (last_tile_id_ < 0) {
+        last_tile_id_ = 10000000;
+        const auto& rooms = runner_.Game().rooms;
+        for (int32_t r = 0; r < rooms.Count(); ++r)
+            if (const CRoom* room = rooms.Get(r))
+                for (const RoomTile& t : room->tiles) last_tile_id_ = std::max(last_tile_id_, t.id);
+    }
+    return last_tile_id_ < INT32_MAX ? ++last_tile_id_ : last_tile_id_;
+}
+
 // ---- Variables ---------------------------------------------------------------------------
 
 namespace {

@@ -76,6 +76,8 @@ public:
     std::string caption;
     int32_t view_current = 0;
     int32_t cursor_frame = 0;
+    // A tile id never used in this run (above every stored one).
+    int32_t NewTileId();
     // Screenshots to write: (step, file).
     std::vector<std::pair<int64_t, std::string>> screenshots;
 
@@ -99,6 +101,7 @@ private:
     std::vector<CInstance*> order_;
     std::string shown_caption_;
     bool caption_shown_ = false;
+    int32_t last_tile_id_ = -1;
 };
 
 // Gives view_current its accessor.
