@@ -6,8 +6,10 @@
 
 #include <cstdlib>
 
+#include "data/ImageCodecs.h"
 #include "library/Builtins.h"
 #include "objects/EventTypes.h"
+#include "platform/Files.h"
 #include "platform/sdl/SdlPlatform.h"
 #include "runner/GameWriter.h"
 #include "runner/Runner.h"
@@ -292,6 +294,29 @@ TEST_F(RoomDrawTest, MissingResourcesReportTheirErrors) {
     // A primitive with a texture that does not exist is drawn untextured.
     ExpectPixels(p, {{1, 1, 0xFFFFFF}});
     EXPECT_EQ(out_, "1 0\n");
+}
+
+// Saving the screen writes a whole file or none: a missing folder leaves nothing behind.
+TEST_F(RoomDrawTest, ScreenSaveWritesWholeFilesOrNone) {
+    std::string d = dir_.Path();
+    GameWriter g =
+        Game(16, 16,
+             "draw_clear(c_red); screen_save('" + d + "/a.PNG'); screen_save('" + d +
+                 "/missing/b.png'); screen_save_part('" + d + "/c.bmp', 4, 4, 100, 100);");
+    Run(g);
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(ReadWholeFile(d + "/a.PNG", bytes));
+    std::optional<TBitmap32> a = DecodePng(bytes);
+    ASSERT_TRUE(a);
+    EXPECT_EQ(a->Width(), 16);
+    EXPECT_EQ(a->GetPixel(3, 3), (Bgra{0, 0, 255, 255}));
+    EXPECT_FALSE(FileExists(d + "/missing/b.png"));
+    EXPECT_FALSE(FileExists(d + "/missing"));
+    ASSERT_TRUE(ReadWholeFile(d + "/c.bmp", bytes));
+    EXPECT_EQ(bytes[0], 'B');  // a bitmap of the part inside the picture
+    std::optional<TBitmap32> c = DecodeBmp(bytes);
+    ASSERT_TRUE(c);
+    EXPECT_EQ(c->Width(), 12);
 }
 
 }  // namespace
