@@ -13,6 +13,9 @@ namespace {
 
 constexpr double kPi = std::numbers::pi;
 
+// Larger textures are refused rather than risked: 256 MB of pixels.
+constexpr int64_t kMaxTexturePixels = int64_t(1) << 26;
+
 // A batch is sent once it holds this many vertices, keeping the device's buffers small.
 constexpr size_t kBatchLimit = 6 * 8192;
 
@@ -70,7 +73,8 @@ void Graphics::SetDevice(std::unique_ptr<GraphicsDevice> device) {
 // ---- Textures ----------------------------------------------------------------------------
 
 int32_t Graphics::TextureCreate(int32_t width, int32_t height, bool render_target) {
-    if (!device_ || width < 1 || height < 1) return -1;
+    if (!device_ || width < 1 || height < 1 || int64_t(width) * height > kMaxTexturePixels)
+        return -1;
     DeviceTexture t = device_->CreateTexture(width, height, render_target);
     if (!t) return -1;
     size_t slot = 0;
@@ -639,11 +643,17 @@ void Graphics::PrimitiveEnd() {
 // ---- The window region -------------------------------------------------------------------
 
 void Graphics::SetRegionSize(int32_t width, int32_t height) {
+    int32_t old_w = region_w_, old_h = region_h_;
     if (width > 0) region_w_ = width;
     if (height > 0) region_h_ = height;
     if (!device_) return;
     Flush();
-    device_->SetPictureSize(region_w_, region_h_);
+    // A picture the device cannot make leaves the region as it was.
+    if (int64_t(region_w_) * region_h_ > kMaxTexturePixels ||
+        !device_->SetPictureSize(region_w_, region_h_)) {
+        region_w_ = old_w, region_h_ = old_h;
+        return;
+    }
     if (target_ < 0) ResetProjection();
 }
 

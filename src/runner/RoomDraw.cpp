@@ -396,9 +396,9 @@ void RoomDraw::UpdateCaption() {
         text += " " + v.caption_score + std::to_string(v.score);
     if (v.show_lives) text += " " + v.caption_lives + std::to_string(v.lives);
     if (v.show_health) text += " " + v.caption_health + std::to_string(Round(v.health));
+    // Only a change reaches the window; a caption set by the game differs and is overwritten.
+    if (caption_shown_ && text == caption) return;
     caption = text;
-    if (caption_shown_ && text == shown_caption_) return;
-    shown_caption_ = text;
     caption_shown_ = true;
     runner_.GetPlatform().window->SetCaption(text);
 }

@@ -99,7 +99,6 @@ private:
     std::unique_ptr<GlContext> context_;
     std::array<Slot, 32> slots_{};
     std::vector<CInstance*> order_;
-    std::string shown_caption_;
     bool caption_shown_ = false;
     int32_t last_tile_id_ = -1;
 };

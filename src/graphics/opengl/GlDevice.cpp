@@ -235,6 +235,7 @@ public:
     bool SetPictureSize(int32_t w, int32_t h) override {
         w = std::max(w, 1), h = std::max(h, 1);
         if (picture_fb_ && w == picture_w_ && h == picture_h_) return true;
+        if (w > max_texture_ || h > max_texture_) return false;
         GLuint tex = 0, fb = 0;
         gl_.glGenTextures(1, &tex);
         gl_.glBindTexture(GL_TEXTURE_2D, tex);

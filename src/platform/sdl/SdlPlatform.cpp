@@ -101,7 +101,7 @@ void RequestGlAttributes() {
 std::unique_ptr<GlContext> MakeGlContext(SDL_Window* window, bool offscreen, std::string& error) {
     SDL_GLContext context = window ? Sdl().SDL_GL_CreateContext(window) : nullptr;
     if (!context) {
-        error = window ? Sdl().SDL_GetError() : "there is no window";
+        if (window) error = Sdl().SDL_GetError();
         return nullptr;
     }
     Sdl().SDL_GL_MakeCurrent(window, context);
@@ -416,6 +416,7 @@ public:
         }
         RequestGlAttributes();
         window_ = Sdl().SDL_CreateWindow("", 0, 0, 64, 64, SDL_WINDOW_HIDDEN | SDL_WINDOW_OPENGL);
+        if (!window_) error = Sdl().SDL_GetError();
         auto context = MakeGlContext(window_, true, error);
         if (!context) {
             if (window_) Sdl().SDL_DestroyWindow(window_);
