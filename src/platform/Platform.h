@@ -31,6 +31,16 @@ public:
     virtual void SetProgress(int percent, std::string_view caption) = 0;
     // Hides the display for good.
     virtual void Close() = 0;
+
+    // An image for the display: Bgra pixels, rows top first (null pixels: none given).
+    struct Picture {
+        int32_t width = 0, height = 0;
+        const uint8_t* bgra = nullptr;
+    };
+    // The loading image and the progress bar's back and front images (the front one stretched
+    // to the bar or not); `alpha` below 255 makes the display translucent. Before Show.
+    virtual void SetPictures(const Picture& image, const Picture& back, const Picture& front,
+                             bool stretch_front, int32_t alpha) {}
 };
 
 // Time as the runner sees it. A virtual clock makes headless runs deterministic.
@@ -91,6 +101,8 @@ public:
     // Nothing the context draws into its window is ever seen (headless runs): presenting to the
     // window can be skipped.
     virtual bool Offscreen() const = 0;
+    // Makes the context current again (closing another window may have taken it away).
+    virtual void MakeCurrent() = 0;
 };
 
 // The game's main window. Until the graphics device exists it only shows a plain colour.

@@ -30,6 +30,10 @@ RoomDraw::~RoomDraw() {
     Finish();
 }
 
+void RoomDraw::ResumeDrawing() {
+    if (context_) context_->MakeCurrent();
+}
+
 void RoomDraw::Finish() {
     graphics_.SetDevice(nullptr);
     context_.reset();

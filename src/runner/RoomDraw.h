@@ -32,6 +32,8 @@ public:
     // Start-up, after the window exists: the device and the settings' window state. A windowed
     // game without a device has been told so and gets false; a headless one draws nothing.
     bool Init();
+    // Makes the drawing context current again after another window was closed.
+    void ResumeDrawing();
     // The end of the run: the device goes before the window.
     void Finish();
 

@@ -6,6 +6,7 @@
 #include "code/Code.h"
 #include "code/Script.h"
 #include "code/Vocabulary.h"
+#include "data/ImageCodecs.h"
 #include "objects/ActionExecution.h"
 #include "objects/EventNames.h"
 #include "platform/Files.h"
@@ -305,6 +306,8 @@ bool Runner::PrepareWindow() {
 
 bool Runner::CloseLoadForm() {
     platform_.load_display->Close();
+    // Closing the load window can leave no drawing context current.
+    draw_->ResumeDrawing();
     return true;
 }
 
@@ -319,7 +322,21 @@ void Runner::SetLoadProgress(int percent, std::string_view caption) {
 }
 
 void Runner::ShowLoadForm(const GameData& game) {
-    bool bar = game.settings.show_progress_bar;
+    const GameSettings& s = game.settings;
+    bool bar = s.show_progress_bar;
+    // The stored pictures, where present and decodable.
+    auto decode = [](const StoredPicture& p) {
+        std::optional<TBitmap32> image;
+        if (p.present) image = DecodeBmp(p.bmp);
+        return image ? std::move(*image) : TBitmap32();
+    };
+    TBitmap32 image = decode(s.loading_image), back, front;
+    if (bar) back = decode(s.progress_bar_back_image), front = decode(s.progress_bar_front_image);
+    auto picture = [](const TBitmap32& b) {
+        return LoadDisplay::Picture{b.Width(), b.Height(), b.Empty() ? nullptr : b.Bytes()};
+    };
+    platform_.load_display->SetPictures(picture(image), picture(back), picture(front),
+                                        s.scale_progress_bar_image, s.loading_image_alpha);
     SetLoadProgress(0, "Loading");
     platform_.load_display->Show(bar, bar && game.debug_mode);
 }

@@ -1,6 +1,7 @@
 #include "platform/sdl/SdlPlatform.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <string>
 
@@ -83,6 +84,7 @@ public:
         width = w, height = h;
     }
     bool Offscreen() const override { return offscreen_; }
+    void MakeCurrent() override { Sdl().SDL_GL_MakeCurrent(window_, context_); }
 
 private:
     SDL_Window* window_;
@@ -432,6 +434,106 @@ private:
     bool fullscreen_ = false;
 };
 
+// The load window: the loading image with the progress bar along its bottom (back image, and
+// the front image over the part done). Where no window can be made the terminal shows the
+// progress instead.
+class SdlLoadDisplay final : public LoadDisplay {
+public:
+    SdlLoadDisplay() : fallback_(MakeTerminalLoadDisplay()) {}
+    ~SdlLoadDisplay() override { Close(); }
+
+    void SetPictures(const Picture& image, const Picture& back, const Picture& front,
+                     bool stretch_front, int32_t alpha) override {
+        Keep(image, image_), Keep(back, back_), Keep(front, front_);
+        stretch_front_ = stretch_front;
+        alpha_ = alpha;
+    }
+
+    void Show(bool bar, bool label) override {
+        bar_ = bar;
+        fallback_->Show(bar, label);
+        if (closed_ || window_ || !LoadSdl()) return;
+        video_ = std::make_unique<SdlSubsystem>(SDL_INIT_VIDEO);
+        int w = image_.w > 0 ? image_.w : 320, h = image_.h > 0 ? image_.h : 80;
+        if (video_->Ok())
+            window_ = Sdl().SDL_CreateWindow("", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w,
+                                             h, SDL_WINDOW_BORDERLESS);
+        if (!window_) {
+            video_.reset();
+            return;
+        }
+        if (alpha_ < 255) Sdl().SDL_SetWindowOpacity(window_, float(alpha_) / 255.f);
+        Paint();
+    }
+
+    void SetProgress(int percent, std::string_view caption) override {
+        percent_ = std::clamp(percent, 0, 100);
+        fallback_->SetProgress(percent, caption);
+        if (window_) Paint();
+    }
+
+    void Close() override {
+        closed_ = true;
+        fallback_->Close();
+        if (window_) Sdl().SDL_DestroyWindow(window_);
+        window_ = nullptr;
+        video_.reset();
+    }
+
+private:
+    struct Image {
+        int w = 0, h = 0;
+        std::vector<uint8_t> bgra;
+    };
+    static void Keep(const Picture& p, Image& out) {
+        out = Image{};
+        if (!p.bgra || p.width < 1 || p.height < 1) return;
+        out.w = p.width, out.h = p.height;
+        out.bgra.assign(p.bgra, p.bgra + size_t(p.width) * size_t(p.height) * 4);
+    }
+
+    // Copies an image (or fills with a colour when there is none) into a rectangle.
+    void Put(SDL_Surface* target, Image& img, SDL_Rect src, SDL_Rect dst, uint32_t fill) {
+        if (dst.w <= 0 || dst.h <= 0) return;
+        if (img.w == 0) {
+            Sdl().SDL_FillRect(target, &dst, fill);
+            return;
+        }
+        SDL_Surface* s = Sdl().SDL_CreateRGBSurfaceWithFormatFrom(
+            img.bgra.data(), img.w, img.h, 32, img.w * 4, SDL_PIXELFORMAT_BGRA32);
+        if (!s) return;
+        Sdl().SDL_UpperBlitScaled(s, &src, target, &dst);
+        Sdl().SDL_FreeSurface(s);
+    }
+
+    void Paint() {
+        SDL_Surface* surface = Sdl().SDL_GetWindowSurface(window_);
+        if (!surface) return;
+        int w = surface->w, h = surface->h;
+        Put(surface, image_, SDL_Rect{0, 0, image_.w, image_.h}, SDL_Rect{0, 0, w, h},
+            Sdl().SDL_MapRGB(surface->format, 32, 32, 48));
+        if (bar_) {
+            SDL_Rect bar{8, h - 32, w - 16, 16};
+            Put(surface, back_, SDL_Rect{0, 0, back_.w, back_.h}, bar,
+                Sdl().SDL_MapRGB(surface->format, 96, 96, 96));
+            int done = int(std::lround(bar.w * percent_ / 100.0));
+            SDL_Rect part{bar.x, bar.y, done, bar.h};
+            SDL_Rect src{0, 0, stretch_front_ ? front_.w : std::min(done, front_.w), front_.h};
+            Put(surface, front_, src, part, Sdl().SDL_MapRGB(surface->format, 64, 160, 255));
+        }
+        Sdl().SDL_UpdateWindowSurface(window_);
+        Sdl().SDL_PumpEvents();
+    }
+
+    std::unique_ptr<LoadDisplay> fallback_;
+    std::unique_ptr<SdlSubsystem> video_;
+    SDL_Window* window_ = nullptr;
+    Image image_, back_, front_;
+    bool stretch_front_ = true, bar_ = false, closed_ = false;
+    int32_t alpha_ = 255;
+    int percent_ = 0;
+};
+
 }  // namespace
 
 std::unique_ptr<GameWindow> MakeSdlOffscreenWindow() {
@@ -441,7 +543,7 @@ std::unique_ptr<GameWindow> MakeSdlOffscreenWindow() {
 Platform MakeSdlPlatform() {
     Platform p;
     p.messages = std::make_unique<SdlMessageBox>();
-    p.load_display = MakeTerminalLoadDisplay();
+    p.load_display = std::make_unique<SdlLoadDisplay>();
     if (LoadSdl())
         p.clock = std::make_unique<SdlClock>();
     else
