@@ -22,7 +22,7 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: korvane [run] [--headless] [--secure] [--max-steps N] [--seed S] [--input FILE]\n"
-    "               [--audio-out FILE.wav] GAME [PARAMETER...]\n"
+    "               [--audio-out FILE.wav] [--screenshot STEP=FILE]... GAME [PARAMETER...]\n"
     "       korvane info [--json] GAME\n"
     "       korvane script [--script NAME=FILE]... (FILE | -e CODE) [ARG...]\n"
     "       korvane extract GAME DIR\n"
@@ -46,6 +46,8 @@ constexpr char kHelp[] =
     "  --input FILE    replay the input in FILE (lines 'STEP EVENT ARGS', see README.md)\n"
     "  --audio-out F   write everything the game plays, mixed, to the wave file F\n"
     "                  (44.1 kHz stereo)\n"
+    "  --screenshot STEP=FILE\n"
+    "                  save the picture shown at the end of step STEP (from 0) as a PNG\n"
     "\n"
     "A copy of korvane with a game appended runs that game, taking every argument as the\n"
     "game's parameter.\n"
@@ -64,11 +66,14 @@ struct RunOptions {
     std::optional<uint32_t> seed;
     std::vector<ReplayEvent> input;
     std::string audio_out;
+    std::vector<std::pair<int64_t, std::string>> screenshots;
 };
 
 int RunGameFile(const std::string& game, std::vector<std::string> parameters, RunOptions run,
                 const std::string& executable) {
     Platform platform = run.headless ? MakeHeadlessPlatform() : MakeSdlPlatform();
+    // A headless run still draws, off screen, so that its pictures can be saved.
+    if (run.headless) platform.window = MakeSdlOffscreenWindow();
     RunnerOptions options;
     options.game_path = game;
     options.parameters = std::move(parameters);
@@ -80,6 +85,7 @@ int RunGameFile(const std::string& game, std::vector<std::string> parameters, Ru
     options.seed = run.seed;
     options.input = std::move(run.input);
     options.audio_out = std::move(run.audio_out);
+    options.screenshots = std::move(run.screenshots);
     Runner runner(platform, std::move(options));
     return runner.Run();
 }
@@ -137,6 +143,14 @@ int Run(std::span<const std::string> args, const std::string& executable) {
             if (!value(a, "--audio-out", v) || v.empty())
                 return UsageError("--audio-out needs a file");
             run.audio_out = v;
+        } else if (a == "--screenshot" || a.starts_with("--screenshot=")) {
+            int64_t step = 0;
+            size_t eq = std::string::npos;
+            if (value(a, "--screenshot", v)) eq = v.find('=');
+            if (eq == std::string::npos || eq + 1 == v.size() ||
+                !ParseNumber(v.substr(0, eq), step) || step < 0)
+                return UsageError("--screenshot needs STEP=FILE with a step of 0 or more");
+            run.screenshots.emplace_back(step, v.substr(eq + 1));
         } else {
             return UsageError("unknown option '" + a + "'");
         }

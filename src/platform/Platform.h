@@ -32,6 +32,16 @@ public:
     virtual void SetProgress(int percent, std::string_view caption) = 0;
     // Hides the display for good.
     virtual void Close() = 0;
+
+    // An image for the display: Bgra pixels, rows top first (null pixels: none given).
+    struct Picture {
+        int32_t width = 0, height = 0;
+        const uint8_t* bgra = nullptr;
+    };
+    // The loading image and the progress bar's back and front images (the front one stretched
+    // to the bar or not); `alpha` below 255 makes the display translucent. Before Show.
+    virtual void SetPictures(const Picture& image, const Picture& back, const Picture& front,
+                             bool stretch_front, int32_t alpha) {}
 };
 
 // Time as the runner sees it. A virtual clock makes headless runs deterministic.
@@ -91,6 +101,25 @@ struct InputEvent {
     bool operator==(const InputEvent&) const = default;
 };
 
+// An OpenGL 3.3 core context made current on the calling thread, for the renderer.
+class GlContext {
+public:
+    virtual ~GlContext() = default;
+    // The address of an OpenGL function, or null.
+    virtual void* ProcAddress(const char* name) = 0;
+    // Shows what was drawn into the window's default framebuffer.
+    virtual void SwapBuffers() = 0;
+    // Wait for the vertical blank on SwapBuffers, or not.
+    virtual void SetSwapInterval(bool sync) = 0;
+    // The size in pixels of the window's default framebuffer.
+    virtual void DrawableSize(int32_t& width, int32_t& height) = 0;
+    // Nothing the context draws into its window is ever seen (headless runs): presenting to the
+    // window can be skipped.
+    virtual bool Offscreen() const = 0;
+    // Makes the context current again (closing another window may have taken it away).
+    virtual void MakeCurrent() = 0;
+};
+
 // The game's main window. Until the graphics device exists it only shows a plain colour.
 class GameWindow {
 public:
@@ -117,6 +146,34 @@ public:
     virtual void ShowCursor(bool shown) = 0;
     // The window system's handle of the window (an X11 window id); 0 when there is none.
     virtual uint64_t NativeHandle() { return 0; }
+
+    // ---- For the renderer and the window functions; the defaults suit a window never shown.
+    // An OpenGL context for this window; null with the reason in `error` when none can be made
+    // (an empty reason: the window never draws, and nobody needs to be told).
+    virtual std::unique_ptr<GlContext> CreateGlContext(std::string& error) {
+        // A window that never shows has nothing to say about it.
+        error.clear();
+        return nullptr;
+    }
+    // The screen (the desktop's display mode): size, bits per pixel, refresh rate.
+    virtual void ScreenMode(int32_t& width, int32_t& height, int32_t& depth, int32_t& frequency) {
+        width = 1024, height = 768, depth = 32, frequency = 60;
+    }
+    // The client area: position on the screen and size.
+    virtual void ClientRect(int32_t& x, int32_t& y, int32_t& width, int32_t& height) {
+        x = 0, y = 0, width = client_w_, height = client_h_;
+    }
+    virtual void SetClientRect(int32_t x, int32_t y, int32_t width, int32_t height) {
+        client_w_ = width, client_h_ = height;
+    }
+    // The mouse in screen coordinates.
+    virtual void MouseScreen(int32_t& x, int32_t& y) { x = 0, y = 0; }
+    virtual void SetMouseScreen(int32_t x, int32_t y) {}
+    virtual void SetVisible(bool visible) {}
+    virtual void SetStyle(bool border, bool sizeable, bool stay_on_top) {}
+
+protected:
+    int32_t client_w_ = 640, client_h_ = 480;
 };
 
 // One joystick's state: axes x, y, z, r, u, v from 0 to 65535 (32767 or 32768 centred),

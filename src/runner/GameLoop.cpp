@@ -138,6 +138,7 @@ void GameLoop::MainLoop() {
         } catch (...) {
             ReportInternalError("the step");
         }
+        runner_.Drawer().StepDone(steps_run_);
         ++steps_run_;
         try {
             int64_t now = clock.Microseconds();
@@ -528,6 +529,11 @@ bool GameLoop::CheckSpecialKeys() {
 
 void GameLoop::DrawFrame() {
     if (!window_shown_) return;
+    if (runner_.Drawer().Gfx().HasDevice()) {
+        runner_.Drawer().DrawFrame();
+        runner_.Drawer().PresentFrame();
+        return;
+    }
     const CRoom& room = Room();
     runner_.GetPlatform().window->ShowColor(room.show_background_color ? room.background_color : 0);
 }
@@ -623,6 +629,7 @@ void GameLoop::StartRoom(int32_t index, bool first) {
     GameWindow& window = *runner_.GetPlatform().window;
     int32_t w, h;
     RegionSize(w, h);
+    runner_.Drawer().RoomRegionSize(w, h);
     window.SetCaption(Room().caption);
     if (first || window_shown_) {
         window.Open(w, h);
@@ -794,11 +801,15 @@ bool GameLoop::WaitForInput() {
 }
 
 int32_t GameLoop::MouseRoomX() const {
-    return input_.window_mouse_x;
+    int32_t x, y;
+    runner_.Drawer().MouseRoom(x, y);
+    return x;
 }
 
 int32_t GameLoop::MouseRoomY() const {
-    return input_.window_mouse_y;
+    int32_t x, y;
+    runner_.Drawer().MouseRoom(x, y);
+    return y;
 }
 
 }  // namespace kr

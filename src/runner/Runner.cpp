@@ -8,6 +8,7 @@
 #include "code/Script.h"
 #include "code/Vocabulary.h"
 #include "datastructures/DataStructures.h"
+#include "data/ImageCodecs.h"
 #include "objects/ActionExecution.h"
 #include "objects/EventNames.h"
 #include "platform/Files.h"
@@ -63,7 +64,9 @@ Runner::Runner(Platform& platform, RunnerOptions options)
       options_(std::move(options)),
       title_(TitleOf(options_.game_path)),
       loop_(std::make_unique<GameLoop>(*this)),
-      structures_(std::make_unique<DataStructures>()) {
+      structures_(std::make_unique<DataStructures>()),
+      draw_(std::make_unique<RoomDraw>(*this)) {
+    draw_->screenshots = options_.screenshots;
     // A platform made only for loading has no window: the game then runs without one.
     if (!platform_.window) platform_.window = MakeNullWindow();
     if (!platform_.joysticks) platform_.joysticks = MakeNullJoysticks();
@@ -86,6 +89,7 @@ Runner::Runner(Platform& platform, RunnerOptions options)
     for (const BuiltinConstantDef& c : BuiltinConstants()) runtime_.AddConstant(c.name, c.value);
     RegisterRunnerVariables(runtime_);
     AttachLoopVariables(runtime_);
+    AttachDrawVariables(runtime_);
     if (options_.register_functions) options_.register_functions(runtime_.Builtins());
     perform_other_event_for_all = [this](int32_t number) {
         events_.PerformEventForAll(kEventOther, number);
@@ -388,11 +392,13 @@ bool Runner::SetProcessPriority() {
 
 // The window is made (hidden) with the display; it is shown when the first room starts.
 bool Runner::PrepareWindow() {
-    return platform_.window->Create();
+    return platform_.window->Create() && draw_->Init();
 }
 
 bool Runner::CloseLoadForm() {
     platform_.load_display->Close();
+    // Closing the load window can leave no drawing context current.
+    draw_->ResumeDrawing();
     return true;
 }
 
@@ -407,7 +413,21 @@ void Runner::SetLoadProgress(int percent, std::string_view caption) {
 }
 
 void Runner::ShowLoadForm(const GameData& game) {
-    bool bar = game.settings.show_progress_bar;
+    const GameSettings& s = game.settings;
+    bool bar = s.show_progress_bar;
+    // The stored pictures, where present and decodable.
+    auto decode = [](const StoredPicture& p) {
+        std::optional<TBitmap32> image;
+        if (p.present) image = DecodeBmp(p.bmp);
+        return image ? std::move(*image) : TBitmap32();
+    };
+    TBitmap32 image = decode(s.loading_image), back, front;
+    if (bar) back = decode(s.progress_bar_back_image), front = decode(s.progress_bar_front_image);
+    auto picture = [](const TBitmap32& b) {
+        return LoadDisplay::Picture{b.Width(), b.Height(), b.Empty() ? nullptr : b.Bytes()};
+    };
+    platform_.load_display->SetPictures(picture(image), picture(back), picture(front),
+                                        s.scale_progress_bar_image, s.loading_image_alpha);
     SetLoadProgress(0, "Loading");
     platform_.load_display->Show(bar, bar && game.debug_mode);
 }

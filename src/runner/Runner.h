@@ -30,6 +30,7 @@
 #include "runner/GameWorld.h"
 #include "runner/InputReplay.h"
 #include "runner/RoomRequest.h"
+#include "runner/RoomDraw.h"
 #include "runner/RoomState.h"
 #include "runner/ScriptHost.h"
 #include "runner/TempDirectory.h"
@@ -63,6 +64,8 @@ struct RunnerOptions {
     std::string audio_out;
     // Mix sound (always true for games; a test may run without the mixer).
     bool sound = true;
+    // Pictures to save: the one presented at the end of step N (counted from 0) into a PNG.
+    std::vector<std::pair<int64_t, std::string>> screenshots;
 };
 
 class Runner;
@@ -143,6 +146,8 @@ public:
 
     // The main loop, the rooms and the input state.
     GameLoop& Loop() { return *loop_; }
+    // The display: the renderer, the room drawing and the window region.
+    RoomDraw& Drawer() { return *draw_; }
     // The number the random generator is seeded with "from the clock": the seed option when
     // given, else the platform clock's.
     uint32_t ClockSeed();
@@ -249,6 +254,7 @@ private:
     ExtensionRuntime extensions_{runtime_, externals_};
     std::unique_ptr<GameLoop> loop_;
     std::unique_ptr<DataStructures> structures_;
+    std::unique_ptr<RoomDraw> draw_;
     bool secure_mode_ = false;
     std::string application_title_;
     std::unique_ptr<Clipboard> own_clipboard_;

@@ -94,9 +94,9 @@ TEST(BuiltinsTest, EveryFunctionNotBuiltYetSaysSo) {
 
 TEST(BuiltinsTest, AFunctionWithoutBodyReportsThatItIsNotAvailable) {
     TestRuntime rt;
-    RValue r = rt.Call("draw_sprite", {1.0, 2.0, 3.0, 4.0});
+    RValue r = rt.Call("draw_text", {1.0, 2.0, 3.0});
     ASSERT_EQ(rt.errors.size(), 1u);
-    EXPECT_EQ(rt.errors[0], "Function draw_sprite is not available yet.");
+    EXPECT_EQ(rt.errors[0], "Function draw_text is not available yet.");
     EXPECT_TRUE(r.IsReal());
     EXPECT_EQ(r.real, 0.0);  // the preset -1 was replaced by real 0
 }

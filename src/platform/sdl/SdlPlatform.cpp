@@ -1,6 +1,7 @@
 #include "platform/sdl/SdlPlatform.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -69,6 +70,47 @@ private:
     bool ok_;
 };
 
+// An OpenGL 3.3 core context on an SDL window.
+class SdlGlContext final : public GlContext {
+public:
+    SdlGlContext(SDL_Window* window, SDL_GLContext context, bool offscreen)
+        : window_(window), context_(context), offscreen_(offscreen) {}
+    ~SdlGlContext() override { Sdl().SDL_GL_DeleteContext(context_); }
+    void* ProcAddress(const char* name) override { return Sdl().SDL_GL_GetProcAddress(name); }
+    void SwapBuffers() override { Sdl().SDL_GL_SwapWindow(window_); }
+    void SetSwapInterval(bool sync) override { Sdl().SDL_GL_SetSwapInterval(sync ? 1 : 0); }
+    void DrawableSize(int32_t& width, int32_t& height) override {
+        int w = 0, h = 0;
+        Sdl().SDL_GL_GetDrawableSize(window_, &w, &h);
+        width = w, height = h;
+    }
+    bool Offscreen() const override { return offscreen_; }
+    void MakeCurrent() override { Sdl().SDL_GL_MakeCurrent(window_, context_); }
+
+private:
+    SDL_Window* window_;
+    SDL_GLContext context_;
+    bool offscreen_;
+};
+
+void RequestGlAttributes() {
+    Sdl().SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+    Sdl().SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+    Sdl().SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+    Sdl().SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    Sdl().SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
+}
+
+std::unique_ptr<GlContext> MakeGlContext(SDL_Window* window, bool offscreen, std::string& error) {
+    SDL_GLContext context = window ? Sdl().SDL_GL_CreateContext(window) : nullptr;
+    if (!context) {
+        if (window) error = Sdl().SDL_GetError();
+        return nullptr;
+    }
+    Sdl().SDL_GL_MakeCurrent(window, context);
+    return std::make_unique<SdlGlContext>(window, context, offscreen);
+}
+
 // The main window. Until the graphics device exists it shows a plain colour through the
 // window's own surface.
 class SdlWindow final : public GameWindow {
@@ -85,9 +127,17 @@ public:
             return false;
         }
         video_ = std::make_unique<SdlSubsystem>(SDL_INIT_VIDEO);
-        if (video_->Ok())
+        if (video_->Ok()) {
+            RequestGlAttributes();
             window_ = Sdl().SDL_CreateWindow(caption_.c_str(), SDL_WINDOWPOS_CENTERED,
-                                             SDL_WINDOWPOS_CENTERED, 640, 480, SDL_WINDOW_HIDDEN);
+                                             SDL_WINDOWPOS_CENTERED, 640, 480,
+                                             SDL_WINDOW_HIDDEN | SDL_WINDOW_OPENGL);
+            // Without OpenGL the window can still show its colour.
+            if (!window_)
+                window_ =
+                    Sdl().SDL_CreateWindow(caption_.c_str(), SDL_WINDOWPOS_CENTERED,
+                                           SDL_WINDOWPOS_CENTERED, 640, 480, SDL_WINDOW_HIDDEN);
+        }
         if (!window_) {
             std::fprintf(stderr, "Cannot open the game window: %s\n", Sdl().SDL_GetError());
             video_.reset();
@@ -110,7 +160,7 @@ public:
     }
 
     void ShowColor(int32_t color) override {
-        if (!window_) return;
+        if (!window_ || has_gl_) return;
         SDL_Surface* surface = Sdl().SDL_GetWindowSurface(window_);
         if (!surface) return;
         uint8_t r = uint8_t(color), g = uint8_t(color >> 8), b = uint8_t(color >> 16);
@@ -210,7 +260,58 @@ public:
         if (window_) Sdl().SDL_ShowCursor(shown ? SDL_ENABLE : SDL_DISABLE);
     }
 
+    std::unique_ptr<GlContext> CreateGlContext(std::string& error) override {
+        auto context = MakeGlContext(window_, false, error);
+        has_gl_ = context != nullptr;
+        return context;
+    }
+    void ScreenMode(int32_t& width, int32_t& height, int32_t& depth, int32_t& frequency) override {
+        SDL_DisplayMode mode{};
+        if (!window_ || Sdl().SDL_GetDesktopDisplayMode(0, &mode) != 0)
+            return GameWindow::ScreenMode(width, height, depth, frequency);
+        width = mode.w, height = mode.h;
+        depth = int32_t(SDL_BITSPERPIXEL(mode.format)) == 24
+                    ? 32
+                    : int32_t(SDL_BITSPERPIXEL(mode.format));
+        frequency = mode.refresh_rate > 0 ? mode.refresh_rate : 60;
+    }
+    void ClientRect(int32_t& x, int32_t& y, int32_t& width, int32_t& height) override {
+        if (!window_) return GameWindow::ClientRect(x, y, width, height);
+        int a = 0, b = 0;
+        Sdl().SDL_GetWindowPosition(window_, &a, &b);
+        x = a, y = b;
+        Sdl().SDL_GetWindowSize(window_, &a, &b);
+        width = a, height = b;
+    }
+    void SetClientRect(int32_t x, int32_t y, int32_t width, int32_t height) override {
+        if (!window_ || fullscreen_) return;
+        Sdl().SDL_SetWindowSize(window_, std::max(width, 1), std::max(height, 1));
+        Sdl().SDL_SetWindowPosition(window_, x, y);
+    }
+    void MouseScreen(int32_t& x, int32_t& y) override {
+        int a = 0, b = 0;
+        if (window_) Sdl().SDL_GetGlobalMouseState(&a, &b);
+        x = a, y = b;
+    }
+    void SetMouseScreen(int32_t x, int32_t y) override {
+        if (window_) Sdl().SDL_WarpMouseGlobal(x, y);
+    }
+    void SetVisible(bool visible) override {
+        if (!window_) return;
+        if (visible)
+            Sdl().SDL_ShowWindow(window_);
+        else
+            Sdl().SDL_HideWindow(window_);
+    }
+    void SetStyle(bool border, bool sizeable, bool stay_on_top) override {
+        if (!window_) return;
+        Sdl().SDL_SetWindowBordered(window_, border ? SDL_TRUE : SDL_FALSE);
+        Sdl().SDL_SetWindowResizable(window_, sizeable ? SDL_TRUE : SDL_FALSE);
+        Sdl().SDL_SetWindowAlwaysOnTop(window_, stay_on_top ? SDL_TRUE : SDL_FALSE);
+    }
+
 private:
+    bool has_gl_ = false;
     std::unique_ptr<SdlSubsystem> video_;
     SDL_Window* window_ = nullptr;
     std::string caption_;
@@ -311,6 +412,157 @@ private:
     bool tried_ = false;
     std::unique_ptr<SdlSubsystem> video_;
     std::unique_ptr<Clipboard> private_ = MakePrivateClipboard();
+// The window of a headless run: it never shows, reports no input and is always active, but it
+// can draw off screen through SDL's offscreen video driver.
+class OffscreenWindow final : public GameWindow {
+public:
+    ~OffscreenWindow() override {
+        if (window_) Sdl().SDL_DestroyWindow(window_);
+    }
+    bool Create() override { return true; }
+    void Open(int32_t width, int32_t height) override {
+        client_w_ = std::max(width, 1), client_h_ = std::max(height, 1);
+    }
+    void SetCaption(std::string_view) override {}
+    void ShowColor(int32_t) override {}
+    void PollEvents(std::vector<InputEvent>&) override {}
+    bool Active() override { return true; }
+    bool KeyDownNow(int32_t) override { return false; }
+    bool NumLock() override { return false; }
+    void SetNumLock(bool) override {}
+    void ToggleFullscreen() override { fullscreen_ = !fullscreen_; }
+    bool Fullscreen() override { return fullscreen_; }
+    void ShowCursor(bool) override {}
+    void ClientRect(int32_t& x, int32_t& y, int32_t& width, int32_t& height) override {
+        x = 0, y = 0, width = client_w_, height = client_h_;
+    }
+
+    std::unique_ptr<GlContext> CreateGlContext(std::string& error) override {
+        if (!LoadSdl(&error)) return nullptr;
+        // A headless run never opens a real window, whatever display there is.
+        Sdl().SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
+        video_ = std::make_unique<SdlSubsystem>(SDL_INIT_VIDEO);
+        if (!video_->Ok()) {
+            error = Sdl().SDL_GetError();
+            video_.reset();
+            return nullptr;
+        }
+        RequestGlAttributes();
+        window_ = Sdl().SDL_CreateWindow("", 0, 0, 64, 64, SDL_WINDOW_HIDDEN | SDL_WINDOW_OPENGL);
+        if (!window_) error = Sdl().SDL_GetError();
+        auto context = MakeGlContext(window_, true, error);
+        if (!context) {
+            if (window_) Sdl().SDL_DestroyWindow(window_);
+            window_ = nullptr;
+            video_.reset();
+        }
+        return context;
+    }
+
+private:
+    std::unique_ptr<SdlSubsystem> video_;
+    SDL_Window* window_ = nullptr;
+    bool fullscreen_ = false;
+};
+
+// The load window: the loading image with the progress bar along its bottom (back image, and
+// the front image over the part done). Where no window can be made the terminal shows the
+// progress instead.
+class SdlLoadDisplay final : public LoadDisplay {
+public:
+    SdlLoadDisplay() : fallback_(MakeTerminalLoadDisplay()) {}
+    ~SdlLoadDisplay() override { Close(); }
+
+    void SetPictures(const Picture& image, const Picture& back, const Picture& front,
+                     bool stretch_front, int32_t alpha) override {
+        Keep(image, image_), Keep(back, back_), Keep(front, front_);
+        stretch_front_ = stretch_front;
+        alpha_ = alpha;
+    }
+
+    void Show(bool bar, bool label) override {
+        bar_ = bar;
+        fallback_->Show(bar, label);
+        if (closed_ || window_ || !LoadSdl()) return;
+        video_ = std::make_unique<SdlSubsystem>(SDL_INIT_VIDEO);
+        int w = image_.w > 0 ? image_.w : 320, h = image_.h > 0 ? image_.h : 80;
+        if (video_->Ok())
+            window_ = Sdl().SDL_CreateWindow("", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w,
+                                             h, SDL_WINDOW_BORDERLESS);
+        if (!window_) {
+            video_.reset();
+            return;
+        }
+        if (alpha_ < 255) Sdl().SDL_SetWindowOpacity(window_, float(alpha_) / 255.f);
+        Paint();
+    }
+
+    void SetProgress(int percent, std::string_view caption) override {
+        percent_ = std::clamp(percent, 0, 100);
+        fallback_->SetProgress(percent, caption);
+        if (window_) Paint();
+    }
+
+    void Close() override {
+        closed_ = true;
+        fallback_->Close();
+        if (window_) Sdl().SDL_DestroyWindow(window_);
+        window_ = nullptr;
+        video_.reset();
+    }
+
+private:
+    struct Image {
+        int w = 0, h = 0;
+        std::vector<uint8_t> bgra;
+    };
+    static void Keep(const Picture& p, Image& out) {
+        out = Image{};
+        if (!p.bgra || p.width < 1 || p.height < 1) return;
+        out.w = p.width, out.h = p.height;
+        out.bgra.assign(p.bgra, p.bgra + size_t(p.width) * size_t(p.height) * 4);
+    }
+
+    // Copies an image (or fills with a colour when there is none) into a rectangle.
+    void Put(SDL_Surface* target, Image& img, SDL_Rect src, SDL_Rect dst, uint32_t fill) {
+        if (dst.w <= 0 || dst.h <= 0) return;
+        if (img.w == 0) {
+            Sdl().SDL_FillRect(target, &dst, fill);
+            return;
+        }
+        SDL_Surface* s = Sdl().SDL_CreateRGBSurfaceWithFormatFrom(
+            img.bgra.data(), img.w, img.h, 32, img.w * 4, SDL_PIXELFORMAT_BGRA32);
+        if (!s) return;
+        Sdl().SDL_UpperBlitScaled(s, &src, target, &dst);
+        Sdl().SDL_FreeSurface(s);
+    }
+
+    void Paint() {
+        SDL_Surface* surface = Sdl().SDL_GetWindowSurface(window_);
+        if (!surface) return;
+        int w = surface->w, h = surface->h;
+        Put(surface, image_, SDL_Rect{0, 0, image_.w, image_.h}, SDL_Rect{0, 0, w, h},
+            Sdl().SDL_MapRGB(surface->format, 32, 32, 48));
+        if (bar_) {
+            SDL_Rect bar{8, h - 32, w - 16, 16};
+            Put(surface, back_, SDL_Rect{0, 0, back_.w, back_.h}, bar,
+                Sdl().SDL_MapRGB(surface->format, 96, 96, 96));
+            int done = int(std::lround(bar.w * percent_ / 100.0));
+            SDL_Rect part{bar.x, bar.y, done, bar.h};
+            SDL_Rect src{0, 0, stretch_front_ ? front_.w : std::min(done, front_.w), front_.h};
+            Put(surface, front_, src, part, Sdl().SDL_MapRGB(surface->format, 64, 160, 255));
+        }
+        Sdl().SDL_UpdateWindowSurface(window_);
+        Sdl().SDL_PumpEvents();
+    }
+
+    std::unique_ptr<LoadDisplay> fallback_;
+    std::unique_ptr<SdlSubsystem> video_;
+    SDL_Window* window_ = nullptr;
+    Image image_, back_, front_;
+    bool stretch_front_ = true, bar_ = false, closed_ = false;
+    int32_t alpha_ = 255;
+    int percent_ = 0;
 };
 
 }  // namespace
@@ -362,11 +614,14 @@ private:
     std::unique_ptr<SdlSubsystem> subsystem_;
     SDL_AudioDeviceID device_ = 0;
 };
+std::unique_ptr<GameWindow> MakeSdlOffscreenWindow() {
+    return std::make_unique<OffscreenWindow>();
+}
 
 Platform MakeSdlPlatform() {
     Platform p;
     p.messages = std::make_unique<SdlMessageBox>();
-    p.load_display = MakeTerminalLoadDisplay();
+    p.load_display = std::make_unique<SdlLoadDisplay>();
     if (LoadSdl())
         p.clock = std::make_unique<SdlClock>();
     else

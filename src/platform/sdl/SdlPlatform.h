@@ -9,4 +9,8 @@ namespace kr {
 
 Platform MakeSdlPlatform();
 
+// A window for headless runs: no input, never shown, but able to make an OpenGL context that
+// draws off screen (SDL's offscreen video driver).
+std::unique_ptr<GameWindow> MakeSdlOffscreenWindow();
+
 }  // namespace kr

@@ -1,0 +1,162 @@
+// bench_drawing: the drawing workloads of the shared peer benchmarks (g_sprites with 0, 1,000,
+// 10,000 and 50,000 sprites per frame, h_objects with 10,000 moving instances) through korvane
+// and through LOVE 11.4, alternately in one run, each side drawing off screen with Mesa's
+// llvmpipe (SDL's offscreen video driver). Prints both frame rates, the ratio (ours / LOVE,
+// above 1 is faster) and our CPU time per sprite drawn.
+//
+//   bench_drawing [ROUNDS]      (default 1 round of every workload)
+// KR_SHARED_BENCH names the folder of the shared workloads when it is not beside the sources.
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "data/Sprite.h"
+#include "objects/EventTypes.h"
+#include "platform/Files.h"
+#include "runner/GameWriter.h"
+
+namespace kr {
+namespace {
+
+// The shared workloads: $KR_SHARED_BENCH when set, else beside the source tree.
+const std::string kShared =
+    std::getenv("KR_SHARED_BENCH") ? std::getenv("KR_SHARED_BENCH") : KR_SHARED_BENCH;
+
+// The sections of a workload file: "// ---- obj_bench: Draw event ----" and the code under it.
+std::map<std::string, std::string> Sections(const std::string& file) {
+    std::vector<uint8_t> bytes;
+    std::map<std::string, std::string> out;
+    if (!ReadWholeFile(file, bytes)) return out;
+    std::string text(bytes.begin(), bytes.end()), current;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(pos, end - pos);
+        pos = end + 1;
+        if (line.starts_with("// ---- ")) {
+            current = line.substr(8, line.find(" ----", 8) - 8);
+            continue;
+        }
+        if (!current.empty()) out[current] += line + "\n";
+    }
+    return out;
+}
+
+CEvent Code(const std::string& code) {
+    CAction a;
+    a.kind = CAction::kCode;
+    a.exec_type = CAction::kExecCode;
+    a.arg_count = 1;
+    a.arg_texts[0] = code;
+    CEvent e;
+    e.actions.push_back(std::move(a));
+    return e;
+}
+
+// The game of a workload: spr_ball, obj_bench (once in a 640x480 room), obj_ball.
+std::vector<uint8_t> BuildGame(const std::string& workload, int n) {
+    auto s = Sections(kShared + "/ours/" + workload + ".txt");
+    GameWriter w;
+    w.room_order = {0};
+    CSprite ball;
+    ball.LoadFromImageFile(kShared + "/assets/spr_ball.png", 1, false, false, 0, 0);
+    ball.BuildMasks();
+    w.Add("spr_ball", ball);
+    std::string create = s["obj_bench: Create event"];
+    std::string from = workload == "g_sprites" ? "global.n = 1000;" : "global.n = 10000;";
+    if (size_t at = create.find(from); at != std::string::npos)
+        create.replace(at, from.size(), "global.n = " + std::to_string(n) + ";");
+    CObject bench;
+    bench.events[kEventCreate][0] = Code(create);
+    bench.events[kEventStep][0] = Code(s["obj_bench: Step event"]);
+    if (!s["obj_bench: Draw event"].empty())
+        bench.events[kEventDraw][0] = Code(s["obj_bench: Draw event"]);
+    w.Add("obj_bench", bench);
+    CObject ball_object;
+    ball_object.sprite = 0;
+    if (!s["obj_ball: End Step event"].empty())
+        ball_object.events[kEventStep][2] = Code(s["obj_ball: End Step event"]);
+    w.Add("obj_ball", ball_object);
+    CRoom room;
+    room.width = 640, room.height = 480;
+    room.background_color = 26 | 26 << 8 | 51 << 16;
+    room.instances.push_back({0, 0, 0, 100001, ""});
+    w.Add("room", room);
+    return w.WriteGameFile();
+}
+
+double ChildCpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_CHILDREN, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+struct Result {
+    double fps = 0, frames = 0, cpu = 0;
+};
+
+// Runs a command and reads "frames=F ... fps=X" from what it prints.
+Result Measure(const std::string& command) {
+    Result r;
+    double cpu0 = ChildCpuSeconds();
+    FILE* p = popen(
+        ("SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy " + command + " 2>&1").c_str(), "r");
+    if (!p) return r;
+    char line[512];
+    while (std::fgets(line, sizeof line, p)) {
+        std::string l(line);
+        if (size_t f = l.find("fps="); f != std::string::npos) r.fps = std::atof(l.c_str() + f + 4);
+        if (size_t f = l.find("frames="); f != std::string::npos)
+            r.frames = std::atof(l.c_str() + f + 7);
+    }
+    pclose(p);
+    r.cpu = ChildCpuSeconds() - cpu0;
+    return r;
+}
+
+}  // namespace
+}  // namespace kr
+
+int main(int argc, char** argv) {
+    using namespace kr;
+    int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1;
+    std::string dir = "/tmp/kr_bench_drawing";
+    std::system(("mkdir -p " + dir).c_str());
+    struct Work {
+        std::string name;
+        int n;
+    };
+    const Work works[] = {{"g_sprites", 0},
+                          {"g_sprites", 1000},
+                          {"g_sprites", 10000},
+                          {"g_sprites", 50000},
+                          {"h_objects", 10000}};
+    std::printf("%-10s %6s %10s %10s %7s %14s\n", "workload", "N", "ours fps", "LOVE fps", "ratio",
+                "us/sprite(cpu)");
+    for (int round = 0; round < rounds; ++round) {
+        for (const Work& w : works) {
+            std::string game = dir + "/" + w.name + "_" + std::to_string(w.n) + ".exe";
+            if (!WriteFileAtomically(game, BuildGame(w.name, w.n))) {
+                std::fprintf(stderr, "cannot write %s\n", game.c_str());
+                return 1;
+            }
+            Result ours = Measure(std::string(KR_KORVANE) + " run " + game);
+            Result love =
+                Measure("love " + kShared + "/love/" + w.name + " " + std::to_string(w.n) + " 5");
+            // CPU per sprite over the whole run (start-up and warm-up included, so an upper
+            // bound); the frames counted are those of the 5 measured seconds.
+            double sprites = ours.frames * w.n * (5.5 / 5.0);
+            std::printf("%-10s %6d %10.1f %10.1f %7.2f %14.3f\n", w.name.c_str(), w.n, ours.fps,
+                        love.fps, love.fps > 0 ? ours.fps / love.fps : 0.0,
+                        sprites > 0 ? ours.cpu * 1e6 / sprites : 0.0);
+            std::fflush(stdout);
+        }
+    }
+    return 0;
+}

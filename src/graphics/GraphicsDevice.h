@@ -1,0 +1,91 @@
+// GraphicsDevice: what the renderer needs of a graphics API, and nothing more. The renderer
+// (Graphics.h) keeps every piece of drawing state and batches vertices; a device only creates
+// textures, switches render targets, sets a handful of states and draws lists of vertices.
+//
+// Orientation: every render target (the picture of the window region and each surface) stores
+// its rows top row first, like the images that are uploaded into textures. A transform given
+// to SetTransform maps to normalized coordinates in which y = -1 is the top row.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "data/Color.h"
+
+namespace kr {
+
+// One vertex: position, device colour 0xAARRGGBB, texture coordinates.
+struct Vertex {
+    float x, y, z;
+    uint32_t color;
+    float u, v;
+};
+
+// Primitive kinds with the numbers scripts use (1 point list .. 6 triangle fan).
+enum class Primitive : uint8_t {
+    kPoints = 1,
+    kLines = 2,
+    kLineStrip = 3,
+    kTriangles = 4,
+    kTriangleStrip = 5,
+    kTriangleFan = 6,
+};
+
+// Texture handles are the device's own; 0 is no texture (and, as a target, the picture).
+using DeviceTexture = uint32_t;
+
+// Where the picture of the window region goes in the window when it is presented.
+struct PresentLayout {
+    int32_t client_width = 0, client_height = 0;  // the window's drawable area
+    int32_t x = 0, y = 0, width = 0, height = 0;  // the region's rectangle in it
+    uint32_t band_color = 0xFF000000;             // device colour of the area around it
+};
+
+class GraphicsDevice {
+public:
+    virtual ~GraphicsDevice() = default;
+
+    // The largest texture side the device accepts.
+    virtual int32_t MaxTextureSize() const = 0;
+    // A texture of w x h pixels (the device accepts any size up to MaxTextureSize), its pixels
+    // undefined; 0 on failure. Render targets can be drawn into.
+    virtual DeviceTexture CreateTexture(int32_t w, int32_t h, bool render_target) = 0;
+    // Fills the top-left w x h pixels from Bgra rows, top row first, tightly packed.
+    virtual bool UploadTexture(DeviceTexture tex, int32_t w, int32_t h, const Bgra* pixels) = 0;
+    virtual void FreeTexture(DeviceTexture tex) = 0;
+
+    // The picture of the window region, the target of all drawing that is not into a surface;
+    // its contents are kept when the size is unchanged.
+    virtual bool SetPictureSize(int32_t w, int32_t h) = 0;
+    // Draw into a render-target texture, or into the picture for 0.
+    virtual void SetTarget(DeviceTexture tex) = 0;
+    virtual void SetViewport(int32_t x, int32_t y, int32_t w, int32_t h) = 0;
+    // Column-major 4x4 matrix from vertex positions to normalized coordinates.
+    virtual void SetTransform(const float* matrix) = 0;
+    // Blend factors by their numbers 1..11 (zero, one, source colour, inverse source colour,
+    // source alpha, inverse source alpha, destination alpha, inverse destination alpha,
+    // destination colour, inverse destination colour, source alpha saturated).
+    virtual void SetBlend(int32_t source, int32_t destination) = 0;
+    // Bilinear filtering, and whether textures are multiplied by the vertex colour.
+    virtual void SetTextureStates(bool interpolate, bool modulate) = 0;
+    // Fills the viewport of the target with a device colour, ignoring blending.
+    virtual void Clear(uint32_t color) = 0;
+    // Draws a point, line or triangle list; `wrap` repeats texture coordinates outside 0..1.
+    virtual void Draw(Primitive kind, DeviceTexture tex, bool wrap, const Vertex* vertices,
+                      size_t count) = 0;
+    // Reads w x h pixels at (x, y) of a render-target texture or of the picture (0), top row
+    // first. The rectangle must lie inside the target.
+    virtual bool ReadPixels(DeviceTexture tex, int32_t x, int32_t y, int32_t w, int32_t h,
+                            Bgra* out) = 0;
+    // Copies a rectangle between render targets (0 is the picture) without blending.
+    virtual void CopyRect(DeviceTexture source, int32_t sx, int32_t sy, int32_t w, int32_t h,
+                          DeviceTexture destination, int32_t dx, int32_t dy) = 0;
+    // Shows the picture in the window, scaled into the layout's rectangle, the rest of the
+    // window in the band colour.
+    virtual void Present(const PresentLayout& layout) = 0;
+    virtual void SetVsync(bool sync) = 0;
+};
+
+}  // namespace kr

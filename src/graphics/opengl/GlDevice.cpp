@@ -1,0 +1,472 @@
+// The graphics device on OpenGL 3.3 core. The picture of the window region is a framebuffer of
+// its own; presenting blits it, scaled, into the window. Every target is drawn upside down
+// relative to OpenGL's convention (top row first), so that pixels read back, textures uploaded
+// and surfaces drawn as textures all share one orientation.
+#include "graphics/opengl/GlDevice.h"
+
+#include <GL/glcorearb.h>
+
+#include <algorithm>
+#include <unordered_map>
+#include <vector>
+
+namespace kr {
+
+namespace {
+
+// ORDER: sorted.
+#define KR_GL_FUNCTIONS(X)                                         \
+    X(PFNGLACTIVETEXTUREPROC, glActiveTexture)                     \
+    X(PFNGLATTACHSHADERPROC, glAttachShader)                       \
+    X(PFNGLBINDBUFFERPROC, glBindBuffer)                           \
+    X(PFNGLBINDFRAMEBUFFERPROC, glBindFramebuffer)                 \
+    X(PFNGLBINDTEXTUREPROC, glBindTexture)                         \
+    X(PFNGLBINDVERTEXARRAYPROC, glBindVertexArray)                 \
+    X(PFNGLBLENDFUNCPROC, glBlendFunc)                             \
+    X(PFNGLBLITFRAMEBUFFERPROC, glBlitFramebuffer)                 \
+    X(PFNGLBUFFERDATAPROC, glBufferData)                           \
+    X(PFNGLCHECKFRAMEBUFFERSTATUSPROC, glCheckFramebufferStatus)   \
+    X(PFNGLCLEARCOLORPROC, glClearColor)                           \
+    X(PFNGLCLEARPROC, glClear)                                     \
+    X(PFNGLCOMPILESHADERPROC, glCompileShader)                     \
+    X(PFNGLCREATEPROGRAMPROC, glCreateProgram)                     \
+    X(PFNGLCREATESHADERPROC, glCreateShader)                       \
+    X(PFNGLDELETEBUFFERSPROC, glDeleteBuffers)                     \
+    X(PFNGLDELETEFRAMEBUFFERSPROC, glDeleteFramebuffers)           \
+    X(PFNGLDELETEPROGRAMPROC, glDeleteProgram)                     \
+    X(PFNGLDELETESHADERPROC, glDeleteShader)                       \
+    X(PFNGLDELETETEXTURESPROC, glDeleteTextures)                   \
+    X(PFNGLDELETEVERTEXARRAYSPROC, glDeleteVertexArrays)           \
+    X(PFNGLDISABLEPROC, glDisable)                                 \
+    X(PFNGLDRAWARRAYSPROC, glDrawArrays)                           \
+    X(PFNGLENABLEPROC, glEnable)                                   \
+    X(PFNGLENABLEVERTEXATTRIBARRAYPROC, glEnableVertexAttribArray) \
+    X(PFNGLFRAMEBUFFERTEXTURE2DPROC, glFramebufferTexture2D)       \
+    X(PFNGLGENBUFFERSPROC, glGenBuffers)                           \
+    X(PFNGLGENFRAMEBUFFERSPROC, glGenFramebuffers)                 \
+    X(PFNGLGENTEXTURESPROC, glGenTextures)                         \
+    X(PFNGLGENVERTEXARRAYSPROC, glGenVertexArrays)                 \
+    X(PFNGLGETERRORPROC, glGetError)                               \
+    X(PFNGLGETINTEGERVPROC, glGetIntegerv)                         \
+    X(PFNGLGETPROGRAMIVPROC, glGetProgramiv)                       \
+    X(PFNGLGETSHADERIVPROC, glGetShaderiv)                         \
+    X(PFNGLGETUNIFORMLOCATIONPROC, glGetUniformLocation)           \
+    X(PFNGLLINKPROGRAMPROC, glLinkProgram)                         \
+    X(PFNGLPIXELSTOREIPROC, glPixelStorei)                         \
+    X(PFNGLREADPIXELSPROC, glReadPixels)                           \
+    X(PFNGLSCISSORPROC, glScissor)                                 \
+    X(PFNGLSHADERSOURCEPROC, glShaderSource)                       \
+    X(PFNGLTEXIMAGE2DPROC, glTexImage2D)                           \
+    X(PFNGLTEXPARAMETERIPROC, glTexParameteri)                     \
+    X(PFNGLTEXSUBIMAGE2DPROC, glTexSubImage2D)                     \
+    X(PFNGLUNIFORM1IPROC, glUniform1i)                             \
+    X(PFNGLUNIFORMMATRIX4FVPROC, glUniformMatrix4fv)               \
+    X(PFNGLUSEPROGRAMPROC, glUseProgram)                           \
+    X(PFNGLVERTEXATTRIBPOINTERPROC, glVertexAttribPointer)         \
+    X(PFNGLVIEWPORTPROC, glViewport)
+
+struct Gl {
+#define KR_GL_POINTER(type, name) type name = nullptr;
+    KR_GL_FUNCTIONS(KR_GL_POINTER)
+#undef KR_GL_POINTER
+};
+
+constexpr char kVertexShader[] = R"(#version 330 core
+layout(location = 0) in vec3 position;
+layout(location = 1) in vec4 color;
+layout(location = 2) in vec2 texcoord;
+uniform mat4 transform;
+out vec4 v_color;
+out vec2 v_texcoord;
+void main() {
+    gl_Position = transform * vec4(position, 1.0);
+    v_color = color;
+    v_texcoord = texcoord;
+}
+)";
+
+// mode: 0 vertex colour only, 1 texture times vertex colour, 2 texture alone.
+constexpr char kFragmentShader[] = R"(#version 330 core
+in vec4 v_color;
+in vec2 v_texcoord;
+uniform sampler2D image;
+uniform int mode;
+out vec4 fragment;
+void main() {
+    if (mode == 0) fragment = v_color;
+    else if (mode == 1) fragment = texture(image, v_texcoord) * v_color;
+    else fragment = texture(image, v_texcoord);
+}
+)";
+
+GLenum BlendFactor(int32_t f, GLenum fallback) {
+    switch (f) {
+        case 1:
+            return GL_ZERO;
+        case 2:
+            return GL_ONE;
+        case 3:
+            return GL_SRC_COLOR;
+        case 4:
+            return GL_ONE_MINUS_SRC_COLOR;
+        case 5:
+            return GL_SRC_ALPHA;
+        case 6:
+            return GL_ONE_MINUS_SRC_ALPHA;
+        case 7:
+            return GL_DST_ALPHA;
+        case 8:
+            return GL_ONE_MINUS_DST_ALPHA;
+        case 9:
+            return GL_DST_COLOR;
+        case 10:
+            return GL_ONE_MINUS_DST_COLOR;
+        case 11:
+            return GL_SRC_ALPHA_SATURATE;
+        default:
+            return fallback;
+    }
+}
+
+class GlDevice final : public GraphicsDevice {
+public:
+    GlDevice(GlContext& context, const Gl& gl) : context_(context), gl_(gl) {}
+    ~GlDevice() override {
+        for (auto& [tex, fb] : framebuffers_) gl_.glDeleteFramebuffers(1, &fb);
+        for (auto& [tex, info] : textures_) gl_.glDeleteTextures(1, &tex);
+        if (picture_fb_) gl_.glDeleteFramebuffers(1, &picture_fb_);
+        if (picture_tex_) gl_.glDeleteTextures(1, &picture_tex_);
+        if (buffer_) gl_.glDeleteBuffers(1, &buffer_);
+        if (vao_) gl_.glDeleteVertexArrays(1, &vao_);
+        if (program_) gl_.glDeleteProgram(program_);
+    }
+
+    bool Init(std::string& error) {
+        program_ = Link(error);
+        if (!program_) return false;
+        gl_.glUseProgram(program_);
+        transform_loc_ = gl_.glGetUniformLocation(program_, "transform");
+        mode_loc_ = gl_.glGetUniformLocation(program_, "mode");
+        gl_.glUniform1i(gl_.glGetUniformLocation(program_, "image"), 0);
+        gl_.glGenVertexArrays(1, &vao_);
+        gl_.glBindVertexArray(vao_);
+        gl_.glGenBuffers(1, &buffer_);
+        gl_.glBindBuffer(GL_ARRAY_BUFFER, buffer_);
+        gl_.glEnableVertexAttribArray(0);
+        gl_.glEnableVertexAttribArray(1);
+        gl_.glEnableVertexAttribArray(2);
+        gl_.glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, sizeof(Vertex),
+                                  reinterpret_cast<void*>(offsetof(Vertex, x)));
+        // The device colour 0xAARRGGBB lies in memory as B, G, R, A.
+        gl_.glVertexAttribPointer(1, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(Vertex),
+                                  reinterpret_cast<void*>(offsetof(Vertex, color)));
+        gl_.glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, sizeof(Vertex),
+                                  reinterpret_cast<void*>(offsetof(Vertex, u)));
+        gl_.glEnable(GL_BLEND);
+        gl_.glDisable(GL_DEPTH_TEST);
+        gl_.glDisable(GL_CULL_FACE);
+        gl_.glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+        gl_.glPixelStorei(GL_PACK_ALIGNMENT, 4);
+        gl_.glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max_texture_);
+        SetBlend(5, 6);
+        if (!SetPictureSize(640, 480)) {
+            error = "cannot make the off-screen picture";
+            return false;
+        }
+        SetTarget(0);
+        return true;
+    }
+
+    int32_t MaxTextureSize() const override { return max_texture_; }
+
+    DeviceTexture CreateTexture(int32_t w, int32_t h, bool render_target) override {
+        if (w < 1 || h < 1 || w > max_texture_ || h > max_texture_) return 0;
+        GLuint tex = 0;
+        gl_.glGenTextures(1, &tex);
+        if (!tex) return 0;
+        while (gl_.glGetError() != GL_NO_ERROR) {
+        }
+        gl_.glBindTexture(GL_TEXTURE_2D, tex);
+        gl_.glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
+        gl_.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+        bound_tex_ = tex;
+        if (gl_.glGetError() != GL_NO_ERROR) {
+            gl_.glDeleteTextures(1, &tex);
+            bound_tex_ = 0;
+            return 0;
+        }
+        textures_[tex] = TexInfo{w, h, -1, -1};
+        if (render_target) {
+            GLuint fb = 0;
+            gl_.glGenFramebuffers(1, &fb);
+            gl_.glBindFramebuffer(GL_FRAMEBUFFER, fb);
+            gl_.glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, tex, 0);
+            bool ok = gl_.glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+            gl_.glBindFramebuffer(GL_FRAMEBUFFER, CurrentFramebuffer());
+            if (!ok) {
+                gl_.glDeleteFramebuffers(1, &fb);
+                FreeTexture(tex);
+                return 0;
+            }
+            framebuffers_[tex] = fb;
+        }
+        return tex;
+    }
+
+    bool UploadTexture(DeviceTexture tex, int32_t w, int32_t h, const Bgra* pixels) override {
+        auto it = textures_.find(tex);
+        if (it == textures_.end() || w > it->second.w || h > it->second.h) return false;
+        gl_.glBindTexture(GL_TEXTURE_2D, tex);
+        bound_tex_ = tex;
+        gl_.glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, w, h, GL_BGRA, GL_UNSIGNED_BYTE, pixels);
+        return true;
+    }
+
+    void FreeTexture(DeviceTexture tex) override {
+        if (auto f = framebuffers_.find(tex); f != framebuffers_.end()) {
+            if (target_ == tex) SetTarget(0);
+            gl_.glDeleteFramebuffers(1, &f->second);
+            framebuffers_.erase(f);
+        }
+        if (textures_.erase(tex)) gl_.glDeleteTextures(1, &tex);
+        if (bound_tex_ == tex) bound_tex_ = 0;
+    }
+
+    bool SetPictureSize(int32_t w, int32_t h) override {
+        w = std::max(w, 1), h = std::max(h, 1);
+        if (picture_fb_ && w == picture_w_ && h == picture_h_) return true;
+        if (w > max_texture_ || h > max_texture_) return false;
+        GLuint tex = 0, fb = 0;
+        gl_.glGenTextures(1, &tex);
+        gl_.glBindTexture(GL_TEXTURE_2D, tex);
+        gl_.glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
+        gl_.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+        gl_.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+        gl_.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+        bound_tex_ = tex;
+        gl_.glGenFramebuffers(1, &fb);
+        gl_.glBindFramebuffer(GL_FRAMEBUFFER, fb);
+        gl_.glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, tex, 0);
+        if (gl_.glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+            gl_.glDeleteFramebuffers(1, &fb);
+            gl_.glDeleteTextures(1, &tex);
+            gl_.glBindFramebuffer(GL_FRAMEBUFFER, CurrentFramebuffer());
+            return false;
+        }
+        // The old picture's contents stay visible where the new one overlaps it.
+        gl_.glClearColor(0, 0, 0, 1);
+        gl_.glDisable(GL_SCISSOR_TEST);
+        gl_.glClear(GL_COLOR_BUFFER_BIT);
+        if (picture_fb_) {
+            gl_.glBindFramebuffer(GL_READ_FRAMEBUFFER, picture_fb_);
+            int32_t cw = std::min(w, picture_w_), ch = std::min(h, picture_h_);
+            gl_.glBlitFramebuffer(0, 0, cw, ch, 0, 0, cw, ch, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+            gl_.glDeleteFramebuffers(1, &picture_fb_);
+            gl_.glDeleteTextures(1, &picture_tex_);
+        }
+        picture_fb_ = fb, picture_tex_ = tex, picture_w_ = w, picture_h_ = h;
+        gl_.glBindFramebuffer(GL_FRAMEBUFFER, CurrentFramebuffer());
+        return true;
+    }
+
+    void SetTarget(DeviceTexture tex) override {
+        if (tex && !framebuffers_.count(tex)) tex = 0;
+        target_ = tex;
+        gl_.glBindFramebuffer(GL_FRAMEBUFFER, CurrentFramebuffer());
+    }
+
+    void SetViewport(int32_t x, int32_t y, int32_t w, int32_t h) override {
+        vx_ = x, vy_ = y, vw_ = w, vh_ = h;
+        gl_.glViewport(x, y, w, h);
+    }
+
+    void SetTransform(const float* matrix) override {
+        gl_.glUniformMatrix4fv(transform_loc_, 1, GL_FALSE, matrix);
+    }
+
+    void SetBlend(int32_t source, int32_t destination) override {
+        gl_.glBlendFunc(BlendFactor(source, GL_SRC_ALPHA),
+                        BlendFactor(destination, GL_ONE_MINUS_SRC_ALPHA));
+    }
+
+    void SetTextureStates(bool interpolate, bool modulate) override {
+        interpolate_ = interpolate;
+        modulate_ = modulate;
+    }
+
+    void Clear(uint32_t color) override {
+        gl_.glEnable(GL_SCISSOR_TEST);
+        gl_.glScissor(vx_, vy_, std::max(vw_, 0), std::max(vh_, 0));
+        gl_.glClearColor(float((color >> 16) & 0xFF) / 255.f, float((color >> 8) & 0xFF) / 255.f,
+                         float(color & 0xFF) / 255.f, float(color >> 24) / 255.f);
+        gl_.glClear(GL_COLOR_BUFFER_BIT);
+        gl_.glDisable(GL_SCISSOR_TEST);
+    }
+
+    void Draw(Primitive kind, DeviceTexture tex, bool wrap, const Vertex* vertices,
+              size_t count) override {
+        if (!count) return;
+        int mode = 0;
+        auto it = tex ? textures_.find(tex) : textures_.end();
+        if (it != textures_.end()) {
+            mode = modulate_ ? 1 : 2;
+            if (bound_tex_ != tex) {
+                gl_.glBindTexture(GL_TEXTURE_2D, tex);
+                bound_tex_ = tex;
+            }
+            // Sampling is set per texture, and only when it changes.
+            int filter = interpolate_ ? 1 : 0, address = wrap ? 1 : 0;
+            if (it->second.filter != filter) {
+                GLint f = interpolate_ ? GL_LINEAR : GL_NEAREST;
+                gl_.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, f);
+                gl_.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, f);
+                it->second.filter = filter;
+            }
+            if (it->second.address != address) {
+                GLint a = wrap ? GL_REPEAT : GL_CLAMP_TO_EDGE;
+                gl_.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, a);
+                gl_.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, a);
+                it->second.address = address;
+            }
+        }
+        if (mode != mode_) {
+            gl_.glUniform1i(mode_loc_, mode);
+            mode_ = mode;
+        }
+        size_t bytes = count * sizeof(Vertex);
+        // A fresh store for each draw keeps the driver from waiting on the previous one.
+        gl_.glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(bytes), vertices, GL_STREAM_DRAW);
+        GLenum m = kind == Primitive::kPoints  ? GL_POINTS
+                   : kind == Primitive::kLines ? GL_LINES
+                                               : GL_TRIANGLES;
+        gl_.glDrawArrays(m, 0, GLsizei(count));
+    }
+
+    bool ReadPixels(DeviceTexture tex, int32_t x, int32_t y, int32_t w, int32_t h,
+                    Bgra* out) override {
+        GLuint fb = tex ? FramebufferOf(tex) : picture_fb_;
+        if (!fb || w < 1 || h < 1) return false;
+        gl_.glBindFramebuffer(GL_READ_FRAMEBUFFER, fb);
+        gl_.glReadPixels(x, y, w, h, GL_BGRA, GL_UNSIGNED_BYTE, out);
+        gl_.glBindFramebuffer(GL_READ_FRAMEBUFFER, CurrentFramebuffer());
+        return gl_.glGetError() == GL_NO_ERROR;
+    }
+
+    void CopyRect(DeviceTexture source, int32_t sx, int32_t sy, int32_t w, int32_t h,
+                  DeviceTexture destination, int32_t dx, int32_t dy) override {
+        GLuint from = source ? FramebufferOf(source) : picture_fb_;
+        GLuint to = destination ? FramebufferOf(destination) : picture_fb_;
+        if (!from || !to) return;
+        gl_.glBindFramebuffer(GL_READ_FRAMEBUFFER, from);
+        gl_.glBindFramebuffer(GL_DRAW_FRAMEBUFFER, to);
+        gl_.glBlitFramebuffer(sx, sy, sx + w, sy + h, dx, dy, dx + w, dy + h, GL_COLOR_BUFFER_BIT,
+                              GL_NEAREST);
+        gl_.glBindFramebuffer(GL_FRAMEBUFFER, CurrentFramebuffer());
+    }
+
+    void Present(const PresentLayout& l) override {
+        if (context_.Offscreen()) return;
+        gl_.glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+        gl_.glViewport(0, 0, l.client_width, l.client_height);
+        uint32_t c = l.band_color;
+        gl_.glClearColor(float((c >> 16) & 0xFF) / 255.f, float((c >> 8) & 0xFF) / 255.f,
+                         float(c & 0xFF) / 255.f, 1.f);
+        // The bands around the picture; none when it covers the window (a full clear costs as
+        // much as the copy on a software rasterizer).
+        if (l.x > 0 || l.y > 0 || l.x + l.width < l.client_width ||
+            l.y + l.height < l.client_height)
+            gl_.glClear(GL_COLOR_BUFFER_BIT);
+        gl_.glBindFramebuffer(GL_READ_FRAMEBUFFER, picture_fb_);
+        // The window's framebuffer has its first row at the bottom: the blit turns it over.
+        int32_t top = l.client_height - l.y;
+        bool scaled = l.width != picture_w_ || l.height != picture_h_;
+        gl_.glBlitFramebuffer(0, 0, picture_w_, picture_h_, l.x, top, l.x + l.width, top - l.height,
+                              GL_COLOR_BUFFER_BIT, scaled ? GL_LINEAR : GL_NEAREST);
+        context_.SwapBuffers();
+        gl_.glBindFramebuffer(GL_FRAMEBUFFER, CurrentFramebuffer());
+        gl_.glViewport(vx_, vy_, vw_, vh_);
+    }
+
+    void SetVsync(bool sync) override { context_.SetSwapInterval(sync); }
+
+private:
+    struct TexInfo {
+        int32_t w, h;
+        int filter, address;  // last sampling sent, -1 none yet
+    };
+
+    GLuint FramebufferOf(DeviceTexture tex) const {
+        auto it = framebuffers_.find(tex);
+        return it == framebuffers_.end() ? 0 : it->second;
+    }
+    GLuint CurrentFramebuffer() const { return target_ ? FramebufferOf(target_) : picture_fb_; }
+
+    GLuint Compile(GLenum type, const char* text) {
+        GLuint s = gl_.glCreateShader(type);
+        gl_.glShaderSource(s, 1, &text, nullptr);
+        gl_.glCompileShader(s);
+        GLint ok = 0;
+        gl_.glGetShaderiv(s, GL_COMPILE_STATUS, &ok);
+        if (!ok) {
+            gl_.glDeleteShader(s);
+            return 0;
+        }
+        return s;
+    }
+
+    GLuint Link(std::string& error) {
+        GLuint vs = Compile(GL_VERTEX_SHADER, kVertexShader);
+        GLuint fs = Compile(GL_FRAGMENT_SHADER, kFragmentShader);
+        if (!vs || !fs) {
+            error = "the drawing shaders do not compile";
+            return 0;
+        }
+        GLuint p = gl_.glCreateProgram();
+        gl_.glAttachShader(p, vs);
+        gl_.glAttachShader(p, fs);
+        gl_.glLinkProgram(p);
+        gl_.glDeleteShader(vs);
+        gl_.glDeleteShader(fs);
+        GLint ok = 0;
+        gl_.glGetProgramiv(p, GL_LINK_STATUS, &ok);
+        if (!ok) {
+            gl_.glDeleteProgram(p);
+            error = "the drawing shaders do not link";
+            return 0;
+        }
+        return p;
+    }
+
+    GlContext& context_;
+    Gl gl_;
+    GLuint program_ = 0, vao_ = 0, buffer_ = 0;
+    GLint transform_loc_ = -1, mode_loc_ = -1, max_texture_ = 2048;
+    int mode_ = -1;
+    GLuint picture_fb_ = 0, picture_tex_ = 0;
+    int32_t picture_w_ = 0, picture_h_ = 0;
+    DeviceTexture target_ = 0;
+    GLuint bound_tex_ = 0;
+    int32_t vx_ = 0, vy_ = 0, vw_ = 640, vh_ = 480;
+    bool interpolate_ = true, modulate_ = true;
+    std::unordered_map<GLuint, TexInfo> textures_;
+    std::unordered_map<GLuint, GLuint> framebuffers_;
+};
+
+}  // namespace
+
+std::unique_ptr<GraphicsDevice> MakeGlDevice(GlContext& context, std::string& error) {
+    Gl gl;
+#define KR_GL_RESOLVE(type, name)                                 \
+    gl.name = reinterpret_cast<type>(context.ProcAddress(#name)); \
+    if (!gl.name) {                                               \
+        error = "OpenGL has no " #name;                           \
+        return nullptr;                                           \
+    }
+    KR_GL_FUNCTIONS(KR_GL_RESOLVE)
+#undef KR_GL_RESOLVE
+    auto device = std::make_unique<GlDevice>(context, gl);
+    if (!device->Init(error)) return nullptr;
+    return device;
+}
+
+}  // namespace kr
