@@ -244,9 +244,10 @@ void DrawText(Graphics& gfx, CFont& font, CSprite* sprite, double x, double y,
     const int32_t sep = st.sep < 0 ? FontHeight(font) : st.sep;
     const int32_t n = int32_t(lines.size());
     const double xs = st.transformed ? st.xscale : 1, ys = st.transformed ? st.yscale : 1;
-    const double angle = st.transformed ? st.angle : 0;
-    const double a = angle * std::numbers::pi / 180;
-    const double sn = st.transformed ? std::sin(a) : 0, cs = st.transformed ? std::cos(a) : 1;
+    // The renderer turns by radians.
+    const double angle = st.transformed ? st.angle * std::numbers::pi / 180 : 0;
+    const double sn = st.transformed ? std::sin(angle) : 0,
+                 cs = st.transformed ? std::cos(angle) : 1;
 
     // The start of the first line after vertical alignment.
     if (st.transformed) {

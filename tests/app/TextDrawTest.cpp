@@ -39,7 +39,8 @@ TEST(TextDraw, HeadlessScreenshotShowsAlignedText) {
           "draw_set_color(c_lime); draw_text(10, 10, 'HHHH');\n"
           "draw_set_halign(fa_right); draw_set_valign(fa_bottom);\n"
           "draw_text(300, 200, 'MM#MM'); draw_set_halign(0); draw_set_valign(0);\n"
-          "draw_text_transformed(100, 100, 'HH', 2, 2, 0);\n");
+          "draw_text_transformed(100, 100, 'HH', 2, 2, 0);\n"
+          "draw_text_transformed(200, 150, 'HHHH', 1, 1, 90);\n");
     Write(p + "/rooms/room_text.toml",
           "name = \"room_text\"\nwidth = 320\nheight = 240\nbackground_color = "
           "0\nshow_background_color = true\n"
@@ -63,6 +64,10 @@ TEST(TextDraw, HeadlessScreenshotShowsAlignedText) {
     EXPECT_EQ(Lit(*shot, 200, 200, 320, 240), 0);
     // Twice the size: the doubled text is about twice as tall.
     EXPECT_GT(Lit(*shot, 100, 118, 140, 130), 10);
+    // Turned by 90 degrees: the text runs upwards from (200, 150), its lines' tops on the left.
+    EXPECT_GT(Lit(*shot, 200, 110, 222, 150), 40);
+    EXPECT_EQ(Lit(*shot, 222, 150, 260, 175), 0);
+    EXPECT_EQ(Lit(*shot, 180, 100, 199, 160), 0);
 }
 
 }  // namespace
