@@ -30,6 +30,10 @@ public:
     std::array<FontGlyph, 256> glyphs{};
     int32_t image_width = 0, image_height = 0;
     std::vector<uint8_t> image;  // image_width * image_height coverage bytes, rows from the top
+    // Not stored: the sprite whose frames a sprite font draws (-1 for other fonts), and the
+    // texture made from the image (-1 until made).
+    int32_t sprite = -1;
+    int32_t texture = -1;
 
     // The record that follows the name in a fonts-section entry. False on a wrong version, a
     // failed stream, or a glyph image smaller than its stated size (it could not be drawn).

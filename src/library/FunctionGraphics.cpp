@@ -3,6 +3,7 @@
 // function is not available yet.
 #include "library/FunctionGraphics.h"
 #include "code/Vocabulary.h"
+#include "library/FunctionText.h"
 
 namespace kr {
 
@@ -126,21 +127,21 @@ static const BuiltinDef kGraphicsFunctions[] = {
     {"texture_get_height", &fn_texture_get_height, 1},
     {"texture_preload", &fn_texture_preload, 1},
     {"texture_set_priority", &fn_texture_set_priority, 2},
-    {"draw_set_font", nullptr, 1},
-    {"draw_set_halign", nullptr, 1},
-    {"draw_set_valign", nullptr, 1},
-    {"string_width", nullptr, 1},
-    {"string_height", nullptr, 1},
-    {"string_width_ext", nullptr, 3},
-    {"string_height_ext", nullptr, 3},
-    {"draw_text", nullptr, 3},
-    {"draw_text_ext", nullptr, 5},
-    {"draw_text_transformed", nullptr, 6},
-    {"draw_text_ext_transformed", nullptr, 8},
-    {"draw_text_color", nullptr, 8},
-    {"draw_text_transformed_color", nullptr, 11},
-    {"draw_text_ext_color", nullptr, 10},
-    {"draw_text_ext_transformed_color", nullptr, 13},
+    {"draw_set_font", &fn_draw_set_font, 1},
+    {"draw_set_halign", &fn_draw_set_halign, 1},
+    {"draw_set_valign", &fn_draw_set_valign, 1},
+    {"string_width", &fn_string_width, 1},
+    {"string_height", &fn_string_height, 1},
+    {"string_width_ext", &fn_string_width_ext, 3},
+    {"string_height_ext", &fn_string_height_ext, 3},
+    {"draw_text", &fn_draw_text, 3},
+    {"draw_text_ext", &fn_draw_text_ext, 5},
+    {"draw_text_transformed", &fn_draw_text_transformed, 6},
+    {"draw_text_ext_transformed", &fn_draw_text_ext_transformed, 8},
+    {"draw_text_color", &fn_draw_text_color, 8},
+    {"draw_text_transformed_color", &fn_draw_text_transformed_color, 11},
+    {"draw_text_ext_color", &fn_draw_text_ext_color, 10},
+    {"draw_text_ext_transformed_color", &fn_draw_text_ext_transformed_color, 13},
     {"draw_sprite", &fn_draw_sprite, 4},
     {"draw_sprite_ext", &fn_draw_sprite_ext, 9},
     {"draw_sprite_stretched", &fn_draw_sprite_stretched, 6},

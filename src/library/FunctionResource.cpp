@@ -10,6 +10,7 @@
 #include "code/Vocabulary.h"
 #include "library/FunctionResource.h"
 #include "library/FunctionSound.h"
+#include "library/FunctionText.h"
 #include "runner/Runner.h"
 
 namespace kr {
@@ -167,20 +168,20 @@ static const BuiltinDef kResourceFunctions[] = {
     {"sound_add", fn_sound_add, 3},
     {"sound_replace", fn_sound_replace, 4},
     {"sound_delete", fn_sound_delete, 1},
-    {"font_name", nullptr, 1},
-    {"font_exists", nullptr, 1},
-    {"font_get_name", nullptr, 1},
-    {"font_get_fontname", nullptr, 1},
-    {"font_get_size", nullptr, 1},
-    {"font_get_bold", nullptr, 1},
-    {"font_get_italic", nullptr, 1},
-    {"font_get_first", nullptr, 1},
-    {"font_get_last", nullptr, 1},
-    {"font_add", nullptr, 6},
-    {"font_replace", nullptr, 7},
-    {"font_add_sprite", nullptr, 4},
-    {"font_replace_sprite", nullptr, 5},
-    {"font_delete", nullptr, 1},
+    {"font_name", &fn_font_get_name, 1},
+    {"font_exists", &fn_font_exists, 1},
+    {"font_get_name", &fn_font_get_name, 1},
+    {"font_get_fontname", &fn_font_get_fontname, 1},
+    {"font_get_size", &fn_font_get_size, 1},
+    {"font_get_bold", &fn_font_get_bold, 1},
+    {"font_get_italic", &fn_font_get_italic, 1},
+    {"font_get_first", &fn_font_get_first, 1},
+    {"font_get_last", &fn_font_get_last, 1},
+    {"font_add", &fn_font_add, 6},
+    {"font_replace", &fn_font_replace, 7},
+    {"font_add_sprite", &fn_font_add_sprite, 4},
+    {"font_replace_sprite", &fn_font_replace_sprite, 5},
+    {"font_delete", &fn_font_delete, 1},
     {"script_name", fn_script_get_name, 1},
     {"script_exists", fn_script_exists, 1},
     {"script_get_name", fn_script_get_name, 1},

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "graphics/Graphics.h"
+#include "graphics/Text.h"
 #include "platform/Platform.h"
 
 namespace kr {
@@ -82,6 +83,8 @@ public:
     int32_t NewTileId();
     // Screenshots to write: (step, file).
     std::vector<std::pair<int64_t, std::string>> screenshots;
+    // Current font, alignments and the default font of the text functions.
+    TextState text;
 
 private:
     struct Slot {
