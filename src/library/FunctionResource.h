@@ -1,6 +1,6 @@
 // The resource family's bodies that live outside FunctionResource.cpp, which holds the one table:
 // sprites and backgrounds (FunctionResourceImage.cpp), objects and rooms
-// (FunctionResourceRoom.cpp).
+// (FunctionResourceRoom.cpp), paths and time lines (FunctionResourcePath.cpp).
 #pragma once
 
 #include "code/Runtime.h"
@@ -80,6 +80,32 @@ KR_RESOURCE_FN(fn_room_instance_clear);
 KR_RESOURCE_FN(fn_room_tile_add);
 KR_RESOURCE_FN(fn_room_tile_add_ext);
 KR_RESOURCE_FN(fn_room_tile_clear);
+
+// Paths and time lines (FunctionResourcePath.cpp).
+KR_RESOURCE_FN(fn_path_set_kind);
+KR_RESOURCE_FN(fn_path_set_closed);
+KR_RESOURCE_FN(fn_path_set_precision);
+KR_RESOURCE_FN(fn_path_add);
+KR_RESOURCE_FN(fn_path_duplicate);
+KR_RESOURCE_FN(fn_path_assign);
+KR_RESOURCE_FN(fn_path_append);
+KR_RESOURCE_FN(fn_path_delete);
+KR_RESOURCE_FN(fn_path_add_point);
+KR_RESOURCE_FN(fn_path_insert_point);
+KR_RESOURCE_FN(fn_path_change_point);
+KR_RESOURCE_FN(fn_path_delete_point);
+KR_RESOURCE_FN(fn_path_clear_points);
+KR_RESOURCE_FN(fn_path_reverse);
+KR_RESOURCE_FN(fn_path_mirror);
+KR_RESOURCE_FN(fn_path_flip);
+KR_RESOURCE_FN(fn_path_rotate);
+KR_RESOURCE_FN(fn_path_scale);
+KR_RESOURCE_FN(fn_path_shift);
+KR_RESOURCE_FN(fn_timeline_add);
+KR_RESOURCE_FN(fn_timeline_delete);
+KR_RESOURCE_FN(fn_timeline_clear);
+KR_RESOURCE_FN(fn_timeline_moment_clear);
+KR_RESOURCE_FN(fn_timeline_moment_add);
 
 #undef KR_RESOURCE_FN
 

@@ -74,9 +74,9 @@ TEST(BuiltinsTest, NamesAreUniqueAndCarryTheirArgumentCounts) {
     // functions, the multiplayer functions (which report failure), the event functions, the
     // instance and collision functions, the object functions, the keyboard, mouse and joystick
     // functions, the room and game functions and the activation functions; the resource
-    // functions but those that take the screen or surfaces and those that change sounds, fonts,
-    // paths and time lines.
-    EXPECT_EQ(reg.ImplementedCount(), 303);
+    // functions but those that take the screen or surfaces and those that change sounds and
+    // fonts.
+    EXPECT_EQ(reg.ImplementedCount(), 327);
 }
 
 TEST(BuiltinsTest, AFunctionWithoutBodyReportsThatItIsNotAvailable) {

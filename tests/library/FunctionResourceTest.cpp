@@ -239,6 +239,68 @@ TEST_F(SpriteFunctionsTest, BackgroundsFromColoursGradientsAndFiles) {
     EXPECT_EQ(backgrounds.Get(1)->image.GetPixel(0, 0), (Bgra{0, 0, 0, 255}));
 }
 
+TEST(PathFunctionsTest, PointsAreAddedAndTransformed) {
+    test::ScriptRunner run;
+    RunCases(
+        run,
+        {
+            {"p = path_add(); path_add_point(p, 0, 0, 100); path_add_point(p, 10, 0, 50);"
+             "path_add_point(p, 10, 20, 100); path_set_closed(p, 0);"
+             "return path_get_name(p) + string(path_get_length(p))",
+             "\"__newpath030\""},
+            {"path_insert_point(0, 0, -10, 0, 7); path_insert_point(0, 9, 0, 0, 0);"
+             "return string(path_get_number(0)) + string(path_get_point_speed(0, 0))",
+             "\"47\""},
+            {"path_delete_point(0, 0); path_delete_point(0, 3); path_change_point(0, 5, 1, 1, 1);"
+             "path_shift(0, 5, 5); return path_get_point_x(0, 0)",
+             "5"},
+            // Centre (10, 15): mirrored x 15, 5, 5; flipped y 25, 25, 5.
+            {"path_mirror(0); path_flip(0);"
+             "return string(path_get_point_x(0, 0)) + ',' + string(path_get_point_y(0, 0))",
+             "\"15,25\""},
+            {"path_rotate(0, 90); return string(round(path_get_point_x(0, 0))) + ',' +"
+             "string(round(path_get_point_y(0, 0)))",
+             "\"20,10\""},
+            {"path_scale(0, 2, 1); path_reverse(0); path_append(0, 0);"
+             "return path_get_number(0)",
+             "6"},
+            {"path_set_kind(0, 5); path_set_precision(0, 20); return "
+             "string(path_get_kind(0)) + string(path_get_precision(0))",
+             "\"08\""},
+            {"d = path_duplicate(0); path_clear_points(0); path_assign(0, d);"
+             "return string(d) + string(path_get_number(0))",
+             "\"16\""},
+            {"path_delete(1); return path_exists(1)", "0"},
+            {"path_delete(1)", "0", "Trying to delete non-existing path."},
+            {"return path_duplicate(1)", "-1", "Trying to duplicate non-existing path."},
+            {"path_assign(0, 1)", "0", "Error assigning a path."},
+            {"path_append(1, 0)", "0", "Appending to non-existing path."},
+            {"path_append(0, 1)", "0", "Appending a non-existing path."},
+        });
+}
+
+TEST(TimeLineFunctionsTest, MomentsAreAddedInStepOrder) {
+    test::ScriptRunner run;
+    RunCases(run, {
+                      {"t = timeline_add(); timeline_moment_add(t, 5, 'x = 1');"
+                       "timeline_moment_add(t, 2, 'x = 2'); timeline_moment_add(t, 5, 'x = 3');"
+                       "timeline_moment_add(t, 9, 'x = 4'); timeline_moment_clear(t, 9);"
+                       "return timeline_get_name(t)",
+                       "\"__newtimeline0\""},
+                  });
+    const CTimeLine& t = *run.GetRunner().Game().time_lines.Get(0);
+    ASSERT_EQ(t.moments.size(), 2u);
+    EXPECT_EQ(t.moments[0].step, 2);
+    EXPECT_EQ(t.moments[1].step, 5);
+    EXPECT_EQ(t.moments[1].event.actions.size(), 2u);
+    EXPECT_NE(t.moments[1].event.actions[1].prepared, nullptr);
+    RunCases(run, {
+                      {"timeline_clear(0); return timeline_delete(0)", "1"},
+                      {"return timeline_delete(0)", "0", "Trying to delete non-existing timeline."},
+                      {"timeline_moment_add(0, 1, 'x = 1'); return timeline_add()", "1"},
+                  });
+}
+
 // ---- Whole games -------------------------------------------------------------------------------
 
 class ResourceGameTest : public ::testing::Test {
