@@ -19,6 +19,12 @@ class CBackground {
 public:
     TBitmap32 image;
     int32_t texture = -1;
+    // Counts the changes of the image made at run time; a texture made at another revision is
+    // stale and is made again by the renderer.
+    uint32_t revision = 0;
+
+    // Marks the image as changed (see `revision`).
+    void Changed() { ++revision; }
 
     int32_t Width() const { return image.Width(); }
     int32_t Height() const { return image.Height(); }

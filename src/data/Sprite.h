@@ -33,6 +33,10 @@ public:
     bool separate_masks = false;
     MaskParams mask_params;
     std::vector<int32_t> textures;  // one per frame; -1 where none was made yet
+    // Counts the changes of frames made at run time (replace, merge, assign, alpha, new
+    // frames). Textures made at another revision are stale: the renderer frees the ids in
+    // `textures` (which may then no longer match the frame count) and makes them again.
+    uint32_t revision = 0;
 
     int32_t FrameCount() const { return int32_t(frames.size()); }
     // Those of frame 0; a sprite without frames is 1 x 1.
@@ -88,6 +92,9 @@ public:
 
     // Equal stored fields: frames, origin, masks and the separate flag (the box follows from
     // the masks; textures and mask parameters are not part of the game data's record).
+    // Marks the frames as changed (see `revision`).
+    void Changed() { ++revision; }
+
     bool operator==(const CSprite& o) const {
         return frames == o.frames && x_origin == o.x_origin && y_origin == o.y_origin &&
                masks == o.masks && separate_masks == o.separate_masks;

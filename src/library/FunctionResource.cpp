@@ -15,6 +15,73 @@
 
 namespace kr {
 
+// ---- Names and queries of sounds, fonts, paths and time lines ---------------------------------
+
+namespace {
+// kind_exists(ind) and kind_get_name(ind) for the table `Table`.
+template <auto Table>
+void ResourceExists(Runtime& rt, ScriptInstance*, ScriptInstance*, int, const RValue* args,
+                    RValue& result) {
+    result.SetReal((RunnerOf(rt).Game().*Table).Exists(ArgInt(args[0])) ? 1.0 : 0.0);
+}
+template <auto Table>
+void ResourceName(Runtime& rt, ScriptInstance*, ScriptInstance*, int, const RValue* args,
+                  RValue& result) {
+    result = RValue((RunnerOf(rt).Game().*Table).Name(ArgInt(args[0])));
+}
+// A numeric field of the resource; -1 when it does not exist.
+template <auto Table, auto Field>
+void ResourceField(Runtime& rt, ScriptInstance*, ScriptInstance*, int, const RValue* args,
+                   RValue& result) {
+    const auto* item = (RunnerOf(rt).Game().*Table).Get(ArgInt(args[0]));
+    result.SetReal(item ? double(item->*Field) : -1.0);
+}
+}  // namespace
+
+static void fn_font_get_fontname(Runtime& rt, ScriptInstance*, ScriptInstance*, int,
+                                 const RValue* args, RValue& result) {
+    const CFont* f = RunnerOf(rt).Game().fonts.Get(ArgInt(args[0]));
+    result = RValue(std::string_view(f ? f->name : std::string()));
+}
+
+namespace {
+const CPath* PathArg(Runtime& rt, const RValue& v) {
+    return RunnerOf(rt).Game().paths.Get(ArgInt(v));
+}
+}  // namespace
+
+static void fn_path_get_length(Runtime& rt, ScriptInstance*, ScriptInstance*, int,
+                               const RValue* args, RValue& result) {
+    const CPath* p = PathArg(rt, args[0]);
+    result.SetReal(p ? p->Length() : -1.0);
+}
+
+static void fn_path_get_number(Runtime& rt, ScriptInstance*, ScriptInstance*, int,
+                               const RValue* args, RValue& result) {
+    const CPath* p = PathArg(rt, args[0]);
+    result.SetReal(p ? double(p->points.size()) : -1.0);
+}
+
+// Control point n: -1 for a missing path, 0 for a point outside the path.
+template <double PathPoint::*Field>
+void PathPointField(Runtime& rt, ScriptInstance*, ScriptInstance*, int, const RValue* args,
+                    RValue& result) {
+    const CPath* p = PathArg(rt, args[0]);
+    const int32_t n = ArgInt(args[1]);
+    if (!p)
+        result.SetReal(-1.0);
+    else
+        result.SetReal(n >= 0 && size_t(n) < p->points.size() ? p->points[size_t(n)].*Field : 0.0);
+}
+
+// The point at position pos (0 start .. 1 end) along the path; -1 for a missing path.
+template <double PathPiece::*Field>
+void PathPosition(Runtime& rt, ScriptInstance*, ScriptInstance*, int, const RValue* args,
+                  RValue& result) {
+    const CPath* p = PathArg(rt, args[0]);
+    result.SetReal(p ? p->PointAt(ArgReal(args[1])).*Field : -1.0);
+}
+
 // ---- Scripts ---------------------------------------------------------------------------------
 
 namespace {
@@ -111,53 +178,53 @@ static void fn_object_set_parent(Runtime& rt, ScriptInstance*, ScriptInstance*, 
 
 // ORDER VOCABULARY: the rows keep the registration order of the family.
 static const BuiltinDef kResourceFunctions[] = {
-    {"sprite_name", nullptr, 1},
-    {"sprite_exists", nullptr, 1},
-    {"sprite_get_name", nullptr, 1},
-    {"sprite_get_number", nullptr, 1},
-    {"sprite_get_width", nullptr, 1},
-    {"sprite_get_height", nullptr, 1},
-    {"sprite_get_xoffset", nullptr, 1},
-    {"sprite_get_yoffset", nullptr, 1},
-    {"sprite_get_bbox_left", nullptr, 1},
-    {"sprite_get_bbox_right", nullptr, 1},
-    {"sprite_get_bbox_top", nullptr, 1},
-    {"sprite_get_bbox_bottom", nullptr, 1},
-    {"sprite_set_offset", nullptr, 3},
-    {"sprite_set_alpha_from_sprite", nullptr, 2},
+    {"sprite_name", fn_sprite_get_name, 1},
+    {"sprite_exists", fn_sprite_exists, 1},
+    {"sprite_get_name", fn_sprite_get_name, 1},
+    {"sprite_get_number", fn_sprite_get_number, 1},
+    {"sprite_get_width", fn_sprite_get_width, 1},
+    {"sprite_get_height", fn_sprite_get_height, 1},
+    {"sprite_get_xoffset", fn_sprite_get_xoffset, 1},
+    {"sprite_get_yoffset", fn_sprite_get_yoffset, 1},
+    {"sprite_get_bbox_left", fn_sprite_get_bbox_left, 1},
+    {"sprite_get_bbox_right", fn_sprite_get_bbox_right, 1},
+    {"sprite_get_bbox_top", fn_sprite_get_bbox_top, 1},
+    {"sprite_get_bbox_bottom", fn_sprite_get_bbox_bottom, 1},
+    {"sprite_set_offset", fn_sprite_set_offset, 3},
+    {"sprite_set_alpha_from_sprite", fn_sprite_set_alpha_from_sprite, 2},
     {"sprite_create_from_screen", nullptr, 8},
     {"sprite_add_from_screen", nullptr, 7},
     {"sprite_create_from_surface", nullptr, 9},
     {"sprite_add_from_surface", nullptr, 8},
-    {"sprite_add", nullptr, 6},
-    {"sprite_replace", nullptr, 7},
-    {"sprite_add_sprite", nullptr, 1},
-    {"sprite_replace_sprite", nullptr, 2},
-    {"sprite_delete", nullptr, 1},
-    {"sprite_duplicate", nullptr, 1},
-    {"sprite_assign", nullptr, 2},
-    {"sprite_merge", nullptr, 2},
-    {"sprite_save", nullptr, 3},
-    {"sprite_save_strip", nullptr, 2},
-    {"sprite_collision_mask", nullptr, 9},
-    {"background_name", nullptr, 1},
-    {"background_exists", nullptr, 1},
-    {"background_get_name", nullptr, 1},
-    {"background_get_width", nullptr, 1},
-    {"background_get_height", nullptr, 1},
-    {"background_set_alpha_from_background", nullptr, 2},
+    {"sprite_add", fn_sprite_add, 6},
+    {"sprite_replace", fn_sprite_replace, 7},
+    {"sprite_add_sprite", fn_sprite_add_sprite, 1},
+    {"sprite_replace_sprite", fn_sprite_replace_sprite, 2},
+    {"sprite_delete", fn_sprite_delete, 1},
+    {"sprite_duplicate", fn_sprite_duplicate, 1},
+    {"sprite_assign", fn_sprite_assign, 2},
+    {"sprite_merge", fn_sprite_merge, 2},
+    {"sprite_save", fn_sprite_save, 3},
+    {"sprite_save_strip", fn_sprite_save_strip, 2},
+    {"sprite_collision_mask", fn_sprite_collision_mask, 9},
+    {"background_name", fn_background_get_name, 1},
+    {"background_exists", fn_background_exists, 1},
+    {"background_get_name", fn_background_get_name, 1},
+    {"background_get_width", fn_background_get_width, 1},
+    {"background_get_height", fn_background_get_height, 1},
+    {"background_set_alpha_from_background", fn_background_set_alpha_from_background, 2},
     {"background_create_from_screen", nullptr, 6},
     {"background_create_from_surface", nullptr, 7},
-    {"background_create_color", nullptr, 3},
-    {"background_create_gradient", nullptr, 5},
-    {"background_add", nullptr, 3},
-    {"background_replace", nullptr, 4},
-    {"background_add_background", nullptr, 1},
-    {"background_replace_background", nullptr, 2},
-    {"background_delete", nullptr, 1},
-    {"background_duplicate", nullptr, 1},
-    {"background_assign", nullptr, 2},
-    {"background_save", nullptr, 2},
+    {"background_create_color", fn_background_create_color, 3},
+    {"background_create_gradient", fn_background_create_gradient, 5},
+    {"background_add", fn_background_add, 3},
+    {"background_replace", fn_background_replace, 4},
+    {"background_add_background", fn_background_add_background, 1},
+    {"background_replace_background", fn_background_replace_background, 2},
+    {"background_delete", fn_background_delete, 1},
+    {"background_duplicate", fn_background_duplicate, 1},
+    {"background_assign", fn_background_assign, 2},
+    {"background_save", fn_background_save, 2},
     {"sound_name", fn_sound_name, 1},
     {"sound_exists", fn_sound_exists, 1},
     {"sound_get_name", fn_sound_get_name, 1},
@@ -182,6 +249,19 @@ static const BuiltinDef kResourceFunctions[] = {
     {"font_add_sprite", &fn_font_add_sprite, 4},
     {"font_replace_sprite", &fn_font_replace_sprite, 5},
     {"font_delete", &fn_font_delete, 1},
+    {"sound_name", ResourceName<&GameData::sounds>, 1},
+    {"sound_exists", ResourceExists<&GameData::sounds>, 1},
+    {"sound_get_name", ResourceName<&GameData::sounds>, 1},
+    {"sound_get_kind", ResourceField<&GameData::sounds, &CSound::kind>, 1},
+    {"sound_get_preload", ResourceField<&GameData::sounds, &CSound::preload>, 1},
+    {"font_name", ResourceName<&GameData::fonts>, 1},
+    {"font_exists", ResourceExists<&GameData::fonts>, 1},
+    {"font_get_name", ResourceName<&GameData::fonts>, 1},
+    {"font_get_size", ResourceField<&GameData::fonts, &CFont::size>, 1},
+    {"font_get_bold", ResourceField<&GameData::fonts, &CFont::bold>, 1},
+    {"font_get_italic", ResourceField<&GameData::fonts, &CFont::italic>, 1},
+    {"font_get_first", ResourceField<&GameData::fonts, &CFont::first>, 1},
+    {"font_get_last", ResourceField<&GameData::fonts, &CFont::last>, 1},
     {"script_name", fn_script_get_name, 1},
     {"script_exists", fn_script_exists, 1},
     {"script_get_name", fn_script_get_name, 1},
@@ -201,6 +281,18 @@ static const BuiltinDef kResourceFunctions[] = {
     {"path_get_x", fn_path_get_x, 2},
     {"path_get_y", fn_path_get_y, 2},
     {"path_get_speed", fn_path_get_speed, 2},
+    {"path_name", ResourceName<&GameData::paths>, 1},
+    {"path_exists", ResourceExists<&GameData::paths>, 1},
+    {"path_get_name", ResourceName<&GameData::paths>, 1},
+    {"path_get_kind", ResourceField<&GameData::paths, &CPath::kind>, 1},
+    {"path_get_closed", ResourceField<&GameData::paths, &CPath::closed>, 1},
+    {"path_get_precision", ResourceField<&GameData::paths, &CPath::precision>, 1},
+    {"path_get_point_x", PathPointField<&PathPoint::x>, 2},
+    {"path_get_point_y", PathPointField<&PathPoint::y>, 2},
+    {"path_get_point_speed", PathPointField<&PathPoint::speed>, 2},
+    {"path_get_x", PathPosition<&PathPiece::x>, 2},
+    {"path_get_y", PathPosition<&PathPiece::y>, 2},
+    {"path_get_speed", PathPosition<&PathPiece::speed>, 2},
     {"path_set_kind", fn_path_set_kind, 2},
     {"path_set_closed", fn_path_set_closed, 2},
     {"path_set_precision", fn_path_set_precision, 2},
@@ -223,6 +315,9 @@ static const BuiltinDef kResourceFunctions[] = {
     {"timeline_name", fn_timeline_get_name, 1},
     {"timeline_exists", fn_timeline_exists, 1},
     {"timeline_get_name", fn_timeline_get_name, 1},
+    {"timeline_name", ResourceName<&GameData::time_lines>, 1},
+    {"timeline_exists", ResourceExists<&GameData::time_lines>, 1},
+    {"timeline_get_name", ResourceName<&GameData::time_lines>, 1},
     {"timeline_add", fn_timeline_add, 0},
     {"timeline_delete", fn_timeline_delete, 1},
     {"timeline_clear", fn_timeline_clear, 1},
@@ -246,30 +341,30 @@ static const BuiltinDef kResourceFunctions[] = {
     {"object_set_persistent", ObjectSet<&CObject::persistent>, 2},
     {"object_set_mask", ObjectSet<&CObject::mask>, 2},
     {"object_set_parent", fn_object_set_parent, 2},
-    {"object_add", nullptr, 0},
-    {"object_delete", nullptr, 1},
-    {"object_event_clear", nullptr, 3},
-    {"object_event_add", nullptr, 4},
-    {"room_name", nullptr, 1},
-    {"room_exists", nullptr, 1},
-    {"room_get_name", nullptr, 1},
-    {"room_set_width", nullptr, 2},
-    {"room_set_height", nullptr, 2},
-    {"room_set_caption", nullptr, 2},
-    {"room_set_persistent", nullptr, 2},
-    {"room_set_code", nullptr, 2},
-    {"room_set_background_color", nullptr, 3},
-    {"room_set_background", nullptr, 12},
-    {"room_set_view", nullptr, 16},
-    {"room_set_view_enabled", nullptr, 2},
-    {"room_add", nullptr, 0},
-    {"room_duplicate", nullptr, 1},
-    {"room_assign", nullptr, 2},
-    {"room_instance_add", nullptr, 4},
-    {"room_instance_clear", nullptr, 1},
-    {"room_tile_add", nullptr, 9},
-    {"room_tile_add_ext", nullptr, 12},
-    {"room_tile_clear", nullptr, 1},
+    {"object_add", fn_object_add, 0},
+    {"object_delete", fn_object_delete, 1},
+    {"object_event_clear", fn_object_event_clear, 3},
+    {"object_event_add", fn_object_event_add, 4},
+    {"room_name", fn_room_get_name, 1},
+    {"room_exists", fn_room_exists, 1},
+    {"room_get_name", fn_room_get_name, 1},
+    {"room_set_width", fn_room_set_width, 2},
+    {"room_set_height", fn_room_set_height, 2},
+    {"room_set_caption", fn_room_set_caption, 2},
+    {"room_set_persistent", fn_room_set_persistent, 2},
+    {"room_set_code", fn_room_set_code, 2},
+    {"room_set_background_color", fn_room_set_background_color, 3},
+    {"room_set_background", fn_room_set_background, 12},
+    {"room_set_view", fn_room_set_view, 16},
+    {"room_set_view_enabled", fn_room_set_view_enabled, 2},
+    {"room_add", fn_room_add, 0},
+    {"room_duplicate", fn_room_duplicate, 1},
+    {"room_assign", fn_room_assign, 2},
+    {"room_instance_add", fn_room_instance_add, 4},
+    {"room_instance_clear", fn_room_instance_clear, 1},
+    {"room_tile_add", fn_room_tile_add, 9},
+    {"room_tile_add_ext", fn_room_tile_add_ext, 12},
+    {"room_tile_clear", fn_room_tile_clear, 1},
 };
 
 void RegisterResourceFunctions(BuiltinRegistry& reg) {

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -88,6 +89,12 @@ struct GameData {
     CGameInformation game_information;
     std::vector<std::string> library_init_code;
     std::vector<int32_t> room_order;  // room indices; the first is where the game starts
+    // Objects, events and time lines that scripts removed or replaced while the game runs. The
+    // event being walked may be the one removed (or belong to the object deleted), so what they
+    // held stays alive until the run ends.
+    std::vector<std::unique_ptr<CObject>> retired_objects;
+    std::vector<std::map<int32_t, CEvent>::node_type> retired_events;
+    std::vector<std::unique_ptr<CTimeLine>> retired_time_lines;
 
     // The table of a section with standard framing (triggers, and sounds to rooms); nullptr for
     // the other sections.

@@ -59,6 +59,14 @@ public:
         if (!Exists(i)) return;
         Set(i, std::string(), nullptr);
     }
+    // Empties a slot and hands over what it held (nullptr for an empty slot), for a caller that
+    // must keep the resource alive a while longer.
+    std::unique_ptr<T> Take(int i) {
+        if (!Exists(i)) return nullptr;
+        std::unique_ptr<T> item = std::move(items_[size_t(i)]);
+        Set(i, std::string(), nullptr);
+        return item;
+    }
     // The resource in slot i, or nullptr for an empty slot or an index outside the table.
     T* Get(int i) const { return Exists(i) ? items_[size_t(i)].get() : nullptr; }
 
