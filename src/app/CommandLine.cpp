@@ -21,10 +21,10 @@ namespace kr {
 namespace {
 
 constexpr char kUsage[] =
-    "usage: korvane [run] [--headless] [--secure] [--max-steps N] [--seed S] [--input FILE]\n"
-    "               GAME [PARAMETER...]\n"
-    "       korvane info [--json] GAME\n"
-    "       korvane script [--script NAME=FILE]... (FILE | -e CODE) [ARG...]\n"
+    "usage: korvane [run] [--headless] [--secure] [--max-steps N] [--time-limit SECS]\n"
+    "               [--seed S] [--input FILE] GAME [PARAMETER...]\n"
+    "       korvane info [--json] GAME | --functions [--json]\n"
+    "       korvane script [--script NAME=FILE]... (FILE | - | -e CODE) [ARG...]\n"
     "       korvane extract GAME DIR\n"
     "       korvane build DIR -o OUT [--data-only]\n"
     "       korvane --help | --version\n";
@@ -36,20 +36,52 @@ constexpr char kHelp[] =
     "            parameters. 'run' may be left out when GAME does not look like a command.\n"
     "  info      show what GAME holds: settings, sections, resource names, constants and the\n"
     "            room order. --json prints the same as JSON (docs/info-json.md).\n"
+    "  script    run a program of the script language outside any game\n"
+    "  extract   write GAME into the new folder DIR as a text project\n"
+    "  build     turn the project in DIR into a game\n"
     "\n"
-    "Options of run:\n"
-    "  --headless      no window and no sound: steps run back to back on a virtual clock,\n"
-    "                  messages go to standard error\n"
-    "  --secure        secure mode: the game may not export or write files outside its places\n"
-    "  --max-steps N   end the game as by game_end after N steps\n"
-    "  --seed S        seed the random generator with S wherever it is seeded from the clock\n"
-    "  --input FILE    replay the input in FILE (lines 'STEP EVENT ARGS', see README.md)\n"
+    "GAME is a game file, or a project folder (with game.toml), which is built in memory and\n"
+    "run as it is. 'korvane COMMAND --help' describes one command and its options.\n"
+    "\n"
+    "While a game or program runs, show_debug_message writes to standard output; error texts\n"
+    "and message boxes go to standard error.\n"
     "\n"
     "A copy of korvane with a game appended runs that game, taking every argument as the\n"
     "game's parameter.\n"
     "\n"
     "Exit status: 0 the game ended, 1 it could not be loaded or prepared, 2 a usage error,\n"
     "3 a fatal error ended the game.\n";
+
+// The help of `korvane run` (also that of plain `korvane GAME`).
+constexpr char kRunHelp[] =
+    "usage: korvane [run] [OPTION...] GAME [PARAMETER...]\n"
+    "\n"
+    "Loads GAME, prepares it and runs it. GAME is a game file or a project folder (one with\n"
+    "game.toml), which is built in memory, with every piece of its code compiled, and run\n"
+    "without writing a file. The words after GAME are the game's parameters, options included.\n"
+    "\n"
+    "Options:\n"
+    "  --headless         no window and no sound: steps run back to back on a virtual clock\n"
+    "  --secure           secure mode: the game may not export files into other folders\n"
+    "  --max-steps N      end the game as by game_end after N steps\n"
+    "  --time-limit SECS  end the run with exit status 3 when it has run SECS seconds\n"
+    "  --seed S           seed the random generator with S wherever it is seeded from the clock\n"
+    "  --input FILE       replay the input in FILE (lines 'STEP EVENT ARGS', see README.md)\n"
+    "\n"
+    "show_debug_message writes to standard output; error texts and message boxes go to\n"
+    "standard error. Ctrl+C ends the run cleanly (exit status 130; 143 on SIGTERM).\n"
+    "\n"
+    "Exit status: 0 the game ended, 1 it could not be loaded or prepared, 2 a usage error,\n"
+    "3 a fatal error or the time limit ended the game.\n";
+
+constexpr char kInfoHelp[] =
+    "usage: korvane info [--json] GAME\n"
+    "       korvane info --functions [--json]\n"
+    "\n"
+    "Lists what GAME holds, read through the real loader: settings, sections, resource names\n"
+    "with a few details, constants and the room order. --json prints the same as JSON\n"
+    "(docs/info-json.md). --functions lists every built-in function instead, with its\n"
+    "argument count and whether this runner has it yet.\n";
 
 int UsageError(const std::string& what) {
     std::fprintf(stderr, "korvane: %s\n%sTry 'korvane --help'.\n", what.c_str(), kUsage);
@@ -65,8 +97,16 @@ struct RunOptions {
 
 int RunGameFile(const std::string& game, std::vector<std::string> parameters, RunOptions run,
                 const std::string& executable) {
-    Platform platform = run.headless ? MakeHeadlessPlatform() : MakeSdlPlatform();
     RunnerOptions options;
+    // A project folder is built in memory and run as it is: no build step, no file written.
+    if (IsProjectFolder(game)) {
+        std::string error;
+        if (!BuildProjectData(game, options.game_data, error)) {
+            std::fprintf(stderr, "%s\n", error.c_str());
+            return Runner::kExitLoadFailed;
+        }
+    }
+    Platform platform = run.headless ? MakeHeadlessPlatform() : MakeSdlPlatform();
     options.game_path = game;
     options.parameters = std::move(parameters);
     options.secure_mode = run.secure;
@@ -84,6 +124,18 @@ template <typename T>
 bool ParseNumber(const std::string& text, T& out) {
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
     return ec == std::errc() && end == text.data() + text.size();
+}
+
+// Whether `word` is one of the options of run (with or without its value after '=').
+bool IsRunOption(const std::string& word) {
+    for (const char* option :
+         {"--headless", "--secure", "--help", "--max-steps", "--time-limit", "--seed", "--input"}) {
+        const std::string o = option;
+        if (word == o ||
+            (word.starts_with(o + "=") && o != "--headless" && o != "--secure" && o != "--help"))
+            return true;
+    }
+    return false;
 }
 
 int Run(std::span<const std::string> args, const std::string& executable) {
@@ -107,6 +159,10 @@ int Run(std::span<const std::string> args, const std::string& executable) {
         }
         if (a.empty() || a[0] != '-') break;
         std::string v;
+        if (a == "--help" || a == "-h") {
+            std::printf("%s", kRunHelp);
+            return 0;
+        }
         if (a == "--headless") {
             run.headless = true;
         } else if (a == "--secure") {
@@ -127,14 +183,26 @@ int Run(std::span<const std::string> args, const std::string& executable) {
                 return UsageError("cannot read the input file '" + v + "'");
             std::string error;
             std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-            if (!ParseInputReplay(text, run.input, error))
-                return UsageError("input file '" + v + "', " + error);
+            if (!ParseInputReplay(text, run.input, error)) {
+                // A mistake in the file, not in the command line: no usage text.
+                std::fprintf(stderr, "korvane: %s: %s\n", v.c_str(), error.c_str());
+                return kExitUsage;
+            }
         } else {
             return UsageError("unknown option '" + a + "'");
         }
     }
     if (i >= args.size()) return UsageError("no game given");
     std::vector<std::string> parameters(args.begin() + long(i), args.end());
+    // Words after GAME are the game's, even when they look like korvane's own options; a
+    // misplaced option is the likelier intent, so say so.
+    for (size_t k = 1; k < parameters.size(); ++k) {
+        if (IsRunOption(parameters[k]))
+            std::fprintf(stderr,
+                         "korvane: warning: '%s' comes after GAME, so it is passed to the game as "
+                         "a parameter; korvane's options go before GAME\n",
+                         parameters[k].c_str());
+    }
     return RunGameFile(args[i], std::move(parameters), std::move(run), executable);
 }
 
@@ -150,6 +218,10 @@ int Info(std::span<const std::string> args) {
     bool json = false;
     std::string game;
     for (const std::string& a : args) {
+        if (a == "--help" || a == "-h") {
+            std::printf("%s", kInfoHelp);
+            return 0;
+        }
         if (a == "--json")
             json = true;
         else if (!a.empty() && a[0] == '-')

@@ -29,7 +29,10 @@
 namespace kr {
 
 struct RunnerOptions {
-    std::string game_path;                // the file holding the game
+    std::string game_path;  // the file holding the game
+    // Game data already in memory (from its magic number on), read instead of game_path; the
+    // path then only names the game (a project folder run without building it).
+    std::vector<uint8_t> game_data;
     std::vector<std::string> parameters;  // the game's command line; [0] names the game
     bool secure_mode = false;
     TempDirectoryPlaces temp_places;  // its executable_dir is also program_directory
