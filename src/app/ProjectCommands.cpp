@@ -4,6 +4,7 @@
 #include "app/App.h"
 #include "app/Project.h"
 #include "platform/Files.h"
+#include "platform/Process.h"
 #include "runner/GameLoader.h"
 #include "runner/GameWriter.h"
 #include "runner/Messages.h"
@@ -157,6 +158,8 @@ int BuildCommand(const std::vector<std::string>& args, const std::string& execut
                      executable.c_str());
         return 1;
     }
+    // The game's copy of the runner needs no debug information.
+    if (!data_only) program = StripProgramImage(std::move(program));
     std::vector<uint8_t> file = writer.WriteGameFile(program);
     if (file.empty()) {
         std::fprintf(stderr, "korvane: the program already carries game data\n");

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "app/Project.h"
+#include "platform/Process.h"
 #include "runner/GameLoader.h"
 #include "support/GameFiles.h"
 #include "support/SampleGames.h"
@@ -106,6 +107,14 @@ TEST(Project, TheExampleBuildsIntoAGameThatStarts) {
                          dir.Path());
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
+    // The runner it carries is stripped of what only debuggers read (symbols, debug
+    // information, section headers), and still runs the game, as above.
+    const uint64_t carried = ProgramImageSize(dir / "bounce");
+    EXPECT_GT(carried, 0u);
+    EXPECT_LT(carried, ProgramImageSize(KorvanePath()));
+    std::vector<uint8_t> built;
+    ASSERT_TRUE(ReadWholeFile(dir / "bounce", built));
+    EXPECT_EQ(built[0x3C] | built[0x3D], 0);  // no section headers
 
     GameData g;
     test::RecordingHost host;
