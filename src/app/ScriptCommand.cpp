@@ -11,6 +11,7 @@
 #include "library/Builtins.h"
 #include "library/FunctionMath.h"
 #include "platform/Files.h"
+#include "platform/Signals.h"
 #include "runner/Runner.h"
 
 namespace kr {
@@ -147,6 +148,8 @@ int ScriptCommand(std::span<const std::string> args, const std::string& executab
     options.temp_places.executable_dir = DirectoryOf(executable);
     options.register_functions = RegisterAllBuiltins;
     options.outside_game = true;
+    InstallStopHandlers();  // Ctrl+C stops a runaway program
+    options.stop_flag = StopFlag();
     Runner runner(platform, std::move(options));
     Runtime& rt = runner.GetRuntime();
 
@@ -171,6 +174,7 @@ int ScriptCommand(std::span<const std::string> args, const std::string& executab
     RValue result;
     rt.ExecuteReporting(code, self.get(), self.get(), result);
     std::fflush(stdout);
+    if (*StopFlag()) return ExitStatusForSignal(*StopFlag());
     return runner.ScriptHostOf().ErrorsShown() > 0 ? 1 : 0;
 }
 

@@ -66,6 +66,7 @@ Runner::Runner(Platform& platform, RunnerOptions options)
     // The registries are filled once, before anything is compiled: the ids of built-in
     // variables and functions are their registration order.
     runtime_.SetHost(&script_host_);
+    runtime_.SetInterruptFlag(options_.stop_flag);
     for (const BuiltinConstantDef& c : BuiltinConstants()) runtime_.AddConstant(c.name, c.value);
     RegisterRunnerVariables(runtime_);
     AttachLoopVariables(runtime_);

@@ -4,6 +4,7 @@
 // one another in one process.
 #pragma once
 
+#include <csignal>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -51,6 +52,9 @@ struct RunnerOptions {
     std::optional<uint32_t> seed;
     // Input replayed into the game, ordered by step.
     std::vector<ReplayEvent> input;
+    // Set (by a signal handler) when the run must stop: the game then ends after the step,
+    // and running code stops at once.
+    const volatile std::sig_atomic_t* stop_flag = nullptr;
 };
 
 class Runner;
@@ -128,6 +132,8 @@ public:
     // given, else the platform clock's.
     uint32_t ClockSeed();
     int64_t MaxSteps() const { return options_.max_steps; }
+    // Whether the run was asked to stop from outside (Ctrl+C, SIGTERM, the time limit).
+    bool StopRequested() const { return options_.stop_flag && *options_.stop_flag; }
     const std::vector<ReplayEvent>& Replay() const { return options_.input; }
     // Performs other event `number` for every instance while no room request is pending.
     void PerformOtherEventForAll(int32_t number);
