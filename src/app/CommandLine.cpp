@@ -10,6 +10,8 @@
 #include "library/Builtins.h"
 #include "platform/Files.h"
 #include "platform/Process.h"
+#include "platform/Signals.h"
+#include "platform/Text.h"
 #include "platform/sdl/SdlPlatform.h"
 #include "runner/GameLoader.h"
 #include "runner/InputReplay.h"
@@ -91,9 +93,29 @@ int UsageError(const std::string& what) {
 struct RunOptions {
     bool headless = false, secure = false;
     int64_t max_steps = -1;
+    double time_limit = 0;  // seconds of real time; 0: none
     std::optional<uint32_t> seed;
     std::vector<ReplayEvent> input;
 };
+
+// One line at the end of a run when errors were ignored or not shown, so that a game whose
+// settings hide its errors (or that repeats one every step) does not fail silently.
+void ReportUnreportedErrors(const Runtime& rt) {
+    const int64_t n = rt.UnreportedErrorCount();
+    if (n == 0) return;
+    std::string first;
+    for (char c : GameTextToUtf8(rt.FirstUnreportedError())) {
+        if (c == '\r' || c == '\n') {
+            if (!first.empty() && first.back() != ' ') first += ' ';
+        } else {
+            first += c;
+        }
+    }
+    std::fprintf(stderr, "korvane: %lld run-time error%s %s%s; the first: %s\n", (long long)n,
+                 n == 1 ? "" : "s", n == 1 ? "was ignored" : "were ignored",
+                 rt.SomeErrorsHidden() ? " (the game's settings do not show errors)" : "",
+                 first.c_str());
+}
 
 int RunGameFile(const std::string& game, std::vector<std::string> parameters, RunOptions run,
                 const std::string& executable) {
@@ -116,8 +138,21 @@ int RunGameFile(const std::string& game, std::vector<std::string> parameters, Ru
     options.max_steps = run.max_steps;
     options.seed = run.seed;
     options.input = std::move(run.input);
+    // Ctrl+C, SIGTERM and the time limit end the run like game_end, and stop a runaway script;
+    // the run then cleans up (its temporary directory goes) before the process exits.
+    InstallStopHandlers();
+    options.stop_flag = StopFlag();
+    StartTimeLimit(run.time_limit);
     Runner runner(platform, std::move(options));
-    return runner.Run();
+    const int status = runner.Run();
+    ReportUnreportedErrors(runner.GetRuntime());
+    const int stop = *StopFlag();
+    if (stop == SIGALRM) {
+        std::fprintf(stderr, "korvane: the run was ended after its time limit of %g seconds\n",
+                     run.time_limit);
+        return Runner::kExitFatalError;
+    }
+    return stop ? ExitStatusForSignal(stop) : status;
 }
 
 template <typename T>
@@ -170,6 +205,10 @@ int Run(std::span<const std::string> args, const std::string& executable) {
         } else if (a == "--max-steps" || a.starts_with("--max-steps=")) {
             if (!value(a, "--max-steps", v) || !ParseNumber(v, run.max_steps) || run.max_steps < 0)
                 return UsageError("--max-steps needs a number of steps (0 or more)");
+        } else if (a == "--time-limit" || a.starts_with("--time-limit=")) {
+            if (!value(a, "--time-limit", v) || !ParseNumber(v, run.time_limit) ||
+                !(run.time_limit > 0) || run.time_limit > 1e9)
+                return UsageError("--time-limit needs a number of seconds (more than 0)");
         } else if (a == "--seed" || a.starts_with("--seed=")) {
             int64_t seed = 0;
             if (!value(a, "--seed", v) || !ParseNumber(v, seed) || seed < INT32_MIN ||
@@ -215,7 +254,7 @@ public:
 };
 
 int Info(std::span<const std::string> args) {
-    bool json = false;
+    bool json = false, functions = false;
     std::string game;
     for (const std::string& a : args) {
         if (a == "--help" || a == "-h") {
@@ -224,12 +263,20 @@ int Info(std::span<const std::string> args) {
         }
         if (a == "--json")
             json = true;
+        else if (a == "--functions")
+            functions = true;
         else if (!a.empty() && a[0] == '-')
             return UsageError("unknown option '" + a + "'");
         else if (!game.empty())
             return UsageError("info takes one game");
         else
             game = a;
+    }
+    if (functions) {
+        if (!game.empty()) return UsageError("info --functions takes no game");
+        std::string out = json ? FunctionsJson().dump(2) + "\n" : FunctionsText();
+        std::fwrite(out.data(), 1, out.size(), stdout);
+        return 0;
     }
     if (game.empty()) return UsageError("no game given");
     GameData data;

@@ -100,6 +100,41 @@ TEST(ProjectRun, AProjectErrorNamesTheFileAndLine) {
     EXPECT_EQ(r.err, "broken/rooms/room_main.toml:2: no object named \"obj_gone\"\n");
 }
 
+// Errors a run goes on after are summed up in one line at its end, also (and above all) when
+// the game's settings keep them from being shown.
+TEST(ProjectRun, IgnoredErrorsAreSummedUpAtTheEnd) {
+    for (bool shown : {false, true}) {
+        ScratchDir dir;
+        auto files = TinyProject();
+        files["game.toml"] =
+            "format = 1\nroom_order = [\"room_main\"]\n[settings]\ndisplay_errors = " +
+            std::string(shown ? "true" : "false") +
+            "\n[resources]\nobjects = [\"obj_hello\"]\nrooms = [\"room_main\"]\n";
+        files["objects/obj_hello.toml"] =
+            "name = \"obj_hello\"\n[[event]]\ntype = \"step\"\n[[event.action]]\nkind = "
+            "\"code\"\ncode = \"obj_hello/step.krs\"\n";
+        files["objects/obj_hello/step.krs"] = "y = nothing_here;\n";
+        WriteProject(dir, "p", files);
+        test::ProcessResult r =
+            RunProgram(KorvanePath(), {"--headless", "--max-steps", "3", "p"}, dir.Path());
+        EXPECT_EQ(r.status, 0);
+        const std::string summary =
+            "korvane: 3 run-time errors were ignored" +
+            std::string(shown ? "" : " (the game's settings do not show errors)") +
+            "; the first: ERROR in action number 1 of  Step Event for object obj_hello: ";
+        const size_t at = r.err.find("korvane: ");
+        ASSERT_NE(at, std::string::npos) << r.err;
+        EXPECT_EQ(r.err.substr(at, summary.size()), summary) << r.err;
+        EXPECT_EQ(r.err.back(), '\n');
+        EXPECT_EQ(std::count(r.err.begin() + long(at), r.err.end(), '\n'), 1) << r.err;
+        if (shown) {
+            EXPECT_EQ(std::count(r.err.begin(), r.err.begin() + long(at), '^'), 3) << r.err;
+        } else {
+            EXPECT_EQ(at, 0u) << r.err;
+        }
+    }
+}
+
 // One mistake in a file of the tiny project: neither `build` nor `run` goes on, and standard
 // error is one line that begins with `error` (the file named from where korvane was started).
 struct Mistake {
