@@ -312,4 +312,31 @@ std::string GameInfoText(const GameData& game) {
     return out;
 }
 
+Json FunctionsJson() {
+    BuiltinRegistry functions;
+    RegisterAllBuiltins(functions);
+    Json list = Json::array();
+    for (int id = 0; id < functions.Count(); ++id)
+        list.push_back({{"name", functions.Name(id)},
+                        {"arguments", functions.ArgCount(id)},
+                        {"available", functions.Fn(id) != nullptr}});
+    Json j;
+    j["info_format"] = 1;
+    j["implemented"] = functions.ImplementedCount();
+    j["total"] = functions.Count();
+    j["functions"] = list;
+    return j;
+}
+
+std::string FunctionsText() {
+    Json j = FunctionsJson();
+    std::string out = "Built-in functions: " + j["implemented"].dump() + " of " +
+                      j["total"].dump() + " available (arguments: -1 is any number up to 16)\n";
+    for (const Json& f : j["functions"]) {
+        out += f["name"].get<std::string>() + " " + f["arguments"].dump() +
+               (f["available"].get<bool>() ? " available" : " not available yet") + "\n";
+    }
+    return out;
+}
+
 }  // namespace kr

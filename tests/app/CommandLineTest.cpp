@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <map>
 #include <nlohmann/json.hpp>
 
 #include "runner/GameWriter.h"
@@ -142,6 +143,36 @@ TEST(CommandLine, InfoJsonListsSettingsSectionsAndNames) {
     EXPECT_EQ(j["builtin_functions"]["total"], 1252);
     EXPECT_GT(j["builtin_functions"]["implemented"], 100);
     EXPECT_LE(j["builtin_functions"]["implemented"], 1252);
+}
+
+// The list of built-in functions: every registered function with its argument count and
+// whether it has a body, as JSON and as text.
+TEST(CommandLine, InfoListsTheBuiltInFunctions) {
+    test::ProcessResult r = RunProgram(KorvanePath(), {"info", "--functions", "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    nlohmann::json j = nlohmann::json::parse(r.out);
+    ASSERT_EQ(j["functions"].size(), 1252u);
+    EXPECT_EQ(j["total"], 1252);
+    int available = 0;
+    std::map<std::string, nlohmann::json> by_name;
+    for (const nlohmann::json& f : j["functions"]) {
+        available += f["available"].get<bool>();
+        by_name[f["name"]] = f;
+    }
+    EXPECT_EQ(j["implemented"], available);
+    EXPECT_EQ(by_name["point_distance"]["arguments"], 4);
+    EXPECT_EQ(by_name["point_distance"]["available"], true);
+    EXPECT_EQ(by_name["choose"]["arguments"], -1);
+
+    r = RunProgram(KorvanePath(), {"info", "--functions"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("\npoint_distance 4 available\n"), std::string::npos);
+    for (const auto& [name, f] : by_name) {
+        if (f["available"].get<bool>()) continue;
+        const std::string line = "\n" + name + " " + f["arguments"].dump() + " not available yet\n";
+        EXPECT_NE(r.out.find(line), std::string::npos) << line;
+    }
+    EXPECT_EQ(RunProgram(KorvanePath(), {"info", "--functions", "game.exe"}).status, 2);
 }
 
 TEST(CommandLine, InfoTextAndFailures) {
