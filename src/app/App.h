@@ -32,5 +32,9 @@ RValue ProgramArgument(const std::string& arg);
 // What `korvane info` shows, from a loaded game.
 nlohmann::ordered_json GameInfoJson(const GameData& game);
 std::string GameInfoText(const GameData& game);
+// What `korvane info --functions` shows: every built-in function with its argument count and
+// whether this runner has it yet.
+nlohmann::ordered_json FunctionsJson();
+std::string FunctionsText();
 
 }  // namespace kr

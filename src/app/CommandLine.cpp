@@ -10,6 +10,8 @@
 #include "library/AllBuiltins.h"
 #include "platform/Files.h"
 #include "platform/Process.h"
+#include "platform/Signals.h"
+#include "platform/Text.h"
 #include "platform/sdl/SdlPlatform.h"
 #include "runner/GameLoader.h"
 #include "runner/InputReplay.h"
@@ -21,10 +23,11 @@ namespace kr {
 namespace {
 
 constexpr char kUsage[] =
-    "usage: korvane [run] [--headless] [--secure] [--max-steps N] [--seed S] [--input FILE]\n"
-    "               [--audio-out FILE.wav] [--screenshot STEP=FILE]... GAME [PARAMETER...]\n"
-    "       korvane info [--json] GAME\n"
-    "       korvane script [--script NAME=FILE]... (FILE | -e CODE) [ARG...]\n"
+    "usage: korvane [run] [--headless] [--secure] [--max-steps N] [--time-limit SECS]\n"
+    "               [--seed S] [--input FILE] [--audio-out FILE.wav]\n"
+    "               [--screenshot STEP=FILE]... GAME [PARAMETER...]\n"
+    "       korvane info [--json] GAME | --functions [--json]\n"
+    "       korvane script [--script NAME=FILE]... (FILE | - | -e CODE) [ARG...]\n"
     "       korvane extract GAME DIR\n"
     "       korvane build DIR -o OUT [--data-only]\n"
     "       korvane --help | --version\n";
@@ -36,24 +39,57 @@ constexpr char kHelp[] =
     "            parameters. 'run' may be left out when GAME does not look like a command.\n"
     "  info      show what GAME holds: settings, sections, resource names, constants and the\n"
     "            room order. --json prints the same as JSON (docs/info-json.md).\n"
+    "  script    run a program of the script language outside any game\n"
+    "  extract   write GAME into the new folder DIR as a text project\n"
+    "  build     turn the project in DIR into a game\n"
     "\n"
-    "Options of run:\n"
-    "  --headless      no window and no sound card: steps run back to back on a virtual\n"
-    "                  clock (sound is mixed on it), messages go to standard error\n"
-    "  --secure        secure mode: the game may not export or write files outside its places\n"
-    "  --max-steps N   end the game as by game_end after N steps\n"
-    "  --seed S        seed the random generator with S wherever it is seeded from the clock\n"
-    "  --input FILE    replay the input in FILE (lines 'STEP EVENT ARGS', see README.md)\n"
-    "  --audio-out F   write everything the game plays, mixed, to the wave file F\n"
-    "                  (44.1 kHz stereo)\n"
-    "  --screenshot STEP=FILE\n"
-    "                  save the picture shown at the end of step STEP (from 0) as a PNG\n"
+    "GAME is a game file, or a project folder (with game.toml), which is built in memory and\n"
+    "run as it is. 'korvane COMMAND --help' describes one command and its options.\n"
+    "\n"
+    "While a game or program runs, show_debug_message writes to standard output; error texts\n"
+    "and message boxes go to standard error.\n"
     "\n"
     "A copy of korvane with a game appended runs that game, taking every argument as the\n"
     "game's parameter.\n"
     "\n"
     "Exit status: 0 the game ended, 1 it could not be loaded or prepared, 2 a usage error,\n"
     "3 a fatal error ended the game.\n";
+
+// The help of `korvane run` (also that of plain `korvane GAME`).
+constexpr char kRunHelp[] =
+    "usage: korvane [run] [OPTION...] GAME [PARAMETER...]\n"
+    "\n"
+    "Loads GAME, prepares it and runs it. GAME is a game file or a project folder (one with\n"
+    "game.toml), which is built in memory, with every piece of its code compiled, and run\n"
+    "without writing a file. The words after GAME are the game's parameters, options included.\n"
+    "\n"
+    "Options:\n"
+    "  --headless         no window and no sound card: steps run back to back on a virtual\n"
+    "                     clock (sound is mixed on it, pictures are drawn off screen)\n"
+    "  --secure           secure mode: the game may not export files into other folders\n"
+    "  --max-steps N      end the game as by game_end after N steps\n"
+    "  --time-limit SECS  end the run with exit status 3 when it has run SECS seconds\n"
+    "  --seed S           seed the random generator with S wherever it is seeded from the clock\n"
+    "  --input FILE       replay the input in FILE (lines 'STEP EVENT ARGS', see README.md)\n"
+    "  --audio-out F      write everything the game plays, mixed, to the wave file F\n"
+    "                     (44.1 kHz stereo)\n"
+    "  --screenshot STEP=FILE\n"
+    "                     save the picture shown at the end of step STEP (from 0) as a PNG\n"
+    "\n"
+    "show_debug_message writes to standard output; error texts and message boxes go to\n"
+    "standard error. Ctrl+C ends the run cleanly (exit status 130; 143 on SIGTERM).\n"
+    "\n"
+    "Exit status: 0 the game ended, 1 it could not be loaded or prepared, 2 a usage error,\n"
+    "3 a fatal error or the time limit ended the game.\n";
+
+constexpr char kInfoHelp[] =
+    "usage: korvane info [--json] GAME\n"
+    "       korvane info --functions [--json]\n"
+    "\n"
+    "Lists what GAME holds, read through the real loader: settings, sections, resource names\n"
+    "with a few details, constants and the room order. --json prints the same as JSON\n"
+    "(docs/info-json.md). --functions lists every built-in function instead, with its\n"
+    "argument count and whether this runner has it yet.\n";
 
 int UsageError(const std::string& what) {
     std::fprintf(stderr, "korvane: %s\n%sTry 'korvane --help'.\n", what.c_str(), kUsage);
@@ -63,18 +99,46 @@ int UsageError(const std::string& what) {
 struct RunOptions {
     bool headless = false, secure = false;
     int64_t max_steps = -1;
+    double time_limit = 0;  // seconds of real time; 0: none
     std::optional<uint32_t> seed;
     std::vector<ReplayEvent> input;
     std::string audio_out;
     std::vector<std::pair<int64_t, std::string>> screenshots;
 };
 
+// One line at the end of a run when errors were ignored or not shown, so that a game whose
+// settings hide its errors (or that repeats one every step) does not fail silently.
+void ReportUnreportedErrors(const Runtime& rt) {
+    const int64_t n = rt.UnreportedErrorCount();
+    if (n == 0) return;
+    std::string first;
+    for (char c : GameTextToUtf8(rt.FirstUnreportedError())) {
+        if (c == '\r' || c == '\n') {
+            if (!first.empty() && first.back() != ' ') first += ' ';
+        } else {
+            first += c;
+        }
+    }
+    std::fprintf(stderr, "korvane: %lld run-time error%s %s%s; the first: %s\n", (long long)n,
+                 n == 1 ? "" : "s", n == 1 ? "was ignored" : "were ignored",
+                 rt.SomeErrorsHidden() ? " (the game's settings do not show errors)" : "",
+                 first.c_str());
+}
+
 int RunGameFile(const std::string& game, std::vector<std::string> parameters, RunOptions run,
                 const std::string& executable) {
+    RunnerOptions options;
+    // A project folder is built in memory and run as it is: no build step, no file written.
+    if (IsProjectFolder(game)) {
+        std::string error;
+        if (!BuildProjectData(game, options.game_data, error)) {
+            std::fprintf(stderr, "%s\n", error.c_str());
+            return Runner::kExitLoadFailed;
+        }
+    }
     Platform platform = run.headless ? MakeHeadlessPlatform() : MakeSdlPlatform();
     // A headless run still draws, off screen, so that its pictures can be saved.
     if (run.headless) platform.window = MakeSdlOffscreenWindow();
-    RunnerOptions options;
     options.game_path = game;
     options.parameters = std::move(parameters);
     options.secure_mode = run.secure;
@@ -86,14 +150,39 @@ int RunGameFile(const std::string& game, std::vector<std::string> parameters, Ru
     options.input = std::move(run.input);
     options.audio_out = std::move(run.audio_out);
     options.screenshots = std::move(run.screenshots);
+    // Ctrl+C, SIGTERM and the time limit end the run like game_end, and stop a runaway script;
+    // the run then cleans up (its temporary directory goes) before the process exits.
+    InstallStopHandlers();
+    options.stop_flag = StopFlag();
+    StartTimeLimit(run.time_limit);
     Runner runner(platform, std::move(options));
-    return runner.Run();
+    const int status = runner.Run();
+    ReportUnreportedErrors(runner.GetRuntime());
+    const int stop = *StopFlag();
+    if (stop == SIGALRM) {
+        std::fprintf(stderr, "korvane: the run was ended after its time limit of %g seconds\n",
+                     run.time_limit);
+        return Runner::kExitFatalError;
+    }
+    return stop ? ExitStatusForSignal(stop) : status;
 }
 
 template <typename T>
 bool ParseNumber(const std::string& text, T& out) {
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
     return ec == std::errc() && end == text.data() + text.size();
+}
+
+// Whether `word` is one of the options of run (with or without its value after '=').
+bool IsRunOption(const std::string& word) {
+    for (const char* option : {"--headless", "--secure", "--help", "--max-steps", "--time-limit",
+                               "--seed", "--input", "--audio-out", "--screenshot"}) {
+        const std::string o = option;
+        if (word == o ||
+            (word.starts_with(o + "=") && o != "--headless" && o != "--secure" && o != "--help"))
+            return true;
+    }
+    return false;
 }
 
 int Run(std::span<const std::string> args, const std::string& executable) {
@@ -117,6 +206,10 @@ int Run(std::span<const std::string> args, const std::string& executable) {
         }
         if (a.empty() || a[0] != '-') break;
         std::string v;
+        if (a == "--help" || a == "-h") {
+            std::printf("%s", kRunHelp);
+            return 0;
+        }
         if (a == "--headless") {
             run.headless = true;
         } else if (a == "--secure") {
@@ -124,6 +217,10 @@ int Run(std::span<const std::string> args, const std::string& executable) {
         } else if (a == "--max-steps" || a.starts_with("--max-steps=")) {
             if (!value(a, "--max-steps", v) || !ParseNumber(v, run.max_steps) || run.max_steps < 0)
                 return UsageError("--max-steps needs a number of steps (0 or more)");
+        } else if (a == "--time-limit" || a.starts_with("--time-limit=")) {
+            if (!value(a, "--time-limit", v) || !ParseNumber(v, run.time_limit) ||
+                !(run.time_limit > 0) || run.time_limit > 1e9)
+                return UsageError("--time-limit needs a number of seconds (more than 0)");
         } else if (a == "--seed" || a.starts_with("--seed=")) {
             int64_t seed = 0;
             if (!value(a, "--seed", v) || !ParseNumber(v, seed) || seed < INT32_MIN ||
@@ -137,8 +234,11 @@ int Run(std::span<const std::string> args, const std::string& executable) {
                 return UsageError("cannot read the input file '" + v + "'");
             std::string error;
             std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-            if (!ParseInputReplay(text, run.input, error))
-                return UsageError("input file '" + v + "', " + error);
+            if (!ParseInputReplay(text, run.input, error)) {
+                // A mistake in the file, not in the command line: no usage text.
+                std::fprintf(stderr, "korvane: %s: %s\n", v.c_str(), error.c_str());
+                return kExitUsage;
+            }
         } else if (a == "--audio-out" || a.starts_with("--audio-out=")) {
             if (!value(a, "--audio-out", v) || v.empty())
                 return UsageError("--audio-out needs a file");
@@ -157,6 +257,15 @@ int Run(std::span<const std::string> args, const std::string& executable) {
     }
     if (i >= args.size()) return UsageError("no game given");
     std::vector<std::string> parameters(args.begin() + long(i), args.end());
+    // Words after GAME are the game's, even when they look like korvane's own options; a
+    // misplaced option is the likelier intent, so say so.
+    for (size_t k = 1; k < parameters.size(); ++k) {
+        if (IsRunOption(parameters[k]))
+            std::fprintf(stderr,
+                         "korvane: warning: '%s' comes after GAME, so it is passed to the game as "
+                         "a parameter; korvane's options go before GAME\n",
+                         parameters[k].c_str());
+    }
     return RunGameFile(args[i], std::move(parameters), std::move(run), executable);
 }
 
@@ -169,17 +278,29 @@ public:
 };
 
 int Info(std::span<const std::string> args) {
-    bool json = false;
+    bool json = false, functions = false;
     std::string game;
     for (const std::string& a : args) {
+        if (a == "--help" || a == "-h") {
+            std::printf("%s", kInfoHelp);
+            return 0;
+        }
         if (a == "--json")
             json = true;
+        else if (a == "--functions")
+            functions = true;
         else if (!a.empty() && a[0] == '-')
             return UsageError("unknown option '" + a + "'");
         else if (!game.empty())
             return UsageError("info takes one game");
         else
             game = a;
+    }
+    if (functions) {
+        if (!game.empty()) return UsageError("info --functions takes no game");
+        std::string out = json ? FunctionsJson().dump(2) + "\n" : FunctionsText();
+        std::fwrite(out.data(), 1, out.size(), stdout);
+        return 0;
     }
     if (game.empty()) return UsageError("no game given");
     GameData data;

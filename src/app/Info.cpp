@@ -162,22 +162,29 @@ Json PackageSummary(const CExtensionPackage& p) {
     return {{"name", Text(p.name)}, {"folder", Text(p.folder)}, {"files", files}};
 }
 
+// A count with its noun: "1 frame", "2 frames".
+std::string Count(const Json& n, const char* noun) {
+    const bool one = n.is_number() && n.get<double>() == 1;
+    return n.dump() + " " + noun + (one ? "" : "s");
+}
+
 // One line of details after a resource's name in the text form.
 std::string Details(const std::string& key, const Json& r) {
     auto n = [&r](const char* field) { return r[field].dump(); };
+    auto count = [&r](const char* field, const char* noun) { return Count(r[field], noun); };
     if (key == "sprites")
-        return n("frames") + " frames " + n("width") + "x" + n("height") + ", origin " +
+        return count("frames", "frame") + " " + n("width") + "x" + n("height") + ", origin " +
                n("x_origin") + "," + n("y_origin");
     if (key == "backgrounds") return n("width") + "x" + n("height");
-    if (key == "sounds") return r["bytes"].is_null() ? "no data" : n("bytes") + " bytes";
-    if (key == "paths") return n("points") + " points";
-    if (key == "scripts") return n("bytes") + " bytes";
+    if (key == "sounds") return r["bytes"].is_null() ? "no data" : count("bytes", "byte");
+    if (key == "paths") return count("points", "point");
+    if (key == "scripts") return count("bytes", "byte");
     if (key == "fonts") return r["font_name"].get<std::string>() + " " + n("size");
-    if (key == "time_lines") return std::to_string(r["steps"].size()) + " moments";
-    if (key == "objects") return n("events") + " events, " + n("actions") + " actions";
+    if (key == "time_lines") return Count(r["steps"].size(), "moment");
+    if (key == "objects") return count("events", "event") + ", " + count("actions", "action");
     if (key == "rooms")
-        return n("width") + "x" + n("height") + ", " + n("instances") + " instances, " +
-               n("tiles") + " tiles";
+        return n("width") + "x" + n("height") + ", " + count("instances", "instance") + ", " +
+               count("tiles", "tile");
     if (key == "triggers") return r["condition"].get<std::string>();
     return {};
 }
@@ -302,6 +309,33 @@ std::string GameInfoText(const GameData& game) {
          ", last tile id: " + std::to_string(game.last_tile_id));
     line("Built-in functions: " + j["builtin_functions"]["implemented"].dump() + " of " +
          j["builtin_functions"]["total"].dump() + " implemented");
+    return out;
+}
+
+Json FunctionsJson() {
+    BuiltinRegistry functions;
+    RegisterAllBuiltins(functions);
+    Json list = Json::array();
+    for (int id = 0; id < functions.Count(); ++id)
+        list.push_back({{"name", functions.Name(id)},
+                        {"arguments", functions.ArgCount(id)},
+                        {"available", functions.Fn(id) != nullptr}});
+    Json j;
+    j["info_format"] = 1;
+    j["implemented"] = functions.ImplementedCount();
+    j["total"] = functions.Count();
+    j["functions"] = list;
+    return j;
+}
+
+std::string FunctionsText() {
+    Json j = FunctionsJson();
+    std::string out = "Built-in functions: " + j["implemented"].dump() + " of " +
+                      j["total"].dump() + " available (arguments: -1 is any number up to 16)\n";
+    for (const Json& f : j["functions"]) {
+        out += f["name"].get<std::string>() + " " + f["arguments"].dump() +
+               (f["available"].get<bool>() ? " available" : " not available yet") + "\n";
+    }
     return out;
 }
 

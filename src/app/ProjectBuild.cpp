@@ -5,10 +5,13 @@
 #include <algorithm>
 #include <map>
 #include <optional>
+#include <set>
 
 #include "app/Project.h"
 #include "app/ProjectFormat.h"
 #include "data/ImageCodecs.h"
+#include "objects/ActionExecution.h"
+#include "objects/EventNames.h"
 #include "platform/Files.h"
 
 namespace kr {
@@ -43,13 +46,60 @@ std::string Quoted(std::string_view s) {
     return "\"" + std::string(s) + "\"";
 }
 
+// The edit distance of two keys (insertions, deletions, substitutions), for suggestions.
+size_t Distance(std::string_view a, std::string_view b) {
+    std::vector<size_t> row(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        size_t diagonal = row[0];
+        row[0] = i;
+        for (size_t j = 1; j <= b.size(); ++j) {
+            size_t up = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
+            diagonal = up;
+        }
+    }
+    return row[b.size()];
+}
+
 // Readers of one table's keys. A missing key gives the default; a value of the wrong type is an
-// error.
+// error. Every key a reader asks for is a key the table knows; CheckKeys then refuses the keys
+// nobody asked for, so that a misspelt key is not silently ignored.
 class Fields {
 public:
     Fields(const Doc& doc, const toml::table& t) : doc_(doc), t_(t) {}
 
-    const toml::node* Node(std::string_view key) const { return t_.get(key); }
+    const toml::node* Node(std::string_view key) const {
+        known_.emplace(key);
+        return t_.get(key);
+    }
+    // Keys the table knows that this reading did not need to look at.
+    void Known(std::initializer_list<std::string_view> keys) const {
+        for (std::string_view k : keys) known_.emplace(k);
+    }
+    // Fails at the first key of the table that is not known, suggesting the known keys that
+    // are spelt alike.
+    void CheckKeys() const {
+        for (const auto& [key, node] : t_) {
+            if (known_.count(key.str())) continue;
+            std::string close;
+            for (const std::string& k : known_) {
+                const size_t d = Distance(key.str(), k);
+                if (d <= std::max<size_t>(1, std::min(k.size(), key.str().size()) / 3) ||
+                    (key.str().size() >= 3 && k.starts_with(key.str())))
+                    close += std::string(close.empty() ? "" : " or ") + "`" + k + "`";
+            }
+            std::string what = "unknown key `" + std::string(key.str()) + "`";
+            if (!close.empty()) {
+                what += "; did you mean " + close + "?";
+            } else {
+                std::string all;
+                for (const std::string& k : known_) all += std::string(all.empty() ? "" : ", ") + k;
+                what += all.empty() ? " (this table has no keys)" : " (known keys: " + all + ")";
+            }
+            kr::Fail(doc_, &node, what);
+        }
+    }
     const toml::node* Where(std::string_view key) const {
         const toml::node* n = Node(key);
         return n ? n : &t_;
@@ -109,6 +159,12 @@ public:
         }
         return Int(key, def);
     }
+    const toml::table* Table(std::string_view key) const {
+        const toml::node* n = Node(key);
+        if (!n) return nullptr;
+        if (const toml::table* t = n->as_table()) return t;
+        Fail(key, std::string(key) + " must be a table");
+    }
     const toml::array* Array(std::string_view key) const {
         const toml::node* n = Node(key);
         if (!n) return nullptr;
@@ -137,24 +193,57 @@ public:
 private:
     const Doc& doc_;
     const toml::table& t_;
+    mutable std::set<std::string, std::less<>> known_;
+};
+
+// What a reference may hold besides an existing resource.
+enum class Ref {
+    kResource,          // only a resource of the kind
+    kOrNone,            // or -1, none
+    kOrNegative,        // or any negative owner value (an action's applies_to)
+    kOrInstanceOrNone,  // or -1, or an instance id (100000 and above; a view's followed object)
+    kOrAnyIndex         // or any index (rooms keep instances of deleted objects, never created)
 };
 
 // The resources of one kind by name, for references from other files.
 class Names {
 public:
-    explicit Names(const char* kind) : kind_(kind) {}
-    void Add(const std::string& name, int32_t index) { by_name_[name].push_back(index); }
+    explicit Names(const char* kind, const char* kinds) : kind_(kind), kinds_(kinds) {}
+    // Slot `index` holds a resource named `name`; Slot(index) leaves it empty.
+    void Add(const std::string& name, int32_t index) {
+        by_name_[name].push_back(index);
+        Slot(index, true);
+    }
+    void Slot(int32_t index, bool exists = false) {
+        if (size_t(index) >= exists_.size()) exists_.resize(size_t(index) + 1);
+        if (exists) exists_[size_t(index)] = true;
+    }
+    bool Exists(int64_t index) const {
+        return index >= 0 && size_t(index) < exists_.size() && exists_[size_t(index)];
+    }
 
-    // An index stays as it is; a name must name exactly one resource.
-    int32_t Resolve(const Fields& f, std::string_view key, int32_t def) const {
+    // An index must be that of a resource (or one of the values `ref` allows); a name must
+    // name exactly one resource. A missing key gives `def`.
+    int32_t Resolve(const Fields& f, std::string_view key, int32_t def,
+                    Ref ref = Ref::kOrNone) const {
         const toml::node* n = f.Node(key);
         if (!n) return def;
-        return Resolve(f, *n, key);
+        return Resolve(f, *n, key, ref);
     }
-    int32_t Resolve(const Fields& f, const toml::node& n, std::string_view key) const {
+    int32_t Resolve(const Fields& f, const toml::node& n, std::string_view key,
+                    Ref ref = Ref::kResource) const {
         if (auto v = n.value_exact<int64_t>()) {
-            if (*v < INT32_MIN || *v > INT32_MAX)
-                kr::Fail(f.doc(), &n, std::string(key) + " is out of range");
+            const bool allowed = Exists(*v) || (*v == -1 && ref != Ref::kResource) ||
+                                 (*v < 0 && ref == Ref::kOrNegative) ||
+                                 (*v >= 100000 && ref == Ref::kOrInstanceOrNone) ||
+                                 ref == Ref::kOrAnyIndex;
+            if (!allowed || *v < INT32_MIN || *v > INT32_MAX) {
+                std::string what = "no " + std::string(kind_) + " has index " + std::to_string(*v);
+                if (*v >= 0) what += " (there are " + std::to_string(exists_.size()) + " " + kinds_;
+                if (*v >= 0) what += ")";
+                if (ref == Ref::kOrNone || ref == Ref::kOrInstanceOrNone) what += "; -1 is none";
+                kr::Fail(f.doc(), &n, what);
+            }
             return int32_t(*v);
         }
         std::string name = f.GameText(n, key);
@@ -170,13 +259,16 @@ public:
 
 private:
     const char* kind_;
+    const char* kinds_;
     std::map<std::string, std::vector<int32_t>> by_name_;
+    std::vector<bool> exists_;
 };
 
 class Builder {
 public:
-    Builder(std::string dir, GameData& g, std::vector<uint8_t>& d3dx)
-        : dir_(std::move(dir)), g_(g), d3dx_(d3dx) {}
+    Builder(std::string dir, GameData& g, std::vector<uint8_t>& d3dx,
+            std::vector<ProjectCode>* code)
+        : dir_(std::move(dir)), g_(g), d3dx_(d3dx), code_(code) {}
 
     void Run() {
         Doc manifest = Parse(kManifestName);
@@ -184,7 +276,7 @@ public:
         if (m.Int("format", 1) != 1) m.Fail("format", "this project format is not known");
 
         // Every resource file first, so that references can go to any resource.
-        const toml::table* res = manifest.table["resources"].as_table();
+        const toml::table* res = m.Table("resources");
         static const toml::table kNone;
         Fields r(manifest, res ? *res : kNone);
         LoadList(r, "sounds", sounds_, sound_names_);
@@ -198,6 +290,10 @@ public:
 
         Header(m);
         Scripts(r);
+        r.CheckKeys();
+        m.CheckKeys();
+        if (g_.room_order.empty())
+            m.Fail("room_order", "the room order is empty; the game starts in its first room");
         Build(sounds_, g_.sounds, &Builder::Sound);
         Build(sprites_, g_.sprites, &Builder::Sprite);
         Build(backgrounds_, g_.backgrounds, &Builder::Background);
@@ -272,6 +368,18 @@ private:
     std::string Script(const Fields& f, std::string_view key) {
         return ScriptAt(f.doc(), *f.Where(key), f.Str(key));
     }
+    // Lists code for the compile check: the file named by `key` of `f`, or a TOML value.
+    void CodeFile(const Fields& f, std::string_view key, const std::string& text) {
+        if (code_)
+            code_->push_back({f.doc().Folder() + ToUtf8(f.Str(key)), 0, {}, text, false, {}});
+    }
+    void CodeValue(const Doc& doc, const toml::node* at, std::string what, const std::string& text,
+                   bool expression, std::string constant = {}) {
+        if (!code_) return;
+        int32_t line = at && at->source().begin.line > 0 ? int32_t(at->source().begin.line) : 1;
+        code_->push_back({doc.file, line, std::move(what), text, expression, std::move(constant)});
+    }
+
     TBitmap32 ImageAt(const Doc& doc, const toml::node& at, const std::string& name) {
         std::vector<uint8_t> bytes = FileAt(doc, at, name);
         std::vector<TBitmap32> frames;
@@ -295,6 +403,7 @@ private:
             auto stem = e.value_exact<std::string>();
             if (!stem) kr::Fail(r.doc(), &e, std::string(kind) + " lists file names");
             docs.emplace_back();
+            names.Slot(index);
             if (!stem->empty()) {
                 docs.back() = Parse(std::string(kind) + "/" + *stem + ".toml");
                 Fields f(*docs.back(), docs.back()->table);
@@ -313,7 +422,9 @@ private:
             Fields f(*docs[i], docs[i]->table);
             auto item = std::make_unique<T>();
             (this->*read)(f, *item);
-            table.Set(int(i), f.Str("name"), std::move(item));
+            std::string name = f.Str("name");
+            f.CheckKeys();
+            table.Set(int(i), std::move(name), std::move(item));
         }
     }
 
@@ -328,6 +439,7 @@ private:
                 Fields f(r.doc(), *t);
                 file = f.Str("file");
                 name = f.Str("name");
+                f.CheckKeys();
             } else if (auto s = e.value_exact<std::string>()) {
                 file = *s;
                 name = r.GameText(e, "scripts");
@@ -336,7 +448,9 @@ private:
             }
             if (!file.empty()) {
                 auto script = std::make_unique<CScript>();
-                script->text = ScriptAt(r.doc(), e, "scripts/" + file + kScriptFileExtension);
+                const std::string path = "scripts/" + file + kScriptFileExtension;
+                script->text = ScriptAt(r.doc(), e, path);
+                if (code_) code_->push_back({ToUtf8(path), 0, {}, script->text, false, {}});
                 g_.scripts.Set(i, name, std::move(script));
             }
             ++i;
@@ -382,6 +496,7 @@ private:
                 auto file = e.value_exact<std::string>();
                 if (!file) kr::Fail(m.doc(), &e, "library_init_code lists file names");
                 g_.library_init_code.push_back(ScriptAt(m.doc(), e, *file));
+                if (code_) code_->push_back({*file, 0, {}, g_.library_init_code.back(), false, {}});
             }
         }
         g_.extension_packages.clear();
@@ -394,7 +509,7 @@ private:
         }
 
         g_.settings = GameSettings();
-        if (const toml::table* st = m.table()["settings"].as_table()) {
+        if (const toml::table* st = m.Table("settings")) {
             Fields s(m.doc(), *st);
             for (const SettingField& f : SettingFields()) {
                 switch (f.kind) {
@@ -414,10 +529,11 @@ private:
                     }
                 }
             }
+            s.CheckKeys();
         }
 
         g_.game_information = CGameInformation();
-        if (const toml::table* gt = m.table()["game_information"].as_table()) {
+        if (const toml::table* gt = m.Table("game_information")) {
             Fields f(m.doc(), *gt);
             CGameInformation& gi = g_.game_information;
             gi.background_color = f.Int("background_color", gi.background_color);
@@ -435,6 +551,7 @@ private:
                 std::vector<uint8_t> text = File(f, "text_file");
                 gi.text.assign(text.begin(), text.end());
             }
+            f.CheckKeys();
         }
 
         g_.constant_names.clear();
@@ -442,11 +559,14 @@ private:
         ForEachTable(m, "constant", [&](const Fields& f) {
             g_.constant_names.push_back(f.Str("name"));
             g_.constant_values.push_back(f.Str("value"));
+            CodeValue(f.doc(), f.Where("value"), "the value of constant " + ToUtf8(f.Str("name")),
+                      g_.constant_values.back(), true, g_.constant_names.back());
         });
 
         std::vector<std::unique_ptr<CTrigger>> triggers;
         ForEachTable(m, "trigger", [&](const Fields& f) {
             if (f.Bool("empty", false)) {
+                f.Known({"name", "condition", "moment", "constant_name"});
                 triggers.push_back(nullptr);
                 return;
             }
@@ -492,7 +612,9 @@ private:
         for (const toml::node& e : *a) {
             const toml::table* t = e.as_table();
             if (!t) kr::Fail(f.doc(), &e, std::string(key) + " must hold tables");
-            each(Fields(f.doc(), *t));
+            Fields fields(f.doc(), *t);
+            each(fields);
+            fields.CheckKeys();
         }
     }
 
@@ -533,6 +655,7 @@ private:
             file.AssignScriptTexts();
             p.files.push_back(std::move(file));
         });
+        f.CheckKeys();
         return p;
     }
 
@@ -569,7 +692,8 @@ private:
                 f.Fail("frames", "frame " + std::to_string(i) + " differs in size from frame 0");
         }
         s.separate_masks = f.Bool("separate_masks", false);
-        if (const toml::table* mp = f.table()["mask_parameters"].as_table()) {
+        f.Known({"rebuild_masks", "mask"});
+        if (const toml::table* mp = f.Table("mask_parameters")) {
             Fields p(f.doc(), *mp);
             s.mask_params.shape = MaskShape(p.Word("shape", kMaskShapes, 0));
             s.mask_params.tolerance = p.Int("tolerance", 0);
@@ -579,6 +703,7 @@ private:
                 s.mask_params.left = box[0], s.mask_params.top = box[1];
                 s.mask_params.right = box[2], s.mask_params.bottom = box[3];
             }
+            p.CheckKeys();
         }
         s.textures.assign(s.frames.size(), -1);
         if (f.Bool("rebuild_masks", false) || !f.Node("mask")) {
@@ -587,6 +712,7 @@ private:
         }
         ForEachTable(f, "mask", [&](const Fields& mf) {
             TMask m;
+            mf.Known({"file", "size"});
             if (mf.Node("file")) {
                 TBitmap32 image = Image(mf, "file");
                 m.width = image.Width();
@@ -691,17 +817,60 @@ private:
         o.mask = sprite_names_.Resolve(f, "mask", -1);
         ForEachTable(f, "event", [&](const Fields& ef) {
             if (!ef.Node("type")) ef.Fail("type", "an event needs its type");
+            ef.Known({"number", "object"});
             int32_t type = ef.Word("type", kEventTypes, 0);
             if (type < 0 || type >= kEventTypeCount)
                 ef.Fail("type", "no event type " + std::to_string(type));
-            int32_t number = type == kEventCollision && ef.Node("object")
-                                 ? object_names_.Resolve(ef, "object", 0)
-                                 : ef.Int("number", 0);
-            if (number < 0) ef.Fail("number", "event numbers are not negative");
+            const bool by_object = type == kEventCollision && ef.Node("object");
+            int32_t number = by_object ? object_names_.Resolve(ef, "object", 0, Ref::kResource)
+                                       : ef.Int("number", 0);
+            if (!by_object) CheckEventNumber(ef, type, number);
             CEvent& e = o.events[size_t(type)][number];
             e.actions.clear();
             Actions(ef, e);
         });
+    }
+
+    // An event's number must mean something for its type.
+    void CheckEventNumber(const Fields& ef, int32_t type, int32_t number) const {
+        std::string range;
+        bool ok = true;
+        switch (type) {
+            case kEventAlarm:
+                ok = number >= 0 && number <= 11, range = "an alarm is 0 to 11";
+                break;
+            case kEventStep:
+                ok = number >= 0 && number <= 2, range =
+                                                     "a step event is 0 (normal), 1 (begin) "
+                                                     "or 2 (end)";
+                break;
+            case kEventCollision:
+                ok = object_names_.Exists(number);
+                range = "a collision event's number is an object index";
+                break;
+            case kEventKeyboard:
+            case kEventKeyPress:
+            case kEventKeyRelease:
+                ok = number >= 0 && number <= 255, range = "a key is a virtual-key code 0 to 255";
+                break;
+            case kEventMouse:
+                ok = MouseEventName(number) != "<unknown>";
+                range = "see the mouse events in docs/guide.md";
+                break;
+            case kEventOther:
+                ok = OtherEventName(number) != "<unknown>";
+                range = "see the other events in docs/guide.md";
+                break;
+            case kEventTrigger:
+                // Games keep the events of triggers that were deleted; they never run.
+                ok = number >= 0, range = "a trigger event's number is a trigger index";
+                break;
+            default:  // create, destroy, draw
+                ok = number == 0, range = "this event has only number 0";
+        }
+        if (!ok)
+            ef.Fail("number", "no " + std::string(WordOf(kEventTypes, type)) + " event number " +
+                                  std::to_string(number) + " (" + range + ")");
     }
 
     void Actions(const Fields& f, CEvent& e) {
@@ -715,6 +884,7 @@ private:
             // A code action keeps its code in argument 0, as games store it; any other action
             // that runs code keeps it as the action's code text.
             const bool code_action = a.kind == CAction::kCode;
+            af.Known({"code_text"});
             std::string code = af.Node("code") ? Script(af, "code") : std::string();
             if (!code_action) a.code_text = code;
             if (code_action && af.Node("code_text")) a.code_text = Script(af, "code_text");
@@ -723,9 +893,10 @@ private:
             a.has_applies_to = af.Bool("applies_option", false);
             if (const toml::node* n = af.Node("applies_to")) {
                 auto word = n->value_exact<std::string>();
-                a.applies_to = word == "self"    ? -1
-                               : word == "other" ? -2
-                                                 : object_names_.Resolve(af, *n, "applies_to");
+                a.applies_to = word == "self" ? -1
+                               : word == "other"
+                                   ? -2
+                                   : object_names_.Resolve(af, *n, "applies_to", Ref::kOrNegative);
             }
             a.relative = af.Bool("relative", false);
             a.is_not = af.Bool("not", false);
@@ -747,8 +918,38 @@ private:
                             "not both");
                 a.arg_texts[0] = std::move(code);
             }
+            ActionCode(af, a, e.actions.size());
             e.actions.push_back(std::move(a));
         });
+    }
+
+    // The code an action runs (its code file, or an assignment made of its arguments) and
+    // the arguments that are expressions, as the runner compiles them.
+    void ActionCode(const Fields& af, const CAction& a, size_t index) {
+        if (!code_) return;
+        const std::string action = "action " + std::to_string(index);
+        const bool is_code = a.kind == CAction::kSetVariable || a.kind == CAction::kCode;
+        if (is_code || a.exec_type == CAction::kExecCode) {
+            if (a.kind == CAction::kSetVariable)
+                CodeValue(af.doc(), af.Where("arguments"), "the assignment of " + action,
+                          a.arg_texts[0] + (a.relative ? " += " : " = ") + a.arg_texts[1], false);
+            else if (af.Node("code"))
+                CodeFile(af, "code", a.kind == CAction::kCode ? a.arg_texts[0] : a.code_text);
+            else
+                CodeValue(af.doc(), af.Where("arguments"), "the code of " + action,
+                          a.kind == CAction::kCode ? a.arg_texts[0] : a.code_text, false);
+        }
+        if (is_code) return;
+        for (int32_t i = 0; i < std::clamp(a.arg_count, 0, kActionMaxArguments); ++i) {
+            const std::string& text = a.arg_texts[size_t(i)];
+            int32_t kind = a.arg_kinds[size_t(i)];
+            if (kind == kArgStringOrExpression)
+                kind = !text.empty() && (text[0] == '\'' || text[0] == '"') ? kArgExpression
+                                                                            : kArgString;
+            if (kind == kArgString || kind == kArgStringToo) continue;
+            CodeValue(af.doc(), af.Where("arguments"),
+                      "argument " + std::to_string(i) + " of " + action, text, true);
+        }
     }
 
     void Room(const Fields& f, CRoom& r) {
@@ -759,15 +960,22 @@ private:
         r.persistent = f.Bool("persistent", r.persistent);
         r.background_color = f.Int("background_color", r.background_color);
         r.show_background_color = f.Bool("show_background_color", r.show_background_color);
-        if (f.Node("creation_code")) r.creation_code = Script(f, "creation_code");
+        if (f.Node("creation_code")) {
+            r.creation_code = Script(f, "creation_code");
+            CodeFile(f, "creation_code", r.creation_code);
+        }
         r.views_enabled = f.Bool("views_enabled", r.views_enabled);
         ForEachTable(f, "instances", [&](const Fields& i) {
             RoomInstance in;
             in.x = i.Int("x", 0);
             in.y = i.Int("y", 0);
-            in.object = object_names_.Resolve(i, "object", 0);
+            if (!i.Node("object")) i.Fail("object", "an instance needs its object");
+            in.object = object_names_.Resolve(i, "object", 0, Ref::kOrAnyIndex);
             in.id = i.Int("id", 0);
-            if (i.Node("creation_code")) in.creation_code = Script(i, "creation_code");
+            if (i.Node("creation_code")) {
+                in.creation_code = Script(i, "creation_code");
+                CodeFile(i, "creation_code", in.creation_code);
+            }
             r.instances.push_back(std::move(in));
         });
         ForEachTable(f, "tiles", [&](const Fields& t) {
@@ -812,7 +1020,7 @@ private:
             if (a.size() == 2) view.hborder = a[0], view.vborder = a[1];
             a = v.Ints("speed", 2);
             if (a.size() == 2) view.hspeed = a[0], view.vspeed = a[1];
-            view.object = object_names_.Resolve(v, "follow", -1);
+            view.object = object_names_.Resolve(v, "follow", -1, Ref::kOrInstanceOrNone);
         });
     }
 
@@ -820,19 +1028,22 @@ private:
     std::string dir_;
     GameData& g_;
     std::vector<uint8_t>& d3dx_;
+    std::vector<ProjectCode>* code_;
     std::vector<std::optional<Doc>> sounds_, sprites_, backgrounds_, paths_, fonts_, time_lines_,
         objects_, rooms_;
-    Names sound_names_{"sound"}, sprite_names_{"sprite"}, background_names_{"background"},
-        path_names_{"path"}, font_names_{"font"}, time_line_names_{"time line"},
-        object_names_{"object"}, room_names_{"room"};
+    Names sound_names_{"sound", "sounds"}, sprite_names_{"sprite", "sprites"},
+        background_names_{"background", "backgrounds"}, path_names_{"path", "paths"},
+        font_names_{"font", "fonts"}, time_line_names_{"time line", "time lines"},
+        object_names_{"object", "objects"}, room_names_{"room", "rooms"};
 };
 }  // namespace
 
 bool BuildProject(const std::string& dir, GameData& game, std::vector<uint8_t>& d3dx_library,
-                  std::string& error) {
+                  std::string& error, std::vector<ProjectCode>* code) {
     game = GameData();
     try {
-        Builder(dir, game, d3dx_library).Run();
+        if (code) code->clear();
+        Builder(dir, game, d3dx_library, code).Run();
     } catch (const ProjectError& e) {
         error = e.text;
         return false;

@@ -4,6 +4,7 @@
 #include "app/App.h"
 #include "app/Project.h"
 #include "platform/Files.h"
+#include "platform/Process.h"
 #include "runner/GameLoader.h"
 #include "runner/GameWriter.h"
 #include "runner/Messages.h"
@@ -12,6 +13,27 @@
 namespace kr {
 
 namespace {
+constexpr char kExtractHelp[] =
+    "usage: korvane extract GAME DIR\n"
+    "\n"
+    "Writes every resource of GAME into the new folder DIR as a text project: TOML files,\n"
+    "script code as .krs text files, images as PNG, sounds and included files as they were\n"
+    "(docs/projects.md). 'korvane build DIR' turns it back into an equal game.\n";
+
+constexpr char kBuildHelp[] =
+    "usage: korvane build DIR -o OUT [--data-only]\n"
+    "\n"
+    "Turns the text project in DIR (docs/projects.md) into a game: by default OUT is a copy\n"
+    "of korvane that carries it, with --data-only a bare game file. Every piece of code is\n"
+    "compiled first; a mistake is reported as FILE:LINE: or FILE:LINE:COLUMN: and nothing is\n"
+    "written. 'korvane run DIR' runs a project without building it.\n";
+
+bool WantsHelp(const std::vector<std::string>& args) {
+    for (const std::string& a : args)
+        if (a == "--help" || a == "-h") return true;
+    return false;
+}
+
 int Usage(const std::string& what) {
     std::fprintf(stderr,
                  "korvane: %s\nusage: korvane extract GAME DIR\n"
@@ -33,7 +55,53 @@ public:
 };
 }  // namespace
 
+bool IsProjectFolder(const std::string& path) {
+    return DirectoryExists(path) && FileExists(path + "/" + kManifestName);
+}
+
+namespace {
+// A project's message with the file named from the current directory, as compilers do.
+std::string InProject(const std::string& dir, const std::string& error) {
+    if (dir.empty() || dir == ".") return error;
+    return dir.back() == '/' ? dir + error : dir + "/" + error;
+}
+
+// Builds the project and compiles every piece of its code; `writer` then holds the game.
+bool BuildGame(const std::string& dir, GameWriter& writer, std::string& error) {
+    GameData game;
+    std::vector<uint8_t> d3dx;
+    std::vector<ProjectCode> code;
+    if (!BuildProject(dir, game, d3dx, error, &code)) {
+        error = InProject(dir, error);
+        return false;
+    }
+    writer = GameWriter::FromGameData(game, std::move(d3dx));
+    if (CompileProjectCode(writer.WriteData(), code, error)) return true;
+    // One line per error, each naming its file from where korvane was started.
+    std::string lines;
+    for (size_t start = 0; start <= error.size();) {
+        size_t end = error.find('\n', start);
+        if (end == std::string::npos) end = error.size();
+        lines += (lines.empty() ? "" : "\n") + InProject(dir, error.substr(start, end - start));
+        start = end + 1;
+    }
+    error = lines;
+    return false;
+}
+}  // namespace
+
+bool BuildProjectData(const std::string& dir, std::vector<uint8_t>& data, std::string& error) {
+    GameWriter writer;
+    if (!BuildGame(dir, writer, error)) return false;
+    data = writer.WriteData();
+    return true;
+}
+
 int ExtractCommand(const std::vector<std::string>& args) {
+    if (WantsHelp(args)) {
+        std::printf("%s", kExtractHelp);
+        return 0;
+    }
     if (args.size() != 2) return Usage("extract takes a game and a folder");
     GameData game;
     ExtractHost host;
@@ -49,6 +117,10 @@ int ExtractCommand(const std::vector<std::string>& args) {
 }
 
 int BuildCommand(const std::vector<std::string>& args, const std::string& executable) {
+    if (WantsHelp(args)) {
+        std::printf("%s", kBuildHelp);
+        return 0;
+    }
     std::string dir, out;
     bool data_only = false;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -69,11 +141,10 @@ int BuildCommand(const std::vector<std::string>& args, const std::string& execut
     if (dir.empty()) return Usage("no project folder given");
     if (out.empty()) return Usage("no output file given (-o OUT)");
 
-    GameData game;
-    std::vector<uint8_t> d3dx;
+    GameWriter writer;
     std::string error;
-    if (!BuildProject(dir, game, d3dx, error)) {
-        std::fprintf(stderr, "korvane: %s\n", error.c_str());
+    if (!BuildGame(dir, writer, error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }
     std::vector<uint8_t> program;
@@ -82,8 +153,9 @@ int BuildCommand(const std::vector<std::string>& args, const std::string& execut
                      executable.c_str());
         return 1;
     }
-    std::vector<uint8_t> file =
-        GameWriter::FromGameData(game, std::move(d3dx)).WriteGameFile(program);
+    // The game's copy of the runner needs no debug information.
+    if (!data_only) program = StripProgramImage(std::move(program));
+    std::vector<uint8_t> file = writer.WriteGameFile(program);
     if (file.empty()) {
         std::fprintf(stderr, "korvane: the program already carries game data\n");
         return 1;

@@ -54,6 +54,36 @@ std::string IntArray(std::initializer_list<int64_t> values) {
     return s + "]";
 }
 
+// The parameters a sprite's masks were built with. Games store the masks only, so the
+// parameters are found again: the first of the usual ones whose masks, built from the frames,
+// are the stored masks bit for bit (the sprite's own parameters when none is).
+MaskParams MaskParamsOf(const CSprite& s) {
+    if (s.frames.empty() || s.masks.empty()) return s.mask_params;
+    std::vector<MaskParams> tries = {s.mask_params};
+    const TMask& first = s.masks[0];
+    for (MaskShape shape :
+         {MaskShape::kPrecise, MaskShape::kRectangle, MaskShape::kEllipse, MaskShape::kDiamond}) {
+        for (BoxMode box : {BoxMode::kAutomatic, BoxMode::kFullImage, BoxMode::kManual}) {
+            MaskParams p;
+            p.shape = shape;
+            p.box_mode = box;
+            if (box == BoxMode::kManual)
+                p.left = first.left, p.top = first.top, p.right = first.right,
+                p.bottom = first.bottom;
+            tries.push_back(p);
+        }
+    }
+    for (const MaskParams& p : tries) {
+        CSprite rebuilt;
+        rebuilt.frames = s.frames;
+        rebuilt.separate_masks = s.separate_masks;
+        rebuilt.mask_params = p;
+        rebuilt.BuildMasks();
+        if (rebuilt.masks == s.masks) return p;
+    }
+    return s.mask_params;
+}
+
 class Extractor {
 public:
     Extractor(const GameData& g, const std::vector<uint8_t>& d3dx)
@@ -334,11 +364,11 @@ private:
         t.Comment("the frames, say).");
         t.Key("rebuild_masks", false);
         t.Table("mask_parameters");
-        WordKey(t, "shape", kMaskShapes, int32_t(s.mask_params.shape));
-        t.Key("tolerance", s.mask_params.tolerance);
-        WordKey(t, "box", kBoxModes, int32_t(s.mask_params.box_mode));
-        t.Raw("manual_box", IntArray({s.mask_params.left, s.mask_params.top, s.mask_params.right,
-                                      s.mask_params.bottom}));
+        const MaskParams params = MaskParamsOf(s);
+        WordKey(t, "shape", kMaskShapes, int32_t(params.shape));
+        t.Key("tolerance", params.tolerance);
+        WordKey(t, "box", kBoxModes, int32_t(params.box_mode));
+        t.Raw("manual_box", IntArray({params.left, params.top, params.right, params.bottom}));
         for (size_t i = 0; i < s.masks.size(); ++i) {
             const TMask& m = s.masks[i];
             t.ArrayTable("mask");

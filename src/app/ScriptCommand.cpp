@@ -11,6 +11,7 @@
 #include "library/AllBuiltins.h"
 #include "library/FunctionMath.h"
 #include "platform/Files.h"
+#include "platform/Signals.h"
 #include "runner/Runner.h"
 
 namespace kr {
@@ -20,6 +21,19 @@ namespace {
 constexpr char kScriptUsage[] =
     "usage: korvane script [--script NAME=FILE]... FILE [ARG...]\n"
     "       korvane script [--script NAME=FILE]... -e CODE [ARG...]\n";
+
+constexpr char kScriptHelp[] =
+    "\n"
+    "Runs a text of the game's script language as a program outside any game, with the whole\n"
+    "built-in library. FILE holds the program ('-' reads it from standard input); -e gives it\n"
+    "on the command line. The program runs for a temporary instance; ARGs are argument0\n"
+    "onwards (reals when they are numbers, else strings).\n"
+    "\n"
+    "  --script NAME=FILE  define a script the program can call, by name or with\n"
+    "                      script_execute\n"
+    "\n"
+    "show_debug_message writes to standard output; errors go to standard error and make the\n"
+    "exit status 1.\n";
 
 int ScriptUsageError(const std::string& what) {
     std::fprintf(stderr, "korvane script: %s\n%s", what.c_str(), kScriptUsage);
@@ -66,6 +80,10 @@ int ScriptCommand(std::span<const std::string> args, const std::string& executab
             ++i;
             break;
         }
+        if (a == "--help" || a == "-h") {
+            std::printf("%s%s", kScriptUsage, kScriptHelp);
+            return 0;
+        }
         if (a == "-e") {
             inline_code = true;
             ++i;
@@ -102,11 +120,23 @@ int ScriptCommand(std::span<const std::string> args, const std::string& executab
     if (inline_code) {
         code_text = source;
         source = "-e";
+    } else if (source == "-") {
+        // The program from standard input.
+        char buf[65536];
+        for (size_t n; (n = std::fread(buf, 1, sizeof buf, stdin)) > 0;) code_text.append(buf, n);
+        if (std::ferror(stdin)) {
+            std::fprintf(stderr, "korvane script: cannot read standard input\n");
+            return 1;
+        }
+        source = "standard input";
     } else if (!ReadText(source, code_text)) {
         std::fprintf(stderr, "korvane script: cannot read '%s'\n", source.c_str());
         return 1;
     }
     std::vector<std::string> program_args(args.begin() + long(i) + 1, args.end());
+    // One program only: a second -e is much likelier a mistake than an argument.
+    if (inline_code && !program_args.empty() && program_args[0] == "-e")
+        return ScriptUsageError("-e is given twice; a program has one code");
     if (program_args.size() > size_t(kArgCount))
         return ScriptUsageError("at most 16 arguments are passed to the program");
 
@@ -118,6 +148,8 @@ int ScriptCommand(std::span<const std::string> args, const std::string& executab
     options.temp_places.executable_dir = DirectoryOf(executable);
     options.register_functions = RegisterAllBuiltins;
     options.outside_game = true;
+    InstallStopHandlers();  // Ctrl+C stops a runaway program
+    options.stop_flag = StopFlag();
     Runner runner(platform, std::move(options));
     Runtime& rt = runner.GetRuntime();
 
@@ -142,6 +174,7 @@ int ScriptCommand(std::span<const std::string> args, const std::string& executab
     RValue result;
     rt.ExecuteReporting(code, self.get(), self.get(), result);
     std::fflush(stdout);
+    if (*StopFlag()) return ExitStatusForSignal(*StopFlag());
     return runner.ScriptHostOf().ErrorsShown() > 0 ? 1 : 0;
 }
 

@@ -318,6 +318,11 @@ void Runtime::SetStepLimit(int64_t steps) {
     vm_->SetStepLimit(steps);
 }
 
+void Runtime::SetInterruptFlag(const volatile std::sig_atomic_t* flag) {
+    interrupt_ = flag;
+    vm_->SetInterrupt(flag);
+}
+
 // --- Variable resolution ---
 
 ScriptInstance* Runtime::FirstInstanceOf(int32_t owner, ScriptInstance* self,
@@ -514,11 +519,15 @@ void Runtime::ShowRuntimeError(std::string_view message, bool fatal) {
 }
 
 void Runtime::ShowError(const std::string& text, bool fatal) {
-    if (aborting_) return;
+    if (aborting_ || Interrupted()) return;
     if (settings_.abort_on_all_errors) fatal = true;
     if (settings_.display_errors) {
         bool abort = host_->ShowErrorWindow(text, !fatal);
         if (abort) fatal = true;
+    }
+    if (!fatal || !settings_.display_errors) {
+        if (unreported_errors_++ == 0) first_unreported_error_ = text;
+        if (!settings_.display_errors) hidden_errors_ = true;
     }
     host_->ClearInput();
     if (settings_.log_errors) {

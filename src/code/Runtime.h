@@ -4,6 +4,7 @@
 // windows of the runner through ScriptHost. The runner owns one Runtime; tests make their own.
 #pragma once
 
+#include <csignal>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -266,6 +267,10 @@ public:
     // Work allowed to one outermost execution (loop rounds, script calls, array growth);
     // unlimited unless set. Running out is the run-time error "Execution step limit reached.".
     void SetStepLimit(int64_t steps);
+    // A flag (set by a signal handler) that stops running code when it is not zero; errors
+    // are then no longer shown, since the run is ending.
+    void SetInterruptFlag(const volatile std::sig_atomic_t* flag);
+    bool Interrupted() const { return interrupt_ && *interrupt_; }
 
     // --- Variable access by owner (variable resolution) ---
     // Reads name `id` at flat index `index` for owner `owner` as code running for (self,
@@ -306,6 +311,11 @@ public:
     const std::string& ErrorLast() const { return error_last_; }
     void SetErrorLast(std::string v) { error_last_ = std::move(v); }
     bool Aborting() const { return aborting_; }
+    // Errors the run went on after (not fatal) or that the settings kept from being shown,
+    // and the text of the first of them, for the summary at the end of a run.
+    int64_t UnreportedErrorCount() const { return unreported_errors_; }
+    bool SomeErrorsHidden() const { return hidden_errors_; }
+    const std::string& FirstUnreportedError() const { return first_unreported_error_; }
     // Where the error log goes ("game_errors.log" in the working directory by default).
     void SetErrorLogPath(std::string path) { log_path_ = std::move(path); }
 
@@ -350,10 +360,14 @@ private:
     std::string error_last_;
     bool first_log_ = true;
     bool aborting_ = false;
+    int64_t unreported_errors_ = 0;
+    bool hidden_errors_ = false;
+    std::string first_unreported_error_;
     std::string log_path_ = "game_errors.log";
     std::string log_content_;  // this run's log, rewritten whole on every error
 
     std::unique_ptr<Vm> vm_;
+    const volatile std::sig_atomic_t* interrupt_ = nullptr;
 };
 
 // Registers the built-in variables that belong to the language itself (argument,

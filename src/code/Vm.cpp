@@ -10,6 +10,7 @@
 // temporaries, and only then clears them all when it ends.
 #include "code/Vm.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -192,6 +193,20 @@ void Vm::PopFrame() {
     --nframes_;
 }
 
+bool Vm::Refill() {
+    constexpr int64_t kSlice = 65536;
+    if (interrupt_ && *interrupt_) {
+        interrupted_ = true;
+        return false;
+    }
+    while (steps_ < 0 && reserve_ > 0) {
+        const int64_t n = std::min(reserve_, kSlice);
+        reserve_ -= n;
+        steps_ += n;
+    }
+    return steps_ >= 0;
+}
+
 bool Vm::Execute(const CCode& code, ScriptInstance* self, ScriptInstance* other, RValue& result,
                  int32_t script) {
     if (native_depth_ >= Runtime::kMaxNativeDepth ||
@@ -199,7 +214,11 @@ bool Vm::Execute(const CCode& code, ScriptInstance* self, ScriptInstance* other,
         rt_.ReportCodeError(code, 0, kTooDeep);
         return false;
     }
-    if (native_depth_ == 0) steps_ = step_limit_;
+    if (native_depth_ == 0) {
+        steps_ = 0;
+        reserve_ = step_limit_;
+        interrupted_ = false;
+    }
     ++native_depth_;
     PushFrame(code.GetProto(), self, other, &result, script, true, -1);
     bool ok = Run();
@@ -454,19 +473,19 @@ bool Vm::Run() {
         ++pc;       \
         DISPATCH(); \
     } while (0)
-#define JUMP()                                                      \
-    do {                                                            \
-        int32_t d_ = pc->d;                                         \
-        if (d_ < 0 && KR_UNLIKELY(--steps_ < 0)) goto out_of_steps; \
-        pc += d_ + 1;                                               \
-        DISPATCH();                                                 \
+#define JUMP()                                                                   \
+    do {                                                                         \
+        int32_t d_ = pc->d;                                                      \
+        if (d_ < 0 && KR_UNLIKELY(--steps_ < 0) && !Refill()) goto out_of_steps; \
+        pc += d_ + 1;                                                            \
+        DISPATCH();                                                              \
     } while (0)
-#define JUMPC()                                                     \
-    do {                                                            \
-        int32_t d_ = int16_t(pc->c);                                \
-        if (d_ < 0 && KR_UNLIKELY(--steps_ < 0)) goto out_of_steps; \
-        pc += d_ + 1;                                               \
-        DISPATCH();                                                 \
+#define JUMPC()                                                                  \
+    do {                                                                         \
+        int32_t d_ = int16_t(pc->c);                                             \
+        if (d_ < 0 && KR_UNLIKELY(--steps_ < 0) && !Refill()) goto out_of_steps; \
+        pc += d_ + 1;                                                            \
+        DISPATCH();                                                              \
     } while (0)
 #define RAISE(msg)                                                            \
     do {                                                                      \
@@ -819,7 +838,7 @@ L_CALLS : {
         RAISE("Internal Error: Executing non-compiled code.");
     }
     if (KR_UNLIKELY(nframes_ >= uint32_t(Runtime::kMaxScriptDepth))) RAISE(kTooDeep);
-    if (KR_UNLIKELY(--steps_ < 0)) goto out_of_steps;
+    if (KR_UNLIKELY(--steps_ < 0) && !Refill()) goto out_of_steps;
     fr->pc = pc;
     RValue& dest = R[pc->a];
     dest.SetReal(0.0);
@@ -1096,6 +1115,7 @@ var_missing:
     goto unwind;
 
 out_of_steps:
+    if (interrupted_) RAISE("Execution was interrupted.");
     RAISE("Execution step limit reached.");
 
 unwind:

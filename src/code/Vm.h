@@ -3,6 +3,7 @@
 // the error unwinding that prefixes "In script NAME:" for every script frame it leaves.
 #pragma once
 
+#include <csignal>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -26,6 +27,9 @@ public:
     // Work allowed per outermost execution (loop rounds, calls, array growth); unlimited by
     // default. Running out is the run-time error "Execution step limit reached.".
     void SetStepLimit(int64_t steps) { step_limit_ = steps; }
+    // A flag polled on backward jumps and calls (every 65536 of them): once it is not zero,
+    // running code stops with the run-time error "Execution was interrupted.".
+    void SetInterrupt(const volatile std::sig_atomic_t* flag) { interrupt_ = flag; }
 
 private:
     struct WithState {
@@ -114,7 +118,14 @@ private:
     std::vector<std::unique_ptr<ArrayRows>> larr_;
     int native_depth_ = 0;
     int64_t step_limit_ = INT64_MAX;
+    // The work left is steps_ + reserve_: steps_ counts down in the loop, and is refilled from
+    // the reserve in slices so that the interrupt flag is polled between them.
     int64_t steps_ = INT64_MAX;
+    int64_t reserve_ = 0;
+    const volatile std::sig_atomic_t* interrupt_ = nullptr;
+    bool interrupted_ = false;
+    // Called when steps_ ran below 0: false when the work is used up or the flag is set.
+    bool Refill();
 };
 
 }  // namespace kr

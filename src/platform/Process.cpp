@@ -69,6 +69,31 @@ uint64_t ProgramImageSize(const std::string& path) {
     return end;
 }
 
+std::vector<uint8_t> StripProgramImage(std::vector<uint8_t> p) {
+    if (p.size() < 64 ||
+        std::memcmp(p.data(),
+                    "\x7f"
+                    "ELF",
+                    4) != 0 ||
+        p[4] != 2 || p[5] != 1)
+        return p;
+    const uint64_t phoff = Le(&p[0x20], 8), phentsize = Le(&p[0x36], 2), phnum = Le(&p[0x38], 2);
+    if (phentsize < 56 || phoff > p.size() || phnum * phentsize > p.size() - phoff) return p;
+    // What the loader needs: the headers and every segment's bytes in the file.
+    uint64_t end = std::max<uint64_t>(64, phoff + phentsize * phnum);
+    for (uint64_t i = 0; i < phnum; ++i) {
+        const uint8_t* ph = &p[phoff + i * phentsize];
+        const uint64_t offset = Le(ph + 0x08, 8), size = Le(ph + 0x20, 8);
+        if (offset > p.size() || size > p.size() - offset) return p;
+        end = std::max(end, offset + size);
+    }
+    // No section header table: e_shoff, e_shnum and e_shstrndx become 0.
+    std::memset(&p[0x28], 0, 8);
+    std::memset(&p[0x3C], 0, 4);
+    p.resize(end);
+    return p;
+}
+
 bool HasAppendedData(const std::string& path) {
     struct stat st;
     if (::stat(path.c_str(), &st) != 0) return false;

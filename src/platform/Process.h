@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace kr {
 
@@ -14,6 +15,12 @@ std::string ExecutablePath();
 // the end of its last header table, segment or section); 0 when the file cannot be read or is
 // not an ELF file. Bytes past this size were appended to the program.
 uint64_t ProgramImageSize(const std::string& path);
+
+// The program image of an ELF executable without what only debuggers read: the section
+// header table and every section outside the loaded segments (debug information, symbol
+// tables) are dropped, which leaves a file that runs the same. Anything that is not a 64-bit
+// little-endian ELF file comes back unchanged.
+std::vector<uint8_t> StripProgramImage(std::vector<uint8_t> program);
 
 // Whether bytes were appended to the program image of the file (a game that carries its runner).
 bool HasAppendedData(const std::string& path);

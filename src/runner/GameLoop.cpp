@@ -116,7 +116,9 @@ void GameLoop::HandleRoomRequest() {
 void GameLoop::MainLoop() {
     Clock& clock = *runner_.GetPlatform().clock;
     const int64_t max_steps = runner_.MaxSteps();
-    auto limit_reached = [&] { return max_steps >= 0 && steps_run_ >= max_steps; };
+    auto limit_reached = [&] {
+        return (max_steps >= 0 && steps_run_ >= max_steps) || runner_.StopRequested();
+    };
 
     HandleRoomRequest();
     int64_t t = clock.Microseconds();

@@ -1,7 +1,8 @@
 #include "runner/InputReplay.h"
 
-#include <algorithm>
 #include <charconv>
+
+#include "code/Vocabulary.h"
 
 namespace kr {
 
@@ -32,6 +33,23 @@ bool Number(std::string_view s, int64_t lo, int64_t hi, int64_t& out) {
     if (ec != std::errc() || end != s.data() + s.size() || v < lo || v > hi) return false;
     out = v;
     return true;
+}
+
+// A key: a virtual-key code, or the name of a vk_ constant (vk_left).
+bool KeyCode(std::string_view s, int32_t& out) {
+    int64_t v;
+    if (Number(s, 0, 255, v)) {
+        out = int32_t(v);
+        return true;
+    }
+    if (!s.starts_with("vk_")) return false;
+    for (const BuiltinConstantDef& c : BuiltinConstants()) {
+        if (s == c.name) {
+            out = int32_t(c.value);
+            return true;
+        }
+    }
+    return false;
 }
 
 // One line without its end; false with `why` when it is malformed. `has_event` is false for a
@@ -81,7 +99,10 @@ bool ParseLine(std::string_view line, ReplayEvent& out, bool& has_event, std::st
     }
     if (ev == "key" && w.size() >= 3 && (w[2].text == "down" || w[2].text == "up")) {
         e.kind = w[2].text == "down" ? Kind::kKeyDown : Kind::kKeyUp;
-        return args(2, "key down|up VK") && number(3, 0, 255, "the key", e.code);
+        if (!args(2, "key down|up VK")) return false;
+        if (KeyCode(w[3].text, e.code)) return true;
+        why = "the key '" + std::string(w[3].text) + "' is not 0..255 or a vk_ name";
+        return false;
     }
     if (ev == "mouse" && w.size() >= 3 && w[2].text == "move") {
         e.kind = Kind::kMouseMove;
@@ -110,6 +131,9 @@ bool ParseInputReplay(std::string_view text, std::vector<ReplayEvent>& out, std:
     out.clear();
     size_t pos = 0;
     int line_number = 0;
+    // The latest step so far and its line: steps may repeat but not go back.
+    int64_t last_step = 0;
+    int last_line = 0;
     while (pos < text.size()) {
         size_t end = text.find('\n', pos);
         if (end == std::string_view::npos) end = text.size();
@@ -127,6 +151,15 @@ bool ParseInputReplay(std::string_view text, std::vector<ReplayEvent>& out, std:
             return false;
         }
         if (!has_event) continue;
+        if (e.step < last_step) {
+            error = "line " + std::to_string(line_number) + ": step " + std::to_string(e.step) +
+                    " comes before step " + std::to_string(last_step) + " of line " +
+                    std::to_string(last_line) + "; steps must not go back";
+            out.clear();
+            return false;
+        }
+        last_step = e.step;
+        last_line = line_number;
         if (e.event.kind == InputEvent::Kind::kChar) {
             for (char c : typed) {
                 e.event.code = int32_t(uint8_t(c));
@@ -136,8 +169,6 @@ bool ParseInputReplay(std::string_view text, std::vector<ReplayEvent>& out, std:
         }
         out.push_back(e);
     }
-    std::stable_sort(out.begin(), out.end(),
-                     [](const ReplayEvent& a, const ReplayEvent& b) { return a.step < b.step; });
     return true;
 }
 

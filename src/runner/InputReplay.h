@@ -4,10 +4,10 @@
 // just before that step runs. EVENT ARGS is one of
 //     key down VK | key up VK | char TEXT | mouse move X Y | mouse down B | mouse up B |
 //     wheel up | wheel down | close
-// VK is a virtual-key code (0..255), B a button (1 left, 2 right, 3 middle), X and Y are
-// window-region pixels, TEXT is the rest of the line after one blank, each byte one typed
-// character. `#` starts a comment that runs to the end of the line (except inside TEXT);
-// blank lines are skipped.
+// VK is a virtual-key code (0..255) or the name of a vk_ constant (vk_left), B a button (1 left, 2
+// right, 3 middle), X and Y are window-region pixels, TEXT is the rest of the line after one blank,
+// each byte one typed character. `#` starts a comment that runs to the end of the line (except
+// inside TEXT); blank lines are skipped.
 #pragma once
 
 #include <cstdint>
@@ -26,8 +26,8 @@ struct ReplayEvent {
     bool operator==(const ReplayEvent&) const = default;
 };
 
-// Parses a whole replay text into events ordered by step (file order within a step). On a
-// malformed line returns false with `error` naming the line ("line 3: ...").
+// Parses a whole replay text into events in file order. Steps must not decrease from line to
+// line. On a malformed line returns false with `error` naming the line ("line 3: ...").
 bool ParseInputReplay(std::string_view text, std::vector<ReplayEvent>& out, std::string& error);
 
 }  // namespace kr

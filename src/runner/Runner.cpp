@@ -19,7 +19,8 @@
 namespace kr {
 
 namespace {
-std::string TitleOf(const std::string& path) {
+std::string TitleOf(std::string path) {
+    while (path.size() > 1 && path.back() == '/') path.pop_back();  // a project folder
     std::string name = FileNameOf(path);
     size_t dot = name.find_last_of('.');
     return (dot == std::string::npos || dot == 0) ? name : name.substr(0, dot);
@@ -86,6 +87,7 @@ Runner::Runner(Platform& platform, RunnerOptions options)
     // The registries are filled once, before anything is compiled: the ids of built-in
     // variables and functions are their registration order.
     runtime_.SetHost(&script_host_);
+    runtime_.SetInterruptFlag(options_.stop_flag);
     for (const BuiltinConstantDef& c : BuiltinConstants()) runtime_.AddConstant(c.name, c.value);
     RegisterRunnerVariables(runtime_);
     AttachLoopVariables(runtime_);
@@ -140,7 +142,9 @@ bool Runner::RunGame() {
 }
 
 LoadResult Runner::LoadGameData() {
-    LoadResult r = LoadGameFile(options_.game_path, game_, *this);
+    LoadResult r = options_.game_data.empty()
+                       ? LoadGameFile(options_.game_path, game_, *this)
+                       : ReadGameData(std::move(options_.game_data), 0, game_, *this);
     if (r == LoadResult::kLoaded) HandOverToRuntime();
     return r;
 }

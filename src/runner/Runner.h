@@ -4,6 +4,7 @@
 // one another in one process.
 #pragma once
 
+#include <csignal>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -29,8 +30,8 @@
 #include "runner/GameLoop.h"
 #include "runner/GameWorld.h"
 #include "runner/InputReplay.h"
-#include "runner/RoomRequest.h"
 #include "runner/RoomDraw.h"
+#include "runner/RoomRequest.h"
 #include "runner/RoomState.h"
 #include "runner/ScriptHost.h"
 #include "runner/TempDirectory.h"
@@ -41,7 +42,10 @@
 namespace kr {
 
 struct RunnerOptions {
-    std::string game_path;                // the file holding the game
+    std::string game_path;  // the file holding the game
+    // Game data already in memory (from its magic number on), read instead of game_path; the
+    // path then only names the game (a project folder run without building it).
+    std::vector<uint8_t> game_data;
     std::vector<std::string> parameters;  // the game's command line; [0] names the game
     bool secure_mode = false;
     TempDirectoryPlaces temp_places;  // its executable_dir is also program_directory
@@ -66,6 +70,9 @@ struct RunnerOptions {
     bool sound = true;
     // Pictures to save: the one presented at the end of step N (counted from 0) into a PNG.
     std::vector<std::pair<int64_t, std::string>> screenshots;
+    // Set (by a signal handler) when the run must stop: the game then ends after the step,
+    // and running code stops at once.
+    const volatile std::sig_atomic_t* stop_flag = nullptr;
 };
 
 class Runner;
@@ -152,6 +159,8 @@ public:
     // given, else the platform clock's.
     uint32_t ClockSeed();
     int64_t MaxSteps() const { return options_.max_steps; }
+    // Whether the run was asked to stop from outside (Ctrl+C, SIGTERM, the time limit).
+    bool StopRequested() const { return options_.stop_flag && *options_.stop_flag; }
     const std::vector<ReplayEvent>& Replay() const { return options_.input; }
     // Performs other event `number` for every instance while no room request is pending.
     void PerformOtherEventForAll(int32_t number);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <map>
 #include <nlohmann/json.hpp>
 
 #include "runner/GameWriter.h"
@@ -71,6 +72,58 @@ TEST(CommandLine, HelpVersionAndUsageErrors) {
     }
 }
 
+// Each command explains itself; the general help says where a game's messages go.
+TEST(CommandLine, EveryCommandHasItsHelp) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string out_has;
+    } cases[] = {
+        {{"--help"}, "show_debug_message writes to standard output; error texts"},
+        {{"run", "--help"}, "usage: korvane [run] [OPTION...] GAME [PARAMETER...]"},
+        {{"--help", "game.exe"}, "usage: korvane"},
+        {{"info", "--help"}, "usage: korvane info [--json] GAME"},
+        {{"build", "--help"}, "usage: korvane build DIR -o OUT [--data-only]"},
+        {{"extract", "--help"}, "usage: korvane extract GAME DIR"},
+        {{"script", "--help"}, "'-' reads it from standard input"},
+    };
+    for (const Case& c : cases) {
+        test::ProcessResult r = RunProgram(KorvanePath(), c.args);
+        EXPECT_EQ(r.status, 0) << c.args[0];
+        EXPECT_NE(r.out.find(c.out_has), std::string::npos) << r.out;
+        EXPECT_EQ(r.err, "");
+    }
+}
+
+// Words after GAME stay the game's parameters; one that is korvane's own option is likelier
+// misplaced, so korvane warns (and only then).
+TEST(CommandLine, OptionsAfterTheGameAreParametersWithAWarning) {
+    ScratchDir dir;
+    std::string game = dir.Write("small.exe", SmallGame().WriteGameFile());
+    test::ProcessResult r = RunProgram(
+        KorvanePath(), {"--headless", game, "--max-steps=3", "level2", "--secure"}, dir.Path());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(
+        r.err,
+        "korvane: warning: '--max-steps=3' comes after GAME, so it is passed to the game as a "
+        "parameter; korvane's options go before GAME\n"
+        "korvane: warning: '--secure' comes after GAME, so it is passed to the game as a "
+        "parameter; korvane's options go before GAME\n");
+    r = RunProgram(KorvanePath(), {"--headless", game, "--max-stepsX", "-x"}, dir.Path());
+    EXPECT_EQ(r.err, "");
+}
+
+// A mistake in a replay file names its line, without the command's usage text.
+TEST(CommandLine, ReplayFileMistakesNameTheirLine) {
+    ScratchDir dir;
+    std::string game = dir.Write("small.exe", SmallGame().WriteGameFile());
+    std::string input = dir.Write("input.txt", "3 key down vk_left\n2 key up vk_left\n");
+    test::ProcessResult r = RunProgram(KorvanePath(), {"--headless", "--input", input, game});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err,
+              "korvane: " + input +
+                  ": line 2: step 2 comes before step 3 of line 1; steps must not go back\n");
+}
+
 TEST(CommandLine, InfoJsonListsSettingsSectionsAndNames) {
     ScratchDir dir;
     std::string game = dir.Write("small.exe", SmallGame().WriteGameFile());
@@ -97,6 +150,36 @@ TEST(CommandLine, InfoJsonListsSettingsSectionsAndNames) {
     EXPECT_LE(j["builtin_functions"]["implemented"], 1252);
 }
 
+// The list of built-in functions: every registered function with its argument count and
+// whether it has a body, as JSON and as text.
+TEST(CommandLine, InfoListsTheBuiltInFunctions) {
+    test::ProcessResult r = RunProgram(KorvanePath(), {"info", "--functions", "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    nlohmann::json j = nlohmann::json::parse(r.out);
+    ASSERT_EQ(j["functions"].size(), 1252u);
+    EXPECT_EQ(j["total"], 1252);
+    int available = 0;
+    std::map<std::string, nlohmann::json> by_name;
+    for (const nlohmann::json& f : j["functions"]) {
+        available += f["available"].get<bool>();
+        by_name[f["name"]] = f;
+    }
+    EXPECT_EQ(j["implemented"], available);
+    EXPECT_EQ(by_name["point_distance"]["arguments"], 4);
+    EXPECT_EQ(by_name["point_distance"]["available"], true);
+    EXPECT_EQ(by_name["choose"]["arguments"], -1);
+
+    r = RunProgram(KorvanePath(), {"info", "--functions"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("\npoint_distance 4 available\n"), std::string::npos);
+    for (const auto& [name, f] : by_name) {
+        if (f["available"].get<bool>()) continue;
+        const std::string line = "\n" + name + " " + f["arguments"].dump() + " not available yet\n";
+        EXPECT_NE(r.out.find(line), std::string::npos) << line;
+    }
+    EXPECT_EQ(RunProgram(KorvanePath(), {"info", "--functions", "game.exe"}).status, 2);
+}
+
 TEST(CommandLine, InfoTextAndFailures) {
     ScratchDir dir;
     std::string game = dir.Write("small.exe", SmallGame().WriteGameFile());
@@ -104,6 +187,13 @@ TEST(CommandLine, InfoTextAndFailures) {
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("    1 (empty)"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("SPEED = 4"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("    0 spr_a (0 frames 1x1, origin 0,0)"), std::string::npos) << r.out;
+    GameWriter one_frame = SmallGame();
+    CSprite sprite;
+    sprite.frames.emplace_back(2, 3);
+    one_frame.Add("spr_one", sprite);
+    r = RunProgram(KorvanePath(), {"info", dir.Write("one.exe", one_frame.WriteGameFile())});
+    EXPECT_NE(r.out.find("spr_one (1 frame 2x3, origin 0,0)"), std::string::npos) << r.out;
 
     std::vector<uint8_t> cut = SmallGame().WriteGameFile();
     cut.resize(cut.size() - 3);

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "app/Project.h"
+#include "platform/Process.h"
 #include "runner/GameLoader.h"
 #include "support/GameFiles.h"
 #include "support/SampleGames.h"
@@ -106,6 +107,14 @@ TEST(Project, TheExampleBuildsIntoAGameThatStarts) {
                          dir.Path());
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
+    // The runner it carries is stripped of what only debuggers read (symbols, debug
+    // information, section headers), and still runs the game, as above.
+    const uint64_t carried = ProgramImageSize(dir / "bounce");
+    EXPECT_GT(carried, 0u);
+    EXPECT_LT(carried, ProgramImageSize(KorvanePath()));
+    std::vector<uint8_t> built;
+    ASSERT_TRUE(ReadWholeFile(dir / "bounce", built));
+    EXPECT_EQ(built[0x3C] | built[0x3D], 0);  // no section headers
 
     GameData g;
     test::RecordingHost host;
@@ -214,6 +223,45 @@ TEST(Project, ABadProjectSaysWhereItIsWrong) {
         std::vector<uint8_t> d3dx;
         EXPECT_FALSE(BuildProject(p, built, d3dx, error));
         EXPECT_NE(error.find(c.error_has), std::string::npos) << error;
+    }
+}
+
+// Games store masks, not the parameters they were built with; extract finds the parameters
+// again, so that a project built, extracted and built again keeps them.
+TEST(Project, ExtractFindsTheMaskParametersAgain) {
+    struct Case {
+        MaskShape shape;
+        BoxMode box;
+        const char *shape_word, *box_word;
+    } cases[] = {
+        {MaskShape::kPrecise, BoxMode::kAutomatic, "precise", "automatic"},
+        {MaskShape::kRectangle, BoxMode::kFullImage, "rectangle", "full"},
+        {MaskShape::kEllipse, BoxMode::kAutomatic, "ellipse", "automatic"},
+        {MaskShape::kDiamond, BoxMode::kFullImage, "diamond", "full"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.shape_word + std::string(" ") + c.box_word);
+        // A 12 x 10 frame whose opaque part is a 6 x 6 square off the middle.
+        auto sprite = std::make_unique<CSprite>();
+        TBitmap32 frame(12, 10);
+        for (int y = 2; y < 8; ++y)
+            for (int x = 3; x < 9; ++x) frame.Pixels()[y * 12 + x].a = 255;
+        sprite->frames.push_back(std::move(frame));
+        sprite->mask_params.shape = c.shape;
+        sprite->mask_params.box_mode = c.box;
+        sprite->BuildMasks();
+        sprite->mask_params = MaskParams{};  // as a loaded game has them
+        GameData game;
+        game.sprites.Reset(1);
+        game.sprites.Set(0, "spr", std::move(sprite));
+        ScratchDir dir;
+        std::string error;
+        ASSERT_TRUE(ExtractProject(game, {}, dir / "p", error)) << error;
+        const std::string toml = test::ReadText(dir / "p/sprites/spr.toml");
+        EXPECT_NE(toml.find("shape = \"" + std::string(c.shape_word) + "\""), std::string::npos)
+            << toml;
+        EXPECT_NE(toml.find("box = \"" + std::string(c.box_word) + "\""), std::string::npos)
+            << toml;
     }
 }
 

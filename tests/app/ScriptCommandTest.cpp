@@ -52,6 +52,20 @@ TEST(ScriptCommand, RunsProgramsWithArgumentsAndScripts) {
     }
 }
 
+// `-` reads the program from standard input; a second -e is refused rather than taken for an
+// argument.
+TEST(ScriptCommand, ProgramFromStandardInputAndOneProgramOnly) {
+    const std::string korvane = std::string(KR_BINARY_DIR) + "/src/app/korvane";
+    test::ProcessResult r = RunProgram(korvane, {"script", "-", "5"}, "",
+                                       "var n; n = argument0 * 2;\nshow_debug_message(n);\n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "10\n");
+    r = RunScript({"-e", "show_debug_message(1)", "-e", "show_debug_message(2)"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("-e is given twice"), std::string::npos) << r.err;
+}
+
 TEST(ScriptCommand, ErrorsGoToStandardErrorWithStatusOne) {
     ScratchDir dir;
     std::string bad_script = dir.Write("bad.txt", "return = 1");

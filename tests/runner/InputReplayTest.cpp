@@ -8,17 +8,17 @@ namespace {
 
 using Kind = InputEvent::Kind;
 
-TEST(InputReplay, EveryEventAndCommentsParseInStepOrder) {
+TEST(InputReplay, EveryEventAndCommentsParse) {
     std::vector<ReplayEvent> out;
     std::string error;
     ASSERT_TRUE(
         ParseInputReplay("# a comment\r\n"
-                         "2 mouse move -5 7   # trailing comment\n"
+                         "0 key down vk_left\n"
                          "\n"
-                         "0 key down 37\n"
-                         "2 mouse down 3\n"
-                         "1 char a #b\n"
                          "0 key up 37\n"
+                         "1 char a #b\n"
+                         "2 mouse move -5 7   # trailing comment\n"
+                         "2 mouse down 3\n"
                          "3 mouse up 1\n"
                          "3 wheel up\n"
                          "3 wheel down\n"
@@ -44,7 +44,10 @@ TEST(InputReplay, MalformedLinesAreNamed) {
         {"x key down 1", "line 1: the step 'x' is not a number of 0 or more"},
         {"-1 close", "line 1: the step '-1' is not a number of 0 or more"},
         {"# ok\n3", "line 2: an event must follow the step"},
-        {"0 key down 256", "line 1: the key '256' is not 0..255"},
+        {"0 key down 256", "line 1: the key '256' is not 0..255 or a vk_ name"},
+        {"0 key down vk_lft", "line 1: the key 'vk_lft' is not 0..255 or a vk_ name"},
+        {"0 key down 1\n5 close\n5 close\n# later\n4 key up 1",
+         "line 5: step 4 comes before step 5 of line 3; steps must not go back"},
         {"0 key down", "line 1: expected 'key down|up VK'"},
         {"0 mouse down 4", "line 1: the button '4' is not 1..3"},
         {"0 mouse move 1", "line 1: expected 'mouse move X Y'"},

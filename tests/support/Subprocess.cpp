@@ -14,9 +14,10 @@ extern char** environ;
 namespace kr::test {
 
 ProcessResult RunProgram(const std::string& program, const std::vector<std::string>& args,
-                         const std::string& work_dir) {
+                         const std::string& work_dir, std::string_view input) {
     ScratchDir capture;
     std::string out = capture / "out", err = capture / "err";
+    std::string in = input.empty() ? std::string("/dev/null") : capture.Write("in", input);
     std::vector<std::string> all{program};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -25,7 +26,7 @@ ProcessResult RunProgram(const std::string& program, const std::vector<std::stri
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (!work_dir.empty()) posix_spawn_file_actions_addchdir_np(&actions, work_dir.c_str());

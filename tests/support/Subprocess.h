@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kr::test {
@@ -12,8 +13,8 @@ struct ProcessResult {
 };
 
 // Runs `program` with `args` (without the program name) in `work_dir` (when not empty), with
-// standard input closed.
+// `input` as standard input (empty: none).
 ProcessResult RunProgram(const std::string& program, const std::vector<std::string>& args,
-                         const std::string& work_dir = "");
+                         const std::string& work_dir = "", std::string_view input = {});
 
 }  // namespace kr::test

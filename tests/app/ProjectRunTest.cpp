@@ -1,0 +1,237 @@
+// Projects as the korvane command takes them: run straight from their folder, and checked at
+// build time so that a mistake is reported with its file and line before the game runs.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+
+#include "support/ScratchDir.h"
+#include "support/Subprocess.h"
+
+namespace kr {
+namespace {
+
+using test::RunProgram;
+using test::ScratchDir;
+
+std::string KorvanePath() {
+    return std::string(KR_BINARY_DIR) + "/src/app/korvane";
+}
+
+// A small project: one object whose create and step events print, in one room. Tests change
+// single files of it to show a fault.
+std::map<std::string, std::string> TinyProject() {
+    return {
+        {"game.toml",
+         "format = 1\n"
+         "room_order = [\"room_main\"]\n"
+         "\n"
+         "[[constant]]\n"
+         "name = \"GREETING\"\n"
+         "value = \"'hello'\"\n"
+         "\n"
+         "[resources]\n"
+         "objects = [\"obj_hello\"]\n"
+         "rooms = [\"room_main\"]\n"},
+        {"objects/obj_hello.toml",
+         "name = \"obj_hello\"\n"
+         "\n"
+         "[[event]]\n"
+         "type = \"create\"\n"
+         "\n"
+         "[[event.action]]\n"
+         "library = 1\n"
+         "id = 603\n"
+         "kind = \"code\"\n"
+         "execute = \"code\"\n"
+         "code = \"obj_hello/create.krs\"\n"},
+        {"objects/obj_hello/create.krs", "show_debug_message(GREETING);\n"},
+        {"rooms/room_main.toml",
+         "name = \"room_main\"\n"
+         "instances = [{ x = 0, y = 0, object = \"obj_hello\", id = 100001 }]\n"},
+    };
+}
+
+std::string WriteProject(const ScratchDir& dir, const std::string& name,
+                         const std::map<std::string, std::string>& files) {
+    for (const auto& [file, text] : files) dir.Write(name + "/" + file, text);
+    return dir / name;
+}
+
+std::vector<std::string> FilesBelow(const std::string& dir) {
+    std::vector<std::string> files;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(dir))
+        files.push_back(e.path().string());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+// `korvane run DIR` and `korvane DIR` build the project in memory and run it with every run
+// option; nothing is written.
+TEST(ProjectRun, AProjectFolderRunsWithoutABuildStep) {
+    ScratchDir dir;
+    std::string project = WriteProject(dir, "tiny", TinyProject());
+    const std::vector<std::string> before = FilesBelow(dir.Path());
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"run", "--headless", "--max-steps", "2", project, "world"},
+             {"--headless", "--max-steps=2", project + "/", "world"},
+         }) {
+        test::ProcessResult r = RunProgram(KorvanePath(), args, dir.Path());
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, "hello\n");
+        EXPECT_EQ(r.err, "");
+    }
+    EXPECT_EQ(FilesBelow(dir.Path()), before);
+}
+
+// A broken project is not run: the message names the file (from where korvane was started)
+// and the line.
+TEST(ProjectRun, AProjectErrorNamesTheFileAndLine) {
+    ScratchDir dir;
+    auto files = TinyProject();
+    files["rooms/room_main.toml"] =
+        "name = \"room_main\"\n"
+        "instances = [{ x = 0, y = 0, object = \"obj_gone\", id = 100001 }]\n";
+    WriteProject(dir, "broken", files);
+    test::ProcessResult r = RunProgram(KorvanePath(), {"--headless", "broken"}, dir.Path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "broken/rooms/room_main.toml:2: no object named \"obj_gone\"\n");
+}
+
+// Errors a run goes on after are summed up in one line at its end, also (and above all) when
+// the game's settings keep them from being shown.
+TEST(ProjectRun, IgnoredErrorsAreSummedUpAtTheEnd) {
+    for (bool shown : {false, true}) {
+        ScratchDir dir;
+        auto files = TinyProject();
+        files["game.toml"] =
+            "format = 1\nroom_order = [\"room_main\"]\n[settings]\ndisplay_errors = " +
+            std::string(shown ? "true" : "false") +
+            "\n[resources]\nobjects = [\"obj_hello\"]\nrooms = [\"room_main\"]\n";
+        files["objects/obj_hello.toml"] =
+            "name = \"obj_hello\"\n[[event]]\ntype = \"step\"\n[[event.action]]\nkind = "
+            "\"code\"\ncode = \"obj_hello/step.krs\"\n";
+        files["objects/obj_hello/step.krs"] = "y = nothing_here;\n";
+        WriteProject(dir, "p", files);
+        test::ProcessResult r =
+            RunProgram(KorvanePath(), {"--headless", "--max-steps", "3", "p"}, dir.Path());
+        EXPECT_EQ(r.status, 0);
+        const std::string summary =
+            "korvane: 3 run-time errors were ignored" +
+            std::string(shown ? "" : " (the game's settings do not show errors)") +
+            "; the first: ERROR in action number 1 of  Step Event for object obj_hello: ";
+        const size_t at = r.err.find("korvane: ");
+        ASSERT_NE(at, std::string::npos) << r.err;
+        EXPECT_EQ(r.err.substr(at, summary.size()), summary) << r.err;
+        EXPECT_EQ(r.err.back(), '\n');
+        EXPECT_EQ(std::count(r.err.begin() + long(at), r.err.end(), '\n'), 1) << r.err;
+        if (shown) {
+            EXPECT_EQ(std::count(r.err.begin(), r.err.begin() + long(at), '^'), 3) << r.err;
+        } else {
+            EXPECT_EQ(at, 0u) << r.err;
+        }
+    }
+}
+
+// One mistake in a file of the tiny project: neither `build` nor `run` goes on, and standard
+// error is one line that begins with `error` (the file named from where korvane was started).
+struct Mistake {
+    const char* what;
+    std::string file, text;
+    std::string error;
+    std::string other_file = {}, other_text = {};  // a second file the mistake needs
+};
+
+void ExpectReported(const Mistake& c) {
+    SCOPED_TRACE(c.what);
+    ScratchDir dir;
+    auto files = TinyProject();
+    files[c.file] = c.text;
+    if (!c.other_file.empty()) files[c.other_file] = c.other_text;
+    WriteProject(dir, "p", files);
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"build", "p", "-o", "game"}, {"run", "--headless", "p"}}) {
+        test::ProcessResult r = RunProgram(KorvanePath(), args, dir.Path());
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err.substr(0, c.error.size()), c.error) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    }
+    EXPECT_FALSE(FileExists(dir / "game"));
+}
+
+// Every table knows its keys: a misspelt one is an error that suggests the keys spelt alike,
+// or lists them all when none is.
+TEST(ProjectRun, UnknownKeysAreErrors) {
+    const Mistake cases[] = {
+        {"a misspelt key", "objects/obj_hello.toml", "name = \"obj_hello\"\nsprit = -1\n",
+         "p/objects/obj_hello.toml:2: unknown key `sprit`; did you mean `sprite`?\n"},
+        {"a misspelt manifest key", "game.toml",
+         "format = 1\nroom_ordr = [\"room_main\"]\n[resources]\nobjects = [\"obj_hello\"]\n"
+         "rooms = [\"room_main\"]\n",
+         "p/game.toml:2: unknown key `room_ordr`; did you mean `room_order`?\n"},
+        {"an unknown key with nothing close", "objects/obj_hello.toml",
+         "name = \"obj_hello\"\ncolour = 3\n",
+         "p/objects/obj_hello.toml:2: unknown key `colour` (known keys: depth, event, mask, name, "
+         "parent, persistent, solid, sprite, visible)\n"},
+        {"a key of an inline table", "rooms/room_main.toml",
+         "name = \"room_main\"\ninstances = [{ x = 0, y = 0, object = \"obj_hello\", idd = 1 }]\n",
+         "p/rooms/room_main.toml:2: unknown key `idd`; did you mean `id`?\n"},
+    };
+    for (const Mistake& c : cases) ExpectReported(c);
+}
+
+// References must reach a resource that exists, and numbers must mean something.
+TEST(ProjectRun, ReferencesAndRangesAreChecked) {
+    const Mistake cases[] = {
+        {"a sprite index out of range", "objects/obj_hello.toml",
+         "name = \"obj_hello\"\nsprite = 7\n",
+         "p/objects/obj_hello.toml:2: no sprite has index 7 (there are 0 sprites); -1 is none\n"},
+        {"a key event out of range", "objects/obj_hello.toml",
+         "name = \"obj_hello\"\n[[event]]\ntype = \"keyboard\"\nnumber = 300\n",
+         "p/objects/obj_hello.toml:4: no keyboard event number 300 (a key is a virtual-key code 0 "
+         "to 255)\n"},
+        {"a collision with a missing object", "objects/obj_hello.toml",
+         "name = \"obj_hello\"\n[[event]]\ntype = \"collision\"\nobject = 4\n",
+         "p/objects/obj_hello.toml:4: no object has index 4 (there are 1 objects)\n"},
+        {"a room order naming a missing room", "game.toml",
+         "format = 1\nroom_order = [\"room_main\", 3]\n[resources]\nobjects = [\"obj_hello\"]\n"
+         "rooms = [\"room_main\"]\n",
+         "p/game.toml:2: no room has index 3 (there are 1 rooms)\n"},
+        {"an empty room order", "game.toml",
+         "format = 1\nroom_order = []\n[resources]\nobjects = [\"obj_hello\"]\nrooms = "
+         "[\"room_main\"]\n",
+         "p/game.toml:2: the room order is empty; the game starts in its first room\n"},
+    };
+    for (const Mistake& c : cases) ExpectReported(c);
+}
+
+// Every piece of code is compiled at build time; errors read FILE:LINE:COLUMN for code files
+// and FILE:LINE for code written in a TOML value.
+TEST(ProjectRun, CodeIsCompiledAtBuildTime) {
+    const Mistake cases[] = {
+        {"an event's code", "objects/obj_hello/create.krs", "var a;\na = 1;\nb = a +;\n",
+         "p/objects/obj_hello/create.krs:3:8: "},
+        {"CR LF line ends", "objects/obj_hello/create.krs", "var a;\r\na = 1;\r\nb = a +;\r\n",
+         "p/objects/obj_hello/create.krs:3:8: "},
+        {"a constant's value", "game.toml",
+         "format = 1\nroom_order = [\"room_main\"]\n[[constant]]\nname = \"GREETING\"\n"
+         "value = \"1 +\"\n[resources]\nobjects = [\"obj_hello\"]\nrooms = [\"room_main\"]\n",
+         "p/game.toml:5: the value of constant GREETING: "},
+        {"a room's creation code", "rooms/room_main.toml",
+         "name = \"room_main\"\ncreation_code = \"../objects/obj_hello/create.krs\"\n"
+         "instances = [{ x = 0, y = 0, object = \"obj_hello\", id = 100001, creation_code = "
+         "\"room_main/bad.krs\" }]\n",
+         "p/rooms/room_main/bad.krs:2:1: ", "rooms/room_main/bad.krs", "x = 1;\n}\n"},
+        {"a script", "scripts/scr_twice.krs", "return argument0 * ;\n",
+         "p/scripts/scr_twice.krs:1:20: ", "game.toml",
+         "format = 1\nroom_order = [\"room_main\"]\n[resources]\nscripts = [\"scr_twice\"]\n"
+         "objects = [\"obj_hello\"]\nrooms = [\"room_main\"]\n"},
+    };
+    for (const Mistake& c : cases) ExpectReported(c);
+}
+
+}  // namespace
+}  // namespace kr
