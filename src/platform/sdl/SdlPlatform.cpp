@@ -412,6 +412,8 @@ private:
     bool tried_ = false;
     std::unique_ptr<SdlSubsystem> video_;
     std::unique_ptr<Clipboard> private_ = MakePrivateClipboard();
+};
+
 // The window of a headless run: it never shows, reports no input and is always active, but it
 // can draw off screen through SDL's offscreen video driver.
 class OffscreenWindow final : public GameWindow {
@@ -614,6 +616,7 @@ private:
     std::unique_ptr<SdlSubsystem> subsystem_;
     SDL_AudioDeviceID device_ = 0;
 };
+
 std::unique_ptr<GameWindow> MakeSdlOffscreenWindow() {
     return std::make_unique<OffscreenWindow>();
 }
