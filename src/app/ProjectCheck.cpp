@@ -6,7 +6,7 @@
 
 #include "app/Project.h"
 #include "code/Code.h"
-#include "library/Builtins.h"
+#include "library/AllBuiltins.h"
 #include "platform/Text.h"
 #include "runner/Runner.h"
 

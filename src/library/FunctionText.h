@@ -2,7 +2,7 @@
 // the font resource functions (rows in FunctionResource.cpp); bodies in FunctionText.cpp.
 #pragma once
 
-#include "code/Builtins.h"
+#include "code/BuiltinRegistry.h"
 #include "code/Runtime.h"
 
 namespace kr {

@@ -309,7 +309,9 @@ void GameLoop::AdvanceTimeLines() {
     });
 }
 
-void GameLoop::AdvanceParticles() {}
+void GameLoop::AdvanceParticles() {
+    runner_.Particles().UpdateAll();
+}
 
 // An alarm counts down only for instances whose object responds to it; one that reaches 0
 // fires, one set to 0 is simply switched off.
@@ -610,6 +612,7 @@ void GameLoop::AssignRoom(RoomState& state, int32_t index) {
 void GameLoop::StartRoom(int32_t index, bool first) {
     runner_.SetRoomRequest(kNoRoomRequest);
     input_.ClearAll();
+    runner_.Particles().EffectClear();
     GameData& game = runner_.Game();
     if (index < 0 || !game.rooms.Exists(index)) {
         // The room order names no playable room (a damaged game): nothing can be played.

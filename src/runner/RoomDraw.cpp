@@ -348,15 +348,26 @@ void RoomDraw::DrawView(double left, double top, double right, double bottom) {
     graphics_.SetDepth(12000);
     DrawLayers(false, left, top, right, bottom);
     // Tiles and instances merged by depth; at equal depth the instance comes first.
+    // Particle systems join the merge; at equal depth they come before instances and tiles.
     std::vector<RoomTile>& tiles = room.tiles;
+    ParticleWorld& particles = runner_.Particles();
+    double p = particles.DeepestSystemDepth();
     size_t i = 0, j = 0;
-    while (i < tiles.size() || j < order_.size()) {
+    while (i < tiles.size() || j < order_.size() || p > -100000000) {
         if (j < order_.size() && (order_[j]->deleted || !order_[j]->visible)) {
             ++j;
             continue;
         }
         if (i < tiles.size() && !tiles[i].visible) {
             ++i;
+            continue;
+        }
+        if (p > -100000000 && !(j < order_.size() && p < order_[j]->depth) &&
+            !(i < tiles.size() && p < tiles[i].depth)) {
+            graphics_.SetDepth(std::min(p, 11000.0));
+            particles.DrawSystemsAtDepth(
+                p, graphics_, [this](int32_t s) { return runner_.Game().sprites.Get(s); });
+            p = particles.NextSystemDepth(p);
             continue;
         }
         bool tile = j >= order_.size() || (i < tiles.size() && tiles[i].depth > order_[j]->depth);

@@ -24,6 +24,7 @@
 #include "objects/Instance.h"
 #include "objects/InstanceList.h"
 #include "platform/GamePath.h"
+#include "particles/Particles.h"
 #include "platform/Platform.h"
 #include "runner/GameData.h"
 #include "runner/GameLoader.h"
@@ -155,6 +156,8 @@ public:
     GameLoop& Loop() { return *loop_; }
     // The display: the renderer, the room drawing and the window region.
     RoomDraw& Drawer() { return *draw_; }
+    // Particle types and systems, global for the whole run.
+    ParticleWorld& Particles() { return particles_; }
     // The number the random generator is seeded with "from the clock": the seed option when
     // given, else the platform clock's.
     uint32_t ClockSeed();
@@ -250,6 +253,7 @@ private:
     Platform& platform_;
     RunnerOptions options_;
     RunnerRuntime runtime_{*this};
+    ParticleWorld particles_{runtime_.Rng()};
     RunnerScriptHost script_host_{*this};
     GameVariables vars_;
     int32_t room_request_ = kNoRoomRequest;

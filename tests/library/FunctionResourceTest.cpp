@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "data/ImageCodecs.h"
-#include "library/Builtins.h"
+#include "library/AllBuiltins.h"
 #include "objects/GameFixture.h"
 #include "runner/GameWriter.h"
 #include "runner/Runner.h"

@@ -7,7 +7,7 @@
 #include <cstdlib>
 
 #include "data/ImageCodecs.h"
-#include "library/Builtins.h"
+#include "library/AllBuiltins.h"
 #include "objects/EventTypes.h"
 #include "platform/Files.h"
 #include "platform/sdl/SdlPlatform.h"

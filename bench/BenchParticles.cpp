@@ -1,0 +1,186 @@
+// bench_particles: the particle workload of the shared peer benchmarks (j_particles: 10,000 and
+// 50,000 live particles of an 8x8 sprite with colour, alpha and size over their life, updated
+// and drawn each frame) through korvane and through LOVE 11.4, alternately in one run, each side
+// drawing off screen with Mesa's llvmpipe (SDL's offscreen video driver). Prints both frame
+// rates, the ratio (ours / LOVE, above 1 is faster), and the cost of one update per particle
+// measured in-process on the engine alone.
+//
+//   bench_particles [ROUNDS]    (default 1 round of every workload)
+// KR_SHARED_BENCH names the folder of the shared workloads when it is not beside the sources.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "code/Random.h"
+#include "data/Sprite.h"
+#include "objects/EventTypes.h"
+#include "particles/Particles.h"
+#include "platform/Files.h"
+#include "runner/GameWriter.h"
+
+namespace kr {
+namespace {
+
+const std::string kShared =
+    std::getenv("KR_SHARED_BENCH") ? std::getenv("KR_SHARED_BENCH") : KR_SHARED_BENCH;
+
+// The sections of a workload file: "// ---- obj_bench: Create event ----" and the code under it.
+std::map<std::string, std::string> Sections(const std::string& file) {
+    std::vector<uint8_t> bytes;
+    std::map<std::string, std::string> out;
+    if (!ReadWholeFile(file, bytes)) return out;
+    std::string text(bytes.begin(), bytes.end()), current;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(pos, end - pos);
+        pos = end + 1;
+        if (line.starts_with("// ---- ")) {
+            current = line.substr(8, line.find(" ----", 8) - 8);
+            continue;
+        }
+        if (!current.empty()) out[current] += line + "\n";
+    }
+    return out;
+}
+
+CEvent Code(const std::string& code) {
+    CAction a;
+    a.kind = CAction::kCode;
+    a.exec_type = CAction::kExecCode;
+    a.arg_count = 1;
+    a.arg_texts[0] = code;
+    CEvent e;
+    e.actions.push_back(std::move(a));
+    return e;
+}
+
+// The game: spr_dot, obj_bench once in a 640x480 room.
+std::vector<uint8_t> BuildGame(int n) {
+    auto s = Sections(kShared + "/ours/j_particles.txt");
+    GameWriter w;
+    w.room_order = {0};
+    CSprite dot;
+    dot.LoadFromImageFile(kShared + "/assets/spr_dot.png", 1, false, false, 0, 0);
+    dot.BuildMasks();
+    w.Add("spr_dot", dot);
+    std::string create = s["obj_bench: Create event"];
+    const std::string from = "global.n = 10000;";
+    if (size_t at = create.find(from); at != std::string::npos)
+        create.replace(at, from.size(), "global.n = " + std::to_string(n) + ";");
+    CObject bench;
+    bench.events[kEventCreate][0] = Code(create);
+    bench.events[kEventStep][0] = Code(s["obj_bench: Step event"]);
+    w.Add("obj_bench", bench);
+    CRoom room;
+    room.width = 640, room.height = 480;
+    room.speed = 1000000;  // what the workload's room_speed asks for, from the first step
+    room.background_color = 26 | 26 << 8 | 51 << 16;
+    room.instances.push_back({0, 0, 0, 100001, ""});
+    w.Add("room", room);
+    return w.WriteGameFile();
+}
+
+struct Result {
+    double fps = 0, live = 0;
+};
+
+double Seconds(const std::string& command) {
+    auto t0 = std::chrono::steady_clock::now();
+    int status = std::system(
+        ("SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy " + command + " >/dev/null 2>&1")
+            .c_str());
+    (void)status;
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
+// Our side: the frame rate between step 100 and step 400 (start-up and the filling of the
+// system cancel out), from two runs that stop after those steps.
+Result MeasureOurs(const std::string& game) {
+    const std::string run = std::string(KR_KORVANE) + " run --max-steps ";
+    const double t100 = Seconds(run + "100 " + game), t400 = Seconds(run + "400 " + game);
+    Result r;
+    r.fps = t400 > t100 ? 300 / (t400 - t100) : 0;
+    return r;
+}
+
+// Runs a command and reads "live=L ... fps=X" from what it prints.
+Result Measure(const std::string& command) {
+    Result r;
+    FILE* p = popen(
+        ("SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy " + command + " 2>&1").c_str(), "r");
+    if (!p) return r;
+    char line[512];
+    while (std::fgets(line, sizeof line, p)) {
+        std::string l(line);
+        if (size_t f = l.find("fps="); f != std::string::npos) r.fps = std::atof(l.c_str() + f + 4);
+        if (size_t f = l.find("live="); f != std::string::npos)
+            r.live = std::atof(l.c_str() + f + 5);
+    }
+    pclose(p);
+    return r;
+}
+
+// Nanoseconds per particle of one update of the workload's system, engine alone.
+double UpdateCost(int n) {
+    Random rng;
+    rng.SetSeed(1);
+    ParticleWorld world(rng);
+    ParticleSystem& ps = *world.System(world.SystemCreate());
+    ParticleType& t = *world.Type(world.TypeCreate());
+    t.life_min = t.life_max = 60;
+    t.speed_min = 1, t.speed_max = 3;
+    t.dir_min = 0, t.dir_max = 360;
+    t.color_mode = 2;
+    t.color = {0xFFFFFF, 0x00A5FF, 0x0000FF, 0, 0, 0};
+    t.alpha1 = 1, t.alpha2 = 0.5, t.alpha3 = 0;
+    t.size_incr = -0.5 / 60;
+    PEmitter& e = ps.emitters[size_t(AddComponent(ps.emitters))];
+    e.xmin = e.xmax = 320, e.ymin = e.ymax = 240;
+    e.type = 0, e.number = n / 60;
+    for (int i = 0; i < 90; ++i) world.Update(ps);
+    const int updates = 300;
+    double particles = 0;
+    auto t0 = std::chrono::steady_clock::now();
+    for (int i = 0; i < updates; ++i) {
+        particles += double(ps.particles.size());
+        world.Update(ps);
+    }
+    const double ns =
+        std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - t0).count();
+    return ns / particles;
+}
+
+}  // namespace
+}  // namespace kr
+
+int main(int argc, char** argv) {
+    using namespace kr;
+    int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1;
+    std::string dir = "/tmp/kr_bench_particles";
+    std::system(("mkdir -p " + dir).c_str());
+    const int counts[] = {10000, 50000};
+    std::printf("%-11s %6s %7s %10s %10s %7s %16s\n", "workload", "N", "LOVE live", "ours fps",
+                "LOVE fps", "ratio", "ns/particle upd");
+    for (int round = 0; round < rounds; ++round) {
+        for (int n : counts) {
+            std::string game = dir + "/j_particles_" + std::to_string(n) + ".exe";
+            if (!WriteFileAtomically(game, BuildGame(n))) {
+                std::fprintf(stderr, "cannot write %s\n", game.c_str());
+                return 1;
+            }
+            Result ours = MeasureOurs(game);
+            Result love = Measure("timeout 60 love " + kShared + "/love/j_particles " +
+                                  std::to_string(n) + " 5");
+            std::printf("%-11s %6d %7.0f %10.1f %10.1f %7.2f %16.1f\n", "j_particles", n, love.live,
+                        ours.fps, love.fps, love.fps > 0 ? ours.fps / love.fps : 0.0,
+                        UpdateCost(n));
+            std::fflush(stdout);
+        }
+    }
+    return 0;
+}
