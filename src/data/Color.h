@@ -41,4 +41,37 @@ constexpr uint32_t BgraToDevice(Bgra p) {
     return uint32_t(p.a) << 24 | uint32_t(p.r) << 16 | uint32_t(p.g) << 8 | p.b;
 }
 
+// The script colour of a hue, saturation and value, each 0..255 (hue 255 is a full turn).
+inline int32_t ScriptColorFromHsv(int32_t h8, int32_t s8, int32_t v8) {
+    double h = (h8 & 0xFF) * 360.0 / 255, s = (s8 & 0xFF) / 255.0, v = (v8 & 0xFF) / 255.0;
+    if (h >= 360) h = 0;
+    double r = v, g = v, b = v;
+    if (s != 0) {
+        const int i = int(h / 60);
+        const double f = h / 60 - i, p = v * (1 - s), q = v * (1 - s * f),
+                     t = v * (1 - s * (1 - f));
+        switch (i) {
+            case 0:
+                r = v, g = t, b = p;
+                break;
+            case 1:
+                r = q, g = v, b = p;
+                break;
+            case 2:
+                r = p, g = v, b = t;
+                break;
+            case 3:
+                r = p, g = q, b = v;
+                break;
+            case 4:
+                r = t, g = p, b = v;
+                break;
+            default:
+                r = v, g = p, b = q;
+                break;
+        }
+    }
+    return int32_t(r * 255) | int32_t(g * 255) << 8 | int32_t(b * 255) << 16;
+}
+
 }  // namespace kr

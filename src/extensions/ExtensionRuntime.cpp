@@ -2,30 +2,13 @@
 
 #include <algorithm>
 
+#include "code/ArgumentScope.h"
+
 namespace kr {
 
 namespace {
 
 constexpr const char* kSecureText = "In secure mode you cannot use extension packages.";
-
-// Gives running code the call's argument values (the rest real 0) and the caller's back when it
-// ends.
-class ArgumentScope {
-public:
-    ArgumentScope(Runtime& rt, const RValue* args, int n) : rt_(rt), saved_(rt.Args()) {
-        if (n > kArgCount) n = kArgCount;
-        for (int i = 0; i < n; ++i) local_[i] = args[i];
-        rt_.Args() = ArgFrame{local_, n > 0 ? n : 0};
-    }
-    ~ArgumentScope() { rt_.Args() = saved_; }
-    ArgumentScope(const ArgumentScope&) = delete;
-    ArgumentScope& operator=(const ArgumentScope&) = delete;
-
-private:
-    Runtime& rt_;
-    ArgFrame saved_;
-    RValue local_[kArgCount];
-};
 
 }  // namespace
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "data/Color.h"
 #include "data/ImageCodecs.h"
 #include "data/Sprite.h"
 #include "library/FunctionGraphics.h"
@@ -64,34 +65,7 @@ Hsv ToHsv(int32_t col) {
 }
 
 int32_t FromHsv(int32_t h8, int32_t s8, int32_t v8) {
-    double h = (h8 & 0xFF) * 360.0 / 255, s = (s8 & 0xFF) / 255.0, v = (v8 & 0xFF) / 255.0;
-    if (h >= 360) h = 0;
-    double r = v, g = v, b = v;
-    if (s != 0) {
-        int i = int(h / 60);
-        double f = h / 60 - i, p = v * (1 - s), q = v * (1 - s * f), t = v * (1 - s * (1 - f));
-        switch (i) {
-            case 0:
-                r = v, g = t, b = p;
-                break;
-            case 1:
-                r = q, g = v, b = p;
-                break;
-            case 2:
-                r = p, g = v, b = t;
-                break;
-            case 3:
-                r = p, g = q, b = v;
-                break;
-            case 4:
-                r = t, g = p, b = v;
-                break;
-            default:
-                r = v, g = p, b = q;
-                break;
-        }
-    }
-    return Rgb(int32_t(r * 255), int32_t(g * 255), int32_t(b * 255));
+    return ScriptColorFromHsv(h8, s8, v8);
 }
 
 // ---- Resources as textures ----

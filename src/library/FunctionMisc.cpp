@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "code/ArgumentScope.h"
 #include "code/Code.h"
 #include "code/Runtime.h"
 #include "code/Vocabulary.h"
@@ -20,25 +21,6 @@ namespace kr {
 // ---- Code built at run time ------------------------------------------------------------------
 
 namespace {
-
-// Gives the running code new argument values (the given ones, the rest real 0) and restores the
-// caller's when it ends, as a script call does.
-class ArgumentScope {
-public:
-    ArgumentScope(Runtime& rt, const RValue* args, int n) : rt_(rt), saved_(rt.Args()) {
-        if (n > kArgCount) n = kArgCount;
-        for (int i = 0; i < n; ++i) local_[i] = args[i];
-        rt_.Args() = ArgFrame{local_, n > 0 ? n : 0};
-    }
-    ~ArgumentScope() { rt_.Args() = saved_; }
-    ArgumentScope(const ArgumentScope&) = delete;
-    ArgumentScope& operator=(const ArgumentScope&) = delete;
-
-private:
-    Runtime& rt_;
-    ArgFrame saved_;
-    RValue local_[kArgCount];
-};
 
 // Compiles `text` afresh and runs it for the caller's self and other with the arguments after
 // the first; a compilation error is shown as `what` + CR + the compiler's message. Nothing is

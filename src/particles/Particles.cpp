@@ -72,35 +72,7 @@ int32_t ParticleMergeColor(int32_t c1, int32_t c2, double amount) {
 }
 
 int32_t ParticleColorHsv(int32_t h, int32_t s, int32_t v) {
-    double H = (h & 0xFF) * 360.0 / 255, S = (s & 0xFF) / 255.0, V = (v & 0xFF) / 255.0;
-    if (H >= 360) H = 0;
-    double r = V, g = V, b = V;
-    if (S != 0) {
-        const int i = int(H / 60);
-        const double f = H / 60 - i, p = V * (1 - S), q = V * (1 - S * f),
-                     t = V * (1 - S * (1 - f));
-        switch (i) {
-            case 0:
-                r = V, g = t, b = p;
-                break;
-            case 1:
-                r = q, g = V, b = p;
-                break;
-            case 2:
-                r = p, g = V, b = t;
-                break;
-            case 3:
-                r = p, g = q, b = V;
-                break;
-            case 4:
-                r = t, g = p, b = V;
-                break;
-            default:
-                r = V, g = p, b = q;
-                break;
-        }
-    }
-    return int32_t(r * 255) | int32_t(g * 255) << 8 | int32_t(b * 255) << 16;
+    return ScriptColorFromHsv(h, s, v);
 }
 
 void ParticleType::Clear() {
