@@ -105,6 +105,11 @@ bool CompileProjectCode(std::vector<uint8_t> data, const std::vector<ProjectCode
         return false;
     }
     Runtime& rt = runner.GetRuntime();
+    // The extension packages' constants and functions are known to the code that uses them.
+    if (!runner.Extensions().Prepare(runner.Game().extension_packages, "", false, false)) {
+        error = "the extension packages do not compile: " + GameTextToUtf8(message);
+        return false;
+    }
     // Constants first, in their order, as each may use the ones before it.
     std::vector<std::string> errors;
     auto failed = [&](const ProjectCode& piece) {

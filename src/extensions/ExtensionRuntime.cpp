@@ -13,7 +13,7 @@ constexpr const char* kSecureText = "In secure mode you cannot use extension pac
 }  // namespace
 
 bool ExtensionRuntime::Prepare(const std::vector<CExtensionPackage>& packages,
-                               const std::string& temp_dir, bool secure_mode) {
+                               const std::string& temp_dir, bool secure_mode, bool bind_libraries) {
     packages_ = &packages;
     secure_mode_ = secure_mode;
     // A constant that is not valid is skipped; preparation goes on.
@@ -54,7 +54,7 @@ bool ExtensionRuntime::Prepare(const std::vector<CExtensionPackage>& packages,
                     }
                     e.code = std::move(code);
                     e.is_script = true;
-                } else if (f.kind == CExtensionFile::kLibrary) {
+                } else if (f.kind == CExtensionFile::kLibrary && bind_libraries) {
                     int32_t types[17];
                     for (int i = 0; i < 17; ++i)
                         types[i] = fn.arg_types[size_t(i)] == CExtensionFunction::kString ? 1 : 0;

@@ -21,9 +21,10 @@ public:
 
     // Preparation: defines the constants, compiles the script functions (a failure is shown as a
     // fatal error and gives false) and binds the library functions of `packages`, whose files
-    // are in `temp_dir`/folder.
+    // are in `temp_dir`/folder. Without `bind_libraries` the library functions are known by
+    // name but not loaded (checking a game's code needs no native code).
     bool Prepare(const std::vector<CExtensionPackage>& packages, const std::string& temp_dir,
-                 bool secure_mode);
+                 bool secure_mode, bool bind_libraries = true);
     // Game start and end: calls each file's initialization (finalization) function. The first
     // failure is shown as a fatal error and gives false.
     bool CallInitFunctions() { return CallFileFunctions(true); }

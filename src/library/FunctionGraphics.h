@@ -16,8 +16,9 @@ namespace kr {
 #define KR_GRAPHICS_DRAW_FUNCTIONS(X)                                                                           \
     X(draw_set_color)                                                                                           \
     X(draw_set_alpha)                                                                                           \
-    X(draw_get_color) X(draw_get_alpha) X(make_color) X(make_color_rgb) X(make_color_hsv) X(                    \
-        color_get_red) X(color_get_green) X(color_get_blue) X(color_get_hue) X(color_get_saturation)            \
+    X(draw_get_color)                                                                                           \
+    X(draw_get_alpha) X(make_color) X(make_color_rgb) X(make_color_hsv) X(color_get_red) X(                     \
+        color_get_green) X(color_get_blue) X(color_get_hue) X(color_get_saturation)                             \
         X(color_get_value) X(merge_color) X(draw_set_blend_mode) X(draw_set_blend_mode_ext) X(                  \
             draw_clear) X(draw_clear_alpha) X(draw_point) X(draw_line) X(draw_line_width)                       \
             X(draw_rectangle) X(draw_roundrect) X(draw_triangle) X(draw_circle) X(draw_ellipse) X(              \
@@ -61,9 +62,10 @@ namespace kr {
 #define KR_GRAPHICS_WINDOW_FUNCTIONS(X)                                                               \
     X(display_get_width)                                                                              \
     X(display_get_height)                                                                             \
-    X(display_get_colordepth) X(display_get_frequency) X(display_set_size) X(                         \
-        display_set_colordepth) X(display_set_frequency) X(display_set_all) X(display_test_all)       \
-        X(display_reset) X(display_mouse_get_x) X(display_mouse_get_y) X(display_mouse_set) X(        \
+    X(display_get_colordepth)                                                                         \
+    X(display_get_frequency) X(display_set_size) X(display_set_colordepth) X(                         \
+        display_set_frequency) X(display_set_all) X(display_test_all) X(display_reset)                \
+        X(display_mouse_get_x) X(display_mouse_get_y) X(display_mouse_set) X(                         \
             window_set_visible) X(window_get_visible) X(window_set_fullscreen)                        \
             X(window_get_fullscreen) X(window_set_showborder) X(window_get_showborder) X(             \
                 window_set_showicons) X(window_get_showicons) X(window_set_stayontop)                 \

@@ -38,29 +38,11 @@ void ResourceField(Runtime& rt, ScriptInstance*, ScriptInstance*, int, const RVa
 }
 }  // namespace
 
-static void fn_font_get_fontname(Runtime& rt, ScriptInstance*, ScriptInstance*, int,
-                                 const RValue* args, RValue& result) {
-    const CFont* f = RunnerOf(rt).Game().fonts.Get(ArgInt(args[0]));
-    result = RValue(std::string_view(f ? f->name : std::string()));
-}
-
 namespace {
 const CPath* PathArg(Runtime& rt, const RValue& v) {
     return RunnerOf(rt).Game().paths.Get(ArgInt(v));
 }
 }  // namespace
-
-static void fn_path_get_length(Runtime& rt, ScriptInstance*, ScriptInstance*, int,
-                               const RValue* args, RValue& result) {
-    const CPath* p = PathArg(rt, args[0]);
-    result.SetReal(p ? p->Length() : -1.0);
-}
-
-static void fn_path_get_number(Runtime& rt, ScriptInstance*, ScriptInstance*, int,
-                               const RValue* args, RValue& result) {
-    const CPath* p = PathArg(rt, args[0]);
-    result.SetReal(p ? double(p->points.size()) : -1.0);
-}
 
 // Control point n: -1 for a missing path, 0 for a point outside the path.
 template <double PathPoint::*Field>
@@ -249,19 +231,6 @@ static const BuiltinDef kResourceFunctions[] = {
     {"font_add_sprite", &fn_font_add_sprite, 4},
     {"font_replace_sprite", &fn_font_replace_sprite, 5},
     {"font_delete", &fn_font_delete, 1},
-    {"sound_name", ResourceName<&GameData::sounds>, 1},
-    {"sound_exists", ResourceExists<&GameData::sounds>, 1},
-    {"sound_get_name", ResourceName<&GameData::sounds>, 1},
-    {"sound_get_kind", ResourceField<&GameData::sounds, &CSound::kind>, 1},
-    {"sound_get_preload", ResourceField<&GameData::sounds, &CSound::preload>, 1},
-    {"font_name", ResourceName<&GameData::fonts>, 1},
-    {"font_exists", ResourceExists<&GameData::fonts>, 1},
-    {"font_get_name", ResourceName<&GameData::fonts>, 1},
-    {"font_get_size", ResourceField<&GameData::fonts, &CFont::size>, 1},
-    {"font_get_bold", ResourceField<&GameData::fonts, &CFont::bold>, 1},
-    {"font_get_italic", ResourceField<&GameData::fonts, &CFont::italic>, 1},
-    {"font_get_first", ResourceField<&GameData::fonts, &CFont::first>, 1},
-    {"font_get_last", ResourceField<&GameData::fonts, &CFont::last>, 1},
     {"script_name", fn_script_get_name, 1},
     {"script_exists", fn_script_exists, 1},
     {"script_get_name", fn_script_get_name, 1},
@@ -281,18 +250,6 @@ static const BuiltinDef kResourceFunctions[] = {
     {"path_get_x", fn_path_get_x, 2},
     {"path_get_y", fn_path_get_y, 2},
     {"path_get_speed", fn_path_get_speed, 2},
-    {"path_name", ResourceName<&GameData::paths>, 1},
-    {"path_exists", ResourceExists<&GameData::paths>, 1},
-    {"path_get_name", ResourceName<&GameData::paths>, 1},
-    {"path_get_kind", ResourceField<&GameData::paths, &CPath::kind>, 1},
-    {"path_get_closed", ResourceField<&GameData::paths, &CPath::closed>, 1},
-    {"path_get_precision", ResourceField<&GameData::paths, &CPath::precision>, 1},
-    {"path_get_point_x", PathPointField<&PathPoint::x>, 2},
-    {"path_get_point_y", PathPointField<&PathPoint::y>, 2},
-    {"path_get_point_speed", PathPointField<&PathPoint::speed>, 2},
-    {"path_get_x", PathPosition<&PathPiece::x>, 2},
-    {"path_get_y", PathPosition<&PathPiece::y>, 2},
-    {"path_get_speed", PathPosition<&PathPiece::speed>, 2},
     {"path_set_kind", fn_path_set_kind, 2},
     {"path_set_closed", fn_path_set_closed, 2},
     {"path_set_precision", fn_path_set_precision, 2},
@@ -315,9 +272,6 @@ static const BuiltinDef kResourceFunctions[] = {
     {"timeline_name", fn_timeline_get_name, 1},
     {"timeline_exists", fn_timeline_exists, 1},
     {"timeline_get_name", fn_timeline_get_name, 1},
-    {"timeline_name", ResourceName<&GameData::time_lines>, 1},
-    {"timeline_exists", ResourceExists<&GameData::time_lines>, 1},
-    {"timeline_get_name", ResourceName<&GameData::time_lines>, 1},
     {"timeline_add", fn_timeline_add, 0},
     {"timeline_delete", fn_timeline_delete, 1},
     {"timeline_clear", fn_timeline_clear, 1},

@@ -152,6 +152,7 @@ void fn_path_duplicate(Runtime& rt, ScriptInstance*, ScriptInstance*, int, const
     const CPath* p = PathArg(rt, args[0]);
     if (!p) {
         rt.RuntimeError("Trying to duplicate non-existing path.");
+        result.SetReal(-1.0);  // never an index that names a path
         return;
     }
     result.SetReal(AddPath(rt, std::make_unique<CPath>(*p)));

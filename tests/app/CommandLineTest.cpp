@@ -61,7 +61,7 @@ TEST(CommandLine, HelpVersionAndUsageErrors) {
         {{"build", "/no/such/dir", "-o", "x"},
          1,
          "",
-         "korvane: game.toml: cannot read the file\n/no/such/dir/game.toml: No such file or "
+         "/no/such/dir/game.toml: cannot read the file\n/no/such/dir/game.toml: No such file or "
          "directory\n"},
     };
     for (const Case& c : cases) {
