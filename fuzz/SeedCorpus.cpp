@@ -153,34 +153,35 @@ int main(int argc, char** argv) {
         g.WriteInteger(100001);
         g.WriteInteger(10000001);
         ok = ok && Write(work + "/saved-game/small", g.Bytes());
-
-        // ORDER KIND: the data-structure fuzzer picks stack, queue, list, map, priority, grid.
-        DsComparison cmp;
-        const RValue one(1.0), word("k");
-        DsStack stack;
-        stack.Push(one);
-        stack.Push(word);
-        DsQueue queue;
-        for (int i = 0; i < 18; ++i) queue.Enqueue(RValue(double(i)));
-        queue.Dequeue();
-        DsList list;
-        list.Add(word);
-        list.Add(one);
-        DsMap map(cmp);
-        map.Add(word, one);
-        map.Add(one, word);
-        DsPriority priority(cmp);
-        priority.Add(word, one);
-        priority.Add(one, RValue(-2.0));
-        DsGrid grid;
-        grid.Resize(3, 2);
-        grid.Apply(DsCellOp::kSet, 1, 1, word);
-        const std::string texts[] = {DsWriteText(stack), DsWriteText(queue),    DsWriteText(list),
-                                     DsWriteText(map),   DsWriteText(priority), DsWriteText(grid)};
-        for (size_t k = 0; k < std::size(texts); ++k) {
-            std::vector<uint8_t> bytes{uint8_t(k)};
-            bytes.insert(bytes.end(), texts[k].begin(), texts[k].end());
-            ok = ok && Write(work + "/datastructures/" + std::to_string(k), bytes);
-        }
-        return ok ? 0 : 1;
     }
+
+    // ORDER KIND: the data-structure fuzzer picks stack, queue, list, map, priority, grid.
+    DsComparison cmp;
+    const RValue one(1.0), word("k");
+    DsStack stack;
+    stack.Push(one);
+    stack.Push(word);
+    DsQueue queue;
+    for (int i = 0; i < 18; ++i) queue.Enqueue(RValue(double(i)));
+    queue.Dequeue();
+    DsList list;
+    list.Add(word);
+    list.Add(one);
+    DsMap map(cmp);
+    map.Add(word, one);
+    map.Add(one, word);
+    DsPriority priority(cmp);
+    priority.Add(word, one);
+    priority.Add(one, RValue(-2.0));
+    DsGrid grid;
+    grid.Resize(3, 2);
+    grid.Apply(DsCellOp::kSet, 1, 1, word);
+    const std::string texts[] = {DsWriteText(stack), DsWriteText(queue),    DsWriteText(list),
+                                 DsWriteText(map),   DsWriteText(priority), DsWriteText(grid)};
+    for (size_t k = 0; k < std::size(texts); ++k) {
+        std::vector<uint8_t> bytes{uint8_t(k)};
+        bytes.insert(bytes.end(), texts[k].begin(), texts[k].end());
+        ok = ok && Write(work + "/datastructures/" + std::to_string(k), bytes);
+    }
+    return ok ? 0 : 1;
+}
