@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "WorkloadGame.h"
 #include "code/Random.h"
 #include "data/Sprite.h"
 #include "objects/EventTypes.h"
@@ -24,40 +25,9 @@
 namespace kr {
 namespace {
 
-const std::string kShared =
-    std::getenv("KR_SHARED_BENCH") ? std::getenv("KR_SHARED_BENCH") : KR_SHARED_BENCH;
-
-// The sections of a workload file: "// ---- obj_bench: Create event ----" and the code under it.
-std::map<std::string, std::string> Sections(const std::string& file) {
-    std::vector<uint8_t> bytes;
-    std::map<std::string, std::string> out;
-    if (!ReadWholeFile(file, bytes)) return out;
-    std::string text(bytes.begin(), bytes.end()), current;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t end = text.find('\n', pos);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(pos, end - pos);
-        pos = end + 1;
-        if (line.starts_with("// ---- ")) {
-            current = line.substr(8, line.find(" ----", 8) - 8);
-            continue;
-        }
-        if (!current.empty()) out[current] += line + "\n";
-    }
-    return out;
-}
-
-CEvent Code(const std::string& code) {
-    CAction a;
-    a.kind = CAction::kCode;
-    a.exec_type = CAction::kExecCode;
-    a.arg_count = 1;
-    a.arg_texts[0] = code;
-    CEvent e;
-    e.actions.push_back(std::move(a));
-    return e;
-}
+const std::string kShared = bench::SharedBench();
+using bench::Code;
+using bench::Sections;
 
 // The game: spr_dot, obj_bench once in a 640x480 room.
 std::vector<uint8_t> BuildGame(int n) {
