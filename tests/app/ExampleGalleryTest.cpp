@@ -4,29 +4,16 @@
 
 #include <cstdlib>
 
-#include "data/ImageCodecs.h"
-#include "platform/Files.h"
-#include "support/ScratchDir.h"
-#include "support/Subprocess.h"
+#include "support/ExampleShot.h"
 
 namespace kr {
 namespace {
 
 TEST(ExampleGallery, BuildsRunsAndDrawsThroughItsView) {
     test::ScratchDir dir;
-    const std::string korvane = std::string(KR_BINARY_DIR) + "/src/app/korvane";
-    const std::string example = std::string(KR_SOURCE_DIR) + "/examples/gallery";
-    test::ProcessResult r = test::RunProgram(korvane, {"build", example, "-o", dir / "gallery"});
-    ASSERT_EQ(r.status, 0) << r.err;
-    r = test::RunProgram(korvane,
-                         {"run", "--headless", "--max-steps", "40", "--screenshot",
-                          "39=" + (dir / "shot.png"), dir / "gallery"},
-                         dir.Path());
-    ASSERT_EQ(r.status, 0) << r.err;
-    std::vector<uint8_t> bytes;
-    ASSERT_TRUE(ReadWholeFile(dir / "shot.png", bytes)) << r.err;
-    std::optional<TBitmap32> shot = DecodePng(bytes);
-    ASSERT_TRUE(shot);
+    std::string err;
+    std::optional<TBitmap32> shot = test::ExampleScreenshot(dir, "gallery", 40, err);
+    ASSERT_TRUE(shot) << err;
     // The region is the view's port: 640 x 240, the room shown at twice its size.
     ASSERT_EQ(shot->Width(), 640);
     ASSERT_EQ(shot->Height(), 240);

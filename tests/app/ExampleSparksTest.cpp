@@ -4,29 +4,16 @@
 
 #include <cstdlib>
 
-#include "data/ImageCodecs.h"
-#include "platform/Files.h"
-#include "support/ScratchDir.h"
-#include "support/Subprocess.h"
+#include "support/ExampleShot.h"
 
 namespace kr {
 namespace {
 
 TEST(ExampleSparks, DrawsItsBurstAndStream) {
     test::ScratchDir dir;
-    const std::string korvane = std::string(KR_BINARY_DIR) + "/src/app/korvane";
-    const std::string example = std::string(KR_SOURCE_DIR) + "/examples/sparks";
-    test::ProcessResult r = test::RunProgram(korvane, {"build", example, "-o", dir / "sparks"});
-    ASSERT_EQ(r.status, 0) << r.err;
-    r = test::RunProgram(korvane,
-                         {"run", "--headless", "--max-steps", "20", "--screenshot",
-                          "19=" + (dir / "shot.png"), dir / "sparks"},
-                         dir.Path());
-    ASSERT_EQ(r.status, 0) << r.err;
-    std::vector<uint8_t> bytes;
-    ASSERT_TRUE(ReadWholeFile(dir / "shot.png", bytes)) << r.err;
-    std::optional<TBitmap32> shot = DecodePng(bytes);
-    ASSERT_TRUE(shot);
+    std::string err;
+    std::optional<TBitmap32> shot = test::ExampleScreenshot(dir, "sparks", 20, err);
+    ASSERT_TRUE(shot) << err;
     ASSERT_EQ(shot->Width(), 160);
     auto is = [&](int32_t x, int32_t y, uint8_t r, uint8_t g, uint8_t b) {
         Bgra c = shot->GetPixel(x, y);
