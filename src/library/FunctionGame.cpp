@@ -289,6 +289,12 @@ static void fn_instance_change(Runtime& rt, ScriptInstance* self, ScriptInstance
     InstanceChange(RunnerOf(rt).Instancing(), Self(self), ArgInt(args[0]), ArgBool(args[1]));
 }
 
+// A sprite that does not exist is reported and the instance keeps its own.
+static void fn_instance_sprite(Runtime& rt, ScriptInstance* self, ScriptInstance*, int,
+                               const RValue* args, RValue&) {
+    SetInstanceSprite(RunnerOf(rt).Instancing(), Self(self), ArgInt(args[0]));
+}
+
 static void fn_position_destroy(Runtime& rt, ScriptInstance*, ScriptInstance*, int,
                                 const RValue* args, RValue&) {
     PositionDestroy(RunnerOf(rt).Instancing(), ArgReal(args[0]), ArgReal(args[1]));
@@ -462,7 +468,7 @@ static const BuiltinDef kGameFunctions[] = {
     {"mp_grid_add_rectangle", fn_mp_grid_add_rectangle, 5},
     {"mp_grid_add_instances", fn_mp_grid_add_instances, 3},
     {"mp_grid_path", fn_mp_grid_path, 7},
-    {"mp_grid_draw", nullptr, 1},
+    {"mp_grid_draw", fn_mp_grid_draw, 1},
     {"collision_point", fn_collision_point, 5},
     {"collision_rectangle", fn_collision_rectangle, 7},
     {"collision_circle", fn_collision_circle, 6},
@@ -479,7 +485,7 @@ static const BuiltinDef kGameFunctions[] = {
     {"instance_copy", fn_instance_copy, 1},
     {"instance_change", fn_instance_change, 2},
     {"instance_destroy", fn_instance_destroy, 0},
-    {"instance_sprite", nullptr, 1},
+    {"instance_sprite", fn_instance_sprite, 1},
     {"position_empty", fn_position_empty, 2},
     {"position_meeting", fn_position_meeting, 3},
     {"position_destroy", fn_position_destroy, 2},

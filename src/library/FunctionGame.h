@@ -52,6 +52,7 @@ KR_FN(mp_grid_add_cell);
 KR_FN(mp_grid_add_rectangle);
 KR_FN(mp_grid_add_instances);
 KR_FN(mp_grid_path);
+KR_FN(mp_grid_draw);
 
 #undef KR_FN
 

@@ -1,9 +1,12 @@
 // Script functions on motion planning grids: creating and destroying them, marking cells by
 // hand, by rectangle or from the instances that cover them, and finding a route into a path.
 // An id that names no live grid is ignored.
+#include "data/Color.h"
+#include "graphics/Graphics.h"
 #include "library/FunctionGame.h"
 #include "motion/MotionGrid.h"
 #include "objects/InstanceCollision.h"
+#include "runner/RoomDraw.h"
 #include "runner/Runner.h"
 
 namespace kr {
@@ -134,6 +137,31 @@ void fn_mp_grid_path(Runtime& rt, ScriptInstance*, ScriptInstance*, int, const R
     for (const GridPoint& p : route) path->points.push_back({p.x, p.y, 100});
     path->Recompute();
     result.SetReal(1);
+}
+
+// Every cell as a filled rectangle, red when forbidden and green when free, at the drawing
+// alpha. A filled rectangle includes its far edge, so neighbouring cells share a line of pixels
+// and the cell drawn later owns it. A column's cells of one kind in a row are drawn as one
+// rectangle: the picture is the same, and a large grid costs a few rectangles per column.
+void fn_mp_grid_draw(Runtime& rt, ScriptInstance*, ScriptInstance*, int, const RValue* args,
+                     RValue&) {
+    const CGrid* g = GridArg(rt, args[0]);
+    if (!g) return;
+    Graphics& gfx = RunnerOf(rt).Drawer().Gfx();
+    const uint32_t red = ScriptColorToDevice(255, gfx.Alpha());
+    const uint32_t green = ScriptColorToDevice(32768, gfx.Alpha());
+    const double w = g->CellWidth(), h = g->CellHeight();
+    for (int32_t cx = 0; cx < g->HCells(); ++cx) {
+        const double x1 = g->Left() + cx * w, x2 = x1 + w;
+        for (int32_t cy = 0; cy < g->VCells();) {
+            const bool forbidden = g->Cell(cx, cy) == CGrid::kForbidden;
+            int32_t end = cy + 1;
+            while (end < g->VCells() && (g->Cell(cx, end) == CGrid::kForbidden) == forbidden) ++end;
+            const uint32_t c = forbidden ? red : green;
+            gfx.DrawRectangle(x1, g->Top() + cy * h, x2, g->Top() + end * h, c, c, c, c, false);
+            cy = end;
+        }
+    }
 }
 
 }  // namespace kr

@@ -107,6 +107,29 @@ TEST_F(RoomInstancesTest, ChangeKeepsIdAndVariablesCopyGetsANewId) {
     EXPECT_EQ(Log(), "c100001 d100001 ") << "no create event for the copy or the wall";
 }
 
+// instance_sprite sets the caller's sprite with its box; a sprite that does not exist is an
+// error that leaves the instance as it was.
+TEST_F(RoomInstancesTest, InstanceSpriteChangesTheLookAndTheBox) {
+    AddBasics();
+    w.Add("spr_wide", SolidSprite(40, 8, 20, 0));
+    ASSERT_TRUE(Start());
+    CInstance& a = Create(0, 100, 50);
+    a.image_index = 0.5;
+    EXPECT_EQ(Run("instance_sprite(spr_wide); return string(sprite_index) + ' ' + "
+                  "string(bbox_left) + ' ' + string(bbox_right) + ' ' + string(bbox_bottom) + "
+                  "' ' + string(image_index)",
+                  &a)
+                  .StdStr(),
+              "1 80 119 57 0.50");
+    EXPECT_EQ(LastError(), "");
+    EXPECT_EQ(
+        Run("instance_sprite(7); instance_sprite(-1); return string(sprite_index)", &a).StdStr(),
+        "1");
+    EXPECT_EQ(a.SpriteIndex(), 1);
+    EXPECT_NE(LastError().find("Setting instance to non-existing sprite: -1"), std::string::npos)
+        << LastError();
+}
+
 TEST_F(RoomInstancesTest, PlaceAndCollisionFunctionsAskTheRoom) {
     AddBasics();
     ASSERT_TRUE(Start());

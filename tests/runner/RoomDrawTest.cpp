@@ -276,6 +276,32 @@ TEST_F(RoomDrawTest, SurfacesAreDrawnIntoReadAndCopied) {
     EXPECT_EQ(out_, "1 65535\n0 -1 -1 65535\n0 -1\n");
 }
 
+// A motion planning grid draws each cell red when forbidden, green when free, at its place in
+// the room; a grid id that names nothing draws nothing.
+TEST_F(RoomDrawTest, GridDrawShowsForbiddenAndFreeCells) {
+    GameWriter g = Game(64, 48, R"(
+        g = mp_grid_create(4, 8, 3, 2, 10, 12);
+        mp_grid_add_cell(g, 1, 0); mp_grid_add_cell(g, 2, 1); mp_grid_add_cell(g, 2, 0);
+        mp_grid_draw(g); mp_grid_draw(g + 1);
+    )");
+    TBitmap32 p = Run(g);
+    constexpr int32_t kGridRed = 255, kGridGreen = 32768;
+    ExpectPixels(p, {{5, 9, kGridGreen},    // (0, 0), its top-left pixel
+                     {13, 19, kGridGreen},  // (0, 0), its bottom-right pixel
+                     {14, 8, kGridRed},     // (1, 0)
+                     {14, 20, kGridGreen},  // (1, 1), drawn after (1, 0) over their shared edge
+                     {30, 25, kGridRed},    // (2, 0) and (2, 1) as one run
+                     {33, 31, kGridRed},
+                     // Rectangles include their far edge: the grid's last pixel is at 34, 32.
+                     {34, 9, kGridRed},
+                     {10, 32, kGridGreen},
+                     {3, 9, 0},
+                     {35, 9, 0},
+                     {10, 33, 0},
+                     {10, 7, 0}});
+    EXPECT_EQ(err_, "");
+}
+
 // Ids that name nothing: the defined messages, nothing drawn, the game goes on.
 TEST_F(RoomDrawTest, MissingResourcesReportTheirErrors) {
     GameWriter g = Game(16, 16, R"(
