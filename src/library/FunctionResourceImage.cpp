@@ -5,12 +5,15 @@
 // knows to make its textures again. Resources are loaded whole into a new object and only then
 // put into the table or over the old one, so a file that fails to load changes nothing.
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 
 #include "data/ImageCodecs.h"
+#include "graphics/Graphics.h"
 #include "library/FunctionResource.h"
 #include "platform/GamePath.h"
+#include "runner/RoomDraw.h"
 #include "runner/Runner.h"
 
 namespace kr {
@@ -313,6 +316,127 @@ void fn_sprite_collision_mask(Runtime& rt, ScriptInstance*, ScriptInstance*, int
     s->separate_masks = ArgBool(args[1]);
     s->mask_params = p;
     s->BuildMasks();
+}
+
+// ---- Sprites and backgrounds from the screen and from surfaces --------------------------------
+// The screen is the picture the game draws (window-region pixels); its alpha means nothing, so
+// images taken from it are opaque. A surface keeps its alpha. The area is cut to the screen or
+// surface; when nothing of it is left (or nothing can be drawn at all) no resource is made:
+// the create functions give -1 and the add functions leave the sprite as it was.
+
+namespace {
+
+constexpr int32_t kScreen = -1;
+
+// The surface named by `v`, or nullopt after reporting that it does not exist.
+std::optional<int32_t> SurfaceArg(Runtime& rt, const RValue& v) {
+    const int32_t id = ArgInt(v);
+    if (!RunnerOf(rt).Drawer().Gfx().SurfaceExists(id)) {
+        rt.RuntimeError("Trying to use non-existing surface.");
+        return std::nullopt;
+    }
+    return id;
+}
+
+// The area given by args x, y, w, h, removeback, smooth of the screen or of a surface,
+// prepared as a loaded picture is; empty when there is nothing to take.
+TBitmap32 TakeImage(Runtime& rt, int32_t surface, Args args) {
+    TBitmap32 image = RunnerOf(rt).Drawer().Gfx().Capture(surface, ArgInt(args[0]), ArgInt(args[1]),
+                                                          ArgInt(args[2]), ArgInt(args[3]));
+    if (image.Empty()) return image;
+    if (surface == kScreen) image.MakeOpaque();
+    const bool remove_back = ArgBool(args[4]);
+    if (remove_back) image.RemoveBackground();
+    if (ArgBool(args[5])) image.SmoothEdges();
+    if (remove_back) image.FixTransparentColors();
+    return image;
+}
+
+// sprite_create_from_*: args x, y, w, h, removeback, smooth, xorig, yorig.
+void CreateSprite(Runtime& rt, int32_t surface, Args args, RValue& result) {
+    TBitmap32 image = TakeImage(rt, surface, args);
+    if (image.Empty()) {
+        result.SetReal(-1.0);
+        return;
+    }
+    auto s = std::make_unique<CSprite>();
+    s->AddFrame(std::move(image));
+    s->x_origin = ArgInt(args[6]);
+    s->y_origin = ArgInt(args[7]);
+    s->BuildMasks();
+    result.SetReal(AddSprite(rt, std::move(s)));
+}
+
+// sprite_add_from_*: the frame from args x, y, w, h, removeback, smooth is added to `s` at the
+// sprite's size; the masks are built again with the defaults.
+void AddSpriteFrame(Runtime& rt, CSprite& s, int32_t surface, Args args) {
+    TBitmap32 image = TakeImage(rt, surface, args);
+    if (image.Empty()) return;
+    s.AddFrame(std::move(image));
+    s.BuildMasks();
+    s.Changed();
+}
+
+CSprite* SpriteToAddTo(Runtime& rt, const RValue& v) {
+    CSprite* s = SpriteArg(rt, v);
+    if (!s) rt.RuntimeError("Trying to add to non-existing sprite.");
+    return s;
+}
+
+// background_create_from_*: args x, y, w, h, removeback, smooth.
+void CreateBackground(Runtime& rt, int32_t surface, Args args, RValue& result) {
+    TBitmap32 image = TakeImage(rt, surface, args);
+    if (image.Empty()) {
+        result.SetReal(-1.0);
+        return;
+    }
+    auto b = std::make_unique<CBackground>();
+    b->image = std::move(image);
+    result.SetReal(AddBackground(rt, std::move(b)));
+}
+
+}  // namespace
+
+void fn_sprite_create_from_screen(Runtime& rt, ScriptInstance*, ScriptInstance*, int, Args args,
+                                  RValue& result) {
+    CreateSprite(rt, kScreen, args, result);
+}
+
+// sprite_create_from_surface(id, x, y, w, h, removeback, smooth, xorig, yorig)
+void fn_sprite_create_from_surface(Runtime& rt, ScriptInstance*, ScriptInstance*, int, Args args,
+                                   RValue& result) {
+    result.SetReal(-1.0);
+    if (std::optional<int32_t> surface = SurfaceArg(rt, args[0]))
+        CreateSprite(rt, *surface, args + 1, result);
+}
+
+// sprite_add_from_screen(ind, x, y, w, h, removeback, smooth)
+void fn_sprite_add_from_screen(Runtime& rt, ScriptInstance*, ScriptInstance*, int, Args args,
+                               RValue&) {
+    if (CSprite* s = SpriteToAddTo(rt, args[0])) AddSpriteFrame(rt, *s, kScreen, args + 1);
+}
+
+// sprite_add_from_surface(ind, id, x, y, w, h, removeback, smooth): the sprite comes first as
+// in every function that adds to one, the surface leads the area it is taken from.
+void fn_sprite_add_from_surface(Runtime& rt, ScriptInstance*, ScriptInstance*, int, Args args,
+                                RValue&) {
+    CSprite* s = SpriteToAddTo(rt, args[0]);
+    if (!s) return;
+    if (std::optional<int32_t> surface = SurfaceArg(rt, args[1]))
+        AddSpriteFrame(rt, *s, *surface, args + 2);
+}
+
+void fn_background_create_from_screen(Runtime& rt, ScriptInstance*, ScriptInstance*, int, Args args,
+                                      RValue& result) {
+    CreateBackground(rt, kScreen, args, result);
+}
+
+// background_create_from_surface(id, x, y, w, h, removeback, smooth)
+void fn_background_create_from_surface(Runtime& rt, ScriptInstance*, ScriptInstance*, int,
+                                       Args args, RValue& result) {
+    result.SetReal(-1.0);
+    if (std::optional<int32_t> surface = SurfaceArg(rt, args[0]))
+        CreateBackground(rt, *surface, args + 1, result);
 }
 
 // ---- Backgrounds ------------------------------------------------------------------------------

@@ -151,6 +151,21 @@ TEST_F(SpriteFunctionsTest, MisuseIsReported) {
              "Trying to save non-existing background bitmap."},
             {"b = background_create_color(2, 2, 0); background_save(b, '')", "0",
              "Trying to save background bitmap to empty image file name."},
+            {"sprite_add_from_screen(4, 0, 0, 8, 8, 0, 0)", "0",
+             "Trying to add to non-existing sprite."},
+            {"sprite_add_from_surface(4, 0, 0, 0, 8, 8, 0, 0)", "0",
+             "Trying to add to non-existing sprite."},
+            {"sprite_add_from_surface(0, 2, 0, 0, 8, 8, 0, 0)", "0",
+             "Trying to use non-existing surface."},
+            {"return sprite_create_from_surface(-1, 0, 0, 8, 8, 0, 0, 0, 0)", "-1",
+             "Trying to use non-existing surface."},
+            {"return background_create_from_surface(3, 0, 0, 8, 8, 0, 0)", "-1",
+             "Trying to use non-existing surface."},
+            // Without anything drawn there is no screen to take from: nothing is made.
+            {"sprite_add_from_screen(0, 0, 0, 8, 8, 0, 0); return sprite_get_number(0) * 10 + "
+             "sprite_create_from_screen(0, 0, 8, 8, 0, 0, 0, 0) + "
+             "background_create_from_screen(0, 0, 8, 8, 0, 0)",
+             "28"},
             // Setters and alpha on missing resources are quiet.
             {"sprite_set_offset(4, 1, 1); sprite_set_alpha_from_sprite(0, 4);"
              "background_set_alpha_from_background(7, 0)",

@@ -302,6 +302,62 @@ TEST_F(RoomDrawTest, GridDrawShowsForbiddenAndFreeCells) {
     EXPECT_EQ(err_, "");
 }
 
+// Sprites and backgrounds taken from the screen and from surfaces: the area cut to its source,
+// origin, frames added at the sprite's size, background removal, the screen made opaque and a
+// surface's alpha kept; drawn back, the new frames show.
+TEST_F(RoomDrawTest, SpritesAndBackgroundsAreTakenFromTheScreenAndSurfaces) {
+    GameWriter g = Game(64, 48, R"(
+        draw_set_color(c_red); draw_rectangle(0, 0, 3, 3, 0);
+        draw_set_color(c_blue); draw_rectangle(4, 0, 7, 3, 0);  // rows 4.. stay black
+        a = sprite_create_from_screen(0, 0, 8, 8, false, false, 2, 3);
+        b = sprite_create_from_screen(0, 0, 8, 8, true, false, 0, 0);
+        c = sprite_create_from_screen(60, 40, 10, 10, false, false, 0, 0);
+        show_debug_message(string(a) + ' ' + string(b) + ' ' + string(c) + ' '
+            + string(sprite_create_from_screen(64, 0, 4, 4, 0, 0, 0, 0)) + ' '
+            + string(sprite_create_from_screen(0, 0, 0, 4, 0, 0, 0, 0)));
+        show_debug_message(sprite_get_name(a) + ' ' + string(sprite_get_width(a))
+            + string(sprite_get_height(a)) + string(sprite_get_number(a))
+            + string(sprite_get_xoffset(a)) + string(sprite_get_yoffset(a))
+            + string(sprite_get_bbox_bottom(a)) + ' ' + string(sprite_get_bbox_bottom(b))
+            + string(sprite_get_bbox_right(b)) + ' ' + string(sprite_get_width(c))
+            + string(sprite_get_height(c)));
+        draw_sprite(a, 0, 40, 40);  // made before the sprite gets more frames
+        s = surface_create(10, 6);
+        surface_set_target(s); draw_clear_alpha(c_white, 0);
+        draw_set_color(c_lime); draw_rectangle(2, 1, 5, 4, 0); surface_reset_target();
+        f = sprite_create_from_surface(s, 0, 0, 10, 6, false, false, 0, 0);
+        sprite_add_from_surface(a, s, 2, 1, 4, 4, false, false);
+        sprite_add_from_screen(a, 0, 0, 4, 4, false, false);
+        bg = background_create_from_screen(0, 0, 5, 6, false, false);
+        bs = background_create_from_surface(s, 0, 0, 100, 100, false, false);
+        show_debug_message(string(f) + ' ' + string(sprite_get_bbox_left(f))
+            + string(sprite_get_bbox_top(f)) + string(sprite_get_bbox_right(f))
+            + string(sprite_get_bbox_bottom(f)) + ' ' + string(sprite_get_number(a))
+            + string(sprite_get_width(a)) + string(sprite_get_bbox_bottom(a)) + ' '
+            + background_get_name(bg) + ' ' + string(background_get_width(bg))
+            + string(background_get_height(bg)) + ' ' + string(bs) + ' '
+            + string(background_get_width(bs)) + string(background_get_height(bs)));
+        draw_sprite(a, 1, 20, 10); draw_sprite(a, 2, 20, 30); draw_sprite(f, 0, 40, 0);
+        draw_background(bs, 52, 20);
+    )");
+    TBitmap32 p = Run(g);
+    EXPECT_EQ(out_,
+              "2 3 4 -1 -1\n"
+              "__newsprite2 881237 37 48\n"
+              "5 2154 387 __newbackground2 56 3 106\n");
+    EXPECT_EQ(err_, "");
+    ExpectPixels(p, {{18, 7, 0x00FF00},  // frame 1 of a: the surface's lime, 8 x 8 at (18, 7)
+                     {25, 14, 0x00FF00},
+                     {18, 27, kRed},  // frame 2: the red corner of the screen, made 8 x 8
+                     {25, 34, kRed},
+                     {42, 1, 0x00FF00},  // f keeps the surface's transparent pixels
+                     {40, 0, 0},
+                     {55, 22, 0x00FF00},  // and so does the background
+                     {52, 20, 0},
+                     {38, 37, kRed},  // frame 0 as taken: red, blue, then black
+                     {42, 37, kBlue}});
+}
+
 // Ids that name nothing: the defined messages, nothing drawn, the game goes on.
 TEST_F(RoomDrawTest, MissingResourcesReportTheirErrors) {
     GameWriter g = Game(16, 16, R"(
