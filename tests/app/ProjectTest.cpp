@@ -2,10 +2,13 @@
 // it is wrong.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
 #include "app/Project.h"
+#include "data/ImageCodecs.h"
+#include "platform/Files.h"
 #include "platform/Process.h"
 #include "runner/GameLoader.h"
 #include "support/GameFiles.h"
@@ -154,26 +157,54 @@ TEST(Project, TheActionsExamplePlaysItsReplayedInput) {
 }
 
 // The world example: an enemy patrols a closed path, a seeker finds its way through the maze
-// with a grid and follows the route, and a time line reports and ends the game by itself.
-TEST(Project, TheWorldExampleRunsItsPathsGridAndTimeLine) {
+// with a grid, follows the route and bursts into sparks at its end, the grid draws the maze,
+// and a time line reports and ends the game by itself.
+TEST(Project, TheWorldExampleRunsItsPathsGridParticlesAndTimeLine) {
     ScratchDir dir;
     const std::string example = std::string(KR_SOURCE_DIR) + "/examples/world";
     test::ProcessResult r =
         test::RunProgram(KorvanePath(), {"build", example, "-o", dir / "world"});
     ASSERT_EQ(r.status, 0) << r.err;
-    r = test::RunProgram(KorvanePath(), {"run", "--headless", "--max-steps", "500", dir / "world"},
+    r = test::RunProgram(KorvanePath(),
+                         {"run", "--headless", "--max-steps", "500", "--screenshot",
+                          "99=" + (dir / "shot.png"), dir / "world"},
                          dir.Path());
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
     // Moment 25 runs before the 26th step's motion: the patrol has made 25 steps of 4 pixels;
-    // by moment 100 it has been once round (320 pixels) and 80 pixels more.
+    // by moment 100 it has been once round (320 pixels) and 80 pixels more. The sparks live
+    // 60 steps, so all of them still fly at the end.
     EXPECT_EQ(r.out,
               "seeker: route of 20 points, 304 pixels\n"
               "clock: the world starts\n"
               "clock: the patrol is at 108,8\n"
               "seeker: arrived at 152,152, nothing in the way\n"
+              "seeker: an explosion of 40 sparks\n"
               "clock: the patrol is at 88,8\n"
+              "clock: 40 sparks still fly\n"
               "clock: the end\n");
+
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(ReadWholeFile(dir / "shot.png", bytes));
+    std::optional<TBitmap32> shot = DecodePng(bytes);
+    ASSERT_TRUE(shot);
+    ASSERT_EQ(shot->Width(), 160);
+    auto is = [&](int32_t x, int32_t y, uint8_t red, uint8_t green, uint8_t blue) {
+        Bgra c = shot->GetPixel(x, y);
+        return std::abs(c.r - red) <= 3 && std::abs(c.g - green) <= 3 && std::abs(c.b - blue) <= 3;
+    };
+    // The grid shows the maze: a wall's cell red, the gap in the first row of walls green.
+    EXPECT_TRUE(is(40, 40, 255, 0, 0));
+    EXPECT_TRUE(is(56, 40, 0, 128, 0));
+    EXPECT_TRUE(is(8, 72, 0, 128, 0));
+    // The sparks have flown apart round the seeker's goal in the bottom-right corner, and
+    // nowhere else.
+    int near = 0, far = 0;
+    for (int32_t y = 0; y < 160; ++y)
+        for (int32_t x = 0; x < 160; ++x)
+            if (is(x, y, 255, 255, 0)) ++(x >= 100 && y >= 100 ? near : far);
+    EXPECT_GT(near, 40);
+    EXPECT_EQ(far, 0);
 }
 
 // Bad projects name the file and line that are wrong.
