@@ -72,6 +72,195 @@ TEST(Project, ExtractThenBuildGivesTheSameGame) {
     EXPECT_FALSE(ExtractProject(g.game, g.d3dx, dir / "p", error));
 }
 
+// A game in which every stored field of the settings and of every kind of resource differs
+// from its default: what extract then build loses shows as a difference.
+GameWriter EveryFieldGame() {
+    GameWriter w;
+    w.debug_mode = true;
+    w.settings = test::UnusualSettings(true);
+    w.d3dx_name = "helper.dll";
+    w.d3dx_library = test::Bytes("helper bytes");
+    w.game_id = 77;
+    for (int i = 0; i < 16; ++i) w.application_id[size_t(i)] = uint8_t(0x10 + i);
+    w.AddExtensionPackage(test::SomePackage());
+
+    CTrigger trigger;
+    trigger.name = "trig";
+    trigger.condition = "x > 1";
+    trigger.moment = CTrigger::kEndStep;
+    trigger.constant_name = "tr_trig";
+    w.Add("", trigger);
+    w.AddConstant("LIMIT", "12 + 1");
+
+    CSound sound;
+    sound.kind = CSound::kThreeD;
+    sound.file_type = ".ogg";
+    sound.file_name = "boom.ogg";
+    sound.has_data = true;
+    sound.data = test::Bytes("OggS sound bytes");
+    sound.effects = 31;
+    sound.volume = 0.5;
+    sound.pan = 0.75;
+    sound.preload = false;
+    w.Add("snd_boom", sound);
+
+    // Separate masks that no mask parameters give (a checkerboard over opaque frames), an
+    // origin outside the frame.
+    CSprite sprite = test::PatternSprite(5, 4, 2, true, 3);
+    sprite.x_origin = -7;
+    sprite.y_origin = 9;
+    for (TMask& m : sprite.masks) {
+        for (int32_t y = 0; y < m.height; ++y)
+            for (int32_t x = 0; x < m.width; ++x)
+                m.grid[size_t(y) * size_t(m.width) + size_t(x)] = uint8_t((x + y) % 2);
+        m.left = 0, m.top = 0, m.right = 4, m.bottom = 3;
+    }
+    sprite.ComputeBoundingBox();
+    w.Add("spr_checker", sprite);
+
+    CBackground background;
+    background.image = test::PatternImage(6, 3, 5);
+    w.Add("bg_pattern", background);
+
+    CPath path;
+    path.points = {{1, 2, 30}, {-40.5, 8.25, 0}, {7, -3, 250}};
+    path.kind = CPath::kSmooth;
+    path.closed = false;
+    path.precision = 7;
+    path.Recompute();
+    w.Add("pth_curve", path);
+
+    CScript script;
+    script.text = "return argument0 * 2;\n";
+    w.Add("scr_twice", script);
+
+    CFont font;
+    font.name = "Liberation Serif";
+    font.size = 21;
+    font.bold = font.italic = true;
+    font.first = 40;
+    font.last = 45;
+    for (size_t c = 0; c < font.glyphs.size(); ++c)  // cells outside the range are stored too
+        font.glyphs[c] = {int32_t(c % 3), int32_t(c % 2), 2, 1, int32_t(c % 5) + 1, -1};
+    font.image_width = 3;
+    font.image_height = 2;
+    font.image = {1, 2, 3, 4, 5, 6};
+    w.Add("fnt_serif", font);
+
+    CTimeLine timeline;
+    timeline.moments = {{3, {}}, {1000, {}}};
+    timeline.moments[0].event.actions = {test::CodeAction("speed = 1;")};
+    timeline.moments[1].event.actions = {test::CodeAction("speed = 0;")};
+    w.Add("tl_run", timeline);
+
+    // An action with every field set, in an event of every type.
+    CAction full = test::MakeAction(CAction::kCode, CAction::kExecCode, "action_fn", "x = 2;");
+    full.library_id = 3;
+    full.action_id = 321;
+    full.may_be_relative = full.is_question = full.has_applies_to = true;
+    full.relative = full.is_not = true;
+    full.applies_to = 1;
+    full.arg_count = kActionMaxArguments;
+    for (int32_t i = 0; i < kActionMaxArguments; ++i) {
+        full.arg_kinds[size_t(i)] = i + 1;
+        full.arg_texts[size_t(i)] = "arg" + std::to_string(i);
+    }
+    CAction call = test::MakeAction(CAction::kNormal, CAction::kExecFunction, "action_bounce");
+    CObject base;
+    base.depth = 3;
+    w.Add("obj_base", base);
+    CObject object;
+    object.sprite = 0;
+    object.solid = true;
+    object.visible = false;
+    object.depth = -12;
+    object.persistent = true;
+    object.parent = 0;
+    object.mask = 0;
+    // An event of every type, with a number that type knows: create, destroy, alarm 5, end
+    // step, collision with obj_base, left arrow, mouse event 4, other event 10, draw, key
+    // presses and releases, trigger 0.
+    const int32_t numbers[kEventTypeCount] = {0, 0, 5, 2, 0, 37, 4, 10, 0, 38, 39, 0};
+    for (int32_t type = 0; type < kEventTypeCount; ++type)
+        object.events[size_t(type)][numbers[type]].actions = {full, call};
+    w.Add("obj_every", object);
+
+    CRoom room;
+    room.caption = "Everything";
+    room.width = 320;
+    room.height = 200;
+    room.speed = 45;
+    room.persistent = true;
+    room.background_color = 0x102030;
+    room.show_background_color = false;
+    room.creation_code = "global.room_made = 1;";
+    for (int32_t i = 0; i < kRoomBackgroundCount; ++i)
+        room.backgrounds[size_t(i)] = {
+            true, true, 0, double(i + 1), double(-i - 2), false, false, double(-i - 1), 2, true};
+    room.views_enabled = true;
+    for (int32_t i = 0; i < kRoomViewCount; ++i)
+        room.views[size_t(i)] = {true, i + 1, 2, 100, 80, 3, i + 4, 200, 160, 7, 9, 5, 6, 1};
+    room.instances = {{-5, 6, 1, 100007, "hp = 2;"}};
+    RoomTile tile;
+    tile.x = 12;
+    tile.y = -4;
+    tile.background = 0;
+    tile.left = 1;
+    tile.top = 2;
+    tile.width = 3;
+    tile.height = 1;
+    tile.depth = 500;
+    tile.id = 10000009;
+    room.tiles = {tile};
+    w.Add("room_every", room);
+    CRoom second;
+    second.caption = "Second";
+    w.Add("room_second", second);
+    w.room_order = {1, 0};
+    w.last_instance_id = 100100;
+    w.last_tile_id = 10000100;
+
+    w.AddIncludedFile(test::SomeIncludedFile());
+    CGameInformation info;
+    info.background_color = 0x224466;
+    info.separate_window = true;
+    info.caption = "About";
+    info.left = 11;
+    info.top = 12;
+    info.width = 300;
+    info.height = 250;
+    info.show_border = false;
+    info.sizeable = false;
+    info.stay_on_top = true;
+    info.freeze_game = false;
+    info.text = "{\\rtf1\\ansi about\\par}";
+    w.SetGameInformation(info);
+    w.AddLibraryInitCode("global.ready = 1;");
+    return w;
+}
+
+// Extract then build keeps every field of every resource, of the settings and of the game.
+TEST(Project, ExtractThenBuildKeepsEveryField) {
+    ScratchDir dir;
+    GameData game;
+    test::RecordingHost host;
+    ASSERT_EQ(test::LoadData(EveryFieldGame().WriteData(), game, host), LoadResult::kLoaded);
+    std::string error;
+    ASSERT_TRUE(ExtractProject(game, host.d3dx, dir / "p", error)) << error;
+    GameData built;
+    std::vector<uint8_t> d3dx;
+    ASSERT_TRUE(BuildProject(dir / "p", built, d3dx, error)) << error;
+    EXPECT_TRUE(test::SameGame(game, built));
+    // A few of the fields, to be sure the comparison saw them.
+    EXPECT_EQ(built.rooms.Get(0)->views[7].yport, 11);
+    EXPECT_EQ(built.rooms.Get(0)->backgrounds[7].vspeed, 2);
+    EXPECT_EQ(built.fonts.Get(0)->glyphs[255].advance, 1);
+    EXPECT_EQ(built.sprites.Get(0)->masks[1].grid[1], 1);
+    EXPECT_EQ(built.objects.Get(1)->events[kEventTrigger].at(0).actions[0].arg_texts[7], "arg7");
+    EXPECT_EQ(built.d3dx_name, "helper.dll");
+    EXPECT_EQ(d3dx, test::Bytes("helper bytes"));
+}
+
 // The same through the korvane command: the built game file loads, and `korvane info --json`
 // shows the same for both.
 TEST(Project, TheCommandsRoundTripAGameFile) {
