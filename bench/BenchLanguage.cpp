@@ -15,6 +15,10 @@
 // `korvane run --headless --max-steps 0` ends it once its room has started. Their net ratio
 // subtracts the start-up of the same game with an empty Create event. The game files are left
 // in $TMPDIR for profiling (the command is printed).
+//
+// The start-up row compares that empty game, as a whole process, with the empty Lua program,
+// and the line after it gives the runner's own account of where the game's start-up goes
+// (KORVANE_STARTUP_TIMES, see src/runner/StartupTimes.h).
 #include <sys/resource.h>
 #include <sys/wait.h>
 
@@ -131,6 +135,26 @@ std::string ReadText(const std::string& path) {
     return s.str();
 }
 
+// Where the start of a game's run goes: the runner's own account of each phase (processor
+// milliseconds), from one run of `cmd` with KORVANE_STARTUP_TIMES set.
+std::vector<std::pair<std::string, double>> StartupPhases(const std::string& cmd) {
+    std::vector<std::pair<std::string, double>> phases;
+    FILE* p = popen(("KORVANE_STARTUP_TIMES=1 " + cmd + " 2>&1 >/dev/null").c_str(), "r");
+    if (!p) return phases;
+    static const std::string kPrefix = "korvane: start-up: ";
+    char line[512];
+    while (std::fgets(line, sizeof line, p)) {
+        std::string l = line;
+        if (l.rfind(kPrefix, 0) != 0) continue;
+        l = LastLine(l.substr(kPrefix.size()));
+        size_t sp = l.find_last_of(' ');
+        if (sp == std::string::npos) continue;
+        phases.emplace_back(l.substr(0, sp), std::atof(l.c_str() + sp + 1));
+    }
+    pclose(p);
+    return phases;
+}
+
 // Where the game files go.
 std::string GameFolder() {
     const char* t = std::getenv("TMPDIR");
@@ -194,9 +218,8 @@ int main(int argc, char** argv) {
     // The games, and their start-up: the same game with an empty Create event.
     const Workload empty_game{"empty_game", "empty_game", "empty.lua", "", true};
     Best game_start;
-    bool games = false;
-    for (const Workload& w : chosen) games = games || w.game;
-    if (games) {
+    // The start-up of a game is always measured: it is a row of its own.
+    {
         std::string folder = GameFolder();
         std::string mk = "mkdir -p " + Quote(folder);
         bool ok = std::system(mk.c_str()) == 0 && WriteBenchGame("", GamePath(empty_game));
@@ -258,11 +281,29 @@ int main(int argc, char** argv) {
         "(best of %d alternating rounds; start-up ours %.4f s, lua %.4f s, subtracted "
         "for the net ratio)\n",
         rounds, start.ours, start.lua);
+    // The empty game against the empty Lua program, and where its time goes (the best of the
+    // rounds for each phase).
+    std::vector<std::pair<std::string, double>> phases;
+    for (int r = 0; r < rounds; ++r) {
+        auto once = StartupPhases(OursCommand(korvane, dir, empty_game));
+        if (phases.empty() || phases.size() != once.size()) {
+            if (phases.empty()) phases = once;
+            continue;
+        }
+        for (size_t i = 0; i < phases.size(); ++i)
+            phases[i].second = std::min(phases[i].second, once[i].second);
+    }
+    std::printf("%-11s %10.4f %10.4f %8.2f %10s  (an empty game against an empty program)\n",
+                "start-up", game_start.ours, start.lua, game_start.ours / start.lua, "-");
+    if (!phases.empty()) {
+        std::printf("(start-up of the empty game by phase, processor ms:");
+        for (const auto& [name, ms] : phases) std::printf(" %s %.1f;", name.c_str(), ms);
+        std::printf(")\n");
+    }
     const Workload* game_row = &empty_game;
     for (const Workload& w : chosen)
         if (w.game) game_row = &w;
-    if (games)
-        std::printf("(games start up in %.4f s, subtracted for theirs; profile one with: %s)\n",
-                    game_start.ours, OursCommand(korvane, dir, *game_row).c_str());
+    std::printf("(games start up in %.4f s, subtracted for theirs; profile one with: %s)\n",
+                game_start.ours, OursCommand(korvane, dir, *game_row).c_str());
     return all_match ? 0 : 1;
 }

@@ -7,6 +7,7 @@
 
 #include "data/ImageCodecs.h"
 #include "data/Sprite.h"
+#include "graphics/DeferredDevice.h"
 #include "graphics/opengl/GlDevice.h"
 #include "objects/EventTypes.h"
 #include "objects/Instance.h"
@@ -39,16 +40,22 @@ void RoomDraw::Finish() {
     context_.reset();
 }
 
-bool RoomDraw::Init() {
-    const GameSettings& s = runner_.Settings();
-    GameWindow& window = *runner_.GetPlatform().window;
-    std::string error;
+std::unique_ptr<GraphicsDevice> RoomDraw::MakeDevice(GameWindow& window, std::string& error) {
     context_ = window.CreateGlContext(error);
     std::unique_ptr<GraphicsDevice> device;
     if (context_) device = MakeGlDevice(*context_, error);
-    if (!device) {
-        context_.reset();
-        if (runner_.Windowed()) {
+    if (!device) context_.reset();
+    return device;
+}
+
+bool RoomDraw::Init() {
+    const GameSettings& s = runner_.Settings();
+    GameWindow& window = *runner_.GetPlatform().window;
+    std::unique_ptr<GraphicsDevice> device;
+    if (runner_.Windowed()) {
+        std::string error;
+        device = MakeDevice(window, error);
+        if (!device) {
             std::fprintf(stderr, "Cannot draw: %s\n", error.c_str());
             runner_.ShowMessage(
                 "Failed to initialize drawing surfaces. Please check that your graphics card "
@@ -57,8 +64,15 @@ bool RoomDraw::Init() {
                 "resolution.");
             return false;
         }
-        if (!error.empty())
-            std::fprintf(stderr, "korvane: nothing is drawn in this run: %s\n", error.c_str());
+    } else {
+        // Without a window the driver is loaded only once something is drawn.
+        device = std::make_unique<DeferredDevice>([this, &window] {
+            std::string error;
+            std::unique_ptr<GraphicsDevice> made = MakeDevice(window, error);
+            if (!made && !error.empty())
+                std::fprintf(stderr, "korvane: nothing is drawn in this run: %s\n", error.c_str());
+            return made;
+        });
     }
     graphics_.SetRegionSize(8, 8);
     graphics_.SetRegionScale(s.scaling / 100.0);

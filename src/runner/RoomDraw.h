@@ -87,6 +87,8 @@ public:
     TextState text;
 
 private:
+    // The window's drawing context and a device on it; null (with the reason) when either fails.
+    std::unique_ptr<GraphicsDevice> MakeDevice(GameWindow& window, std::string& error);
     struct Slot {
         bool in_use = false;
         double xport = 0, yport = 0, wport = 0, hport = 0;

@@ -67,6 +67,7 @@ Runner::Runner(Platform& platform, RunnerOptions options)
       loop_(std::make_unique<GameLoop>(*this)),
       structures_(std::make_unique<DataStructures>()),
       draw_(std::make_unique<RoomDraw>(*this)) {
+    startup_times_.Mark("process start");
     draw_->screenshots = options_.screenshots;
     // A platform made only for loading has no window: the game then runs without one.
     if (!platform_.window) platform_.window = MakeNullWindow();
@@ -96,6 +97,7 @@ Runner::Runner(Platform& platform, RunnerOptions options)
     perform_other_event_for_all = [this](int32_t number) {
         events_.PerformEventForAll(kEventOther, number);
     };
+    startup_times_.Mark("built-in registries");
 }
 
 Runner::~Runner() {
@@ -104,6 +106,7 @@ Runner::~Runner() {
 
 int Runner::Run() {
     CreateTempDirectory();
+    startup_times_.Mark("temporary directory");
     bool ok = RunGame();
     if (ok) {
         CleanUpGame();
@@ -112,6 +115,7 @@ int Runner::Run() {
         RemoveIncludedFiles();
     }
     RemoveTempDirectory();
+    startup_times_.Mark("clean-up");
     if (!ok) return kExitLoadFailed;
     return loop_->EndedByError() ? kExitFatalError : kExitOk;
 }
@@ -129,11 +133,13 @@ void Runner::RemoveTempDirectory() {
 
 bool Runner::RunGame() {
     LoadResult loaded = LoadGameData();
+    startup_times_.Mark("loading");
     if (loaded == LoadResult::kCorrupted) ShowMessage(msg::kCorrupted);
     if (loaded != LoadResult::kLoaded) return false;
     try {
         if (!PrepareGame()) return false;
         RunMainLoop();
+        startup_times_.Mark("running");
     } catch (...) {
         ShowMessage(msg::kUnexpected);
         return false;
@@ -306,6 +312,7 @@ bool Runner::PrepareGame() {
             if (step.failure) ShowMessage(step.failure);
             return false;
         }
+        if (step.work) startup_times_.Mark(step.caption ? step.caption : "process priority");
     }
     return true;
 }

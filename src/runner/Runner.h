@@ -35,6 +35,7 @@
 #include "runner/RoomRequest.h"
 #include "runner/RoomState.h"
 #include "runner/ScriptHost.h"
+#include "runner/StartupTimes.h"
 #include "runner/TempDirectory.h"
 #include "sound/MciCommands.h"
 #include "sound/SoundSystem.h"
@@ -252,6 +253,7 @@ private:
 
     Platform& platform_;
     RunnerOptions options_;
+    StartupTimes startup_times_;
     RunnerRuntime runtime_{*this};
     ParticleWorld particles_{runtime_.Rng()};
     RunnerScriptHost script_host_{*this};

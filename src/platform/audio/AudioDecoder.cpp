@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "platform/Files.h"
+#include "platform/NativeLibrary.h"
 
 namespace kr {
 
@@ -105,12 +106,61 @@ std::string FindSoundFont() {
     return {};
 }
 
+namespace {
+
+// The synthesizer library brings some fifty libraries of its own, more than the rest of the
+// program together: it is loaded on the first MIDI sound, so that a run without one never pays
+// for loading it.
+// clang-format off
+#define KR_FLUID_FUNCTIONS(X)                                                            \
+    X(fluid_set_log_function) X(new_fluid_settings) X(delete_fluid_settings)             \
+    X(fluid_settings_setnum) X(fluid_settings_setstr) X(fluid_settings_setint)           \
+    X(new_fluid_synth) X(delete_fluid_synth) X(fluid_synth_sfload)                       \
+    X(fluid_synth_system_reset) X(fluid_synth_write_float) X(new_fluid_player)           \
+    X(delete_fluid_player) X(fluid_player_add_mem) X(fluid_player_play)                  \
+    X(fluid_player_stop) X(fluid_player_get_status) X(fluid_player_set_tempo)
+// clang-format on
+struct FluidApi {
+#define KR_FLUID_MEMBER(name) decltype(&::name) name = nullptr;
+    KR_FLUID_FUNCTIONS(KR_FLUID_MEMBER)
+#undef KR_FLUID_MEMBER
+};
+
+// The table, or null when the library cannot be loaded (said once on standard error).
+const FluidApi* Fluid() {
+    static const FluidApi* api = []() -> const FluidApi* {
+        std::string error;
+        static std::unique_ptr<NativeLibrary> lib =
+            NativeLibrary::Open("libfluidsynth.so.3", &error);
+        static FluidApi table;
+        bool ok = lib != nullptr;
+#define KR_FLUID_LOAD(name)                                                                 \
+    table.name = ok ? reinterpret_cast<decltype(table.name)>(lib->Symbol(#name)) : nullptr; \
+    ok = ok && table.name;
+        KR_FLUID_FUNCTIONS(KR_FLUID_LOAD)
+#undef KR_FLUID_LOAD
+        if (!ok) {
+            std::fprintf(stderr,
+                         "korvane: the MIDI synthesizer cannot be loaded (%s); MIDI sounds "
+                         "stay silent\n",
+                         error.empty() ? "a function is missing" : error.c_str());
+            return nullptr;
+        }
+        return &table;
+    }();
+    return api;
+}
+
+}  // namespace
+
 struct AudioDecoder::Synth {
+    const FluidApi& f;
     fluid_settings_t* settings = nullptr;
     fluid_synth_t* synth = nullptr;
+    explicit Synth(const FluidApi& api) : f(api) {}
     ~Synth() {
-        if (synth) delete_fluid_synth(synth);
-        if (settings) delete_fluid_settings(settings);
+        if (synth) f.delete_fluid_synth(synth);
+        if (settings) f.delete_fluid_settings(settings);
     }
 };
 
@@ -144,16 +194,19 @@ bool AudioDecoder::Decode(std::span<const uint8_t> bytes, PcmAudio& out) {
 bool AudioDecoder::RenderMidi(std::span<const uint8_t> bytes, double tempo, PcmAudio& out) {
     if (SoundFont().empty()) return false;
     if (!synth_) {
+        const FluidApi* api = Fluid();
+        if (!api) return false;
         for (int level = 0; level < LAST_LOG_LEVEL; ++level)
-            fluid_set_log_function(level, nullptr, nullptr);
-        auto s = std::make_unique<Synth>();
-        s->settings = new_fluid_settings();
+            api->fluid_set_log_function(level, nullptr, nullptr);
+        auto s = std::make_unique<Synth>(*api);
+        s->settings = api->new_fluid_settings();
         if (!s->settings) return false;
-        fluid_settings_setnum(s->settings, "synth.sample-rate", 44100.0);
-        fluid_settings_setstr(s->settings, "player.timing-source", "sample");
-        fluid_settings_setint(s->settings, "synth.lock-memory", 0);
-        s->synth = new_fluid_synth(s->settings);
-        if (!s->synth || fluid_synth_sfload(s->synth, sound_font_.c_str(), 1) == FLUID_FAILED) {
+        api->fluid_settings_setnum(s->settings, "synth.sample-rate", 44100.0);
+        api->fluid_settings_setstr(s->settings, "player.timing-source", "sample");
+        api->fluid_settings_setint(s->settings, "synth.lock-memory", 0);
+        s->synth = api->new_fluid_synth(s->settings);
+        if (!s->synth ||
+            api->fluid_synth_sfload(s->synth, sound_font_.c_str(), 1) == FLUID_FAILED) {
             std::fprintf(stderr,
                          "korvane: cannot load the sound font %s; MIDI sounds stay silent\n",
                          sound_font_.c_str());
@@ -162,13 +215,15 @@ bool AudioDecoder::RenderMidi(std::span<const uint8_t> bytes, double tempo, PcmA
         }
         synth_ = std::move(s);
     }
-    fluid_synth_system_reset(synth_->synth);
-    fluid_player_t* player = new_fluid_player(synth_->synth);
+    const FluidApi& f = synth_->f;
+    f.fluid_synth_system_reset(synth_->synth);
+    fluid_player_t* player = f.new_fluid_player(synth_->synth);
     if (!player) return false;
-    bool ok = fluid_player_add_mem(player, bytes.data(), bytes.size()) == FLUID_OK;
+    bool ok = f.fluid_player_add_mem(player, bytes.data(), bytes.size()) == FLUID_OK;
     if (ok && tempo != 1.0)
-        fluid_player_set_tempo(player, FLUID_PLAYER_TEMPO_INTERNAL, std::clamp(tempo, 0.01, 100.0));
-    ok = ok && fluid_player_play(player) == FLUID_OK;
+        f.fluid_player_set_tempo(player, FLUID_PLAYER_TEMPO_INTERNAL,
+                                 std::clamp(tempo, 0.01, 100.0));
+    ok = ok && f.fluid_player_play(player) == FLUID_OK;
     out = PcmAudio{};
     out.rate = 44100;
     out.channels = 2;
@@ -178,8 +233,8 @@ bool AudioDecoder::RenderMidi(std::span<const uint8_t> bytes, double tempo, PcmA
     // The notes ring on for up to two seconds after the last event.
     int64_t tail = 0;
     while (ok && frames < max_frames_ && tail < 2 * 44100) {
-        if (fluid_player_get_status(player) != FLUID_PLAYER_PLAYING) tail += kBlock;
-        if (fluid_synth_write_float(synth_->synth, kBlock, left, 0, 1, right, 0, 1) != FLUID_OK)
+        if (f.fluid_player_get_status(player) != FLUID_PLAYER_PLAYING) tail += kBlock;
+        if (f.fluid_synth_write_float(synth_->synth, kBlock, left, 0, 1, right, 0, 1) != FLUID_OK)
             break;
         for (int i = 0; i < kBlock; ++i) {
             out.samples.push_back(left[i]);
@@ -187,8 +242,8 @@ bool AudioDecoder::RenderMidi(std::span<const uint8_t> bytes, double tempo, PcmA
         }
         frames += kBlock;
     }
-    fluid_player_stop(player);
-    delete_fluid_player(player);
+    f.fluid_player_stop(player);
+    f.delete_fluid_player(player);
     // Trim the silent end of the tail.
     size_t end = out.samples.size();
     while (end >= 2 && std::abs(out.samples[end - 1]) < 1e-5f &&
