@@ -39,9 +39,11 @@ public:
         const uint8_t* bgra = nullptr;
     };
     // The loading image and the progress bar's back and front images (the front one stretched
-    // to the bar or not); `alpha` below 255 makes the display translucent. Before Show.
+    // to the bar or not); `alpha` below 255 makes the display translucent; with
+    // `transparent`, the image's parts of the colour of its bottom-left pixel are not shown.
+    // Before Show.
     virtual void SetPictures(const Picture& image, const Picture& back, const Picture& front,
-                             bool stretch_front, int32_t alpha) {}
+                             bool stretch_front, int32_t alpha, bool transparent) {}
 };
 
 // Time as the runner sees it. A virtual clock makes headless runs deterministic.

@@ -438,7 +438,8 @@ void Runner::ShowLoadForm(const GameData& game) {
         return LoadDisplay::Picture{b.Width(), b.Height(), b.Empty() ? nullptr : b.Bytes()};
     };
     platform_.load_display->SetPictures(picture(image), picture(back), picture(front),
-                                        s.scale_progress_bar_image, s.loading_image_alpha);
+                                        s.scale_progress_bar_image, s.loading_image_alpha,
+                                        s.transparent_loading_image);
     SetLoadProgress(0, "Loading");
     platform_.load_display->Show(bar, bar && game.debug_mode);
 }

@@ -14,6 +14,7 @@ namespace kr {
 #define KR_SDL_FUNCTIONS(X)               \
     X(SDL_CloseAudioDevice)               \
     X(SDL_CreateRGBSurfaceWithFormatFrom) \
+    X(SDL_CreateShapedWindow)             \
     X(SDL_CreateWindow)                   \
     X(SDL_Delay)                          \
     X(SDL_DestroyWindow)                  \
@@ -73,6 +74,7 @@ namespace kr {
     X(SDL_SetWindowOpacity)               \
     X(SDL_SetWindowPosition)              \
     X(SDL_SetWindowResizable)             \
+    X(SDL_SetWindowShape)                 \
     X(SDL_SetWindowSize)                  \
     X(SDL_SetWindowTitle)                 \
     X(SDL_ShowCursor)                     \

@@ -476,10 +476,11 @@ public:
     ~SdlLoadDisplay() override { Close(); }
 
     void SetPictures(const Picture& image, const Picture& back, const Picture& front,
-                     bool stretch_front, int32_t alpha) override {
+                     bool stretch_front, int32_t alpha, bool transparent) override {
         Keep(image, image_), Keep(back, back_), Keep(front, front_);
         stretch_front_ = stretch_front;
         alpha_ = alpha;
+        transparent_ = transparent;
     }
 
     void Show(bool bar, bool label) override {
@@ -488,7 +489,8 @@ public:
         if (closed_ || window_ || !LoadSdl()) return;
         video_ = std::make_unique<SdlSubsystem>(SDL_INIT_VIDEO);
         int w = image_.w > 0 ? image_.w : 320, h = image_.h > 0 ? image_.h : 80;
-        if (video_->Ok())
+        if (video_->Ok() && transparent_ && image_.w > 0) window_ = ShapedWindow();
+        if (video_->Ok() && !window_)
             window_ = Sdl().SDL_CreateWindow("", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w,
                                              h, SDL_WINDOW_BORDERLESS);
         if (!window_) {
@@ -523,6 +525,28 @@ private:
         if (!p.bgra || p.width < 1 || p.height < 1) return;
         out.w = p.width, out.h = p.height;
         out.bgra.assign(p.bgra, p.bgra + size_t(p.width) * size_t(p.height) * 4);
+    }
+
+    // A window in the loading image's shape: its pixels of the bottom-left pixel's colour are
+    // left out. Null where the window system has no shaped windows (a plain one is made then).
+    SDL_Window* ShapedWindow() {
+        SDL_Window* w = Sdl().SDL_CreateShapedWindow("", SDL_WINDOWPOS_CENTERED,
+                                                     SDL_WINDOWPOS_CENTERED, unsigned(image_.w),
+                                                     unsigned(image_.h), SDL_WINDOW_BORDERLESS);
+        if (!w) return nullptr;
+        SDL_Surface* shape = Sdl().SDL_CreateRGBSurfaceWithFormatFrom(
+            image_.bgra.data(), image_.w, image_.h, 32, image_.w * 4, SDL_PIXELFORMAT_BGRA32);
+        const uint8_t* key = &image_.bgra[size_t(image_.h - 1) * size_t(image_.w) * 4];
+        SDL_WindowShapeMode mode{};
+        mode.mode = ShapeModeColorKey;
+        mode.parameters.colorKey = SDL_Color{key[2], key[1], key[0], 255};
+        const bool shaped = shape && Sdl().SDL_SetWindowShape(w, shape, &mode) == 0;
+        if (shape) Sdl().SDL_FreeSurface(shape);
+        if (!shaped) {
+            Sdl().SDL_DestroyWindow(w);
+            return nullptr;
+        }
+        return w;
     }
 
     // Copies an image (or fills with a colour when there is none) into a rectangle.
@@ -562,7 +586,7 @@ private:
     std::unique_ptr<SdlSubsystem> video_;
     SDL_Window* window_ = nullptr;
     Image image_, back_, front_;
-    bool stretch_front_ = true, bar_ = false, closed_ = false;
+    bool stretch_front_ = true, bar_ = false, closed_ = false, transparent_ = false;
     int32_t alpha_ = 255;
     int percent_ = 0;
 };
