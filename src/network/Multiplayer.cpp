@@ -457,6 +457,11 @@ void Multiplayer::Pump() {
     net_->Flush();
 }
 
+void Multiplayer::DropConnection() {
+    closing_.reset();
+    ResetSession();
+}
+
 void Multiplayer::Handle(NetEvent& ev) {
     switch (ev.kind) {
         case NetEventKind::kDatagram: {

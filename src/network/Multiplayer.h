@@ -104,6 +104,9 @@ public:
 
     // Sends and receives what is pending. Never waits.
     void Pump();
+    // Closes the network at once without a word to anyone, as a machine that crashes or loses
+    // its cable does (for tests of the others' side).
+    void DropConnection();
 
 private:
     enum class Role { kNone, kHost, kClient };

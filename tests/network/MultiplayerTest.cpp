@@ -49,10 +49,10 @@ public:
         for (size_t i = 0; i < engines_.size(); ++i)
             if (i != except && engines_[i]) engines_[i]->Pump();
     }
-    // Pumps everyone until `done` holds: at most 3000 rounds of a millisecond.
+    // Pumps everyone until `done` holds: at most `rounds` rounds of a millisecond.
     template <class Pred>
-    bool Until(Pred done) {
-        for (int i = 0; i < 3000; ++i) {
+    bool Until(Pred done, int rounds = 3000) {
+        for (int i = 0; i < rounds; ++i) {
             PumpAll();
             if (done()) return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -173,22 +173,53 @@ TEST(Multiplayer, TheSessionMovesToTheNextPlayerWhenAsked) {
     ASSERT_TRUE(net.Until([&] { return net[1].DataRead(6) == Real(6); }));
 }
 
+TEST(Multiplayer, ADroppedHostEndsTheSessionOrHandsItOn) {
+    // Two sessions at once: one that ends with its host, one that moves on.
+    Net net(2);
+    const uint16_t port2 = TestPort() + 1;
+    Multiplayer& host2 = net.Add(42, port2);
+    Multiplayer& bob2 = net.Add(42, port2);
+    Multiplayer& cat2 = net.Add(42, port2);
+    ASSERT_TRUE(net[0].CreateSession("plain", 0, "ann"));
+    ASSERT_EQ(net[1].FindSessions(), 1);
+    ASSERT_TRUE(net[1].JoinSession(0, "bob"));
+    host2.SetSessionMode(true);
+    ASSERT_TRUE(host2.CreateSession("moving", 0, "ann"));
+    ASSERT_EQ(bob2.FindSessions(), 1);
+    ASSERT_TRUE(bob2.JoinSession(0, "bob"));
+    ASSERT_EQ(cat2.FindSessions(), 1);
+    ASSERT_TRUE(cat2.JoinSession(0, "cat"));
+    ASSERT_TRUE(net.Until([&] { return cat2.FindPlayers() == 3 && bob2.FindPlayers() == 3; }));
+
+    net[0].DropConnection();
+    host2.DropConnection();
+    // The lost host is noticed within the connection's timeout, a few seconds.
+    ASSERT_TRUE(net.Until(
+        [&] {
+            return net[1].SessionStatus() == 0 && bob2.SessionStatus() == 1 &&
+                   cat2.SessionStatus() == 2 && cat2.FindPlayers() == 2 &&
+                   cat2.PlayerName(1) == "bob";
+        },
+        12000));
+}
+
 TEST(Multiplayer, SessionsOfOtherGamesAndFullSessionsAreNotOffered) {
     Net net(2);
     Multiplayer& other_game = net.Add(43, TestPort());
     ASSERT_TRUE(net[0].CreateSession("only two", 2, "ann"));
     EXPECT_EQ(other_game.FindSessions(), 0);
     EXPECT_FALSE(other_game.JoinSession(0, "eve"));
-    ASSERT_EQ(net[1].FindSessions(), 1);
-    ASSERT_TRUE(net[1].JoinSession(0, "bob"));
-    Multiplayer& late = net.Add(42, TestPort());
-    EXPECT_EQ(late.FindSessions(), 0);  // full
     // A game asking one machine by address finds that machine's session.
     Multiplayer& direct = net.Add(42, TestPort());
-    ASSERT_TRUE(direct.InitTcpip("127.0.0.1"));
     EXPECT_FALSE(direct.InitTcpip("no.such.host.invalid"));
     EXPECT_EQ(direct.ConnectStatus(), 0);
     EXPECT_FALSE(direct.CreateSession("x", 0, "y"));  // no connection chosen
+    ASSERT_TRUE(direct.InitTcpip("127.0.0.1"));
+    EXPECT_EQ(direct.ConnectStatus(), 2);
+    EXPECT_EQ(direct.FindSessions(), 1);
+    ASSERT_EQ(net[1].FindSessions(), 1);
+    ASSERT_TRUE(net[1].JoinSession(0, "bob"));
+    EXPECT_EQ(direct.FindSessions(), 0);  // full now
 }
 
 TEST(Multiplayer, AFloodingPeerFillsOnlyItsShareOfTheQueue) {
