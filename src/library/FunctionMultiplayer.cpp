@@ -36,6 +36,14 @@ net::Multiplayer& Engine(Runtime& rt) {
     return *family.engine;
 }
 
+// The engine for a function that looks at what has arrived. A program outside any game has no
+// steps to pump the network, so there these functions pump it first (without waiting).
+net::Multiplayer& Arrived(Runtime& rt) {
+    net::Multiplayer& engine = Engine(rt);
+    if (RunnerOf(rt).OutsideGame()) engine.Pump();
+    return engine;
+}
+
 net::PlayerRef Ref(const RValue& v) {
     if (v.IsString()) return std::string(v.Str());
     return v.real;
@@ -102,7 +110,7 @@ KR_MPLAY_FN(fn_mplay_session_join) {
 }
 
 KR_MPLAY_FN(fn_mplay_session_status) {
-    result.SetReal(Engine(rt).SessionStatus());
+    result.SetReal(Arrived(rt).SessionStatus());
 }
 
 KR_MPLAY_FN(fn_mplay_session_end) {
@@ -110,7 +118,7 @@ KR_MPLAY_FN(fn_mplay_session_end) {
 }
 
 KR_MPLAY_FN(fn_mplay_player_find) {
-    result.SetReal(Engine(rt).FindPlayers());
+    result.SetReal(Arrived(rt).FindPlayers());
 }
 
 KR_MPLAY_FN(fn_mplay_player_name) {
@@ -140,7 +148,7 @@ KR_MPLAY_FN(fn_mplay_data_read) {
         rt.RuntimeError("Trying to read a shared value outside 1 to 10000.");
         return;
     }
-    result = FromNet(Engine(rt).DataRead(index));
+    result = FromNet(Arrived(rt).DataRead(index));
 }
 
 KR_MPLAY_FN(fn_mplay_data_mode) {
@@ -161,7 +169,7 @@ KR_MPLAY_FN(fn_mplay_message_send_guaranteed) {
 }
 
 KR_MPLAY_FN(fn_mplay_message_receive) {
-    result.SetReal(Engine(rt).Receive(Ref(args[0])) ? 1.0 : 0.0);
+    result.SetReal(Arrived(rt).Receive(Ref(args[0])) ? 1.0 : 0.0);
 }
 
 KR_MPLAY_FN(fn_mplay_message_id) {
@@ -181,7 +189,7 @@ KR_MPLAY_FN(fn_mplay_message_name) {
 }
 
 KR_MPLAY_FN(fn_mplay_message_count) {
-    result.SetReal(Engine(rt).MessageCount(Ref(args[0])));
+    result.SetReal(Arrived(rt).MessageCount(Ref(args[0])));
 }
 
 KR_MPLAY_FN(fn_mplay_message_clear) {
