@@ -222,6 +222,56 @@ TEST(Multiplayer, SessionsOfOtherGamesAndFullSessionsAreNotOffered) {
     EXPECT_EQ(direct.FindSessions(), 0);  // full now
 }
 
+// A stranger on the session port sends datagrams and, once connected, packets that are damaged,
+// of another game or version, too large, or player packets before joining: the host ignores
+// them all and goes on with its session.
+TEST(Multiplayer, JunkFromTheNetworkChangesNothing) {
+    Net net(2);
+    ASSERT_TRUE(net[0].CreateSession("duel", 0, "ann"));
+    std::unique_ptr<NetHost> rogue = NetHost::Open(0, NetHostLimits{}, kMagic);
+    ASSERT_TRUE(rogue);
+    const NetAddress host{0x7F000001, TestPort()};
+    Packet message;
+    message.type = PacketType::kMessage;
+    message.to = 1;
+    message.value = Value{true, 0.0, "forged"};
+    std::vector<uint8_t> good = EncodePacket(message, 42);
+    std::vector<uint8_t> other_game = EncodePacket(message, 43);
+    std::vector<uint8_t> other_version = good;
+    other_version[4] ^= 0x40;
+    std::vector<uint8_t> truncated(good.begin(), good.end() - 3);
+    std::vector<uint8_t> huge(kMaxPacket + 100, 0x4B);
+    std::vector<uint8_t> no_magic{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+    Packet query;
+    query.type = PacketType::kQuery;
+    for (const auto* bytes : {&no_magic, &truncated, &other_game, &other_version, &huge})
+        rogue->SendDatagram(host, *bytes);
+    rogue->SendDatagram(host, EncodePacket(query, 43));  // another game's question
+    std::optional<uint32_t> peer = rogue->Connect(host);
+    ASSERT_TRUE(peer);
+    bool connected = false, offered = false;
+    NetEvent ev;
+    ASSERT_TRUE(net.Until([&] {
+        while (rogue->Poll(ev)) {
+            if (ev.kind == NetEventKind::kConnected) connected = true;
+            if (ev.kind == NetEventKind::kDatagram) offered = true;
+        }
+        return connected;
+    }));
+    EXPECT_FALSE(offered);
+    for (const auto* bytes : {&good, &no_magic, &truncated, &other_game, &other_version, &huge})
+        rogue->Send(*peer, *bytes, true);
+    net.Until([&] { return false; }, 50);
+    EXPECT_EQ(net[0].MessageCount(0.0), 0);  // the message came from no player
+    EXPECT_EQ(net[0].FindPlayers(), 1);
+
+    ASSERT_EQ(net[1].FindSessions(), 1);
+    ASSERT_TRUE(net[1].JoinSession(0, "bob"));
+    ASSERT_TRUE(net[1].Send(0.0, 1, Real(1), true));
+    ASSERT_TRUE(net.Until([&] { return net[0].MessageCount(0.0) == 1; }));
+    EXPECT_EQ(net[0].FindPlayers(), 2);
+}
+
 TEST(Multiplayer, AFloodingPeerFillsOnlyItsShareOfTheQueue) {
     Net net(3);
     Gather(net);
