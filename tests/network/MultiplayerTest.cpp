@@ -242,8 +242,10 @@ TEST(Multiplayer, JunkFromTheNetworkChangesNothing) {
     std::vector<uint8_t> truncated(good.begin(), good.end() - 3);
     std::vector<uint8_t> huge(kMaxPacket + 100, 0x4B);
     std::vector<uint8_t> no_magic{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+    std::vector<uint8_t> oversize(60000, 0x4B);  // one UDP datagram, beyond what ENet reads
     Packet query;
     query.type = PacketType::kQuery;
+    for (int i = 0; i < 100; ++i) rogue->SendDatagram(host, oversize);
     for (const auto* bytes : {&no_magic, &truncated, &other_game, &other_version, &huge})
         rogue->SendDatagram(host, *bytes);
     rogue->SendDatagram(host, EncodePacket(query, 43));  // another game's question

@@ -174,6 +174,9 @@ NetAddress NetHost::PeerAddress(uint32_t peer) const {
 }
 
 bool NetHost::Poll(NetEvent& event) {
+    // A failed read (a datagram too large for ENet, an error the system reports once) costs
+    // that datagram only: the next ones are still read, up to a bound per call.
+    int failures = 0;
     for (;;) {
         if (!impl_->datagrams.empty()) {
             event = std::move(impl_->datagrams.front());
@@ -184,6 +187,7 @@ bool NetHost::Poll(NetEvent& event) {
         t_servicing = impl_.get();
         int r = enet_host_service(impl_->host, &ev, 0);
         t_servicing = nullptr;
+        if (r < 0 && ++failures < 64) continue;
         if (r <= 0) return !impl_->datagrams.empty() && Poll(event);
         event.peer = static_cast<uint32_t>(ev.peer - impl_->host->peers);
         event.from = FromEnet(ev.peer->address);
