@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <string>
 #include <thread>
 
+#include "support/ScratchDir.h"
 #include "support/Subprocess.h"
 
 namespace kr {
@@ -50,6 +52,32 @@ TEST(MultiplayerProcesses, TwoRunnersMeetOnLoopback) {
     EXPECT_EQ(guest.out, "found duel\nguest got pong and shared\n");
     EXPECT_EQ(host.status, 0) << host.err;
     EXPECT_EQ(host.out, "host got ping from guest\nhost alone\n");
+}
+
+// The duel example in two headless runs: one hosts, the other finds it, joins and greets it.
+// Which one hosts depends on which starts first, so the test asks only that each role was
+// taken once and the greeting arrived. Both end by their time limits.
+TEST(MultiplayerProcesses, TheDuelExampleMeetsItself) {
+    setenv("KORVANE_MPLAY_PORT", std::to_string(41000 + (getpid() + 1) % 20000).c_str(), 1);
+    test::ScratchDir dir;
+    test::ProcessResult r = test::RunProgram(
+        Korvane(), {"build", std::string(KR_SOURCE_DIR) + "/examples/duel", "-o", dir / "duel"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    test::ProcessResult first;
+    std::thread first_thread([&] {
+        first =
+            test::RunProgram(Korvane(), {"run", "--headless", "--time-limit", "4", dir / "duel"});
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    test::ProcessResult second = test::RunProgram(
+        Korvane(), {"run", "--headless", "--time-limit", "3", dir / "duel", "127.0.0.1"});
+    first_thread.join();
+    EXPECT_EQ(first.status, 3) << first.err;  // the time limit
+    EXPECT_EQ(second.status, 3) << second.err;
+    const std::string both = first.out + second.out;
+    EXPECT_NE(both.find("duel: hosting at "), std::string::npos) << both;
+    EXPECT_NE(both.find("duel: joined duel\n"), std::string::npos) << both;
+    EXPECT_NE(both.find("duel: guest says Hello!\n"), std::string::npos) << both;
 }
 
 }  // namespace
