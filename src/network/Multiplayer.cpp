@@ -439,12 +439,12 @@ void Multiplayer::Pump() {
     for (int i = 0; i < kMaxEventsPerPump && net_ && net_->Poll(ev); ++i) Handle(ev);
     if (!net_) return;
     const Clock::time_point now = Clock::now();
+    std::erase_if(pending_, [&](const auto& entry) {
+        if (now < entry.second) return false;
+        net_->Disconnect(entry.first, true);
+        return true;
+    });
     if (role_ == Role::kHost) {
-        std::erase_if(pending_, [&](const auto& entry) {
-            if (now < entry.second) return false;
-            net_->Disconnect(entry.first, true);
-            return true;
-        });
         if (rejoin_until_ != Clock::time_point{} && now >= rejoin_until_) {
             rejoin_until_ = {};
             std::erase_if(players_, [](const Player& p) { return !p.connected; });
@@ -479,19 +479,21 @@ void Multiplayer::Handle(NetEvent& ev) {
             return;
         }
         case NetEventKind::kConnected:
-            if (role_ == Role::kHost) {
-                if (!PlayerByPeer(ev.peer)) pending_[ev.peer] = Clock::now() + kJoinRequestWait;
-            } else if (role_ == Role::kClient && rejoining_ && host_peer_ == ev.peer) {
+            if (role_ == Role::kClient && rejoining_ && host_peer_ == ev.peer) {
                 Packet p;
                 p.type = PacketType::kRejoin;
                 p.player_id = my_id_;
                 p.name = players_[0].entry.name;
                 SendTo(ev.peer, p, true);
+            } else if (role_ != Role::kNone && host_peer_ != ev.peer && !PlayerByPeer(ev.peer)) {
+                // A player asking to join; or, to a player, one that lost the host before this
+                // machine noticed and comes to it as the new host.
+                pending_[ev.peer] = Clock::now() + kJoinRequestWait;
             }
             return;
         case NetEventKind::kDisconnected:
+            pending_.erase(ev.peer);
             if (role_ == Role::kHost) {
-                pending_.erase(ev.peer);
                 if (Player* pl = PlayerByPeer(ev.peer)) {
                     uint32_t id = pl->entry.id;
                     std::erase_if(players_, [&](const Player& p) { return p.entry.id == id; });
@@ -504,6 +506,11 @@ void Multiplayer::Handle(NetEvent& ev) {
         case NetEventKind::kReceived: {
             std::optional<Packet> p = DecodePacket(ev.data, options_.game_id);
             if (!p) return;  // not ours, or damaged: dropped
+            if (role_ == Role::kClient && p->type == PacketType::kRejoin && move_host_ &&
+                pending_.count(ev.peer)) {
+                // Another player found the host gone: so it is, and the session moves.
+                HostLost();
+            }
             if (role_ == Role::kHost)
                 HandleHost(ev, *p);
             else if (role_ == Role::kClient && host_peer_ == ev.peer)

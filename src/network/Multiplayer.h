@@ -31,7 +31,7 @@ struct MultiplayerOptions {
     std::chrono::milliseconds find_wait{300};
     std::chrono::milliseconds join_wait{3000};
     // How long a host keeps players it expects back after it took over the session.
-    std::chrono::milliseconds rejoin_wait{5000};
+    std::chrono::milliseconds rejoin_wait{10000};
     // Called over and over while a call waits for answers (find, join); sleeps briefly when
     // empty. Tests that run several engines in one thread pump the others here.
     std::function<void()> while_waiting;
@@ -157,7 +157,7 @@ private:
     uint32_t host_id_ = 0;
     uint32_t next_id_ = 1;
     std::vector<Player> players_;  // [0] is this player; the others by id
-    // Host: connections that have not asked to join yet, with the time they must by.
+    // Connections that have not asked to join (or rejoin) yet, with the time they must by.
     std::unordered_map<uint32_t, Clock::time_point> pending_;
     Clock::time_point rejoin_until_{};
     // Client: the connection to the host, and whether the host is being changed.

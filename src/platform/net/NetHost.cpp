@@ -31,6 +31,13 @@ NetAddress FromEnet(const ENetAddress& e) {
     return NetAddress{ntohl(e.host), e.port};
 }
 
+// A peer that stops answering counts as gone after five to ten seconds: soon enough to notice
+// a lost machine, late enough that a game busy for a few seconds (a message box, a long load)
+// keeps its connections.
+void SetTimeout(ENetPeer* peer) {
+    enet_peer_timeout(peer, 0, 5000, 10000);
+}
+
 }  // namespace
 
 struct NetHost::Impl {
@@ -132,8 +139,7 @@ std::optional<uint32_t> NetHost::Connect(NetAddress to) {
     ENetAddress a = ToEnet(to);
     ENetPeer* peer = enet_host_connect(impl_->host, &a, 1, 0);
     if (!peer) return std::nullopt;
-    // A peer that stops answering counts as gone after at most five seconds.
-    enet_peer_timeout(peer, 0, 2000, 5000);
+    SetTimeout(peer);
     return static_cast<uint32_t>(peer - impl_->host->peers);
 }
 
@@ -194,7 +200,7 @@ bool NetHost::Poll(NetEvent& event) {
         event.data.clear();
         switch (ev.type) {
             case ENET_EVENT_TYPE_CONNECT:
-                enet_peer_timeout(ev.peer, 0, 2000, 5000);
+                SetTimeout(ev.peer);
                 event.kind = NetEventKind::kConnected;
                 return true;
             case ENET_EVENT_TYPE_DISCONNECT:
