@@ -10,6 +10,7 @@
 #include "data/ImageCodecs.h"
 #include "data/Sprite.h"
 #include "datastructures/DataStructures.h"
+#include "network/Packet.h"
 #include "platform/Files.h"
 #include "runner/GameLoader.h"
 #include "runner/SaveGame.h"
@@ -183,5 +184,22 @@ int main(int argc, char** argv) {
         bytes.insert(bytes.end(), texts[k].begin(), texts[k].end());
         ok = ok && Write(work + "/datastructures/" + std::to_string(k), bytes);
     }
+
+    // Multiplayer packets of game 0: a player list, a message, a snapshot of shared values.
+    net::Packet players;
+    players.type = net::PacketType::kPlayers;
+    players.player_list = {{1, "ann", 0, 0}, {2, "bob", 0x7F000001, 6510}};
+    net::Packet message;
+    message.type = net::PacketType::kMessage;
+    message.flag = 1;
+    message.from = 2;
+    message.message_id = 7;
+    message.value = net::Value{true, 0.0, "hello"};
+    net::Packet snapshot;
+    snapshot.type = net::PacketType::kDataSnapshot;
+    snapshot.data = {{1, net::Value{false, 2.5, {}}}, {10000, net::Value{true, 0.0, "s"}}};
+    int k = 0;
+    for (const net::Packet* p : {&players, &message, &snapshot})
+        ok = ok && Write(work + "/mplay-packets/" + std::to_string(k++), net::EncodePacket(*p, 0));
     return ok ? 0 : 1;
 }

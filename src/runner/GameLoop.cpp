@@ -210,6 +210,7 @@ void GameLoop::TimerWait(int64_t microseconds) {
 void GameLoop::GameStep() {
     const GameSettings& settings = runner_.Settings();
     GameWindow& window = *runner_.GetPlatform().window;
+    if (hooks.network_pump) hooks.network_pump();
     if (settings.freeze_when_inactive && !window.Active()) return;
     CheckSpecialKeys();
     if (!window.Active()) input_.ClearAll();

@@ -29,6 +29,7 @@ struct LoopHooks {
     std::function<void(const std::string& file)> save_game;        // F5
     std::function<void(const std::string& file)> load_game;        // F6, and room request -300
     std::function<void(const std::string& file)> save_screenshot;  // F9
+    std::function<void()> network_pump;  // once at the start of every step, without waiting
 };
 
 class GameLoop {

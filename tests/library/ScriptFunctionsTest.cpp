@@ -196,17 +196,5 @@ TEST_F(ScriptFunctionsTest, UninitializedVariablesAsZeroMakeEveryNameExist) {
         });
 }
 
-TEST(MultiplayerFunctions, ReportFailureQuietly) {
-    test::ScriptRunner run;
-    RunCases(run, {
-                      {"return mplay_init_tcpip('127.0.0.1')", "0"},
-                      {"return mplay_session_create('s', 4, 'me') + mplay_session_find()", "0"},
-                      {"return mplay_message_send(0, 1, 'hi') + mplay_message_receive(0)", "0"},
-                      {"return mplay_ipaddress() + mplay_player_name(0) + mplay_session_name(0)",
-                       "\"\""},
-                      {"return mplay_message_name()", "\"\""},
-                  });
-}
-
 }  // namespace
 }  // namespace kr
