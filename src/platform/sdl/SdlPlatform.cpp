@@ -1,9 +1,13 @@
 #include "platform/sdl/SdlPlatform.h"
 
+#include <dlfcn.h>
+#include <link.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "platform/Text.h"
@@ -92,6 +96,27 @@ private:
     SDL_GLContext context_;
     bool offscreen_;
 };
+
+// The shared libraries loaded now, by path.
+std::set<std::string> LoadedModules() {
+    std::set<std::string> names;
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, size_t, void* out) {
+            if (info->dlpi_name && *info->dlpi_name)
+                static_cast<std::set<std::string>*>(out)->insert(info->dlpi_name);
+            return 0;
+        },
+        &names);
+    return names;
+}
+
+// The graphics driver's libraries, loaded while a context is made, stay loaded until the
+// process ends: making another context then finds them ready, and the driver's memory that it
+// never gives back stays reachable rather than being left behind by an unloaded library.
+void KeepModulesLoadedSince(const std::set<std::string>& before) {
+    for (const std::string& name : LoadedModules())
+        if (!before.count(name)) dlopen(name.c_str(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+}
 
 void RequestGlAttributes() {
     Sdl().SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
@@ -261,7 +286,9 @@ public:
     }
 
     std::unique_ptr<GlContext> CreateGlContext(std::string& error) override {
+        const std::set<std::string> before = LoadedModules();
         auto context = MakeGlContext(window_, false, error);
+        KeepModulesLoadedSince(before);
         has_gl_ = context != nullptr;
         return context;
     }
@@ -441,6 +468,7 @@ public:
 
     std::unique_ptr<GlContext> CreateGlContext(std::string& error) override {
         if (!LoadSdl(&error)) return nullptr;
+        const std::set<std::string> before = LoadedModules();
         // A headless run never opens a real window, whatever display there is.
         Sdl().SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
         video_ = std::make_unique<SdlSubsystem>(SDL_INIT_VIDEO);
@@ -458,6 +486,7 @@ public:
             window_ = nullptr;
             video_.reset();
         }
+        KeepModulesLoadedSince(before);
         return context;
     }
 
