@@ -217,6 +217,7 @@ bool DialogHost::RunModal(Runner& r, ModalWindow& w) {
             // The caret blinks about twice a second.
             w.draw(*painter_, (frame / 16) % 2 == 0);
             g.Present(cw, ch);
+            if (w.finished && w.finished()) break;
             ++frame;
             clock.Sleep(16000);
         }

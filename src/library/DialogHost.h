@@ -77,6 +77,9 @@ struct ModalWindow {
     std::function<bool(const DialogInput&)> handle;
     // Closes the window from outside (the player closed the game window, the run is stopping).
     std::function<void()> cancel;
+    // Asked once a frame, after drawing: true when the window has ended by itself (a video
+    // that played to its end). Empty: never.
+    std::function<bool()> finished;
     // Milliseconds after which the window closes by itself; 0: never.
     int64_t timeout_ms = 0;
     // How dark the game's picture behind it gets (0..1).

@@ -17,6 +17,7 @@
 #include "platform/Files.h"
 #include "platform/GamePath.h"
 #include "platform/Programs.h"
+#include "platform/video/VideoDecoder.h"
 #include "runner/Runner.h"
 
 namespace kr {
@@ -599,6 +600,17 @@ void SplashText(Runtime& rt, const std::string& name, int32_t background, bool f
     ShowViewer(r, v, doc, whole ? 100000 : s.width, whole ? 100000 : s.height, delay_ms);
 }
 
+// The area of a splash window in a client area cw x ch for content of w x h pixels.
+DialogRect SplashArea(const SplashSettings& s, bool full, int32_t w, int32_t h, int32_t cw,
+                      int32_t ch, double scale) {
+    if (full || s.fullscreen || s.main) return {0, 0, cw, ch};
+    if (!s.adapt) w = s.width, h = s.height;
+    w = std::clamp(int32_t(std::lround(w * scale)), 1, cw);
+    h = std::clamp(int32_t(std::lround(h * scale)), 1, ch);
+    return {s.x < 0 ? (cw - w) / 2 : std::clamp(int32_t(s.x * scale), 0, cw - w),
+            s.y < 0 ? (ch - h) / 2 : std::clamp(int32_t(s.y * scale), 0, ch - h), w, h};
+}
+
 // The largest side an image is shown at; larger ones are scaled down before they are made a
 // texture.
 constexpr int32_t kMaxSplashSide = 4096;
@@ -642,15 +654,7 @@ void SplashImage(Runtime& rt, const std::string& name, bool full, int64_t delay_
     modal.shade = 0;
     modal.timeout_ms = delay_ms;
     modal.layout = [&](DialogPainter&, int32_t cw, int32_t ch, double scale) {
-        if (full || s.fullscreen || s.main) {
-            area = {0, 0, cw, ch};
-            return;
-        }
-        int32_t w = s.adapt ? iw : s.width, h = s.adapt ? ih : s.height;
-        w = std::min(cw, int32_t(std::lround(w * scale)));
-        h = std::min(ch, int32_t(std::lround(h * scale)));
-        area = {s.x < 0 ? (cw - w) / 2 : std::clamp(int32_t(s.x * scale), 0, cw - w),
-                s.y < 0 ? (ch - h) / 2 : std::clamp(int32_t(s.y * scale), 0, ch - h), w, h};
+        area = SplashArea(s, full, iw, ih, cw, ch, scale);
     };
     modal.draw = [&](DialogPainter&, bool) {
         uint32_t c = ScriptColorToDevice(s.color, 1);
@@ -692,21 +696,96 @@ void SplashWeb(Runtime& rt, const std::string& url) {
     if (!OpenWithDesktop(target, running)) rt.RuntimeError("Web page not found.");
 }
 
+// Plays the pictures of a video at their times (sound is not played); a key or click ends it
+// as the splash settings allow, and so does its end unless it loops.
 void SplashVideo(Runtime& rt, const std::string& name, bool full, bool loop) {
     Runner& r = RunnerOf(rt);
+    DialogHost& host = Dialogs(r);
+    const char* const kMessage = "Video file not found (or name too long).";
     std::string path = MapGamePath(name);
     if (name.empty() || name.size() > 4096 || !FileExists(path)) {
-        rt.RuntimeError("Video file not found (or name too long).");
+        rt.RuntimeError(kMessage);
         return;
     }
-    Dialogs(r).TakeAnswers(r);
+    bool closed = false;
+    for (const DialogAnswer& ans : host.TakeAnswers(r))
+        if (ans.is_button) closed = true;
+    std::string why;
+    std::unique_ptr<VideoDecoder> video = VideoDecoder::Open(path, why);
+    std::vector<uint8_t> bgra;
+    double next_t = 0;
+    bool have_next = video && video->NextFrame(bgra, next_t);
+    if (!have_next) {
+        // A file that is there but cannot be played is reported as the player would see it.
+        rt.RuntimeError(kMessage);
+        return;
+    }
     if (!DialogHost::CanShow(r)) {
         PrintText(name);
         return;
     }
-    (void)full;
-    (void)loop;
-    rt.RuntimeError("Video file not found (or name too long).");
+    if (closed) return;
+    Graphics& g = r.Drawer().Gfx();
+    Clock& clock = *r.GetPlatform().clock;
+    const int32_t vw = video->Width(), vh = video->Height();
+    const SplashSettings& s = host.splash;
+    int64_t no_delay = 0;
+    bool on_key, on_click;
+    SplashClosing(s, no_delay, on_key, on_click);
+    TBitmap32 picture;
+    int32_t tex = -1;
+    double offset = next_t;  // the first picture's time is the start
+    int64_t start = clock.Microseconds();
+    bool done = false;
+    DialogRect area;
+    ModalWindow modal;
+    modal.shade = 0;
+    modal.layout = [&](DialogPainter&, int32_t cw, int32_t ch, double scale) {
+        area = SplashArea(s, full, vw, vh, cw, ch, scale);
+    };
+    modal.draw = [&](DialogPainter&, bool) {
+        const double now = (clock.Microseconds() - start) / 1e6;
+        // Every picture that is due is decoded; only the latest is shown.
+        bool fresh = false;
+        while (have_next && next_t - offset <= now) {
+            fresh = picture.CopyFromMemory(vw, vh, bgra.data(), size_t(vw) * 4) || fresh;
+            have_next = video->NextFrame(bgra, next_t);
+        }
+        if (fresh) {
+            if (tex < 0)
+                tex = g.TextureFromImage(picture);
+            else
+                g.TextureLoad(tex, picture);
+        }
+        if (!have_next) {
+            if (loop && video->Rewind() && video->NextFrame(bgra, next_t)) {
+                have_next = true;
+                offset = next_t;
+                start = clock.Microseconds();
+            } else if (!fresh) {
+                done = true;
+            }
+        }
+        uint32_t c = ScriptColorToDevice(s.color, 1);
+        g.DrawRectangle(area.x, area.y, area.x + area.w - 1, area.y + area.h - 1, c, c, c, c,
+                        false);
+        double f = std::min(double(area.w) / vw, double(area.h) / vh);
+        double w = vw * f, h = vh * f;
+        if (tex >= 0)
+            g.DrawTextureStretched(tex, 0xFFFFFFFF, area.x + (area.w - w) / 2,
+                                   area.y + (area.h - h) / 2, w, h);
+    };
+    modal.finished = [&] { return done; };
+    modal.handle = [&](const DialogInput& in) {
+        using K = DialogInput::Kind;
+        if ((in.kind == K::kKeyDown && (on_key || in.code == kVkEscape)) ||
+            (in.kind == K::kMouseUp && on_click))
+            done = true;
+        return done;
+    };
+    modal.cancel = [&] { done = true; };
+    host.RunModal(r, modal);
+    if (tex >= 0) g.TextureFree(tex);
 }
 
 }  // namespace
