@@ -623,9 +623,6 @@ void SplashImage(Runtime& rt, const std::string& name, bool full, int64_t delay_
         rt.RuntimeError("Image file not found.");
         return;
     }
-    bool closed = false;
-    for (const DialogAnswer& ans : host.TakeAnswers(r))
-        if (ans.is_button) closed = true;
     if (!DialogHost::CanShow(r)) {
         PrintText(name);
         return;
@@ -635,7 +632,6 @@ void SplashImage(Runtime& rt, const std::string& name, bool full, int64_t delay_
         rt.RuntimeError("Image file not found.");
         return;
     }
-    if (closed) return;
     TBitmap32& image = frames[0];
     if (image.Width() > kMaxSplashSide || image.Height() > kMaxSplashSide) {
         double f = double(kMaxSplashSide) / std::max(image.Width(), image.Height());
@@ -680,7 +676,6 @@ void SplashImage(Runtime& rt, const std::string& name, bool full, int64_t delay_
 
 void SplashWeb(Runtime& rt, const std::string& url) {
     Runner& r = RunnerOf(rt);
-    Dialogs(r).TakeAnswers(r);
     bool address = url.find("://") != std::string::npos || url.starts_with("www.");
     std::string target = address ? url : MapGamePath(url);
     if (url.empty() || (!address && !FileExists(target))) {
@@ -707,9 +702,6 @@ void SplashVideo(Runtime& rt, const std::string& name, bool full, bool loop) {
         rt.RuntimeError(kMessage);
         return;
     }
-    bool closed = false;
-    for (const DialogAnswer& ans : host.TakeAnswers(r))
-        if (ans.is_button) closed = true;
     std::string why;
     std::unique_ptr<VideoDecoder> video = VideoDecoder::Open(path, why);
     std::vector<uint8_t> bgra;
@@ -724,7 +716,6 @@ void SplashVideo(Runtime& rt, const std::string& name, bool full, bool loop) {
         PrintText(name);
         return;
     }
-    if (closed) return;
     Graphics& g = r.Drawer().Gfx();
     Clock& clock = *r.GetPlatform().clock;
     const int32_t vw = video->Width(), vh = video->Height();

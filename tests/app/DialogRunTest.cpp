@@ -6,6 +6,9 @@
 #include <cstdlib>
 #include <map>
 
+#include "data/Bitmap32.h"
+#include "data/ImageCodecs.h"
+
 #include "support/ScratchDir.h"
 #include "support/Subprocess.h"
 
@@ -166,12 +169,42 @@ TEST_F(DialogRun, SplashesOfMissingFilesSayWhatIsMissing) {
     WriteGame(dir,
               "splash_show_image('nothing.png', 10);\nsplash_show_text('nothing.txt', 10);\n"
               "splash_show_video('nothing.avi', false);\nsplash_show_web('nothing.html', 0);\n"
-              "show_debug_message(load_info('nothing.rtf'));\n");
+              "show_debug_message(load_info('nothing.rtf'));\n"
+              "splash_show_video('junk.avi', false);\n");
+    dir.Write("junk.avi", std::string(3000, 'j'));
     test::ProcessResult r = RunGame(dir, "");
     EXPECT_EQ(r.out, "0\n");
     for (const char* m : {"Image file not found.", "Text file not found.",
                           "Video file not found (or name too long).", "Web page not found."})
         EXPECT_NE(r.err.find(m), std::string::npos) << m << "\n" << r.err;
+    // The file that is there but no video gives the message too.
+    size_t first = r.err.find("Video file not found");
+    EXPECT_NE(r.err.find("Video file not found", first + 1), std::string::npos) << r.err;
+}
+
+// In a window (here SDL's offscreen one) an image far larger than the window is scaled into it
+// and a video plays to its end; then a message box takes its replayed answer.
+TEST_F(DialogRun, SplashesPlayInAWindow) {
+    ScratchDir dir;
+    WriteGame(dir,
+              "splash_show_image('huge.png', 100);\n"
+              "splash_show_video('v.y4m', false);\n"
+              "show_debug_message('ext=' + string(show_message_ext('x', 'a', 'b', '')));\n");
+    TBitmap32 huge(6000, 5000);
+    huge.Fill(Bgra{40, 80, 160, 255});
+    std::vector<uint8_t> png = EncodePng(huge);
+    dir.Write("huge.png", std::string(png.begin(), png.end()));
+    std::string video = "YUV4MPEG2 W16 H8 F25:1 Ip A1:1 C420jpeg\n";
+    for (int k = 0; k < 5; ++k)
+        video += "FRAME\n" + std::string(128, char(60 + 20 * k)) + std::string(64, char(128));
+    dir.Write("v.y4m", video);
+    dir.Write("input.txt", "0 button 2\n");
+    test::ProcessResult r = RunProgram(
+        KorvanePath(),
+        {"run", "--max-steps", "1", "--time-limit", "60", "--input", dir / "input.txt", dir / "g"},
+        dir.Path());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "ext=2\n");
 }
 
 }  // namespace
