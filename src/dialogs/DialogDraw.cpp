@@ -265,4 +265,57 @@ void DialogPainter::Draw(const TextViewer& v, const FontKey& caption_font, const
     }
 }
 
+void DialogPainter::Draw(const FilePicker& w, const FontKey& font, const DialogStyle& s,
+                         bool caret) {
+    Frame(w.frame, s, true);
+    FontKey bold = font;
+    bold.bold = true;
+    Caption(w.caption_bar, bold, w.Caption(), s);
+    const int32_t th = Height(font);
+    // The folder, cut at the left when it is too long.
+    std::string folder = w.Folder();
+    while (folder.size() > 1 && Width(font, folder) > w.folder_line.w)
+        folder = "..." + folder.substr(std::min<size_t>(folder.size(), 4));
+    Text(font, w.folder_line.x, w.folder_line.y + (w.folder_line.h - th) / 2, folder, s.text_color,
+         s.alpha);
+    Button(w.up_button, "Up", font, s, w.hover == 3, false, false);
+    Rect(w.list, s.input_color, s.alpha, false);
+    Rect(w.list, Darker(s.window_color, 0.5), s.alpha, true);
+    const auto& entries = w.Entries();
+    for (int32_t i = w.first_row, row = 0; i < int32_t(entries.size()); ++i, ++row) {
+        DialogRect r{w.list.x + 1, w.list.y + 1 + row * w.row_height, w.list.w - 2, w.row_height};
+        if (r.y + r.h > w.list.y + w.list.h) break;
+        if (i == w.selected) Rect(r, s.mouse_color, s.alpha, false);
+        const FolderEntry& e = entries[size_t(i)];
+        std::string label = e.folder ? "[" + e.name + "]" : e.name;
+        Text(font, r.x + 4, r.y + (r.h - th) / 2, label, s.input_text_color, s.alpha);
+    }
+    Field(w.name_box, w.Field(), font, s, caret);
+    if (w.GetMode() != FilePicker::Mode::kFolder)
+        Button(w.filter_button, w.FilterText(), font, s, w.hover == 2, false, false);
+    Button(w.buttons[0], "OK", font, s, w.hover == 0, false, true);
+    Button(w.buttons[1], "Cancel", font, s, w.hover == 1, false, false);
+}
+
+void DialogPainter::Draw(const ColorPicker& w, const FontKey& font, const DialogStyle& s) {
+    Frame(w.frame, s, true);
+    FontKey bold = font;
+    bold.bold = true;
+    Caption(w.caption_bar, bold, "Colour", s);
+    for (size_t i = 0; i < w.swatches.size() && i < w.palette.size(); ++i) {
+        Rect(w.swatches[i], w.palette[i], s.alpha, false);
+        bool current = w.palette[i] == w.Current();
+        Rect(w.swatches[i], current ? s.caption_color : Darker(s.window_color, 0.5), s.alpha, true);
+        if (current) {
+            DialogRect in{w.swatches[i].x + 1, w.swatches[i].y + 1, w.swatches[i].w - 2,
+                          w.swatches[i].h - 2};
+            Rect(in, 0xFFFFFF, s.alpha, true);
+        }
+    }
+    Rect(w.preview, w.Current(), s.alpha, false);
+    Rect(w.preview, Darker(s.window_color, 0.5), s.alpha, true);
+    Button(w.buttons[0], "OK", font, s, w.hover == 0, false, true);
+    Button(w.buttons[1], "Cancel", font, s, w.hover == 1, false, false);
+}
+
 }  // namespace kr

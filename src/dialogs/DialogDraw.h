@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "dialogs/DialogWindows.h"
+#include "dialogs/Pickers.h"
 #include "dialogs/RichText.h"
 #include "graphics/Font.h"
 
@@ -52,6 +53,8 @@ public:
     void Draw(const HighscoreWindow& w, const FontKey& font, const DialogStyle& s,
               int32_t new_color, int32_t other_color, bool border, bool caret);
     void Draw(const TextViewer& v, const FontKey& caption_font, const DialogStyle& s);
+    void Draw(const FilePicker& w, const FontKey& font, const DialogStyle& s, bool caret);
+    void Draw(const ColorPicker& w, const FontKey& font, const DialogStyle& s);
 
     // Frees the cached fonts' textures (before the device goes).
     void Release();

@@ -10,6 +10,7 @@
 
 #include "data/Color.h"
 #include "data/ImageCodecs.h"
+#include "dialogs/Pickers.h"
 #include "dialogs/RichText.h"
 #include "library/DialogHost.h"
 #include "library/FunctionInteraction.h"
@@ -265,26 +266,63 @@ void RegionToDrawable(Runner& r, int32_t rx, int32_t ry, int32_t& x, int32_t& y)
     r.Drawer().Gfx().RegionToClient(rx, ry, cw, ch, x, y);
 }
 
-// The patterns of a filter ("Text files|*.txt|All files|*.*") for the prompt.
-std::string FilterPatterns(std::string_view filter) {
-    std::string out;
-    size_t start = 0;
-    for (int i = 0;; ++i) {
-        size_t end = filter.find('|', start);
-        std::string_view piece =
-            filter.substr(start, end == std::string_view::npos ? end : end - start);
-        if (i % 2 == 1 && !piece.empty()) out += (out.empty() ? "" : " ") + std::string(piece);
-        if (end == std::string_view::npos) break;
-        start = end + 1;
+// The entries of a folder; an unreadable folder is empty. Very large folders are cut.
+std::vector<FolderEntry> ListFolder(const std::string& folder) {
+    namespace fs = std::filesystem;
+    std::vector<FolderEntry> out;
+    std::error_code ec;
+    fs::directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec);
+    for (; !ec && it != fs::directory_iterator() && out.size() < 20000; it.increment(ec)) {
+        std::error_code type_ec;
+        out.push_back({it->path().filename().string(), it->is_directory(type_ec)});
     }
     return out;
 }
 
-// The pickers ask for a path in an input box: OK gives the typed path, Cancel an empty string.
-std::string PathAnswer(Runtime& rt, const std::string& prompt, const std::string& initial) {
-    std::string field = initial;
-    int32_t b = MessageBoxAnswer(rt, prompt, {"OK", "Cancel", ""}, true, field);
-    return b == 1 ? field : std::string();
+std::string CurrentFolder() {
+    std::error_code ec;
+    std::string here = std::filesystem::current_path(ec).string();
+    return ec || here.empty() ? "/" : here;
+}
+
+// The file and folder pickers: `text` types the name, button 1 is OK and 2 Cancel; without a
+// window the picker accepts what it holds (the initial name), as OK would.
+std::string PickPath(Runtime& rt, FilePicker::Mode mode, const std::string& caption,
+                     std::string_view filter, const std::string& initial) {
+    Runner& r = RunnerOf(rt);
+    DialogHost& host = Dialogs(r);
+    FilePicker w(mode, caption, filter, initial, CurrentFolder(), ListFolder);
+    for (const DialogAnswer& ans : host.TakeAnswers(r)) {
+        if (!ans.is_button)
+            w.Field().Type(ans.text);
+        else if (ans.button == 1)
+            w.Accept();
+        else
+            w.Cancel();
+        if (w.Closed()) break;
+    }
+    if (!DialogHost::CanShow(r)) PrintText(caption);
+    if (!w.Closed()) {
+        FontKey font;
+        DialogStyle style;
+        ModalWindow modal;
+        modal.layout = [&](DialogPainter& p, int32_t cw, int32_t ch, double scale) {
+            font = Scaled(host.message.input_font, scale);
+            style = host.Style(r);
+            style.background_texture = -1;
+            style.button_textures.clear();
+            w.Layout(p, font, cw, ch, scale);
+        };
+        modal.draw = [&](DialogPainter& p, bool caret) { p.Draw(w, font, style, caret); };
+        modal.handle = [&](const DialogInput& in) { return w.Handle(in); };
+        modal.cancel = [&] { w.Cancel(); };
+        if (!host.RunModal(r, modal)) {
+            w.Accept();
+            if (!w.Closed()) w.Cancel();
+        }
+    }
+    r.Loop().Input().ClearAll();
+    return w.Result();
 }
 
 }  // namespace
@@ -307,37 +345,83 @@ KR_DIALOG_FN(show_menu_pos) {
     result.SetReal(MenuAnswer(rt, x, y, ArgStr(a[2]), ArgInt(a[3])));
 }
 
-// The colour as a number: decimal, or "$" and hexadecimal digits BBGGRR.
+// The palette: `text` sets the colour (a number, or "$" and hexadecimal digits BBGGRR), button
+// 1 is OK and 2 Cancel.
 KR_DIALOG_FN(get_color) {
-    int32_t def = ArgInt(a[0]);
-    char hex[16];
-    std::snprintf(hex, sizeof hex, "$%06X", uint32_t(def) & 0xFFFFFFu);
-    std::string typed =
-        InputAnswer(rt, "Choose a colour: a number, or $ and the hexadecimal digits BBGGRR.", hex);
-    double v = 0;
-    result.SetReal(ParseNumber(typed, v) && v >= 0 && v <= 0xFFFFFF ? std::floor(v) : double(def));
+    Runner& r = RunnerOf(rt);
+    DialogHost& host = Dialogs(r);
+    ColorPicker w(ArgInt(a[0]));
+    for (const DialogAnswer& ans : host.TakeAnswers(r)) {
+        double v = 0;
+        if (!ans.is_button && ParseNumber(ans.text, v) && v >= 0 && v <= 0xFFFFFF)
+            w.SetCurrent(int32_t(v));
+        else if (ans.is_button && ans.button == 1)
+            w.Accept();
+        else if (ans.is_button)
+            w.Cancel();
+    }
+    if (!DialogHost::CanShow(r)) PrintText("Colour");
+    if (!w.Closed()) {
+        FontKey font;
+        DialogStyle style;
+        ModalWindow modal;
+        modal.layout = [&](DialogPainter& p, int32_t cw, int32_t ch, double scale) {
+            font = Scaled(host.message.button_font, scale);
+            style = host.Style(r);
+            style.background_texture = -1;
+            style.button_textures.clear();
+            w.Layout(p, font, cw, ch, scale);
+        };
+        modal.draw = [&](DialogPainter& p, bool) { p.Draw(w, font, style); };
+        modal.handle = [&](const DialogInput& in) { return w.Handle(in); };
+        modal.cancel = [&] { w.Cancel(); };
+        if (!host.RunModal(r, modal)) w.Accept();
+    }
+    r.Loop().Input().ClearAll();
+    result.SetReal(w.Result());
 }
+
+namespace {
+
+std::string FilterPatterns(std::string_view filter) {
+    std::string out;
+    size_t start = 0;
+    for (int i = 0;; ++i) {
+        size_t end = filter.find('|', start);
+        std::string_view piece =
+            filter.substr(start, end == std::string_view::npos ? end : end - start);
+        if (i % 2 == 1 && !piece.empty()) out += (out.empty() ? "" : " ") + std::string(piece);
+        if (end == std::string_view::npos) break;
+        start = end + 1;
+    }
+    return out;
+}
+
+}  // namespace
 
 KR_DIALOG_FN(get_open_filename) {
     std::string patterns = FilterPatterns(ArgStr(a[0]));
-    std::string prompt = "Open a file" + (patterns.empty() ? "" : " (" + patterns + ")") + ":";
-    result = RValue(PathAnswer(rt, prompt, std::string(ArgStr(a[1]))));
+    std::string caption = "Open" + (patterns.empty() ? "" : " (" + patterns + ")");
+    result = RValue(
+        PickPath(rt, FilePicker::Mode::kOpen, caption, ArgStr(a[0]), std::string(ArgStr(a[1]))));
 }
 
 KR_DIALOG_FN(get_save_filename) {
     std::string patterns = FilterPatterns(ArgStr(a[0]));
-    std::string prompt = "Save as" + (patterns.empty() ? "" : " (" + patterns + ")") + ":";
-    result = RValue(PathAnswer(rt, prompt, std::string(ArgStr(a[1]))));
+    std::string caption = "Save as" + (patterns.empty() ? "" : " (" + patterns + ")");
+    result = RValue(
+        PickPath(rt, FilePicker::Mode::kSave, caption, ArgStr(a[0]), std::string(ArgStr(a[1]))));
 }
 
 KR_DIALOG_FN(get_directory) {
-    result = RValue(PathAnswer(rt, "Choose a folder:", std::string(ArgStr(a[0]))));
+    result = RValue(
+        PickPath(rt, FilePicker::Mode::kFolder, "Choose a folder", "", std::string(ArgStr(a[0]))));
 }
 
 KR_DIALOG_FN(get_directory_alt) {
     std::string capt(ArgStr(a[0]));
-    result =
-        RValue(PathAnswer(rt, capt.empty() ? "Choose a folder:" : capt, std::string(ArgStr(a[1]))));
+    result = RValue(PickPath(rt, FilePicker::Mode::kFolder, capt.empty() ? "Choose a folder" : capt,
+                             "", std::string(ArgStr(a[1]))));
 }
 
 // ---- Highscores --------------------------------------------------------------------------------

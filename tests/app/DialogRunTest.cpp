@@ -98,9 +98,8 @@ TEST_F(DialogRun, EveryWindowTakesItsReplayedAnswer) {
                                     "0 text $FF0000\n0 button 1\n"
                                     "1 text typed later\n");
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out,
-              "string=Alice\ninteger=42\nquestion=0\next=3\nmenu=2\nfile=b.txt\ncolor=16711680\n"
-              "later=typed later\n");
+    EXPECT_EQ(r.out, "string=Alice\ninteger=42\nquestion=0\next=3\nmenu=2\nfile=" + dir / "b.txt" +
+                         "\ncolor=16711680\nlater=typed later\n");
     EXPECT_NE(r.err.find("Hello\nworld # one\nName?\n"), std::string::npos) << r.err;
 }
 
@@ -111,8 +110,8 @@ TEST_F(DialogRun, WithoutAnswersEveryWindowTakesItsDefault) {
     WriteGame(dir, kEveryWindow);
     test::ProcessResult r = RunGame(dir, "");
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out,
-              "string=nobody\ninteger=5\nquestion=1\next=1\nmenu=-1\nfile=a.txt\ncolor=255\n");
+    EXPECT_EQ(r.out, "string=nobody\ninteger=5\nquestion=1\next=1\nmenu=-1\nfile=" + dir / "a.txt" +
+                         "\ncolor=255\n");
 }
 
 // Cancel gives the default back; a text that is no number gives get_integer its default; an
