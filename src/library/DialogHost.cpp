@@ -222,6 +222,8 @@ bool DialogHost::RunModal(Runner& r, ModalWindow& w) {
             clock.Sleep(16000);
         }
     }
+    // The game's picture, put back, replaces the window at once (not only at the next frame).
+    draw.PresentFrame();
     r.Loop().Input().ClearAll();
     return true;
 }
