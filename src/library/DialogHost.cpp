@@ -280,13 +280,15 @@ HighscoreTable DialogHost::ReadTable(Runner& r) {
 void DialogHost::WriteTable(Runner& r, const HighscoreTable& table) {
     const int32_t id = r.Game().game_id;
     if (!store_) store_ = std::make_unique<UserStore>();
-    const std::string key = HighscoreKey(id);
+    // The ten ranks are written together, so a table is never left half moved.
+    std::vector<std::pair<std::string, StoreValue>> values;
     for (int32_t rank = 1; rank <= 10; ++rank) {
         StoreValue v;
         v.is_string = true;
         v.str = HighscoreEncode(table[size_t(rank - 1)], id);
-        store_->Write(UserStore::kCurrentUser, key, HighscoreValueName(rank), v);
+        values.emplace_back(HighscoreValueName(rank), std::move(v));
     }
+    store_->WriteMany(UserStore::kCurrentUser, HighscoreKey(id), values);
 }
 
 }  // namespace kr

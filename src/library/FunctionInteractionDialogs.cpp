@@ -871,7 +871,7 @@ KR_DIALOG_FN(show_info) {
     const CGameInformation& gi = r.Game().game_information;
     RichDocument doc = ParseRichText(host.loaded_info ? *host.loaded_info : gi.text);
     TextViewer v(doc, gi.caption, gi.background_color);
-    v.caption_shown = true;
+    v.caption_shown = gi.show_border;
     ShowViewer(r, v, doc, gi.width, gi.height, 0);
     r.Loop().Input().ClearAll();
 }
