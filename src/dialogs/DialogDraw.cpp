@@ -171,8 +171,7 @@ void DialogPainter::Draw(const MessageWindow& w, const MessageLook& look, const 
         Text(look.text_font, w.text_area.x, y, line, s.text_color, s.alpha);
         y += w.line_height;
     }
-    MessageWindow& mw = const_cast<MessageWindow&>(w);
-    if (w.HasInput()) Field(w.input_box, mw.Field(), look.input_font, s, caret);
+    if (w.HasInput()) Field(w.input_box, w.Field(), look.input_font, s, caret);
     for (int32_t n = 1; n <= 3; ++n)
         if (w.ButtonShown(n))
             Button(w.button_rects[size_t(n - 1)], w.Buttons()[size_t(n - 1)], look.button_font, s,
@@ -206,7 +205,6 @@ void DialogPainter::Draw(const HighscoreWindow& w, const FontKey& font, const Di
     const auto& rows = w.Rows();
     int32_t th = Height(font);
     int32_t rank_w = Width(font, "10. ");
-    HighscoreWindow& hw = const_cast<HighscoreWindow&>(w);
     for (size_t i = 0; i < rows.size() && i < w.row_rects.size(); ++i) {
         const DialogRect& r = w.row_rects[i];
         bool editing = int32_t(i) == w.Editing();
@@ -217,7 +215,7 @@ void DialogPainter::Draw(const HighscoreWindow& w, const FontKey& font, const Di
         std::string score = std::to_string(rows[i].score);
         Text(font, r.x + r.w - Width(font, score), y, score, color, s.alpha);
         if (editing) {
-            const std::string& name = hw.Field().Text();
+            const std::string& name = w.Field().Text();
             Text(font, r.x + rank_w, y, name, color, s.alpha);
             if (caret) {
                 int32_t cx = r.x + rank_w + Width(font, name) + 1;

@@ -123,6 +123,7 @@ public:
     int32_t CancelButton() const;
     bool HasInput() const { return input_; }
     TextField& Field() { return field_; }
+    const TextField& Field() const { return field_; }
     const std::string& Text() const { return text_; }
     const std::array<std::string, 3>& Buttons() const { return buttons_; }
 
@@ -189,6 +190,7 @@ public:
     bool Closed() const { return closed_; }
     int32_t Editing() const { return editing_; }
     TextField& Field() { return field_; }
+    const TextField& Field() const { return field_; }
     const std::vector<Row>& Rows() const { return rows_; }
     const std::string& Caption() const { return caption_; }
     const std::string& EscapeHint() const { return hint_; }
