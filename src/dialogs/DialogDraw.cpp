@@ -109,6 +109,18 @@ void DialogPainter::Caption(const DialogRect& bar, const FontKey& font, std::str
          s.alpha);
 }
 
+DialogRect DialogPainter::CaptionBar(const DialogRect& bar, const FontKey& font,
+                                     std::string_view text, const DialogStyle& s, bool close) {
+    Caption(bar, font, text, s);
+    if (!close || bar.h <= 0) return {};
+    DialogRect b{bar.x + bar.w - bar.h, bar.y, bar.h, bar.h};
+    int32_t m = b.h / 4;
+    uint32_t c = ScriptColorToDevice(s.caption_text_color, s.alpha);
+    gfx_.DrawLineWidth(b.x + m, b.y + m, b.x + b.w - m, b.y + b.h - m, 2, c, c);
+    gfx_.DrawLineWidth(b.x + b.w - m, b.y + m, b.x + m, b.y + b.h - m, 2, c, c);
+    return b;
+}
+
 void DialogPainter::Button(const DialogRect& r, std::string_view text, const FontKey& font,
                            const DialogStyle& s, bool hover, bool down, bool focus) {
     if (r.w <= 0) return;

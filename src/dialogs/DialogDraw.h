@@ -56,6 +56,11 @@ public:
     void Draw(const FilePicker& w, const FontKey& font, const DialogStyle& s, bool caret);
     void Draw(const ColorPicker& w, const FontKey& font, const DialogStyle& s);
 
+    // A caption bar with the text and, when `close`, a close box at its right end, which is
+    // returned (empty without one).
+    DialogRect CaptionBar(const DialogRect& bar, const FontKey& font, std::string_view text,
+                          const DialogStyle& s, bool close);
+
     // Frees the cached fonts' textures (before the device goes).
     void Release();
 

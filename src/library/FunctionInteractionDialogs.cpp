@@ -695,6 +695,33 @@ DialogRect SplashArea(const SplashSettings& s, bool full, int32_t w, int32_t h, 
             s.y < 0 ? (ch - h) / 2 : std::clamp(int32_t(s.y * scale), 0, ch - h), w, h};
 }
 
+// The caption bar of a splash window that is not the whole game window and has a border: it
+// sits on top of the area, with a close box when the settings show one.
+struct SplashChrome {
+    DialogRect bar, close;
+    FontKey font;
+    DialogStyle style;
+
+    void Layout(DialogPainter& p, Runner& r, const SplashSettings& s, bool whole, DialogRect& area,
+                double scale) {
+        bar = close = {};
+        if (whole || !s.border) return;
+        font = Scaled(FontKey{"Arial", 10, true, false}, scale);
+        style = Dialogs(r).Style(r);
+        int32_t h = p.Height(font) + int32_t(std::lround(8 * scale));
+        bar = {area.x, std::max(0, area.y - h), area.w, h};
+        area.y = bar.y + h;
+    }
+    void Draw(DialogPainter& p, Runner& r, const SplashSettings& s) {
+        if (bar.h > 0)
+            close = p.CaptionBar(bar, font, s.caption.empty() ? r.ApplicationTitle() : s.caption,
+                                 style, s.close_button);
+    }
+    bool Closes(const DialogInput& in) const {
+        return in.kind == DialogInput::Kind::kMouseUp && in.code == 1 && close.Contains(in.x, in.y);
+    }
+};
+
 // The largest side an image is shown at; larger ones are scaled down before they are made a
 // texture.
 constexpr int32_t kMaxSplashSide = 4096;
@@ -730,13 +757,16 @@ void SplashImage(Runtime& rt, const std::string& name, bool full, int64_t delay_
     SplashClosing(s, delay_ms, on_key, on_click);
     bool done = false;
     DialogRect area;
+    SplashChrome chrome;
     ModalWindow modal;
     modal.shade = 0;
     modal.timeout_ms = delay_ms;
-    modal.layout = [&](DialogPainter&, int32_t cw, int32_t ch, double scale) {
+    modal.layout = [&](DialogPainter& p, int32_t cw, int32_t ch, double scale) {
         area = SplashArea(s, full, iw, ih, cw, ch, scale);
+        chrome.Layout(p, r, s, full || s.fullscreen || s.main, area, scale);
     };
-    modal.draw = [&](DialogPainter&, bool) {
+    modal.draw = [&](DialogPainter& p, bool) {
+        chrome.Draw(p, r, s);
         uint32_t c = ScriptColorToDevice(s.color, 1);
         g.DrawRectangle(area.x, area.y, area.x + area.w - 1, area.y + area.h - 1, c, c, c, c,
                         false);
@@ -749,7 +779,7 @@ void SplashImage(Runtime& rt, const std::string& name, bool full, int64_t delay_
     modal.handle = [&](const DialogInput& in) {
         using K = DialogInput::Kind;
         if ((in.kind == K::kKeyDown && (on_key || in.code == kVkEscape)) ||
-            (in.kind == K::kMouseUp && on_click))
+            (in.kind == K::kMouseUp && on_click) || chrome.Closes(in))
             done = true;
         return done;
     };
@@ -813,12 +843,15 @@ void SplashVideo(Runtime& rt, const std::string& name, bool full, bool loop) {
     int64_t start = clock.Microseconds();
     bool done = false;
     DialogRect area;
+    SplashChrome chrome;
     ModalWindow modal;
     modal.shade = 0;
-    modal.layout = [&](DialogPainter&, int32_t cw, int32_t ch, double scale) {
+    modal.layout = [&](DialogPainter& p, int32_t cw, int32_t ch, double scale) {
         area = SplashArea(s, full, vw, vh, cw, ch, scale);
+        chrome.Layout(p, r, s, full || s.fullscreen || s.main, area, scale);
     };
-    modal.draw = [&](DialogPainter&, bool) {
+    modal.draw = [&](DialogPainter& p, bool) {
+        chrome.Draw(p, r, s);
         const double now = (clock.Microseconds() - start) / 1e6;
         // Every picture that is due is decoded; only the latest is shown.
         bool fresh = false;
@@ -854,7 +887,7 @@ void SplashVideo(Runtime& rt, const std::string& name, bool full, bool loop) {
     modal.handle = [&](const DialogInput& in) {
         using K = DialogInput::Kind;
         if ((in.kind == K::kKeyDown && (on_key || in.code == kVkEscape)) ||
-            (in.kind == K::kMouseUp && on_click))
+            (in.kind == K::kMouseUp && on_click) || chrome.Closes(in))
             done = true;
         return done;
     };
