@@ -206,5 +206,42 @@ TEST_F(DialogRun, SplashesPlayInAWindow) {
     EXPECT_EQ(r.out, "ext=2\n");
 }
 
+// draw_highscore writes rank r on the line at y1 + (r - 1) * (y2 - y1) / 10, the name from x1
+// and the score ending at x2, in the drawing colour.
+TEST_F(DialogRun, DrawHighscorePlacesNamesAndScores) {
+    ScratchDir dir;
+    WriteGame(dir, "highscore_clear(); highscore_add('Ann', 500);\n",
+              "draw_set_color(c_white); draw_highscore(20, 20, 300, 320);\n");
+    dir.Write("g/objects/o.toml",
+              "name = \"o\"\n[[event]]\ntype = \"create\"\n[[event.action]]\nkind = \"code\"\n"
+              "code = \"o/create.krs\"\n[[event]]\ntype = \"draw\"\n[[event.action]]\nkind = "
+              "\"code\"\ncode = \"o/step.krs\"\n");
+    test::ProcessResult r = RunProgram(KorvanePath(),
+                                       {"run", "--headless", "--max-steps", "2", "--screenshot",
+                                        "1=" + dir / "shot.png", dir / "g"},
+                                       dir.Path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<TBitmap32> frames;
+    ASSERT_TRUE(LoadImageFile(dir / "shot.png", frames)) << r.err;
+    const TBitmap32& shot = frames[0];
+    // Whether the rectangle holds white text pixels.
+    auto white = [&](int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+        for (int32_t y = y0; y < y1; ++y)
+            for (int32_t x = x0; x < x1; ++x) {
+                Bgra p = shot.Row(y)[x];
+                if (p.r > 240 && p.g > 240 && p.b > 240) return true;
+            }
+        return false;
+    };
+    for (int rank = 0; rank < 10; ++rank) {
+        int32_t y = 20 + rank * 30;
+        EXPECT_TRUE(white(20, y, 60, y + 28)) << "name of rank " << rank + 1;
+        EXPECT_TRUE(white(285, y, 301, y + 28)) << "score of rank " << rank + 1;
+        EXPECT_FALSE(white(140, y, 260, y + 28)) << "between, rank " << rank + 1;
+    }
+    EXPECT_FALSE(white(0, 0, 640, 18));
+    EXPECT_FALSE(white(302, 0, 640, 480));
+}
+
 }  // namespace
 }  // namespace kr
