@@ -805,8 +805,32 @@ void SplashWeb(Runtime& rt, const std::string& url) {
     if (!OpenWithDesktop(target, running)) rt.RuntimeError("Web page not found.");
 }
 
-// Plays the pictures of a video at their times (sound is not played); a key or click ends it
-// as the splash settings allow, and so does its end unless it loops.
+// A 16-bit stereo wave file of a sound track, for the sound system.
+std::vector<uint8_t> WaveBytes(const VideoSound& sound) {
+    std::vector<uint8_t> out;
+    auto u32 = [&](uint32_t v) {
+        for (int i = 0; i < 4; ++i) out.push_back(uint8_t(v >> (8 * i)));
+    };
+    auto u16 = [&](uint16_t v) {
+        out.push_back(uint8_t(v & 0xFF));
+        out.push_back(uint8_t(v >> 8));
+    };
+    const uint32_t data = uint32_t(sound.samples.size() * 2);
+    out.insert(out.end(), {'R', 'I', 'F', 'F'});
+    u32(36 + data);
+    out.insert(out.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
+    u32(16), u16(1), u16(2), u32(uint32_t(sound.rate)), u32(uint32_t(sound.rate) * 4), u16(4),
+        u16(16);
+    out.insert(out.end(), {'d', 'a', 't', 'a'});
+    u32(data);
+    out.reserve(out.size() + data);
+    for (float f : sound.samples)
+        u16(uint16_t(int16_t(std::lround(std::clamp(f, -1.0f, 1.0f) * 32767.0f))));
+    return out;
+}
+
+// Plays the pictures of a video at their times, and its sound through the sound system; a key
+// or click ends it as the splash settings allow, and so does its end unless it loops.
 void SplashVideo(Runtime& rt, const std::string& name, bool full, bool loop) {
     Runner& r = RunnerOf(rt);
     DialogHost& host = Dialogs(r);
@@ -892,7 +916,21 @@ void SplashVideo(Runtime& rt, const std::string& name, bool full, bool loop) {
         return done;
     };
     modal.cancel = [&] { done = true; };
+    // The sound starts with the first picture and stops with the window.
+    SoundSystem& sound = r.Sound();
+    int32_t slot = -1;
+    VideoSound track;
+    if (DecodeVideoSound(path, track)) {
+        std::vector<uint8_t> wave = WaveBytes(track);
+        slot = sound.LoadSlotFromMemory(wave, 0);
+        if (slot >= 0) sound.PlaySlot(slot, loop);
+    }
+    start = clock.Microseconds();
     host.RunModal(r, modal);
+    if (slot >= 0) {
+        sound.StopSlot(slot);
+        sound.FreeSlot(slot);
+    }
     if (tex >= 0) g.TextureFree(tex);
 }
 

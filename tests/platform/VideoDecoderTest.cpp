@@ -58,5 +58,44 @@ TEST(VideoDecoder, FilesThatAreNoVideoGiveNoDecoder) {
     }
 }
 
+// A wave file: 16-bit samples (interleaved when stereo) at 8000 Hz.
+std::string Wave(int channels, const std::vector<int16_t>& samples) {
+    std::string w;
+    auto u32 = [&](uint32_t v) {
+        for (int i = 0; i < 4; ++i) w += char(v >> (8 * i));
+    };
+    auto u16 = [&](uint16_t v) { w += char(v & 0xFF), w += char(v >> 8); };
+    uint32_t data = uint32_t(samples.size() * 2);
+    w += "RIFF";
+    u32(36 + data);
+    w += "WAVEfmt ";
+    u32(16), u16(1), u16(uint16_t(channels)), u32(8000), u32(8000 * 2 * channels),
+        u16(uint16_t(2 * channels)), u16(16);
+    w += "data";
+    u32(data);
+    for (int16_t s : samples) u16(uint16_t(s));
+    return w;
+}
+
+// The sound track comes as stereo floats at its rate; a mono track is heard on both sides.
+TEST(VideoDecoder, SoundTracksDecodeToStereo) {
+    test::ScratchDir dir;
+    dir.Write("stereo.wav", Wave(2, {16384, -16384, 0, 32767}));
+    dir.Write("mono.wav", Wave(1, {-32768, 8192}));
+    VideoSound s;
+    ASSERT_TRUE(DecodeVideoSound(dir / "stereo.wav", s));
+    EXPECT_EQ(s.rate, 8000);
+    ASSERT_EQ(s.samples.size(), 4u);
+    EXPECT_FLOAT_EQ(s.samples[0], 0.5f);
+    EXPECT_FLOAT_EQ(s.samples[1], -0.5f);
+    ASSERT_TRUE(DecodeVideoSound(dir / "mono.wav", s));
+    ASSERT_EQ(s.samples.size(), 4u);
+    EXPECT_FLOAT_EQ(s.samples[0], -1.0f);
+    EXPECT_FLOAT_EQ(s.samples[1], -1.0f);
+    EXPECT_FLOAT_EQ(s.samples[3], 0.25f);
+    dir.Write("v.y4m", SmallVideo(1));  // pictures only
+    EXPECT_FALSE(DecodeVideoSound(dir / "v.y4m", s));
+}
+
 }  // namespace
 }  // namespace kr

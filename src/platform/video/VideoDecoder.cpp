@@ -127,7 +127,74 @@ private:
     bool ended_ = false;
 };
 
+// One sample of channel `c` at index `i` of a decoded sound frame, as a float in -1..1, for
+// the sample formats decoders produce (interleaved and planar).
+float SampleAt(const AVFrame* f, int channels, int c, int i) {
+    const auto fmt = AVSampleFormat(f->format);
+    const bool planar = av_sample_fmt_is_planar(fmt);
+    const uint8_t* base = planar ? f->extended_data[c] : f->extended_data[0];
+    const int at = planar ? i : i * channels + c;
+    switch (av_get_packed_sample_fmt(fmt)) {
+        case AV_SAMPLE_FMT_U8:
+            return (base[at] - 128) / 128.0f;
+        case AV_SAMPLE_FMT_S16:
+            return reinterpret_cast<const int16_t*>(base)[at] / 32768.0f;
+        case AV_SAMPLE_FMT_S32:
+            return float(reinterpret_cast<const int32_t*>(base)[at] / 2147483648.0);
+        case AV_SAMPLE_FMT_FLT:
+            return reinterpret_cast<const float*>(base)[at];
+        case AV_SAMPLE_FMT_DBL:
+            return float(reinterpret_cast<const double*>(base)[at]);
+        default:
+            return 0;
+    }
+}
+
 }  // namespace
+
+bool DecodeVideoSound(const std::string& path, VideoSound& out) {
+    av_log_set_level(AV_LOG_QUIET);
+    AVFormatContext* fmt_raw = nullptr;
+    if (avformat_open_input(&fmt_raw, path.c_str(), nullptr, nullptr) < 0) return false;
+    std::unique_ptr<AVFormatContext, FormatCloser> fmt(fmt_raw);
+    if (avformat_find_stream_info(fmt.get(), nullptr) < 0) return false;
+    const AVCodec* codec = nullptr;
+    int stream = av_find_best_stream(fmt.get(), AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
+    if (stream < 0 || !codec) return false;
+    std::unique_ptr<AVCodecContext, CodecCloser> ctx(avcodec_alloc_context3(codec));
+    if (!ctx || avcodec_parameters_to_context(ctx.get(), fmt->streams[stream]->codecpar) < 0 ||
+        avcodec_open2(ctx.get(), codec, nullptr) < 0)
+        return false;
+    const int channels = ctx->ch_layout.nb_channels;
+    if (channels < 1 || ctx->sample_rate < 1000 || ctx->sample_rate > 384000) return false;
+    std::unique_ptr<AVFrame, FrameCloser> frame(av_frame_alloc());
+    std::unique_ptr<AVPacket, PacketCloser> packet(av_packet_alloc());
+    if (!frame || !packet) return false;
+    VideoSound sound;
+    sound.rate = ctx->sample_rate;
+    const size_t limit = size_t(kMaxVideoSoundFrames) * 2;
+    auto take = [&]() {
+        while (avcodec_receive_frame(ctx.get(), frame.get()) == 0) {
+            for (int i = 0; i < frame->nb_samples && sound.samples.size() < limit; ++i) {
+                float l = SampleAt(frame.get(), channels, 0, i);
+                float r = channels > 1 ? SampleAt(frame.get(), channels, 1, i) : l;
+                sound.samples.push_back(l);
+                sound.samples.push_back(r);
+            }
+            av_frame_unref(frame.get());
+        }
+    };
+    while (av_read_frame(fmt.get(), packet.get()) >= 0 && sound.samples.size() < limit) {
+        if (packet->stream_index == stream) avcodec_send_packet(ctx.get(), packet.get());
+        av_packet_unref(packet.get());
+        take();
+    }
+    avcodec_send_packet(ctx.get(), nullptr);
+    take();
+    if (sound.samples.empty()) return false;
+    out = std::move(sound);
+    return true;
+}
 
 std::unique_ptr<VideoDecoder> VideoDecoder::Open(const std::string& path, std::string& error) {
     auto v = std::make_unique<FfmpegVideo>();

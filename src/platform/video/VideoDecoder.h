@@ -1,6 +1,6 @@
-// Decoding of video files into pictures, frame by frame, through FFmpeg's libraries (any format
-// and codec they read). Only the pictures are decoded; sound is not played. A file that cannot
-// be opened or holds no decodable video stream gives no decoder; a damaged frame ends the video.
+// Decoding of video files through FFmpeg's libraries (any format and codec they read): the
+// pictures frame by frame, and the sound track whole. A file that cannot be opened or holds no
+// decodable video stream gives no decoder; a damaged frame ends the video.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +12,18 @@ namespace kr {
 
 // The largest picture side decoded: larger videos are refused rather than allocated.
 inline constexpr int32_t kMaxVideoSide = 8192;
+
+// The longest sound track decoded (at 48 kHz): longer ones are cut.
+inline constexpr int64_t kMaxVideoSoundFrames = int64_t(48000) * 60 * 20;
+
+// A video's sound track as interleaved stereo floats at its own rate.
+struct VideoSound {
+    int32_t rate = 0;
+    std::vector<float> samples;
+};
+
+// Decodes the first sound track of a video file; false when it has none that decodes.
+bool DecodeVideoSound(const std::string& path, VideoSound& out);
 
 class VideoDecoder {
 public:
