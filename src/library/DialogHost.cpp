@@ -106,8 +106,10 @@ FontKey Scaled(FontKey f, double scale) {
     return f;
 }
 
+// The game window is shown when the first room starts: before that (initialization code) a
+// window drawn into it could never be seen or answered.
 bool DialogHost::CanShow(Runner& r) {
-    return r.Windowed() && r.Drawer().Gfx().HasDevice();
+    return r.Windowed() && r.Drawer().Gfx().HasDevice() && r.Loop().RoomIndex() >= 0;
 }
 
 std::vector<DialogAnswer> DialogHost::TakeAnswers(Runner& r) {

@@ -60,7 +60,11 @@ int32_t MessageBoxAnswer(Runtime& rt, const std::string& text, std::array<std::s
             w.Field().Type(ans.text);
     }
     if (!w.Closed()) {
-        if (!DialogHost::CanShow(r)) PrintText(w.Text());
+        // A windowed game that has no room yet shows the text in the system's box.
+        if (!DialogHost::CanShow(r) && r.Windowed())
+            r.GetPlatform().messages->Show(r.ApplicationTitle(), w.Text());
+        else if (!DialogHost::CanShow(r))
+            PrintText(w.Text());
         double scale = 1;
         MessageLook look;
         DialogStyle style;
