@@ -118,6 +118,31 @@ TEST(MessageWindow, LayoutStaysInsideASmallClientArea) {
     for (const std::string& l : w.lines) EXPECT_LE(m.Width({}, l), w.text_area.w);
 }
 
+TEST(MessageWindow, InputBoxTakesTypedKeysAndEnterIsOk) {
+    MessageWindow w("Name?", {"OK", "Cancel", ""}, true, "player");
+    for (char c : std::string("Bo")) w.Handle({DialogInput::Kind::kChar, c, 0, 0});
+    w.Handle(Key(kVkLeft));  // arrows move the caret in the field, not the focus
+    w.Handle({DialogInput::Kind::kChar, 'x', 0, 0});
+    w.Handle(Key(kVkEnter));
+    EXPECT_EQ(w.Result(), 1);
+    EXPECT_EQ(w.Field().Text(), "Bxo");
+}
+
+TEST(HighscoreWindow, TheNewEntryTakesTheNameAndEnterOrEscapeCloses) {
+    std::vector<HighscoreWindow::Row> rows(10, {"<nobody>", 0});
+    HighscoreWindow w(rows, 2, "Top", "press <Escape>");
+    for (char c : std::string("Zed")) w.Handle({DialogInput::Kind::kChar, c, 0, 0});
+    w.Handle(Key(kVkBackspace));
+    w.Handle({DialogInput::Kind::kMouseUp, 1, 5, 5});  // a click does not end the typing
+    EXPECT_FALSE(w.Closed());
+    w.Handle(Key(kVkEscape));
+    EXPECT_TRUE(w.Closed());
+    EXPECT_EQ(w.Field().Text(), "Ze");
+    HighscoreWindow shown(rows, -1, "Top", "");
+    shown.Handle({DialogInput::Kind::kMouseUp, 1, 5, 5});
+    EXPECT_TRUE(shown.Closed());
+}
+
 TEST(MenuWindow, SeparatorsHaveNoNumberAndNothingChosenGivesTheDefault) {
     MenuWindow menu("a|-|b|c", 7);
     ASSERT_EQ(menu.items.size(), 4u);

@@ -84,5 +84,24 @@ TEST(RichText, LayoutWrapsAndAligns) {
     EXPECT_EQ(l.pieces.back().x, 45 - 6);
 }
 
+// The viewer scrolls within the document and no further.
+TEST(RichText, ViewerScrollsWithinTheDocument) {
+    FixedMeasure m;
+    std::string text = "{\\rtf1\\fs20 ";
+    for (int i = 0; i < 40; ++i) text += "line\\par ";
+    text += "}";
+    TextViewer v(ParseRichText(text), "Info", 0xFFFFFF);
+    v.Layout(m, FontKey{}, -1, -1, 200, 120, 640, 480, 1);
+    ASSERT_GT(v.layout.height, v.page.h);
+    v.Handle({DialogInput::Kind::kKeyDown, kVkEnd, 0, 0});
+    EXPECT_EQ(v.scroll, v.layout.height - v.page.h);
+    v.Handle({DialogInput::Kind::kWheelDown, 0, 0, 0});
+    EXPECT_EQ(v.scroll, v.layout.height - v.page.h);
+    v.Handle({DialogInput::Kind::kKeyDown, kVkHome, 0, 0});
+    EXPECT_EQ(v.scroll, 0);
+    v.Handle({DialogInput::Kind::kMouseUp, 1, v.close_box.x + 1, v.close_box.y + 1});
+    EXPECT_TRUE(v.Closed());
+}
+
 }  // namespace
 }  // namespace kr
