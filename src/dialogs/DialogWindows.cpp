@@ -188,6 +188,8 @@ int32_t MessageWindow::CancelButton() const {
 void MessageWindow::Layout(TextMeasure& m, const MessageLook& look, int32_t cw, int32_t ch,
                            double scale) {
     const int32_t pad = Px(14, scale), gap = Px(10, scale);
+    measure_ = &m;
+    input_font_ = look.input_font;
     line_height = std::max(1, m.Height(look.text_font));
     const int32_t button_text_h = m.Height(look.button_font);
     const int32_t bh =
@@ -267,8 +269,26 @@ bool MessageWindow::Handle(const DialogInput& in) {
         case Kind::kMouseDown:
             hover = button_at(in.x, in.y);
             if (in.code == 1) pressed = hover;
-            if (in.code == 1 && input_ && input_box.Contains(in.x, in.y))
-                field_.SetCursor(field_.Text().size());
+            if (in.code == 1 && input_ && input_box.Contains(in.x, in.y)) {
+                // The caret goes to the character boundary nearest the click (the field's text
+                // starts 4 pixels in; see DialogDraw).
+                const std::string& t = field_.Text();
+                size_t at = t.size();
+                if (measure_) {
+                    int32_t x = in.x - (input_box.x + 4);
+                    for (size_t i = 0; i < t.size(); ++i) {
+                        int32_t left =
+                            measure_->Width(input_font_, std::string_view(t).substr(0, i));
+                        int32_t right =
+                            measure_->Width(input_font_, std::string_view(t).substr(0, i + 1));
+                        if (x < (left + right) / 2) {
+                            at = i;
+                            break;
+                        }
+                    }
+                }
+                field_.SetCursor(at);
+            }
             break;
         case Kind::kMouseUp:
             hover = button_at(in.x, in.y);

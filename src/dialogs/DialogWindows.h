@@ -141,6 +141,9 @@ private:
     std::array<std::string, 3> buttons_;
     bool input_;
     TextField field_;
+    // From the last layout, to place the caret where the input field is clicked.
+    TextMeasure* measure_ = nullptr;
+    FontKey input_font_;
     bool closed_ = false;
     int32_t result_ = 0;
 };

@@ -128,6 +128,19 @@ TEST(MessageWindow, InputBoxTakesTypedKeysAndEnterIsOk) {
     EXPECT_EQ(w.Field().Text(), "Bxo");
 }
 
+// A click in the input field puts the caret at the nearest character boundary.
+TEST(MessageWindow, ClickInTheFieldPlacesTheCaret) {
+    FixedMeasure m;
+    MessageWindow w("Name?", {"OK", "", ""}, true, "abcd");
+    w.Layout(m, MessageLook{}, 640, 480, 1);
+    const int32_t x0 = w.input_box.x + 4, y = w.input_box.y + 2;
+    w.Handle(Mouse(DialogInput::Kind::kMouseDown, x0 + 10, y));  // past the middle of 'b'
+    EXPECT_EQ(w.Field().Cursor(), 2u);
+    EXPECT_FALSE(w.Field().AllSelected());
+    w.Handle(Mouse(DialogInput::Kind::kMouseDown, w.input_box.x + w.input_box.w - 2, y));
+    EXPECT_EQ(w.Field().Cursor(), 4u);
+}
+
 TEST(HighscoreWindow, TheNewEntryTakesTheNameAndEnterOrEscapeCloses) {
     std::vector<HighscoreWindow::Row> rows(10, {"<nobody>", 0});
     HighscoreWindow w(rows, 2, "Top", "press <Escape>");
