@@ -132,6 +132,12 @@ bool UserStore::KeyExists(int root, std::string_view key) {
 
 bool UserStore::Write(int root, std::string_view key, std::string_view name,
                       const StoreValue& value) {
+    const std::pair<std::string, StoreValue> one[] = {{std::string(name), value}};
+    return WriteMany(root, key, one);
+}
+
+bool UserStore::WriteMany(int root, std::string_view key,
+                          std::span<const std::pair<std::string, StoreValue>> values) {
     bool ok = Open(true);
     if (ok) {
         std::string k = NormalKey(key);
@@ -148,20 +154,22 @@ bool UserStore::Write(int root, std::string_view key, std::string_view name,
                 if (sep == std::string::npos) break;
                 pos = sep + 1;
             }
-            Statement st(
-                db_->handle,
-                "INSERT OR REPLACE INTO store_values(root, key, name, is_string, str, real)"
-                " VALUES(?,?,?,?,?,?)");
-            if (ok && st.Ok()) {
-                st.Bind(1, root);
-                st.Bind(2, std::string_view(k));
-                st.Bind(3, name);
-                st.Bind(4, value.is_string ? 1 : 0);
-                st.Bind(5, std::string_view(value.str));
-                st.Bind(6, value.real);
-                ok = st.Step() == SQLITE_DONE;
-            } else {
-                ok = false;
+            for (const auto& [name, value] : values) {
+                Statement st(
+                    db_->handle,
+                    "INSERT OR REPLACE INTO store_values(root, key, name, is_string, str, real)"
+                    " VALUES(?,?,?,?,?,?)");
+                if (ok && st.Ok()) {
+                    st.Bind(1, root);
+                    st.Bind(2, std::string_view(k));
+                    st.Bind(3, std::string_view(name));
+                    st.Bind(4, value.is_string ? 1 : 0);
+                    st.Bind(5, std::string_view(value.str));
+                    st.Bind(6, value.real);
+                    ok = st.Step() == SQLITE_DONE;
+                } else {
+                    ok = false;
+                }
             }
             ok = sqlite3_exec(db_->handle, ok ? "COMMIT" : "ROLLBACK", nullptr, nullptr, nullptr) ==
                      SQLITE_OK &&

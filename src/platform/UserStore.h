@@ -10,8 +10,10 @@
 
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace kr {
 
@@ -41,6 +43,9 @@ public:
     // Writes create the key (and the database) when needed. False when the store cannot be
     // written (the reason goes to standard error once).
     bool Write(int root, std::string_view key, std::string_view name, const StoreValue& value);
+    // Several values of one key in one transaction: all are written or none.
+    bool WriteMany(int root, std::string_view key,
+                   std::span<const std::pair<std::string, StoreValue>> values);
 
     // "Software\Korvane\Version 8\Preferences" under the current user holds true values
     // "Warning" and "MakerRunning".

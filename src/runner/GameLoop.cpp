@@ -790,8 +790,12 @@ void GameLoop::DeliverInput(const InputEvent& e) {
 
 void GameLoop::DeliverReplay(int64_t up_to_step) {
     const std::vector<ReplayEvent>& replay = runner_.Replay();
-    while (replay_next_ < replay.size() && replay[replay_next_].step <= up_to_step)
-        DeliverInput(replay[replay_next_++].event);
+    // Answers to the game's own windows are taken by the windows themselves. The position
+    // moves on before an event is delivered, so one that fails is not delivered again.
+    while (replay_next_ < replay.size() && replay[replay_next_].step <= up_to_step) {
+        const ReplayEvent& e = replay[replay_next_++];
+        if (e.answer == ReplayEvent::Answer::kNone) DeliverInput(e.event);
+    }
 }
 
 bool GameLoop::WaitForInput() {

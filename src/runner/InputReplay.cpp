@@ -97,6 +97,20 @@ bool ParseLine(std::string_view line, ReplayEvent& out, bool& has_event, std::st
         typed = line.substr(start);
         return true;
     }
+    if (ev == "text") {
+        size_t start = w[1].at + 5;
+        if (start > line.size() || line[start - 1] != ' ') {
+            why = "expected 'text TEXT'";
+            return false;
+        }
+        out.answer = ReplayEvent::Answer::kText;
+        out.text = std::string(line.substr(std::min(start, line.size())));
+        return true;
+    }
+    if (ev == "button") {
+        out.answer = ReplayEvent::Answer::kButton;
+        return args(1, "button N") && number(2, 0, 1000000, "the button", out.button);
+    }
     if (ev == "key" && w.size() >= 3 && (w[2].text == "down" || w[2].text == "up")) {
         e.kind = w[2].text == "down" ? Kind::kKeyDown : Kind::kKeyUp;
         if (!args(2, "key down|up VK")) return false;

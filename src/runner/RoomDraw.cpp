@@ -439,6 +439,13 @@ void RoomDraw::PresentFrame() {
     graphics_.Present(w, h);
 }
 
+void RoomDraw::DrawableSize(int32_t& w, int32_t& h) {
+    if (context_)
+        context_->DrawableSize(w, h);
+    else
+        ClientSize(w, h);
+}
+
 void RoomDraw::StepDone(int64_t step) {
     ++cursor_frame;
     for (const auto& [when, file] : screenshots) {

@@ -42,6 +42,8 @@ public:
     void DrawFrame();
     // Shows the picture in the window.
     void PresentFrame();
+    // The size in pixels of the window's drawable area (the client size without a context).
+    void DrawableSize(int32_t& width, int32_t& height);
     // The region size the current room needs; the window follows it. `width` and `height`
     // become the client size the window should have.
     void RoomRegionSize(int32_t& width, int32_t& height);

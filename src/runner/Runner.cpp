@@ -77,6 +77,14 @@ Runner::Runner(Platform& platform, RunnerOptions options)
         options_.secure_mode || (!options_.outside_game && UserStore().SecureModeRequested());
     clear_input = [this] { loop_->Input().ClearAll(); };
     loop_->hooks.save_game = [this](const std::string& file) { SaveGame(*this, file); };
+    // F1 opens the game information window of the library's show_info.
+    loop_->hooks.show_game_information = [this] {
+        const int id = runtime_.Builtins().Find("show_info");
+        if (id < 0) return;
+        std::unique_ptr<CInstance> self = NewTemporaryInstance();
+        RValue args[1], result;
+        runtime_.Builtins().Call(id, runtime_, self.get(), self.get(), 0, args, result);
+    };
     loop_->hooks.load_game = [this](const std::string& file) { LoadGame(*this, file); };
     // F9 saves the screen as screen_save does, through that function.
     loop_->hooks.save_screenshot = [this](const std::string& file) {

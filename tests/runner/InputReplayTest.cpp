@@ -36,6 +36,21 @@ TEST(InputReplay, EveryEventAndCommentsParse) {
     EXPECT_EQ(out, want);
 }
 
+// Answers to the game's windows keep their text whole, comment signs and blanks included.
+TEST(InputReplay, WindowAnswersParse) {
+    std::vector<ReplayEvent> out;
+    std::string error;
+    ASSERT_TRUE(ParseInputReplay("0 text Bob # Smith \n1 text \n1 button 3 # third\n", out, error))
+        << error;
+    ASSERT_EQ(out.size(), 3u);
+    EXPECT_EQ(out[0].answer, ReplayEvent::Answer::kText);
+    EXPECT_EQ(out[0].text, "Bob # Smith ");
+    EXPECT_EQ(out[1].text, "");
+    EXPECT_EQ(out[2].step, 1);
+    EXPECT_EQ(out[2].answer, ReplayEvent::Answer::kButton);
+    EXPECT_EQ(out[2].button, 3);
+}
+
 TEST(InputReplay, MalformedLinesAreNamed) {
     struct Case {
         const char* text;
@@ -55,6 +70,9 @@ TEST(InputReplay, MalformedLinesAreNamed) {
         {"0 close now", "line 1: expected 'close'"},
         {"0 char", "line 1: expected 'char TEXT'"},
         {"0 jump", "line 1: unknown event 'jump'"},
+        {"0 text", "line 1: expected 'text TEXT'"},
+        {"0 button", "line 1: expected 'button N'"},
+        {"0 button two", "line 1: the button 'two' is not 0..1000000"},
     };
     for (const Case& c : cases) {
         std::vector<ReplayEvent> out;
