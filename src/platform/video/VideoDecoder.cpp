@@ -7,50 +7,135 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/NativeLibrary.h"
+
 namespace kr {
 
 namespace {
 
+// The decoding libraries bring well over a hundred libraries of their own: they are loaded when
+// the first video is opened, so that a run without one never pays for loading them.
+// clang-format off
+#define KR_AV_FUNCTIONS(X) \
+    X(av_find_best_stream) \
+    X(av_frame_alloc) \
+    X(av_frame_free) \
+    X(av_frame_unref) \
+    X(av_get_packed_sample_fmt) \
+    X(av_log_set_level) \
+    X(av_packet_alloc) \
+    X(av_packet_free) \
+    X(av_packet_unref) \
+    X(av_read_frame) \
+    X(av_sample_fmt_is_planar) \
+    X(av_seek_frame) \
+    X(avcodec_alloc_context3) \
+    X(avcodec_flush_buffers) \
+    X(avcodec_free_context) \
+    X(avcodec_open2) \
+    X(avcodec_parameters_to_context) \
+    X(avcodec_receive_frame) \
+    X(avcodec_send_packet) \
+    X(avformat_close_input) \
+    X(avformat_find_stream_info) \
+    X(avformat_open_input) \
+    X(sws_freeContext) \
+    X(sws_getCachedContext) \
+    X(sws_scale)
+// clang-format on
+struct AvApi {
+#define KR_AV_MEMBER(name) decltype(&::name) name = nullptr;
+    KR_AV_FUNCTIONS(KR_AV_MEMBER)
+#undef KR_AV_MEMBER
+};
+
+AvApi g_av;
+
+// Loads the libraries on the first call; false (with the reason) when they cannot be loaded.
+bool LoadAv(std::string& error) {
+    static std::string failure;
+    static const bool loaded = [] {
+        static std::vector<std::unique_ptr<NativeLibrary>> libs;
+        const std::string names[] = {
+            "libavutil.so." + std::to_string(LIBAVUTIL_VERSION_MAJOR),
+            "libswscale.so." + std::to_string(LIBSWSCALE_VERSION_MAJOR),
+            "libavcodec.so." + std::to_string(LIBAVCODEC_VERSION_MAJOR),
+            "libavformat.so." + std::to_string(LIBAVFORMAT_VERSION_MAJOR),
+        };
+        for (const std::string& name : names) {
+            std::string why;
+            auto lib = NativeLibrary::Open(name, &why);
+            if (!lib) {
+                failure = "the video libraries cannot be loaded: " + why;
+                return false;
+            }
+            libs.push_back(std::move(lib));
+        }
+        auto find = [](const char* name) -> void* {
+            for (const auto& lib : libs)
+                if (void* f = lib->Symbol(name)) return f;
+            return nullptr;
+        };
+        bool ok = true;
+#define KR_AV_LOAD(name)                                            \
+    g_av.name = reinterpret_cast<decltype(g_av.name)>(find(#name)); \
+    if (!g_av.name) ok = false, failure = "the video libraries lack " #name;
+        KR_AV_FUNCTIONS(KR_AV_LOAD)
+#undef KR_AV_LOAD
+        return ok;
+    }();
+    if (!loaded) error = failure;
+    return loaded;
+}
+
+const AvApi& Av() {
+    return g_av;
+}
+
 struct FormatCloser {
-    void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
+    void operator()(AVFormatContext* c) const { Av().avformat_close_input(&c); }
 };
 struct CodecCloser {
-    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
+    void operator()(AVCodecContext* c) const { Av().avcodec_free_context(&c); }
 };
 struct FrameCloser {
-    void operator()(AVFrame* f) const { av_frame_free(&f); }
+    void operator()(AVFrame* f) const { Av().av_frame_free(&f); }
 };
 struct PacketCloser {
-    void operator()(AVPacket* p) const { av_packet_free(&p); }
+    void operator()(AVPacket* p) const { Av().av_packet_free(&p); }
 };
 struct ScaleCloser {
-    void operator()(SwsContext* s) const { sws_freeContext(s); }
+    void operator()(SwsContext* s) const { Av().sws_freeContext(s); }
 };
 
 class FfmpegVideo final : public VideoDecoder {
 public:
     bool Init(const std::string& path, std::string& error) {
-        av_log_set_level(AV_LOG_QUIET);
+        Av().av_log_set_level(AV_LOG_QUIET);
         AVFormatContext* fmt = nullptr;
-        if (avformat_open_input(&fmt, path.c_str(), nullptr, nullptr) < 0) {
+        if (Av().avformat_open_input(&fmt, path.c_str(), nullptr, nullptr) < 0) {
             error = "the file cannot be read as a video";
             return false;
         }
         format_.reset(fmt);
-        if (avformat_find_stream_info(fmt, nullptr) < 0) {
+        if (Av().avformat_find_stream_info(fmt, nullptr) < 0) {
             error = "the video's streams cannot be read";
             return false;
         }
         const AVCodec* codec = nullptr;
-        stream_ = av_find_best_stream(fmt, AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
+        stream_ = Av().av_find_best_stream(fmt, AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
         if (stream_ < 0 || !codec) {
             error = "the file holds no video this runner can decode";
             return false;
         }
         AVStream* st = fmt->streams[stream_];
-        codec_.reset(avcodec_alloc_context3(codec));
-        if (!codec_ || avcodec_parameters_to_context(codec_.get(), st->codecpar) < 0 ||
-            avcodec_open2(codec_.get(), codec, nullptr) < 0) {
+        codec_.reset(Av().avcodec_alloc_context3(codec));
+        if (!codec_ || Av().avcodec_parameters_to_context(codec_.get(), st->codecpar) < 0 ||
+            Av().avcodec_open2(codec_.get(), codec, nullptr) < 0) {
             error = "the video's codec cannot be opened";
             return false;
         }
@@ -60,8 +145,8 @@ public:
             return false;
         }
         time_base_ = av_q2d(st->time_base);
-        frame_.reset(av_frame_alloc());
-        packet_.reset(av_packet_alloc());
+        frame_.reset(Av().av_frame_alloc());
+        packet_.reset(Av().av_packet_alloc());
         return frame_ && packet_;
     }
 
@@ -70,28 +155,28 @@ public:
 
     bool NextFrame(std::vector<uint8_t>& bgra, double& seconds) override {
         for (;;) {
-            int got = avcodec_receive_frame(codec_.get(), frame_.get());
+            int got = Av().avcodec_receive_frame(codec_.get(), frame_.get());
             if (got == 0) return Convert(bgra, seconds);
             if (got != AVERROR(EAGAIN)) return false;
             if (ended_) return false;
-            int read = av_read_frame(format_.get(), packet_.get());
+            int read = Av().av_read_frame(format_.get(), packet_.get());
             if (read < 0) {
                 ended_ = true;
-                avcodec_send_packet(codec_.get(), nullptr);  // drain what is left
+                Av().avcodec_send_packet(codec_.get(), nullptr);  // drain what is left
                 continue;
             }
             if (packet_->stream_index == stream_ &&
-                avcodec_send_packet(codec_.get(), packet_.get()) < 0) {
-                av_packet_unref(packet_.get());
+                Av().avcodec_send_packet(codec_.get(), packet_.get()) < 0) {
+                Av().av_packet_unref(packet_.get());
                 return false;
             }
-            av_packet_unref(packet_.get());
+            Av().av_packet_unref(packet_.get());
         }
     }
 
     bool Rewind() override {
-        if (av_seek_frame(format_.get(), stream_, 0, AVSEEK_FLAG_BACKWARD) < 0) return false;
-        avcodec_flush_buffers(codec_.get());
+        if (Av().av_seek_frame(format_.get(), stream_, 0, AVSEEK_FLAG_BACKWARD) < 0) return false;
+        Av().avcodec_flush_buffers(codec_.get());
         ended_ = false;
         return true;
     }
@@ -100,18 +185,18 @@ private:
     bool Convert(std::vector<uint8_t>& bgra, double& seconds) {
         AVFrame* f = frame_.get();
         if (f->width != width_ || f->height != height_) return false;  // a size change mid-video
-        scale_.reset(sws_getCachedContext(
+        scale_.reset(Av().sws_getCachedContext(
             scale_.release(), width_, height_, AVPixelFormat(f->format), width_, height_,
             AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr));
         if (!scale_) return false;
         bgra.resize(size_t(width_) * size_t(height_) * 4);
         uint8_t* dst[4] = {bgra.data(), nullptr, nullptr, nullptr};
         int stride[4] = {width_ * 4, 0, 0, 0};
-        sws_scale(scale_.get(), f->data, f->linesize, 0, height_, dst, stride);
+        Av().sws_scale(scale_.get(), f->data, f->linesize, 0, height_, dst, stride);
         int64_t pts = f->best_effort_timestamp;
         seconds = pts == AV_NOPTS_VALUE ? last_seconds_ : pts * time_base_;
         last_seconds_ = seconds;
-        av_frame_unref(f);
+        Av().av_frame_unref(f);
         return true;
     }
 
@@ -131,10 +216,10 @@ private:
 // the sample formats decoders produce (interleaved and planar).
 float SampleAt(const AVFrame* f, int channels, int c, int i) {
     const auto fmt = AVSampleFormat(f->format);
-    const bool planar = av_sample_fmt_is_planar(fmt);
+    const bool planar = Av().av_sample_fmt_is_planar(fmt);
     const uint8_t* base = planar ? f->extended_data[c] : f->extended_data[0];
     const int at = planar ? i : i * channels + c;
-    switch (av_get_packed_sample_fmt(fmt)) {
+    switch (Av().av_get_packed_sample_fmt(fmt)) {
         case AV_SAMPLE_FMT_U8:
             return (base[at] - 128) / 128.0f;
         case AV_SAMPLE_FMT_S16:
@@ -153,43 +238,45 @@ float SampleAt(const AVFrame* f, int channels, int c, int i) {
 }  // namespace
 
 bool DecodeVideoSound(const std::string& path, VideoSound& out) {
-    av_log_set_level(AV_LOG_QUIET);
+    std::string unused;
+    if (!LoadAv(unused)) return false;
+    Av().av_log_set_level(AV_LOG_QUIET);
     AVFormatContext* fmt_raw = nullptr;
-    if (avformat_open_input(&fmt_raw, path.c_str(), nullptr, nullptr) < 0) return false;
+    if (Av().avformat_open_input(&fmt_raw, path.c_str(), nullptr, nullptr) < 0) return false;
     std::unique_ptr<AVFormatContext, FormatCloser> fmt(fmt_raw);
-    if (avformat_find_stream_info(fmt.get(), nullptr) < 0) return false;
+    if (Av().avformat_find_stream_info(fmt.get(), nullptr) < 0) return false;
     const AVCodec* codec = nullptr;
-    int stream = av_find_best_stream(fmt.get(), AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
+    int stream = Av().av_find_best_stream(fmt.get(), AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
     if (stream < 0 || !codec) return false;
-    std::unique_ptr<AVCodecContext, CodecCloser> ctx(avcodec_alloc_context3(codec));
-    if (!ctx || avcodec_parameters_to_context(ctx.get(), fmt->streams[stream]->codecpar) < 0 ||
-        avcodec_open2(ctx.get(), codec, nullptr) < 0)
+    std::unique_ptr<AVCodecContext, CodecCloser> ctx(Av().avcodec_alloc_context3(codec));
+    if (!ctx || Av().avcodec_parameters_to_context(ctx.get(), fmt->streams[stream]->codecpar) < 0 ||
+        Av().avcodec_open2(ctx.get(), codec, nullptr) < 0)
         return false;
     const int channels = ctx->ch_layout.nb_channels;
     if (channels < 1 || ctx->sample_rate < 1000 || ctx->sample_rate > 384000) return false;
-    std::unique_ptr<AVFrame, FrameCloser> frame(av_frame_alloc());
-    std::unique_ptr<AVPacket, PacketCloser> packet(av_packet_alloc());
+    std::unique_ptr<AVFrame, FrameCloser> frame(Av().av_frame_alloc());
+    std::unique_ptr<AVPacket, PacketCloser> packet(Av().av_packet_alloc());
     if (!frame || !packet) return false;
     VideoSound sound;
     sound.rate = ctx->sample_rate;
     const size_t limit = size_t(kMaxVideoSoundFrames) * 2;
     auto take = [&]() {
-        while (avcodec_receive_frame(ctx.get(), frame.get()) == 0) {
+        while (Av().avcodec_receive_frame(ctx.get(), frame.get()) == 0) {
             for (int i = 0; i < frame->nb_samples && sound.samples.size() < limit; ++i) {
                 float l = SampleAt(frame.get(), channels, 0, i);
                 float r = channels > 1 ? SampleAt(frame.get(), channels, 1, i) : l;
                 sound.samples.push_back(l);
                 sound.samples.push_back(r);
             }
-            av_frame_unref(frame.get());
+            Av().av_frame_unref(frame.get());
         }
     };
-    while (av_read_frame(fmt.get(), packet.get()) >= 0 && sound.samples.size() < limit) {
-        if (packet->stream_index == stream) avcodec_send_packet(ctx.get(), packet.get());
-        av_packet_unref(packet.get());
+    while (Av().av_read_frame(fmt.get(), packet.get()) >= 0 && sound.samples.size() < limit) {
+        if (packet->stream_index == stream) Av().avcodec_send_packet(ctx.get(), packet.get());
+        Av().av_packet_unref(packet.get());
         take();
     }
-    avcodec_send_packet(ctx.get(), nullptr);
+    Av().avcodec_send_packet(ctx.get(), nullptr);
     take();
     if (sound.samples.empty()) return false;
     out = std::move(sound);
@@ -197,6 +284,7 @@ bool DecodeVideoSound(const std::string& path, VideoSound& out) {
 }
 
 std::unique_ptr<VideoDecoder> VideoDecoder::Open(const std::string& path, std::string& error) {
+    if (!LoadAv(error)) return nullptr;
     auto v = std::make_unique<FfmpegVideo>();
     if (!v->Init(path, error)) return nullptr;
     return v;
