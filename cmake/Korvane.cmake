@@ -55,11 +55,6 @@ function(kr_test folder)
   target_link_libraries(kr_test_${folder} PRIVATE ${ARG_DEPS} GTest::gtest_main)
   target_compile_definitions(kr_test_${folder} PRIVATE
     KR_SOURCE_DIR="${CMAKE_SOURCE_DIR}" KR_BINARY_DIR="${CMAKE_BINARY_DIR}")
-  set(env "SDL_VIDEODRIVER=offscreen;SDL_AUDIODRIVER=dummy")
-  if(KORVANE_SANITIZE)
-    # The leak checker leaves out what system libraries keep for good (the programs the tests
-    # start inherit it).
-    list(APPEND env "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/cmake/lsan-suppressions.txt")
-  endif()
-  gtest_discover_tests(kr_test_${folder} DISCOVERY_MODE PRE_TEST PROPERTIES ENVIRONMENT "${env}")
+  gtest_discover_tests(kr_test_${folder} DISCOVERY_MODE PRE_TEST
+    PROPERTIES ENVIRONMENT "SDL_VIDEODRIVER=offscreen;SDL_AUDIODRIVER=dummy")
 endfunction()

@@ -151,6 +151,7 @@ public:
             std::fprintf(stderr, "Cannot open the game window: %s\n", error.c_str());
             return false;
         }
+        modules_before_ = LoadedModules();
         video_ = std::make_unique<SdlSubsystem>(SDL_INIT_VIDEO);
         if (video_->Ok()) {
             RequestGlAttributes();
@@ -286,9 +287,9 @@ public:
     }
 
     std::unique_ptr<GlContext> CreateGlContext(std::string& error) override {
-        const std::set<std::string> before = LoadedModules();
+        // The driver was loaded with the window already.
         auto context = MakeGlContext(window_, false, error);
-        KeepModulesLoadedSince(before);
+        KeepModulesLoadedSince(modules_before_);
         has_gl_ = context != nullptr;
         return context;
     }
@@ -339,6 +340,7 @@ public:
 
 private:
     bool has_gl_ = false;
+    std::set<std::string> modules_before_;  // loaded before the window, for KeepModulesLoadedSince
     std::unique_ptr<SdlSubsystem> video_;
     SDL_Window* window_ = nullptr;
     std::string caption_;
