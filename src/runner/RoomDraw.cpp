@@ -427,6 +427,10 @@ void RoomDraw::PresentFrame() {
 
 void RoomDraw::StepDone(int64_t step) {
     ++cursor_frame;
+    TakeScreenshots(step);
+}
+
+void RoomDraw::TakeScreenshots(int64_t step) {
     for (const auto& [when, file] : screenshots) {
         if (when != step) continue;
         TBitmap32 picture =
