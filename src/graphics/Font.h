@@ -21,8 +21,7 @@ struct FontGlyph {
     bool operator==(const FontGlyph&) const = default;
 };
 
-// The part of a glyph's cell that can show anything: its ink and a margin of one pixel (what
-// filtering may carry out of the ink), relative to the cell. Empty for a blank cell.
+// The part of a glyph's cell that holds ink, relative to the cell; empty for a blank cell.
 struct GlyphInk {
     int32_t x = 0, y = 0, width = 0, height = 0;
 

@@ -155,10 +155,7 @@ static void FindInk(CFont& font) {
                 y0 = std::min(y0, y), y1 = std::max(y1, y);
             }
         }
-        if (x1 < 0) continue;
-        x0 = std::max(x0 - 1, 0), y0 = std::max(y0 - 1, 0);
-        x1 = std::min(x1 + 1, g.width - 1), y1 = std::min(y1 + 1, g.height - 1);
-        ink = {x0, y0, x1 - x0 + 1, y1 - y0 + 1};
+        if (x1 >= 0) ink = {x0, y0, x1 - x0 + 1, y1 - y0 + 1};
     }
     font.ink_ready = true;
 }
@@ -302,6 +299,7 @@ void DrawText(Graphics& gfx, CFont& font, CSprite* sprite, double x, double y,
     const int32_t bs = gfx.BlendSource(), bd = gfx.BlendDestination();
     const bool trim = !sprite_font && font.ink_ready && !st.gradient &&
                       (bs == 1 || bs == 5 || bs == 11) && (bd == 2 || bd == 6);
+    const bool margin = gfx.Interpolation();
     const int32_t first = First(font);
     for (const std::string& line : lines) {
         const int32_t lw = LineWidth(font, line);
@@ -330,7 +328,14 @@ void DrawText(Graphics& gfx, CFont& font, CSprite* sprite, double x, double y,
                 }
                 if (!sprite_font && trim) {
                     // Only the inked part of the cell, moved along the turned axes.
-                    const GlyphInk& k = font.ink[c];
+                    GlyphInk k = font.ink[c];
+                    if (k.width > 0 && margin) {
+                        // Filtering carries the ink one texel further.
+                        const int32_t x1 = std::min(k.x + k.width + 1, g.width);
+                        const int32_t y1 = std::min(k.y + k.height + 1, g.height);
+                        k.x = std::max(k.x - 1, 0), k.y = std::max(k.y - 1, 0);
+                        k.width = x1 - k.x, k.height = y1 - k.y;
+                    }
                     if (k.width > 0) {
                         const double dx = k.x * xs, dy = k.y * ys;
                         gfx.DrawTextureGeneral(font.texture, g.x + k.x, g.y + k.y, k.width,

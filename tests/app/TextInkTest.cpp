@@ -24,12 +24,12 @@ TEST(TextInk, InkedPartsDrawWhatWholeCellsDraw) {
     dir.Write("proj/objects/obj_text.toml",
               "name = \"obj_text\"\n[[event]]\ntype = \"draw\"\n[[event.action]]\nlibrary = 1\n"
               "id = 603\nkind = \"code\"\nexecute = \"code\"\ncode = \"obj_text/draw.krs\"\n");
-    // Filtered, scaled and turned text at fractional positions, in normal and additive
-    // blending, over a background with some variation.
+    // Scaled and turned text at fractional positions, unfiltered and filtered, in normal and
+    // additive blending, in four bands of 100 pixels.
     dir.Write("proj/objects/obj_text/draw.krs",
-              "texture_set_interpolation(true);\n"
-              "for (k = 0; k < 2; k += 1) {\n"
-              "    draw_set_blend_mode(k * bm_add);\n"
+              "for (k = 0; k < 4; k += 1) {\n"
+              "    texture_set_interpolation(k >= 2);\n"
+              "    draw_set_blend_mode((k mod 2) * bm_add);\n"
               "    y = 10.3 + k * 100;\n"
               "    draw_set_color(c_orange);\n"
               "    draw_text_transformed(20.4, y, 'Quick fox#jumps 19', 1.7, 1.3, 17);\n"
@@ -40,7 +40,7 @@ TEST(TextInk, InkedPartsDrawWhatWholeCellsDraw) {
               "        c_orange, c_orange, 1);\n"
               "}\n");
     dir.Write("proj/rooms/room_text.toml",
-              "name = \"room_text\"\nwidth = 320\nheight = 200\nbackground_color = 4210752\n"
+              "name = \"room_text\"\nwidth = 320\nheight = 400\nbackground_color = 4210752\n"
               "show_background_color = true\n"
               "instances = [ { x = 0, y = 0, object = \"obj_text\", id = 100001 } ]\n");
     const std::string korvane = std::string(KR_BINARY_DIR) + "/src/app/korvane";
@@ -54,7 +54,7 @@ TEST(TextInk, InkedPartsDrawWhatWholeCellsDraw) {
     std::optional<TBitmap32> shot = DecodePng(bytes);
     ASSERT_TRUE(shot);
     int differ = 0, worst = 0, lit = 0;
-    for (int y = 0; y < 200; ++y)
+    for (int y = 0; y < 400; ++y)
         for (int x = 0; x < 160; ++x) {
             Bgra a = shot->GetPixel(x, y), b = shot->GetPixel(x + 160, y);
             int d = std::max({std::abs(a.r - b.r), std::abs(a.g - b.g), std::abs(a.b - b.b)});
@@ -62,7 +62,7 @@ TEST(TextInk, InkedPartsDrawWhatWholeCellsDraw) {
             differ += d > 0;
             lit += a.r > 0x80;
         }
-    EXPECT_GT(lit, 500);
+    EXPECT_GT(lit, 1000);
     // Turned quads of another shape interpolate their texture coordinates with other rounding:
     // a few pixels may differ in the last bit, none by more.
     EXPECT_LE(worst, 1);

@@ -141,8 +141,8 @@ TEST(SystemFont, UnknownFaceFallsBack) {
 namespace kr {
 namespace {
 
-// The ink box of a cell: the pixels that are not zero and a margin of one pixel, inside the
-// cell; nothing for a blank cell; the whole cell when it reaches outside the image.
+// The ink box of a cell: the pixels that are not zero; nothing for a blank cell; the whole cell
+// when it reaches outside the image.
 TEST(TextInk, BoxesAroundTheInkOfEachCell) {
     CFont f;
     f.name = "Test";
@@ -153,14 +153,14 @@ TEST(TextInk, BoxesAroundTheInkOfEachCell) {
     auto dot = [&](int x, int y) { f.image[size_t(y) * 30 + size_t(x)] = 1; };
     f.glyphs['A'] = {0, 0, 10, 12, 10, 0};  // ink at (3..5, 2..7) of the cell
     for (int y = 2; y <= 7; ++y) dot(3, y), dot(5, y);
-    f.glyphs['B'] = {10, 0, 10, 12, 10, 0};  // ink in its corners: the margin stops at the cell
+    f.glyphs['B'] = {10, 0, 10, 12, 10, 0};  // ink in two corners
     dot(10, 0), dot(19, 11);
     f.glyphs['C'] = {20, 0, 10, 12, 10, 0};  // blank
     f.glyphs['D'] = {25, 0, 10, 12, 10, 0};  // reaches past the image's right edge
     Graphics none;
     FontTexture(none, f);
     ASSERT_TRUE(f.ink_ready);
-    EXPECT_EQ(f.ink['A'], (GlyphInk{2, 1, 5, 8}));
+    EXPECT_EQ(f.ink['A'], (GlyphInk{3, 2, 3, 6}));
     EXPECT_EQ(f.ink['B'], (GlyphInk{0, 0, 10, 12}));
     EXPECT_EQ(f.ink['C'], (GlyphInk{}));
     EXPECT_EQ(f.ink['D'], (GlyphInk{0, 0, 10, 12}));
