@@ -299,7 +299,9 @@ void DrawText(Graphics& gfx, CFont& font, CSprite* sprite, double x, double y,
     const int32_t bs = gfx.BlendSource(), bd = gfx.BlendDestination();
     const bool trim = !sprite_font && font.ink_ready && !st.gradient &&
                       (bs == 1 || bs == 5 || bs == 11) && (bd == 2 || bd == 6);
-    const bool margin = gfx.Interpolation();
+    // Filtering carries ink one texel beyond its box, and a turned quad's edge may fall either
+    // side of a texel boundary that the whole cell samples: both keep a margin of one texel.
+    const bool margin = gfx.Interpolation() || angle != 0;
     const int32_t first = First(font);
     for (const std::string& line : lines) {
         const int32_t lw = LineWidth(font, line);
@@ -330,7 +332,6 @@ void DrawText(Graphics& gfx, CFont& font, CSprite* sprite, double x, double y,
                     // Only the inked part of the cell, moved along the turned axes.
                     GlyphInk k = font.ink[c];
                     if (k.width > 0 && margin) {
-                        // Filtering carries the ink one texel further.
                         const int32_t x1 = std::min(k.x + k.width + 1, g.width);
                         const int32_t y1 = std::min(k.y + k.height + 1, g.height);
                         k.x = std::max(k.x - 1, 0), k.y = std::max(k.y - 1, 0);
