@@ -244,5 +244,19 @@ TEST(Transition, DefinedAndUnknownKinds) {
     EXPECT_EQ(reports, 3u) << r.err;
 }
 
+// With automatic drawing off the transition is never played: drawing goes to the picture again
+// (not into the image kept for the transition), so the new room's own redraw shows.
+TEST(Transition, AutomaticDrawingOffDropsTheCapture) {
+    test::ScratchDir dir;
+    WriteTwoRooms(dir, "set_automatic_draw(false); transition_kind = 3; room_goto(room_b);",
+                  "screen_redraw();");
+    test::ProcessResult r = RunGame(dir, {0, 1});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::optional<TBitmap32> before = Shot(dir, 0), after = Shot(dir, 1);
+    ASSERT_TRUE(before && after);
+    EXPECT_TRUE(Matches(*after, {40, 30, B}));
+    EXPECT_TRUE(Matches(*after, {5, 5, W}));
+}
+
 }  // namespace
 }  // namespace kr
