@@ -21,6 +21,13 @@ struct FontGlyph {
     bool operator==(const FontGlyph&) const = default;
 };
 
+// The part of a glyph's cell that holds ink, relative to the cell; empty for a blank cell.
+struct GlyphInk {
+    int32_t x = 0, y = 0, width = 0, height = 0;
+
+    bool operator==(const GlyphInk&) const = default;
+};
+
 class CFont {
 public:
     std::string name;   // the typeface it was made from; informational
@@ -34,6 +41,10 @@ public:
     // texture made from the image (-1 until made).
     int32_t sprite = -1;
     int32_t texture = -1;
+    // Not stored: the ink of each cell, found when the texture is made (ink_ready); text draws
+    // only that part of a cell where it makes no difference.
+    std::array<GlyphInk, 256> ink{};
+    bool ink_ready = false;
 
     // The record that follows the name in a fonts-section entry. False on a wrong version, a
     // failed stream, or a glyph image smaller than its stated size (it could not be drawn).

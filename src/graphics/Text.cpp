@@ -133,13 +133,42 @@ void FontFromSprite(CFont& font, const CSprite& sprite, int32_t sprite_index, in
     }
 }
 
+// The ink box of every cell that lies wholly inside the image; a cell reaching outside it keeps
+// its whole area (the texture's edge repeats there).
+static void FindInk(CFont& font) {
+    font.ink = {};
+    const int32_t iw = font.image_width, ih = font.image_height;
+    for (int32_t c = First(font); c <= Last(font); ++c) {
+        const FontGlyph& g = font.glyphs[size_t(c)];
+        GlyphInk& ink = font.ink[size_t(c)];
+        if (g.width <= 0 || g.height <= 0) continue;
+        if (g.x < 0 || g.y < 0 || g.x + g.width > iw || g.y + g.height > ih) {
+            ink = {0, 0, g.width, g.height};
+            continue;
+        }
+        int32_t x0 = g.width, y0 = g.height, x1 = -1, y1 = -1;
+        for (int32_t y = 0; y < g.height; ++y) {
+            const uint8_t* row = font.image.data() + size_t(g.y + y) * size_t(iw) + size_t(g.x);
+            for (int32_t x = 0; x < g.width; ++x) {
+                if (row[x] == 0) continue;
+                x0 = std::min(x0, x), x1 = std::max(x1, x);
+                y0 = std::min(y0, y), y1 = std::max(y1, y);
+            }
+        }
+        if (x1 >= 0) ink = {x0, y0, x1 - x0 + 1, y1 - y0 + 1};
+    }
+    font.ink_ready = true;
+}
+
 void FontTexture(Graphics& gfx, CFont& font) {
     if (font.texture >= 0) gfx.TextureFree(font.texture);
     font.texture = -1;
+    font.ink_ready = false;
     if (font.sprite >= 0 || font.name.empty() || font.image_width <= 0 || font.image_height <= 0)
         return;
     if (font.image.size() < size_t(font.image_width) * size_t(font.image_height)) return;
     font.texture = gfx.TextureFromAlpha(font.image_width, font.image_height, font.image);
+    FindInk(font);
 }
 
 // ---- Layout ------------------------------------------------------------------------------------
@@ -264,6 +293,15 @@ void DrawText(Graphics& gfx, CFont& font, CSprite* sprite, double x, double y,
         y -= n * sep;
     }
 
+    // Drawing only the ink of each cell (nothing for a blank one) shows the same wherever a
+    // transparent pixel leaves the target as it is: blending that weighs the text by its alpha
+    // and keeps the target (normal and additive), and no gradient across the whole cell.
+    const int32_t bs = gfx.BlendSource(), bd = gfx.BlendDestination();
+    const bool trim = !sprite_font && font.ink_ready && !st.gradient &&
+                      (bs == 1 || bs == 5 || bs == 11) && (bd == 2 || bd == 6);
+    // Filtering carries ink one texel beyond its box, and a turned quad's edge may fall either
+    // side of a texel boundary that the whole cell samples: both keep a margin of one texel.
+    const bool margin = gfx.Interpolation() || angle != 0;
     const int32_t first = First(font);
     for (const std::string& line : lines) {
         const int32_t lw = LineWidth(font, line);
@@ -290,7 +328,23 @@ void DrawText(Graphics& gfx, CFont& font, CSprite* sprite, double x, double y,
                     c3 = Merge(st.colors[3], st.colors[2], t1);
                     c4 = Merge(st.colors[3], st.colors[2], t0);
                 }
-                if (!sprite_font) {
+                if (!sprite_font && trim) {
+                    // Only the inked part of the cell, moved along the turned axes.
+                    GlyphInk k = font.ink[c];
+                    if (k.width > 0 && margin) {
+                        const int32_t x1 = std::min(k.x + k.width + 1, g.width);
+                        const int32_t y1 = std::min(k.y + k.height + 1, g.height);
+                        k.x = std::max(k.x - 1, 0), k.y = std::max(k.y - 1, 0);
+                        k.width = x1 - k.x, k.height = y1 - k.y;
+                    }
+                    if (k.width > 0) {
+                        const double dx = k.x * xs, dy = k.y * ys;
+                        gfx.DrawTextureGeneral(font.texture, g.x + k.x, g.y + k.y, k.width,
+                                               k.height, gx + cs * dx + sn * dy,
+                                               gy - sn * dx + cs * dy, xs, ys, angle, c1, c2, c3,
+                                               c4);
+                    }
+                } else if (!sprite_font) {
                     gfx.DrawTextureGeneral(font.texture, g.x, g.y, g.width, g.height, gx, gy, xs,
                                            ys, angle, c1, c2, c3, c4);
                 } else if (c - first < sprite->FrameCount()) {

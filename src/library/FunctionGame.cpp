@@ -78,6 +78,18 @@ static void fn_game_restart(Runtime& rt, ScriptInstance*, ScriptInstance*, int, 
 
 // game_save writes at once, in the middle of the event; game_load only remembers the file and
 // asks for the load at the end of the step (a second call replaces the file).
+// transition_define(kind, name): kind draws with the named script or function from now on.
+static void fn_transition_define(Runtime& rt, ScriptInstance*, ScriptInstance*, int,
+                                 const RValue* args, RValue& result) {
+    bool found = RunnerOf(rt).Drawer().Transitions().Define(ArgInt(args[0]), ArgStr(args[1]));
+    result.SetReal(found ? 1.0 : 0.0);
+}
+
+static void fn_transition_exists(Runtime& rt, ScriptInstance*, ScriptInstance*, int,
+                                 const RValue* args, RValue& result) {
+    result.SetReal(RunnerOf(rt).Drawer().Transitions().Exists(ArgInt(args[0])) ? 1.0 : 0.0);
+}
+
 static void fn_game_save(Runtime& rt, ScriptInstance*, ScriptInstance*, int, const RValue* args,
                          RValue&) {
     SaveGame(RunnerOf(rt), std::string(ArgStr(args[0])));
@@ -506,8 +518,8 @@ static const BuiltinDef kGameFunctions[] = {
     {"game_restart", fn_game_restart, 0},
     {"game_load", fn_game_load, 1},
     {"game_save", fn_game_save, 1},
-    {"transition_define", nullptr, 2},
-    {"transition_exists", nullptr, 1},
+    {"transition_define", fn_transition_define, 2},
+    {"transition_exists", fn_transition_exists, 1},
     {"sleep", fn_sleep, 1},
 };
 

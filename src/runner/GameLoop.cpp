@@ -52,7 +52,10 @@ void GameLoop::RunMainLoop() {
     }
     running_ = true;
     MainLoop();
-    if (!running_) EndGame();
+    if (!running_) {
+        EndGame();
+        runner_.Drawer().Transitions().Discard();
+    }
 }
 
 void GameLoop::StartGame() {
@@ -167,6 +170,11 @@ void GameLoop::MainLoop() {
         if (limit_reached()) runner_.SetRoomRequest(kRequestEnd);
         try {
             HandleRoomRequest();
+            // A transition's frames count as steps: the limit may have been reached in one.
+            if (running_ && limit_reached()) {
+                runner_.SetRoomRequest(kRequestEnd);
+                HandleRoomRequest();
+            }
             ProcessMessages();
         } catch (...) {
             ReportInternalError("a room change");
@@ -665,10 +673,38 @@ void GameLoop::StartRoom(int32_t index, bool first) {
     if (first) runner_.PerformOtherEventForAll(kOtherGameStart);
     if (fresh) RunRoomCreationCode();
     runner_.PerformOtherEventForAll(kOtherRoomStart);
+    RoomTransitions& transitions = runner_.Drawer().Transitions();
     if (!RequestPending() && automatic_draw) {
-        DrawFrame();
+        if (transitions.Captured()) {
+            runner_.Drawer().DrawFrame();
+            PlayTransition();
+        } else {
+            DrawFrame();
+        }
         runner_.Vars().transition_kind = 0;
+    } else {
+        // A capture that is not played now never will be: the next room change makes its own.
+        transitions.Discard();
     }
+}
+
+// The frames of a transition count as steps of the run (screenshots, replayed input and the
+// step limit see them so); each is shown for one vertical blank of a 60 Hz display.
+void GameLoop::PlayTransition() {
+    constexpr int64_t kFrame = kSecond / 60;
+    Clock& clock = *runner_.GetPlatform().clock;
+    int64_t next = clock.Microseconds();
+    runner_.Drawer().Transitions().Run(runner_.Vars().transition_steps, [&] {
+        runner_.Drawer().TakeScreenshots(steps_run_);
+        ++steps_run_;
+        next += kFrame;
+        int64_t now = clock.Microseconds();
+        if (next > now)
+            clock.Sleep(next - now);
+        else
+            next = now;
+        return !runner_.StopRequested();
+    });
 }
 
 void GameLoop::ReportCodeError(const std::string& what) {
@@ -706,6 +742,7 @@ void GameLoop::RunRoomCreationCode() {
 
 void GameLoop::EndRoom(bool game_ending) {
     if (current_ == &runner_.IdleRoom()) return;
+    if (window_shown_) runner_.Drawer().Transitions().Capture(runner_.Vars().transition_kind);
     InstanceList& room = current_->instances;
     room.RemoveDeleted();
     int32_t saved = runner_.RoomRequest();

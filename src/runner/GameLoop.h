@@ -137,6 +137,7 @@ private:
     void DeliverReplay(int64_t up_to_step);
     void TimerWait(int64_t microseconds);
     void DrawFrame();
+    void PlayTransition();
     void MoveBackgrounds();
     // Makes the working copy of room resource `index` in `state`.
     void AssignRoom(RoomState& state, int32_t index);

@@ -448,6 +448,10 @@ void RoomDraw::DrawableSize(int32_t& w, int32_t& h) {
 
 void RoomDraw::StepDone(int64_t step) {
     ++cursor_frame;
+    TakeScreenshots(step);
+}
+
+void RoomDraw::TakeScreenshots(int64_t step) {
     for (const auto& [when, file] : screenshots) {
         if (when != step) continue;
         TBitmap32 picture =

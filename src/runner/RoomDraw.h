@@ -14,6 +14,7 @@
 #include "graphics/Graphics.h"
 #include "graphics/Text.h"
 #include "platform/Platform.h"
+#include "runner/Transitions.h"
 
 namespace kr {
 
@@ -29,6 +30,8 @@ public:
     RoomDraw& operator=(const RoomDraw&) = delete;
 
     Graphics& Gfx() { return graphics_; }
+    // The transitions of room changes and the kinds the game defined.
+    RoomTransitions& Transitions() { return transitions_; }
 
     // Start-up, after the window exists: the device and the settings' window state. A windowed
     // game without a device has been told so and gets false; a headless one draws nothing.
@@ -49,6 +52,9 @@ public:
     void RoomRegionSize(int32_t& width, int32_t& height);
     // After step `step` (counted from 0) of the loop: screenshots asked for on the command line.
     void StepDone(int64_t step);
+    // Writes the screenshots asked for step `step` from the picture as it is now (also for the
+    // frames of a transition, which count as steps of the run).
+    void TakeScreenshots(int64_t step);
 
     // ---- Mouse ----
     // The client area: size, and the mouse relative to it.
@@ -105,6 +111,7 @@ private:
 
     Runner& runner_;
     Graphics graphics_;
+    RoomTransitions transitions_{runner_};
     std::unique_ptr<GlContext> context_;
     std::array<Slot, 32> slots_{};
     std::vector<CInstance*> order_;

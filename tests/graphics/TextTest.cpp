@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "data/Sprite.h"
+#include "graphics/Graphics.h"
 #include "graphics/Text.h"
 #include "platform/FontRaster.h"
 
@@ -132,6 +133,37 @@ TEST(SystemFont, UnknownFaceFallsBack) {
     f.last = 90;
     EXPECT_TRUE(FontRender(f));
     EXPECT_GT(f.glyphs['M'].advance, 0);
+}
+
+}  // namespace
+}  // namespace kr
+
+namespace kr {
+namespace {
+
+// The ink box of a cell: the pixels that are not zero; nothing for a blank cell; the whole cell
+// when it reaches outside the image.
+TEST(TextInk, BoxesAroundTheInkOfEachCell) {
+    CFont f;
+    f.name = "Test";
+    f.first = 'A';
+    f.last = 'D';
+    f.image_width = 30, f.image_height = 12;
+    f.image.assign(30 * 12, 0);
+    auto dot = [&](int x, int y) { f.image[size_t(y) * 30 + size_t(x)] = 1; };
+    f.glyphs['A'] = {0, 0, 10, 12, 10, 0};  // ink at (3..5, 2..7) of the cell
+    for (int y = 2; y <= 7; ++y) dot(3, y), dot(5, y);
+    f.glyphs['B'] = {10, 0, 10, 12, 10, 0};  // ink in two corners
+    dot(10, 0), dot(19, 11);
+    f.glyphs['C'] = {20, 0, 10, 12, 10, 0};  // blank
+    f.glyphs['D'] = {25, 0, 10, 12, 10, 0};  // reaches past the image's right edge
+    Graphics none;
+    FontTexture(none, f);
+    ASSERT_TRUE(f.ink_ready);
+    EXPECT_EQ(f.ink['A'], (GlyphInk{3, 2, 3, 6}));
+    EXPECT_EQ(f.ink['B'], (GlyphInk{0, 0, 10, 12}));
+    EXPECT_EQ(f.ink['C'], (GlyphInk{}));
+    EXPECT_EQ(f.ink['D'], (GlyphInk{0, 0, 10, 12}));
 }
 
 }  // namespace

@@ -1,0 +1,134 @@
+// bench_text: the text workload of the shared peer benchmarks (i_text: about 20,000 characters
+// of a 12-point sans-serif font per frame) through korvane, once in the default font and once in
+// a font of the game, and through LOVE 11.4, alternately in one run, each side drawing off screen
+// with Mesa's llvmpipe (SDL's offscreen video driver). Prints both frame rates, the ratio (ours /
+// LOVE, above 1 is faster) and the processor time per frame of each side with its ratio.
+//
+//   bench_text [ROUNDS] [N]      (default 1 round of 20,000 characters)
+// KR_SHARED_BENCH names the folder of the shared workloads when it is not beside the sources.
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "WorkloadGame.h"
+#include "graphics/Text.h"
+#include "objects/EventTypes.h"
+#include "platform/Files.h"
+#include "runner/GameWriter.h"
+
+namespace kr {
+namespace {
+
+const std::string kShared = bench::SharedBench();
+using bench::Code;
+using bench::Sections;
+
+// The game: obj_bench once in a 640x480 room; with `game_font` a 12-point sans-serif font
+// resource (rendered here as the authoring tool would) that the Create event selects.
+std::vector<uint8_t> BuildGame(int n, bool game_font) {
+    auto s = Sections(kShared + "/ours/i_text.txt");
+    GameWriter w;
+    w.room_order = {0};
+    std::string create = s["obj_bench: Create event"];
+    const std::string from = "global.n = 20000;";
+    if (size_t at = create.find(from); at != std::string::npos)
+        create.replace(at, from.size(), "global.n = " + std::to_string(n) + ";");
+    if (game_font) {
+        CFont font;
+        font.name = "Arial";
+        font.size = 12;
+        font.first = 32;
+        font.last = 127;
+        FontRender(font);
+        w.Add("fnt_sans", font);
+        create += "draw_set_font(fnt_sans);\n";
+    }
+    CObject bench;
+    bench.events[kEventCreate][0] = Code(create);
+    bench.events[kEventStep][0] = Code(s["obj_bench: Step event"]);
+    bench.events[kEventDraw][0] = Code(s["obj_bench: Draw event"]);
+    w.Add("obj_bench", bench);
+    CRoom room;
+    room.width = 640, room.height = 480;
+    room.background_color = 26 | 26 << 8 | 51 << 16;
+    room.instances.push_back({0, 0, 0, 100001, ""});
+    w.Add("room", room);
+    return w.WriteGameFile();
+}
+
+double ChildCpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_CHILDREN, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+struct Result {
+    double fps = 0, frames = 0, chars = 0, cpu = 0;
+};
+
+// Runs a command and reads "N=C frames=F ... fps=X" from what it prints.
+Result Measure(const std::string& command) {
+    Result r;
+    double cpu0 = ChildCpuSeconds();
+    FILE* p = popen(
+        ("SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy " + command + " 2>&1").c_str(), "r");
+    if (!p) return r;
+    char line[512];
+    while (std::fgets(line, sizeof line, p)) {
+        std::string l(line);
+        if (size_t f = l.find("fps="); f != std::string::npos) r.fps = std::atof(l.c_str() + f + 4);
+        if (size_t f = l.find("frames="); f != std::string::npos)
+            r.frames = std::atof(l.c_str() + f + 7);
+        if (size_t f = l.find(" N="); f != std::string::npos)
+            r.chars = std::atof(l.c_str() + f + 3);
+    }
+    pclose(p);
+    r.cpu = ChildCpuSeconds() - cpu0;
+    return r;
+}
+
+}  // namespace
+}  // namespace kr
+
+int main(int argc, char** argv) {
+    using namespace kr;
+    int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1;
+    int n = argc > 2 ? std::max(54, std::atoi(argv[2])) : 20000;
+    if (Sections(kShared + "/ours/i_text.txt").empty()) {
+        std::fprintf(stderr, "no workload %s/ours/i_text.txt (set KR_SHARED_BENCH)\n",
+                     kShared.c_str());
+        return 1;
+    }
+    std::string dir = "/tmp/kr_bench_text";
+    std::system(("mkdir -p " + dir).c_str());
+    // The processor time per frame (all threads, start-up and warm-up spread over the measured
+    // frames) is steadier than the frame rate on a machine that others share.
+    std::printf("%-16s %6s %10s %10s %7s %12s %12s %9s\n", "workload", "N", "ours fps", "LOVE fps",
+                "ratio", "ours ms/f", "LOVE ms/f", "cpu ratio");
+    for (int round = 0; round < rounds; ++round) {
+        for (bool game_font : {false, true}) {
+            std::string name = game_font ? "i_text_font" : "i_text_default";
+            std::string game = dir + "/" + name + ".exe";
+            if (!WriteFileAtomically(game, BuildGame(n, game_font))) {
+                std::fprintf(stderr, "cannot write %s\n", game.c_str());
+                return 1;
+            }
+            Result ours = Measure(std::string(KR_KORVANE) + " run " + game);
+            Result love = Measure("love " + kShared + "/love/i_text " + std::to_string(n) + " 5");
+            auto per_frame = [](const Result& r) {
+                return r.frames > 0 ? r.cpu * 1e3 / r.frames : 0;
+            };
+            double ours_ms = per_frame(ours), love_ms = per_frame(love);
+            std::printf("%-16s %6.0f %10.1f %10.1f %7.2f %12.2f %12.2f %9.2f\n", name.c_str(),
+                        ours.chars, ours.fps, love.fps, love.fps > 0 ? ours.fps / love.fps : 0.0,
+                        ours_ms, love_ms, ours_ms > 0 ? love_ms / ours_ms : 0.0);
+            std::fflush(stdout);
+        }
+    }
+    return 0;
+}
