@@ -20,6 +20,7 @@ namespace {
     X(PFNGLATTACHSHADERPROC, glAttachShader)                       \
     X(PFNGLBINDBUFFERPROC, glBindBuffer)                           \
     X(PFNGLBINDFRAMEBUFFERPROC, glBindFramebuffer)                 \
+    X(PFNGLBINDRENDERBUFFERPROC, glBindRenderbuffer)               \
     X(PFNGLBINDTEXTUREPROC, glBindTexture)                         \
     X(PFNGLBINDVERTEXARRAYPROC, glBindVertexArray)                 \
     X(PFNGLBLENDFUNCPROC, glBlendFunc)                             \
@@ -27,23 +28,31 @@ namespace {
     X(PFNGLBUFFERDATAPROC, glBufferData)                           \
     X(PFNGLCHECKFRAMEBUFFERSTATUSPROC, glCheckFramebufferStatus)   \
     X(PFNGLCLEARCOLORPROC, glClearColor)                           \
+    X(PFNGLCLEARDEPTHPROC, glClearDepth)                           \
     X(PFNGLCLEARPROC, glClear)                                     \
     X(PFNGLCOMPILESHADERPROC, glCompileShader)                     \
     X(PFNGLCREATEPROGRAMPROC, glCreateProgram)                     \
     X(PFNGLCREATESHADERPROC, glCreateShader)                       \
+    X(PFNGLCULLFACEPROC, glCullFace)                               \
     X(PFNGLDELETEBUFFERSPROC, glDeleteBuffers)                     \
     X(PFNGLDELETEFRAMEBUFFERSPROC, glDeleteFramebuffers)           \
     X(PFNGLDELETEPROGRAMPROC, glDeleteProgram)                     \
+    X(PFNGLDELETERENDERBUFFERSPROC, glDeleteRenderbuffers)         \
     X(PFNGLDELETESHADERPROC, glDeleteShader)                       \
     X(PFNGLDELETETEXTURESPROC, glDeleteTextures)                   \
     X(PFNGLDELETEVERTEXARRAYSPROC, glDeleteVertexArrays)           \
+    X(PFNGLDEPTHFUNCPROC, glDepthFunc)                             \
+    X(PFNGLDEPTHMASKPROC, glDepthMask)                             \
     X(PFNGLDISABLEPROC, glDisable)                                 \
     X(PFNGLDRAWARRAYSPROC, glDrawArrays)                           \
     X(PFNGLENABLEPROC, glEnable)                                   \
     X(PFNGLENABLEVERTEXATTRIBARRAYPROC, glEnableVertexAttribArray) \
+    X(PFNGLFRAMEBUFFERRENDERBUFFERPROC, glFramebufferRenderbuffer) \
     X(PFNGLFRAMEBUFFERTEXTURE2DPROC, glFramebufferTexture2D)       \
+    X(PFNGLFRONTFACEPROC, glFrontFace)                             \
     X(PFNGLGENBUFFERSPROC, glGenBuffers)                           \
     X(PFNGLGENFRAMEBUFFERSPROC, glGenFramebuffers)                 \
+    X(PFNGLGENRENDERBUFFERSPROC, glGenRenderbuffers)               \
     X(PFNGLGENTEXTURESPROC, glGenTextures)                         \
     X(PFNGLGENVERTEXARRAYSPROC, glGenVertexArrays)                 \
     X(PFNGLGETERRORPROC, glGetError)                               \
@@ -53,13 +62,19 @@ namespace {
     X(PFNGLGETUNIFORMLOCATIONPROC, glGetUniformLocation)           \
     X(PFNGLLINKPROGRAMPROC, glLinkProgram)                         \
     X(PFNGLPIXELSTOREIPROC, glPixelStorei)                         \
+    X(PFNGLPROVOKINGVERTEXPROC, glProvokingVertex)                 \
     X(PFNGLREADPIXELSPROC, glReadPixels)                           \
+    X(PFNGLRENDERBUFFERSTORAGEPROC, glRenderbufferStorage)         \
     X(PFNGLSCISSORPROC, glScissor)                                 \
     X(PFNGLSHADERSOURCEPROC, glShaderSource)                       \
     X(PFNGLTEXIMAGE2DPROC, glTexImage2D)                           \
     X(PFNGLTEXPARAMETERIPROC, glTexParameteri)                     \
     X(PFNGLTEXSUBIMAGE2DPROC, glTexSubImage2D)                     \
+    X(PFNGLUNIFORM1FPROC, glUniform1f)                             \
     X(PFNGLUNIFORM1IPROC, glUniform1i)                             \
+    X(PFNGLUNIFORM3FPROC, glUniform3f)                             \
+    X(PFNGLUNIFORM3FVPROC, glUniform3fv)                           \
+    X(PFNGLUNIFORM4FVPROC, glUniform4fv)                           \
     X(PFNGLUNIFORMMATRIX4FVPROC, glUniformMatrix4fv)               \
     X(PFNGLUSEPROGRAMPROC, glUseProgram)                           \
     X(PFNGLVERTEXATTRIBPOINTERPROC, glVertexAttribPointer)         \
@@ -71,31 +86,89 @@ struct Gl {
 #undef KR_GL_POINTER
 };
 
+// Lighting follows the fixed-function model: the vertex colour is the material, lit per
+// vertex in world space by the ambient light and the enabled lights.
 constexpr char kVertexShader[] = R"(#version 330 core
 layout(location = 0) in vec3 position;
 layout(location = 1) in vec4 color;
 layout(location = 2) in vec2 texcoord;
+layout(location = 3) in vec3 normal;
 uniform mat4 transform;
+uniform mat4 world;
+uniform mat4 view;
+uniform bool lighting;
+uniform bool fog;
+uniform vec3 ambient;
+uniform int light_count;
+uniform vec4 light_position[8];
+uniform vec3 light_color[8];
+uniform vec3 light_range[8];
 out vec4 v_color;
+flat out vec4 v_first_color;
 out vec2 v_texcoord;
+out float v_distance;
 void main() {
     gl_Position = transform * vec4(position, 1.0);
-    v_color = color;
+    vec4 c = color;
+    vec4 p = world * vec4(position, 1.0);
+    if (lighting) {
+        vec3 n = mat3(world) * normal;
+        float len = length(n);
+        if (len > 0.0) n /= len;
+        vec3 sum = ambient;
+        for (int i = 0; i < light_count; ++i) {
+            vec3 l;
+            float a = 1.0;
+            if (light_position[i].w == 0.0) {
+                l = -light_position[i].xyz;
+            } else {
+                l = light_position[i].xyz - p.xyz;
+                float d = length(l);
+                if (d > light_range[i].x) continue;
+                a = 1.0 / max(light_range[i].y + light_range[i].z * d, 0.000001);
+            }
+            float ll = length(l);
+            if (ll > 0.0) l /= ll;
+            sum += light_color[i] * max(dot(n, l), 0.0) * a;
+        }
+        c = vec4(min(color.rgb * sum, vec3(1.0)), color.a);
+    }
+    v_color = c;
+    v_first_color = c;
     v_texcoord = texcoord;
+    v_distance = fog ? (view * p).z : 0.0;
 }
 )";
 
-// mode: 0 vertex colour only, 1 texture times vertex colour, 2 texture alone.
+// mode: 0 vertex colour only, 1 texture times vertex colour, 2 texture alone. The alpha test
+// keeps fully transparent pixels out of the depth buffer; fog mixes in linearly with the eye
+// distance.
 constexpr char kFragmentShader[] = R"(#version 330 core
 in vec4 v_color;
+flat in vec4 v_first_color;
 in vec2 v_texcoord;
+in float v_distance;
 uniform sampler2D image;
 uniform int mode;
+uniform bool smooth_shading;
+uniform bool alpha_test;
+uniform bool fog;
+uniform vec3 fog_color;
+uniform float fog_start;
+uniform float fog_end;
 out vec4 fragment;
 void main() {
-    if (mode == 0) fragment = v_color;
-    else if (mode == 1) fragment = texture(image, v_texcoord) * v_color;
-    else fragment = texture(image, v_texcoord);
+    vec4 c = smooth_shading ? v_color : v_first_color;
+    if (mode == 1) c = texture(image, v_texcoord) * c;
+    else if (mode == 2) c = texture(image, v_texcoord);
+    if (alpha_test && c.a < 0.5 / 255.0) discard;
+    if (fog) {
+        float f = fog_end > fog_start
+            ? clamp((fog_end - v_distance) / (fog_end - fog_start), 0.0, 1.0)
+            : (v_distance < fog_end ? 1.0 : 0.0);
+        c.rgb = mix(fog_color, c.rgb, f);
+    }
+    fragment = c;
 }
 )";
 
@@ -134,6 +207,13 @@ public:
     ~GlDevice() override {
         for (auto& [tex, fb] : framebuffers_) gl_.glDeleteFramebuffers(1, &fb);
         for (auto& [tex, info] : textures_) gl_.glDeleteTextures(1, &tex);
+        for (auto& [id, mesh] : meshes_) {
+            gl_.glDeleteVertexArrays(1, &mesh.vao);
+            gl_.glDeleteBuffers(1, &mesh.buffer);
+        }
+        if (depth_rb_) gl_.glDeleteRenderbuffers(1, &depth_rb_);
+        if (buffer3d_) gl_.glDeleteBuffers(1, &buffer3d_);
+        if (vao3d_) gl_.glDeleteVertexArrays(1, &vao3d_);
         if (picture_fb_) gl_.glDeleteFramebuffers(1, &picture_fb_);
         if (picture_tex_) gl_.glDeleteTextures(1, &picture_tex_);
         if (buffer_) gl_.glDeleteBuffers(1, &buffer_);
@@ -148,6 +228,16 @@ public:
         transform_loc_ = gl_.glGetUniformLocation(program_, "transform");
         mode_loc_ = gl_.glGetUniformLocation(program_, "mode");
         gl_.glUniform1i(gl_.glGetUniformLocation(program_, "image"), 0);
+        for (size_t i = 0; i < kUniformCount; ++i)
+            loc_[i] = gl_.glGetUniformLocation(program_, kUniformNames[i]);
+        gl_.glUniform1i(loc_[kSmooth], 1);
+        static const float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+        SetWorldView(kIdentity, kIdentity);
+        gl_.glGenVertexArrays(1, &vao3d_);
+        gl_.glGenBuffers(1, &buffer3d_);
+        gl_.glBindVertexArray(vao3d_);
+        gl_.glBindBuffer(GL_ARRAY_BUFFER, buffer3d_);
+        Attributes3D();
         gl_.glGenVertexArrays(1, &vao_);
         gl_.glBindVertexArray(vao_);
         gl_.glGenBuffers(1, &buffer_);
@@ -162,8 +252,11 @@ public:
                                   reinterpret_cast<void*>(offsetof(Vertex, color)));
         gl_.glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, sizeof(Vertex),
                                   reinterpret_cast<void*>(offsetof(Vertex, u)));
+        bound_vao_ = vao_;
         gl_.glEnable(GL_BLEND);
         gl_.glDisable(GL_DEPTH_TEST);
+        gl_.glDepthFunc(GL_LEQUAL);
+        gl_.glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
         gl_.glDisable(GL_CULL_FACE);
         gl_.glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
         gl_.glPixelStorei(GL_PACK_ALIGNMENT, 4);
@@ -265,8 +358,9 @@ public:
             gl_.glDeleteTextures(1, &picture_tex_);
         }
         picture_fb_ = fb, picture_tex_ = tex, picture_w_ = w, picture_h_ = h;
+        bool depth_ok = !depth_rb_ || AttachDepth();
         gl_.glBindFramebuffer(GL_FRAMEBUFFER, CurrentFramebuffer());
-        return true;
+        return depth_ok;
     }
 
     void SetTarget(DeviceTexture tex) override {
@@ -306,6 +400,16 @@ public:
     void Draw(Primitive kind, DeviceTexture tex, bool wrap, const Vertex* vertices,
               size_t count) override {
         if (!count) return;
+        BindTexture(tex, wrap);
+        UseArrays(vao_, buffer_);
+        size_t bytes = count * sizeof(Vertex);
+        // A fresh store for each draw keeps the driver from waiting on the previous one.
+        gl_.glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(bytes), vertices, GL_STREAM_DRAW);
+        gl_.glDrawArrays(Mode(kind), 0, GLsizei(count));
+    }
+
+    // Binds `tex` (none for 0 or an unknown one) with the sampling and the shader mode it needs.
+    void BindTexture(DeviceTexture tex, bool wrap) {
         int mode = 0;
         auto it = tex ? textures_.find(tex) : textures_.end();
         if (it != textures_.end()) {
@@ -333,13 +437,164 @@ public:
             gl_.glUniform1i(mode_loc_, mode);
             mode_ = mode;
         }
-        size_t bytes = count * sizeof(Vertex);
-        // A fresh store for each draw keeps the driver from waiting on the previous one.
-        gl_.glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(bytes), vertices, GL_STREAM_DRAW);
-        GLenum m = kind == Primitive::kPoints  ? GL_POINTS
-                   : kind == Primitive::kLines ? GL_LINES
-                                               : GL_TRIANGLES;
-        gl_.glDrawArrays(m, 0, GLsizei(count));
+    }
+
+    static GLenum Mode(Primitive kind) {
+        return kind == Primitive::kPoints  ? GL_POINTS
+               : kind == Primitive::kLines ? GL_LINES
+                                           : GL_TRIANGLES;
+    }
+
+    void UseArrays(GLuint vao, GLuint buffer) {
+        if (bound_vao_ == vao) return;
+        gl_.glBindVertexArray(vao);
+        gl_.glBindBuffer(GL_ARRAY_BUFFER, buffer);
+        bound_vao_ = vao;
+    }
+
+    // The attribute layout of Vertex3D in the bound vertex array and buffer.
+    void Attributes3D() {
+        for (GLuint i = 0; i < 4; ++i) gl_.glEnableVertexAttribArray(i);
+        gl_.glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, sizeof(Vertex3D),
+                                  reinterpret_cast<void*>(offsetof(Vertex3D, x)));
+        gl_.glVertexAttribPointer(1, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(Vertex3D),
+                                  reinterpret_cast<void*>(offsetof(Vertex3D, color)));
+        gl_.glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, sizeof(Vertex3D),
+                                  reinterpret_cast<void*>(offsetof(Vertex3D, u)));
+        gl_.glVertexAttribPointer(3, 3, GL_FLOAT, GL_FALSE, sizeof(Vertex3D),
+                                  reinterpret_cast<void*>(offsetof(Vertex3D, nx)));
+    }
+
+    bool SetDepthBuffer(bool on) override {
+        if (!on) {
+            if (depth_rb_) {
+                gl_.glBindFramebuffer(GL_FRAMEBUFFER, picture_fb_);
+                gl_.glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER,
+                                              0);
+                gl_.glDeleteRenderbuffers(1, &depth_rb_);
+                depth_rb_ = 0;
+                gl_.glBindFramebuffer(GL_FRAMEBUFFER, CurrentFramebuffer());
+            }
+            return true;
+        }
+        if (depth_rb_) return true;
+        gl_.glGenRenderbuffers(1, &depth_rb_);
+        bool ok = AttachDepth();
+        if (!ok) SetDepthBuffer(false);
+        gl_.glBindFramebuffer(GL_FRAMEBUFFER, CurrentFramebuffer());
+        return ok;
+    }
+
+    void ClearDepth() override {
+        gl_.glEnable(GL_SCISSOR_TEST);
+        gl_.glScissor(vx_, vy_, std::max(vw_, 0), std::max(vh_, 0));
+        gl_.glDepthMask(GL_TRUE);
+        gl_.glClearDepth(1.0);
+        gl_.glClear(GL_DEPTH_BUFFER_BIT);
+        gl_.glDisable(GL_SCISSOR_TEST);
+    }
+
+    void SetShading(const DeviceShading& s) override {
+        if (s.depth_test)
+            gl_.glEnable(GL_DEPTH_TEST);
+        else
+            gl_.glDisable(GL_DEPTH_TEST);
+        gl_.glUniform1i(loc_[kAlphaTest], s.depth_test);
+        // Targets are drawn with their top row first, which turns the screen's
+        // counter-clockwise into OpenGL's clockwise: the back faces.
+        if (s.cull) {
+            gl_.glEnable(GL_CULL_FACE);
+            gl_.glFrontFace(GL_CCW);
+            gl_.glCullFace(GL_BACK);
+        } else {
+            gl_.glDisable(GL_CULL_FACE);
+        }
+        gl_.glUniform1i(loc_[kSmooth], s.smooth);
+        gl_.glUniform1i(loc_[kLighting], s.lighting);
+        auto channel = [](uint32_t c, int shift) { return float((c >> shift) & 0xFF) / 255.f; };
+        gl_.glUniform3f(loc_[kAmbient], channel(s.ambient, 16), channel(s.ambient, 8),
+                        channel(s.ambient, 0));
+        size_t n = std::min(s.light_count, DeviceShading::kMaxLights);
+        gl_.glUniform1i(loc_[kLightCount], GLint(n));
+        float pos[4 * DeviceShading::kMaxLights] = {}, col[3 * DeviceShading::kMaxLights] = {},
+                      range[3 * DeviceShading::kMaxLights] = {};
+        for (size_t i = 0; i < n; ++i) {
+            const DeviceLight& l = s.lights[i];
+            pos[4 * i] = l.x, pos[4 * i + 1] = l.y, pos[4 * i + 2] = l.z;
+            pos[4 * i + 3] = l.point ? 1.f : 0.f;
+            col[3 * i] = l.r, col[3 * i + 1] = l.g, col[3 * i + 2] = l.b;
+            range[3 * i] = l.range, range[3 * i + 1] = l.att0, range[3 * i + 2] = l.att1;
+        }
+        if (n) {
+            gl_.glUniform4fv(loc_[kLightPosition], GLsizei(n), pos);
+            gl_.glUniform3fv(loc_[kLightColor], GLsizei(n), col);
+            gl_.glUniform3fv(loc_[kLightRange], GLsizei(n), range);
+        }
+        gl_.glUniform1i(loc_[kFog], s.fog);
+        gl_.glUniform3f(loc_[kFogColor], channel(s.fog_color, 16), channel(s.fog_color, 8),
+                        channel(s.fog_color, 0));
+        gl_.glUniform1f(loc_[kFogStart], s.fog_start);
+        gl_.glUniform1f(loc_[kFogEnd], s.fog_end);
+    }
+
+    void SetWorldView(const float* world, const float* view) override {
+        gl_.glUniformMatrix4fv(loc_[kWorld], 1, GL_FALSE, world);
+        gl_.glUniformMatrix4fv(loc_[kView], 1, GL_FALSE, view);
+    }
+
+    void Draw3D(Primitive kind, DeviceTexture tex, bool wrap, const Vertex3D* vertices,
+                size_t count) override {
+        if (!count) return;
+        BindTexture(tex, wrap);
+        UseArrays(vao3d_, buffer3d_);
+        gl_.glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(count * sizeof(Vertex3D)), vertices,
+                         GL_STREAM_DRAW);
+        gl_.glDrawArrays(Mode(kind), 0, GLsizei(count));
+    }
+
+    DeviceMesh CreateMesh(const Vertex3D* vertices, size_t count) override {
+        if (!count || count > size_t(1) << 26) return 0;
+        Mesh m;
+        gl_.glGenVertexArrays(1, &m.vao);
+        gl_.glGenBuffers(1, &m.buffer);
+        gl_.glBindVertexArray(m.vao);
+        gl_.glBindBuffer(GL_ARRAY_BUFFER, m.buffer);
+        bound_vao_ = m.vao;
+        while (gl_.glGetError() != GL_NO_ERROR) {
+        }
+        gl_.glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(count * sizeof(Vertex3D)), vertices,
+                         GL_STATIC_DRAW);
+        Attributes3D();
+        if (gl_.glGetError() != GL_NO_ERROR) {
+            gl_.glDeleteVertexArrays(1, &m.vao);
+            gl_.glDeleteBuffers(1, &m.buffer);
+            UseArrays(vao_, buffer_);
+            return 0;
+        }
+        m.count = count;
+        DeviceMesh id = ++last_mesh_;
+        meshes_[id] = m;
+        return id;
+    }
+
+    void FreeMesh(DeviceMesh mesh) override {
+        auto it = meshes_.find(mesh);
+        if (it == meshes_.end()) return;
+        if (bound_vao_ == it->second.vao) UseArrays(vao_, buffer_);
+        gl_.glDeleteVertexArrays(1, &it->second.vao);
+        gl_.glDeleteBuffers(1, &it->second.buffer);
+        meshes_.erase(it);
+    }
+
+    void DrawMesh(DeviceMesh mesh, Primitive kind, DeviceTexture tex, bool wrap, size_t first,
+                  size_t count) override {
+        auto it = meshes_.find(mesh);
+        if (it == meshes_.end() || first >= it->second.count) return;
+        count = std::min(count, it->second.count - first);
+        if (!count) return;
+        BindTexture(tex, wrap);
+        UseArrays(it->second.vao, it->second.buffer);
+        gl_.glDrawArrays(Mode(kind), GLint(first), GLsizei(count));
     }
 
     bool ReadPixels(DeviceTexture tex, int32_t x, int32_t y, int32_t w, int32_t h,
@@ -390,6 +645,44 @@ public:
     void SetVsync(bool sync) override { context_.SetSwapInterval(sync); }
 
 private:
+    struct Mesh {
+        GLuint vao = 0, buffer = 0;
+        size_t count = 0;
+    };
+    enum Uniform : size_t {
+        kWorld,
+        kView,
+        kLighting,
+        kAmbient,
+        kLightCount,
+        kLightPosition,
+        kLightColor,
+        kLightRange,
+        kSmooth,
+        kAlphaTest,
+        kFog,
+        kFogColor,
+        kFogStart,
+        kFogEnd,
+        kUniformCount
+    };
+    // ORDER Uniform.
+    static constexpr const char* kUniformNames[kUniformCount] = {
+        "world",          "view",           "lighting",    "ambient",
+        "light_count",    "light_position", "light_color", "light_range",
+        "smooth_shading", "alpha_test",     "fog",         "fog_color",
+        "fog_start",      "fog_end"};
+
+    // A depth buffer of the picture's size on the picture's framebuffer (bound afterwards).
+    bool AttachDepth() {
+        gl_.glBindRenderbuffer(GL_RENDERBUFFER, depth_rb_);
+        gl_.glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, picture_w_, picture_h_);
+        gl_.glBindFramebuffer(GL_FRAMEBUFFER, picture_fb_);
+        gl_.glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER,
+                                      depth_rb_);
+        return gl_.glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    }
+
     struct TexInfo {
         int32_t w, h;
         int filter, address;  // last sampling sent, -1 none yet
@@ -442,6 +735,10 @@ private:
     GLuint program_ = 0, vao_ = 0, buffer_ = 0;
     GLint transform_loc_ = -1, mode_loc_ = -1, max_texture_ = 2048;
     int mode_ = -1;
+    GLint loc_[kUniformCount] = {};
+    GLuint vao3d_ = 0, buffer3d_ = 0, bound_vao_ = 0, depth_rb_ = 0;
+    DeviceMesh last_mesh_ = 0;
+    std::unordered_map<DeviceMesh, Mesh> meshes_;
     GLuint picture_fb_ = 0, picture_tex_ = 0;
     int32_t picture_w_ = 0, picture_h_ = 0;
     DeviceTexture target_ = 0;
