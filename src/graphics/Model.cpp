@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 namespace kr {
 
@@ -62,10 +63,12 @@ void C3D_Model::Clear() {
 
 std::string ModelValueText(double v) {
     char buffer[64];
-    if (std::fabs(v) >= 1e10 || !std::isfinite(v))
+    // A value just below the limit that rounds up to it takes the exponent form too, so that
+    // a file read and written again stays the same.
+    if (std::isfinite(v) && std::fabs(v) < 1e10) std::snprintf(buffer, sizeof buffer, "%.4f", v);
+    if (!std::isfinite(v) || std::fabs(v) >= 1e10 ||
+        std::fabs(std::strtod(buffer, nullptr)) >= 1e10)
         std::snprintf(buffer, sizeof buffer, "%.14E", v);
-    else
-        std::snprintf(buffer, sizeof buffer, "%.4f", v);
     // A value that rounds to zero is written without a sign.
     if (std::string_view(buffer) == "-0.0000") return "0.0000";
     return buffer;
