@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 
+#include "data/Background.h"
 #include "library/AllBuiltins.h"
 #include "objects/EventTypes.h"
 #include "platform/sdl/SdlPlatform.h"
@@ -26,6 +27,12 @@ protected:
     TBitmap32 Run(int32_t w, int32_t h, const std::string& draw) {
         GameWriter g;
         g.room_order = {0};
+        // bg_stripes: a red pixel beside a blue one.
+        CBackground stripes;
+        stripes.image = TBitmap32(2, 1);
+        stripes.image.Pixels()[0] = ScriptColorToBgra(kRed);
+        stripes.image.Pixels()[1] = ScriptColorToBgra(kBlue);
+        g.Add("bg_stripes", stripes);
         CAction a;
         a.kind = CAction::kCode;
         a.exec_type = CAction::kExecCode;
@@ -117,6 +124,30 @@ TEST_F(Draw3DTest, ShapesFromAboveUnderAnOrthographicProjection) {
                         {72, 40, kRed},
                         {104, 40, kBack},  // culling
                     });
+}
+
+TEST_F(Draw3DTest, TexturesRepeatAcrossShapesAndFollowVertexCoordinates) {
+    // A floor with the stripes twice across, and a textured triangle list whose coordinates
+    // pick the blue half; shapes repeat the texture even with repeat off.
+    TBitmap32 p = Run(64, 32, R"(
+        d3d_start();
+        d3d_set_projection_ortho(0, 0, 64, 32, 0);
+        texture_set_interpolation(false);
+        draw_set_color(c_white);
+        t = background_get_texture(bg_stripes);
+        d3d_draw_floor(0, 0, 0, 32, 16, 0, t, 2, 1);
+        d3d_primitive_begin_texture(pr_trianglelist, t);
+        d3d_vertex_normal_texture(40, 0, 0, 0, 0, 1, 0.6, 0);
+        d3d_vertex_normal_texture(64, 0, 0, 0, 0, 1, 0.9, 0);
+        d3d_vertex_normal_texture(40, 24, 0, 0, 0, 1, 0.6, 1);
+        d3d_primitive_end();
+    )");
+    ExpectPixels(p, {{3, 8, kRed},
+                     {11, 8, kBlue},
+                     {19, 8, kRed},
+                     {27, 8, kBlue},
+                     {16, 24, kBack},
+                     {44, 4, kBlue}});
 }
 
 // A camera 100 in front of the plane y = 0 looking along y with z up and a 90 degree view: a
