@@ -86,6 +86,36 @@ struct Gl {
 #undef KR_GL_POINTER
 };
 
+// The plain program: what 2D drawing needs and no more, so that it pays nothing for 3D.
+constexpr char kPlainVertexShader[] = R"(#version 330 core
+layout(location = 0) in vec3 position;
+layout(location = 1) in vec4 color;
+layout(location = 2) in vec2 texcoord;
+uniform mat4 transform;
+out vec4 v_color;
+out vec2 v_texcoord;
+void main() {
+    gl_Position = transform * vec4(position, 1.0);
+    v_color = color;
+    v_texcoord = texcoord;
+}
+)";
+
+// mode: 0 vertex colour only, 1 texture times vertex colour, 2 texture alone.
+constexpr char kPlainFragmentShader[] = R"(#version 330 core
+in vec4 v_color;
+in vec2 v_texcoord;
+uniform sampler2D image;
+uniform int mode;
+out vec4 fragment;
+void main() {
+    if (mode == 0) fragment = v_color;
+    else if (mode == 1) fragment = texture(image, v_texcoord) * v_color;
+    else fragment = texture(image, v_texcoord);
+}
+)";
+
+// The full program, used while lighting, fog, the alpha test or flat shading is on.
 // Lighting follows the fixed-function model: the vertex colour is the material, lit per
 // vertex in world space by the ambient light and the enabled lights.
 constexpr char kVertexShader[] = R"(#version 330 core
@@ -110,7 +140,7 @@ out float v_distance;
 void main() {
     gl_Position = transform * vec4(position, 1.0);
     vec4 c = color;
-    vec4 p = world * vec4(position, 1.0);
+    vec4 p = lighting || fog ? world * vec4(position, 1.0) : vec4(0.0);
     if (lighting) {
         vec3 n = mat3(world) * normal;
         float len = length(n);
@@ -219,20 +249,28 @@ public:
         if (buffer_) gl_.glDeleteBuffers(1, &buffer_);
         if (vao_) gl_.glDeleteVertexArrays(1, &vao_);
         if (program_) gl_.glDeleteProgram(program_);
+        if (plain_.id) gl_.glDeleteProgram(plain_.id);
     }
 
     bool Init(std::string& error) {
-        program_ = Link(error);
+        plain_.id = Link(kPlainVertexShader, kPlainFragmentShader, error);
+        if (!plain_.id) return false;
+        program_ = Link(kVertexShader, kFragmentShader, error);
         if (!program_) return false;
-        gl_.glUseProgram(program_);
-        transform_loc_ = gl_.glGetUniformLocation(program_, "transform");
-        mode_loc_ = gl_.glGetUniformLocation(program_, "mode");
-        gl_.glUniform1i(gl_.glGetUniformLocation(program_, "image"), 0);
+        full_.id = program_;
+        for (Program* p : {&plain_, &full_}) {
+            gl_.glUseProgram(p->id);
+            p->transform = gl_.glGetUniformLocation(p->id, "transform");
+            p->mode = gl_.glGetUniformLocation(p->id, "mode");
+            gl_.glUniform1i(gl_.glGetUniformLocation(p->id, "image"), 0);
+        }
         for (size_t i = 0; i < kUniformCount; ++i)
             loc_[i] = gl_.glGetUniformLocation(program_, kUniformNames[i]);
         gl_.glUniform1i(loc_[kSmooth], 1);
         static const float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+        current_ = &full_;  // the last one the loop used
         SetWorldView(kIdentity, kIdentity);
+        Use(&plain_);
         gl_.glGenVertexArrays(1, &vao3d_);
         gl_.glGenBuffers(1, &buffer3d_);
         gl_.glBindVertexArray(vao3d_);
@@ -375,7 +413,8 @@ public:
     }
 
     void SetTransform(const float* matrix) override {
-        gl_.glUniformMatrix4fv(transform_loc_, 1, GL_FALSE, matrix);
+        std::copy(matrix, matrix + 16, transform_);
+        gl_.glUniformMatrix4fv(current_->transform, 1, GL_FALSE, matrix);
     }
 
     void SetBlend(int32_t source, int32_t destination) override {
@@ -434,7 +473,7 @@ public:
             }
         }
         if (mode != mode_) {
-            gl_.glUniform1i(mode_loc_, mode);
+            gl_.glUniform1i(current_->mode, mode);
             mode_ = mode;
         }
     }
@@ -495,6 +534,8 @@ public:
     }
 
     void SetShading(const DeviceShading& s) override {
+        // The full program's uniforms are set while it is in use.
+        Use(&full_);
         if (s.depth_test)
             gl_.glEnable(GL_DEPTH_TEST);
         else
@@ -535,11 +576,16 @@ public:
                         channel(s.fog_color, 0));
         gl_.glUniform1f(loc_[kFogStart], s.fog_start);
         gl_.glUniform1f(loc_[kFogEnd], s.fog_end);
+        bool full = s.lighting || s.fog || s.depth_test || !s.smooth;
+        Use(full ? &full_ : &plain_);
     }
 
     void SetWorldView(const float* world, const float* view) override {
+        Program* keep = current_;
+        Use(&full_);
         gl_.glUniformMatrix4fv(loc_[kWorld], 1, GL_FALSE, world);
         gl_.glUniformMatrix4fv(loc_[kView], 1, GL_FALSE, view);
+        Use(keep);
     }
 
     void Draw3D(Primitive kind, DeviceTexture tex, bool wrap, const Vertex3D* vertices,
@@ -645,6 +691,10 @@ public:
     void SetVsync(bool sync) override { context_.SetSwapInterval(sync); }
 
 private:
+    struct Program {
+        GLuint id = 0;
+        GLint transform = -1, mode = -1;
+    };
     struct Mesh {
         GLuint vao = 0, buffer = 0;
         size_t count = 0;
@@ -707,9 +757,18 @@ private:
         return s;
     }
 
-    GLuint Link(std::string& error) {
-        GLuint vs = Compile(GL_VERTEX_SHADER, kVertexShader);
-        GLuint fs = Compile(GL_FRAGMENT_SHADER, kFragmentShader);
+    // Makes `p` the program in use, with the current transform and texture mode.
+    void Use(Program* p) {
+        if (current_ == p) return;
+        current_ = p;
+        gl_.glUseProgram(p->id);
+        gl_.glUniformMatrix4fv(p->transform, 1, GL_FALSE, transform_);
+        gl_.glUniform1i(p->mode, mode_ < 0 ? 0 : mode_);
+    }
+
+    GLuint Link(const char* vertex, const char* fragment, std::string& error) {
+        GLuint vs = Compile(GL_VERTEX_SHADER, vertex);
+        GLuint fs = Compile(GL_FRAGMENT_SHADER, fragment);
         if (!vs || !fs) {
             error = "the drawing shaders do not compile";
             return 0;
@@ -733,7 +792,10 @@ private:
     GlContext& context_;
     Gl gl_;
     GLuint program_ = 0, vao_ = 0, buffer_ = 0;
-    GLint transform_loc_ = -1, mode_loc_ = -1, max_texture_ = 2048;
+    GLint max_texture_ = 2048;
+    Program plain_, full_;
+    Program* current_ = nullptr;
+    float transform_[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     int mode_ = -1;
     GLint loc_[kUniformCount] = {};
     GLuint vao3d_ = 0, buffer3d_ = 0, bound_vao_ = 0, depth_rb_ = 0;
