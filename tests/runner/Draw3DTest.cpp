@@ -150,6 +150,27 @@ TEST_F(Draw3DTest, TexturesRepeatAcrossShapesAndFollowVertexCoordinates) {
                      {44, 4, kBlue}});
 }
 
+TEST_F(Draw3DTest, FlatShadingTakesTheFirstVertexColour) {
+    struct Case {
+        const char* shading;
+        int32_t near_blue_corner;
+    };
+    const Case cases[] = {{"d3d_set_shading(false);", kRed}, {"d3d_set_shading(true);", kBlue}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.shading);
+        TBitmap32 p = Run(
+            32, 32,
+            std::string("d3d_start(); d3d_set_projection_ortho(0, 0, 32, 32, 0);") + c.shading + R"(
+            d3d_primitive_begin(pr_trianglelist);
+            d3d_vertex_color(0, 0, 0, c_red, 1);
+            d3d_vertex_color(32, 0, 0, c_lime, 1);
+            d3d_vertex_color(0, 32, 0, c_blue, 1);
+            d3d_primitive_end();
+        )");
+        EXPECT_TRUE(PixelIs(p, {1, 29, c.near_blue_corner}, 80));
+    }
+}
+
 // A camera 100 in front of the plane y = 0 looking along y with z up and a 90 degree view: a
 // wall from (-50, 0, -50) to (50, 0, 50) fills the middle half of a 64 x 64 picture.
 constexpr char kCamera[] =
