@@ -296,14 +296,10 @@ private:
     };
     struct ModelSlot {
         std::unique_ptr<C3D_Model> model;
-        // What was built from it: the revision, the vertices, the device mesh and the current
-        // vertex colour that its plain vertices got.
+        // What was built from it: the revision and the device mesh with its ranges.
         uint64_t revision = ~uint64_t(0);
-        std::vector<Vertex3D> vertices;
-        std::vector<uint32_t> plain;  // vertices in the current vertex colour
         std::vector<ModelRange> ranges;
         DeviceMesh mesh = 0;
-        uint32_t mesh_color = 0;
     };
     void UpdateTransform();
     void SyncShading();

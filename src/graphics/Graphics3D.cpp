@@ -401,15 +401,16 @@ public:
         size_t added = vertices.size() - before;
         if (!added) return;
         if (all_plain) {
-            for (size_t i = before; i < vertices.size(); ++i) plain_.push_back(uint32_t(i));
+            follows.resize(vertices.size(), 1);
         } else if (plain) {
             // The lists repeat the primitive's vertices: the same expansion of their indices
             // tells where each one came from.
             std::vector<uint32_t> index(n), expanded;
             for (size_t i = 0; i < n; ++i) index[i] = uint32_t(i);
             AppendAsList(kind, index.data(), n, expanded);
-            for (size_t i = 0; i < expanded.size(); ++i)
-                if ((*plain)[expanded[i]]) plain_.push_back(uint32_t(before + i));
+            for (size_t i = 0; i < expanded.size(); ++i) follows.push_back((*plain)[expanded[i]]);
+        } else {
+            follows.resize(vertices.size(), 0);
         }
         Primitive list = ListOf(kind);
         if (!ranges.empty() && ranges.back().kind == list && ranges.back().repeat == repeat)
@@ -420,12 +421,13 @@ public:
 
     std::vector<Vertex3D> vertices;
     std::vector<Range> ranges;
-    std::vector<uint32_t> plain_;
+    std::vector<uint8_t> follows;  // 1: the vertex takes the drawing colour
 };
 
 }  // namespace
 
-// Replays the commands as drawing would, at (0, 0, 0), into lists.
+// Replays the commands as drawing would, at (0, 0, 0), into lists, and puts them on the device.
+// Vertices without a colour of their own follow the drawing colour when the model is drawn.
 void Graphics::BuildModel(ModelSlot& slot) {
     ModelBuilder b;
     int32_t kind = 0;
@@ -462,8 +464,6 @@ void Graphics::BuildModel(ModelSlot& slot) {
             ShapeFaces(c.code, box, closed, steps, b);
         }
     }
-    slot.vertices = std::move(b.vertices);
-    slot.plain = std::move(b.plain_);
     slot.ranges.clear();
     for (const ModelBuilder::Range& r : b.ranges) {
         Batch k = r.kind == Primitive::kPoints  ? Batch::kPoints
@@ -472,8 +472,8 @@ void Graphics::BuildModel(ModelSlot& slot) {
         slot.ranges.push_back(ModelRange{k, r.repeat, r.first, r.count});
     }
     slot.revision = slot.model->Revision();
-    slot.mesh_color = 0;
-    for (uint32_t i : slot.plain) slot.vertices[i].color = 0;
+    if (!b.vertices.empty())
+        slot.mesh = device_->CreateMesh(b.vertices.data(), b.follows.data(), b.vertices.size());
 }
 
 void Graphics::ModelDraw(int32_t id, double x, double y, double z, int32_t texture) {
@@ -481,24 +481,12 @@ void Graphics::ModelDraw(int32_t id, double x, double y, double z, int32_t textu
     if (!model || !device_) return;
     ModelSlot& slot = models_[size_t(id)];
     Flush();
-    bool rebuilt = false;
     if (slot.revision != model->Revision()) {
         if (slot.mesh) device_->FreeMesh(slot.mesh);
         slot.mesh = 0;
         BuildModel(slot);
-        rebuilt = true;
     }
-    if (slot.vertices.empty()) return;
-    if (!slot.plain.empty() && slot.mesh_color != vertex_color_) {
-        for (uint32_t i : slot.plain) slot.vertices[i].color = vertex_color_;
-        slot.mesh_color = vertex_color_;
-        rebuilt = true;
-    }
-    if (rebuilt || !slot.mesh) {
-        if (slot.mesh) device_->FreeMesh(slot.mesh);
-        slot.mesh = device_->CreateMesh(slot.vertices.data(), slot.vertices.size());
-        if (!slot.mesh) return;
-    }
+    if (!slot.mesh) return;
     // The model's positions are relative to the point it is drawn at.
     Mat4 world = world_;
     world_ = Mat4::Translation(x, y, z) * world;
@@ -508,7 +496,8 @@ void Graphics::ModelDraw(int32_t id, double x, double y, double z, int32_t textu
         Primitive kind = r.kind == Batch::kPoints  ? Primitive::kPoints
                          : r.kind == Batch::kLines ? Primitive::kLines
                                                    : Primitive::kTriangles;
-        device_->DrawMesh(slot.mesh, kind, tex, r.repeat || texture_repeat_, r.first, r.count);
+        device_->DrawMesh(slot.mesh, kind, tex, r.repeat || texture_repeat_, vertex_color_, r.first,
+                          r.count);
         ++draw_calls_;
     }
     world_ = world;

@@ -135,12 +135,16 @@ public:
     // Draws a point, line or triangle list of 3D vertices.
     virtual void Draw3D(Primitive kind, DeviceTexture tex, bool wrap, const Vertex3D* vertices,
                         size_t count) = 0;
-    // A buffer holding these vertices on the device; 0 on failure.
-    virtual DeviceMesh CreateMesh(const Vertex3D* vertices, size_t count) = 0;
+    // A buffer holding these vertices on the device; 0 on failure. `follows` (one byte per
+    // vertex, or null for none) marks the vertices that take the colour given to DrawMesh
+    // instead of their own.
+    virtual DeviceMesh CreateMesh(const Vertex3D* vertices, const uint8_t* follows,
+                                  size_t count) = 0;
     virtual void FreeMesh(DeviceMesh mesh) = 0;
-    // Draws `count` vertices from `first` of a mesh as a point, line or triangle list.
+    // Draws `count` vertices from `first` of a mesh as a point, line or triangle list; the
+    // marked vertices take the device colour `color`.
     virtual void DrawMesh(DeviceMesh mesh, Primitive kind, DeviceTexture tex, bool wrap,
-                          size_t first, size_t count) = 0;
+                          uint32_t color, size_t first, size_t count) = 0;
 };
 
 }  // namespace kr

@@ -74,6 +74,7 @@ namespace {
     X(PFNGLUNIFORM1IPROC, glUniform1i)                             \
     X(PFNGLUNIFORM3FPROC, glUniform3f)                             \
     X(PFNGLUNIFORM3FVPROC, glUniform3fv)                           \
+    X(PFNGLUNIFORM4FPROC, glUniform4f)                             \
     X(PFNGLUNIFORM4FVPROC, glUniform4fv)                           \
     X(PFNGLUNIFORMMATRIX4FVPROC, glUniformMatrix4fv)               \
     X(PFNGLUSEPROGRAMPROC, glUseProgram)                           \
@@ -91,12 +92,14 @@ constexpr char kPlainVertexShader[] = R"(#version 330 core
 layout(location = 0) in vec3 position;
 layout(location = 1) in vec4 color;
 layout(location = 2) in vec2 texcoord;
+layout(location = 4) in float follow;
 uniform mat4 transform;
+uniform vec4 follow_color;
 out vec4 v_color;
 out vec2 v_texcoord;
 void main() {
     gl_Position = transform * vec4(position, 1.0);
-    v_color = color;
+    v_color = follow > 0.5 ? follow_color : color;
     v_texcoord = texcoord;
 }
 )";
@@ -123,7 +126,9 @@ layout(location = 0) in vec3 position;
 layout(location = 1) in vec4 color;
 layout(location = 2) in vec2 texcoord;
 layout(location = 3) in vec3 normal;
+layout(location = 4) in float follow;
 uniform mat4 transform;
+uniform vec4 follow_color;
 uniform mat4 world;
 uniform mat4 view;
 uniform bool lighting;
@@ -139,7 +144,8 @@ out vec2 v_texcoord;
 out float v_distance;
 void main() {
     gl_Position = transform * vec4(position, 1.0);
-    vec4 c = color;
+    vec4 base = follow > 0.5 ? follow_color : color;
+    vec4 c = base;
     vec4 p = lighting || fog ? world * vec4(position, 1.0) : vec4(0.0);
     if (lighting) {
         vec3 n = mat3(world) * normal;
@@ -161,7 +167,7 @@ void main() {
             if (ll > 0.0) l /= ll;
             sum += light_color[i] * max(dot(n, l), 0.0) * a;
         }
-        c = vec4(min(color.rgb * sum, vec3(1.0)), color.a);
+        c = vec4(min(base.rgb * sum, vec3(1.0)), base.a);
     }
     v_color = c;
     v_first_color = c;
@@ -240,6 +246,7 @@ public:
         for (auto& [id, mesh] : meshes_) {
             gl_.glDeleteVertexArrays(1, &mesh.vao);
             gl_.glDeleteBuffers(1, &mesh.buffer);
+            if (mesh.follows) gl_.glDeleteBuffers(1, &mesh.follows);
         }
         if (depth_rb_) gl_.glDeleteRenderbuffers(1, &depth_rb_);
         if (buffer3d_) gl_.glDeleteBuffers(1, &buffer3d_);
@@ -262,6 +269,7 @@ public:
             gl_.glUseProgram(p->id);
             p->transform = gl_.glGetUniformLocation(p->id, "transform");
             p->mode = gl_.glGetUniformLocation(p->id, "mode");
+            p->follow_color = gl_.glGetUniformLocation(p->id, "follow_color");
             gl_.glUniform1i(gl_.glGetUniformLocation(p->id, "image"), 0);
         }
         for (size_t i = 0; i < kUniformCount; ++i)
@@ -598,7 +606,7 @@ public:
         gl_.glDrawArrays(Mode(kind), 0, GLsizei(count));
     }
 
-    DeviceMesh CreateMesh(const Vertex3D* vertices, size_t count) override {
+    DeviceMesh CreateMesh(const Vertex3D* vertices, const uint8_t* follows, size_t count) override {
         if (!count || count > size_t(1) << 26) return 0;
         Mesh m;
         gl_.glGenVertexArrays(1, &m.vao);
@@ -611,9 +619,18 @@ public:
         gl_.glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(count * sizeof(Vertex3D)), vertices,
                          GL_STATIC_DRAW);
         Attributes3D();
+        if (follows) {
+            gl_.glGenBuffers(1, &m.follows);
+            gl_.glBindBuffer(GL_ARRAY_BUFFER, m.follows);
+            gl_.glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(count), follows, GL_STATIC_DRAW);
+            gl_.glEnableVertexAttribArray(4);
+            gl_.glVertexAttribPointer(4, 1, GL_UNSIGNED_BYTE, GL_FALSE, 1, nullptr);
+            gl_.glBindBuffer(GL_ARRAY_BUFFER, m.buffer);
+        }
         if (gl_.glGetError() != GL_NO_ERROR) {
             gl_.glDeleteVertexArrays(1, &m.vao);
             gl_.glDeleteBuffers(1, &m.buffer);
+            if (m.follows) gl_.glDeleteBuffers(1, &m.follows);
             UseArrays(vao_, buffer_);
             return 0;
         }
@@ -629,17 +646,21 @@ public:
         if (bound_vao_ == it->second.vao) UseArrays(vao_, buffer_);
         gl_.glDeleteVertexArrays(1, &it->second.vao);
         gl_.glDeleteBuffers(1, &it->second.buffer);
+        if (it->second.follows) gl_.glDeleteBuffers(1, &it->second.follows);
         meshes_.erase(it);
     }
 
-    void DrawMesh(DeviceMesh mesh, Primitive kind, DeviceTexture tex, bool wrap, size_t first,
-                  size_t count) override {
+    void DrawMesh(DeviceMesh mesh, Primitive kind, DeviceTexture tex, bool wrap, uint32_t color,
+                  size_t first, size_t count) override {
         auto it = meshes_.find(mesh);
         if (it == meshes_.end() || first >= it->second.count) return;
         count = std::min(count, it->second.count - first);
         if (!count) return;
         BindTexture(tex, wrap);
         UseArrays(it->second.vao, it->second.buffer);
+        gl_.glUniform4f(current_->follow_color, float((color >> 16) & 0xFF) / 255.f,
+                        float((color >> 8) & 0xFF) / 255.f, float(color & 0xFF) / 255.f,
+                        float(color >> 24) / 255.f);
         gl_.glDrawArrays(Mode(kind), GLint(first), GLsizei(count));
     }
 
@@ -693,10 +714,10 @@ public:
 private:
     struct Program {
         GLuint id = 0;
-        GLint transform = -1, mode = -1;
+        GLint transform = -1, mode = -1, follow_color = -1;
     };
     struct Mesh {
-        GLuint vao = 0, buffer = 0;
+        GLuint vao = 0, buffer = 0, follows = 0;
         size_t count = 0;
     };
     enum Uniform : size_t {
