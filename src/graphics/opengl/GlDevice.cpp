@@ -187,7 +187,6 @@ in float v_distance;
 uniform sampler2D image;
 uniform int mode;
 uniform bool smooth_shading;
-uniform bool alpha_test;
 uniform bool fog;
 uniform vec3 fog_color;
 uniform float fog_start;
@@ -197,7 +196,9 @@ void main() {
     vec4 c = smooth_shading ? v_color : v_first_color;
     if (mode == 1) c = texture(image, v_texcoord) * c;
     else if (mode == 2) c = texture(image, v_texcoord);
-    if (alpha_test && c.a < 0.5 / 255.0) discard;
+#ifdef ALPHA_TEST
+    if (c.a < 0.5 / 255.0) discard;
+#endif
     if (fog) {
         float f = fog_end > fog_start
             ? clamp((fog_end - v_distance) / (fog_end - fog_start), 0.0, 1.0)
@@ -255,28 +256,34 @@ public:
         if (picture_tex_) gl_.glDeleteTextures(1, &picture_tex_);
         if (buffer_) gl_.glDeleteBuffers(1, &buffer_);
         if (vao_) gl_.glDeleteVertexArrays(1, &vao_);
-        if (program_) gl_.glDeleteProgram(program_);
-        if (plain_.id) gl_.glDeleteProgram(plain_.id);
+        for (Program* p : {&plain_, &full_, &opaque_})
+            if (p->id) gl_.glDeleteProgram(p->id);
     }
 
     bool Init(std::string& error) {
         plain_.id = Link(kPlainVertexShader, kPlainFragmentShader, error);
         if (!plain_.id) return false;
-        program_ = Link(kVertexShader, kFragmentShader, error);
-        if (!program_) return false;
-        full_.id = program_;
-        for (Program* p : {&plain_, &full_}) {
+        // The full program comes with the alpha test and without: a shader that may discard
+        // keeps the rasterizer from testing depth early, so it is used only when a draw may
+        // have fully transparent pixels.
+        std::string with_test = kFragmentShader;
+        with_test.insert(with_test.find('\n') + 1, "#define ALPHA_TEST\n");
+        full_.id = Link(kVertexShader, with_test.c_str(), error);
+        if (!full_.id) return false;
+        opaque_.id = Link(kVertexShader, kFragmentShader, error);
+        if (!opaque_.id) return false;
+        for (Program* p : {&plain_, &full_, &opaque_}) {
             gl_.glUseProgram(p->id);
             p->transform = gl_.glGetUniformLocation(p->id, "transform");
             p->mode = gl_.glGetUniformLocation(p->id, "mode");
             p->follow_color = gl_.glGetUniformLocation(p->id, "follow_color");
+            for (size_t i = 0; i < kUniformCount; ++i)
+                p->loc[i] = gl_.glGetUniformLocation(p->id, kUniformNames[i]);
+            gl_.glUniform1i(p->loc[kSmooth], 1);
             gl_.glUniform1i(gl_.glGetUniformLocation(p->id, "image"), 0);
         }
-        for (size_t i = 0; i < kUniformCount; ++i)
-            loc_[i] = gl_.glGetUniformLocation(program_, kUniformNames[i]);
-        gl_.glUniform1i(loc_[kSmooth], 1);
         static const float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-        current_ = &full_;  // the last one the loop used
+        current_ = &opaque_;  // the last one the loop used
         SetWorldView(kIdentity, kIdentity);
         Use(&plain_);
         gl_.glGenVertexArrays(1, &vao3d_);
@@ -447,6 +454,7 @@ public:
     void Draw(Primitive kind, DeviceTexture tex, bool wrap, const Vertex* vertices,
               size_t count) override {
         if (!count) return;
+        Choose(textures_.count(tex) != 0, vertices, count);
         BindTexture(tex, wrap);
         UseArrays(vao_, buffer_);
         size_t bytes = count * sizeof(Vertex);
@@ -542,13 +550,10 @@ public:
     }
 
     void SetShading(const DeviceShading& s) override {
-        // The full program's uniforms are set while it is in use.
-        Use(&full_);
         if (s.depth_test)
             gl_.glEnable(GL_DEPTH_TEST);
         else
             gl_.glDisable(GL_DEPTH_TEST);
-        gl_.glUniform1i(loc_[kAlphaTest], s.depth_test);
         // Targets are drawn with their top row first, which turns the screen's
         // counter-clockwise into OpenGL's clockwise: the back faces.
         if (s.cull) {
@@ -558,13 +563,8 @@ public:
         } else {
             gl_.glDisable(GL_CULL_FACE);
         }
-        gl_.glUniform1i(loc_[kSmooth], s.smooth);
-        gl_.glUniform1i(loc_[kLighting], s.lighting);
         auto channel = [](uint32_t c, int shift) { return float((c >> shift) & 0xFF) / 255.f; };
-        gl_.glUniform3f(loc_[kAmbient], channel(s.ambient, 16), channel(s.ambient, 8),
-                        channel(s.ambient, 0));
         size_t n = std::min(s.light_count, DeviceShading::kMaxLights);
-        gl_.glUniform1i(loc_[kLightCount], GLint(n));
         float pos[4 * DeviceShading::kMaxLights] = {}, col[3 * DeviceShading::kMaxLights] = {},
                       range[3 * DeviceShading::kMaxLights] = {};
         for (size_t i = 0; i < n; ++i) {
@@ -574,31 +574,62 @@ public:
             col[3 * i] = l.r, col[3 * i + 1] = l.g, col[3 * i + 2] = l.b;
             range[3 * i] = l.range, range[3 * i + 1] = l.att0, range[3 * i + 2] = l.att1;
         }
-        if (n) {
-            gl_.glUniform4fv(loc_[kLightPosition], GLsizei(n), pos);
-            gl_.glUniform3fv(loc_[kLightColor], GLsizei(n), col);
-            gl_.glUniform3fv(loc_[kLightRange], GLsizei(n), range);
+        // The full programs' uniforms are set while each is in use.
+        for (Program* p : {&full_, &opaque_}) {
+            Use(p);
+            const GLint* loc = p->loc;
+            gl_.glUniform1i(loc[kSmooth], s.smooth);
+            gl_.glUniform1i(loc[kLighting], s.lighting);
+            gl_.glUniform3f(loc[kAmbient], channel(s.ambient, 16), channel(s.ambient, 8),
+                            channel(s.ambient, 0));
+            gl_.glUniform1i(loc[kLightCount], GLint(n));
+            if (n) {
+                gl_.glUniform4fv(loc[kLightPosition], GLsizei(n), pos);
+                gl_.glUniform3fv(loc[kLightColor], GLsizei(n), col);
+                gl_.glUniform3fv(loc[kLightRange], GLsizei(n), range);
+            }
+            gl_.glUniform1i(loc[kFog], s.fog);
+            gl_.glUniform3f(loc[kFogColor], channel(s.fog_color, 16), channel(s.fog_color, 8),
+                            channel(s.fog_color, 0));
+            gl_.glUniform1f(loc[kFogStart], s.fog_start);
+            gl_.glUniform1f(loc[kFogEnd], s.fog_end);
         }
-        gl_.glUniform1i(loc_[kFog], s.fog);
-        gl_.glUniform3f(loc_[kFogColor], channel(s.fog_color, 16), channel(s.fog_color, 8),
-                        channel(s.fog_color, 0));
-        gl_.glUniform1f(loc_[kFogStart], s.fog_start);
-        gl_.glUniform1f(loc_[kFogEnd], s.fog_end);
-        bool full = s.lighting || s.fog || s.depth_test || !s.smooth;
-        Use(full ? &full_ : &plain_);
+        full_needed_ = s.lighting || s.fog || s.depth_test || !s.smooth;
+        alpha_test_ = s.depth_test;
+        Use(full_needed_ ? &opaque_ : &plain_);
     }
 
     void SetWorldView(const float* world, const float* view) override {
         Program* keep = current_;
-        Use(&full_);
-        gl_.glUniformMatrix4fv(loc_[kWorld], 1, GL_FALSE, world);
-        gl_.glUniformMatrix4fv(loc_[kView], 1, GL_FALSE, view);
+        for (Program* p : {&full_, &opaque_}) {
+            Use(p);
+            gl_.glUniformMatrix4fv(p->loc[kWorld], 1, GL_FALSE, world);
+            gl_.glUniformMatrix4fv(p->loc[kView], 1, GL_FALSE, view);
+        }
         Use(keep);
+    }
+
+    // The program for a draw: the plain one unless a 3D state is on; with the alpha test only
+    // when the draw may have fully transparent pixels (a texture, or a vertex of alpha 0).
+    template <class V>
+    void Choose(bool textured, const V* vertices, size_t count, bool transparent_follow = false) {
+        if (!full_needed_) {
+            Use(&plain_);
+            return;
+        }
+        bool transparent = false;
+        if (alpha_test_) {
+            transparent = textured || transparent_follow;
+            for (size_t i = 0; i < count && !transparent; ++i)
+                transparent = (vertices[i].color >> 24) == 0;
+        }
+        Use(transparent ? &full_ : &opaque_);
     }
 
     void Draw3D(Primitive kind, DeviceTexture tex, bool wrap, const Vertex3D* vertices,
                 size_t count) override {
         if (!count) return;
+        Choose(textures_.count(tex) != 0, vertices, count);
         BindTexture(tex, wrap);
         UseArrays(vao3d_, buffer3d_);
         gl_.glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(count * sizeof(Vertex3D)), vertices,
@@ -635,6 +666,8 @@ public:
             return 0;
         }
         m.count = count;
+        for (size_t i = 0; i < count && !m.transparent; ++i)
+            m.transparent = (!follows || !follows[i]) && (vertices[i].color >> 24) == 0;
         DeviceMesh id = ++last_mesh_;
         meshes_[id] = m;
         return id;
@@ -656,6 +689,8 @@ public:
         if (it == meshes_.end() || first >= it->second.count) return;
         count = std::min(count, it->second.count - first);
         if (!count) return;
+        Choose<Vertex3D>(textures_.count(tex) != 0, nullptr, 0,
+                         it->second.transparent || (color >> 24) == 0);
         BindTexture(tex, wrap);
         UseArrays(it->second.vao, it->second.buffer);
         gl_.glUniform4f(current_->follow_color, float((color >> 16) & 0xFF) / 255.f,
@@ -712,13 +747,10 @@ public:
     void SetVsync(bool sync) override { context_.SetSwapInterval(sync); }
 
 private:
-    struct Program {
-        GLuint id = 0;
-        GLint transform = -1, mode = -1, follow_color = -1;
-    };
     struct Mesh {
         GLuint vao = 0, buffer = 0, follows = 0;
         size_t count = 0;
+        bool transparent = false;  // a vertex of its own colour has alpha 0
     };
     enum Uniform : size_t {
         kWorld,
@@ -730,7 +762,6 @@ private:
         kLightColor,
         kLightRange,
         kSmooth,
-        kAlphaTest,
         kFog,
         kFogColor,
         kFogStart,
@@ -739,10 +770,15 @@ private:
     };
     // ORDER Uniform.
     static constexpr const char* kUniformNames[kUniformCount] = {
-        "world",          "view",           "lighting",    "ambient",
-        "light_count",    "light_position", "light_color", "light_range",
-        "smooth_shading", "alpha_test",     "fog",         "fog_color",
-        "fog_start",      "fog_end"};
+        "world",          "view",        "lighting",    "ambient",        "light_count",
+        "light_position", "light_color", "light_range", "smooth_shading", "fog",
+        "fog_color",      "fog_start",   "fog_end"};
+
+    struct Program {
+        GLuint id = 0;
+        GLint transform = -1, mode = -1, follow_color = -1;
+        GLint loc[kUniformCount] = {};  // the full programs' uniforms
+    };
 
     // A depth buffer of the picture's size on the picture's framebuffer (bound afterwards).
     bool AttachDepth() {
@@ -812,13 +848,13 @@ private:
 
     GlContext& context_;
     Gl gl_;
-    GLuint program_ = 0, vao_ = 0, buffer_ = 0;
+    GLuint vao_ = 0, buffer_ = 0;
     GLint max_texture_ = 2048;
-    Program plain_, full_;
+    Program plain_, full_, opaque_;
+    bool full_needed_ = false, alpha_test_ = false;
     Program* current_ = nullptr;
     float transform_[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     int mode_ = -1;
-    GLint loc_[kUniformCount] = {};
     GLuint vao3d_ = 0, buffer3d_ = 0, bound_vao_ = 0, depth_rb_ = 0;
     DeviceMesh last_mesh_ = 0;
     std::unordered_map<DeviceMesh, Mesh> meshes_;
