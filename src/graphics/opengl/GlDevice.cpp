@@ -594,7 +594,7 @@ public:
             gl_.glUniform1f(loc[kFogStart], s.fog_start);
             gl_.glUniform1f(loc[kFogEnd], s.fog_end);
         }
-        full_needed_ = s.lighting || s.fog || s.depth_test || !s.smooth;
+        full_needed_ = s.lighting || s.fog || !s.smooth;
         alpha_test_ = s.depth_test;
         Use(full_needed_ ? &opaque_ : &plain_);
     }
@@ -609,21 +609,18 @@ public:
         Use(keep);
     }
 
-    // The program for a draw: the plain one unless a 3D state is on; with the alpha test only
-    // when the draw may have fully transparent pixels (a texture, or a vertex of alpha 0).
+    // The program for a draw: the one with the alpha test when the test is on and the draw
+    // may have fully transparent pixels (a texture, or a vertex of alpha 0); otherwise the full
+    // one while lighting, fog or flat shading is on, else the plain one.
     template <class V>
     void Choose(bool textured, const V* vertices, size_t count, bool transparent_follow = false) {
-        if (!full_needed_) {
-            Use(&plain_);
-            return;
-        }
         bool transparent = false;
         if (alpha_test_) {
             transparent = textured || transparent_follow;
             for (size_t i = 0; i < count && !transparent; ++i)
                 transparent = (vertices[i].color >> 24) == 0;
         }
-        Use(transparent ? &full_ : &opaque_);
+        Use(transparent ? &full_ : full_needed_ ? &opaque_ : &plain_);
     }
 
     void Draw3D(Primitive kind, DeviceTexture tex, bool wrap, const Vertex3D* vertices,
@@ -783,7 +780,7 @@ private:
     // A depth buffer of the picture's size on the picture's framebuffer (bound afterwards).
     bool AttachDepth() {
         gl_.glBindRenderbuffer(GL_RENDERBUFFER, depth_rb_);
-        gl_.glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, picture_w_, picture_h_);
+        gl_.glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT16, picture_w_, picture_h_);
         gl_.glBindFramebuffer(GL_FRAMEBUFFER, picture_fb_);
         gl_.glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER,
                                       depth_rb_);
