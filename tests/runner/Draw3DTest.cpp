@@ -33,6 +33,9 @@ protected:
         stripes.image.Pixels()[0] = ScriptColorToBgra(kRed);
         stripes.image.Pixels()[1] = ScriptColorToBgra(kBlue);
         g.Add("bg_stripes", stripes);
+        // bg_half: a red pixel beside a fully transparent one.
+        stripes.image.Pixels()[1] = Bgra{0, 0, 0, 0};
+        g.Add("bg_half", stripes);
         CAction a;
         a.kind = CAction::kCode;
         a.exec_type = CAction::kExecCode;
@@ -148,6 +151,21 @@ TEST_F(Draw3DTest, TexturesRepeatAcrossShapesAndFollowVertexCoordinates) {
                      {27, 8, kBlue},
                      {16, 24, kBack},
                      {44, 4, kBlue}});
+}
+
+TEST_F(Draw3DTest, FullyTransparentPixelsNeitherShowNorHide) {
+    // A half-transparent floor in front, then a blue one behind it: the blue one shows through
+    // the transparent half only.
+    TBitmap32 p = Run(32, 16, R"(
+        d3d_start();
+        d3d_set_projection_ortho(0, 0, 32, 16, 0);
+        texture_set_interpolation(false);
+        draw_set_color(c_white);
+        d3d_draw_floor(0, 0, -5, 32, 16, -5, background_get_texture(bg_half), 1, 1);
+        draw_set_color(c_blue);
+        d3d_draw_floor(0, 0, 10, 32, 16, 10, -1, 1, 1);
+    )");
+    ExpectPixels(p, {{8, 8, kRed}, {24, 8, kBlue}});
 }
 
 TEST_F(Draw3DTest, FlatShadingTakesTheFirstVertexColour) {
