@@ -10,6 +10,7 @@
 #include "data/ImageCodecs.h"
 #include "data/Sprite.h"
 #include "datastructures/DataStructures.h"
+#include "graphics/Model.h"
 #include "network/Packet.h"
 #include "platform/Files.h"
 #include "runner/GameLoader.h"
@@ -201,5 +202,16 @@ int main(int argc, char** argv) {
     int k = 0;
     for (const net::Packet* p : {&players, &message, &snapshot})
         ok = ok && Write(work + "/mplay-packets/" + std::to_string(k++), net::EncodePacket(*p, 0));
+    // A model with a primitive of every vertex form and every shape.
+    C3D_Model model;
+    model.Add(kModelPrimitiveBegin, {4});
+    for (int32_t code = kModelVertex; code <= kModelVertexNormalTextureColor; ++code)
+        model.Add(code, {1.5, -2, 3e10, 0, 1, 0, 0.25, 0.5, 255, 1});
+    model.Add(kModelPrimitiveEnd, {});
+    for (int32_t code = kModelBlock; code <= kModelFloor; ++code)
+        model.Add(code, {0, 0, 0, 10, 20, 30, 1, 2, 1, 12});
+    const std::string model_text = model.ToText();
+    ok = ok &&
+         Write(work + "/model/sample", std::vector<uint8_t>(model_text.begin(), model_text.end()));
     return ok ? 0 : 1;
 }

@@ -120,4 +120,46 @@ void DeferredDevice::SetVsync(bool sync) {
     Keep([sync](GraphicsDevice& d) { d.SetVsync(sync); });
 }
 
+bool DeferredDevice::SetDepthBuffer(bool on) {
+    // The depth buffer is made with the device: 3D drawing follows at once anyway.
+    GraphicsDevice* d = Real();
+    return d && d->SetDepthBuffer(on);
+}
+
+void DeferredDevice::ClearDepth() {
+    Keep([](GraphicsDevice& d) { d.ClearDepth(); });
+}
+
+void DeferredDevice::SetShading(const DeviceShading& shading) {
+    Keep([shading](GraphicsDevice& d) { d.SetShading(shading); });
+}
+
+void DeferredDevice::SetWorldView(const float* world, const float* view) {
+    std::array<float, 16> w, v;
+    std::copy(world, world + 16, w.begin());
+    std::copy(view, view + 16, v.begin());
+    Keep([w, v](GraphicsDevice& d) { d.SetWorldView(w.data(), v.data()); });
+}
+
+void DeferredDevice::Draw3D(Primitive kind, DeviceTexture tex, bool wrap, const Vertex3D* vertices,
+                            size_t count) {
+    if (GraphicsDevice* d = Real()) d->Draw3D(kind, tex, wrap, vertices, count);
+}
+
+DeviceMesh DeferredDevice::CreateMesh(const Vertex3D* vertices, const uint8_t* follows,
+                                      size_t count) {
+    GraphicsDevice* d = Real();
+    return d ? d->CreateMesh(vertices, follows, count) : 0;
+}
+
+void DeferredDevice::FreeMesh(DeviceMesh mesh) {
+    // A mesh exists only once the device does.
+    if (real_) real_->FreeMesh(mesh);
+}
+
+void DeferredDevice::DrawMesh(DeviceMesh mesh, Primitive kind, DeviceTexture tex, bool wrap,
+                              uint32_t color, size_t first, size_t count) {
+    if (GraphicsDevice* d = Real()) d->DrawMesh(mesh, kind, tex, wrap, color, first, count);
+}
+
 }  // namespace kr

@@ -42,6 +42,16 @@ public:
                   DeviceTexture destination, int32_t dx, int32_t dy) override;
     void Present(const PresentLayout& layout) override;
     void SetVsync(bool sync) override;
+    bool SetDepthBuffer(bool on) override;
+    void ClearDepth() override;
+    void SetShading(const DeviceShading& shading) override;
+    void SetWorldView(const float* world, const float* view) override;
+    void Draw3D(Primitive kind, DeviceTexture tex, bool wrap, const Vertex3D* vertices,
+                size_t count) override;
+    DeviceMesh CreateMesh(const Vertex3D* vertices, const uint8_t* follows, size_t count) override;
+    void FreeMesh(DeviceMesh mesh) override;
+    void DrawMesh(DeviceMesh mesh, Primitive kind, DeviceTexture tex, bool wrap, uint32_t color,
+                  size_t first, size_t count) override;
 
 private:
     // The real device, made on first need; null when it could not be made.

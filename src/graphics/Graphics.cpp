@@ -65,6 +65,7 @@ void Graphics::SetDevice(std::unique_ptr<GraphicsDevice> device) {
     device_->SetTextureStates(interpolate_, texture_blending_);
     device_->SetVsync(synchronize_);
     device_->SetTarget(0);
+    Restore3D();
     SetViewport(0, 0, region_w_, region_h_);
     SetProjection(0, 0, region_w_, region_h_, 0);
     device_->Clear(0xFF000000);
@@ -279,29 +280,31 @@ void Graphics::ResetProjection() {
 }
 
 // The room area's centre goes to the viewport's centre, turned by the angle; room y grows
-// downwards. Positions are shifted by half a pixel so that integer coordinates fall on pixel
-// centres, where the drawing conventions (and the -0.5 of textured quads) expect them.
+// downwards. In 3D mode with perspective on, the eye stands the area's width in front of the
+// area and looks at it through a perspective projection; otherwise it looks from z = -16000
+// through an orthographic one, which keeps 2D drawing flat.
 void Graphics::ApplyTransform() {
-    if (!device_) return;
-    double a = 2.0 / (pr_w_ != 0 ? pr_w_ : 1), b = 2.0 / (pr_h_ != 0 ? pr_h_ : 1);
-    double t = pr_angle_ * kPi / 180;
-    double c = std::cos(t), s = std::sin(t);
+    double t = -pr_angle_ * kPi / 180;
+    const double up[3] = {std::sin(t), std::cos(t), 0};
     double cx = pr_x_ + pr_w_ / 2, cy = pr_y_ + pr_h_ / 2;
-    double hx = vp_w_ > 0 ? 1.0 / vp_w_ : 0, hy = vp_h_ > 0 ? 1.0 / vp_h_ : 0;
-    transform_ = {};
-    transform_[0] = float(a * c);
-    transform_[4] = float(a * s);
-    transform_[12] = float(-a * (c * cx + s * cy) + hx);
-    transform_[1] = float(-b * s);
-    transform_[5] = float(b * c);
-    transform_[13] = float(-b * (-s * cx + c * cy) + hy);
-    transform_[15] = 1;
-    device_->SetTransform(transform_.data());
+    const double at[3] = {cx, cy, 0};
+    double w = pr_w_ != 0 ? pr_w_ : 1, h = pr_h_ != 0 ? pr_h_ : 1;
+    if (mode3d_ && perspective_) {
+        const double eye[3] = {cx, cy, -w};
+        view_ = Mat4::LookAtLH(eye, at, up);
+        proj_ = Mat4::PerspectiveLH(1, h / w, 1, 32000);
+    } else {
+        const double eye[3] = {cx, cy, -16000};
+        view_ = Mat4::LookAtLH(eye, at, up);
+        proj_ = Mat4::OrthoLH(w, -h, 1, 32000);
+    }
+    UpdateTransform();
 }
 
 // ---- Batching ----------------------------------------------------------------------------
 
 void Graphics::Flush() {
+    if (!batch3d_.empty()) Flush3D();
     if (batch_.empty()) return;
     if (device_) {
         Primitive kind = batch_kind_ == Batch::kPoints  ? Primitive::kPoints
@@ -319,6 +322,7 @@ void Graphics::Submit(Primitive kind, int32_t texture, bool wrap, const Vertex* 
                 : kind == Primitive::kLines || kind == Primitive::kLineStrip ? Batch::kLines
                                                                              : Batch::kTriangles;
     if (!TextureExists(texture)) texture = -1;
+    if (!batch3d_.empty()) Flush3D();
     if (cls != batch_kind_ || texture != batch_tex_ || wrap != batch_wrap_ ||
         batch_.size() > kBatchLimit) {
         Flush();

@@ -11,6 +11,11 @@
 // DrawTextureExt / DrawTexturePart / DrawTextureGeneral (or any primitive through Submit),
 // getting textures from TextureFromImage / TextureFromAlpha; 3D replaces the 2D projection
 // with SetTransform3D and sets the current depth with SetDepth.
+//
+// 3D drawing (Graphics3D.cpp) shares the device, the textures and the batcher: 3D mode gives the
+// picture a depth buffer and the room a perspective projection; the world, view and projection
+// matrices, lights, fog, culling and shading apply to every draw; primitives and shapes batch
+// like 2D ones; models are built once into a device mesh and redrawn from it.
 #pragma once
 
 #include <array>
@@ -21,6 +26,8 @@
 
 #include "data/Bitmap32.h"
 #include "graphics/GraphicsDevice.h"
+#include "graphics/Matrix3D.h"
+#include "graphics/Model.h"
 
 namespace kr {
 
@@ -104,8 +111,8 @@ public:
     // Clamped to 4..64 and rounded down to a multiple of 4.
     void SetCirclePrecision(int32_t precision);
     int32_t CirclePrecision() const { return precision_; }
-    // The z given to every vertex.
-    void SetDepth(double depth) { depth_ = float(depth); }
+    // The z given to every 2D vertex: 0 outside 3D mode, clamped to -16000..16000 in it.
+    void SetDepth(double depth);
     double Depth() const { return depth_; }
     void SetSynchronization(bool on);
     bool Synchronization() const { return synchronize_; }
@@ -215,8 +222,90 @@ public:
     // The colour 0xBBGGRR of one pixel; 0 when it cannot be read.
     int32_t GetPixel(int32_t surface, int32_t x, int32_t y);
 
+    // ---- 3D (Graphics3D.cpp) ----
+    // Switches 3D mode (a depth buffer for the picture; perspective follows the mode); false,
+    // with the mode left off, when the device cannot give a depth buffer.
+    bool Set3DMode(bool on);
+    bool Mode3D() const { return mode3d_; }
+    // Whether SetProjection in 3D mode makes a perspective projection.
+    void SetPerspective(bool on) { perspective_ = on; }
+    bool Perspective() const { return perspective_; }
+    // Depth test and alpha test (in 3D mode only), lighting, smooth shading, culling and fog
+    // apply from the next draw on.
+    void SetHidden(bool on);
+    void SetLighting(bool on);
+    void SetSmoothShading(bool on);
+    void SetCulling(bool on);
+    void SetFog(bool on, int32_t color, double start, double end);
+    void SetAmbient(int32_t color);
+    bool Hidden() const { return hidden_; }
+    bool Lighting() const { return lighting_; }
+    bool SmoothShading() const { return smooth_; }
+    bool Culling() const { return cull_; }
+    bool Fog() const { return fog_; }
+    // Sets the depth buffer of the current viewport to the far value (3D mode only).
+    void ClearDepth();
+
+    // The world matrix (every vertex is transformed by world, view and projection).
+    const Mat4& World() const { return world_; }
+    void SetWorld(const Mat4& world);
+    // The view matrix; the projection stays.
+    void SetView(const Mat4& view);
+    void SetViewProjection(const Mat4& view, const Mat4& projection);
+    const Mat4& View() const { return view_; }
+    const Mat4& ProjectionMatrix() const { return proj_; }
+
+    // Lights 0..kMaxLightIndex; colours are script colours. At most DeviceShading::kMaxLights
+    // enabled lights shine (the lowest indices).
+    static constexpr int32_t kMaxLightIndex = 4095;
+    void LightDefineDirection(int32_t ind, double dx, double dy, double dz, int32_t color);
+    void LightDefinePoint(int32_t ind, double x, double y, double z, double range, int32_t color);
+    void LightEnable(int32_t ind, bool on);
+
+    // The 3D primitive: vertices beyond kPrimitive3DCapacity are dropped.
+    static constexpr size_t kPrimitive3DCapacity = 32001;
+    void Primitive3DBegin(int32_t kind, int32_t texture);
+    void Primitive3DVertex(const Vertex3D& v);
+    void Primitive3DEnd();
+    // A built-in shape (codes kModelBlock .. kModelFloor) in the current vertex colour, with
+    // texture repeat on for it.
+    void DrawShape(int32_t shape, double x1, double y1, double z1, double x2, double y2, double z2,
+                   int32_t texture, double hrepeat, double vrepeat, bool closed, int32_t steps);
+    // Like Submit, for 3D vertices.
+    void Submit3D(Primitive kind, int32_t texture, bool wrap, const Vertex3D* vertices,
+                  size_t count);
+
+    // Models: the first free id is handed out again.
+    int32_t ModelCreate();
+    void ModelDestroy(int32_t id);
+    C3D_Model* GetModel(int32_t id);
+    // Replays the model moved by (x, y, z) with the texture; the model is built into a device
+    // mesh on its first draw after a change and drawn from it.
+    void ModelDraw(int32_t id, double x, double y, double z, int32_t texture);
+
 private:
     enum class Batch : uint8_t { kNone, kPoints, kLines, kTriangles };
+    struct Light3D {
+        bool defined = false, enabled = false;
+        DeviceLight light;
+    };
+    struct ModelRange {
+        Batch kind;
+        bool repeat;  // shapes draw with texture repeat on; primitives with the current state
+        uint32_t first, count;
+    };
+    struct ModelSlot {
+        std::unique_ptr<C3D_Model> model;
+        // What was built from it: the revision and the device mesh with its ranges.
+        uint64_t revision = ~uint64_t(0);
+        std::vector<ModelRange> ranges;
+        DeviceMesh mesh = 0;
+    };
+    void UpdateTransform();
+    void SyncShading();
+    void Flush3D();
+    void Restore3D();
+    void BuildModel(ModelSlot& slot);
     void ApplyTransform();
     void Quad(int32_t tex, const double (&xy)[8], double u0, double v0, double u1, double v1,
               const uint32_t (&colors)[4]);
@@ -263,6 +352,21 @@ private:
 
     std::vector<Surface> surfaces_;
     int32_t target_ = -1;
+
+    // 3D state.
+    bool mode3d_ = false, perspective_ = true, hidden_ = true, lighting_ = false, smooth_ = true;
+    bool cull_ = false, fog_ = false;
+    int32_t fog_color_ = 0, ambient_ = 0;
+    double fog_start_ = 0, fog_end_ = 1;
+    Mat4 world_, view_, proj_;
+    std::vector<Light3D> lights_;
+    std::vector<Vertex3D> batch3d_;
+    Batch batch3d_kind_ = Batch::kNone;
+    int32_t batch3d_tex_ = -1;
+    bool batch3d_wrap_ = false;
+    int32_t prim3d_kind_ = 0, prim3d_tex_ = -1;
+    std::vector<Vertex3D> prim3d_;
+    std::vector<ModelSlot> models_;
 };
 
 }  // namespace kr

@@ -23,6 +23,41 @@ struct Vertex {
     float u, v;
 };
 
+// One vertex of 3D drawing: position, normal, device colour, texture coordinates (36 bytes).
+struct Vertex3D {
+    float x, y, z;
+    float nx, ny, nz;
+    uint32_t color;
+    float u, v;
+};
+
+// A light as the device lights with it: a directional light shines along (x, y, z); a point
+// light sits at (x, y, z), lights nothing beyond `range` and fades by 1 / (att0 + att1 * d).
+struct DeviceLight {
+    bool point = false;
+    float x = 0, y = 0, z = 0;
+    float r = 0, g = 0, b = 0;  // diffuse colour, 0..1
+    float range = 0, att0 = 1, att1 = 0;
+};
+
+// The fixed-function states of 3D drawing. They apply to every draw, 2D ones included.
+struct DeviceShading {
+    static constexpr size_t kMaxLights = 8;
+    bool depth_test = false;  // depth test and the alpha test that goes with it (alpha > 0)
+    bool cull = false;        // triangles turning counter-clockwise on the screen are not drawn
+    bool lighting = false;    // vertex colours are lit by the lights (material = vertex colour)
+    bool smooth = true;       // colours vary over a triangle, else the first vertex's
+    bool fog = false;
+    uint32_t fog_color = 0;            // device colour
+    float fog_start = 0, fog_end = 1;  // eye distances
+    uint32_t ambient = 0;              // device colour of the light that reaches every vertex
+    size_t light_count = 0;            // the enabled lights, at most kMaxLights
+    DeviceLight lights[kMaxLights];
+};
+
+// Vertex buffers that stay on the device (models); 0 is none.
+using DeviceMesh = uint32_t;
+
 // Primitive kinds with the numbers scripts use (1 point list .. 6 triangle fan).
 enum class Primitive : uint8_t {
     kPoints = 1,
@@ -86,6 +121,30 @@ public:
     // window in the band colour.
     virtual void Present(const PresentLayout& layout) = 0;
     virtual void SetVsync(bool sync) = 0;
+
+    // ---- 3D ----
+    // Gives the picture a depth buffer or takes it away; false when it cannot be made. Surfaces
+    // never have one (the depth test passes there).
+    virtual bool SetDepthBuffer(bool on) = 0;
+    // Sets the depth buffer of the target (if any) to the far value.
+    virtual void ClearDepth() = 0;
+    virtual void SetShading(const DeviceShading& shading) = 0;
+    // Column-major world matrix (vertex to world space, where lights are) and view matrix (world
+    // to eye space, whose z is the fog distance); SetTransform still places the vertices.
+    virtual void SetWorldView(const float* world, const float* view) = 0;
+    // Draws a point, line or triangle list of 3D vertices.
+    virtual void Draw3D(Primitive kind, DeviceTexture tex, bool wrap, const Vertex3D* vertices,
+                        size_t count) = 0;
+    // A buffer holding these vertices on the device; 0 on failure. `follows` (one byte per
+    // vertex, or null for none) marks the vertices that take the colour given to DrawMesh
+    // instead of their own.
+    virtual DeviceMesh CreateMesh(const Vertex3D* vertices, const uint8_t* follows,
+                                  size_t count) = 0;
+    virtual void FreeMesh(DeviceMesh mesh) = 0;
+    // Draws `count` vertices from `first` of a mesh as a point, line or triangle list; the
+    // marked vertices take the device colour `color`.
+    virtual void DrawMesh(DeviceMesh mesh, Primitive kind, DeviceTexture tex, bool wrap,
+                          uint32_t color, size_t first, size_t count) = 0;
 };
 
 }  // namespace kr

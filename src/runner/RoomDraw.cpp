@@ -358,6 +358,7 @@ void RoomDraw::DrawInstance(CInstance& inst) {
 void RoomDraw::DrawView(double left, double top, double right, double bottom) {
     CRoom& room = runner_.Loop().Room();
     graphics_.SetDepth(0);
+    graphics_.ClearDepth();
     if (room.show_background_color) graphics_.Clear(room.background_color, 1);
     graphics_.SetDepth(12000);
     DrawLayers(false, left, top, right, bottom);

@@ -37,6 +37,16 @@ public:
                   int32_t) override {}
     void Present(const PresentLayout&) override { Add("present"); }
     void SetVsync(bool) override { Add("vsync"); }
+    bool SetDepthBuffer(bool) override { return Add("depth"), true; }
+    void ClearDepth() override { Add("clear depth"); }
+    void SetShading(const DeviceShading&) override { Add("shading"); }
+    void SetWorldView(const float*, const float*) override { Add("world view"); }
+    void Draw3D(Primitive, DeviceTexture, bool, const Vertex3D*, size_t n) override {
+        Add("draw3d " + std::to_string(n));
+    }
+    DeviceMesh CreateMesh(const Vertex3D*, const uint8_t*, size_t) override { return 1; }
+    void FreeMesh(DeviceMesh) override {}
+    void DrawMesh(DeviceMesh, Primitive, DeviceTexture, bool, uint32_t, size_t, size_t) override {}
 
 private:
     void Add(std::string s) const { log_.push_back(std::move(s)); }
