@@ -101,17 +101,7 @@ std::vector<uint8_t> BuildGame(int seconds, bool lit) {
 
 // Runs a command and reads "fps=X" from what it prints.
 double Fps(const std::string& command) {
-    double fps = 0;
-    FILE* p = popen(
-        ("SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy " + command + " 2>&1").c_str(), "r");
-    if (!p) return 0;
-    char line[512];
-    while (std::fgets(line, sizeof line, p)) {
-        std::string l(line);
-        if (size_t f = l.find("fps="); f != std::string::npos) fps = std::atof(l.c_str() + f + 4);
-    }
-    pclose(p);
-    return fps;
+    return bench::RunOffscreen(command, {"fps="})["fps="];
 }
 
 }  // namespace

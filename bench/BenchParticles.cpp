@@ -80,18 +80,10 @@ Result MeasureOurs(const std::string& game) {
 
 // Runs a command and reads "live=L ... fps=X" from what it prints.
 Result Measure(const std::string& command) {
+    bench::Report report = bench::RunOffscreen(command, {"fps=", "live="});
     Result r;
-    FILE* p = popen(
-        ("SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy " + command + " 2>&1").c_str(), "r");
-    if (!p) return r;
-    char line[512];
-    while (std::fgets(line, sizeof line, p)) {
-        std::string l(line);
-        if (size_t f = l.find("fps="); f != std::string::npos) r.fps = std::atof(l.c_str() + f + 4);
-        if (size_t f = l.find("live="); f != std::string::npos)
-            r.live = std::atof(l.c_str() + f + 5);
-    }
-    pclose(p);
+    r.fps = report["fps="];
+    r.live = report["live="];
     return r;
 }
 

@@ -6,7 +6,6 @@
 //
 //   bench_text [ROUNDS] [N]      (default 1 round of 20,000 characters)
 // KR_SHARED_BENCH names the folder of the shared workloads when it is not beside the sources.
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -60,36 +59,14 @@ std::vector<uint8_t> BuildGame(int n, bool game_font) {
     return w.WriteGameFile();
 }
 
-double ChildCpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_CHILDREN, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
 struct Result {
     double fps = 0, frames = 0, chars = 0, cpu = 0;
 };
 
 // Runs a command and reads "N=C frames=F ... fps=X" from what it prints.
 Result Measure(const std::string& command) {
-    Result r;
-    double cpu0 = ChildCpuSeconds();
-    FILE* p = popen(
-        ("SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy " + command + " 2>&1").c_str(), "r");
-    if (!p) return r;
-    char line[512];
-    while (std::fgets(line, sizeof line, p)) {
-        std::string l(line);
-        if (size_t f = l.find("fps="); f != std::string::npos) r.fps = std::atof(l.c_str() + f + 4);
-        if (size_t f = l.find("frames="); f != std::string::npos)
-            r.frames = std::atof(l.c_str() + f + 7);
-        if (size_t f = l.find(" N="); f != std::string::npos)
-            r.chars = std::atof(l.c_str() + f + 3);
-    }
-    pclose(p);
-    r.cpu = ChildCpuSeconds() - cpu0;
-    return r;
+    bench::Report r = bench::RunOffscreen(command, {"fps=", "frames=", " N="});
+    return Result{r["fps="], r["frames="], r[" N="], r.cpu};
 }
 
 }  // namespace

@@ -1,9 +1,14 @@
-// What the drawing benchmarks share to turn a shared workload file into a game: where the
-// workloads are, the code sections of a workload, and a code event.
+// What the drawing benchmarks share: turning a shared workload file into a game (where the
+// workloads are, the code sections of a workload, a code event), and running a side off screen
+// to read what it reports.
 #pragma once
 
+#include <sys/resource.h>
+
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
 #include <map>
 #include <string>
 #include <vector>
@@ -50,6 +55,43 @@ inline CEvent Code(const std::string& code) {
     CEvent e;
     e.actions.push_back(std::move(a));
     return e;
+}
+
+// Processor time (user + system) of the finished children so far.
+inline double ChildCpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_CHILDREN, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// What a benchmark program run off screen reported: the number after each of `keys` (such as
+// "fps=") on the last line that holds it, and the processor time the run took.
+struct Report {
+    std::map<std::string, double> values;
+    double cpu = 0;
+    double operator[](const std::string& key) const {
+        auto it = values.find(key);
+        return it == values.end() ? 0 : it->second;
+    }
+};
+
+inline Report RunOffscreen(const std::string& command, std::initializer_list<const char*> keys) {
+    Report r;
+    const double cpu0 = ChildCpuSeconds();
+    FILE* p = popen(
+        ("SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy " + command + " 2>&1").c_str(), "r");
+    if (!p) return r;
+    char line[512];
+    while (std::fgets(line, sizeof line, p)) {
+        const std::string l(line);
+        for (const char* key : keys)
+            if (size_t f = l.find(key); f != std::string::npos)
+                r.values[key] = std::atof(l.c_str() + f + std::string(key).size());
+    }
+    pclose(p);
+    r.cpu = ChildCpuSeconds() - cpu0;
+    return r;
 }
 
 }  // namespace kr::bench
