@@ -14,13 +14,9 @@
 namespace kr {
 namespace {
 
+using test::KorvanePath;
 using test::RunProgram;
 using test::ScratchDir;
-
-// The korvane program of this build.
-std::string KorvanePath() {
-    return std::string(KR_BINARY_DIR) + "/src/app/korvane";
-}
 
 std::vector<uint8_t> Text(std::string_view s) {
     return {s.begin(), s.end()};

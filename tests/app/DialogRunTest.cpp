@@ -15,12 +15,9 @@
 namespace kr {
 namespace {
 
+using test::KorvanePath;
 using test::RunProgram;
 using test::ScratchDir;
-
-std::string KorvanePath() {
-    return std::string(KR_BINARY_DIR) + "/src/app/korvane";
-}
 
 // A game of one object in one room; its create event runs `create`, its step event `step`.
 void WriteGame(const ScratchDir& dir, const std::string& create, const std::string& step = "",

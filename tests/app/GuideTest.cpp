@@ -45,7 +45,7 @@ std::vector<std::string> Words(const std::string& s) {
 
 TEST(Guide, EveryExampleIsTheGameAndEveryCommandPrintsWhatItSays) {
     const std::string source = KR_SOURCE_DIR;
-    const std::string korvane = std::string(KR_BINARY_DIR) + "/src/app/korvane";
+    const std::string korvane = test::KorvanePath();
     const std::vector<Block> blocks = CodeBlocks(test::ReadText(source + "/docs/guide.md"));
     std::set<std::string> shown;
     int commands = 0;

@@ -15,10 +15,6 @@
 namespace kr {
 namespace {
 
-std::string Korvane() {
-    return std::string(KR_BINARY_DIR) + "/src/app/korvane";
-}
-
 TEST(MultiplayerProcesses, TwoRunnersMeetOnLoopback) {
     setenv("KORVANE_MPLAY_PORT", std::to_string(41000 + getpid() % 20000).c_str(), 1);
     const std::string host_code =
@@ -43,10 +39,11 @@ TEST(MultiplayerProcesses, TwoRunnersMeetOnLoopback) {
         "mplay_session_end();";
     test::ProcessResult host;
     std::thread host_thread([&] {
-        host = test::RunProgram("/usr/bin/timeout", {"20", Korvane(), "script", "-e", host_code});
+        host = test::RunProgram("/usr/bin/timeout",
+                                {"20", test::KorvanePath(), "script", "-e", host_code});
     });
-    test::ProcessResult guest =
-        test::RunProgram("/usr/bin/timeout", {"20", Korvane(), "script", "-e", guest_code});
+    test::ProcessResult guest = test::RunProgram(
+        "/usr/bin/timeout", {"20", test::KorvanePath(), "script", "-e", guest_code});
     host_thread.join();
     EXPECT_EQ(guest.status, 0) << guest.err;
     EXPECT_EQ(guest.out, "found duel\nguest got pong and shared\n");
@@ -61,16 +58,17 @@ TEST(MultiplayerProcesses, TheDuelExampleMeetsItself) {
     setenv("KORVANE_MPLAY_PORT", std::to_string(41000 + (getpid() + 1) % 20000).c_str(), 1);
     test::ScratchDir dir;
     test::ProcessResult r = test::RunProgram(
-        Korvane(), {"build", std::string(KR_SOURCE_DIR) + "/examples/duel", "-o", dir / "duel"});
+        test::KorvanePath(),
+        {"build", std::string(KR_SOURCE_DIR) + "/examples/duel", "-o", dir / "duel"});
     ASSERT_EQ(r.status, 0) << r.err;
     test::ProcessResult first;
     std::thread first_thread([&] {
-        first =
-            test::RunProgram(Korvane(), {"run", "--headless", "--time-limit", "4", dir / "duel"});
+        first = test::RunProgram(test::KorvanePath(),
+                                 {"run", "--headless", "--time-limit", "4", dir / "duel"});
     });
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     test::ProcessResult second = test::RunProgram(
-        Korvane(), {"run", "--headless", "--time-limit", "3", dir / "duel", "127.0.0.1"});
+        test::KorvanePath(), {"run", "--headless", "--time-limit", "3", dir / "duel", "127.0.0.1"});
     first_thread.join();
     EXPECT_EQ(first.status, 3) << first.err;  // the time limit
     EXPECT_EQ(second.status, 3) << second.err;

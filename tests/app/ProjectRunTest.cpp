@@ -12,12 +12,9 @@
 namespace kr {
 namespace {
 
+using test::KorvanePath;
 using test::RunProgram;
 using test::ScratchDir;
-
-std::string KorvanePath() {
-    return std::string(KR_BINARY_DIR) + "/src/app/korvane";
-}
 
 // A small project: one object whose create and step events print, in one room. Tests change
 // single files of it to show a fault.

@@ -19,11 +19,9 @@
 namespace kr {
 namespace {
 
-using test::ScratchDir;
+using test::KorvanePath;
 
-std::string KorvanePath() {
-    return std::string(KR_BINARY_DIR) + "/src/app/korvane";
-}
+using test::ScratchDir;
 
 // The rich sample game as the loader leaves it, with its D3DX library.
 struct Loaded {

@@ -15,7 +15,7 @@ using test::ScratchDir;
 // Runs `korvane script ARGS...`.
 test::ProcessResult RunScript(std::vector<std::string> args) {
     args.insert(args.begin(), "script");
-    return RunProgram(std::string(KR_BINARY_DIR) + "/src/app/korvane", args);
+    return RunProgram(test::KorvanePath(), args);
 }
 
 TEST(ScriptCommand, RunsProgramsWithArgumentsAndScripts) {
@@ -55,7 +55,7 @@ TEST(ScriptCommand, RunsProgramsWithArgumentsAndScripts) {
 // `-` reads the program from standard input; a second -e is refused rather than taken for an
 // argument.
 TEST(ScriptCommand, ProgramFromStandardInputAndOneProgramOnly) {
-    const std::string korvane = std::string(KR_BINARY_DIR) + "/src/app/korvane";
+    const std::string korvane = test::KorvanePath();
     test::ProcessResult r = RunProgram(korvane, {"script", "-", "5"}, "",
                                        "var n; n = argument0 * 2;\nshow_debug_message(n);\n");
     EXPECT_EQ(r.status, 0) << r.err;

@@ -20,11 +20,9 @@ extern char** environ;
 namespace kr {
 namespace {
 
-using test::ScratchDir;
+using test::KorvanePath;
 
-std::string KorvanePath() {
-    return std::string(KR_BINARY_DIR) + "/src/app/korvane";
-}
+using test::ScratchDir;
 
 // A game whose first step never ends.
 std::string WriteRunawayProject(const ScratchDir& dir) {

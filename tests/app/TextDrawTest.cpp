@@ -45,7 +45,7 @@ TEST(TextDraw, HeadlessScreenshotShowsAlignedText) {
           "name = \"room_text\"\nwidth = 320\nheight = 240\nbackground_color = "
           "0\nshow_background_color = true\n"
           "instances = [ { x = 0, y = 0, object = \"obj_text\", id = 100001 } ]\n");
-    const std::string korvane = std::string(KR_BINARY_DIR) + "/src/app/korvane";
+    const std::string korvane = test::KorvanePath();
     test::ProcessResult r = test::RunProgram(korvane, {"build", p, "-o", dir / "game"});
     ASSERT_EQ(r.status, 0) << r.err;
     r = test::RunProgram(korvane,

@@ -43,7 +43,7 @@ TEST(TextInk, InkedPartsDrawWhatWholeCellsDraw) {
               "name = \"room_text\"\nwidth = 320\nheight = 400\nbackground_color = 4210752\n"
               "show_background_color = true\n"
               "instances = [ { x = 0, y = 0, object = \"obj_text\", id = 100001 } ]\n");
-    const std::string korvane = std::string(KR_BINARY_DIR) + "/src/app/korvane";
+    const std::string korvane = test::KorvanePath();
     test::ProcessResult r = test::RunProgram(
         korvane,
         {"run", "--headless", "--max-steps", "1", "--screenshot", "0=" + (dir / "shot.png"), p},

@@ -62,7 +62,7 @@ test::ProcessResult RunGame(const test::ScratchDir& dir, const std::vector<int>&
         args.push_back(std::to_string(s) + "=" + (dir / ("s" + std::to_string(s) + ".png")));
     }
     args.push_back(dir / "proj");
-    return test::RunProgram(std::string(KR_BINARY_DIR) + "/src/app/korvane", args, dir.Path());
+    return test::RunProgram(test::KorvanePath(), args, dir.Path());
 }
 
 std::optional<TBitmap32> Shot(const test::ScratchDir& dir, int step) {

@@ -174,7 +174,7 @@ TEST(ExtensionExample, APackageBringsConstantsScriptsAndNativeFunctions) {
     std::vector<uint8_t> lib;
     ASSERT_TRUE(ReadWholeFile(KR_GREET_LIB, lib));
     dir.Write("libgreet.so", lib);
-    std::string korvane = std::string(KR_BINARY_DIR) + "/src/app/korvane";
+    std::string korvane = test::KorvanePath();
     test::ProcessResult r =
         test::RunProgram(korvane, {"build", std::string(KR_SOURCE_DIR) + "/examples/extension",
                                    "--data-only", "-o", dir / "greet.game"});

@@ -17,4 +17,9 @@ struct ProcessResult {
 ProcessResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                          const std::string& work_dir = "", std::string_view input = {});
 
+// The korvane program of this build.
+inline std::string KorvanePath() {
+    return std::string(KR_BINARY_DIR) + "/src/app/korvane";
+}
+
 }  // namespace kr::test
