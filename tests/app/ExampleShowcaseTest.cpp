@@ -1,5 +1,5 @@
-// The showcase example (a game font and a system font, a transition between two rooms) builds,
-// runs headless and shows each room, and the transition between them, in screenshots.
+// The showcase example (a game font and a system font, a transition between two rooms, a lit 3D
+// scene) builds, runs headless and shows each room, and the transition, in screenshots.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -28,7 +28,7 @@ int Count(const TBitmap32& shot, int x0, int y0, int x1, int y1, Rgb c) {
 constexpr Rgb kNavy{0, 0, 64}, kGreen{32, 64, 32}, kYellow{255, 255, 0}, kAqua{0, 255, 255},
     kWhite{255, 255, 255};
 
-TEST(ExampleShowcase, ShowsTwoFontsThenTheSecondRoomThroughATransition) {
+TEST(ExampleShowcase, ShowsTwoFontsATransitionAndALitScene) {
     test::ScratchDir dir;
     std::string err;
     // The first room: the title and a line in the game's pixel font, a wrapped paragraph in the
@@ -62,6 +62,28 @@ TEST(ExampleShowcase, ShowsTwoFontsThenTheSecondRoomThroughATransition) {
             shaded += p.g > 120 && p.b < 60;
         }
     EXPECT_GT(shaded, 200);
+
+    // Two seconds later the 3D scene: each shape by its colour family around where it stands,
+    // the floor lit green near the camera, the fog's blue over its far end.
+    std::optional<TBitmap32> scene = test::ExampleScreenshot(dir, "showcase", 130, err);
+    ASSERT_TRUE(scene) << err;
+    ASSERT_EQ(scene->Width(), 320);
+    auto around = [&](int x, int y, auto is) {
+        int n = 0;
+        for (int j = y - 5; j <= y + 5; ++j)
+            for (int i = x - 5; i <= x + 5; ++i) n += is(scene->GetPixel(i, j));
+        return n;
+    };
+    auto reddish = [](Bgra c) { return c.r > 60 && c.r > 2 * c.g && c.r > 2 * c.b; };
+    auto bluish = [](Bgra c) { return c.b > 80 && c.b > c.r + 40 && c.b > c.g + 30; };
+    auto greenish = [](Bgra c) { return c.g > 100 && c.g > c.r + 40 && c.g > c.b + 40; };
+    auto white = [](Bgra c) { return c.r > 180 && c.g > 180 && c.b > 180; };
+    EXPECT_GT(around(230, 110, reddish), 30);  // the block, turning
+    EXPECT_GT(around(97, 100, bluish), 60);    // the cylinder
+    EXPECT_GT(around(158, 103, white), 20);    // the ball, lit from above
+    EXPECT_GT(around(160, 170, greenish), 100);
+    Bgra far = scene->GetPixel(20, 100);
+    EXPECT_GT(far.b, far.r);
 }
 
 }  // namespace
