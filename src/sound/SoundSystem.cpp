@@ -99,16 +99,24 @@ void SoundSystem::SetDecoder(std::unique_ptr<AudioDecoder> decoder) {
 void SoundSystem::Open(bool with_mixer) {
     if (open_) Close();
     slots_.clear();
-    if (with_mixer) {
-        std::string error;
-        mixer_ = AudioMixer::Open(error);
-        if (!mixer_) {
-            std::fprintf(stderr, "korvane: %s\n", error.c_str());
-            if (show_message_) show_message_(kNoSoundDeviceMessage);
-        }
-    }
-    if (mixer_) media_voice_ = mixer_->NewVoice();
+    mixer_wanted_ = with_mixer;
+    mixer_failed_ = false;
     open_ = true;
+}
+
+AudioMixer* SoundSystem::Mixer() {
+    if (mixer_ || !mixer_wanted_ || mixer_failed_) return mixer_.get();
+    std::string error;
+    mixer_ = AudioMixer::Open(error);
+    if (!mixer_) {
+        mixer_failed_ = true;
+        std::fprintf(stderr, "korvane: %s\n", error.c_str());
+        if (show_message_) show_message_(kNoSoundDeviceMessage);
+        return nullptr;
+    }
+    media_voice_ = mixer_->NewVoice();
+    mixer_->SetMasterGain(float(std::pow(10.0, global_volume_ / 2000.0)));
+    return mixer_.get();
 }
 
 void SoundSystem::Close() {
@@ -121,6 +129,7 @@ void SoundSystem::Close() {
     media_voice_ = 0;
     media_file_.clear();
     mixer_.reset();
+    mixer_wanted_ = false;
     open_ = false;
 }
 
@@ -140,7 +149,7 @@ int32_t SoundSystem::AllocateSlot(int32_t kind) {
     Slot& s = *slots_[i];
     s = Slot{};
     s.in_use = true;
-    s.kind = mixer_ ? kind : CSound::kMultimedia;
+    s.kind = HasMixer() ? kind : CSound::kMultimedia;
     return int32_t(i);
 }
 
@@ -162,7 +171,7 @@ bool SoundSystem::DecodeForSlot(std::span<const uint8_t> bytes, int32_t kind, Sl
 }
 
 int32_t SoundSystem::LoadSlotFromMemory(std::span<const uint8_t> bytes, int32_t kind) {
-    if (!mixer_) return -1;
+    if (!HasMixer()) return -1;
     int32_t slot = AllocateSlot(kind);
     Slot& s = *slots_[size_t(slot)];
     if (s.kind != CSound::kMultimedia && !DecodeForSlot(bytes, kind, s))
@@ -257,7 +266,7 @@ void SoundSystem::ApplyVoice(Slot& s, uint32_t voice) {
 }
 
 void SoundSystem::Rebuild(Slot& s) {
-    if (!mixer_ || s.pcm.samples.empty()) return;
+    if (s.pcm.samples.empty() || !Mixer()) return;
     PcmAudio processed;
     const PcmAudio* use = &s.pcm;
     if (s.effects != 0) {
@@ -288,7 +297,7 @@ void SoundSystem::PlaySlot(int32_t slot, bool loop) {
             return;
         }
         if (!FileExists(s->file_name)) return;
-        if (!mixer_) return;
+        if (!Mixer()) return;
         mixer_->Stop(media_voice_);
         media_file_ = s->file_name;
         if (!s->media_decoded) {
@@ -304,7 +313,7 @@ void SoundSystem::PlaySlot(int32_t slot, bool loop) {
         if (s->buffer) mixer_->Start(media_voice_, s->buffer, loop, false);
         return;
     }
-    if (!mixer_) return;
+    if (!Mixer()) return;
     if (!s->midi.empty() && s->midi_tempo != tempo_) {
         // Music written as notes follows the tempo: render it again at the new one.
         PcmAudio pcm;
@@ -464,13 +473,13 @@ void SoundSystem::SetSlot3DCone(int32_t slot, double x, double y, double z, int3
 }
 
 void SoundSystem::SetGlobalVolume(double volume) {
-    if (!mixer_) return;
+    if (!HasMixer()) return;
     global_volume_ = std::clamp(RoundEven(volume * 11000 - 10000), -10000, 1000);
-    mixer_->SetMasterGain(float(std::pow(10.0, global_volume_ / 2000.0)));
+    if (mixer_) mixer_->SetMasterGain(float(std::pow(10.0, global_volume_ / 2000.0)));
 }
 
 void SoundSystem::SetBackgroundTempo(double factor) {
-    if (!mixer_) return;
+    if (!HasMixer()) return;
     float f = float(factor);
     if (!(f >= 0.01f)) f = 0.01f;
     if (f > 100.0f) f = 100.0f;

@@ -46,11 +46,14 @@ public:
     SoundSystem(const SoundSystem&) = delete;
     SoundSystem& operator=(const SoundSystem&) = delete;
 
-    // Opens the mixer (closing first when open). Without one every sound falls back to the
-    // multimedia player, which stays silent then; the message says so once.
+    // Opens the sound system (closing first when open), with a mixer or without. The mixer
+    // itself is made when the first sound needs it: until then nothing can sound, and a run
+    // without sounds never pays for it. Without one every sound falls back to the multimedia
+    // player, which stays silent then; the message says so once.
     void Open(bool with_mixer = true);
     void Close();
-    bool HasMixer() const { return mixer_ != nullptr; }
+    // Whether sounds are mixed: a mixer was asked for and, once tried, could be made.
+    bool HasMixer() const { return mixer_ != nullptr || (mixer_wanted_ && !mixer_failed_); }
     // The folder where the multimedia kind's files are written.
     void SetTempDirectory(std::string dir) { temp_directory_ = std::move(dir); }
     // The decoder (its sound font) used from now on.
@@ -132,7 +135,10 @@ private:
 
     MessageFn show_message_;
     std::unique_ptr<AudioDecoder> decoder_;
+    // The mixer, made by Mixer() on first need; null before, or when it cannot be made.
+    AudioMixer* Mixer();
     std::unique_ptr<AudioMixer> mixer_;
+    bool mixer_wanted_ = false, mixer_failed_ = false;
     bool open_ = false;
     std::vector<std::unique_ptr<Slot>> slots_;
     std::vector<uint32_t> free_voices_;
