@@ -130,8 +130,9 @@ struct FluidApi {
 const FluidApi* Fluid() {
     static const FluidApi* api = []() -> const FluidApi* {
         std::string error;
-        static std::unique_ptr<NativeLibrary> lib =
-            NativeLibrary::Open("libfluidsynth.so.3", &error);
+        // Loaded for the rest of the process: decoders that live in statics are destroyed
+        // after any static owner of the library would be.
+        static NativeLibrary* lib = NativeLibrary::Open("libfluidsynth.so.3", &error).release();
         static FluidApi table;
         bool ok = lib != nullptr;
 #define KR_FLUID_LOAD(name)                                                                 \

@@ -59,7 +59,9 @@ AvApi g_av;
 bool LoadAv(std::string& error) {
     static std::string failure;
     static const bool loaded = [] {
-        static std::vector<std::unique_ptr<NativeLibrary>> libs;
+        // Loaded for the rest of the process: decoders that live in statics are destroyed
+        // after any static owner of the libraries would be.
+        static auto& libs = *new std::vector<std::unique_ptr<NativeLibrary>>();
         const std::string names[] = {
             "libavutil.so." + std::to_string(LIBAVUTIL_VERSION_MAJOR),
             "libswscale.so." + std::to_string(LIBSWSCALE_VERSION_MAJOR),
