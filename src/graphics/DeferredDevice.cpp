@@ -120,6 +120,14 @@ void DeferredDevice::SetVsync(bool sync) {
     Keep([sync](GraphicsDevice& d) { d.SetVsync(sync); });
 }
 
+bool DeferredDevice::DrawableSize(int32_t& w, int32_t& h) {
+    return real_ && real_->DrawableSize(w, h);
+}
+
+void DeferredDevice::Resume() {
+    if (real_) real_->Resume();
+}
+
 bool DeferredDevice::SetDepthBuffer(bool on) {
     // The depth buffer is made with the device: 3D drawing follows at once anyway.
     GraphicsDevice* d = Real();

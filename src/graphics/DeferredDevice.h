@@ -42,6 +42,9 @@ public:
                   DeviceTexture destination, int32_t dx, int32_t dy) override;
     void Present(const PresentLayout& layout) override;
     void SetVsync(bool sync) override;
+    // Only a real device shows anything: these never make one.
+    bool DrawableSize(int32_t& w, int32_t& h) override;
+    void Resume() override;
     bool SetDepthBuffer(bool on) override;
     void ClearDepth() override;
     void SetShading(const DeviceShading& shading) override;

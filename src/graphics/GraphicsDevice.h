@@ -16,6 +16,8 @@
 
 namespace kr {
 
+class GameWindow;
+
 // One vertex: position, device colour 0xAARRGGBB, texture coordinates.
 struct Vertex {
     float x, y, z;
@@ -121,6 +123,12 @@ public:
     // window in the band colour.
     virtual void Present(const PresentLayout& layout) = 0;
     virtual void SetVsync(bool sync) = 0;
+    // The size in pixels of the window's drawable area; false when the device shows nothing in
+    // a window (yet).
+    virtual bool DrawableSize(int32_t& w, int32_t& h) { return false; }
+    // Makes the device current again on this thread (closing another window may have taken
+    // its context away).
+    virtual void Resume() {}
 
     // ---- 3D ----
     // Gives the picture a depth buffer or takes it away; false when it cannot be made. Surfaces
@@ -146,5 +154,11 @@ public:
     virtual void DrawMesh(DeviceMesh mesh, Primitive kind, DeviceTexture tex, bool wrap,
                           uint32_t color, size_t first, size_t count) = 0;
 };
+
+// The device this platform draws into `window` with (OpenGL today), made now; null with the
+// reason in `error` when there is none (an empty reason: the window never draws, and nobody
+// needs to be told). The back end the program links defines it (graphics/opengl), so nothing
+// above the platform edge names a graphics API.
+std::unique_ptr<GraphicsDevice> CreateGraphicsDevice(GameWindow& window, std::string& error);
 
 }  // namespace kr

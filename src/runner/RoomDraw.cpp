@@ -8,7 +8,6 @@
 #include "data/ImageCodecs.h"
 #include "data/Sprite.h"
 #include "graphics/DeferredDevice.h"
-#include "graphics/opengl/GlDevice.h"
 #include "objects/EventTypes.h"
 #include "objects/Instance.h"
 #include "runner/Runner.h"
@@ -32,20 +31,11 @@ RoomDraw::~RoomDraw() {
 }
 
 void RoomDraw::ResumeDrawing() {
-    if (context_) context_->MakeCurrent();
+    if (GraphicsDevice* device = graphics_.Device()) device->Resume();
 }
 
 void RoomDraw::Finish() {
     graphics_.SetDevice(nullptr);
-    context_.reset();
-}
-
-std::unique_ptr<GraphicsDevice> RoomDraw::MakeDevice(GameWindow& window, std::string& error) {
-    context_ = window.CreateGlContext(error);
-    std::unique_ptr<GraphicsDevice> device;
-    if (context_) device = MakeGlDevice(*context_, error);
-    if (!device) context_.reset();
-    return device;
 }
 
 bool RoomDraw::Init() {
@@ -54,7 +44,7 @@ bool RoomDraw::Init() {
     std::unique_ptr<GraphicsDevice> device;
     if (runner_.Windowed()) {
         std::string error;
-        device = MakeDevice(window, error);
+        device = CreateGraphicsDevice(window, error);
         if (!device) {
             std::fprintf(stderr, "Cannot draw: %s\n", error.c_str());
             runner_.ShowMessage(
@@ -68,7 +58,7 @@ bool RoomDraw::Init() {
         // Without a window the driver is loaded only once something is drawn.
         device = std::make_unique<DeferredDevice>([this, &window] {
             std::string error;
-            std::unique_ptr<GraphicsDevice> made = MakeDevice(window, error);
+            std::unique_ptr<GraphicsDevice> made = CreateGraphicsDevice(window, error);
             if (!made && !error.empty())
                 std::fprintf(stderr, "korvane: nothing is drawn in this run: %s\n", error.c_str());
             return made;
@@ -434,17 +424,15 @@ void RoomDraw::UpdateCaption() {
 }
 
 void RoomDraw::PresentFrame() {
-    if (!context_) return;
     int32_t w, h;
-    context_->DrawableSize(w, h);
+    GraphicsDevice* device = graphics_.Device();
+    if (!device || !device->DrawableSize(w, h)) return;
     graphics_.Present(w, h);
 }
 
 void RoomDraw::DrawableSize(int32_t& w, int32_t& h) {
-    if (context_)
-        context_->DrawableSize(w, h);
-    else
-        ClientSize(w, h);
+    GraphicsDevice* device = graphics_.Device();
+    if (!device || !device->DrawableSize(w, h)) ClientSize(w, h);
 }
 
 void RoomDraw::StepDone(int64_t step) {

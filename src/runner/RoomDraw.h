@@ -95,8 +95,6 @@ public:
     TextState text;
 
 private:
-    // The window's drawing context and a device on it; null (with the reason) when either fails.
-    std::unique_ptr<GraphicsDevice> MakeDevice(GameWindow& window, std::string& error);
     struct Slot {
         bool in_use = false;
         double xport = 0, yport = 0, wport = 0, hport = 0;
@@ -112,7 +110,6 @@ private:
     Runner& runner_;
     Graphics graphics_;
     RoomTransitions transitions_{runner_};
-    std::unique_ptr<GlContext> context_;
     std::array<Slot, 32> slots_{};
     std::vector<CInstance*> order_;
     bool caption_shown_ = false;

@@ -240,7 +240,8 @@ GLenum BlendFactor(int32_t f, GLenum fallback) {
 
 class GlDevice final : public GraphicsDevice {
 public:
-    GlDevice(GlContext& context, const Gl& gl) : context_(context), gl_(gl) {}
+    GlDevice(std::unique_ptr<GlContext> context, const Gl& gl)
+        : context_(std::move(context)), gl_(gl) {}
     ~GlDevice() override {
         for (auto& [tex, fb] : framebuffers_) gl_.glDeleteFramebuffers(1, &fb);
         for (auto& [tex, info] : textures_) gl_.glDeleteTextures(1, &tex);
@@ -719,7 +720,7 @@ public:
     }
 
     void Present(const PresentLayout& l) override {
-        if (context_.Offscreen()) return;
+        if (context_->Offscreen()) return;
         gl_.glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
         gl_.glViewport(0, 0, l.client_width, l.client_height);
         uint32_t c = l.band_color;
@@ -736,12 +737,17 @@ public:
         bool scaled = l.width != picture_w_ || l.height != picture_h_;
         gl_.glBlitFramebuffer(0, 0, picture_w_, picture_h_, l.x, top, l.x + l.width, top - l.height,
                               GL_COLOR_BUFFER_BIT, scaled ? GL_LINEAR : GL_NEAREST);
-        context_.SwapBuffers();
+        context_->SwapBuffers();
         gl_.glBindFramebuffer(GL_FRAMEBUFFER, CurrentFramebuffer());
         gl_.glViewport(vx_, vy_, vw_, vh_);
     }
 
-    void SetVsync(bool sync) override { context_.SetSwapInterval(sync); }
+    void SetVsync(bool sync) override { context_->SetSwapInterval(sync); }
+    bool DrawableSize(int32_t& w, int32_t& h) override {
+        context_->DrawableSize(w, h);
+        return true;
+    }
+    void Resume() override { context_->MakeCurrent(); }
 
 private:
     struct Mesh {
@@ -843,7 +849,8 @@ private:
         return p;
     }
 
-    GlContext& context_;
+    // Declared first: the context is released after the device's objects are freed.
+    std::unique_ptr<GlContext> context_;
     Gl gl_;
     GLuint vao_ = 0, buffer_ = 0;
     GLint max_texture_ = 2048;
@@ -867,17 +874,18 @@ private:
 
 }  // namespace
 
-std::unique_ptr<GraphicsDevice> MakeGlDevice(GlContext& context, std::string& error) {
+std::unique_ptr<GraphicsDevice> MakeGlDevice(std::unique_ptr<GlContext> context,
+                                             std::string& error) {
     Gl gl;
-#define KR_GL_RESOLVE(type, name)                                 \
-    gl.name = reinterpret_cast<type>(context.ProcAddress(#name)); \
-    if (!gl.name) {                                               \
-        error = "OpenGL has no " #name;                           \
-        return nullptr;                                           \
+#define KR_GL_RESOLVE(type, name)                                  \
+    gl.name = reinterpret_cast<type>(context->ProcAddress(#name)); \
+    if (!gl.name) {                                                \
+        error = "OpenGL has no " #name;                            \
+        return nullptr;                                            \
     }
     KR_GL_FUNCTIONS(KR_GL_RESOLVE)
 #undef KR_GL_RESOLVE
-    auto device = std::make_unique<GlDevice>(context, gl);
+    auto device = std::make_unique<GlDevice>(std::move(context), gl);
     if (!device->Init(error)) return nullptr;
     return device;
 }

@@ -9,8 +9,9 @@
 
 namespace kr {
 
-// A device drawing through `context` (which must outlive it); null with the reason in `error`
-// when the context lacks what the device needs.
-std::unique_ptr<GraphicsDevice> MakeGlDevice(GlContext& context, std::string& error);
+// A device drawing through `context`, which it keeps; null with the reason in `error` when the
+// context lacks what the device needs.
+std::unique_ptr<GraphicsDevice> MakeGlDevice(std::unique_ptr<GlContext> context,
+                                             std::string& error);
 
 }  // namespace kr
