@@ -26,10 +26,14 @@ if(KORVANE_FUZZ)
   add_compile_definitions(KR_ASSERTIONS)  # KR_ASSERT (platform/Assert.h) stays on
 endif()
 
-# kr_subsystem(NAME folder DEPS target...): every .cpp of src/<folder> becomes library kr_<folder>.
+# kr_subsystem(folder [EXCLUDE subfolder...] DEPS target...): every .cpp of src/<folder> becomes
+# library kr_<folder>, except those of the subfolders named in EXCLUDE (libraries of their own).
 function(kr_subsystem folder)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "EXCLUDE;DEPS" ${ARGN})
   file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  foreach(sub ${ARG_EXCLUDE})
+    list(FILTER srcs EXCLUDE REGEX "^${CMAKE_CURRENT_SOURCE_DIR}/${sub}/")
+  endforeach()
   if(srcs)
     add_library(kr_${folder} STATIC ${srcs})
     target_include_directories(kr_${folder} PUBLIC ${CMAKE_SOURCE_DIR}/src)
