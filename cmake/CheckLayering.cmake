@@ -1,7 +1,9 @@
 # Fails when a library of src/ includes a header of a src folder it does not depend on. A folder's
-# dependencies are the kr_<folder> names in the DEPS of its kr_subsystem(...) call, followed
-# transitively; a folder may always include its own headers. Folders without a kr_subsystem
-# call (platform, app) are not checked, and count as depending on nothing.
+# dependencies are the kr_<folder> names in the DEPS of its kr_subsystem(...) call, or, for a
+# folder that makes its library by hand (platform, app), in its target_link_libraries(kr_<folder>
+# ...) calls; they are followed transitively, and names that are no folder (kr_platform_sdl) are
+# ignored. A folder may always include its own headers; one that links no kr_ library (platform)
+# may include nothing else. Folders without a library of their own are not checked.
 #   cmake -DSRC=<src folder> -P CheckLayering.cmake
 cmake_policy(VERSION 3.25)
 file(GLOB folders LIST_DIRECTORIES true RELATIVE ${SRC} ${SRC}/*)
@@ -14,12 +16,14 @@ foreach(d ${folders})
   if(EXISTS ${SRC}/${d}/CMakeLists.txt)
     file(READ ${SRC}/${d}/CMakeLists.txt text)
     string(REGEX MATCH "kr_subsystem\\([ \t\n]*${d}[^)]*\\)" call "${text}")
-    if(call)
+    string(REGEX MATCHALL "target_link_libraries\\([ \t\n]*kr_${d}[ \t\n][^)]*\\)" links "${text}")
+    string(REGEX MATCH "add_library\\([ \t\n]*kr_${d}[ \t\n]" made "${text}")
+    if(call OR made)
       list(APPEND checked ${d})
-      string(REGEX MATCHALL "kr_[a-z_]+" names "${call}")
+      string(REGEX MATCHALL "kr_[a-z_]+" names "${call};${links}")
       foreach(n ${names})
         string(REGEX REPLACE "^kr_" "" n ${n})
-        if(NOT n STREQUAL "subsystem")
+        if(NOT n STREQUAL "subsystem" AND NOT n STREQUAL d AND IS_DIRECTORY ${SRC}/${n})
           list(APPEND deps_${d} ${n})
         endif()
       endforeach()

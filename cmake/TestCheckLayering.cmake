@@ -1,5 +1,6 @@
 # The test of CheckLayering.cmake: on a small fake tree, includes of direct and transitive
-# dependencies pass and an include of a folder above fails, naming the file and the folder.
+# dependencies pass and an include of a folder above fails, naming the file and the folder; a
+# folder that makes its library by hand is checked too, against what it links.
 #   cmake -DCHECK=<CheckLayering.cmake> -DWORK=<scratch folder> -P TestCheckLayering.cmake
 cmake_policy(VERSION 3.25)
 set(src ${WORK}/layering-tree/src)
@@ -22,5 +23,26 @@ execute_process(COMMAND ${CMAKE_COMMAND} -DSRC=${src} -P ${CHECK}
                 RESULT_VARIABLE rc ERROR_VARIABLE err)
 if(rc EQUAL 0 OR NOT err MATCHES "low/Bad.cpp includes high/")
   message(FATAL_ERROR "an include of a folder above was not refused:\n${err}")
+endif()
+file(REMOVE ${src}/low/Bad.cpp)
+
+# A library made with add_library: its kr_ links are its dependencies, and one that links none
+# may include nothing but itself.
+file(WRITE ${src}/top/CMakeLists.txt
+  "add_library(kr_top STATIC Top.cpp)\ntarget_link_libraries(kr_top PUBLIC kr_high kr_top_extra)\n")
+file(WRITE ${src}/top/Top.cpp "#include \"base/Base.h\"\n#include \"high/High.h\"\n")
+file(WRITE ${src}/edge/CMakeLists.txt
+  "add_library(kr_edge STATIC Edge.cpp)\ntarget_link_libraries(kr_edge PRIVATE Threads::Threads)\n")
+file(WRITE ${src}/edge/Edge.cpp "#include \"edge/Edge.h\"\n")
+execute_process(COMMAND ${CMAKE_COMMAND} -DSRC=${src} -P ${CHECK}
+                RESULT_VARIABLE rc ERROR_VARIABLE err)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "libraries made by hand that keep their layers were refused:\n${err}")
+endif()
+file(WRITE ${src}/edge/Up.cpp "#include \"base/Base.h\"\n")
+execute_process(COMMAND ${CMAKE_COMMAND} -DSRC=${src} -P ${CHECK}
+                RESULT_VARIABLE rc ERROR_VARIABLE err)
+if(rc EQUAL 0 OR NOT err MATCHES "edge/Up.cpp includes base/")
+  message(FATAL_ERROR "an include above a library made by hand was not refused:\n${err}")
 endif()
 file(REMOVE_RECURSE ${WORK}/layering-tree)

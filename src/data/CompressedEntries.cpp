@@ -2,24 +2,9 @@
 
 #include <system_error>
 
-#ifdef __linux__
-#include <sched.h>
-#endif
+#include "platform/Process.h"
 
 namespace kr {
-
-namespace {
-
-// The cores this process may run on (a process pinned to one core gains nothing from a thread).
-unsigned UsableCores() {
-#ifdef __linux__
-    cpu_set_t set;
-    if (sched_getaffinity(0, sizeof set, &set) == 0) return unsigned(CPU_COUNT(&set));
-#endif
-    return std::thread::hardware_concurrency();
-}
-
-}  // namespace
 
 CompressedEntries::CompressedEntries(CStream& source, int32_t count, size_t threaded_from)
     : source_(source) {

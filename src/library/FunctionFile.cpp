@@ -1,12 +1,5 @@
 // Script functions for files, directories, ini files, the registry and programs. File names
 // that games write (with "\" and in any letter case) reach the host through MapGamePath.
-#include <fcntl.h>
-#include <fnmatch.h>
-#include <sys/stat.h>
-#include <sys/statvfs.h>
-#include <unistd.h>
-
-#include <dirent.h>
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -340,11 +333,10 @@ KR_FN(file_bin_open) {
         return;
     }
     // An existing file is opened at position 0 without truncation, a missing one is created.
-    int flags = mode == 0 ? O_RDONLY : mode == 1 ? O_WRONLY : O_RDWR;
-    int fd = ::open(HostPath(name).c_str(), flags | O_CREAT | O_CLOEXEC, 0644);
-    std::FILE* f = fd < 0 ? nullptr : ::fdopen(fd, mode == 0 ? "rb" : mode == 1 ? "wb" : "r+b");
+    std::FILE* f = OpenFileInPlace(HostPath(name), mode == 0   ? FileAccess::kRead
+                                                   : mode == 1 ? FileAccess::kWrite
+                                                               : FileAccess::kReadWrite);
     if (!f) {
-        if (fd >= 0) ::close(fd);
         rt.RuntimeError("Error opening binary file.");
         return;
     }
@@ -361,8 +353,7 @@ KR_FN(file_bin_rewrite) {
         return;
     }
     std::FILE* f = fam.binary[slot].file.get();
-    std::fflush(f);
-    if (::ftruncate(::fileno(f), 0) != 0 || std::fseek(f, 0, SEEK_SET) != 0)
+    if (!TruncateOpenFile(f) || std::fseek(f, 0, SEEK_SET) != 0)
         rt.RuntimeError("Error rewriting file.");
 }
 
@@ -390,11 +381,11 @@ KR_FN(file_bin_size) {
     BinarySlot* b = OpenBinary(rt, ArgInt(a[0]));
     if (!b) return;
     std::fflush(b->file.get());
-    struct stat st {};
-    if (::fstat(::fileno(b->file.get()), &st) != 0)
+    int64_t size = 0;
+    if (!OpenFileSize(b->file.get(), size))
         rt.RuntimeError("Error retrieving file size.");
     else
-        r = double(st.st_size);
+        r = double(size);
 }
 
 KR_FN(file_bin_seek) {
@@ -585,13 +576,13 @@ constexpr int kAttrReadOnly = 1, kAttrHidden = 2, kAttrSystem = 4, kAttrVolume =
               kAttrDirectory = 16, kAttrArchive = 32;
 
 std::optional<int> Attributes(const std::string& host_path) {
-    struct stat st {};
-    if (::stat(host_path.c_str(), &st) != 0) return std::nullopt;
+    PathStatus st;
+    if (!StatPath(host_path, st)) return std::nullopt;
     int attr = 0;
-    if (::access(host_path.c_str(), W_OK) != 0) attr |= kAttrReadOnly;
+    if (!st.writable) attr |= kAttrReadOnly;
     std::string name = FileNameOf(host_path);
     if (!name.empty() && name[0] == '.' && name != "." && name != "..") attr |= kAttrHidden;
-    attr |= S_ISDIR(st.st_mode) ? kAttrDirectory : kAttrArchive;
+    attr |= st.directory ? kAttrDirectory : kAttrArchive;
     return attr;
 }
 
@@ -610,15 +601,10 @@ KR_FN(file_find_first) {
     // Files with special attributes (hidden, system, volume, directory) are found only when
     // the search asks for them; every other file is found whatever it asks.
     int exclude = ~want & (kAttrHidden | kAttrSystem | kAttrVolume | kAttrDirectory);
-    if (DIR* d = ::opendir(dir.c_str())) {
-        while (dirent* e = ::readdir(d)) {
-            std::string name = e->d_name;
-            if (::fnmatch(pattern.c_str(), name.c_str(), FNM_CASEFOLD) != 0) continue;
-            std::optional<int> attr = Attributes(dir + "/" + name);
-            if (!attr || (*attr & exclude) != 0) continue;
-            fam.found.push_back(std::move(name));
-        }
-        ::closedir(d);
+    for (std::string& name : ListDirectory(dir, pattern)) {
+        std::optional<int> attr = Attributes(dir + "/" + name);
+        if (!attr || (*attr & exclude) != 0) continue;
+        fam.found.push_back(std::move(name));
     }
     std::sort(fam.found.begin(), fam.found.end());
     std::reverse(fam.found.begin(), fam.found.end());  // taken from the back
@@ -976,22 +962,22 @@ KR_FN(ini_section_delete) {
 
 namespace {
 
-void DiskSpace(bool free_space, RValue& r) {
-    struct statvfs st {};
-    if (::statvfs(".", &st) != 0) {
+void DiskBytes(bool free_space, RValue& r) {
+    double free_bytes = 0, total_bytes = 0;
+    if (!DiskSpace(".", free_bytes, total_bytes)) {
         r = -1.0;
         return;
     }
-    r = double(free_space ? st.f_bavail : st.f_blocks) * double(st.f_frsize);
+    r = free_space ? free_bytes : total_bytes;
 }
 
 }  // namespace
 
 KR_FN(disk_free) {
-    DiskSpace(true, r);
+    DiskBytes(true, r);
 }
 KR_FN(disk_size) {
-    DiskSpace(false, r);
+    DiskBytes(false, r);
 }
 
 #undef KR_FN

@@ -2,8 +2,10 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <fnmatch.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -200,6 +202,77 @@ std::string DirectoryOf(const std::string& path) {
 std::string FileNameOf(const std::string& path) {
     size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::FILE* OpenFileInPlace(const std::string& path, FileAccess access) {
+    int flags = access == FileAccess::kRead    ? O_RDONLY
+                : access == FileAccess::kWrite ? O_WRONLY
+                                               : O_RDWR;
+    int fd = ::open(path.c_str(), flags | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return nullptr;
+    // "wb" on a descriptor truncates nothing: the file was opened above without O_TRUNC.
+    const char* mode = access == FileAccess::kRead    ? "rb"
+                       : access == FileAccess::kWrite ? "wb"
+                                                      : "r+b";
+    std::FILE* f = ::fdopen(fd, mode);
+    if (!f) ::close(fd);
+    return f;
+}
+
+bool TruncateOpenFile(std::FILE* file) {
+    std::fflush(file);
+    return ::ftruncate(::fileno(file), 0) == 0;
+}
+
+bool OpenFileSize(std::FILE* file, int64_t& size) {
+    struct stat st {};
+    if (::fstat(::fileno(file), &st) != 0) return false;
+    size = int64_t(st.st_size);
+    return true;
+}
+
+bool StatPath(const std::string& path, PathStatus& status) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return false;
+    status.directory = S_ISDIR(st.st_mode);
+    status.regular = S_ISREG(st.st_mode);
+    status.writable = ::access(path.c_str(), W_OK) == 0;
+    return true;
+}
+
+bool EntryExists(const std::string& path) {
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+std::vector<std::string> ListDirectory(const std::string& dir, const std::string& pattern) {
+    std::vector<std::string> names;
+    DIR* d = ::opendir(dir.c_str());
+    if (!d) return names;
+    while (dirent* e = ::readdir(d)) {
+        if (::fnmatch(pattern.c_str(), e->d_name, FNM_CASEFOLD) == 0) names.emplace_back(e->d_name);
+    }
+    ::closedir(d);
+    return names;
+}
+
+bool DiskSpace(const std::string& path, double& free_bytes, double& total_bytes) {
+    struct statvfs st {};
+    if (::statvfs(path.c_str(), &st) != 0) return false;
+    free_bytes = double(st.f_bavail) * double(st.f_frsize);
+    total_bytes = double(st.f_blocks) * double(st.f_frsize);
+    return true;
+}
+
+std::string CurrentDirectory() {
+    std::string buf(4096, '\0');
+    if (!::getcwd(buf.data(), buf.size())) return {};
+    buf.resize(buf.find('\0'));
+    return buf;
+}
+
+int64_t ProcessId() {
+    return int64_t(::getpid());
 }
 
 }  // namespace kr

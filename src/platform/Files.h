@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <span>
 #include <string>
 #include <vector>
@@ -45,5 +46,39 @@ bool RemoveDirectoryTree(const std::string& path);
 // The directory part of a host path ("." when there is none) and the last component.
 std::string DirectoryOf(const std::string& path);
 std::string FileNameOf(const std::string& path);
+
+// ---- Open files, directory listings and queries, for the file functions of games.
+
+// How OpenFileInPlace opens a file.
+enum class FileAccess { kRead, kWrite, kReadWrite };
+// Opens a file at position 0 without truncating it; a missing file is created (mode 0644).
+// Null on failure.
+std::FILE* OpenFileInPlace(const std::string& path, FileAccess access);
+// Cuts an open file to length 0 (after flushing it); its position is left where it was.
+bool TruncateOpenFile(std::FILE* file);
+// The size in bytes of an open file, as the file system has it (flush first).
+bool OpenFileSize(std::FILE* file, int64_t& size);
+
+// What a path names, following symbolic links.
+struct PathStatus {
+    bool directory = false;
+    bool regular = false;   // a plain file (not a directory, device, pipe or socket)
+    bool writable = false;  // this process may write it
+};
+// False when nothing is there.
+bool StatPath(const std::string& path, PathStatus& status);
+// Whether anything at all has this name, a dangling symbolic link included.
+bool EntryExists(const std::string& path);
+// The names in a directory ("." and ".." included) that match a wildcard pattern (`*`, `?`,
+// `[...]`), letters in either case; empty when the directory cannot be read.
+std::vector<std::string> ListDirectory(const std::string& dir, const std::string& pattern);
+
+// The free space (for this user) and the total size in bytes of the file system holding
+// `path`; false when they cannot be read.
+bool DiskSpace(const std::string& path, double& free_bytes, double& total_bytes);
+// The process's working directory; empty when it cannot be read.
+std::string CurrentDirectory();
+// This process's id, for names no other process picks.
+int64_t ProcessId();
 
 }  // namespace kr

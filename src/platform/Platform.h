@@ -150,7 +150,8 @@ public:
     virtual uint64_t NativeHandle() { return 0; }
 
     // ---- For the renderer and the window functions; the defaults suit a window never shown.
-    // An OpenGL context for this window; null with the reason in `error` when none can be made
+    // An OpenGL context for this window, for the graphics back end that draws with OpenGL
+    // (CreateGraphicsDevice); null with the reason in `error` when none can be made
     // (an empty reason: the window never draws, and nobody needs to be told).
     virtual std::unique_ptr<GlContext> CreateGlContext(std::string& error) {
         // A window that never shows has nothing to say about it.

@@ -6,6 +6,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
+
+#ifdef __linux__
+#include <sched.h>
+#endif
 
 namespace kr {
 
@@ -99,6 +104,14 @@ bool HasAppendedData(const std::string& path) {
     if (::stat(path.c_str(), &st) != 0) return false;
     uint64_t image = ProgramImageSize(path);
     return image > 0 && uint64_t(st.st_size) > image;
+}
+
+unsigned UsableCores() {
+#ifdef __linux__
+    cpu_set_t set;
+    if (sched_getaffinity(0, sizeof set, &set) == 0) return unsigned(CPU_COUNT(&set));
+#endif
+    return std::thread::hardware_concurrency();
 }
 
 }  // namespace kr

@@ -22,6 +22,10 @@ uint64_t ProgramImageSize(const std::string& path);
 // little-endian ELF file comes back unchanged.
 std::vector<uint8_t> StripProgramImage(std::vector<uint8_t> program);
 
+// The cores this process may run on (a process pinned to one core gains nothing from a
+// second thread).
+unsigned UsableCores();
+
 // Whether bytes were appended to the program image of the file (a game that carries its runner).
 bool HasAppendedData(const std::string& path);
 

@@ -1,7 +1,5 @@
 #include "runner/IncludedFiles.h"
 
-#include <sys/stat.h>
-
 #include "platform/Files.h"
 #include "platform/GamePath.h"
 
@@ -49,8 +47,7 @@ bool HasPath(std::string_view name) {
 }
 
 bool AnythingAt(const std::string& path) {
-    struct stat st;
-    return ::lstat(path.c_str(), &st) == 0;
+    return EntryExists(path);
 }
 
 // The host path a file of kind 1 to 3 is exported to; empty when there is none. A kind whose

@@ -1,7 +1,5 @@
 #include "runner/TempDirectory.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 
 #include "platform/Files.h"
@@ -10,13 +8,6 @@
 namespace kr {
 
 namespace {
-std::string CurrentDirectory() {
-    std::string buf(4096, '\0');
-    if (!::getcwd(buf.data(), buf.size())) return {};
-    buf.resize(buf.find('\0'));
-    return buf;
-}
-
 std::string Absolute(const std::string& path) {
     if (path.empty() || path[0] == '/') return path;
     std::string cwd = CurrentDirectory();

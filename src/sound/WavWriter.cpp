@@ -1,11 +1,10 @@
 #include "sound/WavWriter.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+
+#include "platform/Files.h"
 
 namespace kr {
 
@@ -43,10 +42,11 @@ WavWriter::~WavWriter() {
 }
 
 bool WavWriter::Open(const std::string& path, int32_t rate) {
-    struct stat st {};
-    direct_ = ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
+    // A device or pipe (/dev/stdout) is written directly: it cannot be renamed over.
+    PathStatus st;
+    direct_ = StatPath(path, st) && !st.regular;
     path_ = path;
-    writing_path_ = direct_ ? path : path + ".part" + std::to_string(::getpid());
+    writing_path_ = direct_ ? path : path + ".part" + std::to_string(ProcessId());
     rate_ = rate;
     data_bytes_ = 0;
     failed_ = false;
