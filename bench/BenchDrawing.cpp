@@ -30,32 +30,14 @@ using bench::Sections;
 std::vector<uint8_t> BuildGame(const std::string& workload, int n) {
     auto s = Sections(kShared + "/ours/" + workload + ".txt");
     GameWriter w;
-    w.room_order = {0};
     CSprite ball;
     ball.LoadFromImageFile(kShared + "/assets/spr_ball.png", 1, false, false, 0, 0);
     ball.BuildMasks();
     w.Add("spr_ball", ball);
-    std::string create = s["obj_bench: Create event"];
-    std::string from = workload == "g_sprites" ? "global.n = 1000;" : "global.n = 10000;";
-    if (size_t at = create.find(from); at != std::string::npos)
-        create.replace(at, from.size(), "global.n = " + std::to_string(n) + ";");
-    CObject bench;
-    bench.events[kEventCreate][0] = Code(create);
-    bench.events[kEventStep][0] = Code(s["obj_bench: Step event"]);
-    if (!s["obj_bench: Draw event"].empty())
-        bench.events[kEventDraw][0] = Code(s["obj_bench: Draw event"]);
-    w.Add("obj_bench", bench);
-    CObject ball_object;
-    ball_object.sprite = 0;
-    if (!s["obj_ball: End Step event"].empty())
-        ball_object.events[kEventStep][2] = Code(s["obj_ball: End Step event"]);
-    w.Add("obj_ball", ball_object);
-    CRoom room;
-    room.width = 640, room.height = 480;
-    room.background_color = 26 | 26 << 8 | 51 << 16;
-    room.instances.push_back({0, 0, 0, 100001, ""});
-    w.Add("room", room);
-    return w.WriteGameFile();
+    return bench::FinishGame(
+        w, s,
+        bench::CreateCode(s, workload == "g_sprites" ? "global.n = 1000;" : "global.n = 10000;", n),
+        true);
 }
 
 struct Result {

@@ -31,11 +31,7 @@ using bench::Sections;
 std::vector<uint8_t> BuildGame(int n, bool game_font) {
     auto s = Sections(kShared + "/ours/i_text.txt");
     GameWriter w;
-    w.room_order = {0};
-    std::string create = s["obj_bench: Create event"];
-    const std::string from = "global.n = 20000;";
-    if (size_t at = create.find(from); at != std::string::npos)
-        create.replace(at, from.size(), "global.n = " + std::to_string(n) + ";");
+    std::string create = bench::CreateCode(s, "global.n = 20000;", n);
     if (game_font) {
         CFont font;
         font.name = "Arial";
@@ -46,17 +42,7 @@ std::vector<uint8_t> BuildGame(int n, bool game_font) {
         w.Add("fnt_sans", font);
         create += "draw_set_font(fnt_sans);\n";
     }
-    CObject bench;
-    bench.events[kEventCreate][0] = Code(create);
-    bench.events[kEventStep][0] = Code(s["obj_bench: Step event"]);
-    bench.events[kEventDraw][0] = Code(s["obj_bench: Draw event"]);
-    w.Add("obj_bench", bench);
-    CRoom room;
-    room.width = 640, room.height = 480;
-    room.background_color = 26 | 26 << 8 | 51 << 16;
-    room.instances.push_back({0, 0, 0, 100001, ""});
-    w.Add("room", room);
-    return w.WriteGameFile();
+    return bench::FinishGame(w, s, create, false);
 }
 
 struct Result {

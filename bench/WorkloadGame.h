@@ -1,6 +1,6 @@
 // What the drawing benchmarks share: turning a shared workload file into a game (where the
-// workloads are, the code sections of a workload, a code event), and running a side off screen
-// to read what it reports.
+// workloads are, the code sections of a workload, a code event, the objects and the room), and
+// running a side off screen to read what it reports.
 #pragma once
 
 #include <sys/resource.h>
@@ -14,7 +14,9 @@
 #include <vector>
 
 #include "objects/Event.h"
+#include "objects/EventTypes.h"
 #include "platform/Files.h"
+#include "runner/GameWriter.h"
 
 namespace kr::bench {
 
@@ -55,6 +57,43 @@ inline CEvent Code(const std::string& code) {
     CEvent e;
     e.actions.push_back(std::move(a));
     return e;
+}
+
+// The workload's create code with its count set to n: the assignment `from` ("global.n =
+// 1000;") becomes "global.n = <n>;".
+inline std::string CreateCode(std::map<std::string, std::string>& sections, const std::string& from,
+                              int n) {
+    std::string create = sections["obj_bench: Create event"];
+    if (size_t at = create.find(from); at != std::string::npos)
+        create.replace(at, from.size(), "global.n = " + std::to_string(n) + ";");
+    return create;
+}
+
+// Finishes a workload's game after its resources: obj_bench with the create code and the
+// workload's Step and Draw events; with `balls`, obj_ball (sprite 0, its End Step event); one
+// obj_bench in a 640x480 room. Returns the game file.
+inline std::vector<uint8_t> FinishGame(GameWriter& w, std::map<std::string, std::string>& sections,
+                                       const std::string& create, bool balls) {
+    w.room_order = {0};
+    CObject bench;
+    bench.events[kEventCreate][0] = Code(create);
+    bench.events[kEventStep][0] = Code(sections["obj_bench: Step event"]);
+    if (!sections["obj_bench: Draw event"].empty())
+        bench.events[kEventDraw][0] = Code(sections["obj_bench: Draw event"]);
+    w.Add("obj_bench", bench);
+    if (balls) {
+        CObject ball;
+        ball.sprite = 0;
+        if (!sections["obj_ball: End Step event"].empty())
+            ball.events[kEventStep][2] = Code(sections["obj_ball: End Step event"]);
+        w.Add("obj_ball", ball);
+    }
+    CRoom room;
+    room.width = 640, room.height = 480;
+    room.background_color = 26 | 26 << 8 | 51 << 16;
+    room.instances.push_back({0, 0, 0, 100001, ""});
+    w.Add("room", room);
+    return w.WriteGameFile();
 }
 
 // Processor time (user + system) of the finished children so far.

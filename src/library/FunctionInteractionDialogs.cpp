@@ -155,24 +155,31 @@ KR_DIALOG_FN(get_integer) {
         result.SetReal(v);
 }
 
-KR_DIALOG_FN(message_background) {
-    Runner& r = RunnerOf(rt);
-    int32_t b = ArgInt(a[0]);
-    if (!r.Game().backgrounds.Exists(b)) {
-        rt.RuntimeError("Trying to set a non-existing message background");
+namespace {
+
+// Gives the message box a resource of `table` (its background or button image) when the
+// resource exists; `what` names it in the error.
+template <class Table>
+void SetMessageResource(Runtime& rt, const Table& table, const RValue& id, int32_t& field,
+                        const char* what) {
+    int32_t index = ArgInt(id);
+    if (!table.Exists(index)) {
+        rt.RuntimeError(std::string("Trying to set a non-existing message ") + what);
         return;
     }
-    Dialogs(r).message.background = b;
+    field = index;
+}
+
+}  // namespace
+
+KR_DIALOG_FN(message_background) {
+    Runner& r = RunnerOf(rt);
+    SetMessageResource(rt, r.Game().backgrounds, a[0], Dialogs(r).message.background, "background");
 }
 
 KR_DIALOG_FN(message_button) {
     Runner& r = RunnerOf(rt);
-    int32_t s = ArgInt(a[0]);
-    if (!r.Game().sprites.Exists(s)) {
-        rt.RuntimeError("Trying to set a non-existing message button");
-        return;
-    }
-    Dialogs(r).message.button = s;
+    SetMessageResource(rt, r.Game().sprites, a[0], Dialogs(r).message.button, "button");
 }
 
 KR_DIALOG_FN(message_alpha) {
