@@ -1,5 +1,6 @@
-// Script functions for files, directories, ini files, the registry and programs. File names
-// that games write (with "\" and in any letter case) reach the host through MapGamePath.
+// Script functions for files, directories, ini files, the registry and programs: the family's
+// table, and the bodies of open text and binary files, file names and included files (the
+// other parts are declared in FunctionFile.h).
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -12,6 +13,7 @@
 
 #include "code/Runtime.h"
 #include "code/Vocabulary.h"
+#include "library/FunctionFile.h"
 #include "library/FunctionMath.h"
 #include "library/IniFile.h"
 #include "platform/Files.h"
@@ -23,62 +25,6 @@
 namespace kr {
 
 namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
-constexpr int kSlots = 32;
-
-struct BinarySlot {
-    FilePtr file;
-    bool last_was_write = false;
-};
-
-// A text file open for reading or writing. State 0 free, 1 reading, 2 writing.
-struct TextSlot {
-    int state = 0;
-    FilePtr file;
-};
-
-// What the file family keeps for one run.
-struct FileFamily {
-    BinarySlot binary[kSlots + 1];   // 1..32
-    TextSlot text[kSlots + 1];       // 0 the legacy file, 1..32 handles
-    std::vector<std::string> found;  // the active search's remaining names, in order
-    bool searching = false;
-    int registry_root = UserStore::kCurrentUser;
-    std::unique_ptr<UserStore> store;
-    std::optional<IniFile> ini;
-    std::vector<int> programs;  // started programs not waited for
-
-    UserStore& Store() {
-        if (!store) store = std::make_unique<UserStore>();
-        return *store;
-    }
-    ~FileFamily() { ReapPrograms(programs); }
-};
-
-FileFamily& Files(Runtime& rt) {
-    return RunnerOf(rt).FamilyState<FileFamily>();
-}
-
-bool HasSeparator(std::string_view name) {
-    return name.find_first_of("\\/") != std::string_view::npos;
-}
-
-bool Secure(Runtime& rt) {
-    return RunnerOf(rt).SecureMode();
-}
-
-std::string HostPath(std::string_view game_name) {
-    return MapGamePath(game_name);
-}
-
-std::string ArgText(const RValue& v) {
-    return v.IsString() ? v.StdStr() : RealToString(v.real);
-}
 
 // ---- Text files ----
 
@@ -202,8 +148,8 @@ void OpenTextSlot(Runtime& rt, const RValue* a, RValue& r, char mode) {
     if (SecureRefusesOpen(rt, name, mode)) return;
     FileFamily& fam = Files(rt);
     int slot = 1;
-    while (slot <= kSlots && fam.text[slot].state != 0) ++slot;
-    if (slot > kSlots) {
+    while (slot <= kFileSlots && fam.text[slot].state != 0) ++slot;
+    if (slot > kFileSlots) {
         rt.RuntimeError("Cannot open another file (maximum exceeded).");
         return;
     }
@@ -222,7 +168,7 @@ void OpenTextSlot(Runtime& rt, const RValue* a, RValue& r, char mode) {
 
 TextSlot* TextForReading(Runtime& rt, int slot, bool legacy) {
     FileFamily& fam = Files(rt);
-    if (slot < 0 || slot > kSlots || fam.text[slot].state != 1) {
+    if (slot < 0 || slot > kFileSlots || fam.text[slot].state != 1) {
         rt.RuntimeError(legacy ? "File not opened for reading."
                                : "File is not opened for reading.");
         return nullptr;
@@ -232,7 +178,7 @@ TextSlot* TextForReading(Runtime& rt, int slot, bool legacy) {
 
 TextSlot* TextForWriting(Runtime& rt, int slot) {
     FileFamily& fam = Files(rt);
-    if (slot < 0 || slot > kSlots || fam.text[slot].state != 2) {
+    if (slot < 0 || slot > kFileSlots || fam.text[slot].state != 2) {
         rt.RuntimeError("File not opened for writing.");
         return nullptr;
     }
@@ -291,7 +237,7 @@ bool CloseText(TextSlot& t) {
 
 BinarySlot* OpenBinary(Runtime& rt, int slot) {
     FileFamily& fam = Files(rt);
-    if (slot < 1 || slot > kSlots || !fam.binary[slot].file) {
+    if (slot < 1 || slot > kFileSlots || !fam.binary[slot].file) {
         rt.RuntimeError("File is not opened.");
         return nullptr;
     }
@@ -327,8 +273,8 @@ KR_FN(file_bin_open) {
     }
     FileFamily& fam = Files(rt);
     int slot = 1;
-    while (slot <= kSlots && fam.binary[slot].file) ++slot;
-    if (slot > kSlots) {
+    while (slot <= kFileSlots && fam.binary[slot].file) ++slot;
+    if (slot > kFileSlots) {
         rt.RuntimeError("Cannot open another file (maximum exceeded).");
         return;
     }
@@ -348,7 +294,7 @@ KR_FN(file_bin_open) {
 KR_FN(file_bin_rewrite) {
     int slot = ArgInt(a[0]);
     FileFamily& fam = Files(rt);
-    if (slot < 1 || slot > kSlots || !fam.binary[slot].file) {
+    if (slot < 1 || slot > kFileSlots || !fam.binary[slot].file) {
         rt.RuntimeError("Trying to rewrite unopened file.");
         return;
     }
@@ -360,7 +306,7 @@ KR_FN(file_bin_rewrite) {
 KR_FN(file_bin_close) {
     int slot = ArgInt(a[0]);
     FileFamily& fam = Files(rt);
-    if (slot < 1 || slot > kSlots || !fam.binary[slot].file) {
+    if (slot < 1 || slot > kFileSlots || !fam.binary[slot].file) {
         rt.RuntimeError("Trying to close unopened file.");
         return;
     }
@@ -433,7 +379,7 @@ KR_FN(file_text_open_append) {
 KR_FN(file_text_close) {
     int slot = ArgInt(a[0]);
     FileFamily& fam = Files(rt);
-    if (slot < 1 || slot > kSlots || fam.text[slot].state == 0) {
+    if (slot < 1 || slot > kFileSlots || fam.text[slot].state == 0) {
         rt.RuntimeError("Trying to close unexisting text file.");
         return;
     }
@@ -518,120 +464,6 @@ KR_FN(file_write_real) {
 }
 KR_FN(file_writeln) {
     WriteText(rt, 0, "\r\n");
-}
-
-// ---- File management ----
-
-KR_FN(file_exists) {
-    r = FileExists(HostPath(ArgText(a[0]))) ? 1.0 : 0.0;
-}
-
-KR_FN(file_delete) {
-    std::string name = ArgText(a[0]);
-    if (Secure(rt) && HasSeparator(name)) {
-        rt.RuntimeError("In Secure mode you cannot delete file " + name);
-        return;
-    }
-    DeleteFile(HostPath(name));
-}
-
-KR_FN(file_rename) {
-    std::string from = ArgText(a[0]), to = ArgText(a[1]);
-    if (Secure(rt) && (HasSeparator(from) || HasSeparator(to))) {
-        rt.RuntimeError("In Secure mode you cannot rename file " + from + " into " + to);
-        return;
-    }
-    (void)std::rename(HostPath(from).c_str(), HostPath(to).c_str());
-}
-
-KR_FN(file_copy) {
-    std::string from = ArgText(a[0]), to = ArgText(a[1]);
-    if (Secure(rt) && (HasSeparator(from) || HasSeparator(to))) {
-        rt.RuntimeError("In Secure mode you cannot copy file " + from + " to " + to);
-        return;
-    }
-    std::vector<uint8_t> bytes;
-    if (ReadWholeFile(HostPath(from), bytes)) WriteFileAtomically(HostPath(to), bytes);
-}
-
-KR_FN(directory_exists) {
-    r = DirectoryExists(HostPath(ArgText(a[0]))) ? 1.0 : 0.0;
-}
-
-KR_FN(directory_create) {
-    std::string name = ArgText(a[0]);
-    if (Secure(rt) && HasSeparator(name)) {
-        rt.RuntimeError("In Secure mode you cannot create directory " + name);
-        return;
-    }
-    CreateDirectories(HostPath(name));
-}
-
-namespace {
-
-// File attributes as games know them, read off the host: read-only when the file may not be
-// written, hidden for a name that starts with a point, directory, and archive for every other
-// file (the flag a fresh file carries).
-constexpr int kAttrReadOnly = 1, kAttrHidden = 2, kAttrSystem = 4, kAttrVolume = 8,
-              kAttrDirectory = 16, kAttrArchive = 32;
-
-std::optional<int> Attributes(const std::string& host_path) {
-    PathStatus st;
-    if (!StatPath(host_path, st)) return std::nullopt;
-    int attr = 0;
-    if (!st.writable) attr |= kAttrReadOnly;
-    std::string name = FileNameOf(host_path);
-    if (!name.empty() && name[0] == '.' && name != "." && name != "..") attr |= kAttrHidden;
-    attr |= st.directory ? kAttrDirectory : kAttrArchive;
-    return attr;
-}
-
-}  // namespace
-
-KR_FN(file_find_first) {
-    FileFamily& fam = Files(rt);
-    fam.found.clear();
-    fam.searching = true;
-    std::string mask = ArgText(a[0]);
-    int want = ArgInt(a[1]);
-    size_t sep = mask.find_last_of("\\/");
-    std::string dir = sep == std::string::npos ? "." : HostPath(mask.substr(0, sep + 1));
-    std::string pattern = sep == std::string::npos ? mask : mask.substr(sep + 1);
-    if (dir.empty()) dir = "/";
-    // Files with special attributes (hidden, system, volume, directory) are found only when
-    // the search asks for them; every other file is found whatever it asks.
-    int exclude = ~want & (kAttrHidden | kAttrSystem | kAttrVolume | kAttrDirectory);
-    for (std::string& name : ListDirectory(dir, pattern)) {
-        std::optional<int> attr = Attributes(dir + "/" + name);
-        if (!attr || (*attr & exclude) != 0) continue;
-        fam.found.push_back(std::move(name));
-    }
-    std::sort(fam.found.begin(), fam.found.end());
-    std::reverse(fam.found.begin(), fam.found.end());  // taken from the back
-    r = RValue("");
-    if (!fam.found.empty()) {
-        r = RValue(fam.found.back());
-        fam.found.pop_back();
-    }
-}
-
-KR_FN(file_find_next) {
-    FileFamily& fam = Files(rt);
-    r = RValue("");
-    if (!fam.searching || fam.found.empty()) return;
-    r = RValue(fam.found.back());
-    fam.found.pop_back();
-}
-
-KR_FN(file_find_close) {
-    FileFamily& fam = Files(rt);
-    fam.searching = false;
-    fam.found.clear();
-}
-
-KR_FN(file_attributes) {
-    std::optional<int> attr = Attributes(HostPath(ArgText(a[0])));
-    r = !attr ? -1.0 : (*attr & ArgInt(a[1])) != 0 ? 1.0 : 0.0;
 }
 
 // ---- File names: "\" and "/" both separate, ":" ends a drive ----
@@ -747,237 +579,6 @@ KR_FN(discard_include_file) {
     f->data.clear();
     f->data.shrink_to_fit();
     f->stored = false;
-}
-
-// ---- Programs and the environment ----
-
-KR_FN(execute_program) {
-    std::string prog = ArgText(a[0]);
-    if (Secure(rt)) {
-        rt.RuntimeError("In Secure mode you cannot execute program " + prog);
-        return;
-    }
-    FileFamily& fam = Files(rt);
-    ReapPrograms(fam.programs);
-    std::string path = FindProgram(prog);
-    if (path.empty() ||
-        !StartProgram(path, SplitCommandLine(ArgText(a[1])), ArgBool(a[2]), fam.programs))
-        rt.RuntimeError("Cannot execute " + prog);
-}
-
-KR_FN(execute_shell) {
-    std::string prog = ArgText(a[0]);
-    if (Secure(rt)) {
-        rt.RuntimeError("In Secure mode you cannot execute program " + prog);
-        return;
-    }
-    FileFamily& fam = Files(rt);
-    ReapPrograms(fam.programs);
-    // A program is started with its parameters; anything else (a document, a folder, a web
-    // address) goes to the desktop's opener.
-    bool is_address = prog.find("://") != std::string::npos || prog.rfind("www.", 0) == 0 ||
-                      prog.rfind("mailto:", 0) == 0;
-    std::string path = is_address ? std::string() : FindProgram(prog);
-    bool ok = !path.empty()
-                  ? StartProgram(path, SplitCommandLine(ArgText(a[1])), false, fam.programs)
-                  : OpenWithDesktop(is_address ? prog : HostPath(prog), fam.programs);
-    if (!ok) rt.RuntimeError("Cannot execute " + prog);
-}
-
-KR_FN(parameter_count) {
-    size_t n = RunnerOf(rt).Parameters().size();
-    r = n > 0 ? double(n - 1) : 0.0;
-}
-
-KR_FN(parameter_string) {
-    auto params = RunnerOf(rt).Parameters();
-    int n = ArgInt(a[0]);
-    r = RValue(n >= 0 && size_t(n) < params.size() ? params[size_t(n)] : std::string());
-}
-
-KR_FN(environment_get_variable) {
-    const char* v = std::getenv(ArgText(a[0]).c_str());
-    r = RValue(v ? v : "");
-}
-
-// ---- The registry ----
-
-namespace {
-
-std::string GameKey(Runtime& rt) {
-    return "Software\\Korvane\\" + std::to_string(RunnerOf(rt).Game().game_id);
-}
-
-void StoreRead(Runtime& rt, int root, const std::string& key, const RValue& name, bool as_string,
-               RValue& r) {
-    std::optional<StoreValue> v = Files(rt).Store().Read(root, key, ArgText(name));
-    if (as_string)
-        r = RValue(v && v->is_string ? v->str : std::string());
-    else
-        r = v && !v->is_string ? v->real : 0.0;
-}
-
-void StoreWrite(Runtime& rt, int root, const std::string& key, const RValue& name,
-                const RValue& value, bool as_string) {
-    StoreValue v;
-    v.is_string = as_string;
-    if (as_string)
-        v.str = ArgText(value);
-    else
-        v.real = ArgReal(value);
-    Files(rt).Store().Write(root, key, ArgText(name), v);
-}
-
-bool SecureRefusesRegistry(Runtime& rt, const std::string& key) {
-    if (!Secure(rt)) return false;
-    rt.RuntimeError("In Secure mode you cannot write registry entries in " + key);
-    return true;
-}
-
-}  // namespace
-
-KR_FN(registry_write_string) {
-    StoreWrite(rt, UserStore::kCurrentUser, GameKey(rt), a[0], a[1], true);
-}
-KR_FN(registry_write_real) {
-    StoreWrite(rt, UserStore::kCurrentUser, GameKey(rt), a[0], a[1], false);
-}
-KR_FN(registry_read_string) {
-    StoreRead(rt, UserStore::kCurrentUser, GameKey(rt), a[0], true, r);
-}
-KR_FN(registry_read_real) {
-    StoreRead(rt, UserStore::kCurrentUser, GameKey(rt), a[0], false, r);
-}
-KR_FN(registry_exists) {
-    r = Files(rt).Store().Read(UserStore::kCurrentUser, GameKey(rt), ArgText(a[0])) ? 1.0 : 0.0;
-}
-KR_FN(registry_write_string_ext) {
-    std::string key = ArgText(a[0]);
-    if (!SecureRefusesRegistry(rt, key))
-        StoreWrite(rt, Files(rt).registry_root, key, a[1], a[2], true);
-}
-KR_FN(registry_write_real_ext) {
-    std::string key = ArgText(a[0]);
-    if (!SecureRefusesRegistry(rt, key))
-        StoreWrite(rt, Files(rt).registry_root, key, a[1], a[2], false);
-}
-KR_FN(registry_read_string_ext) {
-    StoreRead(rt, Files(rt).registry_root, ArgText(a[0]), a[1], true, r);
-}
-KR_FN(registry_read_real_ext) {
-    StoreRead(rt, Files(rt).registry_root, ArgText(a[0]), a[1], false, r);
-}
-KR_FN(registry_exists_ext) {
-    FileFamily& fam = Files(rt);
-    r = fam.Store().Read(fam.registry_root, ArgText(a[0]), ArgText(a[1])) ? 1.0 : 0.0;
-}
-KR_FN(registry_set_root) {
-    int root = ArgInt(a[0]);
-    Files(rt).registry_root = root >= 0 && root <= 3 ? root : UserStore::kCurrentUser;
-}
-
-// ---- INI files ----
-
-namespace {
-
-IniFile* Ini(Runtime& rt, const char* message) {
-    FileFamily& fam = Files(rt);
-    if (!fam.ini) {
-        rt.RuntimeError(message);
-        return nullptr;
-    }
-    return &*fam.ini;
-}
-
-constexpr const char* kIniRead = "Trying to read from undefined INI file";
-constexpr const char* kIniWrite = "Trying to write to undefined INI file";
-constexpr const char* kIniChange = "Trying to change undefined INI file";
-
-// The shortest text that reads back as the same real.
-std::string IniReal(double x) {
-    char buf[64];
-    auto res = std::to_chars(buf, buf + sizeof buf, x);
-    return std::string(buf, res.ptr);
-}
-
-}  // namespace
-
-KR_FN(ini_open) {
-    std::string name = ArgText(a[0]);
-    FileFamily& fam = Files(rt);
-    fam.ini.reset();
-    if (HasSeparator(name)) {
-        rt.RuntimeError("INI files must be located in the same directory as the program");
-        return;
-    }
-    fam.ini.emplace(HostPath(name));
-}
-
-KR_FN(ini_close) {
-    Files(rt).ini.reset();
-}
-
-KR_FN(ini_read_string) {
-    IniFile* ini = Ini(rt, kIniRead);
-    if (!ini) return;
-    std::optional<std::string> v = ini->Read(ArgText(a[0]), ArgText(a[1]));
-    r = v ? RValue(*v) : RValue(ArgText(a[2]));
-}
-
-KR_FN(ini_read_real) {
-    IniFile* ini = Ini(rt, kIniRead);
-    if (!ini) return;
-    std::optional<std::string> v = ini->Read(ArgText(a[0]), ArgText(a[1]));
-    double x = 0;
-    r = v && ParseReal(*v, x) ? x : ArgReal(a[2]);
-}
-
-KR_FN(ini_write_string) {
-    if (IniFile* ini = Ini(rt, kIniWrite)) ini->Write(ArgText(a[0]), ArgText(a[1]), ArgText(a[2]));
-}
-
-KR_FN(ini_write_real) {
-    if (IniFile* ini = Ini(rt, kIniWrite))
-        ini->Write(ArgText(a[0]), ArgText(a[1]), IniReal(ArgReal(a[2])));
-}
-
-KR_FN(ini_key_exists) {
-    if (IniFile* ini = Ini(rt, kIniRead))
-        r = ini->KeyExists(ArgText(a[0]), ArgText(a[1])) ? 1.0 : 0.0;
-}
-
-KR_FN(ini_section_exists) {
-    if (IniFile* ini = Ini(rt, kIniRead)) r = ini->SectionExists(ArgText(a[0])) ? 1.0 : 0.0;
-}
-
-KR_FN(ini_key_delete) {
-    if (IniFile* ini = Ini(rt, kIniChange)) ini->DeleteKey(ArgText(a[0]), ArgText(a[1]));
-}
-
-KR_FN(ini_section_delete) {
-    if (IniFile* ini = Ini(rt, kIniChange)) ini->DeleteSection(ArgText(a[0]));
-}
-
-// ---- Disk space: the file system of the current directory (there are no drive letters) ----
-
-namespace {
-
-void DiskBytes(bool free_space, RValue& r) {
-    double free_bytes = 0, total_bytes = 0;
-    if (!DiskSpace(".", free_bytes, total_bytes)) {
-        r = -1.0;
-        return;
-    }
-    r = free_space ? free_bytes : total_bytes;
-}
-
-}  // namespace
-
-KR_FN(disk_free) {
-    DiskBytes(true, r);
-}
-KR_FN(disk_size) {
-    DiskBytes(false, r);
 }
 
 #undef KR_FN
