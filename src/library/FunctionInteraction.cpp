@@ -1,5 +1,6 @@
 // Script functions for keyboard, mouse and joystick, dialogs, splash screens and the highscore
-// table. The bodies of the game's own windows are in FunctionInteractionDialogs.cpp.
+// table. The bodies of the game's own windows are in the FunctionInteraction*.cpp parts
+// (FunctionInteraction.h).
 #include "library/FunctionInteraction.h"
 #include "code/Vocabulary.h"
 #include "runner/Runner.h"

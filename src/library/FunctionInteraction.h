@@ -1,7 +1,12 @@
 // The interaction family (keyboard, mouse, joysticks, dialogs, splash screens, highscores)
 // keeps its one table in FunctionInteraction.cpp; the bodies of the game's own windows live in
-// FunctionInteractionDialogs.cpp and are declared here.
+// FunctionInteractionBoxes.cpp (message, question and input boxes), FunctionInteractionPickers.cpp
+// (menus, colour, file and folder pickers), FunctionInteractionHighscores.cpp and
+// FunctionInteractionSplash.cpp (game information and splash screens), and are declared here.
 #pragma once
+
+#include <string>
+#include <string_view>
 
 #include "code/BuiltinRegistry.h"
 #include "code/Runtime.h"
@@ -73,5 +78,15 @@ KR_DIALOG_FN(get_open_filename);
 KR_DIALOG_FN(get_save_filename);
 KR_DIALOG_FN(get_directory);
 KR_DIALOG_FN(get_directory_alt);
+
+// ---- Shared by the parts of the game's own windows (FunctionInteractionBoxes.cpp).
+// A value shown as text: strings as they are, reals as `string` writes them.
+std::string DialogTextOf(const RValue& v);
+// Prints a window's text on standard error (no window to show it in).
+void PrintDialogText(std::string_view text);
+// An input box with OK and Cancel: the typed text, or the default when cancelled.
+std::string DialogInputAnswer(Runtime& rt, const std::string& text, const std::string& def);
+// A number as the player typed it: blanks around it allowed, "$" for hexadecimal.
+bool ParseTypedNumber(std::string_view s, double& out);
 
 }  // namespace kr
