@@ -92,7 +92,9 @@ KR_FILE_FN(file_find_first) {
     size_t sep = mask.find_last_of("\\/");
     std::string dir = sep == std::string::npos ? "." : HostPath(mask.substr(0, sep + 1));
     std::string pattern = sep == std::string::npos ? mask : mask.substr(sep + 1);
-    if (dir.empty()) dir = "/";
+    // The root for a mask like "/x"; appended, as GCC 12 reports assigning "/" here as an
+    // overlapping copy.
+    if (dir.empty()) dir.push_back('/');
     // Files with special attributes (hidden, system, volume, directory) are found only when
     // the search asks for them; every other file is found whatever it asks.
     int exclude = ~want & (kAttrHidden | kAttrSystem | kAttrVolume | kAttrDirectory);
