@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <utility>
 
 #include "data/ImageCodecs.h"
@@ -82,6 +83,70 @@ std::unique_ptr<CBackground> FreshCopy(const CBackground& b) {
     copy->texture = -1;
     copy->revision = 0;
     return copy;
+}
+
+// What sprites and backgrounds share: replacing one from a file, deleting, duplicating and
+// assigning it, with the same messages that name the kind.
+void ReplaceResource(CSprite& target, CSprite&& fresh) {
+    ReplaceSprite(target, std::move(fresh));
+}
+void ReplaceResource(CBackground& target, CBackground&& fresh) {
+    ReplaceBackground(target, std::move(fresh));
+}
+int AddResource(Runtime& rt, std::unique_ptr<CSprite> s) {
+    return AddSprite(rt, std::move(s));
+}
+int AddResource(Runtime& rt, std::unique_ptr<CBackground> b) {
+    return AddBackground(rt, std::move(b));
+}
+template <class T>
+ResourceTable<T>& TableOf(Runtime& rt) {
+    if constexpr (std::is_same_v<T, CSprite>)
+        return Sprites(rt);
+    else
+        return Backgrounds(rt);
+}
+template <class T>
+constexpr const char* kKind = std::is_same_v<T, CSprite> ? "sprite" : "background";
+
+// A file that fails to load (`load` gives null) leaves the resource as it was.
+template <class T, class Load>
+void ReplaceFromFile(Runtime& rt, const RValue& handle, Load load) {
+    T* target = TableOf<T>(rt).Get(ArgInt(handle));
+    if (!target) {
+        rt.RuntimeError(std::string("Trying to replace non-existing ") + kKind<T> + ".");
+        return;
+    }
+    if (std::unique_ptr<T> fresh = load()) ReplaceResource(*target, std::move(*fresh));
+}
+template <class T>
+void DeleteResource(Runtime& rt, Args args) {
+    if (!TableOf<T>(rt).Get(ArgInt(args[0]))) {
+        rt.RuntimeError(std::string("Trying to delete non-existing ") + kKind<T> + ".");
+        return;
+    }
+    TableOf<T>(rt).Remove(ArgInt(args[0]));
+}
+template <class T>
+void DuplicateResource(Runtime& rt, Args args, RValue& result) {
+    const T* r = TableOf<T>(rt).Get(ArgInt(args[0]));
+    if (!r) {
+        rt.RuntimeError(std::string("Trying to duplicate non-existing ") + kKind<T> + ".");
+        result.SetReal(-1.0);
+        return;
+    }
+    result.SetReal(AddResource(rt, FreshCopy(*r)));
+}
+template <class T>
+void AssignResource(Runtime& rt, Args args) {
+    T* target = TableOf<T>(rt).Get(ArgInt(args[0]));
+    const T* source = TableOf<T>(rt).Get(ArgInt(args[1]));
+    if (!target || !source) {
+        rt.RuntimeError(std::string("Error assigning a ") + kKind<T> + ".");
+        return;
+    }
+    if (target == source) return;
+    ReplaceResource(*target, T(*source));
 }
 
 // Loads a sprite as sprite_add does, with the default masks built; null on failure.
@@ -191,12 +256,7 @@ void fn_sprite_add(Runtime& rt, ScriptInstance*, ScriptInstance*, int, Args args
 
 // A file that fails to load leaves the sprite as it was.
 void fn_sprite_replace(Runtime& rt, ScriptInstance*, ScriptInstance*, int, Args args, RValue&) {
-    CSprite* target = SpriteArg(rt, args[0]);
-    if (!target) {
-        rt.RuntimeError("Trying to replace non-existing sprite.");
-        return;
-    }
-    if (std::unique_ptr<CSprite> s = LoadSprite(args + 1)) ReplaceSprite(*target, std::move(*s));
+    ReplaceFromFile<CSprite>(rt, args[0], [&] { return LoadSprite(args + 1); });
 }
 
 void fn_sprite_add_sprite(Runtime& rt, ScriptInstance*, ScriptInstance*, int, Args args,
@@ -207,43 +267,20 @@ void fn_sprite_add_sprite(Runtime& rt, ScriptInstance*, ScriptInstance*, int, Ar
 
 void fn_sprite_replace_sprite(Runtime& rt, ScriptInstance*, ScriptInstance*, int, Args args,
                               RValue&) {
-    CSprite* target = SpriteArg(rt, args[0]);
-    if (!target) {
-        rt.RuntimeError("Trying to replace non-existing sprite.");
-        return;
-    }
-    if (std::unique_ptr<CSprite> s = LoadSpriteSideFile(args[1]))
-        ReplaceSprite(*target, std::move(*s));
+    ReplaceFromFile<CSprite>(rt, args[0], [&] { return LoadSpriteSideFile(args[1]); });
 }
 
 void fn_sprite_delete(Runtime& rt, ScriptInstance*, ScriptInstance*, int, Args args, RValue&) {
-    if (!SpriteArg(rt, args[0])) {
-        rt.RuntimeError("Trying to delete non-existing sprite.");
-        return;
-    }
-    Sprites(rt).Remove(ArgInt(args[0]));
+    DeleteResource<CSprite>(rt, args);
 }
 
 void fn_sprite_duplicate(Runtime& rt, ScriptInstance*, ScriptInstance*, int, Args args,
                          RValue& result) {
-    const CSprite* s = SpriteArg(rt, args[0]);
-    if (!s) {
-        rt.RuntimeError("Trying to duplicate non-existing sprite.");
-        result.SetReal(-1.0);
-        return;
-    }
-    result.SetReal(AddSprite(rt, FreshCopy(*s)));
+    DuplicateResource<CSprite>(rt, args, result);
 }
 
 void fn_sprite_assign(Runtime& rt, ScriptInstance*, ScriptInstance*, int, Args args, RValue&) {
-    CSprite* target = SpriteArg(rt, args[0]);
-    const CSprite* source = SpriteArg(rt, args[1]);
-    if (!target || !source) {
-        rt.RuntimeError("Error assigning a sprite.");
-        return;
-    }
-    if (target == source) return;
-    ReplaceSprite(*target, CSprite(*source));
+    AssignResource<CSprite>(rt, args);
 }
 
 // The frames of the second sprite are appended to the first, resized to its size; the masks
@@ -516,13 +553,7 @@ void fn_background_add(Runtime& rt, ScriptInstance*, ScriptInstance*, int, Args 
 }
 
 void fn_background_replace(Runtime& rt, ScriptInstance*, ScriptInstance*, int, Args args, RValue&) {
-    CBackground* target = BackgroundArg(rt, args[0]);
-    if (!target) {
-        rt.RuntimeError("Trying to replace non-existing background.");
-        return;
-    }
-    if (std::unique_ptr<CBackground> b = LoadBackground(args + 1))
-        ReplaceBackground(*target, std::move(*b));
+    ReplaceFromFile<CBackground>(rt, args[0], [&] { return LoadBackground(args + 1); });
 }
 
 void fn_background_add_background(Runtime& rt, ScriptInstance*, ScriptInstance*, int, Args args,
@@ -533,43 +564,20 @@ void fn_background_add_background(Runtime& rt, ScriptInstance*, ScriptInstance*,
 
 void fn_background_replace_background(Runtime& rt, ScriptInstance*, ScriptInstance*, int, Args args,
                                       RValue&) {
-    CBackground* target = BackgroundArg(rt, args[0]);
-    if (!target) {
-        rt.RuntimeError("Trying to replace non-existing background.");
-        return;
-    }
-    if (std::unique_ptr<CBackground> b = LoadBackgroundSideFile(args[1]))
-        ReplaceBackground(*target, std::move(*b));
+    ReplaceFromFile<CBackground>(rt, args[0], [&] { return LoadBackgroundSideFile(args[1]); });
 }
 
 void fn_background_delete(Runtime& rt, ScriptInstance*, ScriptInstance*, int, Args args, RValue&) {
-    if (!BackgroundArg(rt, args[0])) {
-        rt.RuntimeError("Trying to delete non-existing background.");
-        return;
-    }
-    Backgrounds(rt).Remove(ArgInt(args[0]));
+    DeleteResource<CBackground>(rt, args);
 }
 
 void fn_background_duplicate(Runtime& rt, ScriptInstance*, ScriptInstance*, int, Args args,
                              RValue& result) {
-    const CBackground* b = BackgroundArg(rt, args[0]);
-    if (!b) {
-        rt.RuntimeError("Trying to duplicate non-existing background.");
-        result.SetReal(-1.0);
-        return;
-    }
-    result.SetReal(AddBackground(rt, FreshCopy(*b)));
+    DuplicateResource<CBackground>(rt, args, result);
 }
 
 void fn_background_assign(Runtime& rt, ScriptInstance*, ScriptInstance*, int, Args args, RValue&) {
-    CBackground* target = BackgroundArg(rt, args[0]);
-    const CBackground* source = BackgroundArg(rt, args[1]);
-    if (!target || !source) {
-        rt.RuntimeError("Error assigning a background.");
-        return;
-    }
-    if (target == source) return;
-    ReplaceBackground(*target, CBackground(*source));
+    AssignResource<CBackground>(rt, args);
 }
 
 // Always PNG, whatever the name's extension.
