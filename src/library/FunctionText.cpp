@@ -82,6 +82,13 @@ const CFont* FontArg(Runtime& rt, const RValue& v) {
     return Fonts(rt).Get(ArgInt(v));
 }
 
+// A number of the font a handle names; -1 when there is none.
+template <auto Field>
+void FontField(Runtime& rt, const RValue& handle, RValue& result) {
+    const CFont* f = FontArg(rt, handle);
+    result.SetReal(f ? double(f->*Field) : -1);
+}
+
 // A system font from script arguments (name, size, bold, italic, first, last).
 std::unique_ptr<CFont> SystemFont(Graphics& gfx, const RValue* a) {
     auto font = std::make_unique<CFont>();
@@ -179,24 +186,19 @@ KR_TEXT_FN(font_get_fontname) {
     result = RValue(std::string_view(f ? f->name : std::string()));
 }
 KR_TEXT_FN(font_get_size) {
-    const CFont* f = FontArg(rt, args[0]);
-    result.SetReal(f ? f->size : -1);
+    FontField<&CFont::size>(rt, args[0], result);
 }
 KR_TEXT_FN(font_get_bold) {
-    const CFont* f = FontArg(rt, args[0]);
-    result.SetReal(f ? f->bold : -1);
+    FontField<&CFont::bold>(rt, args[0], result);
 }
 KR_TEXT_FN(font_get_italic) {
-    const CFont* f = FontArg(rt, args[0]);
-    result.SetReal(f ? f->italic : -1);
+    FontField<&CFont::italic>(rt, args[0], result);
 }
 KR_TEXT_FN(font_get_first) {
-    const CFont* f = FontArg(rt, args[0]);
-    result.SetReal(f ? f->first : -1);
+    FontField<&CFont::first>(rt, args[0], result);
 }
 KR_TEXT_FN(font_get_last) {
-    const CFont* f = FontArg(rt, args[0]);
-    result.SetReal(f ? f->last : -1);
+    FontField<&CFont::last>(rt, args[0], result);
 }
 
 KR_TEXT_FN(font_add) {
