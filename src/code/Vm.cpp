@@ -809,6 +809,13 @@ L_CALLB : {
         PROTECT(fn(rt_, fr->self, fr->other, pc->c, R + pc->b, tmp));
     else  // the registry reports a row without a body, through the runtime's RuntimeError
         PROTECT(rt_.builtins_.Call(pc->d, rt_, fr->self, fr->other, pc->c, R + pc->b, tmp));
+    // A request to stop is answered after every built-in: a loop whose passes are slow may
+    // take long to use up a slice of steps. A long built-in answers it on the way and returns
+    // early, and its partial result is never used.
+    if (KR_UNLIKELY(interrupt_ && *interrupt_)) {
+        interrupted_ = true;
+        goto out_of_steps;
+    }
     PUT(R[pc->a]);
     NEXT();
 }
