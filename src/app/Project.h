@@ -50,8 +50,10 @@ bool CompileProjectCode(std::vector<uint8_t> data, const std::vector<ProjectCode
 bool IsProjectFolder(const std::string& path);
 
 // Builds the project in `dir` into a game held in memory: the game data from its magic number
-// on, as a game file stores it. False with `error` set ("DIR/FILE:LINE: what is wrong").
-bool BuildProjectData(const std::string& dir, std::vector<uint8_t>& data, std::string& error);
+// on, as a game file stores it. False with `error` set ("DIR/FILE:LINE: what is wrong"). With
+// `code`, every piece of code of the game is listed there too (as BuildProject lists it).
+bool BuildProjectData(const std::string& dir, std::vector<uint8_t>& data, std::string& error,
+                      std::vector<ProjectCode>* code = nullptr);
 
 // The commands: `korvane extract GAME DIR` and `korvane build DIR -o OUT [--data-only]`.
 // `executable` is the running program, which a self-contained game carries.

@@ -102,3 +102,16 @@ bool HasAppendedData(const std::string& path) {
 }
 
 }  // namespace kr
+
+namespace kr {
+
+std::FILE* TakeStandardOutput() {
+    std::fflush(stdout);
+    const int fd = dup(STDOUT_FILENO);
+    if (fd < 0) return stdout;
+    dup2(STDERR_FILENO, STDOUT_FILENO);
+    std::FILE* out = fdopen(fd, "w");
+    return out ? out : stdout;
+}
+
+}  // namespace kr

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,11 @@ uint64_t ProgramImageSize(const std::string& path);
 // tables) are dropped, which leaves a file that runs the same. Anything that is not a 64-bit
 // little-endian ELF file comes back unchanged.
 std::vector<uint8_t> StripProgramImage(std::vector<uint8_t> program);
+
+// Takes standard output for the program's own use (a protocol spoken on it): gives a stream on
+// what standard output was, and sends anything written to standard output from then on to
+// standard error instead.
+std::FILE* TakeStandardOutput();
 
 // Whether bytes were appended to the program image of the file (a game that carries its runner).
 bool HasAppendedData(const std::string& path);
