@@ -243,20 +243,21 @@ int32_t Debugger::LineAt(const Proto& proto, uint32_t at) {
 void Debugger::Arm(Proto& proto) {
     proto.debug_generation = generation_;
     ClearTraps(proto);
-    if (arm_all_) {
-        for (const Proto::Statement& s : proto.statements) SetTrap(proto, s.at);
-        return;
-    }
     const int32_t src = SourceOf(proto);
-    if (src < 0) return;
-    for (const Breakpoint& bp : sources_[size_t(src)].breakpoints) {
-        if (bp.line <= 0) continue;
-        for (const Proto::Statement& s : proto.statements)
-            if (LineAt(proto, s.at) >= bp.line) {
-                SetTrap(proto, s.at);
-                break;
-            }
+    if (src >= 0) {
+        for (Breakpoint& bp : sources_[size_t(src)].breakpoints) {
+            bp.at = UINT32_MAX;
+            if (bp.line <= 0) continue;
+            for (const Proto::Statement& s : proto.statements)
+                if (LineAt(proto, s.at) >= bp.line) {
+                    bp.at = s.at;
+                    if (!arm_all_) SetTrap(proto, s.at);
+                    break;
+                }
+        }
     }
+    if (arm_all_)
+        for (const Proto::Statement& s : proto.statements) SetTrap(proto, s.at);
 }
 
 void Debugger::ArmActive() {
@@ -338,17 +339,10 @@ void Debugger::OnTrap(Proto& proto, uint32_t at) {
     std::string reason;
     const int32_t src = SourceOf(proto);
     if (src >= 0) {
-        const int32_t line = LineAt(proto, at);
         for (Breakpoint& bp : sources_[size_t(src)].breakpoints) {
             if (bp.line <= 0) continue;
             // The trap of a breakpoint is the first statement at or after its line.
-            uint32_t first = UINT32_MAX;
-            for (const Proto::Statement& s : proto.statements)
-                if (LineAt(proto, s.at) >= bp.line) {
-                    first = s.at;
-                    break;
-                }
-            if (first != at || line < bp.line) continue;
+            if (bp.at != at) continue;
             if (!BreakpointStops(bp)) continue;
             if (!bp.spec.log_message.empty()) {
                 if (face_) face_->Output("console", Interpolate(bp.spec.log_message));

@@ -151,6 +151,8 @@ private:
         SourceBreakpoint spec;
         int32_t line = 0;  // verified line, 0: none
         int64_t hits = 0;
+        // The instruction of its trap (code of one text always compiles alike), once armed.
+        uint32_t at = UINT32_MAX;
     };
     struct Source {
         std::string path;
