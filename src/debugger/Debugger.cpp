@@ -287,17 +287,17 @@ void Debugger::OnEnter(Proto& proto) {
 }
 
 bool Debugger::BreakpointStops(Breakpoint& bp) {
-    if (!bp.spec.condition.empty()) {
+    if (!bp.given.condition.empty()) {
         RValue v;
         std::string error;
-        if (!Evaluate(bp.spec.condition, 0, 0, v, error)) {
+        if (!Evaluate(bp.given.condition, 0, 0, v, error)) {
             if (face_) face_->Output("stderr", "breakpoint condition: " + error);
             return true;
         }
         if (!(v.IsReal() && v.real >= 0.5)) return false;
     }
     ++bp.hits;
-    std::string h = Trim(bp.spec.hit_condition);
+    std::string h = Trim(bp.given.hit_condition);
     if (!h.empty()) {
         std::string op;
         while (!h.empty() && (h[0] == '=' || h[0] == '>' || h[0] == '%' || h[0] == ' ')) {
@@ -344,8 +344,8 @@ void Debugger::OnTrap(Proto& proto, uint32_t at) {
             // The trap of a breakpoint is the first statement at or after its line.
             if (bp.at != at) continue;
             if (!BreakpointStops(bp)) continue;
-            if (!bp.spec.log_message.empty()) {
-                if (face_) face_->Output("console", Interpolate(bp.spec.log_message));
+            if (!bp.given.log_message.empty()) {
+                if (face_) face_->Output("console", Interpolate(bp.given.log_message));
                 continue;
             }
             reason = "breakpoint";

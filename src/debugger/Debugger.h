@@ -148,7 +148,7 @@ public:
 private:
     enum class Mode { kRun, kIn, kOver, kOut, kPause, kStop };
     struct Breakpoint {
-        SourceBreakpoint spec;
+        SourceBreakpoint given;
         int32_t line = 0;  // verified line, 0: none
         int64_t hits = 0;
         // The instruction of its trap (code of one text always compiles alike), once armed.
