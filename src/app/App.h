@@ -26,6 +26,8 @@ const char* ProgramVersion();
 // korvane script: runs a program of the script language outside any game (ScriptCommand.cpp).
 // `args` follow the word "script".
 int ScriptCommand(std::span<const std::string> args, const std::string& executable);
+// korvane dap: the debug adapter on standard input and output (DapCommand.cpp).
+int DapCommand(std::span<const std::string> args, const std::string& executable);
 // A program argument as the program sees it: a real when the text is a number, else the text.
 RValue ProgramArgument(const std::string& arg);
 

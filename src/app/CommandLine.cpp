@@ -23,11 +23,12 @@ namespace kr {
 namespace {
 
 constexpr char kUsage[] =
-    "usage: korvane [run] [--headless] [--secure] [--max-steps N] [--time-limit SECS]\n"
+    "usage: korvane [run] [--headless] [--secure] [--debug] [--max-steps N] [--time-limit SECS]\n"
     "               [--seed S] [--input FILE] [--audio-out FILE.wav]\n"
     "               [--screenshot STEP=FILE]... GAME [PARAMETER...]\n"
     "       korvane info [--json] GAME | --functions [--json]\n"
     "       korvane script [--script NAME=FILE]... (FILE | - | -e CODE) [ARG...]\n"
+    "       korvane dap\n"
     "       korvane extract GAME DIR\n"
     "       korvane build DIR -o OUT [--data-only]\n"
     "       korvane --help | --version\n";
@@ -42,6 +43,7 @@ constexpr char kHelp[] =
     "  script    run a program of the script language outside any game\n"
     "  extract   write GAME into the new folder DIR as a text project\n"
     "  build     turn the project in DIR into a game\n"
+    "  dap       a debug adapter on standard input and output, for editors (docs/debugging.md)\n"
     "\n"
     "GAME is a game file, or a project folder (with game.toml), which is built in memory and\n"
     "run as it is. 'korvane COMMAND --help' describes one command and its options.\n"
@@ -67,6 +69,7 @@ constexpr char kRunHelp[] =
     "  --headless         no window and no sound card: steps run back to back on a virtual\n"
     "                     clock (sound is mixed on it, pictures are drawn off screen)\n"
     "  --secure           secure mode: the game may not export files into other folders\n"
+    "  --debug            debug mode (debug_mode reads 1), as a game made for debugging runs\n"
     "  --max-steps N      end the game as by game_end after N steps\n"
     "  --time-limit SECS  end the run with exit status 3 when it has run SECS seconds\n"
     "  --seed S           seed the random generator with S wherever it is seeded from the clock\n"
@@ -97,7 +100,7 @@ int UsageError(const std::string& what) {
 }
 
 struct RunOptions {
-    bool headless = false, secure = false;
+    bool headless = false, secure = false, debug = false;
     int64_t max_steps = -1;
     double time_limit = 0;  // seconds of real time; 0: none
     std::optional<uint32_t> seed;
@@ -142,6 +145,7 @@ int RunGameFile(const std::string& game, std::vector<std::string> parameters, Ru
     options.game_path = game;
     options.parameters = std::move(parameters);
     options.secure_mode = run.secure;
+    options.debug = run.debug;
     options.temp_places.executable_dir = DirectoryOf(executable);
     options.register_functions = RegisterAllBuiltins;
     options.windowed = !run.headless;
@@ -175,11 +179,12 @@ bool ParseNumber(const std::string& text, T& out) {
 
 // Whether `word` is one of the options of run (with or without its value after '=').
 bool IsRunOption(const std::string& word) {
-    for (const char* option : {"--headless", "--secure", "--help", "--max-steps", "--time-limit",
-                               "--seed", "--input", "--audio-out", "--screenshot"}) {
+    for (const char* option :
+         {"--headless", "--secure", "--debug", "--help", "--max-steps", "--time-limit", "--seed",
+          "--input", "--audio-out", "--screenshot"}) {
         const std::string o = option;
-        if (word == o ||
-            (word.starts_with(o + "=") && o != "--headless" && o != "--secure" && o != "--help"))
+        if (word == o || (word.starts_with(o + "=") && o != "--headless" && o != "--secure" &&
+                          o != "--debug" && o != "--help"))
             return true;
     }
     return false;
@@ -214,6 +219,8 @@ int Run(std::span<const std::string> args, const std::string& executable) {
             run.headless = true;
         } else if (a == "--secure") {
             run.secure = true;
+        } else if (a == "--debug") {
+            run.debug = true;
         } else if (a == "--max-steps" || a.starts_with("--max-steps=")) {
             if (!value(a, "--max-steps", v) || !ParseNumber(v, run.max_steps) || run.max_steps < 0)
                 return UsageError("--max-steps needs a number of steps (0 or more)");
@@ -328,6 +335,7 @@ int RunCommandLine(std::span<const std::string> args, const std::string& executa
     }
     if (first == "info") return Info(args.subspan(1));
     if (first == "script") return ScriptCommand(args.subspan(1), executable);
+    if (first == "dap") return DapCommand(args.subspan(1), executable);
     if (first == "extract") return ExtractCommand({args.begin() + 1, args.end()});
     if (first == "build") return BuildCommand({args.begin() + 1, args.end()}, executable);
     if (first == "run") return Run(args.subspan(1), executable);

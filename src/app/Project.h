@@ -51,8 +51,10 @@ bool CompileProjectCode(std::vector<uint8_t> data, const std::vector<ProjectCode
 bool IsProjectFolder(const std::string& path);
 
 // Builds the project in `dir` into a game held in memory: the game data from its magic number
-// on, as a game file stores it. False with `error` set ("DIR/FILE:LINE: what is wrong").
-bool BuildProjectData(const std::string& dir, std::vector<uint8_t>& data, std::string& error);
+// on, as a game file stores it. False with `error` set ("DIR/FILE:LINE: what is wrong"). With
+// `code`, every piece of code of the game is listed there too (as BuildProject lists it).
+bool BuildProjectData(const std::string& dir, std::vector<uint8_t>& data, std::string& error,
+                      std::vector<ProjectCode>* code = nullptr);
 
 // Loads GAME for a command that reads it: a game file, or a project folder built in memory as
 // `korvane run` builds it. A build error is shown through the host.

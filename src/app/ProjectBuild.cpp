@@ -474,7 +474,8 @@ private:
             if (hi < 0 || lo < 0) m.Fail("application_id", "application_id must be 32 hex digits");
             g_.application_id[i] = uint8_t(hi * 16 + lo);
         }
-        g_.debug_mode = m.Bool("debug_mode", false);
+        // `debug = true` is the short spelling of the same flag.
+        g_.debug_mode = m.Bool("debug_mode", false) || m.Bool("debug", false);
         g_.d3dx_name = m.Str("d3dx_name", "D3DX8.dll");
         d3dx_.clear();
         if (m.Node("d3dx_file")) d3dx_ = File(m, "d3dx_file");

@@ -67,10 +67,12 @@ std::string InProject(const std::string& dir, const std::string& error) {
 }
 
 // Builds the project and compiles every piece of its code; `writer` then holds the game.
-bool BuildGame(const std::string& dir, GameWriter& writer, std::string& error) {
+bool BuildGame(const std::string& dir, GameWriter& writer, std::string& error,
+               std::vector<ProjectCode>* code_out = nullptr) {
     GameData game;
     std::vector<uint8_t> d3dx;
-    std::vector<ProjectCode> code;
+    std::vector<ProjectCode> own_code;
+    std::vector<ProjectCode>& code = code_out ? *code_out : own_code;
     if (!BuildProject(dir, game, d3dx, error, &code)) {
         error = InProject(dir, error);
         return false;
@@ -90,9 +92,10 @@ bool BuildGame(const std::string& dir, GameWriter& writer, std::string& error) {
 }
 }  // namespace
 
-bool BuildProjectData(const std::string& dir, std::vector<uint8_t>& data, std::string& error) {
+bool BuildProjectData(const std::string& dir, std::vector<uint8_t>& data, std::string& error,
+                      std::vector<ProjectCode>* code) {
     GameWriter writer;
-    if (!BuildGame(dir, writer, error)) return false;
+    if (!BuildGame(dir, writer, error, code)) return false;
     data = writer.WriteData();
     return true;
 }

@@ -71,6 +71,7 @@ constexpr uint16_t kNoReg = 0xFFFF;
     X(SWEQ)       /* if a exactly equals b: pc += d */                                       \
     X(GLOBALVAR)  /* declare global d */                                                     \
     X(ERROR)      /* report message d */                                                     \
+    X(BREAK)      /* a debugger's trap: the op it covers is in Proto::traps */               \
     /* Fused forms: each runs the instructions that follow it (two, or three for MULADDMOD)  */ \
     /* when all of their operands are reals and skips them; otherwise it does nothing and     */ \
     /* they run on their own, with their own errors and positions.                            */ \
@@ -157,7 +158,30 @@ struct Proto {
     bool local_arrays = false;  // some local is used with an index
     bool has_extras = false;    // with slots or local arrays: frames keep more state
     bool args_stable = false;   // nothing writes the arguments while the code runs
+
+    // For debuggers. The first instruction of every statement with the statement's source
+    // position, by instruction. A debugger traps a statement by writing BREAK over its first
+    // instruction's op, which `traps` keeps (by instruction; meaningful only where the op is
+    // BREAK); the interpreter then hands the trap to the debug hook and runs the kept op.
+    // Code that no debugger touched never meets a BREAK and pays nothing for this.
+    struct Statement {
+        uint32_t at;
+        int32_t pos;
+    };
+    std::vector<Statement> statements;
+    std::vector<uint16_t> traps;
+    uint32_t debug_generation = 0;  // the debugger's, for its own bookkeeping
+    int32_t debug_source = -1;      // likewise; -1 until the debugger has looked
+    bool debug_source_known = false;
 };
+
+// Writes a trap over instruction `at` (its op kept in traps), and removes every trap.
+void SetTrap(Proto& p, uint32_t at);
+void ClearTraps(Proto& p);
+// The instruction a trap replaced (the op itself where there is no trap).
+inline uint16_t TrappedOp(const Proto& p, uint32_t at) {
+    return p.instrs[at].op == OP_BREAK ? p.traps[at] : p.instrs[at].op;
+}
 
 // Lowers the checked tree of a compiled code into its Proto. False (with an error recorded)
 // only when the code is too large for the register form.

@@ -334,6 +334,19 @@ const char* OpName(uint16_t op) {
 
 }  // namespace
 
+void SetTrap(Proto& p, uint32_t at) {
+    if (at >= p.instrs.size() || p.instrs[at].op == OP_BREAK) return;
+    if (p.traps.size() < p.instrs.size()) p.traps.resize(p.instrs.size());
+    p.traps[at] = p.instrs[at].op;
+    p.instrs[at].op = OP_BREAK;
+}
+
+void ClearTraps(Proto& p) {
+    if (p.traps.empty()) return;
+    for (size_t i = 0; i < p.instrs.size(); ++i)
+        if (p.instrs[i].op == OP_BREAK) p.instrs[i].op = p.traps[i];
+}
+
 bool LowerCode(Runtime& rt, const CCode& code, Proto& out) {
     Lowerer l(rt, code, out);
     return l.Run();

@@ -14,6 +14,15 @@ namespace kr {
 void Lowerer::Statement(const RToken& n, bool store) {
     if (failed_) return;
     uint32_t mark = free_;
+    if (n.kind != kNodeBlock && n.kind != kNodeEmpty && n.kind != kNodeEmptyProgram) {
+        // A statement that starts where the one around it starts (the first statement of a
+        // for header) is the finer place to stop.
+        const uint32_t at = uint32_t(Here());
+        if (!p_.statements.empty() && p_.statements.back().at == at)
+            p_.statements.back().pos = n.position;
+        else
+            p_.statements.push_back({at, n.position});
+    }
     switch (n.kind) {
         case kNodeBlock:
             for (const RToken& c : n.children) Statement(c, store);

@@ -6,6 +6,7 @@
 #include <span>
 
 #include "code/Code.h"
+#include "code/DebugHook.h"
 #include "code/Operators.h"
 #include "code/Vm.h"
 #include "platform/Files.h"
@@ -314,6 +315,10 @@ bool Runtime::ExecuteForValue(CCode& code, ScriptInstance* self, ScriptInstance*
     return false;
 }
 
+std::vector<DebugFrame> Runtime::DebugFrames() const {
+    return vm_->DebugFrames();
+}
+
 void Runtime::SetStepLimit(int64_t steps) {
     vm_->SetStepLimit(steps);
 }
@@ -520,6 +525,7 @@ void Runtime::ShowRuntimeError(std::string_view message, bool fatal) {
 
 void Runtime::ShowError(const std::string& text, bool fatal) {
     if (aborting_ || Interrupted()) return;
+    if (debug_hook_ && debug_hook_->OnShowError(text, fatal)) return;
     if (settings_.abort_on_all_errors) fatal = true;
     if (settings_.display_errors) {
         bool abort = host_->ShowErrorWindow(text, !fatal);

@@ -21,8 +21,10 @@
 namespace kr {
 
 class CCode;
+class DebugHook;
 class Runtime;
 class Vm;
+struct DebugFrame;
 
 // The part of an instance that the script language sees; CInstance (objects/) derives from it.
 // Its user variables are reached without a virtual call; built-in instance variables go
@@ -272,6 +274,13 @@ public:
     void SetInterruptFlag(const volatile std::sig_atomic_t* flag);
     bool Interrupted() const { return interrupt_ && *interrupt_; }
 
+    // --- Debugging ---
+    // The debugger that hears about traps, entries and errors (null: none, the default).
+    void SetDebugHook(DebugHook* hook) { debug_hook_ = hook; }
+    DebugHook* GetDebugHook() const { return debug_hook_; }
+    // The frames of running code, outermost first (empty when no code runs).
+    std::vector<DebugFrame> DebugFrames() const;
+
     // --- Variable access by owner (variable resolution) ---
     // Reads name `id` at flat index `index` for owner `owner` as code running for (self,
     // other) would; false when nothing was found (no error is reported).
@@ -367,6 +376,7 @@ private:
     std::string log_content_;  // this run's log, rewritten whole on every error
 
     std::unique_ptr<Vm> vm_;
+    DebugHook* debug_hook_ = nullptr;
     const volatile std::sig_atomic_t* interrupt_ = nullptr;
 };
 

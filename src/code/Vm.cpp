@@ -220,10 +220,35 @@ bool Vm::Execute(const CCode& code, ScriptInstance* self, ScriptInstance* other,
         interrupted_ = false;
     }
     ++native_depth_;
+    if (KR_UNLIKELY(rt_.debug_hook_ != nullptr)) rt_.debug_hook_->OnEnter(*code.GetProto());
     PushFrame(code.GetProto(), self, other, &result, script, true, -1);
     bool ok = Run();
     --native_depth_;
     return ok;
+}
+
+std::vector<DebugFrame> Vm::DebugFrames() const {
+    std::vector<DebugFrame> out(nframes_);
+    // Each in-loop call keeps its caller's arguments; the innermost frame's are current.
+    RValue* args = rt_.args_.slots;
+    int32_t argc = rt_.args_.live;
+    for (uint32_t i = nframes_; i-- > 0;) {
+        const Frame& f = frames_[i];
+        DebugFrame& d = out[i];
+        d.proto = const_cast<Proto*>(f.proto);
+        d.at = f.pc ? uint32_t(f.pc - f.proto->instrs.data()) : 0;
+        d.self = f.self;
+        d.other = f.other;
+        d.registers = f.base;
+        d.script = f.script;
+        d.args = args;
+        d.argc = argc;
+        if (f.restore_args) {
+            args = f.saved_slots;
+            argc = f.saved_live;
+        }
+    }
+    return out;
 }
 
 void Vm::Raise(Frame& f, const Instr* pc, int32_t pos, std::string_view msg) {
@@ -956,6 +981,12 @@ L_SWEQ : {
 L_GLOBALVAR:
     rt_.globals_.DeclareGlobalVar(pc->d);
     NEXT();
+L_BREAK : {
+    // Only code a debugger has trapped gets here; the trapped instruction then runs.
+    const uint32_t at = uint32_t(pc - P->instrs.data());
+    if (rt_.debug_hook_) PROTECT(rt_.debug_hook_->OnTrap(*const_cast<Proto*>(P), at));
+    goto* kLabels[TrappedOp(*P, at)];
+}
 L_ERROR:
     RAISE(FixedMessageText(pc->d));
 
@@ -1127,6 +1158,10 @@ out_of_steps:
     RAISE("Execution step limit reached.");
 
 unwind:
+    if (KR_UNLIKELY(rt_.debug_hook_ != nullptr)) {
+        fr->pc = pc;
+        rt_.debug_hook_->OnError();
+    }
     for (;;) {
         Frame& f = frames_[nframes_ - 1];
         f.strings = true;  // a callee's result may have left a string in any register

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "code/Bytecode.h"
+#include "code/DebugHook.h"
 #include "code/Runtime.h"
 #include "code/Variables.h"
 
@@ -30,6 +31,8 @@ public:
     // A flag polled on backward jumps and calls (every 65536 of them): once it is not zero,
     // running code stops with the run-time error "Execution was interrupted.".
     void SetInterrupt(const volatile std::sig_atomic_t* flag) { interrupt_ = flag; }
+    // The frames of running code, outermost first.
+    std::vector<DebugFrame> DebugFrames() const;
 
 private:
     struct WithState {

@@ -7,6 +7,7 @@
 
 #include "code/ArgumentScope.h"
 #include "code/Code.h"
+#include "code/DebugHook.h"
 #include "code/Runtime.h"
 #include "code/Vocabulary.h"
 #include "library/DateTime.h"
@@ -219,6 +220,7 @@ static void fn_variable_local_array2_set(Runtime& rt, ScriptInstance* self, Scri
 static void fn_show_debug_message(Runtime& rt, ScriptInstance* self, ScriptInstance* other,
                                   int argc, const RValue* args, RValue& result) {
     std::string text = args[0].IsString() ? args[0].StdStr() : RealToString(args[0].real);
+    if (DebugHook* debugger = rt.GetDebugHook(); debugger && debugger->OnDebugMessage(text)) return;
     text += '\n';
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);

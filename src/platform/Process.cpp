@@ -115,3 +115,16 @@ unsigned UsableCores() {
 }
 
 }  // namespace kr
+
+namespace kr {
+
+std::FILE* TakeStandardOutput() {
+    std::fflush(stdout);
+    const int fd = dup(STDOUT_FILENO);
+    if (fd < 0) return stdout;
+    dup2(STDERR_FILENO, STDOUT_FILENO);
+    std::FILE* out = fdopen(fd, "w");
+    return out ? out : stdout;
+}
+
+}  // namespace kr

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,11 @@ std::vector<uint8_t> StripProgramImage(std::vector<uint8_t> program);
 // The cores this process may run on (a process pinned to one core gains nothing from a
 // second thread).
 unsigned UsableCores();
+
+// Takes standard output for the program's own use (a protocol spoken on it): gives a stream on
+// what standard output was, and sends anything written to standard output from then on to
+// standard error instead.
+std::FILE* TakeStandardOutput();
 
 // Whether bytes were appended to the program image of the file (a game that carries its runner).
 bool HasAppendedData(const std::string& path);

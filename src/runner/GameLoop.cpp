@@ -51,11 +51,50 @@ void GameLoop::RunMainLoop() {
         StartGame();
     }
     running_ = true;
+    paused_ = false;
     MainLoop();
     if (!running_) {
         EndGame();
         runner_.Drawer().Transitions().Discard();
     }
+}
+
+void GameLoop::SingleStep() {
+    if (!running_ || !paused_) return;
+    try {
+        ProcessMessages();
+        DeliverReplay(steps_run_);
+        GameStep();
+    } catch (...) {
+        ReportInternalError("the step");
+    }
+    runner_.Drawer().StepDone(steps_run_);
+    ++steps_run_;
+    if (hooks.debugger_step) hooks.debugger_step();
+    const int64_t max_steps = runner_.MaxSteps();
+    if ((max_steps >= 0 && steps_run_ >= max_steps) || runner_.StopRequested())
+        runner_.SetRoomRequest(kRequestEnd);
+    try {
+        HandleRoomRequest();
+        ProcessMessages();
+    } catch (...) {
+        ReportInternalError("a room change");
+    }
+    // The step may have ended the game: it then ends here, as the loop would have ended it.
+    if (!running_) {
+        paused_ = false;
+        EndGame();
+        runner_.Drawer().Transitions().Discard();
+    }
+}
+
+void GameLoop::StopGame() {
+    if (paused_ && running_) {
+        EndGame();
+        runner_.Drawer().Transitions().Discard();
+    }
+    running_ = false;
+    paused_ = false;
 }
 
 void GameLoop::StartGame() {
@@ -134,7 +173,7 @@ void GameLoop::MainLoop() {
         runner_.SetRoomRequest(kRequestEnd);
         HandleRoomRequest();
     }
-    while (running_) {
+    while (running_ && !paused_) {
         // An exception inside one iteration is reported and the loop goes on; the pieces are
         // guarded apart so that the step count and the limit still advance.
         try {
@@ -145,6 +184,7 @@ void GameLoop::MainLoop() {
         }
         runner_.Drawer().StepDone(steps_run_);
         ++steps_run_;
+        if (hooks.debugger_step) hooks.debugger_step();
         try {
             int64_t now = clock.Microseconds();
             if (now < t) t = now;

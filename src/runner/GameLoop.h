@@ -30,6 +30,10 @@ struct LoopHooks {
     std::function<void(const std::string& file)> load_game;        // F6, and room request -300
     std::function<void(const std::string& file)> save_screenshot;  // F9
     std::function<void()> network_pump;  // once at the start of every step, without waiting
+    // Debug mode: after every step of the loop (the debugger refreshes its views and takes its
+    // requests); and while the loop is paused, until the debugger resumes or stops the game.
+    std::function<void()> debugger_step;
+    std::function<void()> debugger_paused;
 };
 
 class GameLoop {
@@ -52,6 +56,18 @@ public:
     void MainLoop();
     // One step, in the fixed order of its phases.
     void GameStep();
+
+    // ---- The debugger's controls ----
+    // The loop returns after the step it is in; the game keeps running, paused.
+    void PauseGame() { paused_ = true; }
+    // Runs the loop again without restarting the game (the driver then calls RunMainLoop).
+    void ResumeGame() { paused_ = false; }
+    // While running and paused: exactly one step, its frame presented, its room request
+    // carried out.
+    void SingleStep();
+    // Ends the game: through EndGame at once when it is paused, else when the loop returns.
+    void StopGame();
+    bool Paused() const { return paused_; }
 
     bool Running() const { return running_; }
     // Whether the game ended because of a fatal error (room request -400).
@@ -157,6 +173,7 @@ private:
     size_t replay_next_ = 0;
 
     bool running_ = false;
+    bool paused_ = false;
     bool ended_by_error_ = false;
     bool close_requested_ = false;
     int64_t step_count_ = 0;

@@ -159,7 +159,10 @@ LoadResult Runner::LoadGameData() {
     LoadResult r = options_.game_data.empty()
                        ? LoadGameFile(options_.game_path, game_, *this)
                        : ReadGameData(std::move(options_.game_data), 0, game_, *this);
-    if (r == LoadResult::kLoaded) HandOverToRuntime();
+    if (r == LoadResult::kLoaded) {
+        if (options_.debug) game_.debug_mode = true;
+        HandOverToRuntime();
+    }
     return r;
 }
 
@@ -325,8 +328,15 @@ bool Runner::PrepareGame() {
     return true;
 }
 
+// In debug mode the debugger drives the loop: a pause returns from RunMainLoop with the game
+// still running, the debugger holds it (single steps included) until it resumes the loop,
+// which runs on without restarting the game, or stops it.
 void Runner::RunMainLoop() {
     loop_->RunMainLoop();
+    while (loop_->Running() && loop_->Paused() && loop_->hooks.debugger_paused) {
+        loop_->hooks.debugger_paused();
+        if (loop_->Running() && !loop_->Paused()) loop_->RunMainLoop();
+    }
 }
 
 void Runner::CleanUpGame() {

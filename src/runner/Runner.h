@@ -72,6 +72,8 @@ struct RunnerOptions {
     bool sound = true;
     // Pictures to save: the one presented at the end of step N (counted from 0) into a PNG.
     std::vector<std::pair<int64_t, std::string>> screenshots;
+    // Debug mode whatever the game's header says (debug_mode reads 1).
+    bool debug = false;
     // Set (by a signal handler) when the run must stop: the game then ends after the step,
     // and running code stops at once.
     const volatile std::sig_atomic_t* stop_flag = nullptr;

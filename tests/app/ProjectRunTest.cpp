@@ -264,3 +264,35 @@ TEST(ProjectRun, CodeIsCompiledAtBuildTime) {
 
 }  // namespace
 }  // namespace kr
+
+namespace kr {
+namespace {
+
+// Debug mode comes from the manifest's `debug` (or `debug_mode`) key or from --debug.
+TEST(ProjectDebugModeTest, TheManifestOrTheOptionTurnsItOn) {
+    ScratchDir dir;
+    struct Case {
+        std::string manifest_line;
+        bool option;
+        std::string out;
+    } cases[] = {{"", false, "0\n"},
+                 {"debug = true\n", false, "1\n"},
+                 {"debug_mode = true\n", false, "1\n"},
+                 {"", true, "1\n"}};
+    int n = 0;
+    for (const Case& c : cases) {
+        auto files = TinyProject();
+        files["game.toml"] = c.manifest_line + files["game.toml"];
+        files["objects/obj_hello/create.krs"] = "show_debug_message(debug_mode); game_end();\n";
+        const std::string project = WriteProject(dir, "p" + std::to_string(n++), files);
+        std::vector<std::string> args{"run", "--headless"};
+        if (c.option) args.push_back("--debug");
+        args.push_back(project);
+        test::ProcessResult r = RunProgram(KorvanePath(), args);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, c.out) << c.manifest_line << c.option;
+    }
+}
+
+}  // namespace
+}  // namespace kr

@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "code/Bytecode.h"
 #include "code/Code.h"
+#include "code/DebugHook.h"
 #include "code/Operators.h"
 #include "code/Runtime.h"
 
@@ -670,6 +672,50 @@ TEST_F(Language, FastFormsMeetOtherKinds) {
     for (const ErrorCase& c : errors) ExpectError(c.src, c.want, false);
     rt.SetStepLimit(1000);
     ExpectError("for (i = 0; i < 1; i += 0) {}", "15: Execution step limit reached.", false);
+}
+
+// A debugger's traps over every statement change nothing the code does, fused forms included;
+// each statement is reported once per run with its source position, and an error is reported
+// while its frames are still there.
+TEST_F(Language, TrappedStatementsRunAsBefore) {
+    struct Hook : DebugHook {
+        Runtime* rt = nullptr;
+        std::vector<int32_t> positions;
+        size_t frames_at_error = 0;
+        void OnEnter(Proto& p) override {
+            ClearTraps(p);
+            for (const Proto::Statement& s : p.statements) SetTrap(p, s.at);
+        }
+        void OnTrap(Proto& p, uint32_t at) override {
+            for (const Proto::Statement& s : p.statements)
+                if (s.at == at) positions.push_back(s.pos);
+        }
+        void OnError() override { frames_at_error = rt->DebugFrames().size(); }
+    } hook;
+    hook.rt = &rt;
+    rt.SetDebugHook(&hook);
+    const ValueCase values[] = {
+        {"s = 0 for (i = 10; i > 0; i += -2) s += i x = s", RValue(30.0)},
+        {"s = 0 n = 5 for (i = 0; i <= n; i += 1) { if i == 2 n = 3; s += i } x = s", RValue(6.0)},
+        {"var v; v = 3; v = v * 3 + v; x = v", RValue(12.0)},
+        {"var s; s = 2; x = (s * 3 + s) mod 7", RValue(1.0)},
+        {"s = \"\" repeat (3) s += \"ab\" x = s", S("ababab")},
+        {"var k; k = 0; while (k < 5) k += 1; x = k", RValue(5.0)},
+    };
+    for (const ValueCase& c : values) ExpectValue(c.src, c.want);
+    hook.positions.clear();
+    ExpectValue("a = 1\nb = 2\nx = a + b", RValue(3.0));
+    EXPECT_EQ(hook.positions, (std::vector<int32_t>{1, 7, 13}));
+    ExpectError("var v, w; v = 1; x = v * 2 + w", "30: Unknown variable w", false);
+    EXPECT_EQ(hook.frames_at_error, 1u);
+    rt.SetDebugHook(nullptr);
+    // Traps left behind by a debugger that went away still run the code they cover.
+    CCode code("y = 4; x = y * 2", false);
+    ASSERT_TRUE(code.Compile(rt));
+    hook.OnEnter(*code.GetProto());
+    RValue out;
+    ASSERT_TRUE(rt.Execute(code, &a, &b, out));
+    EXPECT_EQ(a.vars.GetVar(rt.Names().Find("x"), 0)->real, 8.0);
 }
 
 // `s = s + t` and `s += t` extend the bytes of s in place only while no other value shares

@@ -47,9 +47,11 @@ protected:
         o.register_functions = RegisterAllBuiltins;
         o.max_steps = max_steps;
         o.seed = seed;
+        o.debug = debug_;
         std::string error;
         EXPECT_TRUE(ParseInputReplay(input, o.input, error)) << error;
         runner_ = std::make_unique<Runner>(platform_, std::move(o));
+        if (setup_) setup_(*runner_);
         Result r;
         // The other events performed for all instances are recorded on their way.
         auto perform = runner_->perform_other_event_for_all;
@@ -72,6 +74,9 @@ protected:
     std::unique_ptr<Runner> runner_;
     // Runs before each other event performed for all instances.
     std::function<void(int32_t)> runner_hook_;
+    // Runs on the new runner before the run starts; and the debug option.
+    std::function<void(Runner&)> setup_;
+    bool debug_ = false;
 };
 
 constexpr int32_t kGameStart = 2, kGameEnd = 3, kRoomStart = 4, kRoomEnd = 5, kClose = 30;
@@ -432,6 +437,52 @@ TEST_F(GameLoopTest, CollisionsWithSolidInstancesPutBothBack) {
     w.Add("room", room);
     Result r = Run(w, 6);
     EXPECT_EQ(r.out, "hit at 40 step 2\n") << r.err;
+}
+
+}  // namespace
+}  // namespace kr
+
+namespace kr {
+namespace {
+
+// The debugger's controls: a pause returns from the loop with the game running; a single step
+// runs exactly one step; resuming goes on without restarting the game; a stop while paused
+// ends the game through its game end events.
+TEST_F(GameLoopTest, TheDebuggerPausesStepsResumesAndStops) {
+    GameWriter w;
+    CObject o;
+    o.events[kEventStep][kStepNormal] = Code("show_debug_message('step ' + string(debug_mode))");
+    o.events[kEventOther][2] = Code("show_debug_message('game start')");
+    o.events[kEventOther][3] = Code("show_debug_message('game end')");
+    w.Add("obj", o);
+    CRoom room;
+    room.instances = {Placed(0, 0, 0, 100001)};
+    w.Add("room", room);
+    debug_ = true;
+    setup_ = [](Runner& runner) {
+        GameLoop& loop = runner.Loop();
+        loop.hooks.debugger_step = [&loop] {
+            if (loop.StepsRun() == 2 || loop.StepsRun() == 5) loop.PauseGame();
+        };
+        loop.hooks.debugger_paused = [&loop] {
+            std::printf("paused after %lld\n", (long long)loop.StepsRun());
+            std::fflush(stdout);
+            if (loop.StepsRun() == 2) {
+                loop.SingleStep();
+                EXPECT_TRUE(loop.Paused());
+                loop.ResumeGame();
+            } else {
+                loop.StopGame();
+            }
+        };
+    };
+    Result r = Run(w, 100);
+    EXPECT_EQ(r.status, Runner::kExitOk) << r.err;
+    EXPECT_EQ(r.out,
+              "game start\nstep 1\nstep 1\npaused after 2\nstep 1\nstep 1\nstep 1\n"
+              "paused after 5\ngame end\n");
+    EXPECT_EQ(runner_->Loop().StepsRun(), 5);
+    EXPECT_FALSE(runner_->Loop().Running());
 }
 
 }  // namespace
