@@ -89,6 +89,7 @@ TEST(Stop, SignalsEndARunawayRunCleanly) {
         {{"run", "--headless", project}, SIGINT, 130},
         {{"run", "--headless", project}, SIGTERM, 143},
         {{"script", "-e", "while (true) {}"}, SIGINT, 130},
+        {{"script", "-e", "sleep(3600000)"}, SIGTERM, 143},  // a wait of an hour
     };
     for (const Case& c : cases) {
         const std::string temp = dir / ("temp" + std::to_string(c.signal) + c.args[0]);
