@@ -1,11 +1,11 @@
-# Fails when SDL, OpenGL, audio or video library, ENet or dlfcn headers are included outside src/platform and src/graphics/opengl.
+# Fails when SDL, OpenGL, audio, CD or video library, ENet or dlfcn headers are included outside src/platform and src/graphics/opengl.
 file(GLOB_RECURSE files ${SRC}/*.h ${SRC}/*.cpp)
 set(bad "")
 foreach(f ${files})
   if(f MATCHES "/src/platform/" OR f MATCHES "/src/graphics/opengl/")
     continue()
   endif()
-  file(STRINGS ${f} lines REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"](SDL|GL/|GLES|EGL/|KHR/|AL/|sndfile|fluidsynth|enet/|libav|libsw|dlfcn\\.h)")
+  file(STRINGS ${f} lines REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"](SDL|GL/|GLES|EGL/|KHR/|AL/|sndfile|fluidsynth|enet/|cdio/|libav|libsw|dlfcn\\.h)")
   if(lines)
     list(APPEND bad ${f})
   endif()
