@@ -167,7 +167,8 @@ bool CdAudio::Play(int64_t from, int64_t to) {
 }
 
 std::string CdAudio::Command(const std::vector<std::string>& w) {
-    if (w.size() < 2) return {};
+    // Without a drive the device cannot even be opened: no command has a reply.
+    if (w.size() < 2 || !Drive().Exists()) return {};
     const std::string& verb = w[0];
     auto word = [&](size_t i) { return i < w.size() ? w[i] : std::string(); };
     // Every command sees the disc as it is now: a changed or removed disc ends what played.

@@ -259,12 +259,13 @@ TEST_F(CdAudioTest, PlaysTheTracksOfADiscImage) {
 }
 
 // No drive, a CUE sheet that does not exist and one whose BIN file is missing all answer as an
-// empty drive, quietly.
+// empty drive, quietly; only the media device tells a drive without a disc from no drive.
 TEST_F(CdAudioTest, NoDriveOrAnUnreadableImageIsAnEmptyDrive) {
     const std::string broken = dir_.Write("broken.cue",
                                           "FILE \"gone.bin\" BINARY\n  TRACK 01 AUDIO\n"
                                           "    INDEX 01 00:00:00\n");
     for (std::string source : {std::string(), dir_.Path() + "/missing.cue", broken}) {
+        const std::string mode = source.empty() ? "[]" : "[not ready]";
         if (source.empty())
             unsetenv("KORVANE_CD");
         else
@@ -278,7 +279,7 @@ TEST_F(CdAudioTest, NoDriveOrAnUnreadableImageIsAnEmptyDrive) {
                 string(cd_track_position()) + "[" + MCI_command("status cdaudio mode") + "]");)",
                        "", 2);
         EXPECT_EQ(r.status, Runner::kExitOk) << source;
-        EXPECT_EQ(r.out, "000000000[not ready]\n") << source;
+        EXPECT_EQ(r.out, "000000000" + mode + "\n") << source;
         EXPECT_EQ(r.err, "") << source;
     }
 }

@@ -18,6 +18,7 @@ void QuietLog(cdio_log_level_t, const char*) {}
 
 class EmptyCdDrive final : public CdDrive {
 public:
+    bool Exists() const override { return false; }
     std::vector<CdTrack> Tracks() override { return {}; }
     bool ReadAudio(int32_t, int32_t, std::vector<uint8_t>&) override { return false; }
     void OpenTray() override {}

@@ -23,6 +23,8 @@ public:
     static constexpr int32_t kSectorsPerSecond = 75;
 
     virtual ~CdDrive() = default;
+    // False for the stand-in of a machine without a drive.
+    virtual bool Exists() const { return true; }
     // The tracks of the disc in the drive, read afresh (a disc may have been changed); empty
     // when there is no disc, the tray is open or the image cannot be read.
     virtual std::vector<CdTrack> Tracks() = 0;
@@ -34,9 +36,9 @@ public:
 
 // The drive named by `source`: a file ending in .cue is opened as an image, anything else as a
 // device; an empty source is the system's first CD drive. A machine without one gets a drive
-// that is always empty, so nothing here ever fails.
+// that does not exist and is always empty, so nothing here ever fails.
 std::unique_ptr<CdDrive> OpenCdDrive(const std::string& source);
-// A drive that is always empty.
+// The drive of a machine without one: it does not exist and is always empty.
 std::unique_ptr<CdDrive> MakeEmptyCdDrive();
 
 }  // namespace kr
