@@ -1,11 +1,14 @@
-// The CD drive through libcdio, which reads real drives and CUE/BIN images alike.
+// The CD drive through libcdio, which reads real drives and CUE/BIN images alike; audio is read
+// through its paranoia library, which checks and repairs what a drive reads.
 #include "platform/audio/CdDrive.h"
 
 #include <cdio/cdio.h>
 #include <cdio/logging.h>
 #include <cdio/memory.h>
+#include <cdio/paranoia/cdda.h>
+#include <cdio/paranoia/paranoia.h>
 
-#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 
 namespace kr {
@@ -51,19 +54,34 @@ public:
 
     bool ReadAudio(int32_t sector, int32_t count, std::vector<uint8_t>& out) override {
         if (!cdio_ || count <= 0) return count == 0;
+        cdrom_drive_t* drive = cdio_cddap_identify_cdio(cdio_, CDDA_MESSAGE_FORGETIT, nullptr);
+        if (!drive) return false;
+        bool ok = cdio_cddap_open(drive) == 0;
+        cdrom_paranoia_t* paranoia = ok ? cdio_paranoia_init(drive) : nullptr;
         const size_t at = out.size();
-        out.resize(at + size_t(count) * kSectorBytes);
-        // In pieces, as drives take only so many sectors at once.
-        for (int32_t done = 0; done < count;) {
-            const int32_t n = std::min(count - done, 64);
-            if (cdio_read_audio_sectors(cdio_, out.data() + at + size_t(done) * kSectorBytes,
-                                        lsn_t(sector + done), uint32_t(n)) != DRIVER_OP_SUCCESS) {
-                out.resize(at);
-                return false;
+        if (paranoia) {
+            cdio_paranoia_modeset(paranoia, PARANOIA_MODE_FULL ^ PARANOIA_MODE_NEVERSKIP);
+            cdio_paranoia_seek(paranoia, sector, SEEK_SET);
+            out.reserve(at + size_t(count) * kSectorBytes);
+            for (int32_t i = 0; i < count && ok; ++i) {
+                // One sector of samples in the host's order; little-endian is the file order.
+                const int16_t* samples = cdio_paranoia_read(paranoia, nullptr);
+                if (!samples) {
+                    ok = false;
+                    break;
+                }
+                for (int32_t k = 0; k < kSectorBytes / 2; ++k) {
+                    out.push_back(uint8_t(uint16_t(samples[k])));
+                    out.push_back(uint8_t(uint16_t(samples[k]) >> 8));
+                }
             }
-            done += n;
+            cdio_paranoia_free(paranoia);
+        } else {
+            ok = false;
         }
-        return true;
+        cdio_cddap_close_no_free_cdio(drive);
+        if (!ok) out.resize(at);
+        return ok;
     }
 
     void OpenTray() override {
