@@ -247,6 +247,7 @@ Json GameInfoJson(const GameData& game) {
     BuiltinRegistry functions;
     RegisterAllBuiltins(functions);
     j["builtin_functions"] = {{"implemented", functions.ImplementedCount()},
+                              {"only_answer", functions.OnlyAnswersCount()},
                               {"total", functions.Count()}};
     Json resources = Json::object();
     Json packages = Json::array();
@@ -308,7 +309,8 @@ std::string GameInfoText(const GameData& game) {
     line("Last instance id: " + std::to_string(game.last_instance_id) +
          ", last tile id: " + std::to_string(game.last_tile_id));
     line("Built-in functions: " + j["builtin_functions"]["implemented"].dump() + " of " +
-         j["builtin_functions"]["total"].dump() + " implemented");
+         j["builtin_functions"]["total"].dump() + " implemented (" +
+         j["builtin_functions"]["only_answer"].dump() + " of them deliberately only answer)");
     return out;
 }
 
@@ -319,10 +321,12 @@ Json FunctionsJson() {
     for (int id = 0; id < functions.Count(); ++id)
         list.push_back({{"name", functions.Name(id)},
                         {"arguments", functions.ArgCount(id)},
-                        {"available", functions.Fn(id) != nullptr}});
+                        {"available", functions.Fn(id) != nullptr},
+                        {"only_answers", functions.OnlyAnswers(id)}});
     Json j;
     j["info_format"] = 1;
     j["implemented"] = functions.ImplementedCount();
+    j["only_answer"] = functions.OnlyAnswersCount();
     j["total"] = functions.Count();
     j["functions"] = list;
     return j;
@@ -331,10 +335,13 @@ Json FunctionsJson() {
 std::string FunctionsText() {
     Json j = FunctionsJson();
     std::string out = "Built-in functions: " + j["implemented"].dump() + " of " +
-                      j["total"].dump() + " available (arguments: -1 is any number up to 16)\n";
+                      j["total"].dump() + " available, " + j["only_answer"].dump() +
+                      " of them deliberately only answer (arguments: -1 is any number up to 16)\n";
     for (const Json& f : j["functions"]) {
-        out += f["name"].get<std::string>() + " " + f["arguments"].dump() +
-               (f["available"].get<bool>() ? " available" : " not available yet") + "\n";
+        const char* state = f["only_answers"].get<bool>() ? " only answers"
+                            : f["available"].get<bool>()  ? " available"
+                                                          : " not available yet";
+        out += f["name"].get<std::string>() + " " + f["arguments"].dump() + state + "\n";
     }
     return out;
 }

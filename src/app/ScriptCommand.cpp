@@ -140,7 +140,10 @@ int ScriptCommand(std::span<const std::string> args, const std::string& executab
     if (program_args.size() > size_t(kArgCount))
         return ScriptUsageError("at most 16 arguments are passed to the program");
 
+    // A program outside a game has no steps to count time by: it reads the real clock, and
+    // sleep really waits.
     Platform platform = MakeHeadlessPlatform();
+    platform.clock = MakeSystemClock();
     RunnerOptions options;
     options.game_path = source;
     options.parameters = {source};

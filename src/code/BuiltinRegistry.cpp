@@ -31,6 +31,18 @@ int BuiltinRegistry::ImplementedCount() const {
     return n;
 }
 
+void BuiltinOnlyAnswers(Runtime&, ScriptInstance*, ScriptInstance*, int, const RValue*, RValue&) {}
+
+bool BuiltinRegistry::OnlyAnswers(int id) const {
+    return id >= 0 && id < Count() && records_[size_t(id)].fn == &BuiltinOnlyAnswers;
+}
+
+int BuiltinRegistry::OnlyAnswersCount() const {
+    int n = 0;
+    for (const Record& r : records_) n += r.fn == &BuiltinOnlyAnswers;
+    return n;
+}
+
 int BuiltinRegistry::ArgCount(int id) const {
     if (id < 0 || id >= Count()) return -100;
     return records_[size_t(id)].argc;

@@ -44,6 +44,9 @@ public:
     int ArgCount(int id) const;
     const std::string& Name(int id) const { return records_[size_t(id)].name; }
     BuiltinFn Fn(int id) const { return records_[size_t(id)].fn; }
+    // Whether function `id` deliberately only answers (its body is BuiltinOnlyAnswers).
+    bool OnlyAnswers(int id) const;
+    int OnlyAnswersCount() const;
 
     // Calls function `id` with `argc` arguments; `result` is set to real 0 first. A function
     // registered without a body reports "Function NAME is not available yet." as a non-fatal
@@ -60,6 +63,12 @@ private:
     std::vector<Record> records_;
     std::unordered_map<std::string, int> by_name_;
 };
+
+// The body of a function that deliberately does nothing and answers real 0: one that has no
+// meaning on this system but is kept so that games calling it still run. `korvane info
+// --functions` lists these apart from the functions that do something.
+void BuiltinOnlyAnswers(Runtime& rt, ScriptInstance* self, ScriptInstance* other, int argc,
+                        const RValue* args, RValue& result);
 
 // Argument unpacking shared by every family.
 // Rounds to the nearest integer, ties to even (the processor's default rounding).

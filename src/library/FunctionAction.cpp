@@ -86,9 +86,6 @@ void SetQuestion(RValue& result, bool yes) {
 
 }  // namespace
 
-// The obsolete actions of old libraries: registered so that games holding them still run.
-static void fn_action_obsolete(KR_ACTION_PARAMS) {}
-
 // ---- Movement --------------------------------------------------------------------------------
 
 // The keypad layout of the direction string: characters 1 to 9 are these angles, the middle
@@ -603,14 +600,16 @@ static void fn_action_highscore_clear(KR_ACTION_PARAMS) {
 }
 
 // ORDER VOCABULARY: the rows keep the registration order of the family.
+// The obsolete actions of old libraries only answer: they are kept so that games holding them
+// still run.
 static const BuiltinDef kActionFunctions[] = {
-    {"action_path_old", fn_action_obsolete, 3},
+    {"action_path_old", BuiltinOnlyAnswers, 3},
     {"action_set_sprite", fn_action_set_sprite, 2},
-    {"action_draw_font", fn_action_obsolete, 1},
-    {"action_draw_font_old", fn_action_obsolete, 6},
-    {"action_fill_color", fn_action_obsolete, 1},
-    {"action_line_color", fn_action_obsolete, 1},
-    {"action_highscore", fn_action_obsolete, 0},
+    {"action_draw_font", BuiltinOnlyAnswers, 1},
+    {"action_draw_font_old", BuiltinOnlyAnswers, 6},
+    {"action_fill_color", BuiltinOnlyAnswers, 1},
+    {"action_line_color", BuiltinOnlyAnswers, 1},
+    {"action_highscore", BuiltinOnlyAnswers, 0},
     {"action_move", fn_action_move, 2},
     {"action_set_motion", fn_action_set_motion, 2},
     {"action_set_hspeed", fn_action_set_hspeed, 1},

@@ -432,10 +432,16 @@ static void fn_collision_line(Runtime& rt, ScriptInstance* self, ScriptInstance*
 }
 
 // Waits the given milliseconds on the runner's clock (a headless run's clock just advances).
+// A long wait is taken in slices so that Ctrl+C or SIGTERM ends it at once.
 static void fn_sleep(Runtime& rt, ScriptInstance*, ScriptInstance*, int, const RValue* args,
                      RValue&) {
     double ms = ArgReal(args[0]);
-    if (ms > 0) RunnerOf(rt).GetPlatform().clock->Sleep(int64_t(std::min(ms, 3.6e6) * 1000.0));
+    if (!(ms > 0)) return;
+    Runner& runner = RunnerOf(rt);
+    constexpr int64_t kSlice = 50'000;
+    for (int64_t left = int64_t(std::min(ms, 3.6e6) * 1000.0); left > 0 && !runner.StopRequested();
+         left -= kSlice)
+        runner.GetPlatform().clock->Sleep(std::min(left, kSlice));
 }
 
 // ORDER VOCABULARY: the rows keep the registration order of the family.

@@ -125,8 +125,10 @@ static const BuiltinDef kGraphicsFunctions[] = {
     {"texture_set_repeat", &fn_texture_set_repeat, 1},
     {"texture_get_width", &fn_texture_get_width, 1},
     {"texture_get_height", &fn_texture_get_height, 1},
-    {"texture_preload", &fn_texture_preload, 1},
-    {"texture_set_priority", &fn_texture_set_priority, 2},
+    // A texture is uploaded when it is made and the OpenGL core profile has no texture
+    // residency to steer: preloading and priorities only answer.
+    {"texture_preload", &BuiltinOnlyAnswers, 1},
+    {"texture_set_priority", &BuiltinOnlyAnswers, 2},
     {"draw_set_font", &fn_draw_set_font, 1},
     {"draw_set_halign", &fn_draw_set_halign, 1},
     {"draw_set_valign", &fn_draw_set_valign, 1},

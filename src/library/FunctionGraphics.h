@@ -69,8 +69,6 @@ namespace kr {
     X(texture_set_repeat) \
     X(texture_get_width) \
     X(texture_get_height) \
-    X(texture_preload) \
-    X(texture_set_priority) \
     X(draw_sprite) \
     X(draw_sprite_ext) \
     X(draw_sprite_stretched) \

@@ -416,9 +416,6 @@ KR_GRAPHICS_FN(texture_get_width) {
 KR_GRAPHICS_FN(texture_get_height) {
     Put(result, Gfx(rt).TextureHeight(ArgInt(args[0])));
 }
-// Textures stay resident on this device: preloading and priorities have nothing to do.
-KR_GRAPHICS_FN(texture_preload) {}
-KR_GRAPHICS_FN(texture_set_priority) {}
 
 // ---- Sprites ----
 

@@ -1,7 +1,9 @@
 // Script functions of the graphics family for the display, the window, the screen, the views'
-// mouse mapping and the room's tiles. There is no display-mode switching: a mode change is
-// accepted only when it asks for the mode the screen already has, and full screen is a
-// borderless window over the whole screen.
+// mouse mapping and the room's tiles. A display-mode change picks the closest mode the display
+// offers and makes it the mode of the window's full screen: the display changes while the
+// window is full screen, and full screen stays a window over the whole screen. As with 3D mode,
+// a mode change does not rebuild the graphics device, so textures and surfaces keep their
+// contents.
 #include <cmath>
 
 #include "library/FunctionGraphics.h"
@@ -29,11 +31,20 @@ Mode ScreenMode(Runtime& rt) {
     Window(rt).ScreenMode(m.w, m.h, m.depth, m.freq);
     return m;
 }
-// Whether a requested mode (parts below 1 left out) is the current one.
-bool ModeIsCurrent(Runtime& rt, int32_t w, int32_t h, int32_t freq, int32_t depth) {
-    Mode m = ScreenMode(rt);
-    return (w < 1 || w == m.w) && (h < 1 || h == m.h) && (freq < 1 || freq == m.freq) &&
-           (depth < 1 || depth == m.depth);
+// The display's mode closest to a request whose parts below 1 keep those of the full-screen
+// mode; false when the display has none.
+bool FindMode(Runtime& rt, int32_t w, int32_t h, int32_t freq, int32_t depth, DisplayMode& found) {
+    DisplayMode want = Window(rt).FullscreenMode();
+    if (w >= 1) want.width = w;
+    if (h >= 1) want.height = h;
+    if (freq >= 1) want.frequency = freq;
+    if (depth >= 1) want.depth = depth;
+    return ClosestDisplayMode(Window(rt).DisplayModes(), want, found);
+}
+void SetMode(Runtime& rt, RValue& result, int32_t w, int32_t h, int32_t freq, int32_t depth) {
+    DisplayMode mode;
+    bool ok = FindMode(rt, w, h, freq, depth, mode) && Window(rt).SetFullscreenMode(mode);
+    Put(result, ok ? 1 : 0);
 }
 
 struct Client {
@@ -105,23 +116,26 @@ KR_GRAPHICS_FN(display_get_frequency) {
     Put(result, ScreenMode(rt).freq);
 }
 KR_GRAPHICS_FN(display_set_size) {
-    Put(result, ModeIsCurrent(rt, ArgInt(args[0]), ArgInt(args[1]), 0, 0) ? 1 : 0);
+    SetMode(rt, result, ArgInt(args[0]), ArgInt(args[1]), 0, 0);
 }
 KR_GRAPHICS_FN(display_set_colordepth) {
-    Put(result, ModeIsCurrent(rt, 0, 0, 0, ArgInt(args[0])) ? 1 : 0);
+    SetMode(rt, result, 0, 0, 0, ArgInt(args[0]));
 }
 KR_GRAPHICS_FN(display_set_frequency) {
-    Put(result, ModeIsCurrent(rt, 0, 0, ArgInt(args[0]), 0) ? 1 : 0);
+    SetMode(rt, result, 0, 0, ArgInt(args[0]), 0);
 }
 KR_GRAPHICS_FN(display_set_all) {
-    Put(result,
-        ModeIsCurrent(rt, ArgInt(args[0]), ArgInt(args[1]), ArgInt(args[2]), ArgInt(args[3])) ? 1
-                                                                                              : 0);
+    SetMode(rt, result, ArgInt(args[0]), ArgInt(args[1]), ArgInt(args[2]), ArgInt(args[3]));
 }
 KR_GRAPHICS_FN(display_test_all) {
-    fn_display_set_all(rt, self, other, argc, args, result);
+    DisplayMode mode;
+    Put(result,
+        FindMode(rt, ArgInt(args[0]), ArgInt(args[1]), ArgInt(args[2]), ArgInt(args[3]), mode) ? 1
+                                                                                               : 0);
 }
-KR_GRAPHICS_FN(display_reset) {}
+KR_GRAPHICS_FN(display_reset) {
+    Window(rt).ResetFullscreenMode();
+}
 KR_GRAPHICS_FN(display_mouse_get_x) {
     int32_t x, y;
     Window(rt).MouseScreen(x, y);
@@ -308,8 +322,11 @@ KR_GRAPHICS_FN(screen_redraw) {
 KR_GRAPHICS_FN(screen_refresh) {
     Draw(rt).PresentFrame();
 }
-// The swap interval of set_synchronization waits for the vertical blank where the system can.
-KR_GRAPHICS_FN(screen_wait_vsync) {}
+// Waits for the display's next frame; the stand-in display of a headless run has no frames to
+// wait for, so the virtual clock does not move.
+KR_GRAPHICS_FN(screen_wait_vsync) {
+    Window(rt).WaitVsync();
+}
 
 // ---- Tiles ----
 

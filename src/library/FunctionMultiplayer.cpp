@@ -70,10 +70,6 @@ RValue FromNet(const net::Value& v) {
     static void name(Runtime& rt, ScriptInstance*, ScriptInstance*, int, const RValue* args, \
                      RValue& result)
 
-KR_MPLAY_FN(fn_mplay_no_hardware) {
-    result.SetReal(0.0);
-}
-
 KR_MPLAY_FN(fn_mplay_init_tcpip) {
     result.SetReal(Engine(rt).InitTcpip(std::string(ArgStr(args[0]))) ? 1.0 : 0.0);
 }
@@ -202,12 +198,13 @@ KR_MPLAY_FN(fn_mplay_ipaddress) {
 
 #undef KR_MPLAY_FN
 
+// IPX, modem and serial connections cannot exist here: they only answer 0 (no connection).
 // ORDER VOCABULARY: the rows keep the registration order of the family.
 static const BuiltinDef kMultiplayerFunctions[] = {
-    {"mplay_init_ipx", fn_mplay_no_hardware, 0},
+    {"mplay_init_ipx", BuiltinOnlyAnswers, 0},
     {"mplay_init_tcpip", fn_mplay_init_tcpip, 1},
-    {"mplay_init_modem", fn_mplay_no_hardware, 2},
-    {"mplay_init_serial", fn_mplay_no_hardware, 5},
+    {"mplay_init_modem", BuiltinOnlyAnswers, 2},
+    {"mplay_init_serial", BuiltinOnlyAnswers, 5},
     {"mplay_connect_status", fn_mplay_connect_status, 0},
     {"mplay_end", fn_mplay_end, 0},
     {"mplay_session_mode", fn_mplay_session_mode, 1},

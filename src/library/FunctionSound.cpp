@@ -221,10 +221,166 @@ void fn_sound_delete(KR_ARGS) {
     result.SetReal(1);
 }
 
-// ---- CD audio: this runner has no CD device, so every question answers as for a machine
-// without a disk, and the commands that need one are not carried out. ----
+// ---- CD audio: every function talks to the "cdaudio" media device with the command strings
+// a drive understands, and asks it afresh each time. A machine without a drive, or without a
+// disc in it, answers as an empty drive: the questions give 0 and the commands are not sent.
 
-static void fn_cd_nothing(KR_ARGS) {}
+namespace {
+
+std::string Cd(Runtime& rt, const std::string& command) {
+    return RunnerOf(rt).Mci().Send(command);
+}
+
+// A reply as a number: a reply holding a digit is read whole as a decimal integer (0 when it
+// also holds anything else), any other reply is 0.
+int64_t CdNumber(const std::string& reply) {
+    if (reply.find_first_of("0123456789") == std::string::npos) return 0;
+    int64_t v = 0;
+    for (char c : reply) {
+        if (c < '0' || c > '9' || v > 1'000'000'000'000) return 0;
+        v = v * 10 + (c - '0');
+    }
+    return v;
+}
+
+// The digits at [at, at + 2) of a reply.
+int64_t CdField(const std::string& reply, size_t at) {
+    return reply.size() >= at + 2 ? CdNumber(reply.substr(at, 2)) : 0;
+}
+
+bool CdPresent(Runtime& rt) {
+    Cd(rt, "open cdaudio");
+    return Cd(rt, "status cdaudio media present") == "true";
+}
+
+int64_t CdTracks(Runtime& rt) {
+    Cd(rt, "open cdaudio");
+    return CdPresent(rt) ? CdNumber(Cd(rt, "status cdaudio number of tracks")) : 0;
+}
+
+bool CdPlaying(Runtime& rt) {
+    Cd(rt, "open cdaudio");
+    return CdPresent(rt) && Cd(rt, "status cdaudio mode") == "playing";
+}
+
+int64_t CdTrackNow(Runtime& rt) {
+    Cd(rt, "open cdaudio");
+    Cd(rt, "set cdaudio time format tmsf wait");
+    return CdPresent(rt) ? CdField(Cd(rt, "status cdaudio position"), 0) : 0;
+}
+
+}  // namespace
+
+static void fn_cd_init(KR_ARGS) {
+    Cd(rt, "close cdaudio");
+    Cd(rt, "open cdaudio");
+}
+static void fn_cd_present(KR_ARGS) {
+    result.SetReal(CdPresent(rt) ? 1 : 0);
+}
+static void fn_cd_number(KR_ARGS) {
+    result.SetReal(double(CdTracks(rt)));
+}
+static void fn_cd_playing(KR_ARGS) {
+    result.SetReal(CdPlaying(rt) ? 1 : 0);
+}
+// A stopped drive counts as paused.
+static void fn_cd_paused(KR_ARGS) {
+    Cd(rt, "open cdaudio");
+    if (!CdPresent(rt)) return;
+    if (Cd(rt, "status cdaudio mode") == "paused") {
+        result.SetReal(1);
+        return;
+    }
+    const std::string second = Cd(rt, "status cdaudio mode");
+    result.SetReal(second == "paused" || second == "stopped" ? 1 : 0);
+}
+static void fn_cd_track(KR_ARGS) {
+    result.SetReal(double(CdTrackNow(rt)));
+}
+static void fn_cd_length(KR_ARGS) {
+    Cd(rt, "open cdaudio");
+    Cd(rt, "set cdaudio time format ms wait");
+    if (CdPresent(rt)) result.SetReal(double(CdNumber(Cd(rt, "status cdaudio length wait"))));
+    Cd(rt, "set cdaudio time format tmsf wait");
+}
+static void fn_cd_track_length(KR_ARGS) {
+    Cd(rt, "open cdaudio");
+    const int32_t n = ArgInt(args[0]);
+    if (n < 1 || CdTracks(rt) < n) return;
+    Cd(rt, "set cdaudio time format milliseconds wait");
+    if (CdPresent(rt))
+        result.SetReal(
+            double(CdNumber(Cd(rt, "status cdaudio length track " + std::to_string(n)))));
+    Cd(rt, "set cdaudio time format tmsf wait");
+}
+static void fn_cd_position(KR_ARGS) {
+    Cd(rt, "open cdaudio");
+    Cd(rt, "set cdaudio time format milliseconds wait");
+    if (CdPresent(rt)) result.SetReal(double(CdNumber(Cd(rt, "status cdaudio position"))));
+    Cd(rt, "set cdaudio time format tmsf wait");
+}
+// The reply is "TT:MM:SS:FF": minutes and seconds into the current track.
+static void fn_cd_track_position(KR_ARGS) {
+    Cd(rt, "open cdaudio");
+    Cd(rt, "set cdaudio time format tmsf wait");
+    if (!CdPresent(rt)) return;
+    const std::string reply = Cd(rt, "status cdaudio position");
+    result.SetReal(double(CdField(reply, 3) * 60000 + CdField(reply, 6) * 1000));
+}
+static void fn_cd_play(KR_ARGS) {
+    if (!CdPresent(rt)) return;
+    Cd(rt, "set cdaudio time format tmsf wait");
+    int32_t first = ArgInt(args[0]);
+    const int32_t last = ArgInt(args[1]);
+    if (last < first) return;
+    if (first < 1) first = 1;
+    if (last < CdTracks(rt))
+        Cd(rt, "play cdaudio from " + std::to_string(first) + " to " + std::to_string(last + 1));
+    else
+        Cd(rt, "play cdaudio from " + std::to_string(first));
+}
+static void fn_cd_stop(KR_ARGS) {
+    if (CdPresent(rt)) Cd(rt, "stop cdaudio");
+}
+static void fn_cd_pause(KR_ARGS) {
+    if (CdPresent(rt)) Cd(rt, "pause cdaudio");
+}
+static void fn_cd_resume(KR_ARGS) {
+    if (CdPresent(rt)) Cd(rt, "play cdaudio");
+}
+static void fn_cd_set_position(KR_ARGS) {
+    if (!CdPresent(rt)) return;
+    Cd(rt, "set cdaudio time format milliseconds wait");
+    const std::string ms = std::to_string(ArgInt(args[0]));
+    if (CdPlaying(rt))
+        Cd(rt, "play cdaudio from " + ms);
+    else
+        Cd(rt, "seek cdaudio to " + ms);
+    Cd(rt, "set cdaudio time format tmsf");
+}
+static void fn_cd_set_track_position(KR_ARGS) {
+    if (!CdPresent(rt)) return;
+    const int64_t track = CdTrackNow(rt);
+    if (track < 1) return;
+    const int64_t ms = ArgInt(args[0]);
+    const std::string at = std::to_string(track) + ":" + std::to_string(ms / 60000) + ":" +
+                           std::to_string(ms % 60000 / 1000);
+    Cd(rt, "set cdaudio time format tmsf wait");
+    if (CdPlaying(rt))
+        Cd(rt, "play cdaudio from " + at);
+    else
+        Cd(rt, "seek cdaudio to " + at);
+    Cd(rt, "set cdaudio time format tmsf");
+}
+static void fn_cd_open_door(KR_ARGS) {
+    Cd(rt, "open cdaudio");
+    Cd(rt, "set cdaudio door open");
+}
+static void fn_cd_close_door(KR_ARGS) {
+    Cd(rt, "open cdaudio");
+    Cd(rt, "set cdaudio door closed");
+}
 
 static void fn_MCI_command(KR_ARGS) {
     result.SetString(RunnerOf(rt).Mci().Send(ArgStr(args[0])));
@@ -257,24 +413,24 @@ static const BuiltinDef kSoundFunctions[] = {
     {"sound_3d_set_sound_velocity", fn_sound_3d_set_sound_velocity, 4},
     {"sound_3d_set_sound_distance", fn_sound_3d_set_sound_distance, 3},
     {"sound_3d_set_sound_cone", fn_sound_3d_set_sound_cone, 7},
-    {"cd_init", fn_cd_nothing, 0},
-    {"cd_present", fn_cd_nothing, 0},
-    {"cd_number", fn_cd_nothing, 0},
-    {"cd_playing", fn_cd_nothing, 0},
-    {"cd_paused", fn_cd_nothing, 0},
-    {"cd_track", fn_cd_nothing, 0},
-    {"cd_length", fn_cd_nothing, 0},
-    {"cd_track_length", fn_cd_nothing, 1},
-    {"cd_position", fn_cd_nothing, 0},
-    {"cd_track_position", fn_cd_nothing, 0},
-    {"cd_play", fn_cd_nothing, 2},
-    {"cd_stop", fn_cd_nothing, 0},
-    {"cd_pause", fn_cd_nothing, 0},
-    {"cd_resume", fn_cd_nothing, 0},
-    {"cd_set_position", fn_cd_nothing, 1},
-    {"cd_set_track_position", fn_cd_nothing, 1},
-    {"cd_open_door", fn_cd_nothing, 0},
-    {"cd_close_door", fn_cd_nothing, 0},
+    {"cd_init", fn_cd_init, 0},
+    {"cd_present", fn_cd_present, 0},
+    {"cd_number", fn_cd_number, 0},
+    {"cd_playing", fn_cd_playing, 0},
+    {"cd_paused", fn_cd_paused, 0},
+    {"cd_track", fn_cd_track, 0},
+    {"cd_length", fn_cd_length, 0},
+    {"cd_track_length", fn_cd_track_length, 1},
+    {"cd_position", fn_cd_position, 0},
+    {"cd_track_position", fn_cd_track_position, 0},
+    {"cd_play", fn_cd_play, 2},
+    {"cd_stop", fn_cd_stop, 0},
+    {"cd_pause", fn_cd_pause, 0},
+    {"cd_resume", fn_cd_resume, 0},
+    {"cd_set_position", fn_cd_set_position, 1},
+    {"cd_set_track_position", fn_cd_set_track_position, 1},
+    {"cd_open_door", fn_cd_open_door, 0},
+    {"cd_close_door", fn_cd_close_door, 0},
     {"MCI_command", fn_MCI_command, 1},
 };
 

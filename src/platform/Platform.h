@@ -122,6 +122,19 @@ public:
     virtual void MakeCurrent() = 0;
 };
 
+// A mode of the display: size in pixels, bits per pixel, refresh rate in hertz.
+struct DisplayMode {
+    int32_t width = 0, height = 0, depth = 0, frequency = 0;
+    bool operator==(const DisplayMode&) const = default;
+};
+
+// The mode of `modes` (sorted largest first: by width, height, depth, then refresh rate, each
+// descending) closest to `want`, as the display system picks it: the smallest size at least as
+// large as the wanted one, of the wanted depth when there is one (else a deeper one), of the
+// wanted refresh rate when there is one (else a higher one). False when no mode is large enough.
+bool ClosestDisplayMode(std::span<const DisplayMode> modes, const DisplayMode& want,
+                        DisplayMode& found);
+
 // The game's main window. Until the graphics device exists it only shows a plain colour.
 class GameWindow {
 public:
@@ -158,10 +171,23 @@ public:
         error.clear();
         return nullptr;
     }
-    // The screen (the desktop's display mode): size, bits per pixel, refresh rate.
-    virtual void ScreenMode(int32_t& width, int32_t& height, int32_t& depth, int32_t& frequency) {
-        width = 1024, height = 768, depth = 32, frequency = 60;
-    }
+    // The screen's mode now: the full-screen mode while the window is full screen in one, else
+    // the desktop's. A window never shown has a stand-in display (DisplayModes).
+    virtual void ScreenMode(int32_t& width, int32_t& height, int32_t& depth, int32_t& frequency);
+    // The modes the display offers, sorted as ClosestDisplayMode wants them. The stand-in
+    // display's fixed list: 1920x1080, 1280x1024, 1280x720, 1024x768 (its desktop, 32 bits at
+    // 60 Hz), 800x600, 640x480 and 320x240, each in 32 and 16 bits at 60 Hz, the four middle
+    // sizes also at 75 Hz in 32 bits.
+    virtual std::vector<DisplayMode> DisplayModes();
+    // The mode the window takes when it is full screen: one of DisplayModes, changed at once
+    // when the window is full screen now. False when the display refuses it.
+    virtual bool SetFullscreenMode(const DisplayMode& mode);
+    // Full screen over the desktop's own mode again.
+    virtual void ResetFullscreenMode();
+    // The mode a full screen gets: the one set, else the desktop's.
+    DisplayMode FullscreenMode();
+    // Waits for the display's next frame; a window never shown returns at once.
+    virtual void WaitVsync() {}
     // The client area: position on the screen and size.
     virtual void ClientRect(int32_t& x, int32_t& y, int32_t& width, int32_t& height) {
         x = 0, y = 0, width = client_w_, height = client_h_;
@@ -176,7 +202,12 @@ public:
     virtual void SetStyle(bool border, bool sizeable, bool stay_on_top) {}
 
 protected:
+    // The desktop's mode (the stand-in display's for a window never shown).
+    virtual DisplayMode DesktopMode();
+
     int32_t client_w_ = 640, client_h_ = 480;
+    bool has_fullscreen_mode_ = false;
+    DisplayMode fullscreen_mode_;
 };
 
 // One joystick's state: axes x, y, z, r, u, v from 0 to 65535 (32767 or 32768 centred),

@@ -72,6 +72,8 @@ Runner::Runner(Platform& platform, RunnerOptions options)
     // A platform made only for loading has no window: the game then runs without one.
     if (!platform_.window) platform_.window = MakeNullWindow();
     if (!platform_.joysticks) platform_.joysticks = MakeNullJoysticks();
+    // Only a game in a window reaches the machine's CD drive; other runs have $KORVANE_CD.
+    mci_.Cd().UseSystemDrive(options_.windowed);
     // The store is only read here, and a store that was never written is not created.
     secure_mode_ =
         options_.secure_mode || (!options_.outside_game && UserStore().SecureModeRequested());

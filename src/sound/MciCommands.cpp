@@ -50,7 +50,7 @@ MciCommands::Device* MciCommands::Find(const std::string& name) {
 
 MciCommands::Device* MciCommands::OpenFile(const std::string& file, std::string alias) {
     std::string key = Lower(alias.empty() ? file : alias);
-    if (key == "cdaudio" || key == "all") return nullptr;  // no such device here
+    if (key == "cdaudio" || key == "all") return nullptr;  // not a file
     if (Device* d = Find(key)) return d;
     std::string path = map_path_ ? map_path_(file) : file;
     int32_t slot = sound_.LoadSlotFromFile(path, CSound::kNormal);
@@ -68,6 +68,7 @@ MciCommands::Device* MciCommands::OpenFile(const std::string& file, std::string 
 void MciCommands::CloseAll() {
     for (auto& [name, d] : devices_) sound_.FreeSlot(d.slot);
     devices_.clear();
+    cd_.Close();
 }
 
 std::string MciCommands::Send(std::string_view command) {
@@ -75,6 +76,10 @@ std::string MciCommands::Send(std::string_view command) {
     if (w.size() < 2) return {};
     std::string verb = Lower(w[0]);
     const std::string& name = w[1];
+    if (Lower(name) == "cdaudio") {
+        for (std::string& word : w) word = Lower(word);
+        return cd_.Command(w);
+    }
     if (verb == "open") {
         std::string alias;
         for (size_t i = 2; i + 1 < w.size(); ++i)

@@ -5,6 +5,7 @@
 
 #include <map>
 #include <nlohmann/json.hpp>
+#include <set>
 
 #include "runner/GameWriter.h"
 #include "runner/Messages.h"
@@ -161,6 +162,17 @@ TEST(CommandLine, InfoListsTheBuiltInFunctions) {
         by_name[f["name"]] = f;
     }
     EXPECT_EQ(j["implemented"], available);
+    // The deliberately empty bodies are told apart: obsolete actions and connections that
+    // cannot exist here, and the texture hints that mean nothing to this device.
+    std::set<std::string> only_answer;
+    for (const auto& [name, f] : by_name)
+        if (f["only_answers"].get<bool>()) only_answer.insert(name);
+    EXPECT_EQ(j["only_answer"], int(only_answer.size()));
+    const std::set<std::string> expected = {
+        "action_path_old",   "action_draw_font", "action_draw_font_old", "action_fill_color",
+        "action_line_color", "action_highscore", "mplay_init_ipx",       "mplay_init_modem",
+        "mplay_init_serial", "texture_preload",  "texture_set_priority"};
+    EXPECT_EQ(only_answer, expected);
     EXPECT_EQ(by_name["point_distance"]["arguments"], 4);
     EXPECT_EQ(by_name["point_distance"]["available"], true);
     EXPECT_EQ(by_name["choose"]["arguments"], -1);
@@ -168,6 +180,7 @@ TEST(CommandLine, InfoListsTheBuiltInFunctions) {
     r = RunProgram(KorvanePath(), {"info", "--functions"});
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("\npoint_distance 4 available\n"), std::string::npos);
+    EXPECT_NE(r.out.find("\nmplay_init_ipx 0 only answers\n"), std::string::npos);
     for (const auto& [name, f] : by_name) {
         if (f["available"].get<bool>()) continue;
         const std::string line = "\n" + name + " " + f["arguments"].dump() + " not available yet\n";

@@ -2,6 +2,8 @@
 // arguments, scripts they call, their output and their errors.
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "app/App.h"
 #include "support/ScratchDir.h"
 #include "support/Subprocess.h"
@@ -50,6 +52,21 @@ TEST(ScriptCommand, RunsProgramsWithArgumentsAndScripts) {
         EXPECT_EQ(r.out, c.out) << c.args.back();
         EXPECT_EQ(r.err, "") << c.args.back();
     }
+}
+
+// A program outside a game has no steps: it reads the real clock and the real date, and sleep
+// really waits (the process cannot end before the time it slept, which is a lower bound and
+// holds on any machine).
+TEST(ScriptCommand, ReadsTheRealClockAndSleepWaits) {
+    const auto start = std::chrono::steady_clock::now();
+    test::ProcessResult r =
+        RunScript({"-e",
+                   "t = current_time; sleep(300); show_debug_message(current_time - t >= 300);"
+                   "show_debug_message(date_get_year(date_current_datetime()) > 2020)"});
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "1\n1\n");
+    EXPECT_GE(elapsed, std::chrono::milliseconds(300));
 }
 
 // `-` reads the program from standard input; a second -e is refused rather than taken for an

@@ -117,6 +117,7 @@ TEST(Stop, SignalsEndARunawayRunCleanly) {
          143},
         // A loop whose every pass is a slow built-in answers it after the call.
         {{"script", "-e", "while (true) { t = string_repeat(\"ab\", 5000000); }"}, SIGTERM, 143},
+        {{"script", "-e", "sleep(3600000)"}, SIGTERM, 143},  // a wait of an hour
     };
     for (const Case& c : cases) {
         const std::string temp = dir / ("temp" + std::to_string(c.signal) + c.args[0]);

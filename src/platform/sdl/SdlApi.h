@@ -29,15 +29,19 @@ namespace kr {
     X(SDL_GL_SetSwapInterval)             \
     X(SDL_GL_SwapWindow)                  \
     X(SDL_GetClipboardText)               \
+    X(SDL_GetCurrentDisplayMode)          \
     X(SDL_GetDesktopDisplayMode)          \
+    X(SDL_GetDisplayMode)                 \
     X(SDL_GetError)                       \
     X(SDL_GetGlobalMouseState)            \
     X(SDL_GetKeyFromScancode)             \
     X(SDL_GetKeyboardState)               \
     X(SDL_GetModState)                    \
+    X(SDL_GetNumDisplayModes)             \
     X(SDL_GetPerformanceCounter)          \
     X(SDL_GetPerformanceFrequency)        \
     X(SDL_GetQueuedAudioSize)             \
+    X(SDL_GetWindowDisplayIndex)          \
     X(SDL_GetWindowPosition)              \
     X(SDL_GetWindowSize)                  \
     X(SDL_GetWindowSurface)               \
@@ -70,6 +74,7 @@ namespace kr {
     X(SDL_SetModState)                    \
     X(SDL_SetWindowAlwaysOnTop)           \
     X(SDL_SetWindowBordered)              \
+    X(SDL_SetWindowDisplayMode)           \
     X(SDL_SetWindowFullscreen)            \
     X(SDL_SetWindowOpacity)               \
     X(SDL_SetWindowPosition)              \

@@ -4,12 +4,14 @@
 #include <link.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <memory>
 #include <set>
 #include <string>
 #include <string_view>
+#include <thread>
 
 #include "platform/Text.h"
 #include "platform/sdl/SdlApi.h"
@@ -303,8 +305,7 @@ public:
 
     void ToggleFullscreen() override {
         fullscreen_ = !fullscreen_;
-        if (window_)
-            Sdl().SDL_SetWindowFullscreen(window_, fullscreen_ ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+        ApplyFullscreen();
     }
     bool Fullscreen() override { return fullscreen_; }
     void ShowCursor(bool shown) override {
@@ -318,15 +319,46 @@ public:
         has_gl_ = context != nullptr;
         return context;
     }
-    void ScreenMode(int32_t& width, int32_t& height, int32_t& depth, int32_t& frequency) override {
-        SDL_DisplayMode mode{};
-        if (!window_ || Sdl().SDL_GetDesktopDisplayMode(0, &mode) != 0)
-            return GameWindow::ScreenMode(width, height, depth, frequency);
-        width = mode.w, height = mode.h;
-        depth = int32_t(SDL_BITSPERPIXEL(mode.format)) == 24
-                    ? 32
-                    : int32_t(SDL_BITSPERPIXEL(mode.format));
-        frequency = mode.refresh_rate > 0 ? mode.refresh_rate : 60;
+    std::vector<DisplayMode> DisplayModes() override {
+        if (!window_) return GameWindow::DisplayModes();
+        std::vector<DisplayMode> modes;
+        const int display = Display();
+        const int count = Sdl().SDL_GetNumDisplayModes(display);
+        for (int i = 0; i < count; ++i) {
+            SDL_DisplayMode m{};
+            if (Sdl().SDL_GetDisplayMode(display, i, &m) == 0) modes.push_back(ModeOf(m));
+        }
+        return modes;
+    }
+    // The display's own list holds the mode, so SDL finds it again by its size, format and rate.
+    bool SetFullscreenMode(const DisplayMode& mode) override {
+        if (!window_) return GameWindow::SetFullscreenMode(mode);
+        const int display = Display();
+        const int count = Sdl().SDL_GetNumDisplayModes(display);
+        for (int i = 0; i < count; ++i) {
+            SDL_DisplayMode m{};
+            if (Sdl().SDL_GetDisplayMode(display, i, &m) != 0 || !(ModeOf(m) == mode)) continue;
+            if (Sdl().SDL_SetWindowDisplayMode(window_, &m) != 0) return false;
+            GameWindow::SetFullscreenMode(mode);
+            ApplyFullscreen();
+            return true;
+        }
+        return false;
+    }
+    void ResetFullscreenMode() override {
+        GameWindow::ResetFullscreenMode();
+        if (window_) Sdl().SDL_SetWindowDisplayMode(window_, nullptr);
+        ApplyFullscreen();
+    }
+    // Without a swap to wait on, the next frame starts at the next whole frame period of the
+    // display's refresh rate.
+    void WaitVsync() override {
+        int32_t w, h, depth, frequency;
+        ScreenMode(w, h, depth, frequency);
+        const int64_t period = 1'000'000 / std::max(frequency, 1);
+        const int64_t now = int64_t(double(Sdl().SDL_GetPerformanceCounter()) * 1e6 /
+                                    double(Sdl().SDL_GetPerformanceFrequency()));
+        std::this_thread::sleep_for(std::chrono::microseconds(period - now % period));
     }
     void ClientRect(int32_t& x, int32_t& y, int32_t& width, int32_t& height) override {
         if (!window_) return GameWindow::ClientRect(x, y, width, height);
@@ -363,7 +395,33 @@ public:
         Sdl().SDL_SetWindowAlwaysOnTop(window_, stay_on_top ? SDL_TRUE : SDL_FALSE);
     }
 
+protected:
+    DisplayMode DesktopMode() override {
+        SDL_DisplayMode mode{};
+        if (!window_ || Sdl().SDL_GetDesktopDisplayMode(Display(), &mode) != 0)
+            return GameWindow::DesktopMode();
+        return ModeOf(mode);
+    }
+
 private:
+    static DisplayMode ModeOf(const SDL_DisplayMode& m) {
+        int32_t bits = int32_t(SDL_BITSPERPIXEL(m.format));
+        return {m.w, m.h, bits == 24 ? 32 : bits, m.refresh_rate > 0 ? m.refresh_rate : 60};
+    }
+    int Display() {
+        int index = window_ ? Sdl().SDL_GetWindowDisplayIndex(window_) : 0;
+        return index < 0 ? 0 : index;
+    }
+    // Full screen in the mode that was set changes the display's mode; otherwise it is a
+    // borderless window over the desktop.
+    void ApplyFullscreen() {
+        if (!window_) return;
+        Uint32 flags = !fullscreen_           ? 0
+                       : has_fullscreen_mode_ ? Uint32(SDL_WINDOW_FULLSCREEN)
+                                              : Uint32(SDL_WINDOW_FULLSCREEN_DESKTOP);
+        Sdl().SDL_SetWindowFullscreen(window_, flags);
+    }
+
     bool has_gl_ = false;
     std::set<std::string> modules_before_;  // loaded before the window, for KeepModulesLoadedSince
     std::unique_ptr<SdlSubsystem> video_;
