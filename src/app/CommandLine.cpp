@@ -23,8 +23,8 @@ namespace kr {
 namespace {
 
 constexpr char kUsage[] =
-    "usage: korvane [run] [--headless] [--secure] [--max-steps N] [--time-limit SECS]\n"
-    "               [--seed S] [--input FILE] [--audio-out FILE.wav]\n"
+    "usage: korvane [run] [--headless] [--secure] [--strict] [--max-steps N]\n"
+    "               [--time-limit SECS] [--seed S] [--input FILE] [--audio-out FILE.wav]\n"
     "               [--screenshot STEP=FILE]... GAME [PARAMETER...]\n"
     "       korvane info [--json] GAME | --functions [--json]\n"
     "       korvane script [--script NAME=FILE]... (FILE | - | -e CODE) [ARG...]\n"
@@ -53,7 +53,7 @@ constexpr char kHelp[] =
     "game's parameter.\n"
     "\n"
     "Exit status: 0 the game ended, 1 it could not be loaded or prepared, 2 a usage error,\n"
-    "3 a fatal error ended the game.\n";
+    "3 a fatal error ended the game, 4 (with --strict) the game ended but errors were ignored.\n";
 
 // The help of `korvane run` (also that of plain `korvane GAME`).
 constexpr char kRunHelp[] =
@@ -67,6 +67,8 @@ constexpr char kRunHelp[] =
     "  --headless         no window and no sound card: steps run back to back on a virtual\n"
     "                     clock (sound is mixed on it, pictures are drawn off screen)\n"
     "  --secure           secure mode: the game may not export files into other folders\n"
+    "  --strict           end with exit status 4 when the game ended normally but errors\n"
+    "                     were ignored on the way (for tests and CI jobs)\n"
     "  --max-steps N      end the game as by game_end after N steps\n"
     "  --time-limit SECS  end the run with exit status 3 when it has run SECS seconds\n"
     "  --seed S           seed the random generator with S wherever it is seeded from the clock\n"
@@ -80,7 +82,8 @@ constexpr char kRunHelp[] =
     "standard error. Ctrl+C ends the run cleanly (exit status 130; 143 on SIGTERM).\n"
     "\n"
     "Exit status: 0 the game ended, 1 it could not be loaded or prepared, 2 a usage error,\n"
-    "3 a fatal error or the time limit ended the game.\n";
+    "3 a fatal error or the time limit ended the game, 4 (with --strict) the game ended but\n"
+    "errors were ignored.\n";
 
 constexpr char kInfoHelp[] =
     "usage: korvane info [--json] GAME\n"
@@ -98,6 +101,7 @@ int UsageError(const std::string& what) {
 
 struct RunOptions {
     bool headless = false, secure = false;
+    bool strict = false;  // ignored errors make the exit status kExitIgnoredErrors
     int64_t max_steps = -1;
     double time_limit = 0;  // seconds of real time; 0: none
     std::optional<uint32_t> seed;
@@ -164,7 +168,10 @@ int RunGameFile(const std::string& game, std::vector<std::string> parameters, Ru
                      run.time_limit);
         return Runner::kExitFatalError;
     }
-    return stop ? ExitStatusForSignal(stop) : status;
+    if (stop) return ExitStatusForSignal(stop);
+    if (run.strict && status == Runner::kExitOk && runner.GetRuntime().UnreportedErrorCount() > 0)
+        return kExitIgnoredErrors;
+    return status;
 }
 
 template <typename T>
@@ -175,11 +182,12 @@ bool ParseNumber(const std::string& text, T& out) {
 
 // Whether `word` is one of the options of run (with or without its value after '=').
 bool IsRunOption(const std::string& word) {
-    for (const char* option : {"--headless", "--secure", "--help", "--max-steps", "--time-limit",
-                               "--seed", "--input", "--audio-out", "--screenshot"}) {
+    for (const char* option :
+         {"--headless", "--secure", "--strict", "--help", "--max-steps", "--time-limit", "--seed",
+          "--input", "--audio-out", "--screenshot"}) {
         const std::string o = option;
-        if (word == o ||
-            (word.starts_with(o + "=") && o != "--headless" && o != "--secure" && o != "--help"))
+        if (word == o || (word.starts_with(o + "=") && o != "--headless" && o != "--secure" &&
+                          o != "--strict" && o != "--help"))
             return true;
     }
     return false;
@@ -214,6 +222,8 @@ int Run(std::span<const std::string> args, const std::string& executable) {
             run.headless = true;
         } else if (a == "--secure") {
             run.secure = true;
+        } else if (a == "--strict") {
+            run.strict = true;
         } else if (a == "--max-steps" || a.starts_with("--max-steps=")) {
             if (!value(a, "--max-steps", v) || !ParseNumber(v, run.max_steps) || run.max_steps < 0)
                 return UsageError("--max-steps needs a number of steps (0 or more)");

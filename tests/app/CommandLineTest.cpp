@@ -22,7 +22,8 @@ std::vector<uint8_t> Text(std::string_view s) {
     return {s.begin(), s.end()};
 }
 
-GameWriter SmallGame() {
+// A game whose first room runs `creation_code` (by default it ends the game at once).
+GameWriter SmallGame(const std::string& creation_code = "game_end();") {
     GameWriter w;
     w.game_id = 77;
     w.settings.scaling = 0;
@@ -31,7 +32,7 @@ GameWriter SmallGame() {
     w.Add("spr_a", CSprite());
     w.AddEmptySlot(SectionId::kSprites);
     CRoom room;
-    room.creation_code = "game_end();";  // the game ends as soon as it has started
+    room.creation_code = creation_code;
     w.Add("room_caf\xE9", room);
     w.AddConstant("SPEED", "4");
     w.room_order = {0};
@@ -223,6 +224,31 @@ TEST(CommandLine, RunLoadsAGameOrSaysWhyNot) {
         test::ProcessResult r = RunProgram(KorvanePath(), c.args, dir.Path());
         EXPECT_EQ(r.status, c.status) << r.err;
         EXPECT_EQ(r.err, c.err);
+    }
+}
+
+// --strict turns an ignored run-time error into exit status 4; a fatal error stays 3, and
+// without --strict the run that went on ends with 0.
+TEST(CommandLine, StrictRunsFailWhenErrorsWereIgnored) {
+    ScratchDir dir;
+    auto game_with = [&](const std::string& name, const std::string& code) {
+        return dir.Write(name, SmallGame(code).WriteGameFile());
+    };
+    const std::string ignored = game_with("ignored.exe", "show_error('oops', false); game_end();");
+    const std::string fatal = game_with("fatal.exe", "show_error('stop', true);");
+    const std::string clean = dir.Write("clean.exe", SmallGame().WriteGameFile());
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+    } cases[] = {
+        {{"--headless", ignored}, 0},
+        {{"--headless", "--strict", ignored}, 4},
+        {{"--headless", "--strict", fatal}, 3},
+        {{"--headless", "--strict", clean}, 0},
+    };
+    for (const Case& c : cases) {
+        test::ProcessResult r = RunProgram(KorvanePath(), c.args, dir.Path());
+        EXPECT_EQ(r.status, c.status) << c.args.back() << "\n" << r.err;
     }
 }
 
