@@ -162,6 +162,14 @@ int RunGameFile(const std::string& game, std::vector<std::string> parameters, Ru
     Runner runner(platform, std::move(options));
     const int status = runner.Run();
     ReportUnreportedErrors(runner.GetRuntime());
+    // A screenshot of a step the run never reached would otherwise be missing without a word.
+    if (status != Runner::kExitLoadFailed) {
+        for (const auto& [step, file] : runner.Drawer().UnreachedScreenshots())
+            std::fprintf(stderr,
+                         "korvane: warning: the screenshot of step %lld (%s) was not taken: the "
+                         "run ended before that step\n",
+                         static_cast<long long>(step), file.c_str());
+    }
     const int stop = *StopFlag();
     if (stop == SIGALRM) {
         std::fprintf(stderr, "korvane: the run was ended after its time limit of %g seconds\n",

@@ -6,6 +6,7 @@
 #include <map>
 #include <nlohmann/json.hpp>
 
+#include "platform/Files.h"
 #include "runner/GameWriter.h"
 #include "runner/Messages.h"
 #include "support/ScratchDir.h"
@@ -119,6 +120,21 @@ TEST(CommandLine, ReplayFileMistakesNameTheirLine) {
     EXPECT_EQ(r.err,
               "korvane: " + input +
                   ": line 2: step 2 comes before step 3 of line 1; steps must not go back\n");
+}
+
+// A screenshot asked for a step the run never reaches is named at the end of the run.
+TEST(CommandLine, ScreenshotsOfStepsNeverReachedAreReported) {
+    ScratchDir dir;
+    std::string game = dir.Write("small.exe", SmallGame("").WriteGameFile());
+    test::ProcessResult r = RunProgram(KorvanePath(),
+                                       {"--headless", "--max-steps", "5", "--screenshot",
+                                        "2=early.png", "--screenshot", "999=z.png", game},
+                                       dir.Path());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err,
+              "korvane: warning: the screenshot of step 999 (z.png) was not taken: the run "
+              "ended before that step\n");
+    EXPECT_TRUE(FileExists(dir / "early.png"));
 }
 
 TEST(CommandLine, InfoJsonListsSettingsSectionsAndNames) {
