@@ -139,6 +139,8 @@ int RunGameFile(const std::string& game, std::vector<std::string> parameters, Ru
             std::fprintf(stderr, "%s\n", error.c_str());
             return Runner::kExitLoadFailed;
         }
+        // Errors name the project's files from where korvane was started, as build errors do.
+        if (game != ".") options.code_folder = game.ends_with('/') ? game : game + "/";
     }
     Platform platform = run.headless ? MakeHeadlessPlatform() : MakeSdlPlatform();
     // A headless run still draws, off screen, so that its pictures can be saved.

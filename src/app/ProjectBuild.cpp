@@ -6,6 +6,7 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <tuple>
 
 #include "app/Project.h"
 #include "app/ProjectFormat.h"
@@ -308,6 +309,17 @@ public:
             w = b->Width(), h = b->Height();
             return true;
         };
+        // The table of code files in an order of its own, so that the game does not depend on
+        // the order the project lists its events in; a file used twice is listed once.
+        std::sort(g_.code_files.begin(), g_.code_files.end(),
+                  [](const kr::CodeFile& a, const kr::CodeFile& b) {
+                      return std::tie(a.file, a.hash) < std::tie(b.file, b.hash);
+                  });
+        g_.code_files.erase(std::unique(g_.code_files.begin(), g_.code_files.end(),
+                                        [](const kr::CodeFile& a, const kr::CodeFile& b) {
+                                            return a.file == b.file && a.hash == b.hash;
+                                        }),
+                            g_.code_files.end());
         for (int i = 0; i < g_.rooms.Count(); ++i) {
             CRoom* room = g_.rooms.Get(i);
             if (!room) continue;
@@ -370,8 +382,13 @@ private:
     }
     // Lists code for the compile check: the file named by `key` of `f`, or a TOML value.
     void CodeFile(const Fields& f, std::string_view key, const std::string& text) {
-        if (code_)
-            code_->push_back({f.doc().Folder() + ToUtf8(f.Str(key)), 0, {}, text, false, {}});
+        KrsFile(f.doc().Folder() + ToUtf8(f.Str(key)), text);
+    }
+    // A .krs file of code: listed for the compile check, and kept in the game's table of code
+    // files so that a run-time error can name it.
+    void KrsFile(const std::string& file, const std::string& text) {
+        if (code_) code_->push_back({file, 0, {}, text, false, {}});
+        g_.code_files.push_back({CodeTextHash(text), file});
     }
     void CodeValue(const Doc& doc, const toml::node* at, std::string what, const std::string& text,
                    bool expression, std::string constant = {}) {
@@ -450,7 +467,7 @@ private:
                 auto script = std::make_unique<CScript>();
                 const std::string path = "scripts/" + file + kScriptFileExtension;
                 script->text = ScriptAt(r.doc(), e, path);
-                if (code_) code_->push_back({ToUtf8(path), 0, {}, script->text, false, {}});
+                KrsFile(ToUtf8(path), script->text);
                 g_.scripts.Set(i, name, std::move(script));
             }
             ++i;
@@ -496,7 +513,7 @@ private:
                 auto file = e.value_exact<std::string>();
                 if (!file) kr::Fail(m.doc(), &e, "library_init_code lists file names");
                 g_.library_init_code.push_back(ScriptAt(m.doc(), e, *file));
-                if (code_) code_->push_back({*file, 0, {}, g_.library_init_code.back(), false, {}});
+                KrsFile(*file, g_.library_init_code.back());
             }
         }
         g_.extension_packages.clear();
@@ -926,7 +943,6 @@ private:
     // The code an action runs (its code file, or an assignment made of its arguments) and
     // the arguments that are expressions, as the runner compiles them.
     void ActionCode(const Fields& af, const CAction& a, size_t index) {
-        if (!code_) return;
         const std::string action = "action " + std::to_string(index);
         const bool is_code = a.kind == CAction::kSetVariable || a.kind == CAction::kCode;
         if (is_code || a.exec_type == CAction::kExecCode) {

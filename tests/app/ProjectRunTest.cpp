@@ -132,6 +132,29 @@ TEST(ProjectRun, IgnoredErrorsAreSummedUpAtTheEnd) {
     }
 }
 
+// A run-time error of a project's code is followed by one line that names the file, line and
+// column of the failing code, from where korvane was started; a game built from the project
+// names it from the project folder. The error text itself is as it always was.
+TEST(ProjectRun, RunTimeErrorsNameTheFileOfTheirCode) {
+    ScratchDir dir;
+    auto files = TinyProject();
+    files["objects/obj_hello/create.krs"] = "var a;\r\na = 1;\r\nb = a + nothing_here;\r\n";
+    WriteProject(dir, "p", files);
+    const std::string text =
+        "ERROR in\naction number 1\nof Create Event\nfor object obj_hello:\n\nError in code at "
+        "line 3:\n   \nb = a + nothing_here;\n           ^\nat position 10: Unknown variable "
+        "nothing_here\n";
+    const std::string where = "objects/obj_hello/create.krs:3:9: the error above is here\n";
+    test::ProcessResult r =
+        RunProgram(KorvanePath(), {"--headless", "--max-steps", "1", "p"}, dir.Path());
+    EXPECT_EQ(r.err.substr(0, text.size() + 2 + where.size()), text + "p/" + where) << r.err;
+
+    r = RunProgram(KorvanePath(), {"build", "p", "-o", "game", "--data-only"}, dir.Path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = RunProgram(KorvanePath(), {"--headless", "--max-steps", "1", "game"}, dir.Path());
+    EXPECT_EQ(r.err.substr(0, text.size() + where.size()), text + where) << r.err;
+}
+
 // One mistake in a file of the tiny project: neither `build` nor `run` goes on, and standard
 // error is one line that begins with `error` (the file named from where korvane was started).
 struct Mistake {
