@@ -29,7 +29,7 @@ constexpr char kUsage[] =
     "       korvane info [--json] GAME | --functions [--json]\n"
     "       korvane script [--script NAME=FILE]... (FILE | - | -e CODE) [ARG...]\n"
     "       korvane extract GAME DIR\n"
-    "       korvane build DIR -o OUT [--data-only]\n"
+    "       korvane build DIR -o OUT [--data-only] [--strict]\n"
     "       korvane --help | --version\n";
 
 constexpr char kHelp[] =

@@ -47,22 +47,6 @@ std::string Quoted(std::string_view s) {
     return "\"" + std::string(s) + "\"";
 }
 
-// The edit distance of two keys (insertions, deletions, substitutions), for suggestions.
-size_t Distance(std::string_view a, std::string_view b) {
-    std::vector<size_t> row(b.size() + 1);
-    for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
-    for (size_t i = 1; i <= a.size(); ++i) {
-        size_t diagonal = row[0];
-        row[0] = i;
-        for (size_t j = 1; j <= b.size(); ++j) {
-            size_t up = row[j];
-            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
-            diagonal = up;
-        }
-    }
-    return row[b.size()];
-}
-
 // Readers of one table's keys. A missing key gives the default; a value of the wrong type is an
 // error. Every key a reader asks for is a key the table knows; CheckKeys then refuses the keys
 // nobody asked for, so that a misspelt key is not silently ignored.
@@ -85,7 +69,7 @@ public:
             if (known_.count(key.str())) continue;
             std::string close;
             for (const std::string& k : known_) {
-                const size_t d = Distance(key.str(), k);
+                const size_t d = EditDistance(key.str(), k);
                 if (d <= std::max<size_t>(1, std::min(k.size(), key.str().size()) / 3) ||
                     (key.str().size() >= 3 && k.starts_with(key.str())))
                     close += std::string(close.empty() ? "" : " or ") + "`" + k + "`";
