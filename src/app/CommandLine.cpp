@@ -1,7 +1,9 @@
 // The command line of korvane: run, info, --help, --version, and bundled games.
 #include <charconv>
 #include <cstdio>
+#include <cstdlib>
 #include <optional>
+#include <sstream>
 #include <string_view>
 #include <vector>
 
@@ -50,7 +52,8 @@ constexpr char kHelp[] =
     "and message boxes go to standard error.\n"
     "\n"
     "A copy of korvane with a game appended runs that game, taking every argument as the\n"
-    "game's parameter.\n"
+    "game's parameter; the options of run come from the environment variable\n"
+    "KORVANE_OPTIONS (KORVANE_OPTIONS=\"--headless --max-steps 40\" ./game).\n"
     "\n"
     "Exit status: 0 the game ended, 1 it could not be loaded or prepared, 2 a usage error,\n"
     "3 a fatal error ended the game, 4 (with --strict) the game ended but errors were ignored.\n";
@@ -93,6 +96,9 @@ constexpr char kInfoHelp[] =
     "with a few details, constants and the room order. --json prints the same as JSON\n"
     "(docs/info-json.md). --functions lists every built-in function instead, with its\n"
     "argument count and whether this runner has it yet.\n";
+
+// The environment variable that gives a game that carries its runner the runner's options.
+constexpr char kOptionsVariable[] = "KORVANE_OPTIONS";
 
 int UsageError(const std::string& what) {
     std::fprintf(stderr, "korvane: %s\n%sTry 'korvane --help'.\n", what.c_str(), kUsage);
@@ -203,9 +209,9 @@ bool IsRunOption(const std::string& word) {
     return false;
 }
 
-int Run(std::span<const std::string> args, const std::string& executable) {
-    RunOptions run;
-    size_t i = 0;
+// Reads the options of run at the start of `args` into `run`; `i` ends at the first word that
+// is not an option (after "--", if given). A status to end with (help, a usage error), or -1.
+int ParseRunOptions(std::span<const std::string> args, size_t& i, RunOptions& run) {
     // The value of an option: the next word, or what follows '=' in the same word.
     auto value = [&](const std::string& a, const std::string& name, std::string& out) {
         if (a.size() > name.size()) {
@@ -275,6 +281,13 @@ int Run(std::span<const std::string> args, const std::string& executable) {
             return UsageError("unknown option '" + a + "'");
         }
     }
+    return -1;
+}
+
+int Run(std::span<const std::string> args, const std::string& executable) {
+    RunOptions run;
+    size_t i = 0;
+    if (int status = ParseRunOptions(args, i, run); status >= 0) return status;
     if (i >= args.size()) return UsageError("no game given");
     std::vector<std::string> parameters(args.begin() + long(i), args.end());
     // Words after GAME are the game's, even when they look like korvane's own options; a
@@ -358,10 +371,41 @@ int KorvaneMain(int argc, char** argv) {
     std::string executable = ExecutablePath();
     std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     if (!executable.empty() && HasAppendedData(executable)) {
-        // A game that carries its runner: the game file is the program itself.
+        // A game that carries its runner: the game file is the program itself. Every argument
+        // is the game's; the runner's options come from the environment.
+        RunOptions run;
+        if (const char* options = std::getenv(kOptionsVariable)) {
+            std::vector<std::string> words;
+            std::istringstream in(options);
+            for (std::string w; in >> w;) words.push_back(w);
+            size_t i = 0;
+            if (int status = ParseRunOptions(words, i, run); status >= 0) return status;
+            if (i < words.size())
+                return UsageError(std::string(kOptionsVariable) + " holds '" + words[i] +
+                                  "', which is not an option of run");
+        }
+        // Options given as arguments are the game's parameters; say how the runner gets them.
+        for (size_t k = 0; k < args.size(); ++k) {
+            if (!IsRunOption(args[k])) continue;
+            // The options from there on, each with its value, up to the first other word.
+            std::string options;
+            for (size_t m = k; m < args.size() && IsRunOption(args[m]); ++m) {
+                options += (m > k ? " " : "") + args[m];
+                const bool flag = args[m] == "--headless" || args[m] == "--secure" ||
+                                  args[m] == "--strict" || args[m] == "--help";
+                if (!flag && args[m].find('=') == std::string::npos && m + 1 < args.size())
+                    options += " " + args[++m];
+            }
+            std::fprintf(stderr,
+                         "korvane: '%s' is passed to the game as a parameter; a game's runner "
+                         "takes its options from the environment: %s=\"%s\" %s\n",
+                         args[k].c_str(), kOptionsVariable, options.c_str(),
+                         argc > 0 ? argv[0] : "GAME");
+            break;
+        }
         std::vector<std::string> parameters{executable};
         parameters.insert(parameters.end(), args.begin(), args.end());
-        return RunGameFile(executable, std::move(parameters), RunOptions{}, executable);
+        return RunGameFile(executable, std::move(parameters), std::move(run), executable);
     }
     return RunCommandLine(args, executable);
 }

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <optional>
 
 #include "platform/Files.h"
 #include "runner/GameWriter.h"
@@ -266,6 +268,76 @@ TEST(CommandLine, StrictRunsFailWhenErrorsWereIgnored) {
         test::ProcessResult r = RunProgram(KorvanePath(), c.args, dir.Path());
         EXPECT_EQ(r.status, c.status) << c.args.back() << "\n" << r.err;
     }
+}
+
+// Sets an environment variable (or removes it, given nullptr) for the programs a test starts.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
+        if (value)
+            ::setenv(name, value, 1);
+        else
+            ::unsetenv(name);
+    }
+    ~ScopedEnv() {
+        if (old_)
+            ::setenv(name_, old_->c_str(), 1);
+        else
+            ::unsetenv(name_);
+    }
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+// A game that carries its runner and never ends by itself.
+std::string BuiltEndlessGame(const ScratchDir& dir) {
+    std::vector<uint8_t> program;
+    EXPECT_TRUE(ReadWholeFile(KorvanePath(), program));
+    std::string exe = dir.Write("endless", SmallGame("").WriteGameFile(program));
+    EXPECT_EQ(::chmod(exe.c_str(), 0755), 0);
+    return exe;
+}
+
+// A built game takes the runner's options from KORVANE_OPTIONS, never from its arguments; an
+// argument that looks like one gets a line saying how to pass it.
+TEST(CommandLine, ABuiltGameTakesRunnerOptionsFromTheEnvironment) {
+    ScratchDir dir;
+    const std::string exe = BuiltEndlessGame(dir);
+    {
+        ScopedEnv options("KORVANE_OPTIONS", "--headless --max-steps 3 --strict");
+        test::ProcessResult r = RunProgram(exe, {"level2"}, dir.Path());
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err, "");
+        r = RunProgram(exe, {"level2", "--max-steps", "5", "--secure", "x", "--seed=1"},
+                       dir.Path());
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(
+            r.err,
+            "korvane: '--max-steps' is passed to the game as a parameter; a game's runner "
+            "takes its options from the environment: KORVANE_OPTIONS=\"--max-steps 5 --secure\" " +
+                exe + "\n");
+    }
+    ScopedEnv bad("KORVANE_OPTIONS", "--headless --fast");
+    test::ProcessResult r = RunProgram(exe, {}, dir.Path());
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("unknown option '--fast'"), std::string::npos) << r.err;
+}
+
+// With no display a windowed run cannot show the game: it says so and ends with status 1
+// instead of running unseen (the time limit only bounds the test should it not).
+TEST(CommandLine, ABuiltGameWithoutADisplayEndsWithStatus1) {
+    ScratchDir dir;
+    const std::string exe = BuiltEndlessGame(dir);
+    ScopedEnv driver("SDL_VIDEODRIVER", nullptr), display("DISPLAY", nullptr),
+        wayland("WAYLAND_DISPLAY", nullptr), drm("SDL_KMSDRM_REQUIRE_DRM_MASTER", "1"),
+        options("KORVANE_OPTIONS", "--time-limit 30");
+    test::ProcessResult r = RunProgram(exe, {}, dir.Path());
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find("Cannot open the game window: no display was found"), std::string::npos)
+        << r.err;
 }
 
 TEST(CommandLine, AGameThatCarriesItsRunnerRunsIt) {

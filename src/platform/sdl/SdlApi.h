@@ -29,6 +29,7 @@ namespace kr {
     X(SDL_GL_SetSwapInterval)             \
     X(SDL_GL_SwapWindow)                  \
     X(SDL_GetClipboardText)               \
+    X(SDL_GetCurrentVideoDriver)          \
     X(SDL_GetDesktopDisplayMode)          \
     X(SDL_GetError)                       \
     X(SDL_GetGlobalMouseState)            \
