@@ -12,6 +12,29 @@ if(KORVANE_WERROR)
   endif()
 endif()
 
+# A game built by `korvane build` carries the program that built it, so the program of a Release
+# build is kept small. -O3 alone makes its code a quarter larger than -O2 does (more inlining,
+# unrolling and vectorising); link-time optimisation takes that back and more (measured on the
+# guide's game: 3.35 MB with -O3, 2.62 MB with -O3 and LTO, 2.75 MB with -O2 without it), and
+# the linker drops the functions and objects nothing reaches, each in a section of its own.
+if(NOT KORVANE_SANITIZE AND NOT KORVANE_FUZZ)
+  add_compile_options($<$<CONFIG:Release,MinSizeRel>:-ffunction-sections>
+                      $<$<CONFIG:Release,MinSizeRel>:-fdata-sections>)
+  add_link_options($<$<CONFIG:Release,MinSizeRel>:LINKER:--gc-sections>)
+  if(CMAKE_BUILD_TYPE MATCHES "^(Release|MinSizeRel)$")
+    include(CheckIPOSupported)
+    check_ipo_supported(RESULT kr_lto_supported LANGUAGES CXX)
+    if(kr_lto_supported)
+      set(CMAKE_INTERPROCEDURAL_OPTIMIZATION ON)
+      # With LTO the code is generated at link time, where GCC 12 repeats its false alarms on
+      # std::string's inlined copies (see KR_WARNINGS above).
+      if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
+        add_link_options(-Wno-stringop-overflow -Wno-restrict -Wno-maybe-uninitialized)
+      endif()
+    endif()
+  endif()
+endif()
+
 if(KORVANE_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)

@@ -13,6 +13,8 @@ namespace kr {
 
 // Exit status of a command-line mistake (the game's own statuses are the Runner's).
 constexpr int kExitUsage = 2;
+// Exit status of a run with --strict that ended normally after ignoring errors.
+constexpr int kExitIgnoredErrors = 4;
 
 // The whole program: a copy of korvane with a game appended runs that game with every argument
 // as the game's parameter; otherwise the arguments are a command.

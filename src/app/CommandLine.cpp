@@ -1,7 +1,9 @@
 // The command line of korvane: run, info, --help, --version, and bundled games.
 #include <charconv>
 #include <cstdio>
+#include <cstdlib>
 #include <optional>
+#include <sstream>
 #include <string_view>
 #include <vector>
 
@@ -23,14 +25,14 @@ namespace kr {
 namespace {
 
 constexpr char kUsage[] =
-    "usage: korvane [run] [--headless] [--secure] [--debug] [--max-steps N] [--time-limit SECS]\n"
-    "               [--seed S] [--input FILE] [--audio-out FILE.wav]\n"
+    "usage: korvane [run] [--headless] [--secure] [--strict] [--debug] [--max-steps N]\n"
+    "               [--time-limit SECS] [--seed S] [--input FILE] [--audio-out FILE.wav]\n"
     "               [--screenshot STEP=FILE]... GAME [PARAMETER...]\n"
     "       korvane info [--json] GAME | --functions [--json]\n"
     "       korvane script [--script NAME=FILE]... (FILE | - | -e CODE) [ARG...]\n"
     "       korvane dap\n"
     "       korvane extract GAME DIR\n"
-    "       korvane build DIR -o OUT [--data-only]\n"
+    "       korvane build DIR -o OUT [--data-only] [--strict]\n"
     "       korvane --help | --version\n";
 
 constexpr char kHelp[] =
@@ -52,10 +54,11 @@ constexpr char kHelp[] =
     "and message boxes go to standard error.\n"
     "\n"
     "A copy of korvane with a game appended runs that game, taking every argument as the\n"
-    "game's parameter.\n"
+    "game's parameter; the options of run come from the environment variable\n"
+    "KORVANE_OPTIONS (KORVANE_OPTIONS=\"--headless --max-steps 40\" ./game).\n"
     "\n"
     "Exit status: 0 the game ended, 1 it could not be loaded or prepared, 2 a usage error,\n"
-    "3 a fatal error ended the game.\n";
+    "3 a fatal error ended the game, 4 (with --strict) the game ended but errors were ignored.\n";
 
 // The help of `korvane run` (also that of plain `korvane GAME`).
 constexpr char kRunHelp[] =
@@ -70,6 +73,8 @@ constexpr char kRunHelp[] =
     "                     clock (sound is mixed on it, pictures are drawn off screen)\n"
     "  --secure           secure mode: the game may not export files into other folders\n"
     "  --debug            debug mode (debug_mode reads 1), as a game made for debugging runs\n"
+    "  --strict           end with exit status 4 when the game ended normally but errors\n"
+    "                     were ignored on the way (for tests and CI jobs)\n"
     "  --max-steps N      end the game as by game_end after N steps\n"
     "  --time-limit SECS  end the run with exit status 3 when it has run SECS seconds\n"
     "  --seed S           seed the random generator with S wherever it is seeded from the clock\n"
@@ -83,7 +88,8 @@ constexpr char kRunHelp[] =
     "standard error. Ctrl+C ends the run cleanly (exit status 130; 143 on SIGTERM).\n"
     "\n"
     "Exit status: 0 the game ended, 1 it could not be loaded or prepared, 2 a usage error,\n"
-    "3 a fatal error or the time limit ended the game.\n";
+    "3 a fatal error or the time limit ended the game, 4 (with --strict) the game ended but\n"
+    "errors were ignored.\n";
 
 constexpr char kInfoHelp[] =
     "usage: korvane info [--json] GAME\n"
@@ -94,6 +100,9 @@ constexpr char kInfoHelp[] =
     "(docs/info-json.md). --functions lists every built-in function instead, with its\n"
     "argument count and whether this runner has it yet.\n";
 
+// The environment variable that gives a game that carries its runner the runner's options.
+constexpr char kOptionsVariable[] = "KORVANE_OPTIONS";
+
 int UsageError(const std::string& what) {
     std::fprintf(stderr, "korvane: %s\n%sTry 'korvane --help'.\n", what.c_str(), kUsage);
     return kExitUsage;
@@ -101,6 +110,7 @@ int UsageError(const std::string& what) {
 
 struct RunOptions {
     bool headless = false, secure = false, debug = false;
+    bool strict = false;  // ignored errors make the exit status kExitIgnoredErrors
     int64_t max_steps = -1;
     double time_limit = 0;  // seconds of real time; 0: none
     std::optional<uint32_t> seed;
@@ -138,6 +148,8 @@ int RunGameFile(const std::string& game, std::vector<std::string> parameters, Ru
             std::fprintf(stderr, "%s\n", error.c_str());
             return Runner::kExitLoadFailed;
         }
+        // Errors name the project's files from where korvane was started, as build errors do.
+        if (game != ".") options.code_folder = game.ends_with('/') ? game : game + "/";
     }
     Platform platform = run.headless ? MakeHeadlessPlatform() : MakeSdlPlatform();
     // A headless run still draws, off screen, so that its pictures can be saved.
@@ -162,13 +174,24 @@ int RunGameFile(const std::string& game, std::vector<std::string> parameters, Ru
     Runner runner(platform, std::move(options));
     const int status = runner.Run();
     ReportUnreportedErrors(runner.GetRuntime());
+    // A screenshot of a step the run never reached would otherwise be missing without a word.
+    if (status != Runner::kExitLoadFailed) {
+        for (const auto& [step, file] : runner.Drawer().UnreachedScreenshots())
+            std::fprintf(stderr,
+                         "korvane: warning: the screenshot of step %lld (%s) was not taken: the "
+                         "run ended before that step\n",
+                         static_cast<long long>(step), file.c_str());
+    }
     const int stop = *StopFlag();
     if (stop == SIGALRM) {
         std::fprintf(stderr, "korvane: the run was ended after its time limit of %g seconds\n",
                      run.time_limit);
         return Runner::kExitFatalError;
     }
-    return stop ? ExitStatusForSignal(stop) : status;
+    if (stop) return ExitStatusForSignal(stop);
+    if (run.strict && status == Runner::kExitOk && runner.GetRuntime().UnreportedErrorCount() > 0)
+        return kExitIgnoredErrors;
+    return status;
 }
 
 template <typename T>
@@ -180,19 +203,19 @@ bool ParseNumber(const std::string& text, T& out) {
 // Whether `word` is one of the options of run (with or without its value after '=').
 bool IsRunOption(const std::string& word) {
     for (const char* option :
-         {"--headless", "--secure", "--debug", "--help", "--max-steps", "--time-limit", "--seed",
-          "--input", "--audio-out", "--screenshot"}) {
+         {"--headless", "--secure", "--strict", "--debug", "--help", "--max-steps", "--time-limit",
+          "--seed", "--input", "--audio-out", "--screenshot"}) {
         const std::string o = option;
         if (word == o || (word.starts_with(o + "=") && o != "--headless" && o != "--secure" &&
-                          o != "--debug" && o != "--help"))
+                          o != "--strict" && o != "--debug" && o != "--help"))
             return true;
     }
     return false;
 }
 
-int Run(std::span<const std::string> args, const std::string& executable) {
-    RunOptions run;
-    size_t i = 0;
+// Reads the options of run at the start of `args` into `run`; `i` ends at the first word that
+// is not an option (after "--", if given). A status to end with (help, a usage error), or -1.
+int ParseRunOptions(std::span<const std::string> args, size_t& i, RunOptions& run) {
     // The value of an option: the next word, or what follows '=' in the same word.
     auto value = [&](const std::string& a, const std::string& name, std::string& out) {
         if (a.size() > name.size()) {
@@ -221,6 +244,8 @@ int Run(std::span<const std::string> args, const std::string& executable) {
             run.secure = true;
         } else if (a == "--debug") {
             run.debug = true;
+        } else if (a == "--strict") {
+            run.strict = true;
         } else if (a == "--max-steps" || a.starts_with("--max-steps=")) {
             if (!value(a, "--max-steps", v) || !ParseNumber(v, run.max_steps) || run.max_steps < 0)
                 return UsageError("--max-steps needs a number of steps (0 or more)");
@@ -262,6 +287,13 @@ int Run(std::span<const std::string> args, const std::string& executable) {
             return UsageError("unknown option '" + a + "'");
         }
     }
+    return -1;
+}
+
+int Run(std::span<const std::string> args, const std::string& executable) {
+    RunOptions run;
+    size_t i = 0;
+    if (int status = ParseRunOptions(args, i, run); status >= 0) return status;
     if (i >= args.size()) return UsageError("no game given");
     std::vector<std::string> parameters(args.begin() + long(i), args.end());
     // Words after GAME are the game's, even when they look like korvane's own options; a
@@ -346,10 +378,41 @@ int KorvaneMain(int argc, char** argv) {
     std::string executable = ExecutablePath();
     std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     if (!executable.empty() && HasAppendedData(executable)) {
-        // A game that carries its runner: the game file is the program itself.
+        // A game that carries its runner: the game file is the program itself. Every argument
+        // is the game's; the runner's options come from the environment.
+        RunOptions run;
+        if (const char* options = std::getenv(kOptionsVariable)) {
+            std::vector<std::string> words;
+            std::istringstream in(options);
+            for (std::string w; in >> w;) words.push_back(w);
+            size_t i = 0;
+            if (int status = ParseRunOptions(words, i, run); status >= 0) return status;
+            if (i < words.size())
+                return UsageError(std::string(kOptionsVariable) + " holds '" + words[i] +
+                                  "', which is not an option of run");
+        }
+        // Options given as arguments are the game's parameters; say how the runner gets them.
+        for (size_t k = 0; k < args.size(); ++k) {
+            if (!IsRunOption(args[k])) continue;
+            // The options from there on, each with its value, up to the first other word.
+            std::string options;
+            for (size_t m = k; m < args.size() && IsRunOption(args[m]); ++m) {
+                options += (m > k ? " " : "") + args[m];
+                const bool flag = args[m] == "--headless" || args[m] == "--secure" ||
+                                  args[m] == "--strict" || args[m] == "--help";
+                if (!flag && args[m].find('=') == std::string::npos && m + 1 < args.size())
+                    options += " " + args[++m];
+            }
+            std::fprintf(stderr,
+                         "korvane: '%s' is passed to the game as a parameter; a game's runner "
+                         "takes its options from the environment: %s=\"%s\" %s\n",
+                         args[k].c_str(), kOptionsVariable, options.c_str(),
+                         argc > 0 ? argv[0] : "GAME");
+            break;
+        }
         std::vector<std::string> parameters{executable};
         parameters.insert(parameters.end(), args.begin(), args.end());
-        return RunGameFile(executable, std::move(parameters), RunOptions{}, executable);
+        return RunGameFile(executable, std::move(parameters), std::move(run), executable);
     }
     return RunCommandLine(args, executable);
 }

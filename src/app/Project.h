@@ -44,8 +44,12 @@ bool BuildProject(const std::string& dir, GameData& game, std::vector<uint8_t>& 
 // on) as the runner would before the game starts. False with `error` set at the first
 // failure: "FILE:LINE:COLUMN: message" for a .krs file, "FILE:LINE: WHAT: message" for a TOML
 // value.
+// With `warnings`, code that compiles but will surely fail is listed there when the
+// compilation succeeds ("FILE:LINE:COLUMN: warning: ..."): a name that nothing defines (no
+// resource, constant, script or built-in, and no code assigns it), and a script given more
+// arguments than it ever reads.
 bool CompileProjectCode(std::vector<uint8_t> data, const std::vector<ProjectCode>& code,
-                        std::string& error);
+                        std::string& error, std::vector<std::string>* warnings = nullptr);
 
 // Whether `path` is a project folder (one with a manifest).
 bool IsProjectFolder(const std::string& path);

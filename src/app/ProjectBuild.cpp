@@ -6,6 +6,7 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <tuple>
 
 #include "app/Project.h"
 #include "app/ProjectFormat.h"
@@ -46,22 +47,6 @@ std::string Quoted(std::string_view s) {
     return "\"" + std::string(s) + "\"";
 }
 
-// The edit distance of two keys (insertions, deletions, substitutions), for suggestions.
-size_t Distance(std::string_view a, std::string_view b) {
-    std::vector<size_t> row(b.size() + 1);
-    for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
-    for (size_t i = 1; i <= a.size(); ++i) {
-        size_t diagonal = row[0];
-        row[0] = i;
-        for (size_t j = 1; j <= b.size(); ++j) {
-            size_t up = row[j];
-            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
-            diagonal = up;
-        }
-    }
-    return row[b.size()];
-}
-
 // Readers of one table's keys. A missing key gives the default; a value of the wrong type is an
 // error. Every key a reader asks for is a key the table knows; CheckKeys then refuses the keys
 // nobody asked for, so that a misspelt key is not silently ignored.
@@ -84,7 +69,7 @@ public:
             if (known_.count(key.str())) continue;
             std::string close;
             for (const std::string& k : known_) {
-                const size_t d = Distance(key.str(), k);
+                const size_t d = EditDistance(key.str(), k);
                 if (d <= std::max<size_t>(1, std::min(k.size(), key.str().size()) / 3) ||
                     (key.str().size() >= 3 && k.starts_with(key.str())))
                     close += std::string(close.empty() ? "" : " or ") + "`" + k + "`";
@@ -308,6 +293,17 @@ public:
             w = b->Width(), h = b->Height();
             return true;
         };
+        // The table of code files in an order of its own, so that the game does not depend on
+        // the order the project lists its events in; a file used twice is listed once.
+        std::sort(g_.code_files.begin(), g_.code_files.end(),
+                  [](const kr::CodeFile& a, const kr::CodeFile& b) {
+                      return std::tie(a.file, a.hash) < std::tie(b.file, b.hash);
+                  });
+        g_.code_files.erase(std::unique(g_.code_files.begin(), g_.code_files.end(),
+                                        [](const kr::CodeFile& a, const kr::CodeFile& b) {
+                                            return a.file == b.file && a.hash == b.hash;
+                                        }),
+                            g_.code_files.end());
         for (int i = 0; i < g_.rooms.Count(); ++i) {
             CRoom* room = g_.rooms.Get(i);
             if (!room) continue;
@@ -370,8 +366,13 @@ private:
     }
     // Lists code for the compile check: the file named by `key` of `f`, or a TOML value.
     void CodeFile(const Fields& f, std::string_view key, const std::string& text) {
-        if (code_)
-            code_->push_back({f.doc().Folder() + ToUtf8(f.Str(key)), 0, {}, text, false, {}});
+        KrsFile(f.doc().Folder() + ToUtf8(f.Str(key)), text);
+    }
+    // A .krs file of code: listed for the compile check, and kept in the game's table of code
+    // files so that a run-time error can name it.
+    void KrsFile(const std::string& file, const std::string& text) {
+        if (code_) code_->push_back({file, 0, {}, text, false, {}});
+        g_.code_files.push_back({CodeTextHash(text), file});
     }
     void CodeValue(const Doc& doc, const toml::node* at, std::string what, const std::string& text,
                    bool expression, std::string constant = {}) {
@@ -450,7 +451,7 @@ private:
                 auto script = std::make_unique<CScript>();
                 const std::string path = "scripts/" + file + kScriptFileExtension;
                 script->text = ScriptAt(r.doc(), e, path);
-                if (code_) code_->push_back({ToUtf8(path), 0, {}, script->text, false, {}});
+                KrsFile(ToUtf8(path), script->text);
                 g_.scripts.Set(i, name, std::move(script));
             }
             ++i;
@@ -497,7 +498,7 @@ private:
                 auto file = e.value_exact<std::string>();
                 if (!file) kr::Fail(m.doc(), &e, "library_init_code lists file names");
                 g_.library_init_code.push_back(ScriptAt(m.doc(), e, *file));
-                if (code_) code_->push_back({*file, 0, {}, g_.library_init_code.back(), false, {}});
+                KrsFile(*file, g_.library_init_code.back());
             }
         }
         g_.extension_packages.clear();
@@ -927,7 +928,6 @@ private:
     // The code an action runs (its code file, or an assignment made of its arguments) and
     // the arguments that are expressions, as the runner compiles them.
     void ActionCode(const Fields& af, const CAction& a, size_t index) {
-        if (!code_) return;
         const std::string action = "action " + std::to_string(index);
         const bool is_code = a.kind == CAction::kSetVariable || a.kind == CAction::kCode;
         if (is_code || a.exec_type == CAction::kExecCode) {

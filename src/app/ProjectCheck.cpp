@@ -1,11 +1,17 @@
 // The compile check of korvane build: every piece of a project's code is compiled against the
 // built game, as the runner would before the game starts, so that a mistake is reported with
 // the file, line and column where it was written instead of when the game runs.
+#include <algorithm>
 #include <cstdio>
+#include <memory>
+#include <set>
 #include <string_view>
 
 #include "app/Project.h"
+#include "app/ProjectFormat.h"
 #include "code/Code.h"
+#include "code/Variables.h"
+#include "code/Vocabulary.h"
 #include "library/AllBuiltins.h"
 #include "platform/Text.h"
 #include "runner/Runner.h"
@@ -87,10 +93,186 @@ std::string Where(const ProjectCode& piece, const CompileError& e) {
            std::to_string(EditorColumn(piece.text, e.line, e.column));
 }
 
+// --- Warnings: code that compiles but will surely fail when it runs ---
+
+// Where the node at 1-based `position` of a piece is: FILE:LINE:COLUMN for a .krs file (columns
+// as editors count them), FILE:LINE: WHAT for a TOML value.
+std::string WhereAt(const ProjectCode& piece, int32_t position) {
+    if (piece.line > 0) return piece.file + ":" + std::to_string(piece.line) + ": " + piece.what;
+    const std::string& s = piece.text;
+    int32_t line = 1, column = 1;
+    for (size_t i = 0; i + 1 < size_t(std::max(position, 1)) && i < s.size(); ++i) {
+        if (s[i] == '\r' || (s[i] == '\n' && (i == 0 || s[i - 1] != '\r'))) {
+            ++line;
+            column = 1;
+        } else if (s[i] != '\n') {
+            ++column;
+        }
+    }
+    return piece.file + ":" + std::to_string(line) + ":" + std::to_string(column);
+}
+
+template <typename F>
+void ForEachNode(const RToken& n, const F& f) {
+    f(n);
+    for (const RToken& c : n.children) ForEachNode(c, f);
+}
+
+bool IsVariable(const RToken& n) {
+    return n.kind == kTokVariable || n.kind == kTokSimpleVariable;
+}
+
+struct Compiled {
+    const ProjectCode* piece;
+    std::unique_ptr<CCode> code;
+};
+
+// Finds names that nothing defines and script calls with more arguments than the script reads.
+class CodeCheck {
+public:
+    CodeCheck(Runner& runner, const std::vector<Compiled>& code)
+        : runner_(runner), rt_(runner.GetRuntime()), code_(code) {}
+
+    std::vector<std::string> Warnings() {
+        for (const Compiled& c : code_)
+            ForEachNode(c.code->Root(), [&](const RToken& n) { Assigns(n); });
+        ScriptArguments();
+        for (const Compiled& c : code_) {
+            std::set<std::string> named;  // one warning per name and piece
+            ForEachNode(c.code->Root(), [&](const RToken& n) {
+                if (IsVariable(n) && n.id >= kBuiltinVariableLimit) {
+                    const std::string name = rt_.VariableName(n.id);
+                    if (!assigned_.count(name) && named.insert(name).second)
+                        Warn(c, n.position, Unknown(name));
+                } else if (n.kind == kTokFunction && n.id >= kScriptIdBase &&
+                           n.id < kExtensionIdBase) {
+                    CallsScript(c, n, n.id - kScriptIdBase);
+                }
+            });
+        }
+        return std::move(warnings_);
+    }
+
+private:
+    void Warn(const Compiled& c, int32_t position, const std::string& what) {
+        warnings_.push_back(WhereAt(*c.piece, position) + ": warning: " + what);
+    }
+
+    // Names the code gives a value: assignments, var and globalvar, and the names that
+    // variable_*_set calls write when they are given as constant strings.
+    void Assigns(const RToken& n) {
+        if (n.kind == kTokAssign && !n.children.empty() && IsVariable(n.children[0])) {
+            assigned_.insert(rt_.VariableName(n.children[0].id));
+        } else if (n.kind == kTokVar || n.kind == kTokGlobalVar) {
+            for (const RToken& c : n.children) assigned_.insert(rt_.VariableName(c.id));
+        } else if (n.kind == kTokFunction && !n.children.empty() &&
+                   n.children[0].kind == kTokConstant && n.children[0].value.IsString()) {
+            const std::string f = rt_.FunctionName(n.id);
+            if (f.starts_with("variable_") && f.find("_set") != std::string::npos)
+                assigned_.insert(std::string(n.children[0].value.Str()));
+        }
+    }
+
+    // The message for a name nothing defines, with the closest name that something does.
+    std::string Unknown(const std::string& name) {
+        if (candidates_.empty()) Candidates();
+        const std::pair<std::string, std::string>* best = nullptr;
+        size_t best_distance = std::max<size_t>(1, name.size() / 3) + 1;
+        for (const auto& candidate : candidates_) {
+            const size_t d = project::EditDistance(name, candidate.first);
+            if (d < best_distance) best = &candidate, best_distance = d;
+        }
+        if (!best)
+            return name + " is no resource, constant, script or built-in, and no code assigns it";
+        return "no " + best->second + " named " + name + "; did you mean " + best->first + "?";
+    }
+
+    // Every name a variable could have been meant as, with what it is.
+    void Candidates() {
+        const GameData& g = runner_.Game();
+        auto table = [&](const auto& t, const char* kind) {
+            for (int i = 0; i < t.Count(); ++i)
+                if (t.Exists(i)) candidates_.emplace_back(t.StoredName(i), kind);
+        };
+        table(g.sounds, "sound");
+        table(g.sprites, "sprite");
+        table(g.backgrounds, "background");
+        table(g.paths, "path");
+        table(g.fonts, "font");
+        table(g.time_lines, "time line");
+        table(g.objects, "object");
+        table(g.rooms, "room");
+        for (int32_t i = 0; i < rt_.ScriptCount(); ++i)
+            if (rt_.ScriptExists(i)) candidates_.emplace_back(rt_.ScriptName(i), "script");
+        for (const std::string& c : g.constant_names) candidates_.emplace_back(c, "constant");
+        for (const BuiltinConstantDef& c : BuiltinConstants())
+            candidates_.emplace_back(c.name, "constant");
+        for (int32_t i = 0; i < rt_.BuiltinVariableCount(); ++i)
+            candidates_.emplace_back(rt_.BuiltinVariableName(i), "variable");
+        for (const std::string& v : assigned_) candidates_.emplace_back(v, "variable");
+    }
+
+    // How many arguments each script reads at most: argumentN, argument[N]; an index that is
+    // not a constant may read any of them.
+    void ScriptArguments() {
+        int32_t argument_n[kArgCount];
+        for (int k = 0; k < kArgCount; ++k)
+            argument_n[k] = rt_.FindBuiltinVariable("argument" + std::to_string(k));
+        const int32_t argument = rt_.FindBuiltinVariable("argument");
+        reads_.assign(size_t(std::max(rt_.ScriptCount(), 0)), 0);
+        for (int32_t s = 0; s < rt_.ScriptCount(); ++s) {
+            if (!rt_.ScriptExists(s)) continue;
+            CCode code(rt_.ScriptText(s), false);
+            if (!code.Compile(rt_)) {
+                rt_.ClearError();
+                reads_[size_t(s)] = kArgCount;
+                continue;
+            }
+            int32_t& most = reads_[size_t(s)];
+            ForEachNode(code.Root(), [&](const RToken& n) {
+                if (!IsVariable(n)) return;
+                for (int k = 0; k < kArgCount; ++k)
+                    if (n.id == argument_n[k]) most = std::max(most, k + 1);
+                if (n.id != argument) return;
+                if (n.children.size() < 2) {
+                    most = std::max(most, 1);
+                } else if (n.children[1].kind == kTokConstant && n.children[1].value.IsReal()) {
+                    const double k = n.children[1].value.real;
+                    most = std::max(most, k >= 0 && k < kArgCount ? int32_t(k) + 1 : kArgCount);
+                } else {
+                    most = kArgCount;
+                }
+            });
+        }
+    }
+
+    void CallsScript(const Compiled& c, const RToken& call, int32_t script) {
+        if (script < 0 || size_t(script) >= reads_.size()) return;
+        const int32_t given = int32_t(call.children.size()), read = reads_[size_t(script)];
+        if (given <= read) return;
+        const std::string name = rt_.ScriptName(script);
+        Warn(c, call.position,
+             name + " is given " + std::to_string(given) + " argument" + (given == 1 ? "" : "s") +
+                 " but reads " +
+                 (read == 0
+                      ? std::string("none")
+                      : "only " + std::to_string(read) + " (argument0" +
+                            (read > 1 ? " to argument" + std::to_string(read - 1) : "") + ")"));
+    }
+
+    Runner& runner_;
+    Runtime& rt_;
+    const std::vector<Compiled>& code_;
+    std::set<std::string> assigned_;
+    std::vector<std::pair<std::string, std::string>> candidates_;
+    std::vector<int32_t> reads_;
+    std::vector<std::string> warnings_;
+};
+
 }  // namespace
 
 bool CompileProjectCode(std::vector<uint8_t> data, const std::vector<ProjectCode>& code,
-                        std::string& error) {
+                        std::string& error, std::vector<std::string>* warnings) {
     std::string message;
     Platform platform = MakeHeadlessPlatform();
     platform.messages = std::make_unique<KeptMessages>(message);
@@ -127,12 +309,19 @@ bool CompileProjectCode(std::vector<uint8_t> data, const std::vector<ProjectCode
         }
         rt.ClearError();
     }
+    std::vector<Compiled> compiled;
     for (const ProjectCode& piece : code) {
         if (!piece.constant.empty()) continue;
-        CCode c(piece.text, piece.expression);
-        if (!c.Compile(rt)) failed(piece);
+        auto c = std::make_unique<CCode>(piece.text, piece.expression);
+        if (!c->Compile(rt))
+            failed(piece);
+        else if (warnings)
+            compiled.push_back({&piece, std::move(c)});
     }
-    if (errors.empty()) return true;
+    if (errors.empty()) {
+        if (warnings) *warnings = CodeCheck(runner, compiled).Warnings();
+        return true;
+    }
     error.clear();
     for (const std::string& e : errors) error += (error.empty() ? "" : "\n") + e;
     return false;

@@ -21,12 +21,14 @@ constexpr char kExtractHelp[] =
     "(docs/projects.md). 'korvane build DIR' turns it back into an equal game.\n";
 
 constexpr char kBuildHelp[] =
-    "usage: korvane build DIR -o OUT [--data-only]\n"
+    "usage: korvane build DIR -o OUT [--data-only] [--strict]\n"
     "\n"
     "Turns the text project in DIR (docs/projects.md) into a game: by default OUT is a copy\n"
     "of korvane that carries it, with --data-only a bare game file. Every piece of code is\n"
     "compiled first; a mistake is reported as FILE:LINE: or FILE:LINE:COLUMN: and nothing is\n"
-    "written. 'korvane run DIR' runs a project without building it.\n";
+    "written. Code that compiles but will surely fail when it runs (a name that nothing\n"
+    "defines, a script given more arguments than it reads) is reported as a warning; with\n"
+    "--strict warnings are errors. 'korvane run DIR' runs a project without building it.\n";
 
 bool WantsHelp(const std::vector<std::string>& args) {
     for (const std::string& a : args)
@@ -37,7 +39,8 @@ bool WantsHelp(const std::vector<std::string>& args) {
 int Usage(const std::string& what) {
     std::fprintf(stderr,
                  "korvane: %s\nusage: korvane extract GAME DIR\n"
-                 "       korvane build DIR -o OUT [--data-only]\nTry 'korvane --help'.\n",
+                 "       korvane build DIR -o OUT [--data-only] [--strict]\n"
+                 "Try 'korvane --help'.\n",
                  what.c_str());
     return kExitUsage;
 }
@@ -66,9 +69,12 @@ std::string InProject(const std::string& dir, const std::string& error) {
     return dir.back() == '/' ? dir + error : dir + "/" + error;
 }
 
-// Builds the project and compiles every piece of its code; `writer` then holds the game.
+// Builds the project and compiles every piece of its code; `writer` then holds the game, and
+// `code_out`, when given, its pieces of code. With `warnings`, code that will surely fail when it
+// runs is listed there, each line naming its file from where korvane was started.
 bool BuildGame(const std::string& dir, GameWriter& writer, std::string& error,
-               std::vector<ProjectCode>* code_out = nullptr) {
+               std::vector<ProjectCode>* code_out = nullptr,
+               std::vector<std::string>* warnings = nullptr) {
     GameData game;
     std::vector<uint8_t> d3dx;
     std::vector<ProjectCode> own_code;
@@ -78,7 +84,11 @@ bool BuildGame(const std::string& dir, GameWriter& writer, std::string& error,
         return false;
     }
     writer = GameWriter::FromGameData(game, std::move(d3dx));
-    if (CompileProjectCode(writer.WriteData(), code, error)) return true;
+    if (CompileProjectCode(writer.WriteData(), code, error, warnings)) {
+        if (warnings)
+            for (std::string& w : *warnings) w = InProject(dir, w);
+        return true;
+    }
     // One line per error, each naming its file from where korvane was started.
     std::string lines;
     for (size_t start = 0; start <= error.size();) {
@@ -136,7 +146,7 @@ int BuildCommand(const std::vector<std::string>& args, const std::string& execut
         return 0;
     }
     std::string dir, out;
-    bool data_only = false;
+    bool data_only = false, strict = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "-o" || a == "--output") {
@@ -144,6 +154,8 @@ int BuildCommand(const std::vector<std::string>& args, const std::string& execut
             out = args[i];
         } else if (a == "--data-only") {
             data_only = true;
+        } else if (a == "--strict") {
+            strict = true;
         } else if (!a.empty() && a[0] == '-') {
             return Usage("unknown option '" + a + "'");
         } else if (!dir.empty()) {
@@ -157,8 +169,17 @@ int BuildCommand(const std::vector<std::string>& args, const std::string& execut
 
     GameWriter writer;
     std::string error;
-    if (!BuildGame(dir, writer, error)) {
+    std::vector<std::string> warnings;
+    if (!BuildGame(dir, writer, error, nullptr, &warnings)) {
         std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
+    for (const std::string& w : warnings) std::fprintf(stderr, "%s\n", w.c_str());
+    if (strict && !warnings.empty()) {
+        std::fprintf(stderr,
+                     "korvane: %zu warning%s, which --strict makes errors; nothing was "
+                     "written\n",
+                     warnings.size(), warnings.size() == 1 ? "" : "s");
         return 1;
     }
     std::vector<uint8_t> program;

@@ -2,6 +2,8 @@
 // stored field is kept, so building the project gives a game whose resources are equal.
 #include <algorithm>
 #include <array>
+#include <cctype>
+#include <cstring>
 #include <filesystem>
 #include <map>
 
@@ -110,6 +112,62 @@ public:
     std::map<std::string, std::vector<uint8_t>> files_;
 
 private:
+    // --- Code files ----------------------------------------------------------------------------
+
+    // Whether a file name of the game's table of code files may name a file of the project: a
+    // .krs file inside the project folder, with a name in ASCII.
+    static bool InsideProject(const std::string& file) {
+        if (!file.ends_with(kScriptFileExtension) || file.starts_with('/')) return false;
+        size_t start = 0;
+        while (start <= file.size()) {
+            size_t end = file.find('/', start);
+            if (end == std::string::npos) end = file.size();
+            const std::string part = file.substr(start, end - start);
+            if (part.empty() || part == "." || part == "..") return false;
+            start = end + 1;
+        }
+        // ASCII only: the name goes into TOML files as game text, which is not UTF-8.
+        for (char c : file)
+            if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x80 ||
+                c == '\\')
+                return false;
+        return true;
+    }
+
+    // The file a piece of code was written in when the game was built from a project, relative
+    // to `folder`, when the game's table of code files names one there that is free (or holds
+    // this very code: one file may serve several places). Entries not yet taken come first, so
+    // that equal code written in several files goes back to each of them.
+    std::string TableFileName(const std::string& code, const std::string& folder) {
+        const uint64_t hash = CodeTextHash(code);
+        const std::vector<uint8_t> bytes = ScriptFile(code);
+        for (bool taken : {false, true}) {
+            for (size_t i = 0; i < g_.code_files.size(); ++i) {
+                const std::string& file = g_.code_files[i].file;
+                if (g_.code_files[i].hash != hash || used_code_files_.count(i) != size_t(taken) ||
+                    !file.starts_with(folder) || !InsideProject(file))
+                    continue;
+                auto written = files_.find(file);
+                if (written != files_.end() && written->second != bytes) continue;
+                used_code_files_.insert(i);
+                return file.substr(folder.size());
+            }
+        }
+        return {};
+    }
+
+    // The file for a piece of code, relative to `folder`: the one it was written in (so that
+    // building the extracted project gives the same game), else `name`, made unique.
+    std::string CodeFileName(const std::string& code, const std::string& folder,
+                             const std::string& name) {
+        if (std::string file = TableFileName(code, folder); !file.empty()) return file;
+        const std::string stem = name.substr(0, name.size() - std::strlen(kScriptFileExtension));
+        std::string unique = name;
+        for (int n = 2; files_.count(folder + unique); ++n)
+            unique = stem + "_" + std::to_string(n) + kScriptFileExtension;
+        return unique;
+    }
+
     // --- The manifest ------------------------------------------------------------------------
 
     void Manifest() {
@@ -135,7 +193,9 @@ private:
         m.Raw("room_order", order + "]");
         std::string init = "[";
         for (size_t i = 0; i < g_.library_init_code.size(); ++i) {
-            std::string file = "library_init/" + std::to_string(i) + kScriptFileExtension;
+            std::string file =
+                CodeFileName(g_.library_init_code[i], "",
+                             "library_init/" + std::to_string(i) + kScriptFileExtension);
             files_[file] = ScriptFile(g_.library_init_code[i]);
             init += (i ? ", " : "") + TomlOut::Quote(file);
         }
@@ -239,7 +299,12 @@ private:
                 continue;
             }
             const std::string& name = g_.scripts.StoredName(i);
-            std::string stem = FileStem(name, script_stems);
+            // A stem taken by another script (FileStem keeps them in lower case) is not reused.
+            std::string stem = TableFileName(s->text, "scripts/"), lower;
+            if (!stem.empty()) stem.resize(stem.size() - std::strlen(kScriptFileExtension));
+            for (char c : stem) lower += char(std::tolower(static_cast<unsigned char>(c)));
+            if (stem.empty() || !script_stems.insert(lower).second)
+                stem = FileStem(name, script_stems);
             std::string file = "scripts/" + stem + kScriptFileExtension;
             files_[file] = ScriptFile(s->text);
             scripts += stem == name ? TomlOut::Quote(stem)
@@ -485,8 +550,9 @@ private:
             const std::string name = prefix + "_" + std::to_string(i);
             const std::string& code = code_action ? a.arg_texts[0] : a.code_text;
             if (!code.empty()) {
-                files_[folder + name + kScriptFileExtension] = ScriptFile(code);
-                t.Key("code", name + kScriptFileExtension);
+                const std::string file = CodeFileName(code, folder, name + kScriptFileExtension);
+                files_[folder + file] = ScriptFile(code);
+                t.Key("code", file);
             }
             if (code_action && !a.code_text.empty()) {
                 files_[folder + name + "_text" + kScriptFileExtension] = ScriptFile(a.code_text);
@@ -531,7 +597,8 @@ private:
         t.Key("background_color", r.background_color);
         t.Key("show_background_color", r.show_background_color);
         if (!r.creation_code.empty()) {
-            std::string file = stem + "/creation" + kScriptFileExtension;
+            std::string file =
+                CodeFileName(r.creation_code, "rooms/", stem + "/creation" + kScriptFileExtension);
             files_["rooms/" + file] = ScriptFile(r.creation_code);
             t.Key("creation_code", file);
         }
@@ -544,9 +611,10 @@ private:
                          ", object = " + objects_.Ref(in.object) +
                          ", id = " + std::to_string(in.id);
             if (!in.creation_code.empty()) {
-                std::string file = stem + "/" +
-                                   FileStem("instance_" + std::to_string(in.id), taken) +
-                                   kScriptFileExtension;
+                std::string file =
+                    CodeFileName(in.creation_code, "rooms/",
+                                 stem + "/" + FileStem("instance_" + std::to_string(in.id), taken) +
+                                     kScriptFileExtension);
                 files_["rooms/" + file] = ScriptFile(in.creation_code);
                 instances += ", creation_code = " + TomlOut::Quote(file);
             }
@@ -601,6 +669,7 @@ private:
     }
 
     const GameData& g_;
+    std::set<size_t> used_code_files_;  // entries of the table of code files already named
     const std::vector<uint8_t>& d3dx_;
     References sprites_, backgrounds_, objects_, rooms_;
     TomlOut manifest_, resources_;

@@ -34,6 +34,9 @@ bool ValueOf(std::span<const Word> words, std::string_view word, int32_t& value)
 std::string ToUtf8(std::string_view game_text);
 bool FromUtf8(std::string_view utf8, std::string& game_text);
 
+// The edit distance of two names (insertions, deletions, substitutions), for suggestions.
+size_t EditDistance(std::string_view a, std::string_view b);
+
 // A file name for a resource name: letters, digits, '_', '-' and '.' kept, everything else
 // '_', never empty or hidden, and unique (ignoring case) among the names `taken` so far.
 std::string FileStem(std::string_view name, std::set<std::string>& taken);

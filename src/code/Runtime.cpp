@@ -502,6 +502,15 @@ void Runtime::ReportCodeError(const CCode& code, int32_t position, std::string_v
         error_text_ = "Error in expression:" + s + "\r position " + std::to_string(column) + ": " +
                       std::string(message);
     }
+    error_where_.clear();
+    if (code_locator_) {
+        // The column counted here includes the LF of a CR LF line break; editors do not.
+        int32_t start = p;
+        while (start > 1 && !breaks_line(start)) --start;
+        const bool crlf = line > 1 && at(start) == '\r' && start < p && at(start + 1) == '\n';
+        error_where_ = code_locator_(s, line, std::max(1, crlf ? column - 1 : column));
+        error_where_text_ = error_text_;
+    }
 }
 
 void Runtime::ShowRuntimeError(std::string_view message, bool fatal) {
@@ -527,10 +536,13 @@ void Runtime::ShowError(const std::string& text, bool fatal) {
     if (aborting_ || Interrupted()) return;
     if (debug_hook_ && debug_hook_->OnShowError(text, fatal)) return;
     if (settings_.abort_on_all_errors) fatal = true;
+    if (!error_where_.empty() && text.ends_with(error_where_text_)) shown_where_ = error_where_;
+    error_where_.clear();
     if (settings_.display_errors) {
         bool abort = host_->ShowErrorWindow(text, !fatal);
         if (abort) fatal = true;
     }
+    shown_where_.clear();
     if (!fatal || !settings_.display_errors) {
         if (unreported_errors_++ == 0) first_unreported_error_ = text;
         if (!settings_.display_errors) hidden_errors_ = true;

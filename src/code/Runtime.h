@@ -325,6 +325,14 @@ public:
     int64_t UnreportedErrorCount() const { return unreported_errors_; }
     bool SomeErrorsHidden() const { return hidden_errors_; }
     const std::string& FirstUnreportedError() const { return first_unreported_error_; }
+    // Names where a piece of code was written, for games made from text projects: given the
+    // code's text and the line and column of an error in it (columns as editors count them),
+    // "FILE:LINE:COLUMN", or "" when the code is not known.
+    using CodeLocator =
+        std::function<std::string(std::string_view source, int32_t line, int32_t column)>;
+    void SetCodeLocator(CodeLocator locator) { code_locator_ = std::move(locator); }
+    // While ShowError shows an error of code whose file is known: "FILE:LINE:COLUMN" of it.
+    const std::string& ErrorLocation() const { return shown_where_; }
     // Where the error log goes ("game_errors.log" in the working directory by default).
     void SetErrorLogPath(std::string path) { log_path_ = std::move(path); }
 
@@ -365,6 +373,10 @@ private:
 
     bool error_flag_ = false;
     std::string error_text_;
+    CodeLocator code_locator_;
+    // The place of the last recorded error and its text as recorded; an error shown whose text
+    // ends with that text is the one that happened there.
+    std::string error_where_, error_where_text_, shown_where_;
     bool error_occurred_ = false;
     std::string error_last_;
     bool first_log_ = true;

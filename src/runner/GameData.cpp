@@ -32,6 +32,12 @@ const SectionInfo& Section(SectionId id) {
     return kSections[int(id)];
 }
 
+uint64_t CodeTextHash(std::string_view text) {
+    uint64_t h = 14695981039346656037ull;
+    for (char c : text) h = (h ^ uint8_t(c)) * 1099511628211ull;
+    return h;
+}
+
 const ResourceIndex* GameData::Table(SectionId id) const {
     switch (id) {
         case kTriggers:

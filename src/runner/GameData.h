@@ -62,6 +62,18 @@ const SectionInfo& Section(SectionId id);
 constexpr int32_t kGameMagic = 1234321;
 constexpr int32_t kFormatVersion = 800;
 
+// Where a piece of the game's code was written, for games built from text projects: the code
+// (by CodeTextHash of its text) and its file, relative to the project folder. The table rides
+// after the main block, where readers that do not know it stop reading.
+struct CodeFile {
+    uint64_t hash = 0;
+    std::string file;
+};
+// A 64-bit FNV-1a hash of a code text (game text, as stored).
+uint64_t CodeTextHash(std::string_view text);
+constexpr int32_t kCodeFileTableMagic = 0x4B524346;  // "FCRK"
+constexpr int32_t kCodeFileTableVersion = 1;
+
 struct GameData {
     bool debug_mode = false;
     GameSettings settings;
@@ -88,7 +100,8 @@ struct GameData {
     std::vector<CDataFile> included_files;
     CGameInformation game_information;
     std::vector<std::string> library_init_code;
-    std::vector<int32_t> room_order;  // room indices; the first is where the game starts
+    std::vector<int32_t> room_order;   // room indices; the first is where the game starts
+    std::vector<CodeFile> code_files;  // in the order the project lists its code
     // Objects, events and time lines that scripts removed or replaced while the game runs. The
     // event being walked may be the one removed (or belong to the object deleted), so what they
     // held stays alive until the run ends.

@@ -185,8 +185,9 @@ LoadResult ReadSettings(CStream& s, GameData& g, LoadHost& host) {
 }
 
 // Unscrambles the main block where it lies in the file's buffer and cuts the buffer after it,
-// so the sections are read from the same stream without another copy of the game.
-bool OpenBody(CStream& s) {
+// so the sections are read from the same stream without another copy of the game. What
+// follows the block is left in `after_body`.
+bool OpenBody(CStream& s, std::vector<uint8_t>& after_body) {
     int32_t before = s.ReadInteger();
     int32_t after = s.ReadInteger();
     SkipIntegers(s, before);
@@ -197,8 +198,26 @@ bool OpenBody(CStream& s) {
     if (s.Failed() || length < 0 || size_t(length) > s.Remaining()) return false;
     size_t start = s.Position();
     UnscrambleBlock(std::span<uint8_t>(s.Data() + start, size_t(length)), t);
+    after_body.assign(s.Bytes().begin() + long(start + size_t(length)), s.Bytes().end());
     s.Bytes().resize(start + size_t(length));
     return true;
+}
+
+// The table of code files that may follow the main block. Anything else there (or a damaged
+// table) is not the game's business: the game loads without it.
+void ReadCodeFiles(std::vector<uint8_t> bytes, GameData& g) {
+    CStream s(std::move(bytes));
+    if (s.ReadInteger() != kCodeFileTableMagic || s.ReadInteger() != kCodeFileTableVersion) return;
+    std::unique_ptr<CStream> table = s.ReadCompressedBlock();
+    if (s.Failed()) return;
+    const int32_t count = table->ReadCount(12);
+    std::vector<CodeFile> files(static_cast<size_t>(count));
+    for (CodeFile& f : files) {
+        const uint32_t low = uint32_t(table->ReadInteger());
+        f.hash = uint64_t(uint32_t(table->ReadInteger())) << 32 | low;
+        f.file = table->ReadString();
+    }
+    if (!table->Failed()) g.code_files = std::move(files);
 }
 
 }  // namespace
@@ -262,7 +281,8 @@ static LoadResult ReadGameDataUnguarded(std::vector<uint8_t> file, size_t offset
         host.StoreD3dxLibrary(g.d3dx_name, library->Bytes());
     }
 
-    if (!OpenBody(s)) return LoadResult::kCorrupted;
+    std::vector<uint8_t> after_body;
+    if (!OpenBody(s, after_body)) return LoadResult::kCorrupted;
     SkipIntegers(s, s.ReadInteger());
     s.ReadBoolean();  // stored, never used
     g.game_id = s.ReadInteger();
@@ -283,6 +303,7 @@ static LoadResult ReadGameDataUnguarded(std::vector<uint8_t> file, size_t offset
             return r;
         }
     }
+    ReadCodeFiles(std::move(after_body), g);
     return LoadResult::kLoaded;
 }
 

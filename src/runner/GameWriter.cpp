@@ -114,6 +114,7 @@ GameWriter GameWriter::FromGameData(const GameData& g, std::vector<uint8_t> d3dx
     w.SetGameInformation(g.game_information);
     for (const std::string& code : g.library_init_code) w.AddLibraryInitCode(code);
     w.room_order = g.room_order;
+    w.code_files = g.code_files;
     return w;
 }
 void GameWriter::AddConstant(std::string name, std::string value) {
@@ -211,6 +212,19 @@ std::vector<uint8_t> GameWriter::WriteData() const {
     std::vector<uint8_t> body = WriteBody();
     ScrambleBlock(body, t);
     s.WriteBlock(body);
+    if (!code_files.empty()) {
+        // After the main block, where loaders that do not know the table stop reading.
+        CStream table;
+        table.WriteInteger(int32_t(code_files.size()));
+        for (const CodeFile& f : code_files) {
+            table.WriteInteger(int32_t(uint32_t(f.hash)));
+            table.WriteInteger(int32_t(uint32_t(f.hash >> 32)));
+            table.WriteString(f.file);
+        }
+        s.WriteInteger(kCodeFileTableMagic);
+        s.WriteInteger(kCodeFileTableVersion);
+        s.WriteCompressedBlock(table.Bytes());
+    }
     return std::move(s.Bytes());
 }
 

@@ -39,6 +39,8 @@ public:
     std::vector<int32_t> room_order{0};
     int32_t last_instance_id = 100000;
     int32_t last_tile_id = 10000000;
+    // Where the game's code was written (a game built from a project); stored only when given.
+    std::vector<CodeFile> code_files;
 
     // A resource of a section with standard framing (triggers, sounds .. rooms). `record` is
     // the kind's record; triggers keep their name inside it and `name` is not stored. Other

@@ -35,11 +35,22 @@ bool Number(std::string_view s, int64_t lo, int64_t hi, int64_t& out) {
     return true;
 }
 
-// A key: a virtual-key code, or the name of a vk_ constant (vk_left).
+// A key: a virtual-key code, the name of a vk_ constant (vk_left), a letter (S or s, the key
+// whose code is ord('S')), or a letter or digit in quotes ('5'). A bare digit stays a code.
 bool KeyCode(std::string_view s, int32_t& out) {
     int64_t v;
     if (Number(s, 0, 255, v)) {
         out = int32_t(v);
+        return true;
+    }
+    auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+    if (s.size() == 3 && s[0] == '\'' && s[2] == '\'' && s[1] >= '0' && s[1] <= '9') {
+        out = s[1];
+        return true;
+    }
+    if (s.size() == 3 && s[0] == '\'' && s[2] == '\'') s = s.substr(1, 1);
+    if (s.size() == 1 && letter(s[0])) {
+        out = s[0] >= 'a' ? s[0] - 'a' + 'A' : s[0];
         return true;
     }
     if (!s.starts_with("vk_")) return false;
@@ -115,7 +126,8 @@ bool ParseLine(std::string_view line, ReplayEvent& out, bool& has_event, std::st
         e.kind = w[2].text == "down" ? Kind::kKeyDown : Kind::kKeyUp;
         if (!args(2, "key down|up VK")) return false;
         if (KeyCode(w[3].text, e.code)) return true;
-        why = "the key '" + std::string(w[3].text) + "' is not 0..255 or a vk_ name";
+        why = "the key '" + std::string(w[3].text) +
+              "' is not 0..255, a vk_ name, a letter or a quoted digit ('5')";
         return false;
     }
     if (ev == "mouse" && w.size() >= 3 && w[2].text == "move") {

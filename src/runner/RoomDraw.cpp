@@ -441,6 +441,7 @@ void RoomDraw::StepDone(int64_t step) {
 }
 
 void RoomDraw::TakeScreenshots(int64_t step) {
+    last_step_done = std::max(last_step_done, step);
     for (const auto& [when, file] : screenshots) {
         if (when != step) continue;
         TBitmap32 picture =
@@ -454,6 +455,13 @@ void RoomDraw::TakeScreenshots(int64_t step) {
         if (!SavePngFile(picture, file))
             std::fprintf(stderr, "korvane: cannot write the screenshot %s\n", file.c_str());
     }
+}
+
+std::vector<std::pair<int64_t, std::string>> RoomDraw::UnreachedScreenshots() const {
+    std::vector<std::pair<int64_t, std::string>> out;
+    for (const auto& shot : screenshots)
+        if (shot.first > last_step_done) out.push_back(shot);
+    return out;
 }
 
 int32_t RoomDraw::NewTileId() {

@@ -55,6 +55,8 @@ public:
     // Writes the screenshots asked for step `step` from the picture as it is now (also for the
     // frames of a transition, which count as steps of the run).
     void TakeScreenshots(int64_t step);
+    // The screenshots asked for steps the run never reached.
+    std::vector<std::pair<int64_t, std::string>> UnreachedScreenshots() const;
 
     // ---- Mouse ----
     // The client area: size, and the mouse relative to it.
@@ -91,6 +93,7 @@ public:
     int32_t NewTileId();
     // Screenshots to write: (step, file).
     std::vector<std::pair<int64_t, std::string>> screenshots;
+    int64_t last_step_done = -1;  // the last step TakeScreenshots saw
     // Current font, alignments and the default font of the text functions.
     TextState text;
 

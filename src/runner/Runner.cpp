@@ -176,6 +176,17 @@ void Runner::HandOverToRuntime() {
     ls.abort_on_all_errors = game_.settings.abort_on_errors;
     ls.uninitialized_as_zero = game_.settings.uninitialized_variables_are_zero;
     world_.SetLastInstanceId(game_.last_instance_id);
+    if (!game_.code_files.empty()) {
+        runtime_.SetCodeLocator([files = game_.code_files, folder = options_.code_folder](
+                                    std::string_view source, int32_t line, int32_t column) {
+            const uint64_t hash = CodeTextHash(source);
+            for (const CodeFile& f : files)
+                if (f.hash == hash)
+                    return folder + f.file + ":" + std::to_string(line) + ":" +
+                           std::to_string(column);
+            return std::string();
+        });
+    }
 
     // The runtime's table is the one source of the scripts from here on: it is what scripts
     // call, compile and look up by name, so the loaded copy is given up.

@@ -48,6 +48,9 @@ struct RunnerOptions {
     // Game data already in memory (from its magic number on), read instead of game_path; the
     // path then only names the game (a project folder run without building it).
     std::vector<uint8_t> game_data;
+    // Put before the file names of the game's table of code files when an error names where
+    // its code was written: the project folder of a game built from one in memory ("dir/").
+    std::string code_folder;
     std::vector<std::string> parameters;  // the game's command line; [0] names the game
     bool secure_mode = false;
     TempDirectoryPlaces temp_places;  // its executable_dir is also program_directory

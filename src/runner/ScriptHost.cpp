@@ -171,6 +171,9 @@ bool RunnerScriptHost::ShowErrorWindow(const std::string& text, bool can_ignore)
     ++errors_shown_;
     std::string shown = WithLineFeeds(text);
     std::fprintf(stderr, "%s\n", shown.c_str());
+    // Where the failing code was written, as build errors name it, so editors can jump there.
+    if (const std::string& where = runner_.GetRuntime().ErrorLocation(); !where.empty())
+        std::fprintf(stderr, "%s: the error above is here\n", where.c_str());
     std::fflush(stderr);
     if (runner_.Windowed()) runner_.GetPlatform().messages->Show("Error Messages", shown);
     return false;

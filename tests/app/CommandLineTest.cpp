@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <set>
 
+#include "platform/Files.h"
 #include "runner/GameWriter.h"
 #include "runner/Messages.h"
 #include "support/ScratchDir.h"
@@ -23,7 +26,8 @@ std::vector<uint8_t> Text(std::string_view s) {
     return {s.begin(), s.end()};
 }
 
-GameWriter SmallGame() {
+// A game whose first room runs `creation_code` (by default it ends the game at once).
+GameWriter SmallGame(const std::string& creation_code = "game_end();") {
     GameWriter w;
     w.game_id = 77;
     w.settings.scaling = 0;
@@ -32,7 +36,7 @@ GameWriter SmallGame() {
     w.Add("spr_a", CSprite());
     w.AddEmptySlot(SectionId::kSprites);
     CRoom room;
-    room.creation_code = "game_end();";  // the game ends as soon as it has started
+    room.creation_code = creation_code;
     w.Add("room_caf\xE9", room);
     w.AddConstant("SPEED", "4");
     w.room_order = {0};
@@ -119,6 +123,21 @@ TEST(CommandLine, ReplayFileMistakesNameTheirLine) {
     EXPECT_EQ(r.err,
               "korvane: " + input +
                   ": line 2: step 2 comes before step 3 of line 1; steps must not go back\n");
+}
+
+// A screenshot asked for a step the run never reaches is named at the end of the run.
+TEST(CommandLine, ScreenshotsOfStepsNeverReachedAreReported) {
+    ScratchDir dir;
+    std::string game = dir.Write("small.exe", SmallGame("").WriteGameFile());
+    test::ProcessResult r = RunProgram(KorvanePath(),
+                                       {"--headless", "--max-steps", "5", "--screenshot",
+                                        "2=early.png", "--screenshot", "999=z.png", game},
+                                       dir.Path());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err,
+              "korvane: warning: the screenshot of step 999 (z.png) was not taken: the run "
+              "ended before that step\n");
+    EXPECT_TRUE(FileExists(dir / "early.png"));
 }
 
 TEST(CommandLine, InfoJsonListsSettingsSectionsAndNames) {
@@ -237,6 +256,101 @@ TEST(CommandLine, RunLoadsAGameOrSaysWhyNot) {
         EXPECT_EQ(r.status, c.status) << r.err;
         EXPECT_EQ(r.err, c.err);
     }
+}
+
+// --strict turns an ignored run-time error into exit status 4; a fatal error stays 3, and
+// without --strict the run that went on ends with 0.
+TEST(CommandLine, StrictRunsFailWhenErrorsWereIgnored) {
+    ScratchDir dir;
+    auto game_with = [&](const std::string& name, const std::string& code) {
+        return dir.Write(name, SmallGame(code).WriteGameFile());
+    };
+    const std::string ignored = game_with("ignored.exe", "show_error('oops', false); game_end();");
+    const std::string fatal = game_with("fatal.exe", "show_error('stop', true);");
+    const std::string clean = dir.Write("clean.exe", SmallGame().WriteGameFile());
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+    } cases[] = {
+        {{"--headless", ignored}, 0},
+        {{"--headless", "--strict", ignored}, 4},
+        {{"--headless", "--strict", fatal}, 3},
+        {{"--headless", "--strict", clean}, 0},
+    };
+    for (const Case& c : cases) {
+        test::ProcessResult r = RunProgram(KorvanePath(), c.args, dir.Path());
+        EXPECT_EQ(r.status, c.status) << c.args.back() << "\n" << r.err;
+    }
+}
+
+// Sets an environment variable (or removes it, given nullptr) for the programs a test starts.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
+        if (value)
+            ::setenv(name, value, 1);
+        else
+            ::unsetenv(name);
+    }
+    ~ScopedEnv() {
+        if (old_)
+            ::setenv(name_, old_->c_str(), 1);
+        else
+            ::unsetenv(name_);
+    }
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+// A game that carries its runner and never ends by itself.
+std::string BuiltEndlessGame(const ScratchDir& dir) {
+    std::vector<uint8_t> program;
+    EXPECT_TRUE(ReadWholeFile(KorvanePath(), program));
+    std::string exe = dir.Write("endless", SmallGame("").WriteGameFile(program));
+    EXPECT_EQ(::chmod(exe.c_str(), 0755), 0);
+    return exe;
+}
+
+// A built game takes the runner's options from KORVANE_OPTIONS, never from its arguments; an
+// argument that looks like one gets a line saying how to pass it.
+TEST(CommandLine, ABuiltGameTakesRunnerOptionsFromTheEnvironment) {
+    ScratchDir dir;
+    const std::string exe = BuiltEndlessGame(dir);
+    {
+        ScopedEnv options("KORVANE_OPTIONS", "--headless --max-steps 3 --strict");
+        test::ProcessResult r = RunProgram(exe, {"level2"}, dir.Path());
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err, "");
+        r = RunProgram(exe, {"level2", "--max-steps", "5", "--secure", "x", "--seed=1"},
+                       dir.Path());
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(
+            r.err,
+            "korvane: '--max-steps' is passed to the game as a parameter; a game's runner "
+            "takes its options from the environment: KORVANE_OPTIONS=\"--max-steps 5 --secure\" " +
+                exe + "\n");
+    }
+    ScopedEnv bad("KORVANE_OPTIONS", "--headless --fast");
+    test::ProcessResult r = RunProgram(exe, {}, dir.Path());
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("unknown option '--fast'"), std::string::npos) << r.err;
+}
+
+// With no display a windowed run cannot show the game: it says so and ends with status 1
+// instead of running unseen (the time limit only bounds the test should it not).
+TEST(CommandLine, ABuiltGameWithoutADisplayEndsWithStatus1) {
+    ScratchDir dir;
+    const std::string exe = BuiltEndlessGame(dir);
+    ScopedEnv driver("SDL_VIDEODRIVER", nullptr), display("DISPLAY", nullptr),
+        wayland("WAYLAND_DISPLAY", nullptr), drm("SDL_KMSDRM_REQUIRE_DRM_MASTER", "1"),
+        options("KORVANE_OPTIONS", "--time-limit 30");
+    test::ProcessResult r = RunProgram(exe, {}, dir.Path());
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find("Cannot open the game window: no display was found"), std::string::npos)
+        << r.err;
 }
 
 TEST(CommandLine, AGameThatCarriesItsRunnerRunsIt) {

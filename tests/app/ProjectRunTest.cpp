@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <map>
 
+#include "platform/Files.h"
 #include "support/ScratchDir.h"
 #include "support/Subprocess.h"
 
@@ -162,6 +163,69 @@ TEST(ProjectRun, IgnoredErrorsAreSummedUpAtTheEnd) {
             EXPECT_EQ(at, 0u) << r.err;
         }
     }
+}
+
+// A run-time error of a project's code is followed by one line that names the file, line and
+// column of the failing code, from where korvane was started; a game built from the project
+// names it from the project folder. The error text itself is as it always was.
+TEST(ProjectRun, RunTimeErrorsNameTheFileOfTheirCode) {
+    ScratchDir dir;
+    auto files = TinyProject();
+    files["objects/obj_hello/create.krs"] = "var a;\r\na = 1;\r\nb = a + nothing_here;\r\n";
+    WriteProject(dir, "p", files);
+    const std::string text =
+        "ERROR in\naction number 1\nof Create Event\nfor object obj_hello:\n\nError in code at "
+        "line 3:\n   \nb = a + nothing_here;\n           ^\nat position 10: Unknown variable "
+        "nothing_here\n";
+    const std::string where = "objects/obj_hello/create.krs:3:9: the error above is here\n";
+    test::ProcessResult r =
+        RunProgram(KorvanePath(), {"--headless", "--max-steps", "1", "p"}, dir.Path());
+    EXPECT_EQ(r.err.substr(0, text.size() + 2 + where.size()), text + "p/" + where) << r.err;
+
+    r = RunProgram(KorvanePath(), {"build", "p", "-o", "game", "--data-only"}, dir.Path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = RunProgram(KorvanePath(), {"--headless", "--max-steps", "1", "game"}, dir.Path());
+    EXPECT_EQ(r.err.substr(0, text.size() + where.size()), text + where) << r.err;
+}
+
+// Code that compiles but will surely fail is a warning at build time, with its place and the
+// closest name that exists; the game is built all the same, unless --strict is given.
+TEST(ProjectRun, BuildWarnsAboutCodeThatWillSurelyFail) {
+    ScratchDir dir;
+    auto files = TinyProject();
+    files["game.toml"] =
+        "format = 1\nroom_order = [\"room_main\"]\n[resources]\nsprites = [\"spr_heroes\"]\n"
+        "scripts = [\"scr_sum\"]\nobjects = [\"obj_hello\"]\nrooms = [\"room_main\"]\n";
+    files["sprites/spr_heroes.toml"] = "name = \"spr_heroes\"\n";
+    files["scripts/scr_sum.krs"] = "return argument0 + argument[1];\n";
+    files["objects/obj_hello/create.krs"] =
+        "my_speed = 3;\r\nsprite_index = spr_hero;\r\nx = scr_sum(1, 2, my_speed);\r\n"
+        "y = scr_sum(1, 2) + health_left + global.level;\r\n";
+    files["rooms/room_main.toml"] =
+        "name = \"room_main\"\ninstances = [{ x = 0, y = 0, object = \"obj_hello\", id = 100001, "
+        "creation_code = \"room_main/hello.krs\" }]\n";
+    files["rooms/room_main/hello.krs"] = "global.level = 1;\n";
+    WriteProject(dir, "p", files);
+    const std::string warnings =
+        "p/objects/obj_hello/create.krs:2:16: warning: no sprite named spr_hero; did you mean "
+        "spr_heroes?\n"
+        "p/objects/obj_hello/create.krs:3:5: warning: scr_sum is given 3 arguments but reads only "
+        "2 (argument0 to argument1)\n"
+        "p/objects/obj_hello/create.krs:4:21: warning: health_left is no resource, constant, "
+        "script or built-in, and no code assigns it\n";
+    test::ProcessResult r = RunProgram(KorvanePath(), {"build", "p", "-o", "game"}, dir.Path());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, warnings);
+    EXPECT_TRUE(FileExists(dir / "game"));
+
+    r = RunProgram(KorvanePath(), {"build", "--strict", "p", "-o", "strict"}, dir.Path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err,
+              warnings + "korvane: 3 warnings, which --strict makes errors; nothing was written\n");
+    EXPECT_FALSE(FileExists(dir / "strict"));
+    // Running the folder builds it in memory without the warnings.
+    r = RunProgram(KorvanePath(), {"run", "--headless", "--max-steps", "1", "p"}, dir.Path());
+    EXPECT_EQ(r.err.find("warning"), std::string::npos) << r.err;
 }
 
 // One mistake in a file of the tiny project: neither `build` nor `run` goes on, and standard

@@ -284,6 +284,27 @@ TEST(Project, TheCommandsRoundTripAGameFile) {
                             [](uint8_t b) { return b == 0; }));
 }
 
+// A game built from a project keeps where its code was written: extracting it gives the code
+// files their own names again, so building the extracted project gives the very same bytes.
+TEST(Project, ABuiltGameExtractsToItsOwnCodeFilesAndBuildsToTheSameBytes) {
+    ScratchDir dir;
+    const std::string example = std::string(KR_SOURCE_DIR) + "/examples/guide";
+    test::ProcessResult r =
+        test::RunProgram(KorvanePath(), {"build", example, "-o", dir / "a.game", "--data-only"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = test::RunProgram(KorvanePath(), {"extract", dir / "a.game", dir / "p"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const char* file :
+         {"objects/obj_player/coin.krs", "rooms/room_two/creation.krs", "scripts/scr_report.krs"})
+        EXPECT_EQ(test::ReadText(dir / "p/" + file), test::ReadText(example + "/" + file)) << file;
+    r = test::RunProgram(KorvanePath(), {"build", dir / "p", "-o", dir / "b.game", "--data-only"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<uint8_t> a, b;
+    ASSERT_TRUE(ReadWholeFile(dir / "a.game", a));
+    ASSERT_TRUE(ReadWholeFile(dir / "b.game", b));
+    EXPECT_TRUE(a == b);
+}
+
 // The example project builds into a program that carries the game and runs (headless, for a
 // bounded number of steps); masks that the project leaves out are built from the frames, and
 // the last ids follow the rooms'.

@@ -103,6 +103,36 @@ TEST(GameLoader, ReadsEverythingTheWriterStored) {
 }
 
 // A record of any kind with another version fails the load with the general message.
+// The table of code files rides after the main block: it loads back, and whatever follows the
+// block that is not a whole table (older games, a damaged table) is no concern of the game.
+TEST(GameLoader, TheTableOfCodeFilesFollowsTheMainBlock) {
+    GameWriter w;
+    w.code_files = {{CodeTextHash("x = 1;"), "objects/obj_a/step.krs"},
+                    {CodeTextHash("y = 2;"), "scripts/scr_b.krs"}};
+    const std::vector<uint8_t> data = w.WriteData();
+    const size_t without = GameWriter().WriteData().size();
+    ASSERT_GT(data.size(), without);
+    GameData g;
+    RecordingHost host;
+    ASSERT_EQ(test::LoadData(data, g, host), LoadResult::kLoaded);
+    ASSERT_EQ(g.code_files.size(), 2u);
+    EXPECT_EQ(g.code_files[1].hash, CodeTextHash("y = 2;"));
+    EXPECT_EQ(g.code_files[1].file, "scripts/scr_b.krs");
+    EXPECT_NE(CodeTextHash("x = 1;"), CodeTextHash("x = 1; "));
+
+    for (size_t cut : {without + 3, data.size() - 1}) {
+        std::vector<uint8_t> part(data.begin(), data.begin() + long(cut));
+        GameData h;
+        ASSERT_EQ(test::LoadData(part, h, host), LoadResult::kLoaded) << "cut at " << cut;
+        EXPECT_TRUE(h.code_files.empty());
+    }
+    std::vector<uint8_t> other = GameWriter().WriteData();
+    for (uint8_t b : Bytes("something else")) other.push_back(b);
+    GameData h;
+    EXPECT_EQ(test::LoadData(other, h, host), LoadResult::kLoaded);
+    EXPECT_TRUE(host.messages.empty());
+}
+
 TEST(GameLoader, ARecordOfAnotherVersionFailsItsSection) {
     struct Case {
         SectionId section;

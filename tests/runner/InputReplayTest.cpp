@@ -36,6 +36,23 @@ TEST(InputReplay, EveryEventAndCommentsParse) {
     EXPECT_EQ(out, want);
 }
 
+// A key may be written as the letter or digit it types: a letter bare or quoted (either
+// case), a digit quoted, since a bare number is a virtual-key code.
+TEST(InputReplay, KeysByLetterOrDigit) {
+    std::vector<ReplayEvent> out;
+    std::string error;
+    ASSERT_TRUE(
+        ParseInputReplay("0 key down S\n0 key up s\n1 key down 'q'\n1 key down '5'\n"
+                         "2 key down 5\n",
+                         out, error))
+        << error;
+    std::vector<ReplayEvent> want = {
+        {0, {Kind::kKeyDown, 'S'}}, {0, {Kind::kKeyUp, 'S'}}, {1, {Kind::kKeyDown, 'Q'}},
+        {1, {Kind::kKeyDown, '5'}}, {2, {Kind::kKeyDown, 5}},
+    };
+    EXPECT_EQ(out, want);
+}
+
 // Answers to the game's windows keep their text whole, comment signs and blanks included.
 TEST(InputReplay, WindowAnswersParse) {
     std::vector<ReplayEvent> out;
@@ -59,8 +76,14 @@ TEST(InputReplay, MalformedLinesAreNamed) {
         {"x key down 1", "line 1: the step 'x' is not a number of 0 or more"},
         {"-1 close", "line 1: the step '-1' is not a number of 0 or more"},
         {"# ok\n3", "line 2: an event must follow the step"},
-        {"0 key down 256", "line 1: the key '256' is not 0..255 or a vk_ name"},
-        {"0 key down vk_lft", "line 1: the key 'vk_lft' is not 0..255 or a vk_ name"},
+        {"0 key down 256",
+         "line 1: the key '256' is not 0..255, a vk_ name, a letter or a quoted digit ('5')"},
+        {"0 key down vk_lft",
+         "line 1: the key 'vk_lft' is not 0..255, a vk_ name, a letter or a quoted digit ('5')"},
+        {"0 key down SS",
+         "line 1: the key 'SS' is not 0..255, a vk_ name, a letter or a quoted digit ('5')"},
+        {"0 key down '55'",
+         "line 1: the key ''55'' is not 0..255, a vk_ name, a letter or a quoted digit ('5')"},
         {"0 key down 1\n5 close\n5 close\n# later\n4 key up 1",
          "line 5: step 4 comes before step 5 of line 3; steps must not go back"},
         {"0 key down", "line 1: expected 'key down|up VK'"},

@@ -30,6 +30,7 @@ namespace kr {
     X(SDL_GL_SwapWindow)                  \
     X(SDL_GetClipboardText)               \
     X(SDL_GetCurrentDisplayMode)          \
+    X(SDL_GetCurrentVideoDriver)          \
     X(SDL_GetDesktopDisplayMode)          \
     X(SDL_GetDisplayMode)                 \
     X(SDL_GetError)                       \

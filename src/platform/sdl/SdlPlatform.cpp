@@ -7,6 +7,8 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <set>
 #include <string>
@@ -193,6 +195,23 @@ public:
         }
         if (!window_) {
             std::fprintf(stderr, "Cannot open the game window: %s\n", Sdl().SDL_GetError());
+            video_.reset();
+            return false;
+        }
+        // With no display SDL falls back to a driver that shows nothing, and a game waiting for
+        // its player would run unseen for ever. Such a driver is used only when asked for.
+        const char* driver = Sdl().SDL_GetCurrentVideoDriver();
+        const char* asked = std::getenv("SDL_VIDEODRIVER");
+        if (driver &&
+            (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0) &&
+            !(asked && std::strstr(asked, driver))) {
+            std::fprintf(stderr,
+                         "Cannot open the game window: no display was found (only SDL's '%s' "
+                         "driver started, which shows nothing); run it with --headless "
+                         "(KORVANE_OPTIONS=--headless for a built game)\n",
+                         driver);
+            Sdl().SDL_DestroyWindow(window_);
+            window_ = nullptr;
             video_.reset();
             return false;
         }
