@@ -56,7 +56,7 @@ bool RoomDraw::Init() {
         }
     } else {
         // Without a window the driver is loaded only once something is drawn.
-        device = std::make_unique<DeferredDevice>([this, &window] {
+        device = std::make_unique<DeferredDevice>([&window] {
             std::string error;
             std::unique_ptr<GraphicsDevice> made = CreateGraphicsDevice(window, error);
             if (!made && !error.empty())
