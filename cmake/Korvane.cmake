@@ -59,6 +59,10 @@ function(kr_test folder)
   target_link_libraries(kr_test_${folder} PRIVATE ${ARG_DEPS} GTest::gtest_main)
   target_compile_definitions(kr_test_${folder} PRIVATE
     KR_SOURCE_DIR="${CMAKE_SOURCE_DIR}" KR_BINARY_DIR="${CMAKE_BINARY_DIR}")
+  # Every property value here must be a single list element: a list such as "A=1;B=2" is split
+  # on its way through the discovery script, and all but its first variable would be lost. So
+  # the second variable comes as an environment modification.
   gtest_discover_tests(kr_test_${folder} DISCOVERY_MODE PRE_TEST
-    PROPERTIES ENVIRONMENT "SDL_VIDEODRIVER=offscreen;SDL_AUDIODRIVER=dummy")
+    PROPERTIES ENVIRONMENT "SDL_VIDEODRIVER=offscreen"
+               ENVIRONMENT_MODIFICATION "SDL_AUDIODRIVER=set:dummy")
 endfunction()

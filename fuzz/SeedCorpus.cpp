@@ -1,8 +1,8 @@
 // Writes the seed corpora of the fuzz targets into WORK_DIR/<target>: the sample games' data for
 // the loader fuzzer, the records inside them (behind the byte that picks their reader) for the
 // record fuzzer, small images in every format for the image fuzzers, script text for the
-// language fuzzer, and the text form of each kind of data structure (behind the byte that picks
-// its reader).
+// language fuzzer, the text form of each kind of data structure (behind the byte that picks its
+// reader), multiplayer packets, a model, short sounds and rich-text documents.
 #include <cstdio>
 #include <string>
 
@@ -213,5 +213,72 @@ int main(int argc, char** argv) {
     const std::string model_text = model.ToText();
     ok = ok &&
          Write(work + "/model/sample", std::vector<uint8_t>(model_text.begin(), model_text.end()));
+
+    // Sounds: short wave files of both sample sizes and channel counts, and a MIDI file with one
+    // track of a tempo, a program change and two notes.
+    auto wave = [](uint16_t channels, uint16_t bits, uint32_t rate, uint32_t frames) {
+        std::vector<uint8_t> w;
+        auto u32 = [&](uint32_t v) {
+            for (int i = 0; i < 4; ++i) w.push_back(uint8_t(v >> (8 * i)));
+        };
+        auto u16 = [&](uint16_t v) {
+            w.push_back(uint8_t(v));
+            w.push_back(uint8_t(v >> 8));
+        };
+        auto tag = [&](const char* t) { w.insert(w.end(), t, t + 4); };
+        const uint32_t block = uint32_t(channels) * bits / 8, data = block * frames;
+        tag("RIFF");
+        u32(36 + data);
+        tag("WAVE");
+        tag("fmt ");
+        u32(16);
+        u16(1);
+        u16(channels);
+        u32(rate);
+        u32(rate * block);
+        u16(uint16_t(block));
+        u16(bits);
+        tag("data");
+        u32(data);
+        for (uint32_t f = 0; f < frames; ++f) {
+            for (uint16_t c = 0; c < channels; ++c) {
+                const int v = int((f * 37 + c * 11) % 200) - 100;  // a rough saw wave
+                if (bits == 8)
+                    w.push_back(uint8_t(128 + v));
+                else
+                    u16(uint16_t(int16_t(v * 300)));
+            }
+        }
+        return w;
+    };
+    const std::vector<uint8_t> midi = {'M', 'T',  'h',  'd', 0,    0,    0,    6,
+                                       0,   0,    0,    1,   0,    96,  // one track, 96 ticks
+                                       'M', 'T',  'r',  'k', 0,    0,    0,    27,  //
+                                       0,   0xFF, 0x51, 3,   0x07, 0xA1, 0x20,  // tempo 500000 us
+                                       0,   0xC0, 5,                            // program 5
+                                       0,   0x90, 60,   100, 48,   0x90, 64,   90,  // two notes on
+                                       48,  0x80, 60,   0,   0,    0x80, 64,   0,   // and off
+                                       0,   0xFF, 0x2F, 0};                         // end of track
+    ok = ok && Write(work + "/sound/mono16.wav", wave(1, 16, 8000, 400)) &&
+         Write(work + "/sound/stereo8.wav", wave(2, 8, 11025, 300)) &&
+         Write(work + "/sound/notes.mid", midi);
+
+    // Rich text: fonts, colours, sizes, styles, alignment, escapes and a nested group.
+    const char* documents[] = {
+        "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fnil Arial;}{\\f1\\froman Times New Roman;}}\n"
+        "{\\colortbl ;\\red255\\green0\\blue0;\\red0\\green0\\blue255;}\n"
+        "\\viewkind4\\uc1\\pard\\qc\\f1\\fs32\\b Title\\b0\\par\n"
+        "\\pard\\f0\\fs20 plain \\i italic\\i0  \\cf1 red\\cf0  caf\\'e9\\par\n"
+        "{\\b bold} back\\par\n}",
+        "{\\rtf1 {\\*\\generator Tool;}\\pard\\qr right \\ul under\\ulnone\\line next\\tab "
+        "tab \\{braces\\} \\\\ back\\par\\pard\\qj justified text that runs on and on}",
+        "plain text without any markup\nsecond line",
+    };
+    n = 0;
+    for (const char* text : documents) {
+        std::string_view t(text);
+        ok = ok && Write(work + "/richtext/" + std::to_string(n++),
+                         std::vector<uint8_t>(t.begin(), t.end()));
+    }
     return ok ? 0 : 1;
 }

@@ -305,7 +305,7 @@ int Info(std::span<const std::string> args) {
     if (game.empty()) return UsageError("no game given");
     GameData data;
     QuietHost host;
-    LoadResult r = LoadGameFile(game, data, host);
+    LoadResult r = LoadGameOrProject(game, data, host);
     if (r == LoadResult::kCorrupted) host.ShowMessage(msg::kCorrupted);
     if (r != LoadResult::kLoaded) return Runner::kExitLoadFailed;
     std::string out = json ? GameInfoJson(data).dump(2) + "\n" : GameInfoText(data);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "runner/GameData.h"
+#include "runner/GameLoader.h"
 
 namespace kr {
 
@@ -52,6 +53,10 @@ bool IsProjectFolder(const std::string& path);
 // Builds the project in `dir` into a game held in memory: the game data from its magic number
 // on, as a game file stores it. False with `error` set ("DIR/FILE:LINE: what is wrong").
 bool BuildProjectData(const std::string& dir, std::vector<uint8_t>& data, std::string& error);
+
+// Loads GAME for a command that reads it: a game file, or a project folder built in memory as
+// `korvane run` builds it. A build error is shown through the host.
+LoadResult LoadGameOrProject(const std::string& path, GameData& out, LoadHost& host);
 
 // The commands: `korvane extract GAME DIR` and `korvane build DIR -o OUT [--data-only]`.
 // `executable` is the running program, which a self-contained game carries.

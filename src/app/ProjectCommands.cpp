@@ -97,6 +97,17 @@ bool BuildProjectData(const std::string& dir, std::vector<uint8_t>& data, std::s
     return true;
 }
 
+LoadResult LoadGameOrProject(const std::string& path, GameData& out, LoadHost& host) {
+    if (!IsProjectFolder(path)) return LoadGameFile(path, out, host);
+    std::vector<uint8_t> data;
+    std::string error;
+    if (!BuildProjectData(path, data, error)) {
+        host.ShowMessage(error);
+        return LoadResult::kFailed;
+    }
+    return ReadGameData(std::move(data), 0, out, host);
+}
+
 int ExtractCommand(const std::vector<std::string>& args) {
     if (WantsHelp(args)) {
         std::printf("%s", kExtractHelp);
@@ -105,7 +116,7 @@ int ExtractCommand(const std::vector<std::string>& args) {
     if (args.size() != 2) return Usage("extract takes a game and a folder");
     GameData game;
     ExtractHost host;
-    LoadResult r = LoadGameFile(args[0], game, host);
+    LoadResult r = LoadGameOrProject(args[0], game, host);
     if (r == LoadResult::kCorrupted) host.ShowMessage(msg::kCorrupted);
     if (r != LoadResult::kLoaded) return Runner::kExitLoadFailed;
     std::string error;

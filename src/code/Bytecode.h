@@ -109,6 +109,11 @@ struct Instr {
 };
 static_assert(sizeof(Instr) == 16);
 
+// The e of an ADD_RR that is the `+=` of a user variable: its left operand was read from that
+// variable just before and is written back to it right after, so a string the variable alone
+// shares with the operand may be extended in place.
+constexpr uint32_t kAppendToVariable = 1;
+
 // The real constant that number forms keep in d and e.
 inline double Num(const Instr& i) {
     double v;

@@ -293,6 +293,10 @@ void Lowerer::Assignment(const RToken& n, bool store) {
         EmitRead(t, cur);
         Operand c{false, 0, cur, false, target.position};
         EmitBinary(CompoundToBinary(op), cur, c, v, n.position);
+        Instr& add = p_.instrs.back();
+        if (add.op == OP_ADD_RR && add.b == cur && t.fixed_owner && t.id >= kFirstUserVariable &&
+            (t.owner == kOwnerUnwritten || t.owner == kOwnerSelf || t.owner == kOwnerGlobal))
+            add.e = kAppendToVariable;
         v = c;
     }
     EmitWrite(t, v);

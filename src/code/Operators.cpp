@@ -109,17 +109,28 @@ bool CompareThreshold(int32_t op, double b, double& t) {
     return true;
 }
 
-void ConcatInto(RValue& dest, const RValue& left, std::string_view right) {
+void ConcatInto(RValue& dest, const RValue& left, std::string_view right, bool variable_shares) {
     std::string_view a = left.Str();
     const size_t n = a.size() + right.size();
-    if (&dest == &left && left.rep && left.rep->refs == 1) {
+    const uint32_t owners = variable_shares ? 2 : 1;
+    if (&dest == &left && left.rep && left.rep->refs <= owners) {
         StrRep* r = left.rep;
         if (malloc_usable_size(r) < sizeof(StrRep) + n) {
             const size_t want = n + n / 2;
-            auto* grown = static_cast<StrRep*>(std::realloc(r, sizeof(StrRep) + want));
-            if (!grown) throw std::bad_alloc();
-            r = grown;
-            dest.rep = r;
+            if (r->refs == 1) {
+                auto* grown = static_cast<StrRep*>(std::realloc(r, sizeof(StrRep) + want));
+                if (!grown) throw std::bad_alloc();
+                r = grown;
+                dest.rep = r;
+            } else {
+                // The variable still points at the old bytes: they move to new storage with
+                // room to spare, and the variable lets go of the old when it is written.
+                StrRep* grown = StrRep::Alloc(want);
+                std::memcpy(grown->data, a.data(), a.size());
+                grown->size = uint32_t(a.size());
+                dest = RValue::Adopt(grown);
+                r = grown;
+            }
         }
         std::memcpy(r->data + r->size, right.data(), right.size());
         r->size = uint32_t(n);

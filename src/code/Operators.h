@@ -27,8 +27,11 @@ const char* ApplyBinary(int32_t op, RValue& left, const RValue& right,
 
 // Concatenates two strings (right not empty) into `dest`. When `dest` is the left operand and
 // holds the only reference to its bytes, they are extended in place (storage grows
-// geometrically, so building a string piece by piece costs linear time).
-void ConcatInto(RValue& dest, const RValue& left, std::string_view right);
+// geometrically, so building a string piece by piece costs linear time). With
+// `variable_shares`, `left` was just read from the variable that the result is written to next,
+// and that variable may hold the one other reference: its bytes are extended all the same.
+void ConcatInto(RValue& dest, const RValue& left, std::string_view right,
+                bool variable_shares = false);
 
 // Equality as `switch` labels test it: equal kinds and exactly equal reals or equal bytes.
 bool ExactlyEqual(const RValue& a, const RValue& b);

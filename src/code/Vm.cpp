@@ -251,7 +251,8 @@ void Vm::UnknownVariable(Frame& f, const Instr* pc, int32_t id, int32_t index) {
 bool Vm::BinarySlow(Frame& f, Instr* pc, RValue* R, const RValue* K) {
     const InstrPos& ip = f.proto->positions[size_t(pc - f.proto->instrs.data())];
     if (pc->op == OP_ADD_RR && R[pc->b].IsString() && R[pc->c].IsString() && pc->b != pc->c) {
-        // Concatenation without copies of the operands; `s = s + t` appends in place.
+        // Concatenation without copies of the operands; `s = s + t` on a local and `s += t` on
+        // a variable append in place.
         const RValue& left = R[pc->b];
         std::string_view right = R[pc->c].Str();
         if (right.empty()) {
@@ -260,7 +261,7 @@ bool Vm::BinarySlow(Frame& f, Instr* pc, RValue* R, const RValue* K) {
             Raise(f, pc, ip.pos, "String too long.");
             return false;
         } else {
-            ConcatInto(R[pc->a], left, right);
+            ConcatInto(R[pc->a], left, right, pc->e == kAppendToVariable);
         }
         return true;
     }
@@ -808,6 +809,13 @@ L_CALLB : {
         PROTECT(fn(rt_, fr->self, fr->other, pc->c, R + pc->b, tmp));
     else  // the registry reports a row without a body, through the runtime's RuntimeError
         PROTECT(rt_.builtins_.Call(pc->d, rt_, fr->self, fr->other, pc->c, R + pc->b, tmp));
+    // A request to stop is answered after every built-in: a loop whose passes are slow may
+    // take long to use up a slice of steps. A long built-in answers it on the way and returns
+    // early, and its partial result is never used.
+    if (KR_UNLIKELY(interrupt_ && *interrupt_)) {
+        interrupted_ = true;
+        goto out_of_steps;
+    }
     PUT(R[pc->a]);
     NEXT();
 }

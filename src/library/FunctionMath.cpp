@@ -570,10 +570,14 @@ KR_MATH_FN(fn_string_repeat) {
     uint64_t n =
         uint64_t(count) > kMaxStringBytes ? kMaxStringBytes + 1 : uint64_t(count) * s.size();
     if (!CheckLength(rt, n)) return;
-    StrRep* rep = StrRep::Alloc(size_t(n));
-    for (int64_t i = 0; i < count; ++i)
-        std::memcpy(rep->data + size_t(i) * s.size(), s.data(), s.size());
-    result = RValue::Adopt(rep);
+    RValue out = RValue::Adopt(StrRep::Alloc(size_t(n)));
+    char* to = out.rep->data;
+    for (int64_t i = 0; i < count; ++i) {
+        std::memcpy(to + size_t(i) * s.size(), s.data(), s.size());
+        // A string of a gigabyte takes a while: a request to stop is answered on the way.
+        if ((i & 0xFFFFF) == 0xFFFFF && rt.Interrupted()) return;
+    }
+    result = std::move(out);
 }
 
 static bool IsLetter(uint8_t c) {
@@ -605,11 +609,27 @@ KR_MATH_FN(fn_string_lettersdigits) {
     FilterBytes<IsLetterOrDigit>(args[0], result);
 }
 
+// string_view::find of `sub` in `s` from `from`, searched in pieces of a bounded number of byte
+// comparisons each, so that a request to stop the run (Ctrl+C, SIGTERM, the time limit) is
+// answered during a long search. Gives npos once the run was asked to stop.
+static size_t FindAnswering(Runtime& rt, std::string_view s, std::string_view sub, size_t from) {
+    constexpr size_t kComparisonsPerPiece = size_t(1) << 22;
+    const size_t starts = std::max<size_t>(1, kComparisonsPerPiece / sub.size());
+    while (from <= s.size() && s.size() - from >= sub.size()) {
+        const size_t end = std::min(s.size(), from + starts - 1 + sub.size());
+        const size_t at = s.substr(0, end).find(sub, from);
+        if (at != std::string_view::npos) return at;
+        from += starts;
+        if (rt.Interrupted()) break;
+    }
+    return std::string_view::npos;
+}
+
 // Replaces the first occurrence of sub, or all of them, left to right without overlaps. An empty
 // sub replaces nothing.
 static void Replace(Runtime& rt, const RValue* args, bool all, RValue& result) {
     std::string_view s = args[0].Str(), sub = args[1].Str(), with = args[2].Str();
-    size_t at = sub.empty() ? std::string_view::npos : s.find(sub);
+    size_t at = sub.empty() ? std::string_view::npos : FindAnswering(rt, s, sub, 0);
     if (at == std::string_view::npos) {
         result = args[0].IsString() ? args[0] : RValue("");
         return;
@@ -622,7 +642,7 @@ static void Replace(Runtime& rt, const RValue* args, bool all, RValue& result) {
             return;
         out.append(s.substr(from, at - from)).append(with);
         from = at + sub.size();
-        at = all ? s.find(sub, from) : std::string_view::npos;
+        at = all ? FindAnswering(rt, s, sub, from) : std::string_view::npos;
     }
     out.append(s.substr(from));
     result = RValue(out);
@@ -639,7 +659,8 @@ KR_MATH_FN(fn_string_count) {
     std::string_view sub = args[0].Str(), s = args[1].Str();
     if (sub.empty()) return;
     int64_t n = 0;
-    for (size_t at = s.find(sub); at != std::string_view::npos; at = s.find(sub, at + sub.size()))
+    for (size_t at = FindAnswering(rt, s, sub, 0); at != std::string_view::npos;
+         at = FindAnswering(rt, s, sub, at + sub.size()))
         ++n;
     result = double(n);
 }

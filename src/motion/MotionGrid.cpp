@@ -54,20 +54,26 @@ void CGrid::ClearAll() {
     std::fill(cells_.begin(), cells_.end(), kFree);
 }
 
-// Columns and rows are found with floor division, so a rectangle wholly left of or above the
-// grid touches no cell.
+// The room coordinates are rounded to integers and divided truncating toward zero, and only
+// then raised to the first cell or lowered to the last. So a rectangle that ends less than one
+// cell left of (or above) the grid still touches its first column (or row).
 bool CGrid::CellsTouched(double x1, double y1, double x2, double y2, int32_t& h0, int32_t& v0,
                          int32_t& h1, int32_t& v1) const {
-    const double c0 = std::floor((std::min(x1, x2) - left_) / cell_width_);
-    const double c1 = std::floor((std::max(x1, x2) - left_) / cell_width_);
-    const double r0 = std::floor((std::min(y1, y2) - top_) / cell_height_);
-    const double r1 = std::floor((std::max(y1, y2) - top_) / cell_height_);
-    // NaN fails every comparison and touches nothing.
-    if (!(c1 >= 0 && r1 >= 0 && c0 < hcells_ && r0 < vcells_)) return false;
-    h0 = int32_t(std::max(c0, 0.0));
-    v0 = int32_t(std::max(r0, 0.0));
-    h1 = int32_t(std::min(c1, double(hcells_ - 1)));
-    v1 = int32_t(std::min(r1, double(vcells_ - 1)));
+    // NaN touches nothing; coordinates far outside the grid are held where they cannot overflow.
+    if (std::isnan(x1) || std::isnan(y1) || std::isnan(x2) || std::isnan(y2)) return false;
+    auto whole = [](double v) {
+        constexpr double kFar = 1e15;
+        return int64_t(std::nearbyint(std::clamp(v, -kFar, kFar)));
+    };
+    const int64_t c0 = (std::min(whole(x1), whole(x2)) - left_) / cell_width_;
+    const int64_t c1 = (std::max(whole(x1), whole(x2)) - left_) / cell_width_;
+    const int64_t r0 = (std::min(whole(y1), whole(y2)) - top_) / cell_height_;
+    const int64_t r1 = (std::max(whole(y1), whole(y2)) - top_) / cell_height_;
+    if (c1 < 0 || r1 < 0 || c0 >= hcells_ || r0 >= vcells_) return false;
+    h0 = int32_t(std::max<int64_t>(c0, 0));
+    v0 = int32_t(std::max<int64_t>(r0, 0));
+    h1 = int32_t(std::min<int64_t>(c1, hcells_ - 1));
+    v1 = int32_t(std::min<int64_t>(r1, vcells_ - 1));
     return true;
 }
 

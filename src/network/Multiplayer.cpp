@@ -223,6 +223,8 @@ void Multiplayer::LeaveSession(bool tell_others) {
 }
 
 void Multiplayer::ResetSession() {
+    discovery_.reset();
+    discovery_retry_ = {};
     net_.reset();
     role_ = Role::kNone;
     players_.clear();
@@ -445,6 +447,7 @@ void Multiplayer::Pump() {
         return true;
     });
     if (role_ == Role::kHost) {
+        ListenForFinders();
         if (rejoin_until_ != Clock::time_point{} && now >= rejoin_until_) {
             rejoin_until_ = {};
             std::erase_if(players_, [](const Player& p) { return !p.connected; });
@@ -462,22 +465,42 @@ void Multiplayer::DropConnection() {
     ResetSession();
 }
 
+// A host offers its session to a finder. The offer always leaves from the session's own socket,
+// which is where the finder then connects.
+void Multiplayer::AnswerQuery(const NetEvent& ev) {
+    std::optional<Packet> p = DecodePacket(ev.data, options_.game_id);
+    if (!p || p->type != PacketType::kQuery || role_ != Role::kHost || !net_) return;
+    size_t count = std::count_if(players_.begin(), players_.end(),
+                                 [](const Player& pl) { return pl.connected; });
+    if (max_players_ != 0 && count >= static_cast<size_t>(max_players_)) return;
+    Packet offer;
+    offer.type = PacketType::kOffer;
+    offer.name = session_name_;
+    offer.players = static_cast<uint16_t>(count);
+    offer.max_players = static_cast<uint16_t>(max_players_);
+    net_->SendDatagram(ev.from, EncodePacket(offer, options_.game_id));
+}
+
+// A player that took the session over hosts it on the socket it joined with, which finders do
+// not ask: it listens on the session port as well, for their questions alone. The port may still
+// be held for a moment (by the old host on the same machine), so it is tried again later.
+void Multiplayer::ListenForFinders() {
+    if (role_ != Role::kHost || !net_ || net_->Port() == options_.port) return;
+    const Clock::time_point now = Clock::now();
+    if (!discovery_ && now >= discovery_retry_) {
+        discovery_ = NetHost::Open(options_.port, Limits(), kMagic);
+        if (!discovery_) discovery_retry_ = now + std::chrono::milliseconds(100);
+    }
+    NetEvent ev;
+    for (int i = 0; discovery_ && i < kMaxEventsPerPump && discovery_->Poll(ev); ++i)
+        if (ev.kind == NetEventKind::kDatagram) AnswerQuery(ev);
+}
+
 void Multiplayer::Handle(NetEvent& ev) {
     switch (ev.kind) {
-        case NetEventKind::kDatagram: {
-            std::optional<Packet> p = DecodePacket(ev.data, options_.game_id);
-            if (!p || p->type != PacketType::kQuery || role_ != Role::kHost) return;
-            size_t count = std::count_if(players_.begin(), players_.end(),
-                                         [](const Player& pl) { return pl.connected; });
-            if (max_players_ != 0 && count >= static_cast<size_t>(max_players_)) return;
-            Packet offer;
-            offer.type = PacketType::kOffer;
-            offer.name = session_name_;
-            offer.players = static_cast<uint16_t>(count);
-            offer.max_players = static_cast<uint16_t>(max_players_);
-            net_->SendDatagram(ev.from, EncodePacket(offer, options_.game_id));
+        case NetEventKind::kDatagram:
+            AnswerQuery(ev);
             return;
-        }
         case NetEventKind::kConnected:
             if (role_ == Role::kClient && rejoining_ && host_peer_ == ev.peer) {
                 Packet p;

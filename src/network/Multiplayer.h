@@ -126,6 +126,8 @@ private:
     void LeaveSession(bool tell_others);
     void ResetSession();
     void Handle(NetEvent& ev);
+    void AnswerQuery(const NetEvent& ev);
+    void ListenForFinders();
     void HandleHost(NetEvent& ev, const Packet& p);
     void HandleClient(NetEvent& ev, const Packet& p);
     void SendTo(uint32_t peer, const Packet& p, bool reliable);
@@ -150,6 +152,9 @@ private:
     std::unique_ptr<NetHost> net_;
     // A host that ended its session stays a little while, so its farewells get out.
     std::unique_ptr<NetHost> closing_;
+    // A player that took the session over: the session port, where finders ask.
+    std::unique_ptr<NetHost> discovery_;
+    Clock::time_point discovery_retry_{};
     Clock::time_point closing_until_{};
     std::string session_name_;
     int max_players_ = 0;

@@ -3,15 +3,18 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <fnmatch.h>
+#include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
 namespace kr {
 
@@ -79,28 +82,109 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out) {
     return true;
 }
 
+namespace {
+
+constexpr const char kTempTag[] = ".kr-tmp-";
+
+// A name beside `path` that no other write uses: the process id, then a number counted by this
+// process. Removing stale files relies on the process id coming first.
+std::string TempNameFor(const std::string& path) {
+    static std::atomic<uint64_t> counter{0};
+    return path + kTempTag + std::to_string(::getpid()) + "-" +
+           std::to_string(counter.fetch_add(1, std::memory_order_relaxed));
+}
+
+// Writes all of `data` to `fd` and flushes it to the disk.
+bool WriteAllAndSync(int fd, std::span<const uint8_t> data) {
+    size_t done = 0;
+    while (done < data.size()) {
+        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        done += size_t(n);
+    }
+    return ::fsync(fd) == 0;
+}
+
+// Removes the temporary files that writes of `path` by processes that no longer exist left
+// behind (a process killed in the middle of a write). Files of live processes are left alone.
+void RemoveStaleTempFiles(const std::string& path) {
+    const std::string dir = DirectoryOf(path);
+    const std::string prefix = FileNameOf(path) + kTempTag;
+    DIR* d = ::opendir(dir.c_str());
+    if (!d) return;
+    const int saved = errno;
+    while (const dirent* e = ::readdir(d)) {
+        const std::string_view name = e->d_name;
+        if (!name.starts_with(prefix)) continue;
+        const std::string_view rest = name.substr(prefix.size());
+        size_t digits = 0;
+        while (digits < rest.size() && rest[digits] >= '0' && rest[digits] <= '9') ++digits;
+        if (digits == 0 || digits > 9 || (digits < rest.size() && rest[digits] != '-')) continue;
+        const pid_t pid = pid_t(std::stol(std::string(rest.substr(0, digits))));
+        if (pid <= 0 || pid == ::getpid()) continue;
+        if (::kill(pid, 0) == 0 || errno != ESRCH) continue;  // alive, or not ours to judge
+        ::unlinkat(::dirfd(d), e->d_name, 0);
+    }
+    ::closedir(d);
+    errno = saved;
+}
+
+// The write through an unnamed file: nothing of it has a name until the data is complete, so a
+// process killed while writing leaves nothing behind. The finished file is linked under a fresh
+// temporary name and renamed over the target (a link cannot replace an existing name). Gives
+// -1 when the file system or the system does not offer unnamed files, so the caller falls back.
+int WriteThroughUnnamedFile(const std::string& path, std::span<const uint8_t> data, unsigned mode) {
+#ifdef O_TMPFILE
+    Fd f(::open(DirectoryOf(path).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode_t(mode)));
+    if (f.fd < 0) {
+        // EISDIR or EINVAL: an older kernel or a file system without unnamed files; ENOENT and
+        // the rest are real failures, reported as they are.
+        return errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL ? -1 : 0;
+    }
+    if (!WriteAllAndSync(f.fd, data)) return 0;
+    const std::string tmp = TempNameFor(path);
+    const std::string self = "/proc/self/fd/" + std::to_string(f.fd);
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, tmp.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+        // Without /proc the file cannot be given a name: write it again the named way.
+        return errno == ENOENT ? -1 : 0;
+    }
+    if (::rename(tmp.c_str(), path.c_str()) != 0) {
+        const int saved = errno;
+        ::unlink(tmp.c_str());
+        errno = saved;
+        return 0;
+    }
+    return 1;
+#else
+    (void)path, (void)data, (void)mode;
+    return -1;
+#endif
+}
+
+}  // namespace
+
 bool WriteFileAtomically(const std::string& path, std::span<const uint8_t> data, unsigned mode) {
-    std::string tmp = path + ".kr-tmp-" + std::to_string(::getpid());
+    RemoveStaleTempFiles(path);
+    const int unnamed = WriteThroughUnnamedFile(path, data, mode);
+    if (unnamed >= 0) return unnamed == 1;
+    const std::string tmp = TempNameFor(path);
     {
         Fd f(::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode_t(mode)));
         if (f.fd < 0) return false;
-        size_t done = 0;
-        while (done < data.size()) {
-            ssize_t n = ::write(f.fd, data.data() + done, data.size() - done);
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                ::unlink(tmp.c_str());
-                return false;
-            }
-            done += size_t(n);
-        }
-        if (::fsync(f.fd) != 0) {
+        if (!WriteAllAndSync(f.fd, data)) {
+            const int saved = errno;
             ::unlink(tmp.c_str());
+            errno = saved;
             return false;
         }
     }
     if (::rename(tmp.c_str(), path.c_str()) != 0) {
+        const int saved = errno;
         ::unlink(tmp.c_str());
+        errno = saved;
         return false;
     }
     return true;

@@ -2,7 +2,10 @@
 // through MapGamePath (GamePath.h) first.
 //
 // Whole-file writes are atomic: the data goes to a temporary file beside the target, which is
-// then renamed over it, so a file is written whole or not at all.
+// then renamed over it, so a file is written whole or not at all. The temporary file has no name
+// while it is written where the file system allows it, so a process killed in the middle leaves
+// nothing behind; elsewhere it is named NAME.kr-tmp-PID-N, and such files of processes that no
+// longer exist are removed by the next write of NAME.
 #pragma once
 
 #include <cstdint>

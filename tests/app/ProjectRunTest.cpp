@@ -82,6 +82,38 @@ TEST(ProjectRun, AProjectFolderRunsWithoutABuildStep) {
     EXPECT_EQ(FilesBelow(dir.Path()), before);
 }
 
+// Every command that takes a game takes a project folder too, built in memory as `run` builds
+// it: `info` lists it and `extract` writes it out again; a broken one reports where.
+TEST(ProjectRun, InfoAndExtractTakeAProjectFolder) {
+    ScratchDir dir;
+    WriteProject(dir, "tiny", TinyProject());
+    test::ProcessResult info = RunProgram(KorvanePath(), {"info", "--json", "tiny"}, dir.Path());
+    EXPECT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.out.find("\"obj_hello\""), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("\"GREETING\""), std::string::npos) << info.out;
+    EXPECT_EQ(info.err, "");
+    test::ProcessResult text = RunProgram(KorvanePath(), {"info", "tiny/"}, dir.Path());
+    EXPECT_EQ(text.status, 0) << text.err;
+    EXPECT_NE(text.out.find("room_main"), std::string::npos) << text.out;
+
+    test::ProcessResult extract =
+        RunProgram(KorvanePath(), {"extract", "tiny", "copy"}, dir.Path());
+    EXPECT_EQ(extract.status, 0) << extract.err;
+    EXPECT_EQ(test::ReadText(dir / "copy/objects/obj_hello/create_0_0.krs"),
+              test::ReadText(dir / "tiny/objects/obj_hello/create.krs"));
+    test::ProcessResult again =
+        RunProgram(KorvanePath(), {"--headless", "--max-steps", "2", "copy"}, dir.Path());
+    EXPECT_EQ(again.out, "hello\n") << again.err;
+
+    auto files = TinyProject();
+    files["objects/obj_hello/create.krs"] = "show_debug_message(;\n";
+    WriteProject(dir, "broken", files);
+    test::ProcessResult broken = RunProgram(KorvanePath(), {"info", "broken"}, dir.Path());
+    EXPECT_EQ(broken.status, 1);
+    EXPECT_EQ(broken.out, "");
+    EXPECT_TRUE(broken.err.starts_with("broken/objects/obj_hello/create.krs:1:")) << broken.err;
+}
+
 // A broken project is not run: the message names the file (from where korvane was started)
 // and the line.
 TEST(ProjectRun, AProjectErrorNamesTheFileAndLine) {

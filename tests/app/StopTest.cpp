@@ -1,5 +1,6 @@
 // Stopping a run from outside: Ctrl+C, SIGTERM and the time limit end it cleanly even inside a
-// script loop that never ends, with the temporary directory removed.
+// script loop that never ends or a built-in that takes long, with the temporary directory
+// removed.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -10,6 +11,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <string>
 #include <thread>
 
 #include "support/ScratchDir.h"
@@ -47,8 +50,20 @@ int TempDirectories(const std::string& base) {
     return n;
 }
 
-// Runs korvane with TMPDIR set to `temp`, sends `signal` once its temporary directory exists
-// (and a moment later, so that the step has begun), and returns the exit status.
+// Whether process `pid` has a handler for `signal` installed (its SigCgt mask in /proc).
+bool CatchesSignal(pid_t pid, int signal) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (!line.starts_with("SigCgt:")) continue;
+        const unsigned long long mask = std::stoull(line.substr(7), nullptr, 16);
+        return (mask >> (signal - 1)) & 1;
+    }
+    return false;
+}
+
+// Runs korvane with TMPDIR set to `temp`, sends `signal` once it catches it (and a moment later,
+// so that the step has begun), and returns the exit status.
 int RunAndSignal(const std::vector<std::string>& args, const std::string& temp, int signal) {
     std::vector<std::string> all{KorvanePath()};
     all.insert(all.end(), args.begin(), args.end());
@@ -69,7 +84,12 @@ int RunAndSignal(const std::vector<std::string>& args, const std::string& temp, 
     int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), env.data());
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) return -1;
-    for (int i = 0; i < 2000 && TempDirectories(temp) == 0; ++i)
+    // Until the program catches the signal and, for a game, has made its temporary directory (a
+    // program of the script command has none).
+    auto ready = [&] {
+        return CatchesSignal(pid, signal) && (args[0] != "run" || TempDirectories(temp) > 0);
+    };
+    for (int i = 0; i < 2000 && !ready(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     ::kill(pid, signal);
@@ -89,6 +109,14 @@ TEST(Stop, SignalsEndARunawayRunCleanly) {
         {{"run", "--headless", project}, SIGINT, 130},
         {{"run", "--headless", project}, SIGTERM, 143},
         {{"script", "-e", "while (true) {}"}, SIGINT, 130},
+        // One built-in that would search for an hour: it answers the signal on the way.
+        {{"script", "-e",
+          "s = string_repeat(\"a\", 16000000); p = string_repeat(\"a\", 8000000) + \"b\";"
+          "n = string_count(p, s); while (true) {}"},
+         SIGTERM,
+         143},
+        // A loop whose every pass is a slow built-in answers it after the call.
+        {{"script", "-e", "while (true) { t = string_repeat(\"ab\", 5000000); }"}, SIGTERM, 143},
     };
     for (const Case& c : cases) {
         const std::string temp = dir / ("temp" + std::to_string(c.signal) + c.args[0]);

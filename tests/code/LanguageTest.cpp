@@ -672,7 +672,8 @@ TEST_F(Language, FastFormsMeetOtherKinds) {
     ExpectError("for (i = 0; i < 1; i += 0) {}", "15: Execution step limit reached.", false);
 }
 
-// `s = s + t` extends the bytes of s in place only while no other value shares them.
+// `s = s + t` and `s += t` extend the bytes of s in place only while no other value shares
+// them.
 TEST_F(Language, ConcatenationInPlace) {
     const ValueCase cases[] = {
         {"var s, t; s = \"ab\"; t = s; s += \"c\"; x = t + \"|\" + s", S("ab|abc")},
@@ -680,11 +681,29 @@ TEST_F(Language, ConcatenationInPlace) {
         {"var s; s = \"ab\"; s += \"\"; x = s", S("ab")},
         {"var s; s = \"\"; s += \"q\"; x = s", S("q")},
         {"s = \"ab\"; t = s; s += \"c\"; x = t", S("ab")},
+        // `+=` on instance and global variables and their arrays: extended in place while the
+        // variable alone holds the bytes, copied while anything else shares them.
+        {"s = \"ab\"; s += s; x = s", S("abab")},
+        {"s = \"a\"; repeat (100) s += \"b\"; t = s; s += \"c\"; x = (t + \"c\" == s) + (t != s)",
+         2.0},
+        {"s[2] = \"p\"; s[2] += \"q\"; t = s[2]; s[2] += \"r\"; x = t + \"|\" + s[2]", S("pq|pqr")},
+        {"global.g = \"m\"; global.g += \"n\"; h = global.g; global.g += \"o\";"
+         "x = h + \"|\" + global.g",
+         S("mn|mno")},
+        {"other.w = \"u\"; with (other) { w += \"v\"; z = w; w += \"w\" } x = other.z + other.w",
+         S("uvuvw")},
     };
     for (const ValueCase& c : cases) ExpectValue(c.src, c.want);
     std::string built;
     for (int i = 0; i < 3000; ++i) built += "xy";
     ExpectValue("var s; s = \"\"; repeat (3000) s += \"xy\"; x = s", S(built.c_str()));
+    // Built piece by piece in a variable, a long string costs linear time: copied at every
+    // step this would take minutes.
+    std::string long_text;
+    for (int i = 0; i < 300000; ++i) long_text += "if (1) ";
+    ExpectValue("s = \"\"; repeat (300000) s += \"if (1) \"; x = s", S(long_text.c_str()));
+    ExpectValue("global.s = \"\"; repeat (300000) global.s += \"if (1) \"; x = global.s",
+                S(long_text.c_str()));
     rt.SetMaxStringLength(5);
     ExpectError("var s; s = \"abc\"; s += \"def\"", "19: String too long.", false);
 }

@@ -125,22 +125,46 @@ TEST(MotionGrid, MazeRouteLengthAndNoWalls) {
     }
 }
 
-TEST(MotionGrid, Rectangles) {
-    CGrid g(100, 50, 4, 3, 10, 10);
-    g.SetRectangle(125, 55, 111, 64, CGrid::kForbidden);  // corners in any order
+// The grid's cells as rows of text: '#' forbidden, '.' free, '|' after each row.
+std::string Picture(const CGrid& g) {
     std::string got;
-    for (int v = 0; v < 3; ++v, got += '|')
-        for (int h = 0; h < 4; ++h) got += g.Cell(h, v) == CGrid::kForbidden ? '#' : '.';
-    EXPECT_EQ(got, ".##.|.##.|....|");
-    // A rectangle wholly left of the grid touches nothing; one overlapping the edge is cut.
-    g.ClearAll();
-    g.SetRectangle(80, 50, 95, 80, CGrid::kForbidden);
-    g.SetRectangle(130, 70, 500, 500, CGrid::kForbidden);
-    got.clear();
-    for (int v = 0; v < 3; ++v, got += '|')
-        for (int h = 0; h < 4; ++h) got += g.Cell(h, v) == CGrid::kForbidden ? '#' : '.';
-    EXPECT_EQ(got, "....|....|...#|");
+    for (int v = 0; v < g.VCells(); ++v, got += '|')
+        for (int h = 0; h < g.HCells(); ++h) got += g.Cell(h, v) == CGrid::kForbidden ? '#' : '.';
+    return got;
+}
+
+TEST(MotionGrid, Rectangles) {
+    // A grid of 4 x 3 cells of 10 pixels at (100, 50). Columns and rows come from rounded
+    // coordinates divided truncating toward zero, then held inside the grid: a rectangle that
+    // ends less than one cell left of or above the grid still touches the first column or row.
+    struct Case {
+        double x1, y1, x2, y2;
+        const char* want;
+    } cases[] = {
+        {125, 55, 111, 64, ".##.|.##.|....|"},   // corners in any order
+        {130, 70, 500, 500, "....|....|...#|"},  // overlapping the far edges: cut
+        {80, 50, 95, 80, "#...|#...|#...|"},     // ends 5 pixels left of the grid
+        {100, 35, 119, 45, "##..|....|....|"},   // ends 5 pixels above it
+        {70, 30, 91, 41, "#...|....|....|"},     // both
+        {70, 50, 89, 80, "....|....|....|"},     // ends a whole cell left: nothing
+        {70, 50, 89.6, 80, "....|....|....|"},   // 89.6 rounds to 90, one cell left
+        {100, 20, 139, 39, "....|....|....|"},   // a whole cell above: nothing
+        {140, 50, 150, 80, "....|....|....|"},   // right of the grid
+        {-1e300, -1e300, 1e300, 1e300, "####|####|####|"},
+        {std::nan(""), 50, 120, 60, "....|....|....|"},
+    };
+    for (const Case& c : cases) {
+        CGrid g(100, 50, 4, 3, 10, 10);
+        g.SetRectangle(c.x1, c.y1, c.x2, c.y2, CGrid::kForbidden);
+        EXPECT_EQ(Picture(g), c.want) << c.x1 << "," << c.y1 << " " << c.x2 << "," << c.y2;
+        g.SetRectangle(0, 0, 1000, 1000, CGrid::kForbidden);
+        g.SetRectangle(c.x1, c.y1, c.x2, c.y2, CGrid::kFree);  // clearing takes the same cells
+        std::string cleared = c.want;
+        for (char& ch : cleared) ch = ch == '#' ? '.' : ch == '.' ? '#' : ch;
+        EXPECT_EQ(Picture(g), cleared) << c.x1 << "," << c.y1 << " " << c.x2 << "," << c.y2;
+    }
     // Cells outside are ignored.
+    CGrid g(100, 50, 4, 3, 10, 10);
     g.SetCell(5, 2, CGrid::kForbidden);
     g.SetCell(-1, 0, CGrid::kForbidden);
     EXPECT_EQ(g.Cell(5, 2), CGrid::kForbidden);  // reads as forbidden: outside

@@ -152,6 +152,8 @@ TEST(Multiplayer, TheSessionEndsWhenItsHostLeaves) {
     EXPECT_FALSE(net[1].Send(0.0, 1, Real(1), true));
 }
 
+// The session moves on when its host leaves: the players keep their values and messages, and the
+// new host can be found and joined like the first.
 TEST(Multiplayer, TheSessionMovesToTheNextPlayerWhenAsked) {
     Net net(3);
     net[0].SetSessionMode(true);
@@ -171,6 +173,13 @@ TEST(Multiplayer, TheSessionMovesToTheNextPlayerWhenAsked) {
     EXPECT_EQ(net[2].DataRead(5), Str("kept"));
     net[2].DataWrite(6, Real(6));
     ASSERT_TRUE(net.Until([&] { return net[1].DataRead(6) == Real(6); }));
+    // The new host answers a finder on the local network, and a newcomer joins it there.
+    Multiplayer& dan = net.Add(42, TestPort());
+    ASSERT_TRUE(net.Until([&] { return dan.FindSessions() == 1; }, 100));
+    EXPECT_EQ(dan.SessionName(0), "duel");
+    ASSERT_TRUE(dan.JoinSession(0, "dan"));
+    ASSERT_TRUE(net.Until([&] { return net[1].FindPlayers() == 3 && dan.FindPlayers() == 3; }));
+    EXPECT_EQ(dan.PlayerName(1), "bob");
 }
 
 TEST(Multiplayer, ADroppedHostEndsTheSessionOrHandsItOn) {

@@ -202,6 +202,20 @@ TEST_F(MotionGameTest, MotionFunctions) {
         {"g = mp_grid_create(0, 0, 6, 3, 10, 10); mp_grid_add_instances(g, obj_wall, false);"
          "p = path_add(); show(mp_grid_path(g, p, 5, 5, 45, 25, false), path_get_number(p))",
          "0 0"},
+        // A grid from x = 60: the wall's box 50..59 ends within one cell left of it and
+        // touches its first column; the box 38..47 ends farther left and touches nothing. With
+        // prec the mask must reach the cell, which it does not.
+        {"g = mp_grid_create(60, 0, 3, 3, 10, 10); mp_grid_add_instances(g, obj_wall, false);"
+         "h = mp_grid_create(60, 0, 3, 3, 10, 10); mp_grid_add_instances(h, obj_wall, true);"
+         "p = path_add(); show(mp_grid_path(g, p, 65, 5, 65, 5, false),"
+         " mp_grid_path(g, p, 65, 25, 65, 25, false), mp_grid_path(h, p, 65, 5, 65, 5, false))",
+         "0 1 1"},
+        // Rectangles left of and above the grid by less than a cell, added and cleared.
+        {"g = mp_grid_create(60, 40, 3, 3, 10, 10); p = path_add();"
+         "mp_grid_add_rectangle(g, 40, 20, 55, 35); a = mp_grid_path(g, p, 65, 45, 65, 45, false);"
+         "b = mp_grid_path(g, p, 75, 45, 75, 45, false); mp_grid_clear_rectangle(g, 0, 0, 51, 31);"
+         "show(a, b, mp_grid_path(g, p, 65, 45, 65, 45, false))",
+         "0 1 1"},
         {"show(mp_grid_create(0, 0, 0, 3, 10, 10), mp_grid_create(0, 0, 1000000, 1000000, 1, 1))",
          "-1 -1"},
         {"g = mp_grid_create(0, 0, 6, 3, 10, 10); mp_grid_path(g, 4, 5, 5, 15, 5, false)",

@@ -9,6 +9,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <string_view>
 
 #include "platform/Text.h"
 #include "platform/sdl/SdlApi.h"
@@ -55,12 +56,57 @@ private:
 
 // SDL's video and joystick subsystems, started by the first part that needs them and stopped
 // with the last.
+// The shared libraries loaded now, by path.
+std::set<std::string> LoadedModules() {
+    std::set<std::string> names;
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, size_t, void* out) {
+            if (info->dlpi_name && *info->dlpi_name)
+                static_cast<std::set<std::string>*>(out)->insert(info->dlpi_name);
+            return 0;
+        },
+        &names);
+    return names;
+}
+
+// The graphics driver's libraries, loaded while a context is made, stay loaded until the
+// process ends: making another context then finds them ready, and the driver's memory that it
+// never gives back stays reachable rather than being left behind by an unloaded library.
+void KeepModulesLoadedSince(const std::set<std::string>& before) {
+    for (const std::string& name : LoadedModules())
+        if (!before.count(name)) dlopen(name.c_str(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+}
+
+// Whether a shared library belongs to the graphics driver or the window system it talks to, by
+// its file name.
+bool IsGraphicsDriverModule(std::string_view path) {
+    const size_t slash = path.rfind('/');
+    const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    for (std::string_view prefix :
+         {"libGL", "libEGL", "libOpenGL", "libgbm", "libdrm", "libglapi", "libgallium", "libLLVM",
+          "libvulkan", "libX", "libxcb", "libxkbcommon", "libwayland", "libdecor"})
+        if (name.starts_with(prefix)) return true;
+    return name.find("_dri") != std::string_view::npos ||
+           name.find("mesa") != std::string_view::npos;
+}
+
+// The graphics driver's libraries stay loaded until the process ends, whichever window or
+// context loaded them (the main window, a headless context, the load window, a dialog or a
+// splash): SDL unloads them when its video part shuts down, and the memory the driver never
+// gives back would then be left behind by an unloaded library.
+void KeepGraphicsDriverLoaded() {
+    for (const std::string& name : LoadedModules())
+        if (IsGraphicsDriverModule(name))
+            dlopen(name.c_str(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+}
+
 class SdlSubsystem {
 public:
     explicit SdlSubsystem(uint32_t flags)
         : flags_(flags), ok_(Sdl().SDL_InitSubSystem(flags) == 0) {}
     ~SdlSubsystem() {
         if (!ok_) return;
+        if (flags_ & SDL_INIT_VIDEO) KeepGraphicsDriverLoaded();
         Sdl().SDL_QuitSubSystem(flags_);
         // The last one out lets SDL free what it keeps for the whole library.
         if (Sdl().SDL_WasInit(SDL_INIT_EVERYTHING) == 0) Sdl().SDL_Quit();
@@ -96,27 +142,6 @@ private:
     SDL_GLContext context_;
     bool offscreen_;
 };
-
-// The shared libraries loaded now, by path.
-std::set<std::string> LoadedModules() {
-    std::set<std::string> names;
-    dl_iterate_phdr(
-        [](dl_phdr_info* info, size_t, void* out) {
-            if (info->dlpi_name && *info->dlpi_name)
-                static_cast<std::set<std::string>*>(out)->insert(info->dlpi_name);
-            return 0;
-        },
-        &names);
-    return names;
-}
-
-// The graphics driver's libraries, loaded while a context is made, stay loaded until the
-// process ends: making another context then finds them ready, and the driver's memory that it
-// never gives back stays reachable rather than being left behind by an unloaded library.
-void KeepModulesLoadedSince(const std::set<std::string>& before) {
-    for (const std::string& name : LoadedModules())
-        if (!before.count(name)) dlopen(name.c_str(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
-}
 
 void RequestGlAttributes() {
     Sdl().SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
