@@ -101,7 +101,10 @@ bool CCode::Compile(Runtime& rt) {
     root_ = RToken();
     rt.ClearError();
     std::vector<RToken1> tokens1;
-    if (!Tokenize(source_, tokens1)) {
+    // A huge text (execute_string of a generated program) takes a while: a request to stop the
+    // run ends the compilation early, as a failure that is not reported.
+    if (!Tokenize(source_, tokens1, rt.InterruptFlag())) {
+        if (rt.Interrupted()) return false;
         rt.ReportCodeError(*this, tokens1.back().position, "Unexpected symbol.");
         return false;
     }
@@ -110,11 +113,12 @@ bool CCode::Compile(Runtime& rt) {
         return false;
     }
     tokens1.clear();
+    if (rt.Interrupted()) return false;
 
     rt.ClearError();
     PostPass post(rt, *this);
     post.Walk(root_);
-    if (rt.ErrorPending()) return false;
+    if (rt.ErrorPending() || rt.Interrupted()) return false;
 
     if (kind_ == kExpression && root_.kind == kTokConstant) {
         constant_ = root_.value;

@@ -191,7 +191,8 @@ RToken1 NextToken(std::string_view t, int32_t& pos) {
     return tok;
 }
 
-bool Tokenize(std::string_view source, std::vector<RToken1>& out) {
+bool Tokenize(std::string_view source, std::vector<RToken1>& out,
+              const volatile std::sig_atomic_t* stop) {
     std::string text(source);
     text += "   ";
     out.clear();
@@ -200,6 +201,7 @@ bool Tokenize(std::string_view source, std::vector<RToken1>& out) {
         out.push_back(NextToken(text, pos));
         if (out.back().kind == kTokError) return false;
         if (out.back().kind == kTokEnd) return true;
+        if ((out.size() & 0xFFF) == 0 && stop && *stop) return false;
     }
 }
 

@@ -2,6 +2,8 @@
 // tokens. Numbers and strings keep their text; values and names are resolved by the parser.
 #pragma once
 
+#include <csignal>
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -93,7 +95,9 @@ RToken1 NextToken(std::string_view text, int32_t& pos);
 
 // Turns `source` into tokens ending with the end token. On an unexpected character the list
 // ends with that token (kind -1) and the result is false: the caller reports "Unexpected
-// symbol." at its position.
-bool Tokenize(std::string_view source, std::vector<RToken1>& out);
+// symbol." at its position. A non-zero `*stop` (polled every few thousand tokens) ends the
+// list early with false too; the caller tells the two apart by the flag.
+bool Tokenize(std::string_view source, std::vector<RToken1>& out,
+              const volatile std::sig_atomic_t* stop = nullptr);
 
 }  // namespace kr

@@ -53,6 +53,7 @@ bool ConvertTokens(Runtime& rt, const CCode& code, const std::vector<RToken1>& i
                    std::vector<RToken2>& out) {
     out.resize(in.size());
     for (size_t i = 0; i < in.size() && !rt.ErrorPending(); ++i) {
+        if ((i & 0xFFF) == 0xFFF && rt.Interrupted()) return false;
         const RToken1& t = in[i];
         RToken2& r = out[i];
         r.position = t.position;
@@ -160,6 +161,11 @@ private:
     RToken Statement() {
         Depth guard(*this);
         if (Failed()) return {};
+        // A stop request ends a long parse as an error (never shown: the run is ending).
+        if ((++statements_ & 0xFFF) == 0 && rt_.Interrupted()) {
+            Error(Pos(), "Stopped.");
+            return {};
+        }
         RToken s = StatementBody();
         SkipSemicolons();
         return s;
@@ -556,6 +562,7 @@ private:
     const std::vector<RToken2>& toks_;
     size_t p_ = 0;
     int32_t depth_ = 0;
+    uint32_t statements_ = 0;  // statements begun, for the stop check
 };
 
 }  // namespace

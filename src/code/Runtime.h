@@ -273,6 +273,9 @@ public:
     // are then no longer shown, since the run is ending.
     void SetInterruptFlag(const volatile std::sig_atomic_t* flag);
     bool Interrupted() const { return interrupt_ && *interrupt_; }
+    // The flag itself (null when none is set), for long work outside the interpreter that
+    // polls it on its own.
+    const volatile std::sig_atomic_t* InterruptFlag() const { return interrupt_; }
 
     // --- Debugging ---
     // The debugger that hears about traps, entries and errors (null: none, the default).

@@ -63,11 +63,20 @@ static bool ReadCount(CStream& s, size_t item_bytes, int32_t& n) {
     return size_t(n) <= s.Remaining() / item_bytes;
 }
 
-static bool ReadValues(CStream& s, int32_t n, std::vector<RValue>& out) {
+// Whether the stop flag is raised; asked every few thousand items, so it costs nothing.
+static bool StopAt(size_t i, const volatile std::sig_atomic_t* stop) {
+    return (i & 0xFFF) == 0xFFF && stop && *stop;
+}
+
+// kRead, kDamaged, or kStopped when the stop flag was raised on the way.
+static DsReadResult ReadValues(CStream& s, int32_t n, std::vector<RValue>& out,
+                               const volatile std::sig_atomic_t* stop) {
     out.resize(size_t(n));
-    for (RValue& v : out)
-        if (!ReadValue(s, v)) return false;
-    return true;
+    for (size_t i = 0; i < out.size(); ++i) {
+        if (!ReadValue(s, out[i])) return DsReadResult::kDamaged;
+        if (StopAt(i, stop)) return DsReadResult::kStopped;
+    }
+    return DsReadResult::kRead;
 }
 
 // The first integer of a text form: the kind's number or another.
@@ -85,10 +94,11 @@ std::string DsWriteText(const T& ds) {
 }
 
 template <class T>
-DsReadResult DsReadText(std::string_view text, T& ds) {
+DsReadResult DsReadText(std::string_view text, T& ds, const volatile std::sig_atomic_t* stop) {
     CStream s;
     if (!s.FromHex(text)) return DsReadResult::kDamaged;
-    return ds.Read(s);
+    if (stop && *stop) return DsReadResult::kStopped;
+    return ds.Read(s, stop);
 }
 
 template std::string DsWriteText(const DsStack&);
@@ -97,12 +107,12 @@ template std::string DsWriteText(const DsList&);
 template std::string DsWriteText(const DsMap&);
 template std::string DsWriteText(const DsPriority&);
 template std::string DsWriteText(const DsGrid&);
-template DsReadResult DsReadText(std::string_view, DsStack&);
-template DsReadResult DsReadText(std::string_view, DsQueue&);
-template DsReadResult DsReadText(std::string_view, DsList&);
-template DsReadResult DsReadText(std::string_view, DsMap&);
-template DsReadResult DsReadText(std::string_view, DsPriority&);
-template DsReadResult DsReadText(std::string_view, DsGrid&);
+template DsReadResult DsReadText(std::string_view, DsStack&, const volatile std::sig_atomic_t*);
+template DsReadResult DsReadText(std::string_view, DsQueue&, const volatile std::sig_atomic_t*);
+template DsReadResult DsReadText(std::string_view, DsList&, const volatile std::sig_atomic_t*);
+template DsReadResult DsReadText(std::string_view, DsMap&, const volatile std::sig_atomic_t*);
+template DsReadResult DsReadText(std::string_view, DsPriority&, const volatile std::sig_atomic_t*);
+template DsReadResult DsReadText(std::string_view, DsGrid&, const volatile std::sig_atomic_t*);
 
 // ---- Stack -----------------------------------------------------------------------------------
 
@@ -119,12 +129,13 @@ void DsStack::Write(CStream& s) const {
     for (const RValue& v : items_) WriteValue(s, v);
 }
 
-DsReadResult DsStack::Read(CStream& s) {
+DsReadResult DsStack::Read(CStream& s, const volatile std::sig_atomic_t* stop) {
     DsReadResult kind = ReadKind(s, 101);
     if (kind != DsReadResult::kRead) return kind;
     int32_t n;
     std::vector<RValue> items;
-    if (!ReadCount(s, kMinRecord, n) || !ReadValues(s, n, items)) return DsReadResult::kDamaged;
+    if (!ReadCount(s, kMinRecord, n)) return DsReadResult::kDamaged;
+    if (DsReadResult r = ReadValues(s, n, items, stop); r != DsReadResult::kRead) return r;
     items_.swap(items);
     return DsReadResult::kRead;
 }
@@ -164,14 +175,14 @@ void DsQueue::Write(CStream& s) const {
     for (const RValue& v : items_) WriteValue(s, v);
 }
 
-DsReadResult DsQueue::Read(CStream& s) {
+DsReadResult DsQueue::Read(CStream& s, const volatile std::sig_atomic_t* stop) {
     DsReadResult kind = ReadKind(s, 201);
     if (kind != DsReadResult::kRead) return kind;
     int32_t tail = s.ReadInteger(), head = s.ReadInteger(), n;
     std::vector<RValue> items;
-    if (!ReadCount(s, kMinRecord, n) || head < 0 || head > tail || tail > n ||
-        !ReadValues(s, n, items))
+    if (!ReadCount(s, kMinRecord, n) || head < 0 || head > tail || tail > n)
         return DsReadResult::kDamaged;
+    if (DsReadResult r = ReadValues(s, n, items, stop); r != DsReadResult::kRead) return r;
     items_.swap(items);
     head_ = head;
     tail_ = tail;
@@ -272,12 +283,13 @@ void DsList::Write(CStream& s) const {
     for (const RValue& v : items_) WriteValue(s, v);
 }
 
-DsReadResult DsList::Read(CStream& s) {
+DsReadResult DsList::Read(CStream& s, const volatile std::sig_atomic_t* stop) {
     DsReadResult kind = ReadKind(s, 301);
     if (kind != DsReadResult::kRead) return kind;
     int32_t n;
     std::vector<RValue> items;
-    if (!ReadCount(s, kMinRecord, n) || !ReadValues(s, n, items)) return DsReadResult::kDamaged;
+    if (!ReadCount(s, kMinRecord, n)) return DsReadResult::kDamaged;
+    if (DsReadResult r = ReadValues(s, n, items, stop); r != DsReadResult::kRead) return r;
     items_.swap(items);
     return DsReadResult::kRead;
 }
@@ -385,18 +397,21 @@ void DsMap::Write(CStream& s) const {
     for (const Entry& e : entries_) WriteValue(s, e.value);
 }
 
-DsReadResult DsMap::Read(CStream& s) {
+DsReadResult DsMap::Read(CStream& s, const volatile std::sig_atomic_t* stop) {
     DsReadResult kind = ReadKind(s, 401);
     if (kind != DsReadResult::kRead) return kind;
     int32_t n;
     std::vector<RValue> keys, values;
-    if (!ReadCount(s, 2 * kMinRecord, n) || !ReadValues(s, n, keys) || !ReadValues(s, n, values))
-        return DsReadResult::kDamaged;
+    if (!ReadCount(s, 2 * kMinRecord, n)) return DsReadResult::kDamaged;
+    if (DsReadResult r = ReadValues(s, n, keys, stop); r != DsReadResult::kRead) return r;
+    if (DsReadResult r = ReadValues(s, n, values, stop); r != DsReadResult::kRead) return r;
     // A text written by a map lists its keys in order, so each pair goes to the end; keys out
     // of order are placed where they belong.
     Tree tree(Less{cmp_});
-    for (size_t i = 0; i < keys.size(); ++i)
+    for (size_t i = 0; i < keys.size(); ++i) {
         tree.insert(tree.end(), Entry{std::move(keys[i]), std::move(values[i])});
+        if (StopAt(i, stop)) return DsReadResult::kStopped;
+    }
     entries_.swap(tree);
     RebuildIndex();
     return DsReadResult::kRead;
@@ -512,15 +527,21 @@ void DsPriority::Write(CStream& s) const {
     for (const RValue& v : values_) WriteValue(s, v);
 }
 
-DsReadResult DsPriority::Read(CStream& s) {
+DsReadResult DsPriority::Read(CStream& s, const volatile std::sig_atomic_t* stop) {
     DsReadResult kind = ReadKind(s, 501);
     if (kind != DsReadResult::kRead) return kind;
     int32_t n;
     std::vector<RValue> prios, values;
-    if (!ReadCount(s, 2 * kMinRecord, n) || !ReadValues(s, n, prios) || !ReadValues(s, n, values))
-        return DsReadResult::kDamaged;
-    Clear();
-    for (size_t i = 0; i < prios.size(); ++i) Append(values[i], prios[i]);
+    if (!ReadCount(s, 2 * kMinRecord, n)) return DsReadResult::kDamaged;
+    if (DsReadResult r = ReadValues(s, n, prios, stop); r != DsReadResult::kRead) return r;
+    if (DsReadResult r = ReadValues(s, n, values, stop); r != DsReadResult::kRead) return r;
+    // The indexes are built into a fresh queue, so that a stop on the way changes nothing.
+    DsPriority read(*cmp_);
+    for (size_t i = 0; i < prios.size(); ++i) {
+        read.Append(values[i], prios[i]);
+        if (StopAt(i, stop)) return DsReadResult::kStopped;
+    }
+    *this = std::move(read);
     return DsReadResult::kRead;
 }
 
@@ -721,7 +742,7 @@ void DsGrid::Write(CStream& s) const {
     for (const RValue& v : cells_) WriteValue(s, v);
 }
 
-DsReadResult DsGrid::Read(CStream& s) {
+DsReadResult DsGrid::Read(CStream& s, const volatile std::sig_atomic_t* stop) {
     DsReadResult kind = ReadKind(s, 601);
     if (kind != DsReadResult::kRead) return kind;
     int32_t w = s.ReadInteger(), h = s.ReadInteger();
@@ -730,7 +751,7 @@ DsReadResult DsGrid::Read(CStream& s) {
     int64_t n = int64_t(w) * h;
     if (uint64_t(n) > s.Remaining() / kMinRecord) return DsReadResult::kDamaged;
     std::vector<RValue> cells;
-    if (!ReadValues(s, int32_t(n), cells)) return DsReadResult::kDamaged;
+    if (DsReadResult r = ReadValues(s, int32_t(n), cells, stop); r != DsReadResult::kRead) return r;
     cells_.swap(cells);
     width_ = w;
     height_ = h;

@@ -6,6 +6,7 @@
 // shuffles draw from the random generator they are handed.
 #pragma once
 
+#include <csignal>
 #include <cstdint>
 #include <memory>
 #include <set>
@@ -64,6 +65,7 @@ enum class DsReadResult {
     kRead,       // the content was replaced
     kOtherKind,  // the text is of another kind of structure: nothing changed
     kDamaged,    // not hexadecimal, too short or inconsistent: nothing changed
+    kStopped,    // the stop flag was raised while reading: nothing changed
 };
 
 class DsStack {
@@ -75,7 +77,7 @@ public:
     RValue Top() const { return items_.empty() ? RValue() : items_.back(); }
 
     void Write(CStream& s) const;
-    DsReadResult Read(CStream& s);
+    DsReadResult Read(CStream& s, const volatile std::sig_atomic_t* stop = nullptr);
 
 private:
     std::vector<RValue> items_;  // the top is the last
@@ -96,7 +98,7 @@ public:
     int32_t TailIndex() const { return tail_; }
 
     void Write(CStream& s) const;
-    DsReadResult Read(CStream& s);
+    DsReadResult Read(CStream& s, const volatile std::sig_atomic_t* stop = nullptr);
 
 private:
     std::vector<RValue> items_;  // size() is the allocated length
@@ -123,7 +125,7 @@ public:
     void Shuffle(Random& rng);
 
     void Write(CStream& s) const;
-    DsReadResult Read(CStream& s);
+    DsReadResult Read(CStream& s, const volatile std::sig_atomic_t* stop = nullptr);
 
 private:
     std::vector<RValue> items_;
@@ -155,7 +157,7 @@ public:
     RValue Last() const;
 
     void Write(CStream& s) const;
-    DsReadResult Read(CStream& s);
+    DsReadResult Read(CStream& s, const volatile std::sig_atomic_t* stop = nullptr);
 
 private:
     struct Entry {
@@ -214,7 +216,7 @@ public:
     void DeleteAt(int32_t index);
 
     void Write(CStream& s) const;
-    DsReadResult Read(CStream& s);
+    DsReadResult Read(CStream& s, const volatile std::sig_atomic_t* stop = nullptr);
 
 private:
     struct Key {
@@ -288,7 +290,7 @@ public:
     void Shuffle(Random& rng);
 
     void Write(CStream& s) const;
-    DsReadResult Read(CStream& s);
+    DsReadResult Read(CStream& s, const volatile std::sig_atomic_t* stop = nullptr);
 
 private:
     struct Box {
@@ -367,8 +369,11 @@ private:
 // The text form: the structure's stream as upper-case hexadecimal digit pairs.
 template <class T>
 std::string DsWriteText(const T& ds);
-// Replaces the content of `ds` from a text form; on anything but kRead `ds` is unchanged.
+// Replaces the content of `ds` from a text form; on anything but kRead `ds` is unchanged. A
+// non-zero `*stop` (a request to end the run, polled every few thousand values) gives
+// kStopped.
 template <class T>
-DsReadResult DsReadText(std::string_view text, T& ds);
+DsReadResult DsReadText(std::string_view text, T& ds,
+                        const volatile std::sig_atomic_t* stop = nullptr);
 
 }  // namespace kr

@@ -7,6 +7,15 @@
 
 namespace kr {
 
+PicturePlace PlacePicture(const DialogRect& area, int32_t pw, int32_t ph, bool fit,
+                          double ui_scale) {
+    if (pw <= 0 || ph <= 0 || area.w <= 0 || area.h <= 0) return {};
+    const double fill = std::min(double(area.w) / pw, double(area.h) / ph);
+    const double f = fit ? fill : std::min(ui_scale, fill);
+    const double w = pw * f, h = ph * f;
+    return {area.x + (area.w - w) / 2, area.y + (area.h - h) / 2, w, h};
+}
+
 namespace {
 
 int32_t Px(double v, double scale) {

@@ -43,6 +43,17 @@ struct DialogRect {
     bool operator==(const DialogRect&) const = default;
 };
 
+// Where a picture (an image or a video's frames) of pw x ph pixels is drawn in a splash `area`.
+// `fit`: scaled to fill the area with its proportions kept. Otherwise at its own size times
+// `ui_scale` (the scale of the dialogs on this screen), made smaller with its proportions kept
+// only when it does not fit. Always centred in the area.
+struct PicturePlace {
+    double x = 0, y = 0, w = 0, h = 0;
+    bool operator==(const PicturePlace&) const = default;
+};
+PicturePlace PlacePicture(const DialogRect& area, int32_t pw, int32_t ph, bool fit,
+                          double ui_scale);
+
 // A font by what it is made from; sizes are pixels of line height asked for (points as the
 // game gives them, times the window's scale).
 struct FontKey {

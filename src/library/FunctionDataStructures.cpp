@@ -123,10 +123,12 @@ static RValue DsWrite(T& s) {
 }
 
 // A text of another kind leaves the structure as it is, silently; a damaged text too, with an
-// error.
+// error. A long read answers a request to stop the run on the way, leaving the structure as it
+// was.
 template <class T>
 static void DsRead(Runtime& rt, T& s, std::string_view text) {
-    if (DsReadText(text, s) == DsReadResult::kDamaged) rt.RuntimeError(kDamagedText);
+    if (DsReadText(text, s, rt.InterruptFlag()) == DsReadResult::kDamaged)
+        rt.RuntimeError(kDamagedText);
 }
 
 // ---- Precision ----------------------------------------------------------------------------------

@@ -28,8 +28,14 @@ namespace {
 
 // ---- Text files ----
 
-// Reads the rest of the line, leaving the line end unread.
-std::string ReadRestOfLine(std::FILE* f, bool& failed) {
+// A line may be endless (a device, a file still being written): every reader below answers a
+// request to stop the run after each piece of this many characters.
+constexpr size_t kCharactersPerStopCheck = size_t(1) << 16;
+// The longest line read into a string, as long as the longest string.
+constexpr size_t kMaxLineBytes = size_t(1) << 30;
+
+// Reads the rest of the line, leaving the line end unread. A line longer than any string fails.
+std::string ReadRestOfLine(Runtime& rt, std::FILE* f, bool& failed) {
     std::string out;
     for (;;) {
         int c = std::fgetc(f);
@@ -39,6 +45,13 @@ std::string ReadRestOfLine(std::FILE* f, bool& failed) {
             break;
         }
         out += char(c);
+        if (out.size() % kCharactersPerStopCheck == 0) {
+            if (rt.Interrupted()) break;
+            if (out.size() > kMaxLineBytes) {
+                failed = true;
+                return {};
+            }
+        }
     }
     failed = std::ferror(f) != 0;
     return out;
@@ -46,9 +59,10 @@ std::string ReadRestOfLine(std::FILE* f, bool& failed) {
 
 // The number at the reading position; see the format below. Stops at a line end without
 // taking it, and takes the character that ends the number.
-double ReadTextReal(std::FILE* f) {
+double ReadTextReal(Runtime& rt, std::FILE* f) {
     double value = 0, sign = 1, divisor = 1;
-    for (;;) {
+    for (size_t read = 1;; ++read) {
+        if (read % kCharactersPerStopCheck == 0 && rt.Interrupted()) break;
         int c = std::fgetc(f);
         if (c == EOF) break;
         if (c == '\r' || c == '\n') {
@@ -78,9 +92,10 @@ double ReadTextReal(std::FILE* f) {
 }
 
 // Skips the rest of the line and its line end (CR, LF or CR LF).
-void SkipLine(std::FILE* f) {
+void SkipLine(Runtime& rt, std::FILE* f) {
     int c;
-    while ((c = std::fgetc(f)) != EOF && c != '\r' && c != '\n') {
+    for (size_t read = 1; (c = std::fgetc(f)) != EOF && c != '\r' && c != '\n'; ++read) {
+        if (read % kCharactersPerStopCheck == 0 && rt.Interrupted()) return;
     }
     if (c == '\r') {
         int next = std::fgetc(f);
@@ -197,7 +212,7 @@ void ReadString(Runtime& rt, int slot, bool legacy, RValue& r) {
     TextSlot* t = TextForReading(rt, slot, legacy);
     if (!t) return;
     bool failed = false;
-    std::string s = ReadRestOfLine(t->file.get(), failed);
+    std::string s = ReadRestOfLine(rt, t->file.get(), failed);
     if (failed)
         rt.RuntimeError("Error reading string.");
     else
@@ -207,7 +222,7 @@ void ReadString(Runtime& rt, int slot, bool legacy, RValue& r) {
 void ReadReal(Runtime& rt, int slot, bool legacy, RValue& r) {
     TextSlot* t = TextForReading(rt, slot, legacy);
     if (!t) return;
-    double v = ReadTextReal(t->file.get());
+    double v = ReadTextReal(rt, t->file.get());
     if (std::ferror(t->file.get()))
         rt.RuntimeError("Error reading real.");
     else
@@ -217,7 +232,7 @@ void ReadReal(Runtime& rt, int slot, bool legacy, RValue& r) {
 void ReadLn(Runtime& rt, int slot, bool legacy) {
     TextSlot* t = TextForReading(rt, slot, legacy);
     if (!t) return;
-    SkipLine(t->file.get());
+    SkipLine(rt, t->file.get());
     if (std::ferror(t->file.get())) rt.RuntimeError("Error reading line.");
 }
 

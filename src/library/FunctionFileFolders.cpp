@@ -46,7 +46,8 @@ KR_FILE_FN(file_copy) {
         return;
     }
     std::vector<uint8_t> bytes;
-    if (ReadWholeFile(HostPath(from), bytes)) WriteFileAtomically(HostPath(to), bytes);
+    if (ReadWholeFile(HostPath(from), bytes, rt.InterruptFlag()))
+        WriteFileAtomically(HostPath(to), bytes);
 }
 
 KR_FILE_FN(directory_exists) {

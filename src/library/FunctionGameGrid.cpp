@@ -22,14 +22,16 @@ int64_t CellArg(const RValue& v) {
 }
 
 // Marks the cells covered by one instance: its box, and with `precise` only the cells its mask
-// reaches.
-void AddInstance(CGrid& g, const CInstance& inst, bool precise) {
+// reaches. Testing the mask over a big grid takes a while, so a request to stop the run is
+// answered after each column of cells.
+void AddInstance(Runtime& rt, CGrid& g, const CInstance& inst, bool precise) {
     int32_t h0, v0, h1, v1;
     if (!g.CellsTouched(inst.BBoxLeft(), inst.BBoxTop(), inst.BBoxRight(), inst.BBoxBottom(), h0,
                         v0, h1, v1))
         return;
     const double w = g.CellWidth(), h = g.CellHeight();
     for (int32_t cx = h0; cx <= h1; ++cx) {
+        if (precise && rt.Interrupted()) return;
         for (int32_t cy = v0; cy <= v1; ++cy) {
             if (g.Cell(cx, cy) == CGrid::kForbidden) continue;
             if (precise) {
@@ -94,7 +96,7 @@ void fn_mp_grid_add_instances(Runtime& rt, ScriptInstance* self, ScriptInstance*
     const bool precise = ArgBool(args[2]);
     const InstanceList& room = RunnerOf(rt).Instances();
     auto add = [&](const CInstance* inst) {
-        if (inst && !inst->deleted) AddInstance(*g, *inst, precise);
+        if (inst && !inst->deleted && !rt.Interrupted()) AddInstance(rt, *g, *inst, precise);
     };
     if (obj == kOwnerSelf || obj == kOwnerOther) {
         add(static_cast<const CInstance*>(obj == kOwnerSelf ? self : other));
@@ -128,7 +130,7 @@ void fn_mp_grid_path(Runtime& rt, ScriptInstance*, ScriptInstance*, int, const R
     }
     std::vector<GridPoint> route;
     if (!g->FindPath(ArgInt(args[2]), ArgInt(args[3]), ArgInt(args[4]), ArgInt(args[5]),
-                     ArgBool(args[6]), route))
+                     ArgBool(args[6]), route, rt.InterruptFlag()))
         return;
     path->points.clear();
     path->kind = CPath::kStraight;

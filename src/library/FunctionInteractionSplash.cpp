@@ -34,10 +34,31 @@ std::string PlainText(const RichDocument& doc) {
     return out;
 }
 
+// While a splash shows, the mouse cursor shows or not as the splash settings say; the game's
+// own choice comes back when it closes. (A splash is drawn inside the game window, over
+// everything, so it always stays on top of the game: the setting that keeps a separate splash
+// window on top needs nothing more.)
+class SplashCursor {
+public:
+    SplashCursor(Runner& r, const SplashSettings* s)
+        : window_(*r.GetPlatform().window), shown_(window_.CursorShown()), set_(s != nullptr) {
+        if (set_) window_.ShowCursor(s->cursor);
+    }
+    ~SplashCursor() {
+        if (set_) window_.ShowCursor(shown_);
+    }
+    SplashCursor(const SplashCursor&) = delete;
+    SplashCursor& operator=(const SplashCursor&) = delete;
+
+private:
+    GameWindow& window_;
+    bool shown_, set_;
+};
+
 // Shows a text viewer `w` x `h` game pixels large (-1: most of the window), closed after
-// `timeout_ms` when that is positive.
+// `timeout_ms` when that is positive. `splash`: the settings when it is a splash.
 void ShowViewer(Runner& r, TextViewer& v, const RichDocument& doc, int32_t w, int32_t h,
-                int64_t timeout_ms) {
+                int64_t timeout_ms, const SplashSettings* splash) {
     DialogHost& host = Dialogs(r);
     for (const DialogAnswer& ans : host.TakeAnswers(r))
         if (ans.is_button) v.Close();
@@ -61,6 +82,7 @@ void ShowViewer(Runner& r, TextViewer& v, const RichDocument& doc, int32_t w, in
     modal.draw = [&](DialogPainter& p, bool) { p.Draw(v, caption_font, style); };
     modal.handle = [&](const DialogInput& in) { return v.Handle(in); };
     modal.cancel = [&] { v.Close(); };
+    SplashCursor cursor(r, splash);
     host.RunModal(r, modal);
 }
 
@@ -94,7 +116,7 @@ void SplashText(Runtime& rt, const std::string& name, int32_t background, bool f
     SplashClosing(s, delay_ms, v.close_on_key, v.close_on_click);
     v.caption_shown = s.border && !full;
     bool whole = full || s.fullscreen || s.main;
-    ShowViewer(r, v, doc, whole ? 100000 : s.width, whole ? 100000 : s.height, delay_ms);
+    ShowViewer(r, v, doc, whole ? 100000 : s.width, whole ? 100000 : s.height, delay_ms, &s);
 }
 
 // The area of a splash window in a client area cw x ch for content of w x h pixels.
@@ -170,12 +192,14 @@ void SplashImage(Runtime& rt, const std::string& name, bool full, int64_t delay_
     SplashClosing(s, delay_ms, on_key, on_click);
     bool done = false;
     DialogRect area;
+    double ui_scale = 1;
     SplashChrome chrome;
     ModalWindow modal;
     modal.shade = 0;
     modal.timeout_ms = delay_ms;
     modal.layout = [&](DialogPainter& p, int32_t cw, int32_t ch, double scale) {
         area = SplashArea(s, full, iw, ih, cw, ch, scale);
+        ui_scale = scale;
         chrome.Layout(p, r, s, full || s.fullscreen || s.main, area, scale);
     };
     modal.draw = [&](DialogPainter& p, bool) {
@@ -183,11 +207,8 @@ void SplashImage(Runtime& rt, const std::string& name, bool full, int64_t delay_
         uint32_t c = ScriptColorToDevice(s.color, 1);
         g.DrawRectangle(area.x, area.y, area.x + area.w - 1, area.y + area.h - 1, c, c, c, c,
                         false);
-        // The image fills the area with its proportions kept.
-        double f = std::min(double(area.w) / iw, double(area.h) / ih);
-        double w = iw * f, h = ih * f;
-        g.DrawTextureStretched(tex, 0xFFFFFFFF, area.x + (area.w - w) / 2,
-                               area.y + (area.h - h) / 2, w, h);
+        const PicturePlace at = PlacePicture(area, iw, ih, s.scale != 0, ui_scale);
+        g.DrawTextureStretched(tex, 0xFFFFFFFF, at.x, at.y, at.w, at.h);
     };
     modal.handle = [&](const DialogInput& in) {
         using K = DialogInput::Kind;
@@ -197,7 +218,10 @@ void SplashImage(Runtime& rt, const std::string& name, bool full, int64_t delay_
         return done;
     };
     modal.cancel = [&] { done = true; };
-    host.RunModal(r, modal);
+    {
+        SplashCursor cursor(r, &s);
+        host.RunModal(r, modal);
+    }
     if (tex >= 0) g.TextureFree(tex);
 }
 
@@ -280,11 +304,13 @@ void SplashVideo(Runtime& rt, const std::string& name, bool full, bool loop) {
     int64_t start = clock.Microseconds();
     bool done = false;
     DialogRect area;
+    double ui_scale = 1;
     SplashChrome chrome;
     ModalWindow modal;
     modal.shade = 0;
     modal.layout = [&](DialogPainter& p, int32_t cw, int32_t ch, double scale) {
         area = SplashArea(s, full, vw, vh, cw, ch, scale);
+        ui_scale = scale;
         chrome.Layout(p, r, s, full || s.fullscreen || s.main, area, scale);
     };
     modal.draw = [&](DialogPainter& p, bool) {
@@ -314,11 +340,8 @@ void SplashVideo(Runtime& rt, const std::string& name, bool full, bool loop) {
         uint32_t c = ScriptColorToDevice(s.color, 1);
         g.DrawRectangle(area.x, area.y, area.x + area.w - 1, area.y + area.h - 1, c, c, c, c,
                         false);
-        double f = std::min(double(area.w) / vw, double(area.h) / vh);
-        double w = vw * f, h = vh * f;
-        if (tex >= 0)
-            g.DrawTextureStretched(tex, 0xFFFFFFFF, area.x + (area.w - w) / 2,
-                                   area.y + (area.h - h) / 2, w, h);
+        const PicturePlace at = PlacePicture(area, vw, vh, s.scale != 0, ui_scale);
+        if (tex >= 0) g.DrawTextureStretched(tex, 0xFFFFFFFF, at.x, at.y, at.w, at.h);
     };
     modal.finished = [&] { return done; };
     modal.handle = [&](const DialogInput& in) {
@@ -339,7 +362,10 @@ void SplashVideo(Runtime& rt, const std::string& name, bool full, bool loop) {
         if (slot >= 0) sound.PlaySlot(slot, loop);
     }
     start = clock.Microseconds();
-    host.RunModal(r, modal);
+    {
+        SplashCursor cursor(r, &s);
+        host.RunModal(r, modal);
+    }
     if (slot >= 0) {
         sound.StopSlot(slot);
         sound.FreeSlot(slot);
@@ -356,7 +382,7 @@ KR_DIALOG_FN(show_info) {
     RichDocument doc = ParseRichText(host.loaded_info ? *host.loaded_info : gi.text);
     TextViewer v(doc, gi.caption, gi.background_color);
     v.caption_shown = gi.show_border;
-    ShowViewer(r, v, doc, gi.width, gi.height, 0);
+    ShowViewer(r, v, doc, gi.width, gi.height, 0, nullptr);
     r.Loop().Input().ClearAll();
 }
 

@@ -70,7 +70,7 @@ static void fn_execute_file(Runtime& rt, ScriptInstance* self, ScriptInstance* o
     if (argc < 1) return;
     std::string path = MapGamePath(args[0].Str());
     std::vector<uint8_t> bytes;
-    if (!FileExists(path) || !ReadWholeFile(path, bytes)) {
+    if (!FileExists(path) || !ReadWholeFile(path, bytes, rt.InterruptFlag())) {
         rt.RuntimeError("Trying to execute non-existing file.");
         return;
     }

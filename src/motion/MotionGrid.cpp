@@ -96,7 +96,7 @@ bool CGrid::CellOf(int32_t x, int32_t y, int32_t& h, int32_t& v) const {
 }
 
 bool CGrid::FindPath(int32_t xstart, int32_t ystart, int32_t xgoal, int32_t ygoal, bool allow_diag,
-                     std::vector<GridPoint>& route) {
+                     std::vector<GridPoint>& route, const volatile std::sig_atomic_t* stop) {
     int32_t sh, sv, gh, gv;
     if (!CellOf(xstart, ystart, sh, sv) || !CellOf(xgoal, ygoal, gh, gv)) return false;
     const size_t start = Index(sh, sv), goal = Index(gh, gv);
@@ -117,6 +117,7 @@ bool CGrid::FindPath(int32_t xstart, int32_t ystart, int32_t xgoal, int32_t ygoa
             found = true;
             break;
         }
+        if ((head & 0xFFFF) == 0 && stop && *stop) break;
         const int32_t h = int32_t(i / vn), v = int32_t(i % vn);
         const int32_t d = c[i] + 1;
         // Which neighbours were free and unreached before any of them is set.

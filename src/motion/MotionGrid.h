@@ -3,6 +3,7 @@
 // search, with or without diagonal moves. The table of grids hands out the lowest free id.
 #pragma once
 
+#include <csignal>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -49,9 +50,10 @@ public:
     // The shortest route from the start to the goal through free cells, as the points a path
     // follows: the start, the centres of the cells in between, the goal. False when either
     // point is outside the grid or on a forbidden cell, or no route exists. Diagonal moves are
-    // taken only when both cells beside the corner are free. The grid is left as it was.
+    // taken only when both cells beside the corner are free. The grid is left as it was. A
+    // non-zero `*stop` (a request to end the run, polled as the search goes) gives up: false.
     bool FindPath(int32_t xstart, int32_t ystart, int32_t xgoal, int32_t ygoal, bool allow_diag,
-                  std::vector<GridPoint>& route);
+                  std::vector<GridPoint>& route, const volatile std::sig_atomic_t* stop = nullptr);
 
 private:
     size_t Index(int32_t h, int32_t v) const { return size_t(h) * size_t(vcells_) + size_t(v); }

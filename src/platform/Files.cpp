@@ -9,6 +9,7 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
@@ -46,7 +47,8 @@ void AdviseLargePages(void* p, size_t n) {
 }
 }  // namespace
 
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out) {
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out,
+                   const volatile std::sig_atomic_t* stop) {
     Fd f(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (f.fd < 0) return false;
     struct stat st;
@@ -62,8 +64,13 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out) {
     size_t got = 0;
     while (true) {
         ssize_t n;
+        if (stop && *stop) {
+            errno = EINTR;
+            return false;
+        }
         if (got < out.size()) {
-            n = ::read(f.fd, out.data() + got, out.size() - got);
+            constexpr size_t kPiece = size_t(16) << 20;
+            n = ::read(f.fd, out.data() + got, std::min(out.size() - got, kPiece));
         } else {
             // The stated size is read. Only a file that grew goes on: the buffer is not
             // enlarged (and copied) for the end-of-file check alone.

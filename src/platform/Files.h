@@ -8,6 +8,7 @@
 // longer exist are removed by the next write of NAME.
 #pragma once
 
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <span>
@@ -16,8 +17,11 @@
 
 namespace kr {
 
-// Reads a regular file whole. On failure errno says why (EISDIR for a directory).
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out);
+// Reads a regular file whole. On failure errno says why (EISDIR for a directory). A non-zero
+// `*stop` (a request to end the run, polled between pieces of a few megabytes) gives up:
+// false with EINTR.
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out,
+                   const volatile std::sig_atomic_t* stop = nullptr);
 // "path: reason" for the failure errno holds ("No such file or directory", "Permission
 // denied", "Is a directory"), for the line under a failure's own message.
 std::string PathErrorText(const std::string& path);

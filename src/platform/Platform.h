@@ -159,6 +159,8 @@ public:
     virtual void ToggleFullscreen() = 0;
     virtual bool Fullscreen() = 0;
     virtual void ShowCursor(bool shown) = 0;
+    // Whether the mouse cursor shows over the window (as ShowCursor last left it).
+    virtual bool CursorShown() { return true; }
     // The window system's handle of the window (an X11 window id); 0 when there is none.
     virtual uint64_t NativeHandle() { return 0; }
 

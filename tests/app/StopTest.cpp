@@ -118,6 +118,11 @@ TEST(Stop, SignalsEndARunawayRunCleanly) {
         // A loop whose every pass is a slow built-in answers it after the call.
         {{"script", "-e", "while (true) { t = string_repeat(\"ab\", 5000000); }"}, SIGTERM, 143},
         {{"script", "-e", "sleep(3600000)"}, SIGTERM, 143},  // a wait of an hour
+        // A line without end: reading it would never return.
+        {{"script", "-e",
+          "f = file_text_open_read(\"/dev/zero\"); file_text_readln(f); while (true) {}"},
+         SIGTERM,
+         143},
     };
     for (const Case& c : cases) {
         const std::string temp = dir / ("temp" + std::to_string(c.signal) + c.args[0]);

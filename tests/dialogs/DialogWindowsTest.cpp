@@ -177,6 +177,31 @@ TEST(MenuWindow, SeparatorsHaveNoNumberAndNothingChosenGivesTheDefault) {
     EXPECT_EQ(outside.Result(), 7);
 }
 
+TEST(SplashPicture, FillsTheAreaOrKeepsItsOwnSizeCentred) {
+    const DialogRect area{10, 20, 400, 300};
+    struct Case {
+        int32_t pw, ph;
+        bool fit;
+        double ui_scale;
+        PicturePlace want;
+    } cases[] = {
+        // Scaled to the area, proportions kept: the narrower side decides.
+        {100, 50, true, 1, {10, 70, 400, 200}},
+        {50, 100, true, 1, {135, 20, 150, 300}},
+        {800, 600, true, 1, {10, 20, 400, 300}},
+        // At its own size (times the screen's dialog scale), centred.
+        {100, 50, false, 1, {160, 145, 100, 50}},
+        {100, 50, false, 2, {110, 120, 200, 100}},
+        // Larger than the area: made smaller to fit, proportions kept.
+        {800, 300, false, 1, {10, 95, 400, 150}},
+        // Nothing to draw.
+        {0, 50, true, 1, {}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(PlacePicture(area, c.pw, c.ph, c.fit, c.ui_scale), c.want)
+            << c.pw << "x" << c.ph << " fit " << c.fit << " scale " << c.ui_scale;
+}
+
 TEST(Highscores, InsertionPlacesEqualScoresBelowAndDropsTheLast) {
     HighscoreTable t;
     for (int i = 0; i < 10; ++i) t[size_t(i)] = {"n" + std::to_string(i), 1000 - 100 * i};

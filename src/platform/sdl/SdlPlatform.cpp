@@ -330,6 +330,9 @@ public:
     void ShowCursor(bool shown) override {
         if (window_) Sdl().SDL_ShowCursor(shown ? SDL_ENABLE : SDL_DISABLE);
     }
+    bool CursorShown() override {
+        return !window_ || Sdl().SDL_ShowCursor(SDL_QUERY) == SDL_ENABLE;
+    }
 
     std::unique_ptr<GlContext> CreateGlContext(std::string& error) override {
         // The driver was loaded with the window already.
