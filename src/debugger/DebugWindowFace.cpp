@@ -122,7 +122,9 @@ void DebugWindowFace::Poll() {
     bool shot = false;
     for (const auto& [when, file] : options_.screenshots) shot |= when == step;
     const int64_t now = NowUs();
-    if (!shot && last_draw_us_ >= 0 && now - last_draw_us_ < kDrawInterval) return;
+    if (!shot && !options_.draw_every_step && last_draw_us_ >= 0 &&
+        now - last_draw_us_ < kDrawInterval)
+        return;
     last_draw_us_ = now;
     if (!EnsureOpen()) return;
     state_ = "running";

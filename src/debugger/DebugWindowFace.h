@@ -25,6 +25,8 @@ struct DebugWindowOptions {
     bool stop_on_errors = false;
     // The per-user store's folder for the watches (empty: the user's own).
     std::string store_folder;
+    // Draw after every step, not only as often as the eye can follow (tests).
+    bool draw_every_step = false;
     // What the watches are remembered under: the game's full path.
     std::string game_key;
 };
