@@ -166,18 +166,20 @@ int RunGameFile(const std::string& game, std::vector<std::string> parameters, Ru
     options.stop_flag = StopFlag();
     StartTimeLimit(run.time_limit);
     Runner runner(platform, std::move(options));
-    // Debug mode: the debugger's window beside the game's (drawn off screen when headless).
+    // Debug mode (the option, or the game's header once it is loaded): the debugger's window
+    // beside the game's, drawn off screen when headless.
     std::unique_ptr<Debugger> debugger;
     std::unique_ptr<DebugWindowFace> face;
-    if (run.debug) {
+    runner.Loop().hooks.debug_mode_started = [&] {
+        if (debugger) return;
         debugger = std::make_unique<Debugger>(runner);
         DebugWindowOptions window;
-        window.screenshots = std::move(run.debugger_screenshots);
+        window.screenshots = run.debugger_screenshots;
         window.stop_on_errors = !run.headless;
         window.game_key = !game.empty() && game[0] == '/' ? game : CurrentDirectory() + "/" + game;
         face = std::make_unique<DebugWindowFace>(*debugger, runner,
                                                  MakeSdlDebugWindow(run.headless), window);
-    }
+    };
     const int status = runner.Run();
     face.reset();
     debugger.reset();

@@ -75,6 +75,7 @@ DebugWindowFace::DebugWindowFace(Debugger& debugger, Runner& runner,
       options_(std::move(options)) {
     debugger_.SetFace(this);
     debugger_.SetStopOnErrors(options_.stop_on_errors);
+    runner_.Loop().measure_step_times = true;
     std::unique_ptr<Clock>& clock = runner_.GetPlatform().clock;
     if (clock) {
         auto scaled = std::make_unique<ScaledClock>(std::move(clock));
@@ -85,6 +86,7 @@ DebugWindowFace::DebugWindowFace(Debugger& debugger, Runner& runner,
 
 DebugWindowFace::~DebugWindowFace() {
     debugger_.SetFace(nullptr);
+    runner_.Loop().measure_step_times = false;
     if (clock_) runner_.GetPlatform().clock = clock_->Release();
 }
 
@@ -354,6 +356,12 @@ DebugView DebugWindowFace::BuildView() {
                   int(loop.Fps()), static_cast<long long>(loop.StepCount()),
                   std::string(runner_.Game().rooms.Name(loop.RoomIndex())).c_str(), rows.size());
     v.stats = stats;
+    const GameLoop::StepTimes& t = loop.step_times;
+    std::snprintf(stats, sizeof stats,
+                  "step time %.2f ms: events %.2f ms, collisions %.2f ms, drawing %.2f ms",
+                  double(t.events + t.collisions + t.drawing) / 1000, double(t.events) / 1000,
+                  double(t.collisions) / 1000, double(t.drawing) / 1000);
+    v.times = stats;
     if (stopped_ && debugger_.InCode())
         for (const StackEntry& e : debugger_.Stack())
             v.stack.push_back(e.name + (e.line > 0 ? " line " + std::to_string(e.line) : ""));
