@@ -9,6 +9,8 @@
 
 #include "app/App.h"
 #include "app/Project.h"
+#include "debugger/DebugWindowFace.h"
+#include "debugger/Debugger.h"
 #include "library/AllBuiltins.h"
 #include "platform/Files.h"
 #include "platform/Process.h"
@@ -27,7 +29,8 @@ namespace {
 constexpr char kUsage[] =
     "usage: korvane [run] [--headless] [--secure] [--strict] [--debug] [--max-steps N]\n"
     "               [--time-limit SECS] [--seed S] [--input FILE] [--audio-out FILE.wav]\n"
-    "               [--screenshot STEP=FILE]... GAME [PARAMETER...]\n"
+    "               [--screenshot STEP=FILE]... [--debugger-screenshot STEP=FILE]...\n"
+    "               GAME [PARAMETER...]\n"
     "       korvane info [--json] GAME | --functions [--json]\n"
     "       korvane script [--script NAME=FILE]... (FILE | - | -e CODE) [ARG...]\n"
     "       korvane dap\n"
@@ -72,7 +75,8 @@ constexpr char kRunHelp[] =
     "  --headless         no window and no sound card: steps run back to back on a virtual\n"
     "                     clock (sound is mixed on it, pictures are drawn off screen)\n"
     "  --secure           secure mode: the game may not export files into other folders\n"
-    "  --debug            debug mode (debug_mode reads 1), as a game made for debugging runs\n"
+    "  --debug            debug mode (debug_mode reads 1), as a game made for debugging runs,\n"
+    "                     with the debugger's window beside the game's (docs/debugging.md)\n"
     "  --strict           end with exit status 4 when the game ended normally but errors\n"
     "                     were ignored on the way (for tests and CI jobs)\n"
     "  --max-steps N      end the game as by game_end after N steps\n"
@@ -83,6 +87,8 @@ constexpr char kRunHelp[] =
     "                     (44.1 kHz stereo)\n"
     "  --screenshot STEP=FILE\n"
     "                     save the picture shown at the end of step STEP (from 0) as a PNG\n"
+    "  --debugger-screenshot STEP=FILE\n"
+    "                     save the debugger's window after step STEP as a PNG (implies --debug)\n"
     "\n"
     "show_debug_message writes to standard output; error texts and message boxes go to\n"
     "standard error. Ctrl+C ends the run cleanly (exit status 130; 143 on SIGTERM).\n"
@@ -117,6 +123,7 @@ struct RunOptions {
     std::vector<ReplayEvent> input;
     std::string audio_out;
     std::vector<std::pair<int64_t, std::string>> screenshots;
+    std::vector<std::pair<int64_t, std::string>> debugger_screenshots;
 };
 
 // One line at the end of a run when errors were ignored or not shown, so that a game whose
@@ -172,7 +179,23 @@ int RunGameFile(const std::string& game, std::vector<std::string> parameters, Ru
     options.stop_flag = StopFlag();
     StartTimeLimit(run.time_limit);
     Runner runner(platform, std::move(options));
+    // Debug mode (the option, or the game's header once it is loaded): the debugger's window
+    // beside the game's, drawn off screen when headless.
+    std::unique_ptr<Debugger> debugger;
+    std::unique_ptr<DebugWindowFace> face;
+    runner.Loop().hooks.debug_mode_started = [&] {
+        if (debugger) return;
+        debugger = std::make_unique<Debugger>(runner);
+        DebugWindowOptions window;
+        window.screenshots = run.debugger_screenshots;
+        window.stop_on_errors = !run.headless;
+        window.game_key = !game.empty() && game[0] == '/' ? game : CurrentDirectory() + "/" + game;
+        face = std::make_unique<DebugWindowFace>(*debugger, runner,
+                                                 MakeSdlDebugWindow(run.headless), window);
+    };
     const int status = runner.Run();
+    face.reset();
+    debugger.reset();
     ReportUnreportedErrors(runner.GetRuntime());
     // A screenshot of a step the run never reached would otherwise be missing without a word.
     if (status != Runner::kExitLoadFailed) {
@@ -204,7 +227,7 @@ bool ParseNumber(const std::string& text, T& out) {
 bool IsRunOption(const std::string& word) {
     for (const char* option :
          {"--headless", "--secure", "--strict", "--debug", "--help", "--max-steps", "--time-limit",
-          "--seed", "--input", "--audio-out", "--screenshot"}) {
+          "--seed", "--input", "--audio-out", "--screenshot", "--debugger-screenshot"}) {
         const std::string o = option;
         if (word == o || (word.starts_with(o + "=") && o != "--headless" && o != "--secure" &&
                           o != "--strict" && o != "--debug" && o != "--help"))
@@ -283,6 +306,15 @@ int ParseRunOptions(std::span<const std::string> args, size_t& i, RunOptions& ru
                 !ParseNumber(v.substr(0, eq), step) || step < 0)
                 return UsageError("--screenshot needs STEP=FILE with a step of 0 or more");
             run.screenshots.emplace_back(step, v.substr(eq + 1));
+        } else if (a == "--debugger-screenshot" || a.starts_with("--debugger-screenshot=")) {
+            int64_t step = 0;
+            size_t eq = std::string::npos;
+            if (value(a, "--debugger-screenshot", v)) eq = v.find('=');
+            if (eq == std::string::npos || eq + 1 == v.size() ||
+                !ParseNumber(v.substr(0, eq), step) || step < 0)
+                return UsageError("--debugger-screenshot needs STEP=FILE with a step of 0 or more");
+            run.debugger_screenshots.emplace_back(step, v.substr(eq + 1));
+            run.debug = true;
         } else {
             return UsageError("unknown option '" + a + "'");
         }
@@ -399,7 +431,8 @@ int KorvaneMain(int argc, char** argv) {
             for (size_t m = k; m < args.size() && IsRunOption(args[m]); ++m) {
                 options += (m > k ? " " : "") + args[m];
                 const bool flag = args[m] == "--headless" || args[m] == "--secure" ||
-                                  args[m] == "--strict" || args[m] == "--help";
+                                  args[m] == "--strict" || args[m] == "--debug" ||
+                                  args[m] == "--help";
                 if (!flag && args[m].find('=') == std::string::npos && m + 1 < args.size())
                     options += " " + args[++m];
             }

@@ -97,6 +97,8 @@ public:
     // Ends the game (after the running step when stopped inside it).
     void Stop();
     bool IsStopped() const { return stopped_; }
+    // Whether the stop is inside running code (a breakpoint, a step) rather than between steps.
+    bool InCode() const { return !frames_.empty(); }
 
     // ---- Inspection (while stopped) ----
     std::vector<StackEntry> Stack();
@@ -111,6 +113,8 @@ public:
     std::vector<VariableEntry> Globals();
     // The elements of an array that a VariableEntry gave `children` for.
     std::vector<VariableEntry> Children(int64_t children);
+    // Lets go of the arrays given out so far (a face that asks anew for every picture).
+    void ForgetChildren() { children_.clear(); }
     // The instances of the room: id, object name, position, depth, sprite, image index.
     struct InstanceRow {
         int32_t id;

@@ -3,6 +3,7 @@
 #include "runner/GameLoop.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <exception>
 
@@ -255,7 +256,24 @@ void GameLoop::TimerWait(int64_t microseconds) {
     }
 }
 
+namespace {
+int64_t MonotonicMicroseconds() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+}  // namespace
+
 void GameLoop::GameStep() {
+    if (!measure_step_times) return StepPhases();
+    step_times = StepTimes{};
+    const int64_t start = MonotonicMicroseconds();
+    StepPhases();
+    step_times.events = std::max<int64_t>(
+        MonotonicMicroseconds() - start - step_times.collisions - step_times.drawing, 0);
+}
+
+void GameLoop::StepPhases() {
     const GameSettings& settings = runner_.Settings();
     GameWindow& window = *runner_.GetPlatform().window;
     if (hooks.network_pump) hooks.network_pump();
@@ -281,13 +299,23 @@ void GameLoop::GameStep() {
     MoveInstances();
     DispatchBoundaries();
     if (RequestPending()) return;
-    DispatchCollisions();
+    if (measure_step_times) {
+        const int64_t t = MonotonicMicroseconds();
+        DispatchCollisions();
+        step_times.collisions = MonotonicMicroseconds() - t;
+    } else {
+        DispatchCollisions();
+    }
     if (RequestPending()) return;
     StepEvents(kStepEnd);
     if (RequestPending()) return;
     AdvanceParticles();
     RemoveDeleted();
-    if (automatic_draw) DrawFrame();
+    if (automatic_draw) {
+        const int64_t t = measure_step_times ? MonotonicMicroseconds() : 0;
+        DrawFrame();
+        if (measure_step_times) step_times.drawing = MonotonicMicroseconds() - t;
+    }
     MoveBackgrounds();
     AnimateInstances();
     ++step_count_;

@@ -34,6 +34,9 @@ struct LoopHooks {
     // requests); and while the loop is paused, until the debugger resumes or stops the game.
     std::function<void()> debugger_step;
     std::function<void()> debugger_paused;
+    // Once the game is loaded and runs in debug mode (by its header or the run option), before
+    // any of its code runs: where the debugger is attached.
+    std::function<void()> debug_mode_started;
 };
 
 class GameLoop {
@@ -56,6 +59,13 @@ public:
     void MainLoop();
     // One step, in the fixed order of its phases.
     void GameStep();
+    // Debug mode: the last step's time in its parts, in microseconds, taken while
+    // `measure_step_times` is set. Events are everything but the collisions and the drawing.
+    struct StepTimes {
+        int64_t events = 0, collisions = 0, drawing = 0;
+    };
+    bool measure_step_times = false;
+    StepTimes step_times;
 
     // ---- The debugger's controls ----
     // The loop returns after the step it is in; the game keeps running, paused.
@@ -131,6 +141,8 @@ public:
     int32_t Fps() const { return fps_; }
 
 private:
+    // The phases of one step (GameStep times them when asked).
+    void StepPhases();
     // The phases of the step, in their order.
     void RememberPositions();
     void StepEvents(int32_t moment);  // triggers of the moment, then the step events

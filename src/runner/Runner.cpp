@@ -164,6 +164,7 @@ LoadResult Runner::LoadGameData() {
     if (r == LoadResult::kLoaded) {
         if (options_.debug) game_.debug_mode = true;
         HandOverToRuntime();
+        if (game_.debug_mode && loop_->hooks.debug_mode_started) loop_->hooks.debug_mode_started();
     }
     return r;
 }

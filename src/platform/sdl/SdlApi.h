@@ -22,6 +22,8 @@ namespace kr {
     X(SDL_FreeSurface)                    \
     X(SDL_GL_CreateContext)               \
     X(SDL_GL_DeleteContext)               \
+    X(SDL_GL_GetCurrentContext)           \
+    X(SDL_GL_GetCurrentWindow)            \
     X(SDL_GL_GetDrawableSize)             \
     X(SDL_GL_GetProcAddress)              \
     X(SDL_GL_MakeCurrent)                 \
@@ -43,6 +45,7 @@ namespace kr {
     X(SDL_GetPerformanceFrequency)        \
     X(SDL_GetQueuedAudioSize)             \
     X(SDL_GetWindowDisplayIndex)          \
+    X(SDL_GetWindowID)                    \
     X(SDL_GetWindowPosition)              \
     X(SDL_GetWindowSize)                  \
     X(SDL_GetWindowSurface)               \

@@ -17,6 +17,7 @@
 
 #include "platform/Text.h"
 #include "platform/sdl/SdlApi.h"
+#include "platform/sdl/SdlEvents.h"
 #include "platform/sdl/SdlKeys.h"
 
 namespace kr {
@@ -244,7 +245,7 @@ public:
         if (!window_) return;
         using Kind = InputEvent::Kind;
         SDL_Event e;
-        while (Sdl().SDL_PollEvent(&e)) {
+        while (PollSdlEvent(e)) {
             switch (e.type) {
                 case SDL_QUIT:
                     out.push_back({Kind::kClose});

@@ -3,6 +3,7 @@
 // end; until then loading shows on the terminal.
 #pragma once
 
+#include "platform/DebugWindow.h"
 #include "platform/Platform.h"
 
 namespace kr {
@@ -12,5 +13,9 @@ Platform MakeSdlPlatform();
 // A window for headless runs: no input, never shown, but able to make an OpenGL context that
 // draws off screen (SDL's offscreen video driver).
 std::unique_ptr<GameWindow> MakeSdlOffscreenWindow();
+
+// The debugger's window (sdl/SdlDebugWindow.cpp); `offscreen` for headless runs: drawn through
+// SDL's offscreen video driver, never shown, no input.
+std::unique_ptr<DebugWindow> MakeSdlDebugWindow(bool offscreen);
 
 }  // namespace kr
