@@ -100,7 +100,8 @@ TEST(ProjectRun, InfoAndExtractTakeAProjectFolder) {
     test::ProcessResult extract =
         RunProgram(KorvanePath(), {"extract", "tiny", "copy"}, dir.Path());
     EXPECT_EQ(extract.status, 0) << extract.err;
-    EXPECT_EQ(test::ReadText(dir / "copy/objects/obj_hello/create_0_0.krs"),
+    // The game keeps the names of its code files, so the copy's code is where the project had it.
+    EXPECT_EQ(test::ReadText(dir / "copy/objects/obj_hello/create.krs"),
               test::ReadText(dir / "tiny/objects/obj_hello/create.krs"));
     test::ProcessResult again =
         RunProgram(KorvanePath(), {"--headless", "--max-steps", "2", "copy"}, dir.Path());
