@@ -60,10 +60,8 @@ void GameLoop::RunMainLoop() {
     }
 }
 
-void GameLoop::SingleStep() {
-    if (!running_ || !paused_) return;
+void GameLoop::RunOneStep() {
     try {
-        ProcessMessages();
         DeliverReplay(steps_run_);
         GameStep();
     } catch (...) {
@@ -72,6 +70,16 @@ void GameLoop::SingleStep() {
     runner_.Drawer().StepDone(steps_run_);
     ++steps_run_;
     if (hooks.debugger_step) hooks.debugger_step();
+}
+
+void GameLoop::SingleStep() {
+    if (!running_ || !paused_) return;
+    try {
+        ProcessMessages();
+    } catch (...) {
+        ReportInternalError("the step");
+    }
+    RunOneStep();
     const int64_t max_steps = runner_.MaxSteps();
     if ((max_steps >= 0 && steps_run_ >= max_steps) || runner_.StopRequested())
         runner_.SetRoomRequest(kRequestEnd);
@@ -177,15 +185,7 @@ void GameLoop::MainLoop() {
     while (running_ && !paused_) {
         // An exception inside one iteration is reported and the loop goes on; the pieces are
         // guarded apart so that the step count and the limit still advance.
-        try {
-            DeliverReplay(steps_run_);
-            GameStep();
-        } catch (...) {
-            ReportInternalError("the step");
-        }
-        runner_.Drawer().StepDone(steps_run_);
-        ++steps_run_;
-        if (hooks.debugger_step) hooks.debugger_step();
+        RunOneStep();
         try {
             int64_t now = clock.Microseconds();
             if (now < t) t = now;

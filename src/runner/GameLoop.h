@@ -143,6 +143,9 @@ public:
 private:
     // The phases of one step (GameStep times them when asked).
     void StepPhases();
+    // One step as the loop runs it: the step's replayed input, the step (an exception in it is
+    // reported and the count still advances), its frame done, then the debugger's look.
+    void RunOneStep();
     // The phases of the step, in their order.
     void RememberPositions();
     void StepEvents(int32_t moment);  // triggers of the moment, then the step events
