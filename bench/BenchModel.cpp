@@ -91,12 +91,7 @@ std::vector<uint8_t> BuildGame(int seconds, bool lit) {
     bench.events[kEventStep][0] = bench::Code(Step(seconds));
     bench.events[kEventDraw][0] = bench::Code(kDraw);
     w.Add("obj_bench", bench);
-    CRoom room;
-    room.width = 640, room.height = 480;
-    room.background_color = 26 | 26 << 8 | 51 << 16;
-    room.instances.push_back({0, 0, 0, 100001, ""});
-    w.Add("room", room);
-    return w.WriteGameFile();
+    return bench::FinishWithRoom(w);
 }
 
 // Runs a command and reads "fps=X" from what it prints.

@@ -69,6 +69,16 @@ inline std::string CreateCode(std::map<std::string, std::string>& sections, cons
     return create;
 }
 
+// Adds the benchmarks' room (640x480, one obj_bench, object 0) and returns the game file.
+inline std::vector<uint8_t> FinishWithRoom(GameWriter& w) {
+    CRoom room;
+    room.width = 640, room.height = 480;
+    room.background_color = 26 | 26 << 8 | 51 << 16;
+    room.instances.push_back({0, 0, 0, 100001, ""});
+    w.Add("room", room);
+    return w.WriteGameFile();
+}
+
 // Finishes a workload's game after its resources: obj_bench with the create code and the
 // workload's Step and Draw events; with `balls`, obj_ball (sprite 0, its End Step event); one
 // obj_bench in a 640x480 room. Returns the game file.
@@ -88,12 +98,7 @@ inline std::vector<uint8_t> FinishGame(GameWriter& w, std::map<std::string, std:
             ball.events[kEventStep][2] = Code(sections["obj_ball: End Step event"]);
         w.Add("obj_ball", ball);
     }
-    CRoom room;
-    room.width = 640, room.height = 480;
-    room.background_color = 26 | 26 << 8 | 51 << 16;
-    room.instances.push_back({0, 0, 0, 100001, ""});
-    w.Add("room", room);
-    return w.WriteGameFile();
+    return FinishWithRoom(w);
 }
 
 // Processor time (user + system) of the finished children so far.
