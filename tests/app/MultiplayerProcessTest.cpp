@@ -64,11 +64,11 @@ TEST(MultiplayerProcesses, TheDuelExampleMeetsItself) {
     test::ProcessResult first;
     std::thread first_thread([&] {
         first = test::RunProgram(test::KorvanePath(),
-                                 {"run", "--headless", "--time-limit", "4", dir / "duel"});
+                                 {"run", "--headless", "--time-limit", "8", dir / "duel"});
     });
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     test::ProcessResult second = test::RunProgram(
-        test::KorvanePath(), {"run", "--headless", "--time-limit", "3", dir / "duel", "127.0.0.1"});
+        test::KorvanePath(), {"run", "--headless", "--time-limit", "6", dir / "duel", "127.0.0.1"});
     first_thread.join();
     EXPECT_EQ(first.status, 3) << first.err;  // the time limit
     EXPECT_EQ(second.status, 3) << second.err;

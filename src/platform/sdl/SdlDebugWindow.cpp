@@ -35,6 +35,8 @@ public:
     explicit SdlDebugWindow(bool offscreen) : offscreen_(offscreen) {}
     ~SdlDebugWindow() override {
         if (!window_) return;
+        // Destroying the last window unloads the driver's libraries.
+        KeepGraphicsDriverLoaded();
         Current current;
         Sdl().SDL_GL_MakeCurrent(window_, context_);
         if (imgui_) {

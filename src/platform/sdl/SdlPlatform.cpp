@@ -95,15 +95,15 @@ bool IsGraphicsDriverModule(std::string_view path) {
            name.find("mesa") != std::string_view::npos;
 }
 
-// The graphics driver's libraries stay loaded until the process ends, whichever window or
-// context loaded them (the main window, a headless context, the load window, a dialog or a
-// splash): SDL unloads them when its video part shuts down, and the memory the driver never
-// gives back would then be left behind by an unloaded library.
+}  // namespace
+
 void KeepGraphicsDriverLoaded() {
     for (const std::string& name : LoadedModules())
         if (IsGraphicsDriverModule(name))
             dlopen(name.c_str(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
 }
+
+namespace {
 
 class SdlSubsystem {
 public:

@@ -18,4 +18,11 @@ std::unique_ptr<GameWindow> MakeSdlOffscreenWindow();
 // SDL's offscreen video driver, never shown, no input.
 std::unique_ptr<DebugWindow> MakeSdlDebugWindow(bool offscreen);
 
+// Called before a window goes or SDL's video part shuts down: the graphics driver's libraries stay
+// loaded until the process ends, whichever window or context loaded them (the main window, a
+// headless context, the load window, a dialog, a splash or the debugger's window). SDL unloads them
+// when its video part shuts down, and the memory the driver never gives back would then be left
+// behind by an unloaded library.
+void KeepGraphicsDriverLoaded();
+
 }  // namespace kr
