@@ -1,9 +1,12 @@
 // bench_language: runs each language workload of the shared peer benchmarks as a user would,
-// through `korvane script` with the real built-in library, and the matching Lua program through
-// lua5.4, alternating the two sides round by round. It checks that the checksum lines match and
-// prints per workload the best processor time of each side (wall time with KR_BENCH_WALL set),
-// their ratio (ours / Lua), and the net
-// ratio with each side's start-up (its empty program) subtracted.
+// through `korvane script` with the real built-in library, the matching Lua program through
+// lua5.4 and the same Lua program through luajit with its compiler off (`-joff`, its
+// interpreter alone), alternating the sides round by round. It checks that the checksum lines
+// match and prints per workload the best processor time of each side (wall time with
+// KR_BENCH_WALL set), their ratios (ours / Lua, ours / LuaJIT), and the net ratio against Lua
+// with each side's start-up (its empty program) subtracted. When luajit is not installed its
+// columns show "-" and the run says so. The peak memory (resident set) of the largest run of
+// each side is printed under the table for the games.
 //
 //   bench_language [--korvane PATH] [bench-folder] [rounds] [workload...]
 //
@@ -21,6 +24,7 @@
 // (KORVANE_STARTUP_TIMES, see src/runner/StartupTimes.h).
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -78,30 +82,52 @@ std::string Quote(const std::string& s) {
     return q + "'";
 }
 
-// Processor time (user + system) of the finished children so far. On a machine shared with
-// other work, a program's processor time holds still where its wall time follows the load.
-double ChildCpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_CHILDREN, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) * 1e-6;
-}
+// One run of a command: its time in seconds (negative when it failed), the last line of its
+// standard output and its peak resident set in kilobytes.
+struct Run {
+    double seconds = -1;
+    long peak_kb = 0;
+    std::string last_line;
+};
 
-// Runs a shell command; returns its time in seconds (negative when it failed) and the last line
-// of its standard output: its processor time when KR_BENCH_WALL is not set, else its wall time.
-double Time(const std::string& cmd, std::string& last_line) {
+// Runs a shell command; its time is its processor time (user + system; on a machine shared with
+// other work a program's processor time holds still where its wall time follows the load) when
+// KR_BENCH_WALL is not set, else its wall time.
+Run Time(const std::string& cmd) {
     static const bool wall = std::getenv("KR_BENCH_WALL") != nullptr;
-    double t0 = wall ? Now() : ChildCpuSeconds();
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return -1;
+    Run run;
+    int out[2];
+    if (pipe(out) != 0) return run;
+    double t0 = Now();
+    pid_t pid = fork();
+    if (pid < 0) {
+        close(out[0]);
+        close(out[1]);
+        return run;
+    }
+    if (pid == 0) {
+        dup2(out[1], 1);
+        close(out[0]);
+        close(out[1]);
+        execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(out[1]);
     std::string text;
     char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) text.append(buf, n);
-    int status = pclose(p);
-    double t = (wall ? Now() : ChildCpuSeconds()) - t0;
-    last_line = LastLine(text);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? t : -1;
+    ssize_t n;
+    while ((n = read(out[0], buf, sizeof buf)) > 0) text.append(buf, size_t(n));
+    close(out[0]);
+    int status = 0;
+    rusage u{};
+    if (wait4(pid, &status, 0, &u) != pid) return run;
+    double t = wall ? Now() - t0
+                    : double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+                          double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) * 1e-6;
+    run.last_line = LastLine(text);
+    run.peak_kb = u.ru_maxrss;
+    run.seconds = WIFEXITED(status) && WEXITSTATUS(status) == 0 ? t : -1;
+    return run;
 }
 
 // A game whose room holds one obj_bench (no sprite, at (0, 0)) whose Create event runs `code`,
@@ -174,14 +200,52 @@ std::string OursCommand(const std::string& korvane, const std::string& dir, cons
     return cmd + " " + Quote(dir + "/ours/" + w.ours + ".txt");
 }
 
-std::string LuaCommand(const std::string& dir, const Workload& w) {
-    return "lua5.4 " + Quote(dir + "/lua/" + w.lua);
+// The peers: lua5.4, and luajit with its compiler off.
+enum Side { kOurs, kLua, kLuaJit, kSides };
+const char* const kSideName[kSides] = {"ours", "lua", "luajit"};
+
+std::string PeerCommand(Side side, const std::string& dir, const Workload& w) {
+    return std::string(side == kLua ? "lua5.4 " : "luajit -joff ") + Quote(dir + "/lua/" + w.lua);
+}
+
+std::string Command(Side side, const std::string& korvane, const std::string& dir,
+                    const Workload& w) {
+    return side == kOurs ? OursCommand(korvane, dir, w) : PeerCommand(side, dir, w);
+}
+
+// Whether luajit runs here.
+bool HaveLuaJit() {
+    return std::system("luajit -joff -e '' >/dev/null 2>&1") == 0;
 }
 
 struct Best {
-    double ours = 1e9, lua = 1e9;
-    std::string sum_ours, sum_lua;
+    double seconds[kSides] = {1e9, 1e9, 1e9};
+    long peak_kb[kSides] = {0, 0, 0};
+    std::string sum[kSides];
+
+    // Takes a run of one side; false when it failed.
+    bool Take(Side side, const Run& run) {
+        if (run.seconds < 0) return false;
+        seconds[side] = std::min(seconds[side], run.seconds);
+        peak_kb[side] = std::max(peak_kb[side], run.peak_kb);
+        sum[side] = run.last_line;
+        return true;
+    }
 };
+
+std::string Seconds(double t, bool have) {
+    if (!have) return "-";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.4f", t);
+    return text;
+}
+
+std::string Ratio(double ours, double peer, bool have) {
+    if (!have) return "-";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", ours / peer);
+    return text;
+}
 
 }  // namespace
 
@@ -200,19 +264,21 @@ int main(int argc, char** argv) {
             if (args[i] == w.name) chosen.push_back(w);
     if (chosen.empty()) chosen.assign(std::begin(kWorkloads), std::end(kWorkloads));
 
+    const bool luajit = HaveLuaJit();
+    const int sides = luajit ? kSides : kLuaJit;
+    if (!luajit) std::printf("(luajit is not installed: its columns are left empty)\n");
+
     // Each side's start-up: its empty program.
     const Workload& empty = kWorkloads[std::size(kWorkloads) - 1];
     Best start;
     for (int r = 0; r < rounds; ++r) {
-        std::string ignored;
-        double a = Time(OursCommand(korvane, dir, empty), ignored);
-        double l = Time(LuaCommand(dir, empty), ignored);
-        if (a < 0 || l < 0) {
-            std::printf("the empty programs do not run (%s)\n", a < 0 ? "ours" : "lua");
-            return 1;
+        for (int s = 0; s < sides; ++s) {
+            Side side = Side(s);
+            if (!start.Take(side, Time(Command(side, korvane, dir, empty)))) {
+                std::printf("the empty programs do not run (%s)\n", kSideName[side]);
+                return 1;
+            }
         }
-        start.ours = std::min(start.ours, a);
-        start.lua = std::min(start.lua, l);
     }
 
     // The games, and their start-up: the same game with an empty Create event.
@@ -233,54 +299,59 @@ int main(int argc, char** argv) {
             return 1;
         }
         for (int r = 0; r < rounds; ++r) {
-            std::string ignored;
-            double a = Time(OursCommand(korvane, dir, empty_game), ignored);
-            if (a < 0) {
+            if (!game_start.Take(kOurs, Time(OursCommand(korvane, dir, empty_game)))) {
                 std::printf("the empty game does not run\n");
                 return 1;
             }
-            game_start.ours = std::min(game_start.ours, a);
         }
     }
 
     bool all_match = true;
-    std::printf("%-11s %10s %10s %8s %10s  %s\n", "workload", "ours (s)", "lua (s)", "ratio",
-                "net ratio", "checksum");
+    std::printf("%-11s %10s %10s %10s %8s %10s %8s  %s\n", "workload", "ours (s)", "lua (s)",
+                "luajit (s)", "ratio", "net ratio", "ratio lj", "checksum");
+    std::vector<std::pair<const Workload*, Best>> games;
     for (const Workload& w : chosen) {
         Best b;
         for (int r = 0; r < rounds; ++r) {
-            // Alternate which side goes first, so that neither always runs on a warm machine.
-            double a, l;
-            if (r % 2 == 0) {
-                a = Time(OursCommand(korvane, dir, w), b.sum_ours);
-                l = Time(LuaCommand(dir, w), b.sum_lua);
-            } else {
-                l = Time(LuaCommand(dir, w), b.sum_lua);
-                a = Time(OursCommand(korvane, dir, w), b.sum_ours);
+            // Rotate which side goes first, so that none always runs on a warm machine.
+            for (int i = 0; i < sides; ++i) {
+                Side side = Side((i + r) % sides);
+                if (!b.Take(side, Time(Command(side, korvane, dir, w)))) {
+                    std::printf("%-11s failed to run (%s)\n", w.name, kSideName[side]);
+                    return 1;
+                }
             }
-            if (a < 0 || l < 0) {
-                std::printf("%-11s failed to run (%s)\n", w.name, a < 0 ? "ours" : "lua");
-                return 1;
-            }
-            b.ours = std::min(b.ours, a);
-            b.lua = std::min(b.lua, l);
         }
-        double net_ours = std::max(b.ours - (w.game ? game_start.ours : start.ours), 1e-6);
-        double net_lua = std::max(b.lua - start.lua, 1e-6);
-        bool match = b.sum_ours == b.sum_lua;
+        const double* t = b.seconds;
+        double net_ours =
+            std::max(t[kOurs] - (w.game ? game_start.seconds[kOurs] : start.seconds[kOurs]), 1e-6);
+        double net_lua = std::max(t[kLua] - start.seconds[kLua], 1e-6);
+        bool match = b.sum[kOurs] == b.sum[kLua] && (!luajit || b.sum[kLuaJit] == b.sum[kLua]);
         all_match = all_match && match;
         // The empty program is the start-up itself: it has no net time.
-        char net[32] = "-";
-        if (std::strcmp(w.name, empty.name) != 0)
-            std::snprintf(net, sizeof net, "%.2f", net_ours / net_lua);
-        std::printf("%-11s %10.4f %10.4f %8.2f %10s  %s%s\n", w.name, b.ours, b.lua, b.ours / b.lua,
-                    net, b.sum_ours.c_str(),
-                    match ? "" : ("  MISMATCH: lua says " + b.sum_lua).c_str());
+        std::string net =
+            std::strcmp(w.name, empty.name) != 0 ? Ratio(net_ours, net_lua, true) : "-";
+        std::string mismatch;
+        if (b.sum[kOurs] != b.sum[kLua]) mismatch += "  MISMATCH: lua says " + b.sum[kLua];
+        if (luajit && b.sum[kLuaJit] != b.sum[kLua])
+            mismatch += "  MISMATCH: luajit says " + b.sum[kLuaJit];
+        std::string lj_seconds = Seconds(t[kLuaJit], luajit);
+        std::printf("%-11s %10.4f %10.4f %10s %8.2f %10s %8s  %s%s\n", w.name, t[kOurs], t[kLua],
+                    lj_seconds.c_str(), t[kOurs] / t[kLua], net.c_str(),
+                    Ratio(t[kOurs], t[kLuaJit], luajit).c_str(), b.sum[kOurs].c_str(),
+                    mismatch.c_str());
+        if (w.game) games.emplace_back(&w, b);
     }
     std::printf(
-        "(best of %d alternating rounds; start-up ours %.4f s, lua %.4f s, subtracted "
-        "for the net ratio)\n",
-        rounds, start.ours, start.lua);
+        "(best of %d rotating rounds; start-up ours %.4f s, lua %.4f s, subtracted "
+        "for the net ratio against lua)\n",
+        rounds, start.seconds[kOurs], start.seconds[kLua]);
+    for (const auto& [w, b] : games) {
+        std::printf("(%s peak memory: ours %.1f MB, lua %.1f MB", w->name,
+                    double(b.peak_kb[kOurs]) / 1024, double(b.peak_kb[kLua]) / 1024);
+        if (luajit) std::printf(", luajit %.1f MB", double(b.peak_kb[kLuaJit]) / 1024);
+        std::printf("; the empty game %.1f MB)\n", double(game_start.peak_kb[kOurs]) / 1024);
+    }
     // The empty game against the empty Lua program, and where its time goes (the best of the
     // rounds for each phase).
     std::vector<std::pair<std::string, double>> phases;
@@ -293,8 +364,13 @@ int main(int argc, char** argv) {
         for (size_t i = 0; i < phases.size(); ++i)
             phases[i].second = std::min(phases[i].second, once[i].second);
     }
-    std::printf("%-11s %10.4f %10.4f %8.2f %10s  (an empty game against an empty program)\n",
-                "start-up", game_start.ours, start.lua, game_start.ours / start.lua, "-");
+    const double game_ours = game_start.seconds[kOurs];
+    std::string lj_start = Seconds(start.seconds[kLuaJit], luajit);
+    std::printf(
+        "%-11s %10.4f %10.4f %10s %8.2f %10s %8s  (an empty game against an empty program)\n",
+        "start-up", game_ours, start.seconds[kLua], lj_start.c_str(),
+        game_ours / start.seconds[kLua], "-",
+        Ratio(game_ours, start.seconds[kLuaJit], luajit).c_str());
     if (!phases.empty()) {
         std::printf("(start-up of the empty game by phase, processor ms:");
         for (const auto& [name, ms] : phases) std::printf(" %s %.1f;", name.c_str(), ms);
@@ -304,6 +380,6 @@ int main(int argc, char** argv) {
     for (const Workload& w : chosen)
         if (w.game) game_row = &w;
     std::printf("(games start up in %.4f s, subtracted for theirs; profile one with: %s)\n",
-                game_start.ours, OursCommand(korvane, dir, *game_row).c_str());
+                game_ours, OursCommand(korvane, dir, *game_row).c_str());
     return all_match ? 0 : 1;
 }

@@ -11,8 +11,24 @@
 #include <memory>
 
 #include "data/ImageCodecs.h"
+#include "platform/LazyLibrary.h"
 
 namespace kr {
+
+namespace {
+
+// Loaded on first use (platform/LazyLibrary.h).
+LazyLibrary kGif("libgif.so.7");
+KR_LAZY_FUNCTION(kGif, DGifCloseFile)
+KR_LAZY_FUNCTION(kGif, DGifExtensionToGCB)
+KR_LAZY_FUNCTION(kGif, DGifGetExtension)
+KR_LAZY_FUNCTION(kGif, DGifGetExtensionNext)
+KR_LAZY_FUNCTION(kGif, DGifGetImageDesc)
+KR_LAZY_FUNCTION(kGif, DGifGetLine)
+KR_LAZY_FUNCTION(kGif, DGifGetRecordType)
+KR_LAZY_FUNCTION(kGif, DGifOpen)
+
+}  // namespace
 
 namespace {
 

@@ -8,8 +8,24 @@
 #include <jpeglib.h>
 
 #include "data/ImageCodecs.h"
+#include "platform/LazyLibrary.h"
 
 namespace kr {
+
+namespace {
+
+// Loaded on first use (platform/LazyLibrary.h).
+LazyLibrary kJpeg("libjpeg.so.62");
+KR_LAZY_FUNCTION(kJpeg, jpeg_CreateDecompress)
+KR_LAZY_FUNCTION(kJpeg, jpeg_destroy_decompress)
+KR_LAZY_FUNCTION(kJpeg, jpeg_finish_decompress)
+KR_LAZY_FUNCTION(kJpeg, jpeg_mem_src)
+KR_LAZY_FUNCTION(kJpeg, jpeg_read_header)
+KR_LAZY_FUNCTION(kJpeg, jpeg_read_scanlines)
+KR_LAZY_FUNCTION(kJpeg, jpeg_start_decompress)
+KR_LAZY_FUNCTION(kJpeg, jpeg_std_error)
+
+}  // namespace
 
 namespace {
 

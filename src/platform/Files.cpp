@@ -197,6 +197,21 @@ bool WriteFileAtomically(const std::string& path, std::span<const uint8_t> data,
     return true;
 }
 
+bool WriteScratchFile(const std::string& path, std::span<const uint8_t> data) {
+    Fd f(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (f.fd < 0) return false;
+    size_t done = 0;
+    while (done < data.size()) {
+        ssize_t n = ::write(f.fd, data.data() + done, data.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        done += size_t(n);
+    }
+    return true;
+}
+
 bool ReadFirstLine(const std::string& path, std::string& line) {
     std::vector<uint8_t> bytes;
     if (!ReadWholeFile(path, bytes)) return false;

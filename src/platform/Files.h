@@ -29,6 +29,10 @@ std::string PathErrorText(const std::string& path);
 bool WriteFileAtomically(const std::string& path, std::span<const uint8_t> data,
                          unsigned mode = 0644);
 
+// Writes a whole file in one go, replacing what was there, with neither a temporary name nor a
+// flush to the disk: for files in a directory of this process's own that nothing else reads and
+// that do not outlive the run.
+bool WriteScratchFile(const std::string& path, std::span<const uint8_t> data);
 // The first line of a text file without its line end; false when the file cannot be read.
 bool ReadFirstLine(const std::string& path, std::string& line);
 

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cctype>
 #include <mutex>
+#include "platform/LazyLibrary.h"
 
 // fontconfig parses its configuration once and keeps it for the whole process: the leak
 // checker of sanitizer builds is told so, not to report it (the checker calls this by name).
@@ -21,6 +22,34 @@ extern "C" __attribute__((used)) const char* __lsan_default_options() {
 }
 
 namespace kr {
+
+namespace {
+
+// Loaded on first use (platform/LazyLibrary.h).
+LazyLibrary kFreeType("libfreetype.so.6");
+KR_LAZY_FUNCTION(kFreeType, FT_Done_Face)
+KR_LAZY_FUNCTION(kFreeType, FT_Done_FreeType)
+KR_LAZY_FUNCTION(kFreeType, FT_Get_Char_Index)
+KR_LAZY_FUNCTION(kFreeType, FT_GlyphSlot_Embolden)
+KR_LAZY_FUNCTION(kFreeType, FT_GlyphSlot_Oblique)
+KR_LAZY_FUNCTION(kFreeType, FT_Init_FreeType)
+KR_LAZY_FUNCTION(kFreeType, FT_Load_Glyph)
+KR_LAZY_FUNCTION(kFreeType, FT_New_Face)
+KR_LAZY_FUNCTION(kFreeType, FT_Render_Glyph)
+KR_LAZY_FUNCTION(kFreeType, FT_Set_Char_Size)
+LazyLibrary kFontConfig("libfontconfig.so.1");
+KR_LAZY_FUNCTION(kFontConfig, FcConfigSubstitute)
+KR_LAZY_FUNCTION(kFontConfig, FcDefaultSubstitute)
+KR_LAZY_FUNCTION(kFontConfig, FcFontMatch)
+KR_LAZY_FUNCTION(kFontConfig, FcInit)
+KR_LAZY_FUNCTION(kFontConfig, FcPatternAddBool)
+KR_LAZY_FUNCTION(kFontConfig, FcPatternAddInteger)
+KR_LAZY_FUNCTION(kFontConfig, FcPatternAddString)
+KR_LAZY_FUNCTION(kFontConfig, FcPatternCreate)
+KR_LAZY_FUNCTION(kFontConfig, FcPatternDestroy)
+KR_LAZY_FUNCTION(kFontConfig, FcPatternGetString)
+
+}  // namespace
 
 namespace {
 

@@ -8,8 +8,30 @@
 #include <cstdlib>
 
 #include "platform/Files.h"
+#include "platform/LazyLibrary.h"
 
 namespace kr {
+
+namespace {
+
+// Loaded on first use (platform/LazyLibrary.h).
+LazyLibrary kSqlite("libsqlite3.so.0");
+KR_LAZY_FUNCTION(kSqlite, sqlite3_bind_double)
+KR_LAZY_FUNCTION(kSqlite, sqlite3_bind_int)
+KR_LAZY_FUNCTION(kSqlite, sqlite3_bind_text)
+KR_LAZY_FUNCTION(kSqlite, sqlite3_busy_timeout)
+KR_LAZY_FUNCTION(kSqlite, sqlite3_close)
+KR_LAZY_FUNCTION(kSqlite, sqlite3_column_bytes)
+KR_LAZY_FUNCTION(kSqlite, sqlite3_column_double)
+KR_LAZY_FUNCTION(kSqlite, sqlite3_column_int)
+KR_LAZY_FUNCTION(kSqlite, sqlite3_column_text)
+KR_LAZY_FUNCTION(kSqlite, sqlite3_exec)
+KR_LAZY_FUNCTION(kSqlite, sqlite3_finalize)
+KR_LAZY_FUNCTION(kSqlite, sqlite3_open_v2)
+KR_LAZY_FUNCTION(kSqlite, sqlite3_prepare_v2)
+KR_LAZY_FUNCTION(kSqlite, sqlite3_step)
+
+}  // namespace
 
 namespace {
 

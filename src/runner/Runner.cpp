@@ -479,8 +479,9 @@ void Runner::ShowLoadForm(const GameData& game) {
 void Runner::StoreD3dxLibrary(const std::string& name, std::span<const uint8_t> bytes) {
     // Nothing binds the library (the graphics back end computes what it offered); it is kept
     // where games expect it. A name with a path would write outside the temporary directory.
+    // That directory is this run's own and goes with it: the file needs no flush to the disk.
     if (temp_directory_.empty() || !IsPlainFileName(name)) return;
-    WriteFileAtomically(temp_directory_ + "/" + name, bytes);
+    WriteScratchFile(temp_directory_ + "/" + name, bytes);
 }
 
 Runner& RunnerOf(Runtime& rt) {

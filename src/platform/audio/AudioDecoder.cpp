@@ -11,9 +11,20 @@
 #include <cstring>
 
 #include "platform/Files.h"
+#include "platform/LazyLibrary.h"
 #include "platform/NativeLibrary.h"
 
 namespace kr {
+
+namespace {
+
+// Loaded on first use (platform/LazyLibrary.h).
+LazyLibrary kSoundFiles("libsndfile.so.1");
+KR_LAZY_FUNCTION(kSoundFiles, sf_close)
+KR_LAZY_FUNCTION(kSoundFiles, sf_open_virtual)
+KR_LAZY_FUNCTION(kSoundFiles, sf_readf_float)
+
+}  // namespace
 
 namespace {
 

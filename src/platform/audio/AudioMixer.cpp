@@ -9,8 +9,40 @@
 #include <cmath>
 #include <numbers>
 #include <unordered_map>
+#include "platform/LazyLibrary.h"
 
 namespace kr {
+
+namespace {
+
+// Loaded on first use (platform/LazyLibrary.h).
+LazyLibrary kOpenAl("libopenal.so.1");
+KR_LAZY_FUNCTION(kOpenAl, alBufferData)
+KR_LAZY_FUNCTION(kOpenAl, alDeleteBuffers)
+KR_LAZY_FUNCTION(kOpenAl, alDeleteSources)
+KR_LAZY_FUNCTION(kOpenAl, alDistanceModel)
+KR_LAZY_FUNCTION(kOpenAl, alGenBuffers)
+KR_LAZY_FUNCTION(kOpenAl, alGenSources)
+KR_LAZY_FUNCTION(kOpenAl, alGetError)
+KR_LAZY_FUNCTION(kOpenAl, alGetSourcei)
+KR_LAZY_FUNCTION(kOpenAl, alListenerf)
+KR_LAZY_FUNCTION(kOpenAl, alSource3f)
+KR_LAZY_FUNCTION(kOpenAl, alSourcePause)
+KR_LAZY_FUNCTION(kOpenAl, alSourcePlay)
+KR_LAZY_FUNCTION(kOpenAl, alSourceStop)
+KR_LAZY_FUNCTION(kOpenAl, alSourcef)
+KR_LAZY_FUNCTION(kOpenAl, alSourcefv)
+KR_LAZY_FUNCTION(kOpenAl, alSourcei)
+KR_LAZY_FUNCTION(kOpenAl, alcCloseDevice)
+KR_LAZY_FUNCTION(kOpenAl, alcCreateContext)
+KR_LAZY_FUNCTION(kOpenAl, alcDestroyContext)
+KR_LAZY_FUNCTION(kOpenAl, alcIsExtensionPresent)
+KR_LAZY_FUNCTION(kOpenAl, alcIsRenderFormatSupportedSOFT)
+KR_LAZY_FUNCTION(kOpenAl, alcLoopbackOpenDeviceSOFT)
+KR_LAZY_FUNCTION(kOpenAl, alcMakeContextCurrent)
+KR_LAZY_FUNCTION(kOpenAl, alcRenderSamplesSOFT)
+
+}  // namespace
 
 namespace {
 // What a voice's gain is made of: the caller's gain and the pan's compensation.

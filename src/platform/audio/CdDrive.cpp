@@ -10,8 +10,39 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include "platform/LazyLibrary.h"
 
 namespace kr {
+
+namespace {
+
+// Loaded on first use (platform/LazyLibrary.h).
+LazyLibrary kCdio("libcdio.so.19");
+KR_LAZY_FUNCTION(kCdio, cdio_close_tray)
+KR_LAZY_FUNCTION(kCdio, cdio_destroy)
+KR_LAZY_FUNCTION(kCdio, cdio_eject_media_drive)
+KR_LAZY_FUNCTION(kCdio, cdio_free)
+KR_LAZY_FUNCTION(kCdio, cdio_get_default_device)
+KR_LAZY_FUNCTION(kCdio, cdio_get_first_track_num)
+KR_LAZY_FUNCTION(kCdio, cdio_get_num_tracks)
+KR_LAZY_FUNCTION(kCdio, cdio_get_track_format)
+KR_LAZY_FUNCTION(kCdio, cdio_get_track_last_lsn)
+KR_LAZY_FUNCTION(kCdio, cdio_get_track_lsn)
+KR_LAZY_FUNCTION(kCdio, cdio_log_set_handler)
+KR_LAZY_FUNCTION(kCdio, cdio_open)
+KR_LAZY_FUNCTION(kCdio, cdio_open_cue)
+LazyLibrary kCdda("libcdio_cdda.so.2");
+KR_LAZY_FUNCTION(kCdda, cdio_cddap_close_no_free_cdio)
+KR_LAZY_FUNCTION(kCdda, cdio_cddap_identify_cdio)
+KR_LAZY_FUNCTION(kCdda, cdio_cddap_open)
+LazyLibrary kParanoia("libcdio_paranoia.so.2");
+KR_LAZY_FUNCTION(kParanoia, cdio_paranoia_free)
+KR_LAZY_FUNCTION(kParanoia, cdio_paranoia_init)
+KR_LAZY_FUNCTION(kParanoia, cdio_paranoia_modeset)
+KR_LAZY_FUNCTION(kParanoia, cdio_paranoia_read)
+KR_LAZY_FUNCTION(kParanoia, cdio_paranoia_seek)
+
+}  // namespace
 
 namespace {
 

@@ -10,8 +10,31 @@
 
 #include <cstring>
 #include <deque>
+#include "platform/LazyLibrary.h"
 
 namespace kr {
+
+namespace {
+
+// Loaded on first use (platform/LazyLibrary.h).
+LazyLibrary kEnet("libenet.so.7");
+KR_LAZY_FUNCTION(kEnet, enet_host_connect)
+KR_LAZY_FUNCTION(kEnet, enet_host_create)
+KR_LAZY_FUNCTION(kEnet, enet_host_destroy)
+KR_LAZY_FUNCTION(kEnet, enet_host_flush)
+KR_LAZY_FUNCTION(kEnet, enet_host_service)
+KR_LAZY_FUNCTION(kEnet, enet_initialize)
+KR_LAZY_FUNCTION(kEnet, enet_packet_create)
+KR_LAZY_FUNCTION(kEnet, enet_packet_destroy)
+KR_LAZY_FUNCTION(kEnet, enet_peer_disconnect_later)
+KR_LAZY_FUNCTION(kEnet, enet_peer_reset)
+KR_LAZY_FUNCTION(kEnet, enet_peer_send)
+KR_LAZY_FUNCTION(kEnet, enet_peer_timeout)
+KR_LAZY_FUNCTION(kEnet, enet_socket_get_address)
+KR_LAZY_FUNCTION(kEnet, enet_socket_send)
+KR_LAZY_FUNCTION(kEnet, enet_socket_set_option)
+
+}  // namespace
 
 namespace {
 
