@@ -28,7 +28,6 @@ namespace {
     X(PFNGLBUFFERDATAPROC, glBufferData)                           \
     X(PFNGLCHECKFRAMEBUFFERSTATUSPROC, glCheckFramebufferStatus)   \
     X(PFNGLCLEARCOLORPROC, glClearColor)                           \
-    X(PFNGLCLEARDEPTHPROC, glClearDepth)                           \
     X(PFNGLCLEARPROC, glClear)                                     \
     X(PFNGLCOMPILESHADERPROC, glCompileShader)                     \
     X(PFNGLCREATEPROGRAMPROC, glCreateProgram)                     \
@@ -86,6 +85,9 @@ struct Gl {
 #undef KR_GL_POINTER
     // Not in OpenGL ES, whose flat shading always takes the last vertex.
     PFNGLPROVOKINGVERTEXPROC glProvokingVertex = nullptr;
+    // One of the two: OpenGL ES has only the float one.
+    PFNGLCLEARDEPTHPROC glClearDepth = nullptr;
+    PFNGLCLEARDEPTHFPROC glClearDepthf = nullptr;
 };
 
 // The first lines of every shader. The shaders are written in the common part of GLSL 3.30
@@ -558,7 +560,10 @@ public:
         gl_.glEnable(GL_SCISSOR_TEST);
         gl_.glScissor(vx_, vy_, std::max(vw_, 0), std::max(vh_, 0));
         gl_.glDepthMask(GL_TRUE);
-        gl_.glClearDepth(1.0);
+        if (gl_.glClearDepthf)
+            gl_.glClearDepthf(1.0f);
+        else
+            gl_.glClearDepth(1.0);
         gl_.glClear(GL_DEPTH_BUFFER_BIT);
         gl_.glDisable(GL_SCISSOR_TEST);
     }
@@ -913,6 +918,16 @@ std::unique_ptr<GraphicsDevice> MakeGlDevice(std::unique_ptr<GlContext> context,
         reinterpret_cast<PFNGLPROVOKINGVERTEXPROC>(context->ProcAddress("glProvokingVertex"));
     if (!gl.glProvokingVertex && !context->OpenGlEs()) {
         error = "OpenGL has no glProvokingVertex";
+        return nullptr;
+    }
+    if (context->OpenGlEs())
+        gl.glClearDepthf =
+            reinterpret_cast<PFNGLCLEARDEPTHFPROC>(context->ProcAddress("glClearDepthf"));
+    else
+        gl.glClearDepth =
+            reinterpret_cast<PFNGLCLEARDEPTHPROC>(context->ProcAddress("glClearDepth"));
+    if (!gl.glClearDepth && !gl.glClearDepthf) {
+        error = "OpenGL has no glClearDepth";
         return nullptr;
     }
     auto device = std::make_unique<GlDevice>(std::move(context), gl);

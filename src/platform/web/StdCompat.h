@@ -6,6 +6,8 @@
 #include <bit>
 #include <cerrno>
 #include <charconv>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -58,6 +60,64 @@ inline from_chars_result from_chars(const char* first, const char* last, double&
     if (errno == ERANGE) return {stop, errc::result_out_of_range};
     value = v;
     return {stop, errc()};
+}
+
+// to_chars for reals: the shortest text that reads back as the same value (fixed notation when
+// it is not longer than scientific), and printf's forms at a given precision.
+inline to_chars_result to_chars(char* first, char* last, double value, chars_format format,
+                                int precision) {
+    const char* spec = format == chars_format::scientific ? "%.*e"
+                       : format == chars_format::fixed    ? "%.*f"
+                                                          : "%.*g";
+    char buf[400];
+    const int n = snprintf(buf, sizeof buf, spec, precision, value);
+    if (n < 0 || n >= int(sizeof buf) || n > last - first) return {last, errc::value_too_large};
+    memcpy(first, buf, size_t(n));
+    return {first + n, errc()};
+}
+inline to_chars_result to_chars(char* first, char* last, double value) {
+    char out[400];
+    size_t len = 0;
+    if (signbit(value)) out[len++] = '-';
+    const double a = fabs(value);
+    if (isnan(value) || isinf(value)) {
+        const char* word = isnan(value) ? "nan" : "inf";
+        len = signbit(value) && !isnan(value) ? 1 : 0;
+        memcpy(out + len, word, 3), len += 3;
+    } else if (a == 0) {
+        out[len++] = '0';
+    } else {
+        // The fewest significant digits that read back as the value.
+        char sci[64];
+        int p = 0;
+        for (; p < 17; ++p) {
+            snprintf(sci, sizeof sci, "%.*e", p, a);
+            if (strtod(sci, nullptr) == a) break;
+        }
+        snprintf(sci, sizeof sci, "%.*e", p, a);
+        string digits;
+        const char* c = sci;
+        for (; *c && *c != 'e'; ++c)
+            if (*c != '.') digits += *c;
+        const int exp10 = atoi(c + 1);
+        const int n = int(digits.size());
+        string fixed;
+        if (exp10 >= n - 1) {
+            fixed = digits + string(size_t(exp10 - n + 1), '0');
+        } else if (exp10 >= 0) {
+            fixed = digits.substr(0, size_t(exp10 + 1)) + "." + digits.substr(size_t(exp10 + 1));
+        } else {
+            fixed = "0." + string(size_t(-exp10 - 1), '0') + digits;
+        }
+        char e[16];
+        snprintf(e, sizeof e, "e%c%02d", exp10 < 0 ? '-' : '+', abs(exp10));
+        const string scientific = digits.substr(0, 1) + (n > 1 ? "." + digits.substr(1) : "") + e;
+        const string& best = fixed.size() <= scientific.size() ? fixed : scientific;
+        memcpy(out + len, best.data(), best.size()), len += best.size();
+    }
+    if (ptrdiff_t(len) > last - first) return {last, errc::value_too_large};
+    memcpy(first, out, len);
+    return {first + len, errc()};
 }
 
 }  // namespace std
