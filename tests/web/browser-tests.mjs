@@ -125,6 +125,7 @@ const tests = {
     if (result.worst > 8)
       throw new Error(`${result.off} of ${result.pixels} pixels differ by more than 8 ` +
                       `(at most ${result.worst})`);
+    return `${result.pixels} pixels, the largest difference ${result.worst}`;
   },
 
   // Keys pressed on the page move the square as the same keys replayed natively do; the game
@@ -162,6 +163,7 @@ const tests = {
     await context.close();
     if (JSON.stringify(again) !== JSON.stringify(want))
       throw new Error(`after the reload the page printed ${JSON.stringify(again)}, not ${JSON.stringify(want)}`);
+    return `${got.join(", ")}; reloaded: ${again.join(", ")}`;
   },
 
   // A damaged game file gives on the page the message the native runner gives.
@@ -185,6 +187,7 @@ const tests = {
       const text = line.replace(/^[^:]*: /, "");
       if (!shown.includes(text)) throw new Error(`the page shows "${shown}", natively "${line}"`);
     }
+    return shown;
   },
 };
 
@@ -192,9 +195,9 @@ let passed = 0, failed = 0;
 for (const [name, test] of Object.entries(tests)) {
   if (only && name !== only) continue;
   try {
-    await test();
+    const detail = await test();
     passed++;
-    console.log(`ok   ${name}`);
+    console.log(`ok   ${name}${detail ? ": " + detail : ""}`);
   } catch (error) {
     failed++;
     console.log(`FAIL ${name}: ${error.message}`);
