@@ -166,6 +166,41 @@ const tests = {
     return `${got.join(", ")}; reloaded: ${again.join(", ")}`;
   },
 
+  // Without IndexedDB the game runs all the same, its files in memory, and the page says once
+  // that saving is not available.
+  async noIndexedDb() {
+    build(path.join(source, "tests/web/keysave"), "keysave");
+    const context = await browser.newContext();
+    await context.addInitScript(() =>
+      Object.defineProperty(window, "indexedDB", { get: () => undefined }));
+    const page = await open(context, "/keysave/");
+    await state(page, ["running"]);
+    for (const key of ["ArrowRight", "Enter"]) await press(page, key);
+    await state(page, ["ended"]);
+    const got = gameLines(page.lines);
+    const warnings = await page.$$eval(".message", (m) => m.map((e) => e.textContent));
+    await context.close();
+    if (JSON.stringify(got) !== JSON.stringify(["x=48", "saved x=48"]))
+      throw new Error("the page printed " + JSON.stringify(got));
+    if (warnings.length !== 1 || !warnings[0].includes("Saving is not available"))
+      throw new Error("the page shows " + JSON.stringify(warnings));
+    return warnings[0];
+  },
+
+  // What a page cannot do (a native library, a program) fails with an error that says so, and
+  // the game goes on.
+  async limits() {
+    build(path.join(source, "tests/web/limits"), "limits");
+    const context = await browser.newContext();
+    const page = await open(context, "/limits/");
+    await state(page, ["ended"]);
+    await context.close();
+    const said = page.lines.join("\n");
+    for (const want of ["still running", "a web page cannot load native libraries"])
+      if (!said.includes(want)) throw new Error(`the page did not print "${want}": ${said}`);
+    return page.lines.find((l) => l.includes("native libraries"));
+  },
+
   // A damaged game file gives on the page the message the native runner gives.
   async damagedGame() {
     const game = path.join(work, "damaged.game");

@@ -47,6 +47,9 @@ NativeLibrary::~NativeLibrary() = default;
 void* NativeLibrary::Symbol(const std::string&) const {
     return nullptr;
 }
+std::string NativeLibrariesUnavailable() {
+    return kNoNativeLibraries;
+}
 bool CallNative(void*, std::span<const NativeArg>, bool, NativeResult&) {
     return false;
 }
