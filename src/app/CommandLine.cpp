@@ -16,7 +16,7 @@
 #include "platform/Process.h"
 #include "platform/Signals.h"
 #include "platform/Text.h"
-#include "platform/sdl/SdlPlatform.h"
+#include "platform/WindowPlatform.h"
 #include "runner/GameLoader.h"
 #include "runner/InputReplay.h"
 #include "runner/Messages.h"
@@ -158,9 +158,9 @@ int RunGameFile(const std::string& game, std::vector<std::string> parameters, Ru
         // Errors name the project's files from where korvane was started, as build errors do.
         if (game != ".") options.code_folder = game.ends_with('/') ? game : game + "/";
     }
-    Platform platform = run.headless ? MakeHeadlessPlatform() : MakeSdlPlatform();
+    Platform platform = run.headless ? MakeHeadlessPlatform() : MakeWindowPlatform();
     // A headless run still draws, off screen, so that its pictures can be saved.
-    if (run.headless) platform.window = MakeSdlOffscreenWindow();
+    if (run.headless) platform.window = MakeOffscreenWindow();
     options.game_path = game;
     options.parameters = std::move(parameters);
     options.secure_mode = run.secure;
@@ -190,8 +190,8 @@ int RunGameFile(const std::string& game, std::vector<std::string> parameters, Ru
         window.screenshots = run.debugger_screenshots;
         window.stop_on_errors = !run.headless;
         window.game_key = !game.empty() && game[0] == '/' ? game : CurrentDirectory() + "/" + game;
-        face = std::make_unique<DebugWindowFace>(*debugger, runner,
-                                                 MakeSdlDebugWindow(run.headless), window);
+        face = std::make_unique<DebugWindowFace>(*debugger, runner, MakeDebugWindow(run.headless),
+                                                 window);
     };
     const int status = runner.Run();
     face.reset();

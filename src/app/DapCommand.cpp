@@ -10,7 +10,7 @@
 #include "library/AllBuiltins.h"
 #include "platform/Files.h"
 #include "platform/Process.h"
-#include "platform/sdl/SdlPlatform.h"
+#include "platform/WindowPlatform.h"
 #include "runner/InputReplay.h"
 #include "runner/Runner.h"
 
@@ -44,8 +44,8 @@ bool Launch(const DapLaunch& launch, DapAdapter& adapter, int& status, std::stri
             return false;
         }
     }
-    Platform platform = launch.headless ? MakeHeadlessPlatform() : MakeSdlPlatform();
-    if (launch.headless) platform.window = MakeSdlOffscreenWindow();
+    Platform platform = launch.headless ? MakeHeadlessPlatform() : MakeWindowPlatform();
+    if (launch.headless) platform.window = MakeOffscreenWindow();
     options.game_path = launch.program;
     options.parameters.push_back(launch.program);
     options.parameters.insert(options.parameters.end(), launch.args.begin(), launch.args.end());

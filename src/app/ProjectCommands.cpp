@@ -1,5 +1,6 @@
 // korvane extract and korvane build: the command-line side of text projects.
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/App.h"
 #include "app/Project.h"
@@ -22,13 +23,19 @@ constexpr char kExtractHelp[] =
 
 constexpr char kBuildHelp[] =
     "usage: korvane build DIR -o OUT [--data-only] [--strict]\n"
+    "       korvane build (DIR | GAME) --web -o OUT\n"
     "\n"
     "Turns the text project in DIR (docs/projects.md) into a game: by default OUT is a copy\n"
     "of korvane that carries it, with --data-only a bare game file. Every piece of code is\n"
     "compiled first; a mistake is reported as FILE:LINE: or FILE:LINE:COLUMN: and nothing is\n"
     "written. Code that compiles but will surely fail when it runs (a name that nothing\n"
     "defines, a script given more arguments than it reads) is reported as a warning; with\n"
-    "--strict warnings are errors. 'korvane run DIR' runs a project without building it.\n";
+    "--strict warnings are errors. 'korvane run DIR' runs a project without building it.\n"
+    "\n"
+    "With --web, OUT becomes a folder for a web server: index.html, the web runner\n"
+    "(korvane.js, korvane.wasm, korvane.data) and the game, built from DIR or copied from the\n"
+    "game file GAME. The web runner is built apart (docs/web.md); KORVANE_WEB_RUNNER names\n"
+    "its folder.\n";
 
 bool WantsHelp(const std::vector<std::string>& args) {
     for (const std::string& a : args)
@@ -40,6 +47,7 @@ int Usage(const std::string& what) {
     std::fprintf(stderr,
                  "korvane: %s\nusage: korvane extract GAME DIR\n"
                  "       korvane build DIR -o OUT [--data-only] [--strict]\n"
+                 "       korvane build (DIR | GAME) --web -o OUT\n"
                  "Try 'korvane --help'.\n",
                  what.c_str());
     return kExitUsage;
@@ -140,13 +148,84 @@ int ExtractCommand(const std::vector<std::string>& args) {
     return 0;
 }
 
+namespace {
+
+// The files of the web runner, as its build leaves them beside each other.
+constexpr const char* kWebRunnerFiles[] = {"index.html", "korvane.js", "korvane.wasm",
+                                           "korvane.data"};
+
+// The folder of the web runner: KORVANE_WEB_RUNNER, else where this checkout builds it.
+std::string WebRunnerFolder() {
+    if (const char* env = std::getenv("KORVANE_WEB_RUNNER"); env && *env) return env;
+#ifdef KORVANE_WEB_RUNNER_DIR
+    return KORVANE_WEB_RUNNER_DIR;
+#else
+    return {};
+#endif
+}
+
+// Writes the folder `out` for a web server: the web runner's files and the game as `name`,
+// which the page loads. Its page names the game file in place of @GAME_FILE@.
+int WriteWebFolder(const std::string& out, const std::string& name, std::span<const uint8_t> game) {
+    const std::string runner = WebRunnerFolder();
+    for (const char* f : kWebRunnerFiles) {
+        if (runner.empty() || !FileExists(runner + "/" + f)) {
+            std::fprintf(stderr,
+                         "korvane: the web runner was not built (no %s in %s); build it with "
+                         "scripts/build-web (docs/web.md), or name its folder in "
+                         "KORVANE_WEB_RUNNER\n",
+                         f, runner.empty() ? "(no folder)" : runner.c_str());
+            return 1;
+        }
+    }
+    if (!CreateDirectories(out)) {
+        std::fprintf(stderr, "korvane: cannot make the folder %s\n", out.c_str());
+        return 1;
+    }
+    for (const char* f : kWebRunnerFiles) {
+        std::vector<uint8_t> bytes;
+        if (!ReadWholeFile(runner + "/" + f, bytes)) {
+            std::fprintf(stderr, "korvane: cannot read %s\n",
+                         PathErrorText(runner + "/" + f).c_str());
+            return 1;
+        }
+        if (std::string(f) == "index.html") {
+            std::string page(bytes.begin(), bytes.end());
+            for (size_t at; (at = page.find("@GAME_FILE@")) != std::string::npos;)
+                page.replace(at, 11, name);
+            bytes.assign(page.begin(), page.end());
+        }
+        if (!WriteFileAtomically(out + "/" + f, bytes)) {
+            std::fprintf(stderr, "korvane: cannot write %s/%s\n", out.c_str(), f);
+            return 1;
+        }
+    }
+    if (!WriteFileAtomically(out + "/" + name, game)) {
+        std::fprintf(stderr, "korvane: cannot write %s/%s\n", out.c_str(), name.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+// The name the game has in a web folder: the project's or game file's own, or "game".
+std::string WebGameName(const std::string& source) {
+    std::string name = FileNameOf(source);
+    while (!name.empty() && name.back() == '/') name.pop_back();
+    if (name.empty() || name == "." || name == ".." || name == "index.html" ||
+        name.starts_with("korvane."))
+        name = "game";
+    return name;
+}
+
+}  // namespace
+
 int BuildCommand(const std::vector<std::string>& args, const std::string& executable) {
     if (WantsHelp(args)) {
         std::printf("%s", kBuildHelp);
         return 0;
     }
     std::string dir, out;
-    bool data_only = false, strict = false;
+    bool data_only = false, strict = false, web = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "-o" || a == "--output") {
@@ -154,6 +233,8 @@ int BuildCommand(const std::vector<std::string>& args, const std::string& execut
             out = args[i];
         } else if (a == "--data-only") {
             data_only = true;
+        } else if (a == "--web") {
+            web = true;
         } else if (a == "--strict") {
             strict = true;
         } else if (!a.empty() && a[0] == '-') {
@@ -166,6 +247,16 @@ int BuildCommand(const std::vector<std::string>& args, const std::string& execut
     }
     if (dir.empty()) return Usage("no project folder given");
     if (out.empty()) return Usage("no output file given (-o OUT)");
+    if (web && data_only) return Usage("--web and --data-only do not go together");
+    // A game file goes to the web as it is: the page gives its own messages when it is damaged.
+    if (web && !IsProjectFolder(dir)) {
+        std::vector<uint8_t> game;
+        if (!ReadWholeFile(dir, game)) {
+            std::fprintf(stderr, "korvane: cannot read the game %s\n", PathErrorText(dir).c_str());
+            return 1;
+        }
+        return WriteWebFolder(out, WebGameName(dir), game);
+    }
 
     GameWriter writer;
     std::string error;
@@ -182,6 +273,7 @@ int BuildCommand(const std::vector<std::string>& args, const std::string& execut
                      warnings.size(), warnings.size() == 1 ? "" : "s");
         return 1;
     }
+    if (web) return WriteWebFolder(out, WebGameName(dir), writer.WriteGameFile({}));
     std::vector<uint8_t> program;
     if (!data_only && (executable.empty() || !ReadWholeFile(executable, program))) {
         std::fprintf(stderr, "korvane: cannot read the program to bundle (%s)\n",

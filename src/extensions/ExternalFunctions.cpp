@@ -49,6 +49,10 @@ std::shared_ptr<NativeLibrary> ExternalFunctions::Load(std::string_view library,
     add(".");
     for (const std::string& d : last_) add(d);
 
+    if (const std::string why = NativeLibrariesUnavailable(); !why.empty()) {
+        if (error) *error = "Cannot load the library " + std::string(library) + ": " + why;
+        return nullptr;
+    }
     std::string last_reason;
     for (const std::string& d : dirs) {
         for (const std::string& f : files) {

@@ -16,6 +16,14 @@ namespace kr {
 
 // ---- Programs and the environment ----
 
+namespace {
+// The error of a program that could not be started, with the reason where none can be.
+std::string CannotExecute(const std::string& prog) {
+    const std::string why = ProgramsUnavailable();
+    return "Cannot execute " + prog + (why.empty() ? "" : ": " + why);
+}
+}  // namespace
+
 KR_FILE_FN(execute_program) {
     std::string prog = ArgText(a[0]);
     if (Secure(rt)) {
@@ -27,7 +35,7 @@ KR_FILE_FN(execute_program) {
     std::string path = FindProgram(prog);
     if (path.empty() ||
         !StartProgram(path, SplitCommandLine(ArgText(a[1])), ArgBool(a[2]), fam.programs))
-        rt.RuntimeError("Cannot execute " + prog);
+        rt.RuntimeError(CannotExecute(prog));
 }
 
 KR_FILE_FN(execute_shell) {
@@ -46,7 +54,7 @@ KR_FILE_FN(execute_shell) {
     bool ok = !path.empty()
                   ? StartProgram(path, SplitCommandLine(ArgText(a[1])), false, fam.programs)
                   : OpenWithDesktop(is_address ? prog : HostPath(prog), fam.programs);
-    if (!ok) rt.RuntimeError("Cannot execute " + prog);
+    if (!ok) rt.RuntimeError(CannotExecute(prog));
 }
 
 KR_FILE_FN(parameter_count) {

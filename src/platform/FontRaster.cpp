@@ -1,12 +1,15 @@
 #include "platform/FontRaster.h"
 
+#ifndef __EMSCRIPTEN__
 #include <fontconfig/fontconfig.h>
+#endif
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_SYNTHESIS_H
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <mutex>
 #include "platform/LazyLibrary.h"
 
@@ -68,6 +71,29 @@ uint32_t CodePoint(uint8_t c) {
     return c >= 0x80 && c < 0xA0 ? kWindows80[c - 0x80] : c;
 }
 
+#ifdef __EMSCRIPTEN__
+// The web runner has no fontconfig: its file system holds a few free faces in /fonts, loaded
+// with the runner (the Liberation families and DejaVu Sans). A family it does not hold gives
+// nothing; a style it does not hold gives the regular face, the style then made up.
+std::string MatchFile(const std::string& family, bool bold, bool italic) {
+    std::string name;
+    for (char c : family)
+        if (c != ' ') name += c;
+    const bool liberation = name.starts_with("Liberation");
+    const char* style = bold && italic ? (liberation ? "-BoldItalic" : "-BoldOblique")
+                        : bold         ? "-Bold"
+                        : italic       ? (liberation ? "-Italic" : "-Oblique")
+                                       : (liberation ? "-Regular" : "");
+    for (const std::string& file : {"/fonts/" + name + style + ".ttf",
+                                    "/fonts/" + name + (liberation ? "-Regular" : "") + ".ttf"}) {
+        if (std::FILE* f = std::fopen(file.c_str(), "rb")) {
+            std::fclose(f);
+            return file;
+        }
+    }
+    return {};
+}
+#else
 // The file of the best face for a family and style; empty when fontconfig finds nothing.
 std::string MatchFile(const std::string& family, bool bold, bool italic) {
     static std::mutex lock;
@@ -91,6 +117,7 @@ std::string MatchFile(const std::string& family, bool bold, bool italic) {
     FcPatternDestroy(pat);
     return file;
 }
+#endif
 
 class FreeTypeFont final : public FontRasterizer {
 public:

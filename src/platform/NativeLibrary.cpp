@@ -26,6 +26,10 @@ void* NativeLibrary::Symbol(const std::string& name) const {
     return ::dlsym(handle_, name.c_str());
 }
 
+std::string NativeLibrariesUnavailable() {
+    return {};
+}
+
 bool CallNative(void* fn, std::span<const NativeArg> args, bool string_result, NativeResult& out) {
     constexpr size_t kMaxArgs = 16;
     if (!fn || args.size() > kMaxArgs) return false;

@@ -42,4 +42,7 @@ struct NativeResult {
 // could not be prepared.
 bool CallNative(void* fn, std::span<const NativeArg> args, bool string_result, NativeResult& out);
 
+// Why no native library can be loaded here at all (in a web page); empty where they can.
+std::string NativeLibrariesUnavailable();
+
 }  // namespace kr

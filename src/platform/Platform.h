@@ -103,10 +103,13 @@ struct InputEvent {
     bool operator==(const InputEvent&) const = default;
 };
 
-// An OpenGL 3.3 core context made current on the calling thread, for the renderer.
+// An OpenGL 3.3 core context made current on the calling thread, for the renderer; or, in a
+// web page, an OpenGL ES 3.0 one (WebGL 2).
 class GlContext {
 public:
     virtual ~GlContext() = default;
+    // OpenGL ES 3.0 rather than 3.3 core: its shading language and no BGRA pixels.
+    virtual bool OpenGlEs() const { return false; }
     // The address of an OpenGL function, or null.
     virtual void* ProcAddress(const char* name) = 0;
     // Shows what was drawn into the window's default framebuffer.

@@ -16,6 +16,14 @@ extern char** environ;
 
 namespace kr {
 
+std::string ProgramsUnavailable() {
+#ifdef __EMSCRIPTEN__
+    return "a web page cannot start programs";
+#else
+    return {};
+#endif
+}
+
 std::vector<std::string> SplitCommandLine(std::string_view text) {
     std::vector<std::string> words;
     size_t i = 0;

@@ -30,4 +30,7 @@ void ReapPrograms(std::vector<int>& running);
 // request could not be made.
 bool OpenWithDesktop(const std::string& target, std::vector<int>& running);
 
+// Why no program can be started here at all (in a web page); empty where they can.
+std::string ProgramsUnavailable();
+
 }  // namespace kr

@@ -28,7 +28,6 @@ namespace {
     X(PFNGLBUFFERDATAPROC, glBufferData)                           \
     X(PFNGLCHECKFRAMEBUFFERSTATUSPROC, glCheckFramebufferStatus)   \
     X(PFNGLCLEARCOLORPROC, glClearColor)                           \
-    X(PFNGLCLEARDEPTHPROC, glClearDepth)                           \
     X(PFNGLCLEARPROC, glClear)                                     \
     X(PFNGLCOMPILESHADERPROC, glCompileShader)                     \
     X(PFNGLCREATEPROGRAMPROC, glCreateProgram)                     \
@@ -62,7 +61,6 @@ namespace {
     X(PFNGLGETUNIFORMLOCATIONPROC, glGetUniformLocation)           \
     X(PFNGLLINKPROGRAMPROC, glLinkProgram)                         \
     X(PFNGLPIXELSTOREIPROC, glPixelStorei)                         \
-    X(PFNGLPROVOKINGVERTEXPROC, glProvokingVertex)                 \
     X(PFNGLREADPIXELSPROC, glReadPixels)                           \
     X(PFNGLRENDERBUFFERSTORAGEPROC, glRenderbufferStorage)         \
     X(PFNGLSCISSORPROC, glScissor)                                 \
@@ -85,11 +83,23 @@ struct Gl {
 #define KR_GL_POINTER(type, name) type name = nullptr;
     KR_GL_FUNCTIONS(KR_GL_POINTER)
 #undef KR_GL_POINTER
+    // Not in OpenGL ES, whose flat shading always takes the last vertex.
+    PFNGLPROVOKINGVERTEXPROC glProvokingVertex = nullptr;
+    // One of the two: OpenGL ES has only the float one.
+    PFNGLCLEARDEPTHPROC glClearDepth = nullptr;
+    PFNGLCLEARDEPTHFPROC glClearDepthf = nullptr;
 };
 
+// The first lines of every shader. The shaders are written in the common part of GLSL 3.30
+// core and GLSL ES 3.00. OpenGL ES has no BGRA vertex attributes: there the colour bytes
+// arrive as R, G, B, A in memory order and are put right in the shader.
+constexpr char kDesktopShaderHeader[] = "#version 330 core\n#define VERTEX_COLOR(c) (c)\n";
+constexpr char kEsShaderHeader[] =
+    "#version 300 es\nprecision highp float;\nprecision highp int;\n"
+    "#define VERTEX_COLOR(c) (c).bgra\n";
+
 // The plain program: what 2D drawing needs and no more, so that it pays nothing for 3D.
-constexpr char kPlainVertexShader[] = R"(#version 330 core
-layout(location = 0) in vec3 position;
+constexpr char kPlainVertexShader[] = R"(layout(location = 0) in vec3 position;
 layout(location = 1) in vec4 color;
 layout(location = 2) in vec2 texcoord;
 layout(location = 4) in float follow;
@@ -99,14 +109,13 @@ out vec4 v_color;
 out vec2 v_texcoord;
 void main() {
     gl_Position = transform * vec4(position, 1.0);
-    v_color = follow > 0.5 ? follow_color : color;
+    v_color = follow > 0.5 ? follow_color : VERTEX_COLOR(color);
     v_texcoord = texcoord;
 }
 )";
 
 // mode: 0 vertex colour only, 1 texture times vertex colour, 2 texture alone.
-constexpr char kPlainFragmentShader[] = R"(#version 330 core
-in vec4 v_color;
+constexpr char kPlainFragmentShader[] = R"(in vec4 v_color;
 in vec2 v_texcoord;
 uniform sampler2D image;
 uniform int mode;
@@ -121,8 +130,7 @@ void main() {
 // The full program, used while lighting, fog, the alpha test or flat shading is on.
 // Lighting follows the fixed-function model: the vertex colour is the material, lit per
 // vertex in world space by the ambient light and the enabled lights.
-constexpr char kVertexShader[] = R"(#version 330 core
-layout(location = 0) in vec3 position;
+constexpr char kVertexShader[] = R"(layout(location = 0) in vec3 position;
 layout(location = 1) in vec4 color;
 layout(location = 2) in vec2 texcoord;
 layout(location = 3) in vec3 normal;
@@ -144,7 +152,7 @@ out vec2 v_texcoord;
 out float v_distance;
 void main() {
     gl_Position = transform * vec4(position, 1.0);
-    vec4 base = follow > 0.5 ? follow_color : color;
+    vec4 base = follow > 0.5 ? follow_color : VERTEX_COLOR(color);
     vec4 c = base;
     vec4 p = lighting || fog ? world * vec4(position, 1.0) : vec4(0.0);
     if (lighting) {
@@ -179,8 +187,7 @@ void main() {
 // mode: 0 vertex colour only, 1 texture times vertex colour, 2 texture alone. The alpha test
 // keeps fully transparent pixels out of the depth buffer; fog mixes in linearly with the eye
 // distance.
-constexpr char kFragmentShader[] = R"(#version 330 core
-in vec4 v_color;
+constexpr char kFragmentShader[] = R"(in vec4 v_color;
 flat in vec4 v_first_color;
 in vec2 v_texcoord;
 in float v_distance;
@@ -268,7 +275,7 @@ public:
         // keeps the rasterizer from testing depth early, so it is used only when a draw may
         // have fully transparent pixels.
         std::string with_test = kFragmentShader;
-        with_test.insert(with_test.find('\n') + 1, "#define ALPHA_TEST\n");
+        with_test.insert(0, "#define ALPHA_TEST\n");
         full_.id = Link(kVertexShader, with_test.c_str(), error);
         if (!full_.id) return false;
         opaque_.id = Link(kVertexShader, kFragmentShader, error);
@@ -302,7 +309,7 @@ public:
         gl_.glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, sizeof(Vertex),
                                   reinterpret_cast<void*>(offsetof(Vertex, x)));
         // The device colour 0xAARRGGBB lies in memory as B, G, R, A.
-        gl_.glVertexAttribPointer(1, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(Vertex),
+        gl_.glVertexAttribPointer(1, es_ ? 4 : GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(Vertex),
                                   reinterpret_cast<void*>(offsetof(Vertex, color)));
         gl_.glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, sizeof(Vertex),
                                   reinterpret_cast<void*>(offsetof(Vertex, u)));
@@ -310,7 +317,7 @@ public:
         gl_.glEnable(GL_BLEND);
         gl_.glDisable(GL_DEPTH_TEST);
         gl_.glDepthFunc(GL_LEQUAL);
-        gl_.glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
+        if (gl_.glProvokingVertex) gl_.glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
         gl_.glDisable(GL_CULL_FACE);
         gl_.glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
         gl_.glPixelStorei(GL_PACK_ALIGNMENT, 4);
@@ -334,7 +341,8 @@ public:
         while (gl_.glGetError() != GL_NO_ERROR) {
         }
         gl_.glBindTexture(GL_TEXTURE_2D, tex);
-        gl_.glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
+        gl_.glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, PixelFormat(), GL_UNSIGNED_BYTE,
+                         nullptr);
         gl_.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
         bound_tex_ = tex;
         if (gl_.glGetError() != GL_NO_ERROR) {
@@ -365,7 +373,13 @@ public:
         if (it == textures_.end() || w > it->second.w || h > it->second.h) return false;
         gl_.glBindTexture(GL_TEXTURE_2D, tex);
         bound_tex_ = tex;
-        gl_.glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, w, h, GL_BGRA, GL_UNSIGNED_BYTE, pixels);
+        if (es_) {
+            // OpenGL ES takes no BGRA pixels: they go up as RGBA.
+            upload_.assign(pixels, pixels + size_t(w) * size_t(h));
+            SwapRedBlue(upload_.data(), upload_.size());
+            pixels = upload_.data();
+        }
+        gl_.glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, w, h, PixelFormat(), GL_UNSIGNED_BYTE, pixels);
         return true;
     }
 
@@ -386,7 +400,8 @@ public:
         GLuint tex = 0, fb = 0;
         gl_.glGenTextures(1, &tex);
         gl_.glBindTexture(GL_TEXTURE_2D, tex);
-        gl_.glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
+        gl_.glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, PixelFormat(), GL_UNSIGNED_BYTE,
+                         nullptr);
         gl_.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
         gl_.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
         gl_.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
@@ -513,7 +528,7 @@ public:
         for (GLuint i = 0; i < 4; ++i) gl_.glEnableVertexAttribArray(i);
         gl_.glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, sizeof(Vertex3D),
                                   reinterpret_cast<void*>(offsetof(Vertex3D, x)));
-        gl_.glVertexAttribPointer(1, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(Vertex3D),
+        gl_.glVertexAttribPointer(1, es_ ? 4 : GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(Vertex3D),
                                   reinterpret_cast<void*>(offsetof(Vertex3D, color)));
         gl_.glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, sizeof(Vertex3D),
                                   reinterpret_cast<void*>(offsetof(Vertex3D, u)));
@@ -545,7 +560,10 @@ public:
         gl_.glEnable(GL_SCISSOR_TEST);
         gl_.glScissor(vx_, vy_, std::max(vw_, 0), std::max(vh_, 0));
         gl_.glDepthMask(GL_TRUE);
-        gl_.glClearDepth(1.0);
+        if (gl_.glClearDepthf)
+            gl_.glClearDepthf(1.0f);
+        else
+            gl_.glClearDepth(1.0);
         gl_.glClear(GL_DEPTH_BUFFER_BIT);
         gl_.glDisable(GL_SCISSOR_TEST);
     }
@@ -702,7 +720,8 @@ public:
         GLuint fb = tex ? FramebufferOf(tex) : picture_fb_;
         if (!fb || w < 1 || h < 1) return false;
         gl_.glBindFramebuffer(GL_READ_FRAMEBUFFER, fb);
-        gl_.glReadPixels(x, y, w, h, GL_BGRA, GL_UNSIGNED_BYTE, out);
+        gl_.glReadPixels(x, y, w, h, PixelFormat(), GL_UNSIGNED_BYTE, out);
+        if (es_) SwapRedBlue(out, size_t(w) * size_t(h));
         gl_.glBindFramebuffer(GL_READ_FRAMEBUFFER, CurrentFramebuffer());
         return gl_.glGetError() == GL_NO_ERROR;
     }
@@ -804,7 +823,15 @@ private:
     }
     GLuint CurrentFramebuffer() const { return target_ ? FramebufferOf(target_) : picture_fb_; }
 
-    GLuint Compile(GLenum type, const char* text) {
+    // The format of pixels going to and from textures: OpenGL ES has only RGBA.
+    GLenum PixelFormat() const { return es_ ? GL_RGBA : GL_BGRA; }
+    static void SwapRedBlue(Bgra* pixels, size_t count) {
+        for (size_t i = 0; i < count; ++i) std::swap(pixels[i].b, pixels[i].r);
+    }
+
+    GLuint Compile(GLenum type, const char* body) {
+        const std::string source = std::string(es_ ? kEsShaderHeader : kDesktopShaderHeader) + body;
+        const char* text = source.c_str();
         GLuint s = gl_.glCreateShader(type);
         gl_.glShaderSource(s, 1, &text, nullptr);
         gl_.glCompileShader(s);
@@ -851,6 +878,8 @@ private:
 
     // Declared first: the context is released after the device's objects are freed.
     std::unique_ptr<GlContext> context_;
+    bool es_ = context_->OpenGlEs();
+    std::vector<Bgra> upload_;  // pixels on their way up as RGBA (OpenGL ES)
     Gl gl_;
     GLuint vao_ = 0, buffer_ = 0;
     GLint max_texture_ = 2048;
@@ -885,6 +914,22 @@ std::unique_ptr<GraphicsDevice> MakeGlDevice(std::unique_ptr<GlContext> context,
     }
     KR_GL_FUNCTIONS(KR_GL_RESOLVE)
 #undef KR_GL_RESOLVE
+    gl.glProvokingVertex =
+        reinterpret_cast<PFNGLPROVOKINGVERTEXPROC>(context->ProcAddress("glProvokingVertex"));
+    if (!gl.glProvokingVertex && !context->OpenGlEs()) {
+        error = "OpenGL has no glProvokingVertex";
+        return nullptr;
+    }
+    if (context->OpenGlEs())
+        gl.glClearDepthf =
+            reinterpret_cast<PFNGLCLEARDEPTHFPROC>(context->ProcAddress("glClearDepthf"));
+    else
+        gl.glClearDepth =
+            reinterpret_cast<PFNGLCLEARDEPTHPROC>(context->ProcAddress("glClearDepth"));
+    if (!gl.glClearDepth && !gl.glClearDepthf) {
+        error = "OpenGL has no glClearDepth";
+        return nullptr;
+    }
     auto device = std::make_unique<GlDevice>(std::move(context), gl);
     if (!device->Init(error)) return nullptr;
     return device;
