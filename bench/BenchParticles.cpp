@@ -123,6 +123,7 @@ double UpdateCost(int n) {
 int main(int argc, char** argv) {
     using namespace kr;
     int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1;
+    const bool have_love = bench::PeerInstalled("love", "love");
     std::string dir = "/tmp/kr_bench_particles";
     std::system(("mkdir -p " + dir).c_str());
     const int counts[] = {10000, 50000};
@@ -136,8 +137,9 @@ int main(int argc, char** argv) {
                 return 1;
             }
             Result ours = MeasureOurs(game);
-            Result love = Measure("timeout 60 love " + kShared + "/love/j_particles " +
-                                  std::to_string(n) + " 5");
+            Result love = have_love ? Measure("timeout 60 love " + kShared + "/love/j_particles " +
+                                              std::to_string(n) + " 5")
+                                    : Result{};
             std::printf("%-11s %6d %7.0f %10.1f %10.1f %7.2f %16.1f\n", "j_particles", n, love.live,
                         ours.fps, love.fps, love.fps > 0 ? ours.fps / love.fps : 0.0,
                         UpdateCost(n));

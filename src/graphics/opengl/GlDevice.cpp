@@ -5,6 +5,9 @@
 #include "graphics/opengl/GlDevice.h"
 
 #include <GL/glcorearb.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include <algorithm>
 #include <unordered_map>
@@ -238,6 +241,22 @@ GLenum BlendFactor(int32_t f, GLenum fallback) {
     }
 }
 
+// A software rasterizer allocates the transformed vertices and the binned triangles of a frame
+// afresh for every frame (megabytes for tens of thousands of quads) and frees them when the frame
+// is drawn. By default the C library hands blocks that large straight back to the system, and
+// the next frame pays a page fault for every page it touches again. Freed memory is kept for
+// reuse instead, up to a limit well above what a frame needs.
+void KeepFrameMemory() {
+#ifdef __GLIBC__
+    static const bool done = [] {
+        mallopt(M_MMAP_THRESHOLD, 32 << 20);  // the largest the library allows
+        mallopt(M_TRIM_THRESHOLD, 64 << 20);
+        return true;
+    }();
+    (void)done;
+#endif
+}
+
 class GlDevice final : public GraphicsDevice {
 public:
     GlDevice(std::unique_ptr<GlContext> context, const Gl& gl)
@@ -262,6 +281,7 @@ public:
     }
 
     bool Init(std::string& error) {
+        KeepFrameMemory();
         plain_.id = Link(kPlainVertexShader, kPlainFragmentShader, error);
         if (!plain_.id) return false;
         // The full program comes with the alpha test and without: a shader that may discard
