@@ -107,17 +107,21 @@ void main() {
 }
 )";
 
-// mode: 0 vertex colour only, 1 texture times vertex colour, 2 texture alone.
+// MODE: 0 vertex colour only, 1 texture times vertex colour, 2 texture alone. Each mode is a
+// program of its own: a software rasterizer runs a shader's branches for every pixel.
 constexpr char kPlainFragmentShader[] = R"(#version 330 core
 in vec4 v_color;
 in vec2 v_texcoord;
 uniform sampler2D image;
-uniform int mode;
 out vec4 fragment;
 void main() {
-    if (mode == 0) fragment = v_color;
-    else if (mode == 1) fragment = texture(image, v_texcoord) * v_color;
-    else fragment = texture(image, v_texcoord);
+#if MODE == 0
+    fragment = v_color;
+#elif MODE == 1
+    fragment = texture(image, v_texcoord) * v_color;
+#else
+    fragment = texture(image, v_texcoord);
+#endif
 }
 )";
 
@@ -276,14 +280,19 @@ public:
         if (picture_tex_) gl_.glDeleteTextures(1, &picture_tex_);
         if (buffer_) gl_.glDeleteBuffers(1, &buffer_);
         if (vao_) gl_.glDeleteVertexArrays(1, &vao_);
-        for (Program* p : {&plain_, &full_, &opaque_})
+        for (Program* p : {&plain_[0], &plain_[1], &plain_[2], &full_, &opaque_})
             if (p->id) gl_.glDeleteProgram(p->id);
     }
 
     bool Init(std::string& error) {
         KeepFrameMemory();
-        plain_.id = Link(kPlainVertexShader, kPlainFragmentShader, error);
-        if (!plain_.id) return false;
+        for (int mode = 0; mode < 3; ++mode) {
+            std::string source = kPlainFragmentShader;
+            source.insert(source.find('\n') + 1, "#define MODE " + std::to_string(mode) + "\n");
+            plain_[mode].id = Link(kPlainVertexShader, source.c_str(), error);
+            if (!plain_[mode].id) return false;
+            plain_[mode].fixed_mode = mode;
+        }
         // The full program comes with the alpha test and without: a shader that may discard
         // keeps the rasterizer from testing depth early, so it is used only when a draw may
         // have fully transparent pixels.
@@ -293,7 +302,7 @@ public:
         if (!full_.id) return false;
         opaque_.id = Link(kVertexShader, kFragmentShader, error);
         if (!opaque_.id) return false;
-        for (Program* p : {&plain_, &full_, &opaque_}) {
+        for (Program* p : {&plain_[0], &plain_[1], &plain_[2], &full_, &opaque_}) {
             gl_.glUseProgram(p->id);
             p->transform = gl_.glGetUniformLocation(p->id, "transform");
             p->mode = gl_.glGetUniformLocation(p->id, "mode");
@@ -306,7 +315,7 @@ public:
         static const float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
         current_ = &opaque_;  // the last one the loop used
         SetWorldView(kIdentity, kIdentity);
-        Use(&plain_);
+        Use(Plain());
         gl_.glGenVertexArrays(1, &vao3d_);
         gl_.glGenBuffers(1, &buffer3d_);
         gl_.glBindVertexArray(vao3d_);
@@ -510,8 +519,11 @@ public:
             }
         }
         if (mode != mode_) {
-            gl_.glUniform1i(current_->mode, mode);
             mode_ = mode;
+            if (current_->fixed_mode >= 0)
+                Use(Plain());
+            else
+                gl_.glUniform1i(current_->mode, mode);
         }
     }
 
@@ -617,7 +629,7 @@ public:
         }
         full_needed_ = s.lighting || s.fog || !s.smooth;
         alpha_test_ = s.depth_test;
-        Use(full_needed_ ? &opaque_ : &plain_);
+        Use(full_needed_ ? &opaque_ : Plain());
     }
 
     void SetWorldView(const float* world, const float* view) override {
@@ -641,7 +653,7 @@ public:
             for (size_t i = 0; i < count && !transparent; ++i)
                 transparent = (vertices[i].color >> 24) == 0;
         }
-        Use(transparent ? &full_ : full_needed_ ? &opaque_ : &plain_);
+        Use(transparent ? &full_ : full_needed_ ? &opaque_ : Plain());
     }
 
     void Draw3D(Primitive kind, DeviceTexture tex, bool wrap, const Vertex3D* vertices,
@@ -800,6 +812,7 @@ private:
     struct Program {
         GLuint id = 0;
         GLint transform = -1, mode = -1, follow_color = -1;
+        int fixed_mode = -1;  // the mode a plain program is made for; -1: the mode uniform
         GLint loc[kUniformCount] = {};  // the full programs' uniforms
     };
 
@@ -874,7 +887,9 @@ private:
     Gl gl_;
     GLuint vao_ = 0, buffer_ = 0;
     GLint max_texture_ = 2048;
-    Program plain_, full_, opaque_;
+    Program plain_[3], full_, opaque_;
+    // The plain program of the current mode.
+    Program* Plain() { return &plain_[mode_ < 0 ? 0 : mode_]; }
     bool full_needed_ = false, alpha_test_ = false;
     Program* current_ = nullptr;
     float transform_[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
