@@ -2,8 +2,9 @@
 // 50,000 live particles of an 8x8 sprite with colour, alpha and size over their life, updated
 // and drawn each frame) through korvane and through LOVE 11.4, alternately in one run, each side
 // drawing off screen with Mesa's llvmpipe (SDL's offscreen video driver). Prints both frame
-// rates, the ratio (ours / LOVE, above 1 is faster), and the cost of one update per particle
-// measured in-process on the engine alone.
+// rates as each side measures itself, the ratio (ours / LOVE, above 1 is faster), the processor
+// time per frame of each side with its ratio, and the cost of one update per particle measured
+// in-process on the engine alone.
 //
 //   bench_particles [ROUNDS]    (default 1 round of every workload)
 // KR_SHARED_BENCH names the folder of the shared workloads when it is not beside the sources.
@@ -56,34 +57,18 @@ std::vector<uint8_t> BuildGame(int n) {
 }
 
 struct Result {
-    double fps = 0, live = 0;
+    double fps = 0, live = 0, ms_per_frame = 0;
 };
 
-double Seconds(const std::string& command) {
-    auto t0 = std::chrono::steady_clock::now();
-    int status = std::system(
-        ("SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy " + command + " >/dev/null 2>&1")
-            .c_str());
-    (void)status;
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
-
-// Our side: the frame rate between step 100 and step 400 (start-up and the filling of the
-// system cancel out), from two runs that stop after those steps.
-Result MeasureOurs(const std::string& game) {
-    const std::string run = std::string(KR_KORVANE) + " run --max-steps ";
-    const double t100 = Seconds(run + "100 " + game), t400 = Seconds(run + "400 " + game);
-    Result r;
-    r.fps = t400 > t100 ? 300 / (t400 - t100) : 0;
-    return r;
-}
-
-// Runs a command and reads "live=L ... fps=X" from what it prints.
+// Runs a command and reads "live=L frames=F ... fps=X" from what it prints (both sides measure
+// themselves the same way: from the later of 1.5 s and step 90, for 5 s), with the processor
+// time per measured frame (all threads, start-up and filling spread over the measured frames).
 Result Measure(const std::string& command) {
-    bench::Report report = bench::RunOffscreen(command, {"fps=", "live="});
+    bench::Report report = bench::RunOffscreen(command, {"fps=", "live=", "frames="});
     Result r;
     r.fps = report["fps="];
     r.live = report["live="];
+    if (report["frames="] > 0) r.ms_per_frame = report.cpu * 1e3 / report["frames="];
     return r;
 }
 
@@ -123,11 +108,13 @@ double UpdateCost(int n) {
 int main(int argc, char** argv) {
     using namespace kr;
     int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1;
+    const bool have_love = bench::PeerInstalled("love", "love");
     std::string dir = "/tmp/kr_bench_particles";
     std::system(("mkdir -p " + dir).c_str());
     const int counts[] = {10000, 50000};
-    std::printf("%-11s %6s %7s %10s %10s %7s %16s\n", "workload", "N", "LOVE live", "ours fps",
-                "LOVE fps", "ratio", "ns/particle upd");
+    std::printf("%-11s %6s %9s %9s %9s %9s %7s %10s %10s %9s %16s\n", "workload", "N", "ours live",
+                "LOVE live", "ours fps", "LOVE fps", "ratio", "ours ms/f", "LOVE ms/f", "cpu ratio",
+                "ns/particle upd");
     for (int round = 0; round < rounds; ++round) {
         for (int n : counts) {
             std::string game = dir + "/j_particles_" + std::to_string(n) + ".exe";
@@ -135,12 +122,15 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "cannot write %s\n", game.c_str());
                 return 1;
             }
-            Result ours = MeasureOurs(game);
-            Result love = Measure("timeout 60 love " + kShared + "/love/j_particles " +
-                                  std::to_string(n) + " 5");
-            std::printf("%-11s %6d %7.0f %10.1f %10.1f %7.2f %16.1f\n", "j_particles", n, love.live,
-                        ours.fps, love.fps, love.fps > 0 ? ours.fps / love.fps : 0.0,
-                        UpdateCost(n));
+            Result ours = Measure(std::string(KR_KORVANE) + " run " + game);
+            Result love = have_love ? Measure("timeout 60 love " + kShared + "/love/j_particles " +
+                                              std::to_string(n) + " 5")
+                                    : Result{};
+            std::printf(
+                "%-11s %6d %9.0f %9.0f %9.1f %9.1f %7.2f %10.2f %10.2f %9.2f %16.1f\n",
+                "j_particles", n, ours.live, love.live, ours.fps, love.fps,
+                love.fps > 0 ? ours.fps / love.fps : 0.0, ours.ms_per_frame, love.ms_per_frame,
+                ours.ms_per_frame > 0 ? love.ms_per_frame / ours.ms_per_frame : 0.0, UpdateCost(n));
             std::fflush(stdout);
         }
     }

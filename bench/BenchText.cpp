@@ -67,6 +67,7 @@ int main(int argc, char** argv) {
                      kShared.c_str());
         return 1;
     }
+    const bool have_love = bench::PeerInstalled("love", "love");
     std::string dir = "/tmp/kr_bench_text";
     std::system(("mkdir -p " + dir).c_str());
     // The processor time per frame (all threads, start-up and warm-up spread over the measured
@@ -82,7 +83,9 @@ int main(int argc, char** argv) {
                 return 1;
             }
             Result ours = Measure(std::string(KR_KORVANE) + " run " + game);
-            Result love = Measure("love " + kShared + "/love/i_text " + std::to_string(n) + " 5");
+            Result love =
+                have_love ? Measure("love " + kShared + "/love/i_text " + std::to_string(n) + " 5")
+                          : Result{};
             auto per_frame = [](const Result& r) {
                 return r.frames > 0 ? r.cpu * 1e3 / r.frames : 0;
             };

@@ -120,6 +120,16 @@ struct Report {
     }
 };
 
+// Whether `program` is found on the search path. A benchmark whose peer is missing says so once
+// and still runs our side.
+inline bool PeerInstalled(const std::string& program, const char* package) {
+    const bool found = std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
+    if (!found)
+        std::fprintf(stderr, "%s is not installed (Debian package %s): only our side runs\n",
+                     program.c_str(), package);
+    return found;
+}
+
 inline Report RunOffscreen(const std::string& command, std::initializer_list<const char*> keys) {
     Report r;
     const double cpu0 = ChildCpuSeconds();

@@ -5,6 +5,9 @@
 #include "graphics/opengl/GlDevice.h"
 
 #include <GL/glcorearb.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include <algorithm>
 #include <unordered_map>
@@ -114,16 +117,20 @@ void main() {
 }
 )";
 
-// mode: 0 vertex colour only, 1 texture times vertex colour, 2 texture alone.
+// MODE: 0 vertex colour only, 1 texture times vertex colour, 2 texture alone. Each mode is a
+// program of its own: a software rasterizer runs a shader's branches for every pixel.
 constexpr char kPlainFragmentShader[] = R"(in vec4 v_color;
 in vec2 v_texcoord;
 uniform sampler2D image;
-uniform int mode;
 out vec4 fragment;
 void main() {
-    if (mode == 0) fragment = v_color;
-    else if (mode == 1) fragment = texture(image, v_texcoord) * v_color;
-    else fragment = texture(image, v_texcoord);
+#if MODE == 0
+    fragment = v_color;
+#elif MODE == 1
+    fragment = texture(image, v_texcoord) * v_color;
+#else
+    fragment = texture(image, v_texcoord);
+#endif
 }
 )";
 
@@ -245,6 +252,22 @@ GLenum BlendFactor(int32_t f, GLenum fallback) {
     }
 }
 
+// A software rasterizer allocates the transformed vertices and the binned triangles of a frame
+// afresh for every frame (megabytes for tens of thousands of quads) and frees them when the frame
+// is drawn. By default the C library hands blocks that large straight back to the system, and
+// the next frame pays a page fault for every page it touches again. Freed memory is kept for
+// reuse instead, up to a limit well above what a frame needs.
+void KeepFrameMemory() {
+#ifdef __GLIBC__
+    static const bool done = [] {
+        mallopt(M_MMAP_THRESHOLD, 32 << 20);  // the largest the library allows
+        mallopt(M_TRIM_THRESHOLD, 64 << 20);
+        return true;
+    }();
+    (void)done;
+#endif
+}
+
 class GlDevice final : public GraphicsDevice {
 public:
     GlDevice(std::unique_ptr<GlContext> context, const Gl& gl)
@@ -264,13 +287,19 @@ public:
         if (picture_tex_) gl_.glDeleteTextures(1, &picture_tex_);
         if (buffer_) gl_.glDeleteBuffers(1, &buffer_);
         if (vao_) gl_.glDeleteVertexArrays(1, &vao_);
-        for (Program* p : {&plain_, &full_, &opaque_})
+        for (Program* p : {&plain_[0], &plain_[1], &plain_[2], &full_, &opaque_})
             if (p->id) gl_.glDeleteProgram(p->id);
     }
 
     bool Init(std::string& error) {
-        plain_.id = Link(kPlainVertexShader, kPlainFragmentShader, error);
-        if (!plain_.id) return false;
+        KeepFrameMemory();
+        for (int mode = 0; mode < 3; ++mode) {
+            const std::string source =
+                "#define MODE " + std::to_string(mode) + "\n" + kPlainFragmentShader;
+            plain_[mode].id = Link(kPlainVertexShader, source.c_str(), error);
+            if (!plain_[mode].id) return false;
+            plain_[mode].fixed_mode = mode;
+        }
         // The full program comes with the alpha test and without: a shader that may discard
         // keeps the rasterizer from testing depth early, so it is used only when a draw may
         // have fully transparent pixels.
@@ -280,7 +309,7 @@ public:
         if (!full_.id) return false;
         opaque_.id = Link(kVertexShader, kFragmentShader, error);
         if (!opaque_.id) return false;
-        for (Program* p : {&plain_, &full_, &opaque_}) {
+        for (Program* p : {&plain_[0], &plain_[1], &plain_[2], &full_, &opaque_}) {
             gl_.glUseProgram(p->id);
             p->transform = gl_.glGetUniformLocation(p->id, "transform");
             p->mode = gl_.glGetUniformLocation(p->id, "mode");
@@ -293,7 +322,7 @@ public:
         static const float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
         current_ = &opaque_;  // the last one the loop used
         SetWorldView(kIdentity, kIdentity);
-        Use(&plain_);
+        Use(Plain());
         gl_.glGenVertexArrays(1, &vao3d_);
         gl_.glGenBuffers(1, &buffer3d_);
         gl_.glBindVertexArray(vao3d_);
@@ -505,8 +534,11 @@ public:
             }
         }
         if (mode != mode_) {
-            gl_.glUniform1i(current_->mode, mode);
             mode_ = mode;
+            if (current_->fixed_mode >= 0)
+                Use(Plain());
+            else
+                gl_.glUniform1i(current_->mode, mode);
         }
     }
 
@@ -615,7 +647,7 @@ public:
         }
         full_needed_ = s.lighting || s.fog || !s.smooth;
         alpha_test_ = s.depth_test;
-        Use(full_needed_ ? &opaque_ : &plain_);
+        Use(full_needed_ ? &opaque_ : Plain());
     }
 
     void SetWorldView(const float* world, const float* view) override {
@@ -639,7 +671,7 @@ public:
             for (size_t i = 0; i < count && !transparent; ++i)
                 transparent = (vertices[i].color >> 24) == 0;
         }
-        Use(transparent ? &full_ : full_needed_ ? &opaque_ : &plain_);
+        Use(transparent ? &full_ : full_needed_ ? &opaque_ : Plain());
     }
 
     void Draw3D(Primitive kind, DeviceTexture tex, bool wrap, const Vertex3D* vertices,
@@ -799,6 +831,7 @@ private:
     struct Program {
         GLuint id = 0;
         GLint transform = -1, mode = -1, follow_color = -1;
+        int fixed_mode = -1;  // the mode a plain program is made for; -1: the mode uniform
         GLint loc[kUniformCount] = {};  // the full programs' uniforms
     };
 
@@ -883,7 +916,9 @@ private:
     Gl gl_;
     GLuint vao_ = 0, buffer_ = 0;
     GLint max_texture_ = 2048;
-    Program plain_, full_, opaque_;
+    Program plain_[3], full_, opaque_;
+    // The plain program of the current mode.
+    Program* Plain() { return &plain_[mode_ < 0 ? 0 : mode_]; }
     bool full_needed_ = false, alpha_test_ = false;
     Program* current_ = nullptr;
     float transform_[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
