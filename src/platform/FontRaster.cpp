@@ -40,6 +40,7 @@ KR_LAZY_FUNCTION(kFreeType, FT_Load_Glyph)
 KR_LAZY_FUNCTION(kFreeType, FT_New_Face)
 KR_LAZY_FUNCTION(kFreeType, FT_Render_Glyph)
 KR_LAZY_FUNCTION(kFreeType, FT_Set_Char_Size)
+#ifndef __EMSCRIPTEN__  // the web runner finds its faces itself
 LazyLibrary kFontConfig("libfontconfig.so.1");
 KR_LAZY_FUNCTION(kFontConfig, FcConfigSubstitute)
 KR_LAZY_FUNCTION(kFontConfig, FcDefaultSubstitute)
@@ -51,6 +52,7 @@ KR_LAZY_FUNCTION(kFontConfig, FcPatternAddString)
 KR_LAZY_FUNCTION(kFontConfig, FcPatternCreate)
 KR_LAZY_FUNCTION(kFontConfig, FcPatternDestroy)
 KR_LAZY_FUNCTION(kFontConfig, FcPatternGetString)
+#endif
 
 }  // namespace
 

@@ -49,8 +49,15 @@ struct LazyFunction<R(A...) noexcept> : LazyFunction<R(A...)> {};
 
 }  // namespace kr
 
+#ifdef __EMSCRIPTEN__
+// The web runner links these libraries into the program: the stand-in is the function itself.
+#define KR_LAZY_FUNCTION(lib, name)       \
+    static_assert(sizeof(lib) > 0, #lib); \
+    using ::name;
+#else
 // A stand-in for function `name` of `lib` (a LazyLibrary of static storage), with its type.
 #define KR_LAZY_FUNCTION(lib, name)            \
     constexpr char kLazyName_##name[] = #name; \
     constexpr auto& name = ::kr::LazyFunction< \
         std::remove_pointer_t<decltype(&::name)>>::template Call<lib, kLazyName_##name>;
+#endif
