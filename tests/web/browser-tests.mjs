@@ -58,7 +58,9 @@ const browser = await chromium.launch({
   executablePath: process.env.CHROMIUM || "/usr/bin/chromium",
   args: ["--no-sandbox", "--disable-gpu", "--use-angle=swiftshader", "--enable-unsafe-swiftshader",
          "--disable-quic", "--no-first-run", "--disable-background-networking",
-         "--disable-component-update", "--disable-sync"],
+         "--disable-component-update", "--disable-sync",
+         // Pages may start sound without a click first (the sound test listens).
+         "--autoplay-policy=no-user-gesture-required"],
 });
 
 // A page with what it prints collected; `state` waits for the page's data-state.
@@ -199,6 +201,25 @@ const tests = {
     for (const want of ["still running", "a web page cannot load native libraries"])
       if (!said.includes(want)) throw new Error(`the page did not print "${want}": ${said}`);
     return page.lines.find((l) => l.includes("native libraries"));
+  },
+
+  // A game that plays a sound has sound on the page: no "No sound device" message, and the
+  // page's audio gets frames that are not silence.
+  async sound() {
+    build(path.join(source, "tests/web/sound"), "sound");
+    const context = await browser.newContext();
+    const page = await open(context, "/sound/");
+    await state(page, ["ended"]);
+    const shown = await page.$eval("#messages", (m) => m.textContent);
+    const audio = await page.evaluate(() => ({
+      frames: Module.korvaneAudioFrames, peak: Module.korvaneAudioPeak }));
+    await context.close();
+    if (shown.includes("No sound device")) throw new Error("the page shows " + shown);
+    if (!page.lines.includes("playing=1")) throw new Error("the game said " + page.lines);
+    // The tone is a square wave of amplitude 0.56.
+    if (!(audio.frames > 44100 / 2) || !(audio.peak > 0.5 && audio.peak < 0.6))
+      throw new Error(`the page's audio got ${audio.frames} frames, peak ${audio.peak}`);
+    return `${audio.frames} frames, peak ${audio.peak.toFixed(3)}`;
   },
 
   // A damaged game file gives on the page the message the native runner gives.

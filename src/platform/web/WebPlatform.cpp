@@ -38,6 +38,52 @@ EM_JS(void, kr_page_frame, (), {
 EM_JS(void, kr_page_ended, (), {
     if (Module.korvaneEnded) Module.korvaneEnded();
 });
+// Sound: the mixed frames are played by Web Audio, each block a buffer started where the one
+// before ends. A page may not start sound before the player has touched it: until then the
+// context is suspended, blocks are dropped (not heard late), and the first key or click
+// resumes it. Module.korvaneAudioFrames counts the frames handed to the page, and
+// Module.korvaneAudioPeak is the loudest sample among them.
+EM_JS(int, kr_audio_open, (), {
+    var C = window.AudioContext || window.webkitAudioContext;
+    if (!C) return 0;
+    try {
+        var a = Module.korvaneAudio = { context: new C({sampleRate: 44100}), next: 0 };
+    } catch (e) {
+        return 0;
+    }
+    Module.korvaneAudioFrames = 0;
+    Module.korvaneAudioPeak = 0;
+    var resume = function() { if (a.context.state !== 'running') a.context.resume(); };
+    ['keydown', 'mousedown', 'touchstart'].forEach(function(e) {
+        window.addEventListener(e, resume, true);
+    });
+    return 1;
+});
+EM_JS(void, kr_audio_queue, (const float* frames, int count), {
+    var a = Module.korvaneAudio;
+    if (!a || a.context.state !== 'running') return;
+    var buffer = a.context.createBuffer(2, count, 44100);
+    var left = buffer.getChannelData(0), right = buffer.getChannelData(1);
+    var base = frames >> 2, peak = Module.korvaneAudioPeak;
+    for (var i = 0; i < count; i++) {
+        left[i] = HEAPF32[base + 2 * i];
+        right[i] = HEAPF32[base + 2 * i + 1];
+        peak = Math.max(peak, Math.abs(left[i]), Math.abs(right[i]));
+    }
+    Module.korvaneAudioPeak = peak;
+    var node = a.context.createBufferSource();
+    node.buffer = buffer;
+    node.connect(a.context.destination);
+    a.next = Math.max(a.next, a.context.currentTime);
+    node.start(a.next);
+    a.next += count / 44100;
+    Module.korvaneAudioFrames += count;
+});
+EM_JS(int, kr_audio_queued, (), {
+    var a = Module.korvaneAudio;
+    if (!a || a.context.state !== 'running') return 0;
+    return Math.max(0, Math.round((a.next - a.context.currentTime) * 44100));
+});
 // Waits for the browser's next animation frame: what was drawn is shown then.
 EM_ASYNC_JS(void, kr_page_next_frame, (), {
     await new Promise(resolve => requestAnimationFrame(() => resolve()));
@@ -302,6 +348,19 @@ public:
     int32_t Height() const override { return 0; }
 };
 
+class PageAudioOutput final : public AudioOutput {
+public:
+    bool Open() override {
+        if (kr_audio_open()) return true;
+        std::fprintf(stderr, "korvane: the browser has no Web Audio; the game runs silently\n");
+        return false;
+    }
+    void Queue(std::span<const float> frames) override {
+        kr_audio_queue(frames.data(), int(frames.size() / 2));
+    }
+    int64_t QueuedFrames() override { return kr_audio_queued(); }
+};
+
 }  // namespace
 
 Platform MakeWindowPlatform() {
@@ -313,7 +372,7 @@ Platform MakeWindowPlatform() {
     p.window = std::make_unique<CanvasWindow>();
     p.joysticks = MakeNullJoysticks();
     p.clipboard = MakePrivateClipboard();
-    // No sound card: the mixer is not in the web runner yet.
+    p.audio = std::make_unique<PageAudioOutput>();
     return p;
 }
 

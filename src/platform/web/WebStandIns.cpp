@@ -7,8 +7,6 @@
 
 #include "platform/NativeLibrary.h"
 #include "platform/NetHost.h"
-#include "platform/audio/AudioDecoder.h"
-#include "platform/audio/AudioMixer.h"
 #include "platform/audio/CdDrive.h"
 #include "platform/video/VideoDecoder.h"
 
@@ -25,7 +23,6 @@ void SayOnce(const char* what) {
 constexpr char kNoNativeLibraries[] = "a web page cannot load native libraries";
 constexpr char kNoNetwork[] = "a web page has no UDP networking: multiplayer is not available";
 constexpr char kNoVideo[] = "the web runner does not decode videos";
-constexpr char kNoSound[] = "the web runner has no sound mixer yet: the game runs silently";
 
 class NoCdDrive final : public CdDrive {
 public:
@@ -106,66 +103,6 @@ std::unique_ptr<CdDrive> MakeEmptyCdDrive() {
 }
 std::unique_ptr<CdDrive> OpenCdDrive(const std::string&) {
     return MakeEmptyCdDrive();
-}
-
-// ---- Sound: no mixer, so sounds are never decoded.
-std::string FindSoundFont() {
-    return {};
-}
-struct AudioDecoder::Synth {};
-AudioDecoder::AudioDecoder(std::string sound_font) : sound_font_(std::move(sound_font)) {}
-AudioDecoder::~AudioDecoder() = default;
-const std::string& AudioDecoder::SoundFont() {
-    return sound_font_;
-}
-bool AudioDecoder::IsMidi(std::span<const uint8_t> bytes) {
-    return bytes.size() >= 4 && bytes[0] == 'M' && bytes[1] == 'T' && bytes[2] == 'h' &&
-           bytes[3] == 'd';
-}
-bool AudioDecoder::Decode(std::span<const uint8_t>, PcmAudio&) {
-    return false;
-}
-bool AudioDecoder::RenderMidi(std::span<const uint8_t>, double, PcmAudio&) {
-    return false;
-}
-
-struct AudioMixer::Device {};
-std::unique_ptr<AudioMixer> AudioMixer::Open(std::string& error) {
-    error = kNoSound;
-    return nullptr;
-}
-AudioMixer::~AudioMixer() = default;
-uint32_t AudioMixer::MakeBuffer(const PcmAudio&) {
-    return 0;
-}
-void AudioMixer::FreeBuffer(uint32_t) {}
-uint32_t AudioMixer::NewVoice() {
-    return 0;
-}
-void AudioMixer::FreeVoice(uint32_t) {}
-void AudioMixer::Start(uint32_t, uint32_t, bool, bool, int64_t) {}
-void AudioMixer::Stop(uint32_t) {}
-void AudioMixer::Pause(uint32_t) {}
-void AudioMixer::Resume(uint32_t) {}
-bool AudioMixer::Paused(uint32_t) {
-    return false;
-}
-bool AudioMixer::Playing(uint32_t) {
-    return false;
-}
-int64_t AudioMixer::Offset(uint32_t) {
-    return 0;
-}
-void AudioMixer::SetGain(uint32_t, float) {}
-void AudioMixer::SetPitch(uint32_t, float) {}
-void AudioMixer::SetPan(uint32_t, float) {}
-void AudioMixer::SetPosition(uint32_t, float, float, float) {}
-void AudioMixer::SetVelocity(uint32_t, float, float, float) {}
-void AudioMixer::SetDistance(uint32_t, float, float) {}
-void AudioMixer::SetCone(uint32_t, float, float, float, float, float, float) {}
-void AudioMixer::SetMasterGain(float) {}
-void AudioMixer::Render(float* out, int32_t frames) {
-    std::fill(out, out + size_t(frames) * 2, 0.0f);
 }
 
 }  // namespace kr

@@ -1,0 +1,250 @@
+// Sound in the web runner: the mixer and the decoder, in plain code since the page has neither
+// the mixing library nor the sound-file library of the native runner. The mixer keeps the same
+// interface: voices resampled by linear interpolation, panned, faded with distance when placed
+// in space, mixed into 44.1 kHz stereo frames when asked. The decoder reads WAV files (integer
+// and float samples); other formats and MIDI are not decoded, and such sounds stay silent.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <unordered_map>
+
+#include "platform/audio/AudioDecoder.h"
+#include "platform/audio/AudioMixer.h"
+
+namespace kr {
+
+// ---- Decoding
+std::string FindSoundFont() {
+    return {};
+}
+struct AudioDecoder::Synth {};
+AudioDecoder::AudioDecoder(std::string sound_font) : sound_font_(std::move(sound_font)) {}
+AudioDecoder::~AudioDecoder() = default;
+const std::string& AudioDecoder::SoundFont() {
+    return sound_font_;
+}
+bool AudioDecoder::IsMidi(std::span<const uint8_t> bytes) {
+    return bytes.size() >= 4 && std::memcmp(bytes.data(), "MThd", 4) == 0;
+}
+bool AudioDecoder::RenderMidi(std::span<const uint8_t>, double, PcmAudio&) {
+    return false;
+}
+
+namespace {
+
+uint32_t Le(const uint8_t* p, int bytes) {
+    uint32_t v = 0;
+    for (int i = bytes - 1; i >= 0; --i) v = v << 8 | p[i];
+    return v;
+}
+
+// One sample of `bits` bits at `p`, as -1..1.
+float Sample(const uint8_t* p, int bits, bool is_float) {
+    if (is_float) {
+        if (bits == 32) {
+            float f;
+            std::memcpy(&f, p, 4);
+            return f;
+        }
+        double d;
+        std::memcpy(&d, p, 8);
+        return float(d);
+    }
+    if (bits == 8) return (float(p[0]) - 128.0f) / 128.0f;
+    const int bytes = bits / 8;
+    const uint32_t raw = Le(p, bytes) << (32 - bits);
+    return float(int32_t(raw)) / 2147483648.0f;
+}
+
+}  // namespace
+
+bool AudioDecoder::Decode(std::span<const uint8_t> bytes, PcmAudio& out) {
+    if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0 ||
+        std::memcmp(bytes.data() + 8, "WAVE", 4) != 0)
+        return false;
+    int channels = 0, bits = 0;
+    uint32_t rate = 0;
+    bool is_float = false, have_format = false;
+    for (size_t at = 12; at + 8 <= bytes.size();) {
+        const uint8_t* chunk = bytes.data() + at;
+        const size_t size = Le(chunk + 4, 4);
+        const size_t avail = std::min(size, bytes.size() - at - 8);
+        if (std::memcmp(chunk, "fmt ", 4) == 0 && avail >= 16) {
+            uint32_t tag = Le(chunk + 8, 2);
+            if (tag == 0xFFFE && avail >= 40) tag = Le(chunk + 32, 2);  // the extensible header
+            channels = int(Le(chunk + 10, 2));
+            rate = Le(chunk + 12, 4);
+            bits = int(Le(chunk + 22, 2));
+            is_float = tag == 3;
+            have_format = (tag == 1 && (bits == 8 || bits == 16 || bits == 24 || bits == 32)) ||
+                          (is_float && (bits == 32 || bits == 64));
+            if (!have_format || channels < 1 || rate < 1 || rate > 384000) return false;
+        } else if (std::memcmp(chunk, "data", 4) == 0 && have_format) {
+            const size_t frame_bytes = size_t(channels) * size_t(bits / 8);
+            int64_t frames = std::min<int64_t>(int64_t(avail / frame_bytes), max_frames_);
+            const int out_channels = std::min(channels, 2);
+            out.rate = int32_t(rate);
+            out.channels = out_channels;
+            out.samples.assign(size_t(frames) * size_t(out_channels), 0.0f);
+            for (int64_t f = 0; f < frames; ++f) {
+                const uint8_t* p = chunk + 8 + size_t(f) * frame_bytes;
+                for (int c = 0; c < channels; ++c) {
+                    const float s = Sample(p + size_t(c) * size_t(bits / 8), bits, is_float);
+                    // More than two channels: the odd ones go left, the even ones right.
+                    const int to = out_channels == 1 ? 0 : c % 2;
+                    out.samples[size_t(f) * size_t(out_channels) + size_t(to)] +=
+                        channels > 2 ? s / float((channels + 1 - to) / 2) : s;
+                }
+            }
+            return true;
+        }
+        at += 8 + size + (size & 1);
+    }
+    return false;
+}
+
+// ---- Mixing
+namespace {
+
+struct Voice {
+    uint32_t buffer = 0;
+    bool loop = false, spatial = false, playing = false, paused = false;
+    double position = 0;  // in the buffer's frames
+    float gain = 1, pitch = 1, pan = 0;
+    float x = 0, y = 0, z = 0, min_distance = 1, max_distance = 1e9f;
+};
+
+}  // namespace
+
+struct AudioMixer::Device {
+    std::unordered_map<uint32_t, PcmAudio> buffers;
+    std::unordered_map<uint32_t, Voice> voices;
+    uint32_t next_buffer = 1, next_voice = 1;
+    float master = 1;
+    Voice* Find(uint32_t id) {
+        auto it = voices.find(id);
+        return it == voices.end() ? nullptr : &it->second;
+    }
+};
+
+std::unique_ptr<AudioMixer> AudioMixer::Open(std::string&) {
+    std::unique_ptr<AudioMixer> mixer(new AudioMixer);
+    mixer->device_ = std::make_unique<Device>();
+    return mixer;
+}
+AudioMixer::~AudioMixer() = default;
+
+uint32_t AudioMixer::MakeBuffer(const PcmAudio& pcm) {
+    if (pcm.channels < 1 || pcm.channels > 2 || pcm.rate < 1) return 0;
+    const uint32_t id = device_->next_buffer++;
+    device_->buffers[id] = pcm;
+    return id;
+}
+void AudioMixer::FreeBuffer(uint32_t buffer) {
+    for (auto& [id, v] : device_->voices)
+        if (v.buffer == buffer) v = Voice{};
+    device_->buffers.erase(buffer);
+}
+uint32_t AudioMixer::NewVoice() {
+    const uint32_t id = device_->next_voice++;
+    device_->voices[id] = Voice{};
+    return id;
+}
+void AudioMixer::FreeVoice(uint32_t voice) {
+    device_->voices.erase(voice);
+}
+void AudioMixer::Start(uint32_t voice, uint32_t buffer, bool loop, bool spatial, int64_t offset) {
+    Voice* v = device_->Find(voice);
+    if (!v) return;
+    *v = Voice{};
+    if (!device_->buffers.count(buffer)) return;
+    v->buffer = buffer;
+    v->loop = loop;
+    v->spatial = spatial;
+    v->position = double(std::max<int64_t>(offset, 0));
+    v->playing = v->position < double(device_->buffers[buffer].Frames());
+}
+void AudioMixer::Stop(uint32_t voice) {
+    if (Voice* v = device_->Find(voice)) v->playing = v->paused = false;
+}
+void AudioMixer::Pause(uint32_t voice) {
+    if (Voice* v = device_->Find(voice); v && v->playing) v->playing = false, v->paused = true;
+}
+void AudioMixer::Resume(uint32_t voice) {
+    if (Voice* v = device_->Find(voice); v && v->paused) v->playing = true, v->paused = false;
+}
+bool AudioMixer::Paused(uint32_t voice) {
+    const Voice* v = device_->Find(voice);
+    return v && v->paused;
+}
+bool AudioMixer::Playing(uint32_t voice) {
+    const Voice* v = device_->Find(voice);
+    return v && v->playing;
+}
+int64_t AudioMixer::Offset(uint32_t voice) {
+    const Voice* v = device_->Find(voice);
+    return v && (v->playing || v->paused) ? int64_t(v->position) : 0;
+}
+void AudioMixer::SetGain(uint32_t voice, float gain) {
+    if (Voice* v = device_->Find(voice)) v->gain = std::max(gain, 0.0f);
+}
+void AudioMixer::SetPitch(uint32_t voice, float pitch) {
+    if (Voice* v = device_->Find(voice)) v->pitch = std::clamp(pitch, 0.01f, 100.0f);
+}
+void AudioMixer::SetPan(uint32_t voice, float pan) {
+    if (Voice* v = device_->Find(voice)) v->pan = std::clamp(pan, -1.0f, 1.0f);
+}
+void AudioMixer::SetPosition(uint32_t voice, float x, float y, float z) {
+    if (Voice* v = device_->Find(voice)) v->x = x, v->y = y, v->z = z;
+}
+void AudioMixer::SetVelocity(uint32_t, float, float, float) {}
+void AudioMixer::SetDistance(uint32_t voice, float min, float max) {
+    if (Voice* v = device_->Find(voice))
+        v->min_distance = std::max(min, 1e-6f), v->max_distance = std::max(max, v->min_distance);
+}
+void AudioMixer::SetCone(uint32_t, float, float, float, float, float, float) {}
+void AudioMixer::SetMasterGain(float gain) {
+    device_->master = std::max(gain, 0.0f);
+}
+
+void AudioMixer::Render(float* out, int32_t frames) {
+    std::fill(out, out + size_t(frames) * 2, 0.0f);
+    for (auto& [id, v] : device_->voices) {
+        if (!v.playing) continue;
+        const PcmAudio& pcm = device_->buffers[v.buffer];
+        const int64_t length = pcm.Frames();
+        float gain = v.gain * device_->master, pan = v.pan;
+        if (v.spatial) {
+            // The listener is at the origin: the gain falls with the inverse of the distance
+            // (clamped to the voice's range), and the side is where the voice is across x.
+            const float d = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
+            const float clamped = std::clamp(d, v.min_distance, v.max_distance);
+            gain *= v.min_distance / clamped;
+            pan = d > 0 ? std::clamp(v.x / d, -1.0f, 1.0f) : 0.0f;
+        }
+        const float left = gain * std::min(1.0f, 1.0f - pan);
+        const float right = gain * std::min(1.0f, 1.0f + pan);
+        const double step = double(pcm.rate) / double(kRate) * double(v.pitch);
+        for (int32_t f = 0; f < frames; ++f) {
+            if (v.position >= double(length)) {
+                if (!v.loop || length == 0) {
+                    v.playing = false;
+                    break;
+                }
+                v.position = std::fmod(v.position, double(length));
+            }
+            const int64_t i = int64_t(v.position);
+            const float t = float(v.position - double(i));
+            const int64_t j = i + 1 < length ? i + 1 : (v.loop ? 0 : i);
+            const float* a = &pcm.samples[size_t(i) * size_t(pcm.channels)];
+            const float* b = &pcm.samples[size_t(j) * size_t(pcm.channels)];
+            const float l = a[0] + (b[0] - a[0]) * t;
+            const float r = pcm.channels == 2 ? a[1] + (b[1] - a[1]) * t : l;
+            out[2 * f] += l * left;
+            out[2 * f + 1] += r * right;
+            v.position += step;
+        }
+    }
+}
+
+}  // namespace kr
