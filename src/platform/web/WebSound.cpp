@@ -98,6 +98,7 @@ bool AudioDecoder::Decode(std::span<const uint8_t> bytes, PcmAudio& out) {
             }
             return true;
         }
+        if (size >= bytes.size() - at - 8) break;  // the last chunk (or a damaged size)
         at += 8 + size + (size & 1);
     }
     return false;
