@@ -50,15 +50,6 @@ namespace {
 // answers (an empty drive), not errors.
 void QuietLog(cdio_log_level_t, const char*) {}
 
-class EmptyCdDrive final : public CdDrive {
-public:
-    bool Exists() const override { return false; }
-    std::vector<CdTrack> Tracks() override { return {}; }
-    bool ReadAudio(int32_t, int32_t, std::vector<uint8_t>&) override { return false; }
-    void OpenTray() override {}
-    void CloseTray() override {}
-};
-
 class CdioDrive final : public CdDrive {
 public:
     CdioDrive(std::string source, bool image) : source_(std::move(source)), image_(image) {}
@@ -138,10 +129,6 @@ private:
 };
 
 }  // namespace
-
-std::unique_ptr<CdDrive> MakeEmptyCdDrive() {
-    return std::make_unique<EmptyCdDrive>();
-}
 
 std::unique_ptr<CdDrive> OpenCdDrive(const std::string& source) {
     cdio_log_set_handler(QuietLog);

@@ -38,7 +38,17 @@ public:
 // device; an empty source is the system's first CD drive. A machine without one gets a drive
 // that does not exist and is always empty, so nothing here ever fails.
 std::unique_ptr<CdDrive> OpenCdDrive(const std::string& source);
-// The drive of a machine without one: it does not exist and is always empty.
-std::unique_ptr<CdDrive> MakeEmptyCdDrive();
+// The drive of a machine without one (or of a web page): it does not exist and is always empty.
+class EmptyCdDrive final : public CdDrive {
+public:
+    bool Exists() const override { return false; }
+    std::vector<CdTrack> Tracks() override { return {}; }
+    bool ReadAudio(int32_t, int32_t, std::vector<uint8_t>&) override { return false; }
+    void OpenTray() override {}
+    void CloseTray() override {}
+};
+inline std::unique_ptr<CdDrive> MakeEmptyCdDrive() {
+    return std::make_unique<EmptyCdDrive>();
+}
 
 }  // namespace kr

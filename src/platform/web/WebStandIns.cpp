@@ -24,15 +24,6 @@ constexpr char kNoNativeLibraries[] = "a web page cannot load native libraries";
 constexpr char kNoNetwork[] = "a web page has no UDP networking: multiplayer is not available";
 constexpr char kNoVideo[] = "the web runner does not decode videos";
 
-class NoCdDrive final : public CdDrive {
-public:
-    bool Exists() const override { return false; }
-    std::vector<CdTrack> Tracks() override { return {}; }
-    bool ReadAudio(int32_t, int32_t, std::vector<uint8_t>&) override { return false; }
-    void OpenTray() override {}
-    void CloseTray() override {}
-};
-
 }  // namespace
 
 // ---- Native libraries
@@ -98,9 +89,6 @@ std::unique_ptr<VideoDecoder> VideoDecoder::Open(const std::string&, std::string
 }
 
 // ---- CD audio
-std::unique_ptr<CdDrive> MakeEmptyCdDrive() {
-    return std::make_unique<NoCdDrive>();
-}
 std::unique_ptr<CdDrive> OpenCdDrive(const std::string&) {
     return MakeEmptyCdDrive();
 }
