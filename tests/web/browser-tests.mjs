@@ -222,6 +222,25 @@ const tests = {
     return `${audio.frames} frames, peak ${audio.peak.toFixed(3)}`;
   },
 
+  // Sound files other than WAV are decoded by the browser: an Ogg Vorbis tone loops on the
+  // page. MIDI, which a page cannot play, says so once on the console and stays silent.
+  async ogg() {
+    build(path.join(source, "tests/web/ogg"), "ogg");
+    const context = await browser.newContext();
+    const page = await open(context, "/ogg/");
+    await state(page, ["ended"]);
+    const audio = await page.evaluate(() => ({
+      frames: Module.korvaneAudioFrames, peak: Module.korvaneAudioPeak }));
+    await context.close();
+    if (!page.lines.includes("ogg=1 midi=0")) throw new Error("the game said " + page.lines);
+    const midi = page.lines.filter((l) => l.includes("cannot play MIDI"));
+    if (midi.length !== 1) throw new Error("MIDI was reported " + midi.length + " times");
+    // A sine of amplitude 0.5, through a lossy encoding.
+    if (!(audio.frames > 44100 / 2) || !(audio.peak > 0.4 && audio.peak < 0.65))
+      throw new Error(`the page's audio got ${audio.frames} frames, peak ${audio.peak}`);
+    return `${audio.frames} frames, peak ${audio.peak.toFixed(3)}; ${midi[0]}`;
+  },
+
   // A damaged game file gives on the page the message the native runner gives.
   async damagedGame() {
     const game = path.join(work, "damaged.game");

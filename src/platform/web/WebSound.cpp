@@ -1,10 +1,16 @@
-// Sound in the web runner: the mixer and the decoder, in plain code since the page has neither
-// the mixing library nor the sound-file library of the native runner. The mixer keeps the same
+// Sound in the web runner: the mixer and the decoder, since the page has neither the mixing
+// library nor the sound-file library of the native runner. The mixer keeps the same
 // interface: voices resampled by linear interpolation, panned, faded with distance when placed
-// in space, mixed into 44.1 kHz stereo frames when asked. The decoder reads WAV files (integer
-// and float samples); other formats and MIDI are not decoded, and such sounds stay silent.
+// in space, mixed into 44.1 kHz stereo frames when asked. The decoder reads WAV files itself
+// and hands every other sound file to the browser, which decodes Ogg Vorbis, FLAC, MP3 and
+// more (Web Audio's decodeAudioData); the program waits for it as it waits for a frame. MIDI
+// needs a synthesizer and a sound font that the page does not have: such sounds stay silent,
+// said once on the console.
+#include <emscripten.h>
+
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <span>
 #include <unordered_map>
@@ -12,6 +18,40 @@
 #include "platform/audio/AudioDecoder.h"
 #include "platform/audio/AudioMixer.h"
 #include "platform/web/WavReader.h"
+
+// clang-format off
+// Decodes the bytes with the browser, resampled to 44.1 kHz; the channels are kept in
+// Module.korvaneDecoded until kr_audio_take copies them out. The frame count, or 0 when the
+// browser cannot decode them.
+EM_ASYNC_JS(int, kr_audio_decode, (const uint8_t* bytes, int size), {
+    Module.korvaneDecoded = null;
+    var C = window.OfflineAudioContext || window.webkitOfflineAudioContext;
+    if (!C) return 0;
+    try {
+        var copy = HEAPU8.slice(bytes, bytes + size).buffer;
+        var audio = await new C(2, 1, 44100).decodeAudioData(copy);
+        Module.korvaneDecoded = audio;
+        return audio.length;
+    } catch (e) {
+        return 0;
+    }
+});
+EM_JS(int, kr_audio_decoded_channels, (), {
+    return Module.korvaneDecoded ? Module.korvaneDecoded.numberOfChannels : 0;
+});
+// Interleaves the first `frames` frames into `out` as `channels` channels (1 or 2); more
+// channels than that are mixed down, the even ones to the left and the odd ones to the right.
+EM_JS(void, kr_audio_take, (float* out, int frames, int channels), {
+    var audio = Module.korvaneDecoded;
+    Module.korvaneDecoded = null;
+    var n = audio.numberOfChannels, base = out >> 2, count = [0, 0];
+    for (var c = 0; c < n; c++) count[c % channels]++;
+    for (var c = 0; c < n; c++) {
+        var data = audio.getChannelData(c), to = c % channels, weight = 1 / count[to];
+        for (var i = 0; i < frames; i++) HEAPF32[base + i * channels + to] += data[i] * weight;
+    }
+});
+// clang-format on
 
 namespace kr {
 
@@ -29,11 +69,27 @@ bool AudioDecoder::IsMidi(std::span<const uint8_t> bytes) {
     return bytes.size() >= 4 && std::memcmp(bytes.data(), "MThd", 4) == 0;
 }
 bool AudioDecoder::RenderMidi(std::span<const uint8_t>, double, PcmAudio&) {
+    // Said once: there is no sound font to look for on a page.
+    if (!font_searched_) {
+        font_searched_ = true;
+        std::fputs("korvane: a web page cannot play MIDI music; MIDI sounds stay silent\n", stderr);
+    }
     return false;
 }
 
 bool AudioDecoder::Decode(std::span<const uint8_t> bytes, PcmAudio& out) {
-    return ReadWav(bytes, max_frames_, out);
+    if (bytes.size() >= 4 && std::memcmp(bytes.data(), "RIFF", 4) == 0)
+        return ReadWav(bytes, max_frames_, out);
+    if (bytes.empty() || bytes.size() > size_t(INT32_MAX)) return false;
+    const int64_t frames =
+        std::min<int64_t>(kr_audio_decode(bytes.data(), int(bytes.size())), max_frames_);
+    const int channels = std::min(kr_audio_decoded_channels(), 2);
+    if (frames <= 0 || channels <= 0) return false;
+    out.rate = AudioMixer::kRate;
+    out.channels = channels;
+    out.samples.assign(size_t(frames) * size_t(channels), 0.0f);
+    kr_audio_take(out.samples.data(), int(frames), channels);
+    return true;
 }
 
 // ---- Mixing
