@@ -41,12 +41,31 @@ add_library(Threads::Threads INTERFACE IMPORTED GLOBAL)
 add_compile_options(-fexceptions -msimd128 -msse2
                     "SHELL:-include ${CMAKE_SOURCE_DIR}/src/platform/web/StdCompat.h")
 # The program: korvane.js and korvane.wasm. Its loop runs as it does natively and hands control
-# back to the browser where it waits (ASYNCIFY); the page (index.html from `korvane build
+# back to the browser where it waits (ASYNCIFY, limited to the functions on the way to those
+# waits: src/platform/web/Waits.txt, written without its notes into a file named after its
+# contents, so that a change links again); the page (index.html from `korvane build
 # --web`) sets its arguments, puts the game in the file system and keeps the writable folders
 # in IndexedDB (IDBFS). The free fonts that fontconfig finds natively come along in /fonts.
 set(kr_web_fonts /usr/share/fonts/truetype/liberation)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+             "${CMAKE_SOURCE_DIR}/src/platform/web/WebLibrary.js")
+set(kr_waits_source "${CMAKE_SOURCE_DIR}/src/platform/web/Waits.txt")
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${kr_waits_source}")
+file(STRINGS "${kr_waits_source}" kr_waits REGEX "^[^#]")
+string(JOIN "\n" kr_waits_text ${kr_waits})
+string(MD5 kr_waits_hash "${kr_waits_text}")
+set(kr_waits_file "${CMAKE_BINARY_DIR}/waits-${kr_waits_hash}.txt")
+file(WRITE "${kr_waits_file}" "${kr_waits_text}")
+# KORVANE_WEB_CHECK_WAITS: a runner that stops with an error where a function that is not listed
+# would be suspended, with the functions' names kept for the browser's stack traces.
+option(KORVANE_WEB_CHECK_WAITS "Web runner that checks its list of waiting functions" OFF)
+set(kr_web_check "")
+if(KORVANE_WEB_CHECK_WAITS)
+  set(kr_web_check -sASSERTIONS=1 --profiling-funcs)
+endif()
 string(JOIN " " kr_web_link
-  -fexceptions -sASYNCIFY -sASYNCIFY_STACK_SIZE=262144
+  -fexceptions -sASYNCIFY -sASYNCIFY_STACK_SIZE=262144 "-sASYNCIFY_ONLY=@${kr_waits_file}"
+  ${kr_web_check} --js-library ${CMAKE_SOURCE_DIR}/src/platform/web/WebLibrary.js
   -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=67108864 -sTOTAL_STACK=5242880
   -sFORCE_FILESYSTEM=1 -lidbfs.js -sENVIRONMENT=web
   -sMIN_WEBGL_VERSION=2 -sMAX_WEBGL_VERSION=2
