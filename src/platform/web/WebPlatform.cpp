@@ -84,6 +84,10 @@ EM_JS(int, kr_audio_queued, (), {
     if (!a || a.context.state !== 'running') return 0;
     return Math.max(0, Math.round((a.next - a.context.currentTime) * 44100));
 });
+// Whether the page runs the game flat out (index.html's ?fast=1).
+EM_JS(int, kr_page_fast, (), {
+    return Module.korvaneFast ? 1 : 0;
+});
 // Waits for the browser's next animation frame: what was drawn is shown then.
 EM_ASYNC_JS(void, kr_page_next_frame, (), {
     await new Promise(resolve => requestAnimationFrame(() => resolve()));
@@ -98,10 +102,21 @@ constexpr char kCanvas[] = "#canvas";
 
 // Whether control went back to the browser since the last frame was shown.
 bool g_yielded = false;
+// Flat out: the loop neither waits for the room speed nor for animation frames; it goes back to
+// the browser only every kFlatOutSliceMs, so that the page stays alive and shows a frame now
+// and then.
+bool g_flat_out = false;
+constexpr double kFlatOutSliceMs = 50;
+double g_last_yield_ms = 0;
 
 void Yield(int64_t us) {
     emscripten_sleep(unsigned(std::max<int64_t>(0, (us + 999) / 1000)));
     g_yielded = true;
+    g_last_yield_ms = emscripten_get_now();
+}
+
+void YieldWhenDue() {
+    if (emscripten_get_now() - g_last_yield_ms >= kFlatOutSliceMs) Yield(0);
 }
 
 class PageMessageBox final : public MessageBox {
@@ -126,13 +141,21 @@ public:
 
 class BrowserClock final : public Clock {
 public:
-    int64_t Microseconds() override { return int64_t((emscripten_get_now() - start_) * 1000.0); }
-    void Sleep(int64_t us) override { Yield(us); }
+    // Flat out, the time waits would have taken passes at once.
+    int64_t Microseconds() override {
+        return int64_t((emscripten_get_now() - start_) * 1000.0) + skipped_;
+    }
+    void Sleep(int64_t us) override {
+        if (!g_flat_out) return Yield(us);
+        skipped_ += std::max<int64_t>(us, 0);
+        YieldWhenDue();
+    }
     uint32_t Seed() override { return system_->Seed(); }
     double LocalDateTime() override { return system_->LocalDateTime(); }
 
 private:
     double start_ = emscripten_get_now();
+    int64_t skipped_ = 0;
     std::unique_ptr<Clock> system_ = MakeSystemClock();
 };
 
@@ -146,7 +169,11 @@ public:
     // frame, whatever the loop's own waits did.
     void SwapBuffers() override {
         kr_page_frame();
-        if (!g_yielded) kr_page_next_frame();
+        if (g_flat_out) {
+            YieldWhenDue();
+        } else if (!g_yielded) {
+            kr_page_next_frame();
+        }
         g_yielded = false;
     }
     void SetSwapInterval(bool) override {}
@@ -364,6 +391,7 @@ public:
 }  // namespace
 
 Platform MakeWindowPlatform() {
+    g_flat_out = kr_page_fast() != 0;
     Platform p;
     p.messages = std::make_unique<PageMessageBox>();
     p.load_display = std::make_unique<PageLoadDisplay>();
