@@ -1,7 +1,6 @@
 // Sound in the web runner: the mixer and the decoder, since the page has neither the mixing
-// library nor the sound-file library of the native runner. The mixer keeps the same
-// interface: voices resampled by linear interpolation, panned, faded with distance when placed
-// in space, mixed into 44.1 kHz stereo frames when asked. The decoder reads WAV files itself
+// library nor the sound-file library of the native runner. The mixer keeps the native one's
+// interface over a mixer of its own (SoftMixer.h). The decoder reads WAV files itself
 // and hands every other sound file to the browser, which decodes Ogg Vorbis, FLAC, MP3 and
 // more (Web Audio's decodeAudioData); the program waits for it as it waits for a frame. MIDI
 // needs a synthesizer and a sound font that the page does not have: such sounds stay silent,
@@ -9,14 +8,13 @@
 #include <emscripten.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <span>
-#include <unordered_map>
 
 #include "platform/audio/AudioDecoder.h"
 #include "platform/audio/AudioMixer.h"
+#include "platform/web/SoftMixer.h"
 #include "platform/web/WavReader.h"
 
 // clang-format off
@@ -92,28 +90,9 @@ bool AudioDecoder::Decode(std::span<const uint8_t> bytes, PcmAudio& out) {
     return true;
 }
 
-// ---- Mixing
-namespace {
-
-struct Voice {
-    uint32_t buffer = 0;
-    bool loop = false, spatial = false, playing = false, paused = false;
-    double position = 0;  // in the buffer's frames
-    float gain = 1, pitch = 1, pan = 0;
-    float x = 0, y = 0, z = 0, min_distance = 1, max_distance = 1e9f;
-};
-
-}  // namespace
-
+// ---- Mixing: the web runner's own mixer (SoftMixer.h).
 struct AudioMixer::Device {
-    std::unordered_map<uint32_t, PcmAudio> buffers;
-    std::unordered_map<uint32_t, Voice> voices;
-    uint32_t next_buffer = 1, next_voice = 1;
-    float master = 1;
-    Voice* Find(uint32_t id) {
-        auto it = voices.find(id);
-        return it == voices.end() ? nullptr : &it->second;
-    }
+    SoftMixer mixer;
 };
 
 std::unique_ptr<AudioMixer> AudioMixer::Open(std::string&) {
@@ -124,116 +103,61 @@ std::unique_ptr<AudioMixer> AudioMixer::Open(std::string&) {
 AudioMixer::~AudioMixer() = default;
 
 uint32_t AudioMixer::MakeBuffer(const PcmAudio& pcm) {
-    if (pcm.channels < 1 || pcm.channels > 2 || pcm.rate < 1) return 0;
-    const uint32_t id = device_->next_buffer++;
-    device_->buffers[id] = pcm;
-    return id;
+    return device_->mixer.MakeBuffer(pcm);
 }
 void AudioMixer::FreeBuffer(uint32_t buffer) {
-    for (auto& [id, v] : device_->voices)
-        if (v.buffer == buffer) v = Voice{};
-    device_->buffers.erase(buffer);
+    device_->mixer.FreeBuffer(buffer);
 }
 uint32_t AudioMixer::NewVoice() {
-    const uint32_t id = device_->next_voice++;
-    device_->voices[id] = Voice{};
-    return id;
+    return device_->mixer.NewVoice();
 }
 void AudioMixer::FreeVoice(uint32_t voice) {
-    device_->voices.erase(voice);
+    device_->mixer.FreeVoice(voice);
 }
 void AudioMixer::Start(uint32_t voice, uint32_t buffer, bool loop, bool spatial, int64_t offset) {
-    Voice* v = device_->Find(voice);
-    if (!v) return;
-    *v = Voice{};
-    if (!device_->buffers.count(buffer)) return;
-    v->buffer = buffer;
-    v->loop = loop;
-    v->spatial = spatial;
-    v->position = double(std::max<int64_t>(offset, 0));
-    v->playing = v->position < double(device_->buffers[buffer].Frames());
+    device_->mixer.Start(voice, buffer, loop, spatial, offset);
 }
 void AudioMixer::Stop(uint32_t voice) {
-    if (Voice* v = device_->Find(voice)) v->playing = v->paused = false;
+    device_->mixer.Stop(voice);
 }
 void AudioMixer::Pause(uint32_t voice) {
-    if (Voice* v = device_->Find(voice); v && v->playing) v->playing = false, v->paused = true;
+    device_->mixer.Pause(voice);
 }
 void AudioMixer::Resume(uint32_t voice) {
-    if (Voice* v = device_->Find(voice); v && v->paused) v->playing = true, v->paused = false;
+    device_->mixer.Resume(voice);
 }
 bool AudioMixer::Paused(uint32_t voice) {
-    const Voice* v = device_->Find(voice);
-    return v && v->paused;
+    return device_->mixer.Paused(voice);
 }
 bool AudioMixer::Playing(uint32_t voice) {
-    const Voice* v = device_->Find(voice);
-    return v && v->playing;
+    return device_->mixer.Playing(voice);
 }
 int64_t AudioMixer::Offset(uint32_t voice) {
-    const Voice* v = device_->Find(voice);
-    return v && (v->playing || v->paused) ? int64_t(v->position) : 0;
+    return device_->mixer.Offset(voice);
 }
 void AudioMixer::SetGain(uint32_t voice, float gain) {
-    if (Voice* v = device_->Find(voice)) v->gain = std::max(gain, 0.0f);
+    device_->mixer.SetGain(voice, gain);
 }
 void AudioMixer::SetPitch(uint32_t voice, float pitch) {
-    if (Voice* v = device_->Find(voice)) v->pitch = std::clamp(pitch, 0.01f, 100.0f);
+    device_->mixer.SetPitch(voice, pitch);
 }
 void AudioMixer::SetPan(uint32_t voice, float pan) {
-    if (Voice* v = device_->Find(voice)) v->pan = std::clamp(pan, -1.0f, 1.0f);
+    device_->mixer.SetPan(voice, pan);
 }
 void AudioMixer::SetPosition(uint32_t voice, float x, float y, float z) {
-    if (Voice* v = device_->Find(voice)) v->x = x, v->y = y, v->z = z;
+    device_->mixer.SetPosition(voice, x, y, z);
 }
+// Moving voices and cones are not applied (SoftMixer.h).
 void AudioMixer::SetVelocity(uint32_t, float, float, float) {}
 void AudioMixer::SetDistance(uint32_t voice, float min, float max) {
-    if (Voice* v = device_->Find(voice))
-        v->min_distance = std::max(min, 1e-6f), v->max_distance = std::max(max, v->min_distance);
+    device_->mixer.SetDistance(voice, min, max);
 }
 void AudioMixer::SetCone(uint32_t, float, float, float, float, float, float) {}
 void AudioMixer::SetMasterGain(float gain) {
-    device_->master = std::max(gain, 0.0f);
+    device_->mixer.SetMasterGain(gain);
 }
-
 void AudioMixer::Render(float* out, int32_t frames) {
-    std::fill(out, out + size_t(frames) * 2, 0.0f);
-    for (auto& [id, v] : device_->voices) {
-        if (!v.playing) continue;
-        const PcmAudio& pcm = device_->buffers[v.buffer];
-        const int64_t length = pcm.Frames();
-        float gain = v.gain * device_->master, pan = v.pan;
-        if (v.spatial) {
-            // The listener is at the origin: the gain falls with the inverse of the distance
-            // (clamped to the voice's range), and the side is where the voice is across x.
-            const float d = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
-            const float clamped = std::clamp(d, v.min_distance, v.max_distance);
-            gain *= v.min_distance / clamped;
-            pan = d > 0 ? std::clamp(v.x / d, -1.0f, 1.0f) : 0.0f;
-        }
-        const float left = gain * std::min(1.0f, 1.0f - pan);
-        const float right = gain * std::min(1.0f, 1.0f + pan);
-        const double step = double(pcm.rate) / double(kRate) * double(v.pitch);
-        for (int32_t f = 0; f < frames; ++f) {
-            if (v.position >= double(length)) {
-                if (!v.loop || length == 0) {
-                    v.playing = false;
-                    break;
-                }
-                v.position = std::fmod(v.position, double(length));
-            }
-            const int64_t i = int64_t(v.position);
-            const float t = float(v.position - double(i));
-            const int64_t j = i + 1 < length ? i + 1 : (v.loop ? 0 : i);
-            const float* a = &pcm.samples[size_t(i) * size_t(pcm.channels)];
-            const float* b = &pcm.samples[size_t(j) * size_t(pcm.channels)];
-            const float l = a[0] + (b[0] - a[0]) * t;
-            const float r = pcm.channels == 2 ? a[1] + (b[1] - a[1]) * t : l;
-            out[2 * f] += l * left;
-            out[2 * f + 1] += r * right;
-            v.position += step;
-        }
-    }
+    device_->mixer.Render(out, frames);
 }
 
 }  // namespace kr
