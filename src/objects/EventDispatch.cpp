@@ -427,6 +427,7 @@ void EventDispatch::HandleCollisions() {
     for (size_t p = 0; CurrentLists(), p < pairs_.size(); ++p) {
         const CollisionPair pair = pairs_[p];
         const int32_t n = room.DirectCount(pair.a);
+        room.PrepareOverlaps(pair.a, pair.b);
         for (int32_t k = 0; k < n; ++k) {
             CInstance* i = room.DirectAt(pair.a, k);
             if (!i || i->deleted) continue;
