@@ -182,7 +182,10 @@ void InstanceList::UpdateBoxes() const {
     // and advances the epoch when it changed); one already read since is skipped.
     std::vector<CInstance*> pending;
     pending.swap(dirty_boxes_);
-    for (CInstance* inst : pending) inst->Box();
+    for (size_t k = 0; k < pending.size(); ++k) {
+        if (k + kPrefetchAhead < pending.size()) pending[k + kPrefetchAhead]->Prefetch();
+        pending[k]->Box();
+    }
     pending.clear();
     if (dirty_boxes_.empty()) dirty_boxes_.swap(pending);  // keep the capacity
 }
