@@ -403,15 +403,19 @@ void InstanceList::PrepareOverlaps(int32_t a, int32_t b) {
     for (int32_t slot : p.probes) ++order[probe_cell(slot) + 1];
     for (size_t c = 0; c < cells; ++c) order[c + 1] += order[c];
     p.sorted.resize(p.probes.size());
-    for (int32_t slot : p.probes) p.sorted[size_t(order[probe_cell(slot)]++)] = slot;
+    for (int32_t slot : p.probes) {
+        // Probes too large for the grid's cells are left out: their walks search as before.
+        const InstanceGrid::Entry& e = entries[size_t(slot)];
+        p.sorted[size_t(order[probe_cell(slot)]++)] = {e.box, e.large_pos >= 0 ? -1 : slot};
+    }
 
     p.slices.assign(entries.size(), Prepared::Slice{});
     p.found.clear();
     std::vector<std::pair<int32_t, int32_t>>& hits = p.hits;
-    for (int32_t slot : p.sorted) {
-        const InstanceGrid::Entry& e = entries[size_t(slot)];
-        if (e.large_pos >= 0) continue;  // searched as before when its walk comes
-        const CollisionBox& area = e.box;
+    for (const Prepared::Probe& probe : p.sorted) {
+        const int32_t slot = probe.slot;
+        if (slot < 0) continue;
+        const CollisionBox& area = probe.box;
         const int32_t left = area.left >> kShift, top = area.top >> kShift;
         const int32_t right = area.right >> kShift, bottom = area.bottom >> kShift;
         hits.clear();

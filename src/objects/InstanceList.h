@@ -173,7 +173,12 @@ private:
         std::vector<CInstance*> found;  // each probe's candidates in list order
         std::vector<int32_t> cell_start;
         std::vector<Item> items;  // by cell, row by row
-        std::vector<int32_t> probes, sorted, probe_order, large, b_slots;
+        struct Probe {            // an instance of a, with its box
+            CollisionBox box;
+            int32_t slot;
+        };
+        std::vector<Probe> sorted;  // by cell
+        std::vector<int32_t> probes, probe_order, large, b_slots;
         std::vector<std::pair<int32_t, int32_t>> hits;  // (list position, entry number)
     };
     Prepared prepared_;
