@@ -143,7 +143,9 @@ struct Split {
 void Step(Runner& r, Split& split) {
     InstanceList& room = r.Instances();
     const int32_t n = room.Count();
+    // As the runner's own walks, a few instances ahead of the one updated.
     for (int32_t k = 0; k < n; ++k) {
+        if (CInstance* ahead = room.At(k + kPrefetchAhead)) ahead->Prefetch();
         CInstance& i = *room.At(k);
         i.xprevious = i.X();
         i.yprevious = i.Y();
@@ -153,6 +155,7 @@ void Step(Runner& r, Split& split) {
     ev.PerformForResponders(kEventStep, 0);
     const double t1 = CpuSeconds();
     for (int32_t k = 0; k < n; ++k) {
+        if (CInstance* ahead = room.At(k + kPrefetchAhead)) ahead->Prefetch();
         CInstance& i = *room.At(k);
         if (i.deleted) continue;
         i.ApplyFrictionAndGravity();

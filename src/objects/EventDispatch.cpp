@@ -427,7 +427,9 @@ void EventDispatch::HandleCollisions() {
     for (size_t p = 0; CurrentLists(), p < pairs_.size(); ++p) {
         const CollisionPair pair = pairs_[p];
         const int32_t n = room.DirectCount(pair.a);
+        room.PrepareOverlaps(pair.a, pair.b);
         for (int32_t k = 0; k < n; ++k) {
+            if (CInstance* ahead = room.DirectAt(pair.a, k + kPrefetchAhead)) ahead->Prefetch();
             CInstance* i = room.DirectAt(pair.a, k);
             if (!i || i->deleted) continue;
             // The candidates are the instances of b whose boxes overlap i's, in list order;

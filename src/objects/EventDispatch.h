@@ -173,6 +173,7 @@ void EventDispatch::ForEachResponder(int32_t type, int32_t number, Fn fn) {
     InstanceList& room = host_.Room();
     for (int32_t object : EventList(type, number)) {
         for (int32_t k = 0, n = room.DirectCount(object); k < n; ++k) {
+            if (CInstance* ahead = room.DirectAt(object, k + kPrefetchAhead)) ahead->Prefetch();
             CInstance* inst = room.DirectAt(object, k);
             if (inst && !inst->deleted) fn(*inst);
         }

@@ -62,6 +62,9 @@ public:
     }
     void Clear();
 
+    // Every entry by number; those with a null instance are free.
+    const std::vector<Entry>& Entries() const { return entries_; }
+
     // The number of cells a search of `area` would visit.
     static int64_t CellCount(const CollisionBox& area) { return CellsOf(area).Count(); }
 

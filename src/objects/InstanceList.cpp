@@ -2,6 +2,7 @@
 #include "objects/InstanceList.h"
 
 #include <algorithm>
+#include <climits>
 
 namespace kr {
 
@@ -11,6 +12,12 @@ namespace {
 // list instead of the grid.
 constexpr size_t kLinearBelow = 16;
 constexpr int64_t kCellCostInEntries = 8;
+
+// PrepareOverlaps works for lists at least this long, over at most this many cells per box
+// of the two lists (plus a margin), and with few boxes too large for the grid's cells.
+constexpr size_t kPrepareFrom = 64;
+constexpr int64_t kPreparedCellsPerBox = 4;
+constexpr size_t kPreparedLargeAtMost = 8;
 
 constexpr int32_t kObjAll = -3;
 constexpr int32_t kFirstInstanceId = 100000;
@@ -175,7 +182,10 @@ void InstanceList::UpdateBoxes() const {
     // and advances the epoch when it changed); one already read since is skipped.
     std::vector<CInstance*> pending;
     pending.swap(dirty_boxes_);
-    for (CInstance* inst : pending) inst->Box();
+    for (size_t k = 0; k < pending.size(); ++k) {
+        if (k + kPrefetchAhead < pending.size()) pending[k + kPrefetchAhead]->Prefetch();
+        pending[k]->Box();
+    }
     pending.clear();
     if (dirty_boxes_.empty()) dirty_boxes_.swap(pending);  // keep the capacity
 }
@@ -314,6 +324,143 @@ void InstanceList::Candidates(const CollisionBox& area, Selection sel,
         if (!e->inst->deleted && Selected(*e->inst, sel)) out.push_back(e->inst);
 }
 
+// ---- Prepared candidates for the collision phase ----
+// The walks of the collision phase take their probes in list order, which is unrelated to where
+// the instances are. Searching the grid for each then reads cells, entries and instances all
+// over memory, and that, not the number of tests, is what grows faster than the room. Here the
+// boxes of b are copied cell by cell into one array (a counting sort by cell), and the probes
+// of a are visited cell by cell as well, so that every read is close to the one before.
+
+void InstanceList::PrepareOverlaps(int32_t a, int32_t b) {
+    Prepared& p = prepared_;
+    p.valid = false;
+    if (size_t(DirectCount(a)) < kPrepareFrom || size_t(DirectCount(b)) < kPrepareFrom) return;
+    if (!dirty_boxes_.empty()) UpdateBoxes();
+    const std::vector<InstanceGrid::Entry>& entries = grid_.Entries();
+    constexpr int32_t kShift = InstanceGrid::kCellShift;
+
+    // The entries of both lists, and the cells that the boxes of b cover.
+    p.probes.clear();
+    p.large.clear();
+    p.b_slots.clear();
+    int32_t cx0 = INT32_MAX, cy0 = INT32_MAX, cx1 = INT32_MIN, cy1 = INT32_MIN;
+    for (size_t slot = 0; slot < entries.size(); ++slot) {
+        const InstanceGrid::Entry& e = entries[slot];
+        if (!e.inst) continue;
+        if (e.direct_object == a) p.probes.push_back(int32_t(slot));
+        if (e.direct_object != b) continue;
+        if (e.large_pos >= 0) {
+            if (p.large.size() == kPreparedLargeAtMost) return;
+            p.large.push_back(int32_t(slot));
+            continue;
+        }
+        p.b_slots.push_back(int32_t(slot));
+        cx0 = std::min(cx0, e.cell_left);
+        cy0 = std::min(cy0, e.cell_top);
+        cx1 = std::max(cx1, e.cell_right);
+        cy1 = std::max(cy1, e.cell_bottom);
+    }
+    if (p.b_slots.empty()) cx0 = cy0 = cx1 = cy1 = 0;
+    const int64_t width = int64_t(cx1) - cx0 + 1, height = int64_t(cy1) - cy0 + 1;
+    if (width * height > int64_t(p.probes.size() + p.b_slots.size()) * kPreparedCellsPerBox + 4096)
+        return;
+    auto cell_of = [&](int32_t cx, int32_t cy) {
+        return size_t((int64_t(cy) - cy0) * width + (int64_t(cx) - cx0));
+    };
+
+    // The boxes of b by cell: counted, then placed.
+    const size_t cells = size_t(width * height);
+    p.cell_start.assign(cells + 1, 0);
+    for (int32_t slot : p.b_slots) {
+        const InstanceGrid::Entry& e = entries[size_t(slot)];
+        for (int32_t cy = e.cell_top; cy <= e.cell_bottom; ++cy)
+            for (int32_t cx = e.cell_left; cx <= e.cell_right; ++cx)
+                ++p.cell_start[cell_of(cx, cy) + 1];
+    }
+    for (size_t c = 0; c < cells; ++c) p.cell_start[c + 1] += p.cell_start[c];
+    p.items.resize(size_t(p.cell_start[cells]));
+    {
+        std::vector<int32_t>& fill = p.probe_order;  // as a cursor per cell for now
+        fill.assign(p.cell_start.begin(), p.cell_start.end() - 1);
+        for (int32_t slot : p.b_slots) {
+            const InstanceGrid::Entry& e = entries[size_t(slot)];
+            const Prepared::Item item{e.box, e.list_pos, e.cell_left, e.cell_top, slot};
+            for (int32_t cy = e.cell_top; cy <= e.cell_bottom; ++cy)
+                for (int32_t cx = e.cell_left; cx <= e.cell_right; ++cx)
+                    p.items[size_t(fill[cell_of(cx, cy)]++)] = item;
+        }
+    }
+
+    // The probes by the cell of their top left corner (clamped to the cells of b).
+    auto clamp_x = [&](int32_t cx) { return std::clamp(cx, cx0, cx1); };
+    auto clamp_y = [&](int32_t cy) { return std::clamp(cy, cy0, cy1); };
+    std::vector<int32_t>& order = p.probe_order;
+    order.assign(cells + 1, 0);
+    auto probe_cell = [&](int32_t slot) {
+        const CollisionBox& box = entries[size_t(slot)].box;
+        return cell_of(clamp_x(box.left >> kShift), clamp_y(box.top >> kShift));
+    };
+    for (int32_t slot : p.probes) ++order[probe_cell(slot) + 1];
+    for (size_t c = 0; c < cells; ++c) order[c + 1] += order[c];
+    p.sorted.resize(p.probes.size());
+    for (int32_t slot : p.probes) {
+        // Probes too large for the grid's cells are left out: their walks search as before.
+        const InstanceGrid::Entry& e = entries[size_t(slot)];
+        p.sorted[size_t(order[probe_cell(slot)]++)] = {e.box, e.large_pos >= 0 ? -1 : slot};
+    }
+
+    p.slices.assign(entries.size(), Prepared::Slice{});
+    p.found.clear();
+    std::vector<std::pair<int32_t, int32_t>>& hits = p.hits;
+    for (const Prepared::Probe& probe : p.sorted) {
+        const int32_t slot = probe.slot;
+        if (slot < 0) continue;
+        const CollisionBox& area = probe.box;
+        const int32_t left = area.left >> kShift, top = area.top >> kShift;
+        const int32_t right = area.right >> kShift, bottom = area.bottom >> kShift;
+        hits.clear();
+        for (int32_t cy = std::max(top, cy0); cy <= std::min(bottom, cy1); ++cy) {
+            for (int32_t cx = std::max(left, cx0); cx <= std::min(right, cx1); ++cx) {
+                const size_t c = cell_of(cx, cy);
+                for (int32_t k = p.cell_start[c]; k < p.cell_start[c + 1]; ++k) {
+                    const Prepared::Item& item = p.items[size_t(k)];
+                    // A box in several cells is taken in the first cell of the search it
+                    // covers.
+                    if (std::max(item.cell_left, left) != cx || std::max(item.cell_top, top) != cy)
+                        continue;
+                    if (Touches(item.box, area)) hits.emplace_back(item.list_pos, item.slot);
+                }
+            }
+        }
+        for (int32_t large : p.large) {
+            const InstanceGrid::Entry& l = entries[size_t(large)];
+            if (Touches(l.box, area)) hits.emplace_back(l.list_pos, large);
+        }
+        std::sort(hits.begin(), hits.end());
+        p.slices[size_t(slot)] = {int32_t(p.found.size()), int32_t(hits.size())};
+        for (const auto& h : hits) p.found.push_back(entries[size_t(h.second)].inst);
+    }
+    p.valid = true;
+    p.epoch = epoch_;
+    p.a = a;
+    p.b = b;
+}
+
+bool InstanceList::TakePrepared(const CInstance& probe, Selection sel,
+                                std::vector<CInstance*>& out) const {
+    const Prepared& p = prepared_;
+    if (!p.valid || sel.kind != Selection::Kind::kDirect || sel.value != p.b ||
+        probe.direct_object_ != p.a || probe.grid_slot_ < 0 ||
+        size_t(probe.grid_slot_) >= p.slices.size() || Epoch() != p.epoch)
+        return false;
+    const Prepared::Slice s = p.slices[size_t(probe.grid_slot_)];
+    if (s.count < 0) return false;
+    out.clear();
+    for (int32_t k = s.begin; k < s.begin + s.count; ++k)
+        if (!p.found[size_t(k)]->deleted) out.push_back(p.found[size_t(k)]);
+    return true;
+}
+
 // ---- OverlapWalk ----
 
 OverlapWalk::OverlapWalk(const InstanceList& room, Selection list, const CollisionBox& area,
@@ -343,7 +490,8 @@ int32_t OverlapWalk::PositionOf(const CInstance& inst) const {
 
 void OverlapWalk::Look() {
     if (probe_) area_ = probe_->Box();
-    room_.Candidates(area_, list_, found_);
+    if (!probe_ || !room_.TakePrepared(*probe_, list_, found_))
+        room_.Candidates(area_, list_, found_);
     index_ = 0;
     epoch_ = room_.Epoch();
     looked_ = true;

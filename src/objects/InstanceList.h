@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <memory>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "motion/Collision.h"
@@ -95,6 +96,13 @@ public:
     // The selected instances, not deleted, whose boxes overlap `area` (inclusive), in list
     // order. `out` is replaced.
     void Candidates(const CollisionBox& area, Selection sel, std::vector<CInstance*>& out) const;
+    // Finds the candidates of every instance in the direct list of `a` among the direct list of
+    // `b` at once, in one pass over the boxes in space order, for the walks of the collision
+    // phase (an OverlapWalk over Selection::Direct(b) with a probe of `a`) to take instead of
+    // searching the grid each. They take them only while the epoch stays as it is now, so a walk
+    // visits the same instances either way. Nothing is prepared for short lists or for boxes
+    // spread over far more space than the lists fill.
+    void PrepareOverlaps(int32_t a, int32_t b);
     // A buffer for searches that do not run events (and so cannot nest).
     std::vector<CInstance*>& SearchBuffer() const { return search_buffer_; }
 
@@ -133,6 +141,9 @@ private:
     void BoxDirty(CInstance& inst) { dirty_boxes_.push_back(&inst); }
     void UpdateBoxes() const;
     bool Selected(const CInstance& inst, Selection sel) const;
+    // The candidates PrepareOverlaps found for `probe`, when they are still those Candidates
+    // would give for its box and `sel`; false otherwise.
+    bool TakePrepared(const CInstance& probe, Selection sel, std::vector<CInstance*>& out) const;
 
     InstanceWorld* world_;
     std::vector<std::unique_ptr<CInstance>> active_;
@@ -145,6 +156,32 @@ private:
     mutable std::vector<CInstance*> dirty_boxes_;
 
     InstanceGrid grid_;
+
+    // What PrepareOverlaps found, and its working space (kept for the next phase).
+    struct Prepared {
+        struct Item {  // an instance of b in one cell
+            CollisionBox box;
+            int32_t list_pos, cell_left, cell_top, slot;
+        };
+        struct Slice {
+            int32_t begin = 0, count = -1;  // in found; count -1: nothing prepared
+        };
+        bool valid = false;
+        uint64_t epoch = 0;
+        int32_t a = -1, b = -1;
+        std::vector<Slice> slices;      // by grid entry number
+        std::vector<CInstance*> found;  // each probe's candidates in list order
+        std::vector<int32_t> cell_start;
+        std::vector<Item> items;  // by cell, row by row
+        struct Probe {            // an instance of a, with its box
+            CollisionBox box;
+            int32_t slot;
+        };
+        std::vector<Probe> sorted;  // by cell
+        std::vector<int32_t> probes, probe_order, large, b_slots;
+        std::vector<std::pair<int32_t, int32_t>> hits;  // (list position, entry number)
+    };
+    Prepared prepared_;
 
     mutable std::vector<CInstance*> search_buffer_;
     mutable std::vector<const InstanceGrid::Entry*> grid_hits_;

@@ -326,8 +326,10 @@ void GameLoop::StepPhases() {
 // during the walk are not visited, and positions past a shortened end are skipped.
 template <class Fn>
 static void ForEachByPosition(InstanceList& room, Fn fn) {
-    for (int32_t i = 0, n = room.Count(); i < n; ++i)
+    for (int32_t i = 0, n = room.Count(); i < n; ++i) {
+        if (CInstance* ahead = room.At(i + kPrefetchAhead)) ahead->Prefetch();
         if (CInstance* inst = room.At(i)) fn(*inst);
+    }
 }
 
 void GameLoop::RememberPositions() {

@@ -217,6 +217,70 @@ TEST(InstanceList, SearchesSeeMovesWhoseBoxesNobodyRead) {
     EXPECT_EQ(b.BBoxRight(), 3);
 }
 
+// The collision phase prepares the candidates of a whole pair of lists at once. Two rooms built
+// alike, one prepared and one not, run the phase's walks with the same changes in between
+// (nothing, mostly; a destroyed instance, which leaves the epoch as it is; a move or a new
+// instance, after which the prepared candidates no longer count) and must visit the same pairs.
+// Some boxes are larger than the grid takes in cells, and some instances are destroyed before.
+TEST(InstanceList, PreparedCandidatesVisitWhatTheSearchWould) {
+    struct Room {
+        TestWorld world;
+        int32_t a = 0, b = 0, big = 0;
+        InstanceList list{world};
+    };
+    auto build = [](Room& r) {
+        const int32_t small = r.world.AddSprite(test::SolidSprite(16, 16, 8, 8));
+        r.big = r.world.AddSprite(test::SolidSprite(700, 600, 350, 300));
+        r.a = r.world.AddObject(small);
+        r.b = r.world.AddObject(r.world.AddSprite(test::SolidSprite(12, 20)));
+        std::mt19937 rng(777);
+        auto coord = [&] { return double(std::uniform_int_distribution<int>(-100, 1500)(rng)); };
+        for (int i = 0; i < 600; ++i) {
+            CInstance& inst = r.list.AddInstance(i % 3 ? r.b : r.a, coord(), coord());
+            if (i % 97 == 0) inst.SetSprite(r.big);
+            if (i % 41 == 0) inst.deleted = true;
+        }
+    };
+    Room prepared, plain;
+    build(prepared);
+    build(plain);
+    for (const auto& [pa, pb] :
+         {std::pair{prepared.a, prepared.b}, std::pair{prepared.a, prepared.a},
+          std::pair{prepared.b, prepared.a}}) {
+        std::vector<std::vector<int32_t>> visits(2);
+        Room* rooms[] = {&prepared, &plain};
+        for (int side = 0; side < 2; ++side) {
+            InstanceList& room = rooms[side]->list;
+            std::mt19937 rng(99);
+            auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
+            for (int phase = 0; phase < 6; ++phase) {
+                if (side == 0) room.PrepareOverlaps(pa, pb);
+                const int32_t n = room.DirectCount(pa);
+                for (int32_t k = 0; k < n; ++k) {
+                    CInstance* i = room.DirectAt(pa, k);
+                    if (!i || i->deleted) continue;
+                    OverlapWalk walk(room, Selection::Direct(pb), *i,
+                                     pa == pb ? InstanceList::DirectPosition(*i) : 0);
+                    while (CInstance* j = walk.Next()) {
+                        visits[size_t(side)].insert(visits[size_t(side)].end(), {i->id, j->id});
+                        CInstance* other = room.At(pick(room.Count()));
+                        const int change = pick(150);
+                        if (change < 8)
+                            other->deleted = true;
+                        else if (change == 8)
+                            other->SetPosition(i->X() + pick(9) - 4, i->Y());
+                        else if (change == 9)
+                            room.AddInstance(pb, j->X(), j->Y());
+                    }
+                }
+                room.RemoveDeleted();
+            }
+        }
+        EXPECT_GT(visits[0].size(), 1000u);
+        EXPECT_EQ(visits[0], visits[1]) << "pair " << pa << ", " << pb;
+    }
+}
+
 class WalkTest : public ::testing::Test {
 protected:
     WalkTest() { obj = world.AddObject(world.AddSprite(test::SolidSprite(4, 4))); }
