@@ -665,7 +665,8 @@ L_SETLA : {
     std::unique_ptr<ArrayRows>& up = larr_[fr->larr_base + pc->b];
     if (KR_UNLIKELY(!up)) up = std::make_unique<ArrayRows>();
     ArrayRows& rows = *up;
-    size_t i = size_t(idx / kArrayDim), j = size_t(idx % kArrayDim);
+    // The index comes from the checked index instructions: never negative.
+    size_t i = size_t(uint32_t(idx) / kArrayDim), j = size_t(uint32_t(idx) % kArrayDim);
     if (KR_UNLIKELY(rows.size() <= i)) {
         steps_ -= int64_t(i + 1 - rows.size()) / 8;
         rows.resize(i + 1);
