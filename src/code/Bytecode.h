@@ -78,7 +78,7 @@ constexpr uint16_t kNoReg = 0xFFFF;
     X(FORLT_N) X(FORLE_N) X(FORGT_N) X(FORGE_N) /* ADD_RN l += k; J<cmp>_RN_T l, number */  \
     X(FORLT_R) X(FORLE_R) X(FORGT_R) X(FORGE_R) /* ADD_RN l += k; J<cmp>_RR_T l, register */\
     X(MULADD_L) X(MULADD_R) /* MUL_RN t = x * k; ADD_RR with t as left / right operand */ \
-    X(MULADDMOD_L) X(MULADDMOD_R) /* the same followed by MOD_RI of the sum */               \
+    X(MULADDMOD_L) X(MULADDMOD_R) /* the same followed by MOD_RI of the sum; d:e 1 / divisor */ \
     X(MOD_RI)     /* MOD_RN whose number is an integer, 1 <= |n| < 2^31 */
 
 enum Op : uint16_t {

@@ -1,5 +1,6 @@
 // The fused instructions: a multiply-add (and a remainder after it) and the step and test of
 // a `for` loop, each emitted before the instructions it runs at once when all are reals.
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -22,6 +23,8 @@ void Lowerer::FuseMulAddMod() {
         mod.b != add.a || add.a < p_.nlocals)
         return;
     fused.op = uint16_t(fused.op == OP_MULADD_L ? OP_MULADDMOD_L : OP_MULADDMOD_R);
+    // The reciprocal of the divisor, worked out once here instead of on every pass.
+    SetNum(fused, 1.0 / std::fabs(Num(mod)));
 }
 
 // Inserts `op` before the last `count` instructions (none of which is a jump target yet).

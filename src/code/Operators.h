@@ -121,13 +121,13 @@ inline double RealMod(double a, double b) {
 // rounds to a double whose truncation is the exact quotient, so RealMod gives that exact
 // remainder too, with +0 for a nonzero multiple of b; every other dividend (-0 among them, whose
 // result is -0) takes RealMod itself.
-inline double RealModByInteger(double a, double b) {
+// `inv` is 1 / |b|, which code that divides by the same b again and again works out once.
+inline double RealModByReciprocal(double a, double b, double inv) {
     if (__builtin_expect(std::fabs(a) < 2251799813685248.0, 1)) {
         const int64_t ai = int64_t(a);
         if (__builtin_expect(ai != 0 && double(ai) == a, 1)) {
-            const double ab = std::fabs(b);
-            const int64_t bi = int64_t(ab);
-            int64_t r = ai - int64_t(a * (1.0 / ab)) * bi;
+            const int64_t bi = int64_t(std::fabs(b));
+            int64_t r = ai - int64_t(a * inv) * bi;
             // The estimate is rarely off: branches, not selects, keep the result's wait short.
             if (ai > 0) {
                 if (__builtin_expect(r < 0, 0))
@@ -144,6 +144,9 @@ inline double RealModByInteger(double a, double b) {
         }
     }
     return RealMod(a, b);
+}
+inline double RealModByInteger(double a, double b) {
+    return RealModByReciprocal(a, b, 1.0 / std::fabs(b));
 }
 // Whether RealModByInteger applies to divisor b.
 inline bool IsModDivisor(double b) {

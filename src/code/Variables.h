@@ -35,7 +35,9 @@ struct RVariable {
 
 // Reads element `index` (not 0) of the rows; nullptr when it does not exist.
 inline const RValue* ArrayElement(const ArrayRows& rows, int64_t index) {
-    size_t i = size_t(index / kArrayDim), j = size_t(index % kArrayDim);
+    // Unsigned division is the cheaper one; a negative index becomes a row far past the end.
+    const uint64_t u = uint64_t(index);
+    size_t i = size_t(u / kArrayDim), j = size_t(u % kArrayDim);
     if (i >= rows.size() || j >= rows[i].size()) return nullptr;
     return &rows[i][j];
 }

@@ -665,7 +665,8 @@ L_SETLA : {
     std::unique_ptr<ArrayRows>& up = larr_[fr->larr_base + pc->b];
     if (KR_UNLIKELY(!up)) up = std::make_unique<ArrayRows>();
     ArrayRows& rows = *up;
-    size_t i = size_t(idx / kArrayDim), j = size_t(idx % kArrayDim);
+    // The index comes from the checked index instructions: never negative.
+    size_t i = size_t(uint32_t(idx) / kArrayDim), j = size_t(uint32_t(idx) % kArrayDim);
     if (KR_UNLIKELY(rows.size() <= i)) {
         steps_ -= int64_t(i + 1 - rows.size()) / 8;
         rows.resize(i + 1);
@@ -1033,24 +1034,24 @@ L_MOD_RI : {
     goto binary_slow;
 }
 
-#define KR_MULADD(NAME, LEFT, MOD)                                    \
-    L_##NAME : {                                                      \
-        const Instr& mul_ = pc[1];                                    \
-        const Instr& add_ = pc[2];                                    \
-        const RValue& m_ = R[mul_.b];                                 \
-        const RValue& o_ = R[LEFT ? add_.c : add_.b];                 \
-        if (KR_LIKELY((m_.kind | o_.kind) == 0)) {                    \
-            double t_ = m_.real * Num(mul_);                          \
-            double s_ = LEFT ? t_ + o_.real : o_.real + t_;           \
-            if (MOD) {                                                \
-                R[pc[3].a].SetReal(RealModByInteger(s_, Num(pc[3]))); \
-                pc += 3;                                              \
-            } else {                                                  \
-                R[add_.a].SetReal(s_);                                \
-                pc += 2;                                              \
-            }                                                         \
-        }                                                             \
-        NEXT();                                                       \
+#define KR_MULADD(NAME, LEFT, MOD)                                                 \
+    L_##NAME : {                                                                   \
+        const Instr& mul_ = pc[1];                                                 \
+        const Instr& add_ = pc[2];                                                 \
+        const RValue& m_ = R[mul_.b];                                              \
+        const RValue& o_ = R[LEFT ? add_.c : add_.b];                              \
+        if (KR_LIKELY((m_.kind | o_.kind) == 0)) {                                 \
+            double t_ = m_.real * Num(mul_);                                       \
+            double s_ = LEFT ? t_ + o_.real : o_.real + t_;                        \
+            if (MOD) {                                                             \
+                R[pc[3].a].SetReal(RealModByReciprocal(s_, Num(pc[3]), Num(*pc))); \
+                pc += 3;                                                           \
+            } else {                                                               \
+                R[add_.a].SetReal(s_);                                             \
+                pc += 2;                                                           \
+            }                                                                      \
+        }                                                                          \
+        NEXT();                                                                    \
     }
     KR_MULADD(MULADD_L, true, false)
     KR_MULADD(MULADD_R, false, false)

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -799,6 +800,61 @@ TEST(Remainder, QuickFormEqualsTheDefinition) {
         double a = q * b + double(int64_t((seed >> 20) % 5) - 2);
         if (std::fabs(a) >= 2251799813685248.0) continue;
         ASSERT_EQ(bits(RealModQuick(a, b)), bits(RealMod(a, b))) << a << " mod " << b;
+    }
+}
+
+// The fused multiply-add-remainder keeps the divisor's reciprocal in the instruction; its
+// result must be the very double of the operations one at a time: a * k, then + c, then
+// x - trunc(x / m) * m. Operands cross 2^51 and 2^53, are negative, zero or not whole.
+TEST_F(Language, FusedRemainderEqualsTheOperationsOneByOne) {
+    struct Case {
+        double s, k, c, m;
+    } const cases[] = {
+        {208754, 7, 9999999, 1000003},
+        {-3, 7, 4, -5},
+        {-3, 7, 2, 5},
+        {0, 7, 0, 3},
+        {0, -7, 0, 3},  // -0 + 0
+        {1000002, 7, 1, 1000003},
+        {4, 3, -12, 7},  // a nonzero multiple: +0
+        {321685687669321.0, 7, 0, 1000003},
+        {321685687669322.0, 7, 5, 3},            // past 2^51
+        {1286742750677284.0, 7, 1, 2147483647},  // past 2^53: the sum rounds
+        {-1286742750677284.0, 7, -3, 1000003},
+        {0.5, 7, 1, 2},
+        {2.25, 3, 0.125, 4},
+        {9007199254740992.0, 3, 1, 7},
+        {3, 1, 2, -2147483647},
+    };
+    auto bits = [](double v) {
+        uint64_t b;
+        std::memcpy(&b, &v, sizeof b);
+        return b;
+    };
+    auto text = [](double v) {
+        char t[40];
+        std::snprintf(t, sizeof t, "%.17g", v);
+        return std::string(t);
+    };
+    for (const Case& c : cases) {
+        volatile double product = c.s * c.k;
+        volatile double sum = product + c.c;
+        const double want = RealMod(sum, c.m);
+        const std::string set = "var s, i; s = " + text(c.s) + "; i = " + text(c.c) + "; ";
+        const std::string k = text(c.k), m = text(c.m);
+        for (const std::string& e :
+             {"(s * " + k + " + i) mod " + m, "(i + s * " + k + ") mod " + m}) {
+            const std::string src = set + "return " + e + ";";
+            CCode code(src, false);
+            ASSERT_TRUE(code.Compile(rt)) << src;
+            bool fused = false;
+            for (const Instr& in : code.GetProto()->instrs)
+                fused = fused || in.op == OP_MULADDMOD_L || in.op == OP_MULADDMOD_R;
+            EXPECT_TRUE(fused) << src;
+            RValue got;
+            ASSERT_TRUE(rt.Execute(code, &a, &b, got)) << src;
+            EXPECT_EQ(bits(got.real), bits(want)) << src << " gives " << text(got.real);
+        }
     }
 }
 
