@@ -1,9 +1,13 @@
 // The built-in constants: names and values as scripts see them. Colours are 0xBBGGRR.
 #include "code/Vocabulary.h"
 
+#include <algorithm>
+#include <array>
+#include <string_view>
+
 namespace kr {
 
-static const BuiltinConstantDef kBuiltinConstants[] = {
+static constexpr BuiltinConstantDef kBuiltinConstants[] = {
     // Instances and logic
     {"self", -1},
     {"other", -2},
@@ -315,6 +319,26 @@ static const BuiltinConstantDef kBuiltinConstants[] = {
 
 std::span<const BuiltinConstantDef> BuiltinConstants() {
     return kBuiltinConstants;
+}
+
+namespace {
+
+consteval auto ByName() {
+    constexpr size_t n = std::size(kBuiltinConstants);
+    std::array<uint16_t, n> order{};
+    for (size_t i = 0; i < n; ++i) order[i] = uint16_t(i);
+    std::sort(order.begin(), order.end(), [](uint16_t a, uint16_t b) {
+        const std::string_view x = kBuiltinConstants[a].name, y = kBuiltinConstants[b].name;
+        return x < y || (x == y && a < b);
+    });
+    return order;
+}
+constexpr auto kByName = ByName();
+
+}  // namespace
+
+std::span<const uint16_t> BuiltinConstantsByName() {
+    return kByName;
 }
 
 }  // namespace kr
