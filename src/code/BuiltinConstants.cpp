@@ -1,9 +1,9 @@
 // The built-in constants: names and values as scripts see them. Colours are 0xBBGGRR.
 #include "code/Vocabulary.h"
 
-#include <algorithm>
-#include <array>
 #include <string_view>
+
+#include "code/BuiltinRegistry.h"
 
 namespace kr {
 
@@ -324,14 +324,10 @@ std::span<const BuiltinConstantDef> BuiltinConstants() {
 namespace {
 
 consteval auto ByName() {
-    constexpr size_t n = std::size(kBuiltinConstants);
-    std::array<uint16_t, n> order{};
-    for (size_t i = 0; i < n; ++i) order[i] = uint16_t(i);
-    std::sort(order.begin(), order.end(), [](uint16_t a, uint16_t b) {
+    return SortedRows<std::size(kBuiltinConstants)>([](uint16_t a, uint16_t b) {
         const std::string_view x = kBuiltinConstants[a].name, y = kBuiltinConstants[b].name;
         return x < y || (x == y && a < b);
     });
-    return order;
 }
 constexpr auto kByName = ByName();
 

@@ -37,17 +37,34 @@ struct BuiltinDef {
     int argc;      // -1: any number from 0 to 16
 };
 
+// The indices 0 to N-1 ordered by `less` (a strict order on indices), in a form that a constant
+// expression can run: a bottom-up merge sort, as std::sort is not constexpr in every C++
+// library the program is built with.
+template <size_t N, class Less>
+constexpr std::array<uint16_t, N> SortedRows(Less less) {
+    static_assert(N <= 65536);
+    std::array<uint16_t, N> a{}, b{};
+    for (size_t i = 0; i < N; ++i) a[i] = uint16_t(i);
+    for (size_t width = 1; width < N; width *= 2) {
+        for (size_t lo = 0; lo < N; lo += 2 * width) {
+            const size_t mid = std::min(lo + width, N), hi = std::min(lo + 2 * width, N);
+            size_t i = lo, j = mid, k = lo;
+            while (i < mid && j < hi) b[k++] = less(a[j], a[i]) ? a[j++] : a[i++];
+            while (i < mid) b[k++] = a[i++];
+            while (j < hi) b[k++] = a[j++];
+        }
+        a = b;
+    }
+    return a;
+}
+
 // The rows of `table` ordered by name, rows of one name in table order.
 template <size_t N>
 consteval std::array<uint16_t, N> BuiltinNameOrder(const BuiltinDef (&table)[N]) {
-    static_assert(N <= 65536);
-    std::array<uint16_t, N> order{};
-    for (size_t i = 0; i < N; ++i) order[i] = uint16_t(i);
-    std::sort(order.begin(), order.end(), [&](uint16_t a, uint16_t b) {
+    return SortedRows<N>([&](uint16_t a, uint16_t b) {
         const std::string_view x = table[a].name, y = table[b].name;
         return x < y || (x == y && a < b);
     });
-    return order;
 }
 template <const auto& Table>
 inline constexpr auto kBuiltinNameOrder = BuiltinNameOrder(Table);
