@@ -2,7 +2,8 @@
 // 10,000 and 50,000 sprites per frame, h_objects with 10,000 moving instances) through korvane
 // and through LOVE 11.4, alternately in one run, each side drawing off screen with Mesa's
 // llvmpipe (SDL's offscreen video driver). Prints both frame rates, the ratio (ours / LOVE,
-// above 1 is faster) and our CPU time per sprite drawn.
+// above 1 is faster) and our CPU time per sprite drawn. Without LOVE, only our side runs (its
+// columns show 0).
 //
 //   bench_drawing [ROUNDS]      (default 1 round of every workload)
 // KR_SHARED_BENCH names the folder of the shared workloads when it is not beside the sources.
@@ -56,6 +57,7 @@ Result Measure(const std::string& command) {
 int main(int argc, char** argv) {
     using namespace kr;
     int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1;
+    const bool have_love = bench::PeerInstalled("love", "love");
     std::string dir = "/tmp/kr_bench_drawing";
     std::system(("mkdir -p " + dir).c_str());
     struct Work {
@@ -77,8 +79,9 @@ int main(int argc, char** argv) {
                 return 1;
             }
             Result ours = Measure(std::string(KR_KORVANE) + " run " + game);
-            Result love =
-                Measure("love " + kShared + "/love/" + w.name + " " + std::to_string(w.n) + " 5");
+            Result love = have_love ? Measure("love " + kShared + "/love/" + w.name + " " +
+                                              std::to_string(w.n) + " 5")
+                                    : Result{};
             // CPU per sprite over the whole run (start-up and warm-up included, so an upper
             // bound); the frames counted are those of the 5 measured seconds.
             double sprites = ours.frames * w.n * (5.5 / 5.0);

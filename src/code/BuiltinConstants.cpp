@@ -1,9 +1,13 @@
 // The built-in constants: names and values as scripts see them. Colours are 0xBBGGRR.
 #include "code/Vocabulary.h"
 
+#include <string_view>
+
+#include "code/BuiltinRegistry.h"
+
 namespace kr {
 
-static const BuiltinConstantDef kBuiltinConstants[] = {
+static constexpr BuiltinConstantDef kBuiltinConstants[] = {
     // Instances and logic
     {"self", -1},
     {"other", -2},
@@ -315,6 +319,22 @@ static const BuiltinConstantDef kBuiltinConstants[] = {
 
 std::span<const BuiltinConstantDef> BuiltinConstants() {
     return kBuiltinConstants;
+}
+
+namespace {
+
+consteval auto ByName() {
+    return SortedRows<std::size(kBuiltinConstants)>([](uint16_t a, uint16_t b) {
+        const std::string_view x = kBuiltinConstants[a].name, y = kBuiltinConstants[b].name;
+        return x < y || (x == y && a < b);
+    });
+}
+constexpr auto kByName = ByName();
+
+}  // namespace
+
+std::span<const uint16_t> BuiltinConstantsByName() {
+    return kByName;
 }
 
 }  // namespace kr

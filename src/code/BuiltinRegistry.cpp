@@ -2,6 +2,7 @@
 
 #include "code/Runtime.h"
 
+#include <algorithm>
 #include <cfenv>
 #include <cmath>
 
@@ -16,18 +17,41 @@ int64_t RoundToInt64(double v) {
 
 void BuiltinRegistry::Add(std::string_view name, BuiltinFn fn, int argc) {
     int id = int(records_.size());
-    records_.push_back(Record{std::string(name), fn, argc});
-    by_name_.try_emplace(std::string(name), id);  // the first registration wins a lookup
+    const std::string& kept = names_.emplace_back(name);
+    records_.push_back(BuiltinDef{kept.c_str(), fn, argc});
+    by_name_.try_emplace(kept, id);  // the first registration wins a lookup
+}
+
+void BuiltinRegistry::AddTable(std::span<const BuiltinDef> table,
+                               std::span<const uint16_t> by_name) {
+    families_.push_back(Family{int(records_.size()), table, by_name});
+    records_.insert(records_.end(), table.begin(), table.end());
 }
 
 int BuiltinRegistry::Find(std::string_view name) const {
-    auto it = by_name_.find(std::string(name));
-    return it == by_name_.end() ? -1 : it->second;
+    int best = -1;
+    auto keep = [&](int id) {
+        if (best < 0 || id < best) best = id;
+    };
+    for (const Family& f : families_) {
+        // The first row of that name in the family: rows of one name are in table order.
+        auto it = std::lower_bound(f.by_name.begin(), f.by_name.end(), name,
+                                   [&](uint16_t row, std::string_view n) {
+                                       return std::string_view(f.rows[row].name) < n;
+                                   });
+        if (it != f.by_name.end() && std::string_view(f.rows[*it].name) == name)
+            keep(f.first + int(*it));
+    }
+    if (!by_name_.empty()) {
+        auto it = by_name_.find(name);
+        if (it != by_name_.end()) keep(it->second);
+    }
+    return best;
 }
 
 int BuiltinRegistry::ImplementedCount() const {
     int n = 0;
-    for (const Record& r : records_) n += r.fn != nullptr;
+    for (const BuiltinDef& r : records_) n += r.fn != nullptr;
     return n;
 }
 
@@ -39,7 +63,7 @@ bool BuiltinRegistry::OnlyAnswers(int id) const {
 
 int BuiltinRegistry::OnlyAnswersCount() const {
     int n = 0;
-    for (const Record& r : records_) n += r.fn == &BuiltinOnlyAnswers;
+    for (const BuiltinDef& r : records_) n += r.fn == &BuiltinOnlyAnswers;
     return n;
 }
 
@@ -55,9 +79,9 @@ void BuiltinRegistry::Call(int id, Runtime& rt, ScriptInstance* self, ScriptInst
         rt.RuntimeError("Unknown built-in function id " + std::to_string(id) + ".");
         return;
     }
-    const Record& r = records_[size_t(id)];
+    const BuiltinDef& r = records_[size_t(id)];
     if (!r.fn) {
-        rt.RuntimeError("Function " + r.name + " is not available yet.");
+        rt.RuntimeError("Function " + std::string(r.name) + " is not available yet.");
         return;
     }
     r.fn(rt, self, other, argc, args, result);

@@ -9,6 +9,7 @@
 #include "code/DebugHook.h"
 #include "code/Operators.h"
 #include "code/Vm.h"
+#include "code/Vocabulary.h"
 #include "platform/Files.h"
 
 namespace kr {
@@ -120,8 +121,18 @@ void Runtime::AddConstant(std::string_view name, const RValue& value) {
 bool Runtime::FindConstant(std::string_view name, RValue& out) {
     if (host_->FindResourceConstant(name, out)) return true;
     auto it = constant_ids_.find(std::string(name));
-    if (it == constant_ids_.end()) return false;
-    out = constants_[size_t(it->second)].second;
+    if (it != constant_ids_.end()) {
+        out = constants_[size_t(it->second)].second;
+        return true;
+    }
+    if (!builtin_constants_) return false;
+    // The last of the rows of that name, as the latest definition wins.
+    const std::span<const BuiltinConstantDef> table = BuiltinConstants();
+    const std::span<const uint16_t> order = BuiltinConstantsByName();
+    auto row = std::upper_bound(order.begin(), order.end(), name,
+                                [&](std::string_view n, uint16_t r) { return n < table[r].name; });
+    if (row == order.begin() || table[*(row - 1)].name != name) return false;
+    out = RValue(table[*(row - 1)].value);
     return true;
 }
 

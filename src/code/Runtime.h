@@ -208,7 +208,11 @@ public:
 
     // --- Constants ---
     void AddConstant(std::string_view name, const RValue& value);
-    // Resource and trigger names first (the host), then the constant table, latest first.
+    // Makes the built-in constants (BuiltinConstants) known, under every constant added: they
+    // are looked up in their own table, ordered by name when the program is built.
+    void UseBuiltinConstants() { builtin_constants_ = true; }
+    // Resource and trigger names first (the host), then the constant table, latest first, then
+    // the built-in constants.
     bool FindConstant(std::string_view name, RValue& out);
     // Defines a game constant from its value text (an expression). Shows the implementation's
     // messages and returns false on an invalid name or value.
@@ -366,6 +370,7 @@ private:
     std::unordered_map<std::string, int32_t> builtin_var_ids_;
     std::vector<std::pair<std::string, RValue>> constants_;
     std::unordered_map<std::string, int32_t> constant_ids_;  // the latest definition
+    bool builtin_constants_ = false;
     VariableNames names_;
     GlobalStore globals_;
     std::vector<Script> scripts_;

@@ -20,6 +20,9 @@ struct BuiltinConstantDef {
 
 // The 289 built-in constants, in the order they are added to the constant table.
 std::span<const BuiltinConstantDef> BuiltinConstants();
+// Their rows ordered by name, rows of one name in table order; worked out when the program is
+// built.
+std::span<const uint16_t> BuiltinConstantsByName();
 
 // ---- Variables ----------------------------------------------------------------------------
 

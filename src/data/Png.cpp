@@ -1,6 +1,7 @@
 // PNG files. The writer is our own: signature, IHDR (8-bit RGBA), one IDAT holding every row
 // with filter 0 deflated as one zlib stream at the default level, IEND. Rows are fed to zlib one
-// at a time, so no filtered copy of the whole image is ever built. Reading goes through libpng.
+// at a time, so no filtered copy of the whole image is ever built. Reading goes through libpng,
+// loaded when the first PNG file is read.
 #include <png.h>
 #include <zlib.h>
 
@@ -8,10 +9,17 @@
 
 #include "data/ImageCodecs.h"
 #include "platform/Files.h"
+#include "platform/LazyLibrary.h"
 
 namespace kr {
 
 namespace {
+
+// Loaded on first use (platform/LazyLibrary.h).
+LazyLibrary kPng("libpng16.so.16");
+KR_LAZY_FUNCTION(kPng, png_image_begin_read_from_memory)
+KR_LAZY_FUNCTION(kPng, png_image_finish_read)
+KR_LAZY_FUNCTION(kPng, png_image_free)
 
 void PutBe32(std::vector<uint8_t>& out, uint32_t v) {
     for (int shift = 24; shift >= 0; shift -= 8) out.push_back(uint8_t(v >> shift));

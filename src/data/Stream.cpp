@@ -264,10 +264,12 @@ bool Inflate(std::span<const uint8_t> in, std::vector<uint8_t>& out, size_t limi
     out.clear();
     z_stream z{};
     if (inflateInit(&z) != Z_OK) return false;
-    constexpr size_t kChunk = 64 * 1024;
+    constexpr size_t kChunk = 4 * 1024;
     // The content's size is not stored. Start with room for a few times the compressed size, or
     // with all the memory `out` already holds (a buffer reused from block to block), and double
-    // only when that runs out: most blocks inflate in one call, without moving.
+    // only when that runs out: most blocks inflate in one call, without moving. The smallest
+    // room is small: the room is cleared before it is filled, and most blocks of a small game
+    // are a few bytes.
     size_t room = std::max({out.capacity(), in.size() * 4, kChunk});
     out.resize(std::min(room, limit));
     z.next_in = const_cast<Bytef*>(in.data());

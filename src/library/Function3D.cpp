@@ -380,7 +380,7 @@ KR_MODEL_FN(d3d_model_floor, kModelFloor, 9)
 }  // namespace
 
 // ORDER VOCABULARY: the rows keep the registration order of the family.
-static const BuiltinDef k3DFunctions[] = {
+static constexpr BuiltinDef k3DFunctions[] = {
     {"d3d_start", &fn_d3d_start, 0},
     {"d3d_end", &fn_d3d_end, 0},
     {"d3d_set_perspective", &fn_d3d_set_perspective, 1},
@@ -458,7 +458,7 @@ static const BuiltinDef k3DFunctions[] = {
 };
 
 void Register3DFunctions(BuiltinRegistry& reg) {
-    reg.Add(k3DFunctions);
+    reg.AddTable<k3DFunctions>();
 }
 
 }  // namespace kr

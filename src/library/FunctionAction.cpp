@@ -602,7 +602,7 @@ static void fn_action_highscore_clear(KR_ACTION_PARAMS) {
 // ORDER VOCABULARY: the rows keep the registration order of the family.
 // The obsolete actions of old libraries only answer: they are kept so that games holding them
 // still run.
-static const BuiltinDef kActionFunctions[] = {
+static constexpr BuiltinDef kActionFunctions[] = {
     {"action_path_old", BuiltinOnlyAnswers, 3},
     {"action_set_sprite", fn_action_set_sprite, 2},
     {"action_draw_font", BuiltinOnlyAnswers, 1},
@@ -741,7 +741,7 @@ static const BuiltinDef kActionFunctions[] = {
 };
 
 void RegisterActionFunctions(BuiltinRegistry& reg) {
-    reg.Add(kActionFunctions);
+    reg.AddTable<kActionFunctions>();
 }
 
 }  // namespace kr

@@ -359,7 +359,7 @@ static double GridValueInDisk(Runtime& rt, DsGrid& s, double cx, double cy, doub
 }
 
 // ORDER VOCABULARY: the rows keep the registration order of the family.
-static const BuiltinDef kDataStructureFunctions[] = {
+static constexpr BuiltinDef kDataStructureFunctions[] = {
 
     {"ds_set_precision", fn_ds_set_precision, 1},
 
@@ -584,7 +584,7 @@ static const BuiltinDef kDataStructureFunctions[] = {
 };
 
 void RegisterDataStructureFunctions(BuiltinRegistry& reg) {
-    reg.Add(kDataStructureFunctions);
+    reg.AddTable<kDataStructureFunctions>();
 }
 
 }  // namespace kr

@@ -599,7 +599,7 @@ KR_FN(discard_include_file) {
 #undef KR_FN
 
 // ORDER VOCABULARY: the rows keep the registration order of the family.
-static const BuiltinDef kFileFunctions[] = {
+static constexpr BuiltinDef kFileFunctions[] = {
     {"file_bin_open", fn_file_bin_open, 2},
     {"file_bin_rewrite", fn_file_bin_rewrite, 1},
     {"file_bin_close", fn_file_bin_close, 1},
@@ -682,7 +682,7 @@ static const BuiltinDef kFileFunctions[] = {
 };
 
 void RegisterFileFunctions(BuiltinRegistry& reg) {
-    reg.Add(kFileFunctions);
+    reg.AddTable<kFileFunctions>();
 }
 
 }  // namespace kr

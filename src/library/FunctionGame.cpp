@@ -445,7 +445,7 @@ static void fn_sleep(Runtime& rt, ScriptInstance*, ScriptInstance*, int, const R
 }
 
 // ORDER VOCABULARY: the rows keep the registration order of the family.
-static const BuiltinDef kGameFunctions[] = {
+static constexpr BuiltinDef kGameFunctions[] = {
     {"move_random", fn_move_random, 2},
     {"place_free", fn_place_free, 2},
     {"place_empty", fn_place_empty, 2},
@@ -530,7 +530,7 @@ static const BuiltinDef kGameFunctions[] = {
 };
 
 void RegisterGameFunctions(BuiltinRegistry& reg) {
-    reg.Add(kGameFunctions);
+    reg.AddTable<kGameFunctions>();
 }
 
 }  // namespace kr

@@ -8,7 +8,7 @@
 namespace kr {
 
 // ORDER VOCABULARY: the rows keep the registration order of the family.
-static const BuiltinDef kGraphicsFunctions[] = {
+static constexpr BuiltinDef kGraphicsFunctions[] = {
     {"display_get_width", &fn_display_get_width, 0},
     {"display_get_height", &fn_display_get_height, 0},
     {"display_get_colordepth", &fn_display_get_colordepth, 0},
@@ -220,7 +220,7 @@ static const BuiltinDef kGraphicsFunctions[] = {
 };
 
 void RegisterGraphicsFunctions(BuiltinRegistry& reg) {
-    reg.Add(kGraphicsFunctions);
+    reg.AddTable<kGraphicsFunctions>();
 }
 
 }  // namespace kr

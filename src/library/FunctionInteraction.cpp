@@ -258,7 +258,7 @@ static void fn_joystick_pov(Runtime& rt, ScriptInstance*, ScriptInstance*, int, 
 }
 
 // ORDER VOCABULARY: the rows keep the registration order of the family.
-static const BuiltinDef kInteractionFunctions[] = {
+static constexpr BuiltinDef kInteractionFunctions[] = {
     {"splash_set_caption", fn_splash_set_caption, 1},
     {"splash_set_fullscreen", fn_splash_set_fullscreen, 1},
     {"splash_set_border", fn_splash_set_border, 1},
@@ -359,7 +359,7 @@ static const BuiltinDef kInteractionFunctions[] = {
 };
 
 void RegisterInteractionFunctions(BuiltinRegistry& reg) {
-    reg.Add(kInteractionFunctions);
+    reg.AddTable<kInteractionFunctions>();
 }
 
 }  // namespace kr

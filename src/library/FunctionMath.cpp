@@ -702,7 +702,7 @@ KR_MATH_FN(fn_lengthdir_y) {
 #undef KR_MATH_FN
 
 // ORDER VOCABULARY: the rows keep the registration order of the family.
-static const BuiltinDef kMathFunctions[] = {
+static constexpr BuiltinDef kMathFunctions[] = {
     {"is_real", fn_is_real, 1},
     {"is_string", fn_is_string, 1},
     {"random", fn_random, 1},
@@ -769,7 +769,7 @@ static const BuiltinDef kMathFunctions[] = {
 };
 
 void RegisterMathFunctions(BuiltinRegistry& reg) {
-    reg.Add(kMathFunctions);
+    reg.AddTable<kMathFunctions>();
 }
 
 }  // namespace kr

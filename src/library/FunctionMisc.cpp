@@ -486,7 +486,7 @@ static void fn_set_application_title(Runtime& rt, ScriptInstance*, ScriptInstanc
 }
 
 // ORDER VOCABULARY: the rows keep the registration order of the family.
-static const BuiltinDef kMiscFunctions[] = {
+static constexpr BuiltinDef kMiscFunctions[] = {
     {"event_inherited", fn_event_inherited, 0},
     {"event_perform", fn_event_perform, 2},
     {"event_user", fn_event_user, 1},
@@ -585,7 +585,7 @@ static const BuiltinDef kMiscFunctions[] = {
 };
 
 void RegisterMiscFunctions(BuiltinRegistry& reg) {
-    reg.Add(kMiscFunctions);
+    reg.AddTable<kMiscFunctions>();
 }
 
 }  // namespace kr

@@ -200,7 +200,7 @@ KR_MPLAY_FN(fn_mplay_ipaddress) {
 
 // IPX, modem and serial connections cannot exist here: they only answer 0 (no connection).
 // ORDER VOCABULARY: the rows keep the registration order of the family.
-static const BuiltinDef kMultiplayerFunctions[] = {
+static constexpr BuiltinDef kMultiplayerFunctions[] = {
     {"mplay_init_ipx", BuiltinOnlyAnswers, 0},
     {"mplay_init_tcpip", fn_mplay_init_tcpip, 1},
     {"mplay_init_modem", BuiltinOnlyAnswers, 2},
@@ -233,7 +233,7 @@ static const BuiltinDef kMultiplayerFunctions[] = {
 };
 
 void RegisterMultiplayerFunctions(BuiltinRegistry& reg) {
-    reg.Add(kMultiplayerFunctions);
+    reg.AddTable<kMultiplayerFunctions>();
 }
 
 }  // namespace kr

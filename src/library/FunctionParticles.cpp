@@ -205,7 +205,7 @@ KR_PART_FN(effect_clear) {
 // ORDER VOCABULARY: the rows keep the registration order of the family.
 #define KR_ROW(name, n) \
     { #name, &fn_##name, n }
-static const BuiltinDef kParticleFunctions[] = {
+static constexpr BuiltinDef kParticleFunctions[] = {
     KR_ROW(part_type_create, 0),
     KR_ROW(part_type_destroy, 1),
     KR_ROW(part_type_exists, 1),
@@ -292,7 +292,7 @@ static const BuiltinDef kParticleFunctions[] = {
 #undef KR_ROW
 
 void RegisterParticleFunctions(BuiltinRegistry& reg) {
-    reg.Add(kParticleFunctions);
+    reg.AddTable<kParticleFunctions>();
 }
 
 }  // namespace kr

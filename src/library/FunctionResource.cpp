@@ -159,7 +159,7 @@ static void fn_object_set_parent(Runtime& rt, ScriptInstance*, ScriptInstance*, 
 }
 
 // ORDER VOCABULARY: the rows keep the registration order of the family.
-static const BuiltinDef kResourceFunctions[] = {
+static constexpr BuiltinDef kResourceFunctions[] = {
     {"sprite_name", fn_sprite_get_name, 1},
     {"sprite_exists", fn_sprite_exists, 1},
     {"sprite_get_name", fn_sprite_get_name, 1},
@@ -322,7 +322,7 @@ static const BuiltinDef kResourceFunctions[] = {
 };
 
 void RegisterResourceFunctions(BuiltinRegistry& reg) {
-    reg.Add(kResourceFunctions);
+    reg.AddTable<kResourceFunctions>();
 }
 
 }  // namespace kr

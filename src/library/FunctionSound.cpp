@@ -389,7 +389,7 @@ static void fn_MCI_command(KR_ARGS) {
 #undef KR_ARGS
 
 // ORDER VOCABULARY: the rows keep the registration order of the family.
-static const BuiltinDef kSoundFunctions[] = {
+static constexpr BuiltinDef kSoundFunctions[] = {
     {"sound_play", fn_sound_play, 1},
     {"sound_loop", fn_sound_loop, 1},
     {"sound_stop", fn_sound_stop, 1},
@@ -435,7 +435,7 @@ static const BuiltinDef kSoundFunctions[] = {
 };
 
 void RegisterSoundFunctions(BuiltinRegistry& reg) {
-    reg.Add(kSoundFunctions);
+    reg.AddTable<kSoundFunctions>();
 }
 
 }  // namespace kr

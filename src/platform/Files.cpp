@@ -47,8 +47,11 @@ void AdviseLargePages(void* p, size_t n) {
 }
 }  // namespace
 
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out,
-                   const volatile std::sig_atomic_t* stop) {
+ReadableFile::~ReadableFile() {
+    Fd close_it(fd_);
+}
+
+bool ReadableFile::Open(const std::string& path) {
     Fd f(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (f.fd < 0) return false;
     struct stat st;
@@ -57,10 +60,41 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out,
         errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
         return false;
     }
+    Fd close_old(fd_);
+    fd_ = f.fd;
+    f.fd = -1;
+    size_ = uint64_t(st.st_size);
+    return true;
+}
+
+bool ReadableFile::ReadAt(uint64_t offset, void* into, size_t n) const {
+    size_t got = 0;
+    while (got < n) {
+        ssize_t r = ::pread(fd_, static_cast<uint8_t*>(into) + got, n - got, off_t(offset + got));
+        if (r < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (r == 0) {
+            errno = ENODATA;
+            return false;
+        }
+        got += size_t(r);
+    }
+    return true;
+}
+
+bool ReadableFile::ReadFrom(uint64_t offset, std::vector<uint8_t>& out,
+                            const volatile std::sig_atomic_t* stop) const {
     out.clear();
-    out.reserve(size_t(st.st_size));
+    if (fd_ < 0) {
+        errno = EBADF;
+        return false;
+    }
+    const size_t size = offset < size_ ? size_t(size_ - offset) : 0;
+    out.reserve(size);
     if (out.capacity() >= (size_t(8) << 20)) AdviseLargePages(out.data(), out.capacity());
-    out.resize(size_t(st.st_size));
+    out.resize(size);
     size_t got = 0;
     while (true) {
         ssize_t n;
@@ -70,12 +104,13 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out,
         }
         if (got < out.size()) {
             constexpr size_t kPiece = size_t(16) << 20;
-            n = ::read(f.fd, out.data() + got, std::min(out.size() - got, kPiece));
+            n = ::pread(fd_, out.data() + got, std::min(out.size() - got, kPiece),
+                        off_t(offset + got));
         } else {
             // The stated size is read. Only a file that grew goes on: the buffer is not
             // enlarged (and copied) for the end-of-file check alone.
             uint8_t more[65536];
-            n = ::read(f.fd, more, sizeof more);
+            n = ::pread(fd_, more, sizeof more, off_t(offset + got));
             if (n > 0) out.insert(out.end(), more, more + n);
         }
         if (n < 0) {
@@ -87,6 +122,12 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out,
     }
     out.resize(got);
     return true;
+}
+
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out,
+                   const volatile std::sig_atomic_t* stop) {
+    ReadableFile f;
+    return f.Open(path) && f.ReadFrom(0, out, stop);
 }
 
 namespace {

@@ -22,6 +22,33 @@ namespace kr {
 // false with EINTR.
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out,
                    const volatile std::sig_atomic_t* stop = nullptr);
+
+// A regular file open for reading, for readers that look at a few places before deciding what
+// to read (a game's data appended to a program is read without the program before it).
+class ReadableFile {
+public:
+    ReadableFile() = default;
+    ~ReadableFile();
+    ReadableFile(const ReadableFile&) = delete;
+    ReadableFile& operator=(const ReadableFile&) = delete;
+
+    // False when `path` cannot be opened or is not a regular file; errno says why (EISDIR for a
+    // directory).
+    bool Open(const std::string& path);
+    // The size when it was opened.
+    uint64_t Size() const { return size_; }
+    // Exactly `n` bytes at `offset`; false on an error (errno), or with ENODATA past the end of
+    // the file.
+    bool ReadAt(uint64_t offset, void* into, size_t n) const;
+    // Everything from `offset` to the end of the file, what it grew by since it was opened
+    // included (nothing when `offset` is past the end). `stop` as for ReadWholeFile.
+    bool ReadFrom(uint64_t offset, std::vector<uint8_t>& out,
+                  const volatile std::sig_atomic_t* stop = nullptr) const;
+
+private:
+    int fd_ = -1;
+    uint64_t size_ = 0;
+};
 // "path: reason" for the failure errno holds ("No such file or directory", "Permission
 // denied", "Is a directory"), for the line under a failure's own message.
 std::string PathErrorText(const std::string& path);

@@ -3,7 +3,23 @@
 #include <dlfcn.h>
 #include <ffi.h>
 
+#include "platform/LazyLibrary.h"
+
 namespace kr {
+
+namespace {
+
+// libffi is loaded when a game first calls a native function (LazyLibrary.h); its type
+// descriptions are data of the library, taken the same way.
+LazyLibrary kFfi("libffi.so.8");
+KR_LAZY_FUNCTION(kFfi, ffi_prep_cif)
+KR_LAZY_FUNCTION(kFfi, ffi_call)
+
+ffi_type* FfiType(const char* name) {
+    return static_cast<ffi_type*>(kFfi.Function(name));
+}
+
+}  // namespace
 
 std::unique_ptr<NativeLibrary> NativeLibrary::Open(const std::string& path, std::string* error) {
     ::dlerror();
@@ -33,6 +49,8 @@ std::string NativeLibrariesUnavailable() {
 bool CallNative(void* fn, std::span<const NativeArg> args, bool string_result, NativeResult& out) {
     constexpr size_t kMaxArgs = 16;
     if (!fn || args.size() > kMaxArgs) return false;
+    static ffi_type* const type_pointer = FfiType("ffi_type_pointer");
+    static ffi_type* const type_double = FfiType("ffi_type_double");
     ffi_type* types[kMaxArgs];
     void* values[kMaxArgs];
     double reals[kMaxArgs];
@@ -40,17 +58,17 @@ bool CallNative(void* fn, std::span<const NativeArg> args, bool string_result, N
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i].is_string) {
             strs[i] = args[i].str ? args[i].str : "";
-            types[i] = &ffi_type_pointer;
+            types[i] = type_pointer;
             values[i] = &strs[i];
         } else {
             reals[i] = args[i].real;
-            types[i] = &ffi_type_double;
+            types[i] = type_double;
             values[i] = &reals[i];
         }
     }
     ffi_cif cif;
     if (ffi_prep_cif(&cif, FFI_DEFAULT_ABI, unsigned(args.size()),
-                     string_result ? &ffi_type_pointer : &ffi_type_double, types) != FFI_OK)
+                     string_result ? type_pointer : type_double, types) != FFI_OK)
         return false;
     if (string_result) {
         const char* result = nullptr;

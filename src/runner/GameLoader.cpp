@@ -1,5 +1,7 @@
 #include "runner/GameLoader.h"
 
+#include <cerrno>
+#include <cstring>
 #include <memory>
 
 #include "data/CompressedEntries.h"
@@ -222,24 +224,56 @@ void ReadCodeFiles(std::vector<uint8_t> bytes, GameData& g) {
 
 }  // namespace
 
-std::optional<size_t> FindGameData(std::span<const uint8_t> file) {
+namespace {
+
+// The first place from kGameDataStart on, kGameDataStep apart, whose four bytes `read` gives as
+// the magic number (`read` false: the place cannot be read, nothing is found).
+template <class Read>
+std::optional<size_t> FindMagic(uint64_t size, Read read) {
     // A place with fewer than four bytes left cannot hold the magic number either.
-    for (size_t p = kGameDataStart; p + 4 <= file.size(); p += kGameDataStep) {
-        const uint8_t* b = file.data() + p;
+    for (uint64_t p = kGameDataStart; p + 4 <= size; p += kGameDataStep) {
+        uint8_t b[4];
+        if (!read(p, b)) return std::nullopt;
         uint32_t v =
             uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
-        if (int32_t(v) == kGameMagic) return p;
+        if (int32_t(v) == kGameMagic) return size_t(p);
     }
     return std::nullopt;
 }
 
+}  // namespace
+
+std::optional<size_t> FindGameData(std::span<const uint8_t> file) {
+    return FindMagic(file.size(), [&](uint64_t p, uint8_t* b) {
+        std::memcpy(b, file.data() + p, 4);
+        return true;
+    });
+}
+
+// The program the data is appended to is not read: only the places where the data may start,
+// then the data itself.
 LoadResult LoadGameFile(const std::string& path, GameData& out, LoadHost& host) try {
-    std::vector<uint8_t> file;
-    if (!ReadWholeFile(path, file)) {
+    ReadableFile f;
+    bool failed = !f.Open(path);
+    std::optional<size_t> at;
+    if (!failed) {
+        at = FindMagic(f.Size(), [&](uint64_t p, uint8_t* b) {
+            if (f.ReadAt(p, b, 4)) return true;
+            failed = errno != ENODATA;  // a file that shrank meanwhile just ends the search
+            return false;
+        });
+    }
+    std::vector<uint8_t> data;
+    if (!failed && at) failed = !f.ReadFrom(*at, data);
+    if (failed) {
         host.ShowMessage(std::string(msg::kCannotReadGame) + "\n" + PathErrorText(path));
         return LoadResult::kFailed;
     }
-    return LoadGameImage(std::move(file), out, host);
+    if (!at) {
+        host.ShowMessage(msg::kNotValidGame);
+        return LoadResult::kFailed;
+    }
+    return ReadGameData(std::move(data), 0, out, host);
 } catch (...) {  // out of memory
     return LoadResult::kCorrupted;
 }

@@ -99,7 +99,7 @@ Runner::Runner(Platform& platform, RunnerOptions options)
     // variables and functions are their registration order.
     runtime_.SetHost(&script_host_);
     runtime_.SetInterruptFlag(options_.stop_flag);
-    for (const BuiltinConstantDef& c : BuiltinConstants()) runtime_.AddConstant(c.name, c.value);
+    runtime_.UseBuiltinConstants();
     RegisterRunnerVariables(runtime_);
     AttachLoopVariables(runtime_);
     AttachDrawVariables(runtime_);

@@ -1,9 +1,11 @@
 // The tables of built-in constants and variables.
+#include <cstring>
 #include <set>
 #include <string>
 
 #include <gtest/gtest.h>
 
+#include "code/Runtime.h"
 #include "code/Vocabulary.h"
 
 namespace kr {
@@ -50,6 +52,29 @@ TEST(VocabularyTest, ConstantsAreAllThereWithTheirValues) {
     for (auto [name, value] : samples) EXPECT_EQ(ConstantValue(name), value) << name;
     EXPECT_EQ(std::string(BuiltinConstants().front().name), "self");
     EXPECT_EQ(std::string(BuiltinConstants().back().name), "ef_snow");
+}
+
+// The runtime looks the built-in constants up in their order by name: every one is found with
+// its value, nothing between them is, and a constant a game adds wins over a built-in one.
+TEST(VocabularyTest, TheRuntimeFindsEveryConstantUnderThoseAdded) {
+    Runtime rt;
+    RValue v;
+    EXPECT_FALSE(rt.FindConstant("c_red", v));  // not before they are made known
+    rt.UseBuiltinConstants();
+    std::set<std::string> names;
+    for (const BuiltinConstantDef& c : BuiltinConstants()) names.insert(c.name);
+    for (const BuiltinConstantDef& c : BuiltinConstants()) {
+        ASSERT_TRUE(rt.FindConstant(c.name, v)) << c.name;
+        EXPECT_EQ(v.real, c.value) << c.name;
+        // Names a letter longer or shorter are found only when they are constants too.
+        for (const std::string& near : {std::string(c.name) + "_", std::string(c.name).substr(1),
+                                        std::string(c.name).substr(0, strlen(c.name) - 1)})
+            EXPECT_EQ(rt.FindConstant(near, v), names.count(near) == 1) << near;
+    }
+    for (const char* name : {"", "C_RED", "zzz", "aaa"}) EXPECT_FALSE(rt.FindConstant(name, v));
+    rt.AddConstant("c_red", RValue(7.0));
+    ASSERT_TRUE(rt.FindConstant("c_red", v));
+    EXPECT_EQ(v.real, 7.0);
 }
 
 TEST(VocabularyTest, VariablesComeGameWideFirstWithTheirConversions) {

@@ -58,6 +58,30 @@ TEST(Stream, BlocksPastTheEndFail) {
     EXPECT_TRUE(bad->Failed());
 }
 
+// Contents far larger than their compressed form make the output grow several times; a limit
+// below the content's size fails, one at its size does not.
+TEST(Stream, InflateGivesBackWhatWasDeflated) {
+    std::vector<uint8_t> varied(100000);
+    for (size_t i = 0; i < varied.size(); ++i) varied[i] = uint8_t(i * 2654435761u >> 13);
+    const std::vector<uint8_t> contents[] = {{},
+                                             {7},
+                                             std::vector<uint8_t>(4096, 1),
+                                             std::vector<uint8_t>(4097, 2),
+                                             varied,
+                                             std::vector<uint8_t>(size_t(3) << 20, 0)};
+    for (const std::vector<uint8_t>& content : contents) {
+        SCOPED_TRACE(content.size());
+        std::vector<uint8_t> packed = Deflate(content);
+        std::vector<uint8_t> out(10, 9);  // what it held is replaced
+        ASSERT_TRUE(Inflate(packed, out));
+        EXPECT_EQ(out, content);
+        if (content.empty()) continue;
+        ASSERT_TRUE(Inflate(packed, out, content.size()));
+        EXPECT_EQ(out, content);
+        EXPECT_FALSE(Inflate(packed, out, content.size() - 1));
+    }
+}
+
 TEST(Stream, CountsThatCannotFitFail) {
     CStream s;
     s.WriteInteger(1000000);

@@ -102,6 +102,33 @@ TEST(BuiltinsTest, AFunctionWithoutBodyReportsThatItIsNotAvailable) {
     EXPECT_EQ(r.real, 0.0);  // the preset -1 was replaced by real 0
 }
 
+// Tables ordered by name when the program is built, and single functions, in one registry: a
+// name registered more than once finds its first registration wherever it came from.
+void Stub(Runtime&, ScriptInstance*, ScriptInstance*, int, const RValue*, RValue&) {}
+constexpr BuiltinDef kFirstTable[] = {
+    {"zeta", nullptr, 0}, {"beta", nullptr, 1}, {"alpha", nullptr, 2}, {"beta", &Stub, 3}};
+constexpr BuiltinDef kSecondTable[] = {{"gamma", nullptr, 4}, {"alpha", nullptr, 5}};
+
+TEST(BuiltinsTest, AFindGivesTheFirstRegistrationOfAName) {
+    BuiltinRegistry reg;
+    reg.Add("single", nullptr, 6);  // 0
+    reg.AddTable<kFirstTable>();    // 1 to 4
+    reg.Add("gamma", nullptr, 7);   // 5
+    reg.AddTable<kSecondTable>();   // 6, 7
+    reg.Add("single", &Stub, 8);    // 8
+    const std::pair<const char*, int> cases[] = {
+        {"single", 0}, {"zeta", 1},  {"beta", 2},    {"alpha", 3}, {"gamma", 5},
+        {"", -1},      {"alph", -1}, {"alphaa", -1}, {"Beta", -1}, {"zz", -1},
+    };
+    for (const auto& [name, id] : cases) EXPECT_EQ(reg.Find(name), id) << name;
+    ASSERT_EQ(reg.Count(), 9);
+    const int argc[] = {6, 0, 1, 2, 3, 7, 4, 5, 8};
+    for (int id = 0; id < reg.Count(); ++id) EXPECT_EQ(reg.ArgCount(id), argc[id]) << id;
+    EXPECT_EQ(reg.Name(4), "beta");
+    EXPECT_EQ(reg.Fn(4), &Stub);
+    EXPECT_EQ(reg.Name(8), "single");
+}
+
 TEST(BuiltinsTest, AnUnknownIdIsAnErrorNotACrash) {
     TestRuntime rt;
     RValue args[16];

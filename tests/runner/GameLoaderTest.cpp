@@ -8,6 +8,7 @@
 #include "runner/Scramble.h"
 #include "support/GameFiles.h"
 #include "support/SampleGames.h"
+#include "support/ScratchDir.h"
 
 namespace kr {
 namespace {
@@ -187,7 +188,23 @@ TEST(GameLoader, ReportsProgressBeforeEverySection) {
     EXPECT_TRUE(host.form_shown);
 }
 
+// Every case is loaded from memory and from a file: the file's loader reads only the places
+// where the data may start and then the data, never the program before it.
 TEST(GameLoader, FindsTheDataAtTheFirstPlaceThatHoldsIt) {
+    test::ScratchDir dir;
+    auto load_both = [&](const std::vector<uint8_t>& file, LoadResult want,
+                         const std::vector<std::string>& messages) {
+        GameData g;
+        RecordingHost host;
+        EXPECT_EQ(LoadGameImage(file, g, host), want);
+        EXPECT_EQ(host.messages, messages);
+        GameData from_file;
+        RecordingHost file_host;
+        EXPECT_EQ(LoadGameFile(dir.Write("game.exe", file), from_file, file_host), want);
+        EXPECT_EQ(file_host.messages, messages);
+        EXPECT_EQ(from_file.game_id, g.game_id);
+        EXPECT_EQ(from_file.room_order, g.room_order);
+    };
     std::vector<uint8_t> data = GameWriter().WriteData();
     struct Case {
         size_t program_size;
@@ -201,10 +218,9 @@ TEST(GameLoader, FindsTheDataAtTheFirstPlaceThatHoldsIt) {
     for (const Case& c : cases) {
         std::vector<uint8_t> program(c.program_size, 0x5A);
         std::vector<uint8_t> file = GameWriter().WriteGameFile(program, c.extra_steps);
-        EXPECT_EQ(FindGameData(file), c.at) << c.program_size << " + " << c.extra_steps;
-        GameData g;
-        RecordingHost host;
-        EXPECT_EQ(LoadGameImage(file, g, host), LoadResult::kLoaded);
+        SCOPED_TRACE(std::to_string(c.program_size) + " + " + std::to_string(c.extra_steps));
+        EXPECT_EQ(FindGameData(file), c.at);
+        load_both(file, LoadResult::kLoaded, {});
     }
 
     // No place holds it: too short a file, a magic number off the grid, one cut short.
@@ -213,11 +229,18 @@ TEST(GameLoader, FindsTheDataAtTheFirstPlaceThatHoldsIt) {
     off_grid.insert(off_grid.end(), data.begin(), data.end());
     std::vector<uint8_t> cut(kGameDataStart, 0);
     cut.insert(cut.end(), data.begin(), data.begin() + 3);
-    for (const auto& file : {short_file, off_grid, cut}) {
+    for (const auto& file : {short_file, off_grid, cut, std::vector<uint8_t>()})
+        load_both(file, LoadResult::kFailed, {msg::kNotValidGame});
+
+    // A file that cannot be read says so, with the reason.
+    for (const std::string& path : {dir / "missing.exe", dir.Path()}) {
         GameData g;
         RecordingHost host;
-        EXPECT_EQ(LoadGameImage(file, g, host), LoadResult::kFailed);
-        EXPECT_EQ(host.messages, std::vector<std::string>{msg::kNotValidGame});
+        EXPECT_EQ(LoadGameFile(path, g, host), LoadResult::kFailed);
+        ASSERT_EQ(host.messages.size(), 1u);
+        EXPECT_EQ(host.messages[0],
+                  std::string(msg::kCannotReadGame) + "\n" + path + ": " +
+                      (path == dir.Path() ? "Is a directory" : "No such file or directory"));
     }
 }
 
