@@ -226,28 +226,49 @@ void ReadCodeFiles(std::vector<uint8_t> bytes, GameData& g) {
 
 namespace {
 
-// The first place from kGameDataStart on, kGameDataStep apart, whose four bytes `read` gives as
-// the magic number (`read` false: the place cannot be read, nothing is found).
+uint32_t LittleEndian(const uint8_t* b) {
+    return uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
+}
+
+// Where the game data starts, among the places from kGameDataStart on, kGameDataStep apart, whose
+// first four bytes `read` gives as the magic number (`read(p, b, n)` false: the place cannot be
+// read, and the search ends there). The program in front of the data may hold the magic number
+// by chance (an instruction's operand, a table), so a place followed by this format's version is
+// taken first; failing that, the first place with the magic number, so that a game of another
+// version is told apart from no game at all. With `versioned`, only the former counts.
 template <class Read>
-std::optional<size_t> FindMagic(uint64_t size, Read read) {
+std::optional<size_t> FindMagic(uint64_t size, Read read, bool versioned = false) {
+    std::optional<size_t> first;
     // A place with fewer than four bytes left cannot hold the magic number either.
     for (uint64_t p = kGameDataStart; p + 4 <= size; p += kGameDataStep) {
-        uint8_t b[4];
-        if (!read(p, b)) return std::nullopt;
-        uint32_t v =
-            uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
-        if (int32_t(v) == kGameMagic) return size_t(p);
+        uint8_t b[8];
+        const size_t n = p + 8 <= size ? 8 : 4;
+        if (!read(p, b, n)) break;
+        if (int32_t(LittleEndian(b)) != kGameMagic) continue;
+        if (n == 8 && int32_t(LittleEndian(b + 4)) == kFormatVersion) return size_t(p);
+        if (!first) first = size_t(p);
     }
-    return std::nullopt;
+    return versioned ? std::nullopt : first;
+}
+
+std::optional<size_t> FindMagicInMemory(std::span<const uint8_t> file, bool versioned) {
+    return FindMagic(
+        file.size(),
+        [&](uint64_t p, uint8_t* b, size_t n) {
+            std::memcpy(b, file.data() + p, n);
+            return true;
+        },
+        versioned);
 }
 
 }  // namespace
 
 std::optional<size_t> FindGameData(std::span<const uint8_t> file) {
-    return FindMagic(file.size(), [&](uint64_t p, uint8_t* b) {
-        std::memcpy(b, file.data() + p, 4);
-        return true;
-    });
+    return FindMagicInMemory(file, false);
+}
+
+bool CarriesGameData(std::span<const uint8_t> file) {
+    return FindMagicInMemory(file, true).has_value();
 }
 
 // The program the data is appended to is not read: only the places where the data may start,
@@ -257,8 +278,8 @@ LoadResult LoadGameFile(const std::string& path, GameData& out, LoadHost& host) 
     bool failed = !f.Open(path);
     std::optional<size_t> at;
     if (!failed) {
-        at = FindMagic(f.Size(), [&](uint64_t p, uint8_t* b) {
-            if (f.ReadAt(p, b, 4)) return true;
+        at = FindMagic(f.Size(), [&](uint64_t p, uint8_t* b, size_t n) {
+            if (f.ReadAt(p, b, n)) return true;
             failed = errno != ENODATA;  // a file that shrank meanwhile just ends the search
             return false;
         });

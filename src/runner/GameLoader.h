@@ -38,7 +38,11 @@ constexpr size_t kGameDataStart = 697344;
 constexpr size_t kGameDataStep = 10000;
 
 // The offset of the magic number that starts the game data, or nothing when no place holds it.
+// A place whose magic number is followed by this format's version comes before the others.
 std::optional<size_t> FindGameData(std::span<const uint8_t> file);
+// Whether a place holds the magic number followed by this format's version: data a writer must
+// not append to, where a bare magic number may be any four bytes of a program.
+bool CarriesGameData(std::span<const uint8_t> file);
 
 LoadResult LoadGameFile(const std::string& path, GameData& out, LoadHost& host);
 // The same on a file already in memory.

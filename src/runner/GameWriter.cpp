@@ -235,8 +235,9 @@ std::vector<uint8_t> GameWriter::WriteGameFile(std::span<const uint8_t> program,
     at += size_t(extra_steps > 0 ? extra_steps : 0) * kGameDataStep;
     std::vector<uint8_t> file(program.begin(), program.end());
     file.resize(at, 0);
-    // Checked after the padding: the magic number ends in a zero byte.
-    if (FindGameData(file)) return {};
+    // Checked after the padding: the magic number ends in a zero byte. A bare magic number in the
+    // program is left: the data appended here is found before it.
+    if (CarriesGameData(file)) return {};
     std::vector<uint8_t> data = WriteData();
     file.insert(file.end(), data.begin(), data.end());
     return file;

@@ -223,6 +223,17 @@ TEST(GameLoader, FindsTheDataAtTheFirstPlaceThatHoldsIt) {
         load_both(file, LoadResult::kLoaded, {});
     }
 
+    // A program that holds the magic number by chance where the data may start: the data
+    // appended after it is written and found all the same.
+    {
+        std::vector<uint8_t> program(kGameDataStart + 2 * kGameDataStep, 0x5A);
+        test::PutInteger(program, kGameDataStart + kGameDataStep, kGameMagic);
+        std::vector<uint8_t> file = GameWriter().WriteGameFile(program);
+        ASSERT_FALSE(file.empty());
+        EXPECT_EQ(FindGameData(file), kGameDataStart + 2 * kGameDataStep);
+        load_both(file, LoadResult::kLoaded, {});
+    }
+
     // No place holds it: too short a file, a magic number off the grid, one cut short.
     std::vector<uint8_t> short_file(kGameDataStart - 1, 0);
     std::vector<uint8_t> off_grid(kGameDataStart + 3, 0);
@@ -247,6 +258,7 @@ TEST(GameLoader, FindsTheDataAtTheFirstPlaceThatHoldsIt) {
 TEST(GameLoader, AWriterRefusesAProgramThatHidesItsData) {
     std::vector<uint8_t> program(kGameDataStart + 100, 0);
     test::PutInteger(program, kGameDataStart, kGameMagic);
+    test::PutInteger(program, kGameDataStart + 4, kFormatVersion);
     EXPECT_TRUE(GameWriter().WriteGameFile(program).empty());
 }
 
