@@ -10,24 +10,12 @@
 // workloads in $KR_SHARED_BENCH (by default ../shared/bench beside the source tree).
 import { spawnSync } from "node:child_process";
 import fs from "node:fs";
-import http from "node:http";
 import path from "node:path";
-import { createRequire } from "node:module";
+import { korvane, launchChromium, option, serve, source, workFolder } from "./site.mjs";
 
-const require = createRequire(import.meta.url);
-const { chromium } = require("playwright-core");
-
-const source = path.resolve(path.dirname(new URL(import.meta.url).pathname), "../..");
-const option = (name, fallback) => {
-  const i = process.argv.indexOf(name);
-  return i > 0 && i + 1 < process.argv.length ? process.argv[i + 1] : fallback;
-};
-const korvane = path.resolve(option("--korvane", path.join(source, "build/src/app/korvane")));
 const runs = Number(option("--runs", "3"));
-const work = path.resolve(option("--work", path.join(source, "build-web/bench")));
+const work = workFolder("build-web/bench");
 const shared = process.env.KR_SHARED_BENCH || path.join(source, "../shared/bench");
-fs.rmSync(work, { recursive: true, force: true });
-fs.mkdirSync(work, { recursive: true });
 
 // ---- The games, as text projects.
 const write = (file, text) => {
@@ -129,22 +117,8 @@ for (const [name, dir] of Object.entries(games)) {
   const r = spawnSync(korvane, ["build", dir, "--web", "-o", path.join(site, name)], { encoding: "utf8" });
   if (r.status !== 0) throw new Error(`korvane build --web ${dir}: ${r.stderr}`);
 }
-const types = { ".html": "text/html", ".js": "text/javascript", ".wasm": "application/wasm" };
-const server = http.createServer((req, res) => {
-  let file = path.join(site, decodeURIComponent(new URL(req.url, "http://localhost").pathname));
-  if (!file.startsWith(site)) { res.writeHead(403).end(); return; }
-  if (fs.existsSync(file) && fs.statSync(file).isDirectory()) file = path.join(file, "index.html");
-  if (!fs.existsSync(file)) { res.writeHead(404).end(); return; }
-  res.writeHead(200, { "Content-Type": types[path.extname(file)] || "application/octet-stream" });
-  fs.createReadStream(file).pipe(res);
-});
-await new Promise((resolve) => server.listen(0, "127.0.0.1", resolve));
-const origin = `http://127.0.0.1:${server.address().port}`;
-const browser = await chromium.launch({
-  executablePath: process.env.CHROMIUM || "/usr/bin/chromium",
-  args: ["--no-sandbox", "--disable-gpu", "--use-angle=swiftshader", "--enable-unsafe-swiftshader",
-         "--no-first-run", "--disable-background-networking", "--disable-component-update"],
-});
+const { server, origin } = await serve(site);
+const browser = await launchChromium();
 const web = async (name) => {
   const context = await browser.newContext();
   const page = await context.newPage();

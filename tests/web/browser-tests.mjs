@@ -8,23 +8,11 @@
 // CHROMIUM). The native korvane finds the web runner as `korvane build --web` does.
 import { execFileSync, spawnSync } from "node:child_process";
 import fs from "node:fs";
-import http from "node:http";
 import path from "node:path";
-import { createRequire } from "node:module";
+import { korvane, launchChromium, option, serve, source, workFolder } from "./site.mjs";
 
-const require = createRequire(import.meta.url);
-const { chromium } = require("playwright-core");
-
-const source = path.resolve(path.dirname(new URL(import.meta.url).pathname), "../..");
-const option = (name, fallback) => {
-  const i = process.argv.indexOf(name);
-  return i > 0 && i + 1 < process.argv.length ? process.argv[i + 1] : fallback;
-};
-const korvane = path.resolve(option("--korvane", path.join(source, "build/src/app/korvane")));
-const work = path.resolve(option("--work", path.join(source, "build-web/browser-tests")));
+const work = workFolder("build-web/browser-tests");
 const only = option("--only", "");
-fs.rmSync(work, { recursive: true, force: true });
-fs.mkdirSync(work, { recursive: true });
 const site = path.join(work, "site");
 fs.mkdirSync(site);
 
@@ -38,30 +26,10 @@ const build = (what, name) => {
   if (r.status !== 0) throw new Error(`korvane build --web ${what}: ${r.stderr}`);
 };
 
-// A static server for the site folder, on a free loopback port.
-const types = { ".html": "text/html", ".js": "text/javascript", ".wasm": "application/wasm",
-                ".png": "image/png" };
-const server = http.createServer((req, res) => {
-  const url = new URL(req.url, "http://localhost");
-  let file = path.join(site, decodeURIComponent(url.pathname));
-  if (!file.startsWith(site)) { res.writeHead(403).end(); return; }
-  if (fs.existsSync(file) && fs.statSync(file).isDirectory()) file = path.join(file, "index.html");
-  if (!fs.existsSync(file)) { res.writeHead(404).end(); return; }
-  res.writeHead(200, { "Content-Type": types[path.extname(file)] || "application/octet-stream",
-                       "Cache-Control": "no-store" });
-  fs.createReadStream(file).pipe(res);
-});
-await new Promise((resolve) => server.listen(0, "127.0.0.1", resolve));
-const origin = `http://127.0.0.1:${server.address().port}`;
-
-const browser = await chromium.launch({
-  executablePath: process.env.CHROMIUM || "/usr/bin/chromium",
-  args: ["--no-sandbox", "--disable-gpu", "--use-angle=swiftshader", "--enable-unsafe-swiftshader",
-         "--disable-quic", "--no-first-run", "--disable-background-networking",
-         "--disable-component-update", "--disable-sync",
-         // Pages may start sound without a click first (the sound test listens).
-         "--autoplay-policy=no-user-gesture-required"],
-});
+// The site folder on a free loopback port; pages may start sound without a click first (the
+// sound test listens).
+const { server, origin } = await serve(site);
+const browser = await launchChromium(["--autoplay-policy=no-user-gesture-required"]);
 
 // A page with what it prints collected; `state` waits for the page's data-state.
 const open = async (context, url) => {
