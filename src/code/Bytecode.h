@@ -79,7 +79,11 @@ constexpr uint16_t kNoReg = 0xFFFF;
     X(FORLT_R) X(FORLE_R) X(FORGT_R) X(FORGE_R) /* ADD_RN l += k; J<cmp>_RR_T l, register */\
     X(MULADD_L) X(MULADD_R) /* MUL_RN t = x * k; ADD_RR with t as left / right operand */ \
     X(MULADDMOD_L) X(MULADDMOD_R) /* the same followed by MOD_RI of the sum; d:e 1 / divisor */ \
-    X(MOD_RI)     /* MOD_RN whose number is an integer, 1 <= |n| < 2^31 */
+    X(MOD_RI)     /* MOD_RN whose number is an integer, 1 <= |n| < 2^31 */                 \
+    /* J<cmp>_RN_F, then `l += k1` or `l -= k1`, JMP, else `l += k2` or `l -= k2`: the arm  */ \
+    /* chosen without a branch; b, c: offsets of the else arm and of the end; a: bit 0 each */ \
+    /* arm ends with SETRES l, bits 1 and 2 the arms subtract; d, e: the ops of the arms.   */ \
+    X(IFADD_LT) X(IFADD_LE) X(IFADD_EQ) X(IFADD_NE) X(IFADD_GE) X(IFADD_GT)
 
 enum Op : uint16_t {
 #define KR_OP_ENUM(name) OP_##name,

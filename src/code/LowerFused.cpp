@@ -86,4 +86,54 @@ void Lowerer::FuseForStep(size_t at) {
         p_.instrs[at].op = uint16_t(kRegister[cmp]);
 }
 
+bool Lowerer::LooksLikeChoice(const RToken& n) const {
+    if (n.children.size() != 3) return false;
+    const RToken& cond = n.children[0];
+    if (cond.kind != kNodeBinary || !IsCompareToken(cond.id)) return false;
+    auto adds = [&](const RToken* t) {
+        if (t->kind == kNodeBlock && t->children.size() == 1) t = &t->children[0];
+        return t->kind == kTokAssign && (t->id == kTokAddAssign || t->id == kTokSubAssign) &&
+               IsSimpleLocal(t->children[0]) && t->children[1].kind == kTokConstant &&
+               t->children[1].value.IsReal();
+    };
+    return adds(&n.children[1]) && adds(&n.children[2]);
+}
+
+void Lowerer::FuseChoice(size_t at, size_t else_at) {
+    const size_t end = Here();
+    if (at + 4 > else_at || else_at >= end || end - else_at > 2) return;
+    const Instr& test = p_.instrs[at + 1];
+    const int rel = int(test.op) - int(OP_JLT_RR_T);
+    // Only the number form that jumps to the else arm when the comparison fails.
+    if (rel < 0 || rel >= 36 || rel % 6 != 5) return;
+    if (at + 2 + size_t(int16_t(test.c)) != else_at) return;
+    const Instr& over = p_.instrs[else_at - 1];
+    if (over.op != OP_JMP || else_at + size_t(over.d) != end) return;
+    // Each arm: the addition or subtraction of a number on a local, then perhaps SETRES of it.
+    const size_t len = end - else_at;
+    if (else_at - 1 - (at + 2) != len) return;
+    const Instr& yes = p_.instrs[at + 2];
+    const Instr& no = p_.instrs[else_at];
+    auto fits = [&](const Instr& in) {
+        return (in.op == OP_ADD_RN || in.op == OP_SUB_RN) && in.a == in.b && in.a == yes.a &&
+               in.a < p_.nlocals && !std::isnan(Num(in));
+    };
+    if (!fits(yes) || !fits(no)) return;
+    if (len == 2) {
+        const Instr& r1 = p_.instrs[at + 3];
+        const Instr& r2 = p_.instrs[else_at + 1];
+        if (r1.op != OP_SETRES || r2.op != OP_SETRES || r1.a != yes.a || r2.a != yes.a) return;
+    }
+    static const Op kChoice[] = {OP_IFADD_LT, OP_IFADD_LE, OP_IFADD_EQ,
+                                 OP_IFADD_NE, OP_IFADD_GE, OP_IFADD_GT};
+    Instr& f = p_.instrs[at];
+    f.op = uint16_t(kChoice[rel / 6]);
+    f.a =
+        uint16_t((len == 2 ? 1 : 0) | (yes.op == OP_SUB_RN ? 2 : 0) | (no.op == OP_SUB_RN ? 4 : 0));
+    f.b = uint16_t(else_at - at);
+    f.c = uint16_t(end - at);
+    f.d = int32_t(yes.op);
+    f.e = uint32_t(no.op);
+}
+
 }  // namespace kr

@@ -37,6 +37,10 @@ void Lowerer::Statement(const RToken& n, bool store) {
             break;
         }
         case kTokIf: {
+            // Arms that each add a number to one local get a fused form in front of them.
+            const size_t at = Here();
+            const bool choice = LooksLikeChoice(n);
+            if (choice) Emit(OP_NOP, n.position);
             size_t skip = CondJump(n.children[0], false, kMsgExpressionExpected);
             Statement(n.children[1], store);
             if (n.children.size() > 2) {
@@ -44,6 +48,7 @@ void Lowerer::Statement(const RToken& n, bool store) {
                 PatchHere(skip);
                 Statement(n.children[2], store);
                 PatchHere(over);
+                if (choice) FuseChoice(at, over + 1);
             } else {
                 PatchHere(skip);
             }

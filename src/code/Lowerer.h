@@ -199,6 +199,15 @@ private:
     // back, the placeholder becomes the fused form; otherwise it stays a no-op.
     void FuseForStep(size_t at);
 
+    // Whether an `if` has the shape of a fused choice: a comparison, and in each arm (alone
+    // or in a block of its own) `l += number` or `l -= number` on a local l.
+    bool LooksLikeChoice(const RToken& n) const;
+
+    // The placeholder at `at`, the compare jump after it, the then arm, its jump over the else
+    // arm at `else_at`, and that arm up to the end: when both arms add a number to (or subtract
+    // one from) the same local, the placeholder becomes the fused form; otherwise a no-op.
+    void FuseChoice(size_t at, size_t else_at);
+
     Operand ValueInRegisterOrLocal(const RToken& n) { return ValueInRegister(n); }
 
     void CloseLoop(size_t continue_target);

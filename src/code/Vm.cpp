@@ -1034,6 +1034,41 @@ L_MOD_RI : {
     goto binary_slow;
 }
 
+// A choice between two arms that add a number to the same local: the number is picked by
+// the comparison and added without a branch (a trapped arm runs on its own).
+#define KR_IFADD(NAME, FNN)                                                    \
+    L_IFADD_##NAME : {                                                         \
+        const Instr& j_ = pc[1];                                               \
+        const Instr& y_ = pc[2];                                               \
+        const Instr& n_ = pc[pc->b];                                           \
+        const RValue& s_ = R[j_.a];                                            \
+        RValue& l_ = R[y_.a];                                                  \
+        if (KR_LIKELY((s_.kind | l_.kind) == 0 && y_.op == uint16_t(pc->d) &&  \
+                      n_.op == uint16_t(pc->e))) {                             \
+            const uint64_t m_ = uint64_t(0) - uint64_t(FNN(s_.real, Num(j_))); \
+            uint64_t ky_, kn_;                                                 \
+            std::memcpy(&ky_, &y_.d, sizeof ky_);                              \
+            std::memcpy(&kn_, &n_.d, sizeof kn_);                              \
+            ky_ ^= uint64_t(pc->a & 2) << 62;                                  \
+            kn_ ^= uint64_t(pc->a & 4) << 61;                                  \
+            const uint64_t k_ = (ky_ & m_) | (kn_ & ~m_);                      \
+            double k;                                                          \
+            std::memcpy(&k, &k_, sizeof k);                                    \
+            l_.real = l_.real + k;                                             \
+            if (pc->a & 1) Assign(*fr->result, l_);                            \
+            pc += pc->c;                                                       \
+            DISPATCH();                                                        \
+        }                                                                      \
+        NEXT();                                                                \
+    }
+    KR_IFADD(LT, AtMost)
+    KR_IFADD(LE, AtMost)
+    KR_IFADD(EQ, RealEqual)
+    KR_IFADD(NE, RealNotEqual)
+    KR_IFADD(GE, AtLeast)
+    KR_IFADD(GT, AtLeast)
+#undef KR_IFADD
+
 #define KR_MULADD(NAME, LEFT, MOD)                                                 \
     L_##NAME : {                                                                   \
         const Instr& mul_ = pc[1];                                                 \

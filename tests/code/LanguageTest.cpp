@@ -669,6 +669,13 @@ TEST_F(Language, FastFormsMeetOtherKinds) {
         {"var i, j; i = -1; j = \"s\"; x = c[i, j]", "34: Negative array index"},
         {"var a, i; i = \"q\"; a[i] = 2", "22: Wrong type of array index"},
         {"var a, i; a[i] = 2", "13: Unknown variable i"},
+        // a choice between two additions to one local
+        {"var s, t; s = 1; t = \"a\"; if (s > 0) t += 1 else t -= 1",
+         "38: Wrong type of arguments to +."},
+        {"var s, t; s = 1; if (s > 0) t += 1 else t -= 1", "29: Unknown variable t"},
+        {"var s, t; t = 1; if (s > 0) t += 1 else t -= 1", "22: Unknown variable s"},
+        {"var s, t; s = \"a\"; t = 1; if (s > 0) t += 1 else t -= 1",
+         "33: Cannot compare arguments."},
     };
     for (const ErrorCase& c : errors) ExpectError(c.src, c.want, false);
     rt.SetStepLimit(1000);
@@ -702,11 +709,17 @@ TEST_F(Language, TrappedStatementsRunAsBefore) {
         {"var s; s = 2; x = (s * 3 + s) mod 7", RValue(1.0)},
         {"s = \"\" repeat (3) s += \"ab\" x = s", S("ababab")},
         {"var k; k = 0; while (k < 5) k += 1; x = k", RValue(5.0)},
+        {"var s, t; s = 7; t = 0; if (s > 5) t += 1 else t -= 2; x = t", RValue(1.0)},
+        {"var s, t; s = 3; t = 0; if (s > 5) { t += 1 } else { t -= 2 } x = t", RValue(-2.0)},
     };
     for (const ValueCase& c : values) ExpectValue(c.src, c.want);
     hook.positions.clear();
     ExpectValue("a = 1\nb = 2\nx = a + b", RValue(3.0));
     EXPECT_EQ(hook.positions, (std::vector<int32_t>{1, 7, 13}));
+    // The arm a fused choice takes is still reported.
+    hook.positions.clear();
+    ExpectValue("var s, t;\ns = 1;\nt = 0;\nif (s < 2) t += 3 else t -= 3", RValue(3.0));
+    EXPECT_EQ(hook.positions, (std::vector<int32_t>{11, 18, 25, 36}));
     ExpectError("var v, w; v = 1; x = v * 2 + w", "30: Unknown variable w", false);
     EXPECT_EQ(hook.frames_at_error, 1u);
     rt.SetDebugHook(nullptr);
@@ -855,6 +868,70 @@ TEST_F(Language, FusedRemainderEqualsTheOperationsOneByOne) {
             ASSERT_TRUE(rt.Execute(code, &a, &b, got)) << src;
             EXPECT_EQ(bits(got.real), bits(want)) << src << " gives " << text(got.real);
         }
+    }
+}
+
+// An `if` whose arms each add a number to (or subtract one from) the same local picks the
+// number without a branch; the local must become the very double that the arm taken gives as
+// `t = t + k` or `t = t - k`, which has no fused form: comparisons at and across the
+// tolerance, signed zeros, rounding at 2^53, overflow.
+TEST_F(Language, FusedChoiceEqualsTheArmTaken) {
+    struct Case {
+        double s;
+        const char* cmp;
+        double n, t;
+        char op1;
+        double k1;
+        char op2;
+        double k2;
+    } const cases[] = {
+        {500001, ">", 500000, 0, '+', 1, '-', 1},
+        {500000, ">", 500000, 0, '+', 1, '-', 1},
+        {500000.00000000006, ">", 500000, 0, '+', 1, '-', 1},  // within the tolerance
+        {500000.001, ">", 500000, 0, '+', 1, '-', 1},
+        {-0.0, "==", 0, -0.0, '+', 0, '-', 0},  // -0 + 0 is +0
+        {1.0, "==", 0, -0.0, '+', 0, '-', 0},   // -0 - 0 stays -0
+        {1.0, "!=", 0, -0.0, '+', -0.0, '-', -0.0},
+        {0.0, "!=", 0, -0.0, '+', -0.0, '-', -0.0},       // -0 - -0 is +0
+        {2, "<", 3, 9007199254740992.0, '+', 1, '-', 1},  // rounds back to 2^53
+        {3, "<", 3, 9007199254740992.0, '+', 1, '-', 1},
+        {4, "<=", 4, 0.1, '+', 0.2, '+', 0.7},
+        {4.5, "<=", 4, 0.1, '+', 0.2, '+', 0.7},
+        {-1e-14, ">=", 0, 1e308, '+', 1e308, '-', 1e308},  // overflow to infinity
+        {-1, ">=", 0, -1e308, '+', 1e308, '-', 1e308},
+        {7, ">", 5, -2.5, '-', 0.75, '+', 1e-300},
+        {3, ">", 5, -2.5, '-', 0.75, '+', 1e-300},
+    };
+    auto text = [](double v) {  // numbers have no exponent in the language
+        char t[700];
+        std::snprintf(t, sizeof t, "%.17g", v);
+        if (std::strchr(t, 'e')) std::snprintf(t, sizeof t, "%.340f", v);
+        return std::string(std::signbit(v) && v == 0 ? "-0" : t);
+    };
+    auto run = [&](const std::string& src, bool want_fused) {
+        CCode code(src, false);
+        EXPECT_TRUE(code.Compile(rt)) << src;
+        bool fused = false;
+        for (const Instr& in : code.GetProto()->instrs)
+            fused = fused || (in.op >= OP_IFADD_LT && in.op <= OP_IFADD_GT);
+        EXPECT_EQ(fused, want_fused) << src;
+        RValue got;
+        EXPECT_TRUE(rt.Execute(code, &a, &b, got)) << src;
+        uint64_t bits;
+        std::memcpy(&bits, &got.real, sizeof bits);
+        return bits;
+    };
+    for (const Case& c : cases) {
+        const std::string set = "var s, t; s = " + text(c.s) + "; t = " + text(c.t) + "; ";
+        const std::string test = "if (s " + std::string(c.cmp) + " " + text(c.n) + ") ";
+        const std::string k1 = text(c.k1), k2 = text(c.k2);
+        const std::string fused = test + "t " + c.op1 + "= " + k1 + " else t " + c.op2 + "= " + k2;
+        const std::string plain =
+            test + "t = t " + c.op1 + " " + k1 + " else t = t " + c.op2 + " " + k2;
+        // The arms as the last statement (each stores the result) and inside a block.
+        const uint64_t want = run(set + plain, false);
+        EXPECT_EQ(run(set + fused, true), want) << set + fused;
+        EXPECT_EQ(run(set + "{ " + fused + " } return t;", true), want) << set + fused;
     }
 }
 
