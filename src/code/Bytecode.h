@@ -83,7 +83,8 @@ constexpr uint16_t kNoReg = 0xFFFF;
     /* J<cmp>_RN_F, then `l += k1` or `l -= k1`, JMP, else `l += k2` or `l -= k2`: the arm  */ \
     /* chosen without a branch; b, c: offsets of the else arm and of the end; a: bit 0 each */ \
     /* arm ends with SETRES l, bits 1 and 2 the arms subtract; d, e: the ops of the arms.   */ \
-    X(IFADD_LT) X(IFADD_LE) X(IFADD_EQ) X(IFADD_NE) X(IFADD_GE) X(IFADD_GT)
+    X(IFADD_LT) X(IFADD_LE) X(IFADD_EQ) X(IFADD_NE) X(IFADD_GE) X(IFADD_GT)                 \
+    X(IDXGETLA)   /* IDXRR t = i, j; GETLA a = local l [t]: the element read by row and column */
 
 enum Op : uint16_t {
 #define KR_OP_ENUM(name) OP_##name,

@@ -238,6 +238,11 @@ void Lowerer::EmitRead(const Target& t, uint16_t dest) {
             i->c = t.index_reg;
         }
         i->a = dest;
+        // Two indexes checked by one instruction just before: the pair gets the fused form,
+        // which finds the element by row and column without the flat index.
+        const size_t n = Here();
+        if (i->op == OP_GETLA && p_.instrs[n - 2].op == OP_IDXRR && p_.instrs[n - 2].a == i->c)
+            InsertBefore(2, OP_IDXGETLA);
         return;
     }
     if (t.fixed_owner && t.id < kBuiltinVariableLimit &&

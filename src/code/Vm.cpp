@@ -633,6 +633,24 @@ L_IDXRR : {
     R[pc->a].SetReal(double(i * kArrayDim + j));
     NEXT();
 }
+L_IDXGETLA : {
+    // Both indexes reals in range and the element there: read in place; anything else (index
+    // 0, the scalar, among it) is left to the two instructions.
+    const Instr& x_ = pc[1];
+    const Instr& g_ = pc[2];
+    const RValue& u = R[x_.b];
+    const RValue& v = R[x_.c];
+    if (KR_LIKELY((u.kind | v.kind) == 0 && u.real >= -0.5 && u.real < 31999.5 && v.real >= -0.5 &&
+                  v.real < 31999.5 && R[g_.b].kind != kUnsetKind)) {
+        const uint64_t i = uint64_t(FastRound(u.real)), j = uint64_t(FastRound(v.real));
+        const ArrayRows* rows = larr_[fr->larr_base + g_.b].get();
+        if (KR_LIKELY((i | j) != 0 && rows && i < rows->size() && j < (*rows)[i].size())) {
+            ASSIGN(R[g_.a], (*rows)[i][j]);
+            pc += 2;
+        }
+    }
+    NEXT();
+}
 L_OWNER : {
     const RValue& v = R[pc->b];
     if (!v.IsReal()) RAISE("Wrong type of variable index");

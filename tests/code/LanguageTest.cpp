@@ -650,6 +650,12 @@ TEST_F(Language, FastFormsMeetOtherKinds) {
         {"var i, j; a[2, 3] = 5; i = 2.5; j = 3; x = a[i, j]", RValue(5.0)},
         {"var i, j; i = 0; j = -0.5; d[i, j] = 4; x = d", RValue(4.0)},
         {"var l, i; i = 1.5; l[i] = 2; x = l[2]", RValue(2.0)},
+        // a local array read by row and column
+        {"var a, i, j; a[2, 3] = 5; i = 2.5; j = 3; x = a[i, j]", RValue(5.0)},
+        {"var a, i, j; a = 7; a[1, 1] = 2; i = -0.4; j = 0; x = a[i, j]", RValue(7.0)},
+        {"var a, i, j; a = \"s\"; a[1, 1] = 4; i = 1; j = 1; x = a[i, j]", RValue(4.0)},
+        {"var a, i, j; a[1, 2] = \"q\"; i = 1; j = 2; x = a[i, j] + a[i, j]", S("qq")},
+        {"var a, i, j; a[0, 5] = 2; i = 0; j = 5; x = a[i, j]", RValue(2.0)},
     };
     for (const ValueCase& c : values) ExpectValue(c.src, c.want);
     const ErrorCase errors[] = {
@@ -669,6 +675,14 @@ TEST_F(Language, FastFormsMeetOtherKinds) {
         {"var i, j; i = -1; j = \"s\"; x = c[i, j]", "34: Negative array index"},
         {"var a, i; i = \"q\"; a[i] = 2", "22: Wrong type of array index"},
         {"var a, i; a[i] = 2", "13: Unknown variable i"},
+        {"var a, i, j; a[1, 1] = 1; i = 1; j = 2; x = a[i, j]",
+         "45: Unknown variable a or array index out of bounds"},
+        {"var a, i, j; a[3, 1] = 1; i = 2; j = 1; x = a[i, j]",
+         "45: Unknown variable a or array index out of bounds"},
+        {"var a, i, j; i = 1; j = 1; x = a[i, j]",
+         "32: Unknown variable a or array index out of bounds"},
+        {"var a, i, j; a[1, 1] = 1; i = 1; j = \"s\"; x = a[i, j]",
+         "52: Wrong type of array index"},
         // a choice between two additions to one local
         {"var s, t; s = 1; t = \"a\"; if (s > 0) t += 1 else t -= 1",
          "38: Wrong type of arguments to +."},
@@ -709,6 +723,7 @@ TEST_F(Language, TrappedStatementsRunAsBefore) {
         {"var s; s = 2; x = (s * 3 + s) mod 7", RValue(1.0)},
         {"s = \"\" repeat (3) s += \"ab\" x = s", S("ababab")},
         {"var k; k = 0; while (k < 5) k += 1; x = k", RValue(5.0)},
+        {"var a, i, j; a[1, 2] = 3; i = 1; j = 2; x = a[i, j]", RValue(3.0)},
         {"var s, t; s = 7; t = 0; if (s > 5) t += 1 else t -= 2; x = t", RValue(1.0)},
         {"var s, t; s = 3; t = 0; if (s > 5) { t += 1 } else { t -= 2 } x = t", RValue(-2.0)},
     };
