@@ -80,7 +80,7 @@ void Lowerer::FuseForStep(size_t at) {
     int cmp = rel / 6, form = (rel % 6) / 2;           // KR_COMPARE_OPS order; RR, RK, RN
     static const Op kNumber[] = {OP_FORLT_N, OP_FORLE_N, OP_NOP, OP_NOP, OP_FORGE_N, OP_FORGT_N};
     static const Op kRegister[] = {OP_FORLT_R, OP_FORLE_R, OP_NOP, OP_NOP, OP_FORGE_R, OP_FORGT_R};
-    if (form == 2)
+    if (form == 2 && int16_t(test.c) < 0)  // the number form counts on a jump back
         p_.instrs[at].op = uint16_t(kNumber[cmp]);
     else if (form == 0)
         p_.instrs[at].op = uint16_t(kRegister[cmp]);

@@ -513,6 +513,14 @@ bool Vm::Run() {
         pc += d_ + 1;                                                            \
         DISPATCH();                                                              \
     } while (0)
+// JUMPC for a jump known to go back (the test of a fused loop step).
+#define JUMPC_BACK()                                                   \
+    do {                                                               \
+        int32_t d_ = int16_t(pc->c);                                   \
+        if (KR_UNLIKELY(--steps_ < 0) && !Refill()) goto out_of_steps; \
+        pc += d_ + 1;                                                  \
+        DISPATCH();                                                    \
+    } while (0)
 #define RAISE(msg)                                                            \
     do {                                                                      \
         fr->pc = pc;                                                          \
@@ -1019,7 +1027,7 @@ L_ERROR:
             double x_ = v_.real + Num(inc_);         \
             v_.real = x_;                            \
             pc += 2;                                 \
-            if (FNN(x_, Num(*pc))) JUMPC();          \
+            if (FNN(x_, Num(*pc))) JUMPC_BACK();     \
             NEXT();                                  \
         }                                            \
         NEXT();                                      \
@@ -1230,6 +1238,7 @@ unwind:
 #undef NEXT
 #undef JUMP
 #undef JUMPC
+#undef JUMPC_BACK
 #undef RAISE
 #undef RELOAD
 #undef PROTECT
