@@ -610,10 +610,9 @@ L_JF : {
 L_IDX1:
 L_IDX2 : {
     const RValue& v = R[pc->b];
-    int64_t n;
-    if (KR_LIKELY(v.kind == RValue::kReal && v.real >= -0.5 && v.real < 31999.5)) {
-        n = FastRound(v.real);
-    } else {
+    // In range as IDXRR checks it (see there).
+    int64_t n = FastRound(v.real);
+    if (KR_UNLIKELY(v.kind != RValue::kReal || uint64_t(n) >= uint64_t(kArrayDim))) {
         fr->pc = pc;
         n = IndexSlow(*fr, pc, pc->b, P->positions[size_t(pc - P->instrs.data())].pos);
         if (n < 0) goto unwind;
@@ -627,10 +626,14 @@ L_IDX2 : {
 L_IDXRR : {
     const RValue& u = R[pc->b];
     const RValue& v = R[pc->c];
-    if (KR_LIKELY((u.kind | v.kind) == 0 && u.real >= -0.5 && u.real < 31999.5 && v.real >= -0.5 &&
-                  v.real < 31999.5)) {
-        R[pc->a].SetReal(double(FastRound(u.real) * kArrayDim + FastRound(v.real)));
-        NEXT();
+    if (KR_LIKELY((u.kind | v.kind) == 0)) {
+        // Rounded first: a real is in [-0.5, 31999.5) exactly when it rounds into [0, 32000)
+        // (NaN and reals past the integers round to the lowest integer).
+        const uint64_t i = uint64_t(FastRound(u.real)), j = uint64_t(FastRound(v.real));
+        if (KR_LIKELY(i < uint64_t(kArrayDim) && j < uint64_t(kArrayDim))) {
+            R[pc->a].SetReal(double(int64_t(i * kArrayDim + j)));
+            NEXT();
+        }
     }
     fr->pc = pc;
     const InstrPos& ip = P->positions[size_t(pc - P->instrs.data())];
@@ -648,11 +651,12 @@ L_IDXGETLA : {
     const Instr& g_ = pc[2];
     const RValue& u = R[x_.b];
     const RValue& v = R[x_.c];
-    if (KR_LIKELY((u.kind | v.kind) == 0 && u.real >= -0.5 && u.real < 31999.5 && v.real >= -0.5 &&
-                  v.real < 31999.5 && R[g_.b].kind != kUnsetKind)) {
+    if (KR_LIKELY((u.kind | v.kind) == 0 && R[g_.b].kind != kUnsetKind)) {
+        // In range as IDXRR checks it (see there).
         const uint64_t i = uint64_t(FastRound(u.real)), j = uint64_t(FastRound(v.real));
         const ArrayRows* rows = larr_[fr->larr_base + g_.b].get();
-        if (KR_LIKELY((i | j) != 0 && rows && i < rows->size() && j < (*rows)[i].size())) {
+        if (KR_LIKELY((i | j) != 0 && i < uint64_t(kArrayDim) && j < uint64_t(kArrayDim) && rows &&
+                      i < rows->size() && j < (*rows)[i].size())) {
             ASSIGN(R[g_.a], (*rows)[i][j]);
             pc += 2;
         }

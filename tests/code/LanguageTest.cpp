@@ -656,6 +656,8 @@ TEST_F(Language, FastFormsMeetOtherKinds) {
         {"var a, i, j; a = \"s\"; a[1, 1] = 4; i = 1; j = 1; x = a[i, j]", RValue(4.0)},
         {"var a, i, j; a[1, 2] = \"q\"; i = 1; j = 2; x = a[i, j] + a[i, j]", S("qq")},
         {"var a, i, j; a[0, 5] = 2; i = 0; j = 5; x = a[i, j]", RValue(2.0)},
+        {"var a, i, j; a[1, 31999] = 6; i = 0.5000001; j = 31999.4999; x = a[i, j]", RValue(6.0)},
+        {"var a, i; a[2] = 3; i = -0.5; a[i] = 1; i = 1.5; x = a + a[i]", RValue(4.0)},
     };
     for (const ValueCase& c : values) ExpectValue(c.src, c.want);
     const ErrorCase errors[] = {
@@ -679,6 +681,10 @@ TEST_F(Language, FastFormsMeetOtherKinds) {
          "45: Unknown variable a or array index out of bounds"},
         {"var a, i, j; a[3, 1] = 1; i = 2; j = 1; x = a[i, j]",
          "45: Unknown variable a or array index out of bounds"},
+        {"var a, i, j; i = 1; j = 31999.5; x = a[i, j]", "43: Array index >= 32000"},
+        {"var a, i, j; i = -0.5000001; j = 0; x = a[i, j]", "43: Negative array index"},
+        {"var a, i; i = 31999.5; a[i] = 1", "26: Array index >= 32000"},
+        {"var a, i; i = -0.5000001; a[i] = 1", "29: Negative array index"},
         {"var a, i, j; i = 1; j = 1; x = a[i, j]",
          "32: Unknown variable a or array index out of bounds"},
         {"var a, i, j; a[1, 1] = 1; i = 1; j = \"s\"; x = a[i, j]",
