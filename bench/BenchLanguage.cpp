@@ -6,7 +6,9 @@
 // KR_BENCH_WALL set), their ratios (ours / Lua, ours / LuaJIT), and the net ratio against Lua
 // with each side's start-up (its empty program) subtracted. When luajit is not installed its
 // columns show "-" and the run says so. The peak memory (resident set) of the largest run of
-// each side is printed under the table for the games.
+// each side is printed under the table for the games, and the page faults of each workload's
+// runs (the fewest of the rounds) under the whole table: memory first touched costs processor
+// time in the kernel, which a profile of instructions does not show.
 //
 //   bench_language [--korvane PATH] [bench-folder] [rounds] [workload...]
 //
@@ -87,6 +89,7 @@ std::string Quote(const std::string& s) {
 struct Run {
     double seconds = -1;
     long peak_kb = 0;
+    long faults = 0;  // page faults served without reading a file
     std::string last_line;
 };
 
@@ -126,6 +129,7 @@ Run Time(const std::string& cmd) {
                           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) * 1e-6;
     run.last_line = LastLine(text);
     run.peak_kb = u.ru_maxrss;
+    run.faults = u.ru_minflt;
     run.seconds = WIFEXITED(status) && WEXITSTATUS(status) == 0 ? t : -1;
     return run;
 }
@@ -221,6 +225,7 @@ bool HaveLuaJit() {
 struct Best {
     double seconds[kSides] = {1e9, 1e9, 1e9};
     long peak_kb[kSides] = {0, 0, 0};
+    long faults[kSides] = {-1, -1, -1};
     std::string sum[kSides];
 
     // Takes a run of one side; false when it failed.
@@ -228,6 +233,7 @@ struct Best {
         if (run.seconds < 0) return false;
         seconds[side] = std::min(seconds[side], run.seconds);
         peak_kb[side] = std::max(peak_kb[side], run.peak_kb);
+        if (faults[side] < 0 || run.faults < faults[side]) faults[side] = run.faults;
         sum[side] = run.last_line;
         return true;
     }
@@ -310,6 +316,7 @@ int main(int argc, char** argv) {
     std::printf("%-11s %10s %10s %10s %8s %10s %8s  %s\n", "workload", "ours (s)", "lua (s)",
                 "luajit (s)", "ratio", "net ratio", "ratio lj", "checksum");
     std::vector<std::pair<const Workload*, Best>> games;
+    std::string faults;
     for (const Workload& w : chosen) {
         Best b;
         for (int r = 0; r < rounds; ++r) {
@@ -341,6 +348,9 @@ int main(int argc, char** argv) {
                     Ratio(t[kOurs], t[kLuaJit], luajit).c_str(), b.sum[kOurs].c_str(),
                     mismatch.c_str());
         if (w.game) games.emplace_back(&w, b);
+        faults += std::string(faults.empty() ? " " : "; ") + w.name + " " +
+                  std::to_string(b.faults[kOurs]) + "/" + std::to_string(b.faults[kLua]);
+        if (luajit) faults += "/" + std::to_string(b.faults[kLuaJit]);
     }
     std::printf(
         "(best of %d rotating rounds; start-up ours %.4f s, lua %.4f s, subtracted "
@@ -352,6 +362,8 @@ int main(int argc, char** argv) {
         if (luajit) std::printf(", luajit %.1f MB", double(b.peak_kb[kLuaJit]) / 1024);
         std::printf("; the empty game %.1f MB)\n", double(game_start.peak_kb[kOurs]) / 1024);
     }
+    std::printf("(page faults, the fewest of the rounds, ours/lua%s:%s)\n", luajit ? "/luajit" : "",
+                faults.c_str());
     // The empty game against the empty Lua program, and where its time goes (the best of the
     // rounds for each phase).
     std::vector<std::pair<std::string, double>> phases;
