@@ -79,7 +79,9 @@ constexpr uint16_t kNoReg = 0xFFFF;
     X(FORLT_R) X(FORLE_R) X(FORGT_R) X(FORGE_R) /* ADD_RN l += k; J<cmp>_RR_T l, register */\
     X(MULADD_L) X(MULADD_R) /* MUL_RN t = x * k; ADD_RR with t as left / right operand */ \
     X(MULADDMOD_L) X(MULADDMOD_R) /* the same followed by MOD_RI of the sum; d:e 1 / divisor */ \
-    X(MOD_RI)     /* MOD_RN whose number is an integer, 1 <= |n| < 2^31 */
+    X(MOD_RI)     /* MOD_RN whose number is an integer, 1 <= |n| < 2^31 */                    \
+    X(CONDOR) X(CONDAND) /* A || B, A && B; compares at +b, +c; thresholds, flags a */   \
+    X(UPDB)       /* GETB or LOADK, GETB, op, SETB of a built-in: a number?, b op, d:e number */
 
 enum Op : uint16_t {
 #define KR_OP_ENUM(name) OP_##name,
