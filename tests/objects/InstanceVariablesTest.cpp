@@ -200,6 +200,9 @@ TEST_F(VariablesTest, FusedBuiltinCodeDoesWhatTheStepsDo) {
         "if (x >= 0.2 && x <= 0.2) r += 8; x = 0.2 + 0.0000000000002; if (x >= 0.2 && x <= 0.2) r "
         "+= 16;"
         "return r",
+        // A side read through its getter (no field) leaves the instructions to run one by one.
+        "var r; r = 0; if (bbox_left < 0 || x > 1) r = 1; if (x > 1 && bbox_top >= 0) r += 2;"
+        "return r",
         // An unset local on either side is reported, whatever the other side gives.
         "var u; if (x >= 0 || u < 3) x = 1",
         "var u; if (u < 3 && x > 9) x = 1",
