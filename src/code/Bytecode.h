@@ -84,7 +84,9 @@ constexpr uint16_t kNoReg = 0xFFFF;
     /* chosen without a branch; b, c: offsets of the else arm and of the end; a: bit 0 each */ \
     /* arm ends with SETRES l, bits 1 and 2 the arms subtract; d, e: the ops of the arms.   */ \
     X(IFADD_LT) X(IFADD_LE) X(IFADD_EQ) X(IFADD_NE) X(IFADD_GE) X(IFADD_GT)                 \
-    X(IDXGETLA)   /* IDXRR t = i, j; GETLA a = local l [t]: the element read by row and column */
+    X(IDXGETLA)   /* IDXRR t = i, j; GETLA a = local l [t]: the element read by row and column */\
+    X(CONDOR) X(CONDAND) /* A || B, A && B; compares at +b, +c; thresholds, flags a */   \
+    X(UPDB)       /* GETB or LOADK, GETB, op, SETB of a built-in: a number?, b op, d:e number */
 
 enum Op : uint16_t {
 #define KR_OP_ENUM(name) OP_##name,

@@ -1,6 +1,7 @@
 // The fused instructions: a multiply-add (and a remainder after it) and the step and test of
 // a `for` loop, each emitted before the instructions it runs at once when all are reals.
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -46,6 +47,100 @@ void Lowerer::FuseMulAdd() {
         InsertBefore(2, OP_MULADD_L);
     else if (add.c == mul.a)
         InsertBefore(2, OP_MULADD_R);
+}
+
+// A comparison of a register with a number (the number in the instruction) that a threshold
+// can stand for: <, <=, >= or >.
+static bool IsOrderWithNumber(const Instr& i) {
+    return i.op == OP_LT_RN || i.op == OP_LE_RN || i.op == OP_GE_RN || i.op == OP_GT_RN;
+}
+
+// A read of a built-in variable of self or other without an index.
+static bool IsPlainBuiltinRead(const Instr& i) {
+    return i.op == OP_GETB && i.c == kNoReg;
+}
+
+size_t Lowerer::FuseCondition(size_t start, size_t jump) {
+    const std::vector<Instr>& in = p_.instrs;
+    if (jump + 1 != Here()) return jump;
+    // One side: a built-in read into a register and its comparison with a number, or the
+    // comparison of a local with a number. Its comparison's place, and whether it reads a
+    // built-in; kNone when the code has another shape.
+    constexpr size_t kNone = SIZE_MAX;
+    size_t at = start;
+    auto side = [&](bool& builtin) -> size_t {
+        if (at + 1 < jump && IsPlainBuiltinRead(in[at]) && IsOrderWithNumber(in[at + 1]) &&
+            in[at + 1].b == in[at].a) {
+            builtin = true;
+            at += 2;
+            return at - 1;
+        }
+        if (at < jump && IsOrderWithNumber(in[at]) && in[at].b < p_.nlocals) {
+            builtin = false;
+            return at++;
+        }
+        return kNone;
+    };
+    // The comparison as one test against a threshold: v <= t, or v >= t when `up`.
+    auto threshold = [&](size_t cmp, double& t, bool& up) {
+        const uint16_t op = in[cmp].op;
+        const int32_t tok = op == OP_LT_RN   ? kTokLess
+                            : op == OP_LE_RN ? kTokLessEqual
+                            : op == OP_GE_RN ? kTokGreaterEqual
+                                             : kTokGreater;
+        up = op == OP_GE_RN || op == OP_GT_RN;
+        return CompareThreshold(tok, Num(in[cmp]), t);
+    };
+    bool builtin_a = false, builtin_b = false;
+    const size_t a = side(builtin_a);
+    if (a == kNone) return jump;
+    const size_t b = side(builtin_b);
+    if (b == kNone || at + 1 != jump) return jump;
+    const Instr& join = in[at];
+    if ((join.op != OP_LOR_RR && join.op != OP_LAND_RR) || join.b != in[a].a || join.c != in[b].a ||
+        in[jump].a != join.a || in[a].a == in[b].a)
+        return jump;
+    double ta, tb;
+    bool up_a, up_b;
+    if (!threshold(a, ta, up_a) || !threshold(b, tb, up_b)) return jump;
+    const bool jumps_when_true = in[jump].op == OP_JT;
+    const Op op = join.op == OP_LOR_RR ? OP_CONDOR : OP_CONDAND;
+    InsertBefore(Here() - start, op);
+    Instr& f = p_.instrs[start];
+    const Instr& get_a = p_.instrs[a];  // the built-in reads, when they are, before the
+    const Instr& get_b = p_.instrs[b];  // comparisons (now one place further on)
+    const bool same = builtin_a && builtin_b && get_a.d == get_b.d && get_a.e == get_b.e;
+    f.a = uint16_t((builtin_a ? 1 : 0) | (builtin_b ? 2 : 0) | (up_a ? 4 : 0) | (up_b ? 8 : 0) |
+                   (jumps_when_true ? 16 : 0) | (same ? 32 : 0));
+    f.b = uint16_t(a + 1 - start);
+    f.c = uint16_t(b + 1 - start);
+    SetNum(f, ta);
+    // The join's register form leaves its number unused: it keeps B's threshold.
+    SetNum(p_.instrs[at + 1], tb);
+    return jump + 1;
+}
+
+void Lowerer::FuseBuiltinUpdate(size_t start) {
+    if (Here() != start + 4) return;
+    const Instr& src = p_.instrs[start];
+    const Instr& get = p_.instrs[start + 1];
+    const Instr& op = p_.instrs[start + 2];
+    const Instr& set = p_.instrs[start + 3];
+    const bool number = src.op == OP_LOADK && p_.k[size_t(src.d)].IsReal();
+    if (!number && !IsPlainBuiltinRead(src)) return;
+    if (!IsPlainBuiltinRead(get) || set.op != OP_SETB || set.c != kNoReg || set.d != get.d ||
+        set.e != get.e)
+        return;
+    if ((op.op != OP_ADD_RR && op.op != OP_SUB_RR && op.op != OP_MUL_RR) || op.a != get.a ||
+        op.b != get.a || op.c != src.a || op.c == op.b || set.a != op.a)
+        return;
+    const int32_t kind = op.op == OP_ADD_RR ? 0 : op.op == OP_SUB_RR ? 1 : 2;
+    const double k = number ? p_.k[size_t(src.d)].real : 0.0;
+    InsertBefore(4, OP_UPDB);
+    Instr& f = p_.instrs[start];
+    f.a = number ? 1 : 0;
+    f.b = uint16_t(kind);
+    SetNum(f, k);
 }
 
 // Whether a `for` header has the shape of a fused step: `l += number` or `l = l + number`

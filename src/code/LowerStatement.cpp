@@ -257,11 +257,14 @@ size_t Lowerer::CondJump(const RToken& cond, bool when, int32_t message) {
         if (a.is_local) p_.positions[at].pos_b = a.pos;
         if (b.is_local) p_.positions[at].pos_c = b.pos;
     } else {
+        const size_t start = Here();
         Operand v = ValueInRegister(cond);
         at = EmitJump(when ? OP_JT : OP_JF, cond.position);
         p_.instrs[at].a = v.reg;
         p_.instrs[at].c = uint16_t(message);
         if (v.is_local) p_.positions[at].pos_b = v.pos;
+        if (cond.kind == kNodeBinary && (cond.id == kTokOr || cond.id == kTokAnd))
+            at = FuseCondition(start, at);
     }
     free_ = mark;
     return at;
@@ -286,6 +289,7 @@ void Lowerer::Assignment(const RToken& n, bool store) {
         if (store) Emit(OP_SETRES, n.position).a = l;
         return;
     }
+    const size_t start = Here();
     Target t = Resolve(target);
     Operand v = Value(value);
     if (v.is_local) {
@@ -314,6 +318,7 @@ void Lowerer::Assignment(const RToken& n, bool store) {
         v = c;
     }
     EmitWrite(t, v);
+    if (!plain && !store) FuseBuiltinUpdate(start);
     if (store) {
         Emit(OP_SETRES, n.position).a = v.reg;
         if (v.is_local) pos_back().pos_b = v.pos;

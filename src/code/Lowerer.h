@@ -165,6 +165,16 @@ private:
     // gets the fused form, which keeps the product out of memory.
     void FuseMulAdd();
 
+    // A condition `A || B` or `A && B` whose sides each compare a number with a local or with
+    // a built-in variable, lowered from `start` up to its jump: it gets the fused form, which
+    // jumps on each comparison (neither side can fail or change anything). The jump's new
+    // place.
+    size_t FuseCondition(size_t start, size_t jump);
+
+    // `v op= w` on a built-in v of self or other with w a built-in or a number, lowered from
+    // `start`: it gets the fused form, which writes v in place.
+    void FuseBuiltinUpdate(size_t start);
+
     // call -> the arguments in consecutive temporaries, then one call instruction.
     void Call(const RToken& n, uint16_t dest);
 

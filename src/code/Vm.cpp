@@ -446,6 +446,24 @@ bool Vm::WithBegin(Frame& f, Instr* pc, RValue* R) {
     return true;
 }
 
+// The left operand of comparison `cmp` (or, with `at` 0, of the built-in read `cmp` itself):
+// the built-in read just before it when `builtin`, else its register. False when reading it
+// could fail or give no real: the instructions then run one by one.
+KR_ALWAYS_INLINE bool Vm::FusedOperand(const Frame& f, const RValue* R, const Instr& cmp,
+                                       bool builtin, double& v, int at) {
+    if (!builtin) {
+        const RValue& r = R[cmp.b];
+        v = r.real;
+        return r.kind == RValue::kReal;
+    }
+    const Instr& get = (&cmp)[-at];
+    const BuiltinVariable& bv = rt_.builtin_vars_[size_t(get.d)];
+    const ScriptInstance* s = get.e ? f.other : f.self;
+    if (bv.field < 0 || s == nullptr) return false;
+    std::memcpy(&v, reinterpret_cast<const char*>(s) + bv.field, sizeof v);
+    return true;
+}
+
 bool Vm::Run() {
     static void* const kLabels[] = {
 #define KR_L_OP(name) &&L_##name,
@@ -992,7 +1010,20 @@ L_WITHBEGIN : {
 }
 L_WITHNEXT : {
     WithState& w = withs_[fr->with_base + pc->b];
-    if (w.mode != 0 && WithAdvance(*fr, w)) JUMP();
+    if (w.mode == 1) {
+        // All instances, the most common walk: WithAdvance's steps without the call.
+        ScriptHost& host = rt_.Host();
+        while (++w.index < w.count) {
+            ScriptInstance* inst = host.InstanceAt(w.index);
+            if (inst && !inst->deleted) {
+                fr->self = inst;
+                fr->other = w.saved_self;
+                JUMP();
+            }
+        }
+    } else if (w.mode != 0 && WithAdvance(*fr, w)) {
+        JUMP();
+    }
     fr->self = w.saved_self;
     fr->other = w.saved_other;
     NEXT();
@@ -1098,6 +1129,52 @@ L_MOD_RI : {
     KR_IFADD(GE, AtLeast)
     KR_IFADD(GT, AtLeast)
 #undef KR_IFADD
+    // A condition of two comparisons with numbers: each side reads a local or a built-in in
+    // place, and neither can fail or change anything, so the jump is taken on the comparisons
+    // themselves. Both sides are read first: anything that could fail leaves the instructions
+    // to run on their own.
+L_CONDOR:
+L_CONDAND : {
+    const uint16_t f = pc->a;
+    const Instr& ca = pc[pc->b];
+    const Instr& cb = pc[pc->c];
+    double va, vb;
+    if (KR_UNLIKELY(!FusedOperand(*fr, R, ca, (f & 1) != 0, va))) NEXT();
+    if (f & 32)
+        vb = va;  // both sides read the same built-in
+    else if (KR_UNLIKELY(!FusedOperand(*fr, R, cb, (f & 2) != 0, vb)))
+        NEXT();
+    const double ta = Num(*pc), tb = Num((&cb)[1]);
+    const bool pa = (f & 4) ? va >= ta : va <= ta;
+    const bool pb = (f & 8) ? vb >= tb : vb <= tb;
+    const bool truth = pc->op == OP_CONDOR ? (pa | pb) : (pa & pb);
+    pc = const_cast<Instr*>(&cb) + 2;  // the jump
+    if (truth == ((f & 16) != 0)) JUMP();
+    NEXT();
+}
+    // `v op= w` on a built-in field: read, operated on and written back in place, as the
+    // field read and the write through `touch` would do one after the other.
+L_UPDB : {
+    const Instr& set = pc[4];
+    double w;
+    if (pc->a != 0)
+        w = Num(*pc);  // the number loaded by the first instruction
+    else if (KR_UNLIKELY(!FusedOperand(*fr, R, pc[1], true, w, 0)))
+        NEXT();
+    const BuiltinVariable& bv = rt_.builtin_vars_[size_t(set.d)];
+    ScriptInstance* s = set.e ? fr->other : fr->self;
+    if (KR_UNLIKELY(!bv.touch || s == nullptr)) NEXT();
+    char* base = reinterpret_cast<char*>(s);
+    double old;
+    std::memcpy(&old, base + bv.field, sizeof old);
+    const double v = pc->b == 0 ? old + w : pc->b == 1 ? old - w : old * w;
+    if (v != old) {
+        std::memcpy(base + bv.field, &v, sizeof old);
+        if (base[bv.touch_flag] == 0) bv.touch(*s);
+    }
+    pc += 4;
+    NEXT();
+}
 
 #define KR_MULADD(NAME, LEFT, MOD)                                                 \
     L_##NAME : {                                                                   \

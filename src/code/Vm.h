@@ -91,6 +91,8 @@ private:
     bool WriteLocalById(Frame& f, int32_t id, int32_t index, const RValue& v);
     void UnknownVariable(Frame& f, const Instr* pc, int32_t id, int32_t index);
     bool WithBegin(Frame& f, Instr* pc, RValue* R);
+    bool FusedOperand(const Frame& f, const RValue* R, const Instr& cmp, bool builtin, double& v,
+                      int at = 1);
     bool WithAdvance(Frame& f, WithState& w);
     int64_t IndexSlow(Frame& f, const Instr* pc, uint16_t reg, int32_t pos);
     ArrayRows& LocalRows(Frame& f, uint16_t reg);
