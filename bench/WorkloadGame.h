@@ -3,14 +3,22 @@
 // running a side off screen to read what it reports.
 #pragma once
 
+#include <dirent.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <initializer_list>
 #include <map>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "objects/Event.h"
@@ -110,10 +118,12 @@ inline double ChildCpuSeconds() {
 }
 
 // What a benchmark program run off screen reported: the number after each of `keys` (such as
-// "fps=") on the last line that holds it, and the processor time the run took.
+// "fps=") on the last line that holds it, the processor time the whole run took, and the
+// processor time of its measured stretch alone (`window_cpu`, see RunOffscreen).
 struct Report {
     std::map<std::string, double> values;
     double cpu = 0;
+    double window_cpu = 0;
     double operator[](const std::string& key) const {
         auto it = values.find(key);
         return it == values.end() ? 0 : it->second;
@@ -130,21 +140,122 @@ inline bool PeerInstalled(const std::string& program, const char* package) {
     return found;
 }
 
+// Processor time (user + system, all threads, seconds) of process `root` and every process
+// below it, from /proc; the children it has waited for are counted too. 0 where /proc is
+// missing.
+inline double TreeCpuSeconds(long root) {
+    std::map<long, long> parent;
+    std::map<long, double> own;
+    const double tick = double(sysconf(_SC_CLK_TCK));
+    DIR* proc = opendir("/proc");
+    if (!proc) return 0;
+    while (dirent* e = readdir(proc)) {
+        char* end = nullptr;
+        const long pid = std::strtol(e->d_name, &end, 10);
+        if (pid <= 0 || *end) continue;
+        FILE* f = std::fopen(("/proc/" + std::string(e->d_name) + "/stat").c_str(), "r");
+        if (!f) continue;
+        char buf[1024];
+        const size_t n = std::fread(buf, 1, sizeof buf - 1, f);
+        std::fclose(f);
+        buf[n] = 0;
+        // The fields after the command name, which may hold spaces and parentheses.
+        const char* rest = std::strrchr(buf, ')');
+        if (!rest) continue;
+        char state = 0;
+        long ppid = 0;
+        unsigned long long times[4] = {};  // utime stime cutime cstime (fields 14-17)
+        if (std::sscanf(rest + 2, "%c %ld %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu %llu %llu",
+                        &state, &ppid, &times[0], &times[1], &times[2], &times[3]) != 6)
+            continue;
+        parent[pid] = ppid;
+        own[pid] = double(times[0] + times[1] + times[2] + times[3]) / tick;
+    }
+    closedir(proc);
+    double sum = 0;
+    for (const auto& [pid, seconds] : own) {
+        for (long p = pid, hops = 0; p > 0 && hops < 64; ++hops) {
+            if (p == root) {
+                sum += seconds;
+                break;
+            }
+            auto it = parent.find(p);
+            if (it == parent.end()) break;
+            p = it->second;
+        }
+    }
+    return sum;
+}
+
+// Runs a benchmark program off screen and reads what it reports (see Report). Both sides of a
+// workload print "frames=F seconds=S" for the stretch they measure, and that stretch ends when
+// they print. While the program runs, the processor time of its process tree is sampled, and
+// `window_cpu` is what it used in the S seconds before its report arrived: warm-up and start-up,
+// which differ between the sides (ours warms up for a number of steps, a slow frame rate
+// lengthens that), are left out of it.
 inline Report RunOffscreen(const std::string& command, std::initializer_list<const char*> keys) {
+    using Clock = std::chrono::steady_clock;
     Report r;
     const double cpu0 = ChildCpuSeconds();
-    FILE* p = popen(
-        ("SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy " + command + " 2>&1").c_str(), "r");
+    // The shell says its number and then becomes the program.
+    FILE* p = popen(("echo kr-bench-pid=$$; exec env SDL_VIDEODRIVER=offscreen "
+                     "SDL_AUDIODRIVER=dummy " +
+                     command + " 2>&1")
+                        .c_str(),
+                    "r");
     if (!p) return r;
+    std::mutex mutex;
+    std::vector<std::pair<Clock::time_point, double>> samples;  // (when, processor seconds)
+    std::atomic<long> pid{0};
+    std::atomic<bool> done{false};
+    std::thread sampler([&] {
+        while (!done) {
+            if (const long id = pid) {
+                const double cpu = TreeCpuSeconds(id);
+                std::lock_guard<std::mutex> lock(mutex);
+                samples.emplace_back(Clock::now(), cpu);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+    Clock::time_point reported{};
     char line[512];
     while (std::fgets(line, sizeof line, p)) {
         const std::string l(line);
+        if (l.starts_with("kr-bench-pid=")) {
+            pid = std::atol(l.c_str() + 13);
+            continue;
+        }
+        if (l.find("seconds=") != std::string::npos) {
+            reported = Clock::now();
+            r.values["seconds="] = std::atof(l.c_str() + l.find("seconds=") + 8);
+        }
         for (const char* key : keys)
             if (size_t f = l.find(key); f != std::string::npos)
                 r.values[key] = std::atof(l.c_str() + f + std::string(key).size());
     }
+    done = true;
+    sampler.join();
     pclose(p);
     r.cpu = ChildCpuSeconds() - cpu0;
+    // The processor time at a moment, from the samples on either side of it.
+    auto at = [&](Clock::time_point t) {
+        for (size_t i = 1; i < samples.size(); ++i) {
+            if (samples[i].first < t) continue;
+            const auto& [t0, c0] = samples[i - 1];
+            const auto& [t1, c1] = samples[i];
+            const double span = std::chrono::duration<double>(t1 - t0).count();
+            const double part = span > 0 ? std::chrono::duration<double>(t - t0).count() / span : 1;
+            return c0 + (c1 - c0) * std::clamp(part, 0.0, 1.0);
+        }
+        return samples.empty() ? 0.0 : samples.back().second;
+    };
+    const double seconds = r["seconds="];
+    if (reported != Clock::time_point{} && seconds > 0 && samples.size() > 1) {
+        const auto from = reported - std::chrono::duration_cast<Clock::duration>(
+                                         std::chrono::duration<double>(seconds));
+        if (from >= samples.front().first) r.window_cpu = at(reported) - at(from);
+    }
     return r;
 }
 
