@@ -2,8 +2,6 @@
 // the animation step.
 #include "objects/Instance.h"
 
-#include <sys/mman.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -14,6 +12,7 @@
 
 #include "data/Sprite.h"
 #include "objects/InstanceList.h"
+#include "platform/Memory.h"
 
 namespace kr {
 
@@ -81,9 +80,7 @@ private:
         const size_t bytes = block_;
         void* mem = std::aligned_alloc(bytes >= kHugeBlock ? kHugeBlock : kLine, bytes);
         if (!mem) throw std::bad_alloc();
-#ifdef MADV_HUGEPAGE
-        if (bytes >= kHugeBlock) ::madvise(mem, bytes, MADV_HUGEPAGE);
-#endif
+        if (bytes >= kHugeBlock) AdviseLargePages(mem, bytes);
         // Handed out in address order, so that instances made one after another are neighbours.
         char* base = static_cast<char*>(mem);
         for (size_t i = bytes / kSlot; i-- > 0;) {
