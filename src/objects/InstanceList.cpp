@@ -182,10 +182,14 @@ void InstanceList::UpdateBoxes() const {
     // and advances the epoch when it changed); one already read since is skipped.
     std::vector<CInstance*> pending;
     pending.swap(dirty_boxes_);
+    // Nothing searches the grid in here, so the moves between its cells can wait to the end.
+    InstanceGrid& grid = const_cast<InstanceGrid&>(grid_);
+    grid.BeginMoves();
     for (size_t k = 0; k < pending.size(); ++k) {
         if (k + kPrefetchAhead < pending.size()) pending[k + kPrefetchAhead]->Prefetch();
         pending[k]->Box();
     }
+    grid.EndMoves();
     pending.clear();
     if (dirty_boxes_.empty()) dirty_boxes_.swap(pending);  // keep the capacity
 }
