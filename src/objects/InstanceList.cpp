@@ -450,6 +450,13 @@ void InstanceList::PrepareOverlaps(int32_t a, int32_t b) {
     p.b = b;
 }
 
+void InstanceList::PrefetchPrepared(const CInstance& probe) const {
+    const Prepared& p = prepared_;
+    if (!p.valid || probe.grid_slot_ < 0 || size_t(probe.grid_slot_) >= p.slices.size()) return;
+    const Prepared::Slice s = p.slices[size_t(probe.grid_slot_)];
+    for (int32_t k = s.begin; k < s.begin + s.count; ++k) p.found[size_t(k)]->Prefetch();
+}
+
 bool InstanceList::TakePrepared(const CInstance& probe, Selection sel,
                                 std::vector<CInstance*>& out) const {
     const Prepared& p = prepared_;
