@@ -8,7 +8,7 @@
 // ratio of the two, up to 16,000 instances (Lua's test of every pair would take minutes for
 // one step of 64,000).
 //
-//   bench_events [processor seconds per size]
+//   bench_events [processor seconds per size] [one instance count to run alone]
 #include <stdlib.h>
 #include <time.h>
 #include <unistd.h>
@@ -241,6 +241,7 @@ Side RunLua(const std::string& dir, const std::vector<double>& start, double siz
 
 int main(int argc, char** argv) {
     const double budget = argc > 1 ? std::atof(argv[1]) : 2.0;
+    const int only = argc > 2 ? std::atoi(argv[2]) : 0;  // for profiling one size
     char dir_template[] = "/tmp/kr_bench_events_XXXXXX";
     const char* dir = mkdtemp(dir_template);
     if (!dir) return 1;
@@ -253,6 +254,7 @@ int main(int argc, char** argv) {
                 "lua stp/s", "growth", "ratio");
     std::optional<double> previous, previous_lua;
     for (int count : {1000, 4000, 16000, 64000}) {
+        if (only && count != only) continue;
         std::vector<double> start;
         std::unique_ptr<Game> g = MakeRoom(path, count, 1234, start);
         Runner& r = *g->runner;

@@ -429,7 +429,11 @@ void EventDispatch::HandleCollisions() {
         const int32_t n = room.DirectCount(pair.a);
         room.PrepareOverlaps(pair.a, pair.b);
         for (int32_t k = 0; k < n; ++k) {
-            if (CInstance* ahead = room.DirectAt(pair.a, k + kPrefetchAhead)) ahead->Prefetch();
+            // The probes further on, and the candidates of those nearer, whose records are
+            // all over memory (the probe's own record has arrived by then).
+            if (CInstance* ahead = room.DirectAt(pair.a, k + 2 * kPrefetchAhead)) ahead->Prefetch();
+            if (CInstance* near = room.DirectAt(pair.a, k + kPrefetchAhead))
+                room.PrefetchPrepared(*near);
             CInstance* i = room.DirectAt(pair.a, k);
             if (!i || i->deleted) continue;
             // The candidates are the instances of b whose boxes overlap i's, in list order;

@@ -5,10 +5,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdlib>
+#include <mutex>
+#include <new>
 #include <utility>
 
 #include "data/Sprite.h"
 #include "objects/InstanceList.h"
+#include "platform/Memory.h"
 
 namespace kr {
 
@@ -29,7 +33,94 @@ inline double Radians(double degrees) {
     return degrees * kPi / 180.0;
 }
 
+#if defined(__SANITIZE_ADDRESS__)
+#define KR_INSTANCE_POOL 0
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KR_INSTANCE_POOL 0
+#endif
+#endif
+#ifndef KR_INSTANCE_POOL
+#define KR_INSTANCE_POOL 1
+#endif
+
+constexpr size_t kLine = 64;
+
+#if KR_INSTANCE_POOL
+// Records of instances in blocks that double from 16 KiB up to 2 MiB; blocks of 2 MiB are
+// aligned to it and asked to be huge pages, so that walks over a large room do not miss the
+// address translation caches at every record. A freed record waits in a free list for the next
+// instance; blocks are kept for the rest of the run (a room that had many instances is likely
+// to have them again).
+class InstancePool {
+public:
+    static constexpr size_t kSlot = (sizeof(CInstance) + kLine - 1) / kLine * kLine;
+
+    void* Take() {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (!free_) Grow();
+        Slot* s = free_;
+        free_ = s->next;
+        return s;
+    }
+    void Give(void* p) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        Slot* s = static_cast<Slot*>(p);
+        s->next = free_;
+        free_ = s;
+    }
+
+private:
+    struct Slot {
+        Slot* next;
+    };
+    static constexpr size_t kHugeBlock = size_t(2) << 20;
+
+    void Grow() {
+        const size_t bytes = block_;
+        void* mem = std::aligned_alloc(bytes >= kHugeBlock ? kHugeBlock : kLine, bytes);
+        if (!mem) throw std::bad_alloc();
+        if (bytes >= kHugeBlock) AdviseLargePages(mem, bytes);
+        // Handed out in address order, so that instances made one after another are neighbours.
+        char* base = static_cast<char*>(mem);
+        for (size_t i = bytes / kSlot; i-- > 0;) {
+            Slot* s = reinterpret_cast<Slot*>(base + i * kSlot);
+            s->next = free_;
+            free_ = s;
+        }
+        if (block_ < kHugeBlock) block_ *= 2;
+    }
+
+    std::mutex mutex_;
+    Slot* free_ = nullptr;
+    size_t block_ = size_t(16) << 10;
+};
+
+InstancePool& Pool() {
+    // Never destroyed: instances may outlive every other static object.
+    static InstancePool* pool = new InstancePool;
+    return *pool;
+}
+#endif
+
 }  // namespace
+
+void* CInstance::operator new(size_t size) {
+#if KR_INSTANCE_POOL
+    if (size == sizeof(CInstance)) return Pool().Take();
+#endif
+    return ::operator new(size, std::align_val_t(kLine));
+}
+
+void CInstance::operator delete(void* p, size_t size) noexcept {
+#if KR_INSTANCE_POOL
+    if (size == sizeof(CInstance)) {
+        if (p) Pool().Give(p);
+        return;
+    }
+#endif
+    ::operator delete(p, size, std::align_val_t(kLine));
+}
 
 CInstance::CInstance(InstanceWorld& world, double x, double y, int32_t id, int32_t object_index)
     : x_(x), y_(y), world_(&world) {

@@ -55,8 +55,11 @@ inline constexpr int32_t kPrefetchAhead = 4;
 inline constexpr int32_t kNoBox = -100000;
 
 class CInstance : public ScriptInstance {
-    // The fields that code touches most (moving instances in a `with` loop) come first, next
-    // to the ScriptInstance part, so that one walk over many instances reads few cache lines.
+    // What every step reads of every instance comes first, next to the ScriptInstance part:
+    // position and motion, the flags, what the box is computed from, the box and the room's
+    // bookkeeping, previous position, friction and gravity. From a 64-byte boundary (see
+    // operator new) that is the first four cache lines, so walks over many instances read
+    // those and not the whole record. The rarely used fields follow.
     double x_ = 0, y_ = 0;
     double hspeed_ = 0, vspeed_ = 0;
     // The position changed since box_ was computed; the room holds the instance in its list of
@@ -64,30 +67,55 @@ class CInstance : public ScriptInstance {
     bool box_dirty_ = false;
 
 public:
+    bool visible = true;
+    bool solid = false;
+    bool persistent = false;
+    bool deactivated = false;  // marked for the room's inactive list
+
+private:
+    int32_t sprite_index_ = -1;
+    int32_t mask_index_ = -1;
+    double image_xscale_ = 1, image_yscale_ = 1, image_angle_ = 0;
+    CollisionBox box_{kNoBox, kNoBox, kNoBox, kNoBox};
+    InstanceWorld* world_;
+    // Room bookkeeping, owned by InstanceList.
+    InstanceList* room_ = nullptr;
+    int32_t list_pos_ = -1;       // position in the room's active (or inactive) array
+    int32_t direct_pos_ = -1;     // position in its object's direct list, -1 when in none
+    int32_t direct_object_ = -1;  // the object of that direct list
+    int32_t grid_slot_ = -1;      // entry in the room's grid, -1 when not in it
+
+public:
+    double xprevious = 0, yprevious = 0;
+    double friction = 0;
+    double gravity_direction = 270;
+    double gravity = 0;
+    double image_index = 0;
+    double image_speed = 1;
+    double depth = 0;
+
+private:
+    double direction_ = 0, speed_ = 0;
+
+public:
     // Create: a new instance at (x, y) with the defaults, then SetObject(object_index).
     CInstance(InstanceWorld& world, double x, double y, int32_t id, int32_t object_index);
     ~CInstance();
     CInstance(const CInstance&) = delete;
     CInstance& operator=(const CInstance&) = delete;
+    // Instances come from a pool of records that start at 64-byte boundaries, in large blocks:
+    // the instances of a room lie one after another, and the lines every step reads are
+    // exactly the first four of each record.
+    static void* operator new(size_t size);
+    static void operator delete(void* p, size_t size) noexcept;
 
     InstanceWorld& World() const { return *world_; }
 
-    // ---- Plain fields (written directly) ----
-    double image_index = 0;
-    double image_speed = 1;
+    // ---- Plain fields (written directly; those above as well) ----
     double image_alpha = 1;
     int32_t image_blend = 0xFFFFFF;
-    double depth = 0;
     double xstart = 0, ystart = 0;
-    double xprevious = 0, yprevious = 0;
-    double friction = 0;
-    double gravity_direction = 270;
-    double gravity = 0;
-    bool visible = true;
-    bool solid = false;
-    bool persistent = false;
     std::array<int32_t, kAlarmCount> alarm;  // -1: not set
-    bool deactivated = false;                // marked for the room's inactive list
     int32_t path_index = -1;
     double path_speed = 0;
     double path_scale = 1;
@@ -195,16 +223,15 @@ public:
     static int32_t BoxDirtyOffset();
     static void PositionWritten(ScriptInstance& inst);
 
-    // A hint, changing nothing, that the instance is about to be read: its first lines (id,
-    // flags, position, motion, the box mark) and its box with the room's bookkeeping. Walks over
-    // many instances give it a few places ahead, so that the reads from memory overlap.
+    // A hint, changing nothing, that the instance is about to be read: the lines of what every
+    // step reads (see the first fields). Walks over many instances give it a few places ahead,
+    // so that the reads from memory overlap.
     void Prefetch() const {
         const char* p = reinterpret_cast<const char*>(this);
         __builtin_prefetch(p);
         __builtin_prefetch(p + 64);
         __builtin_prefetch(p + 128);
-        __builtin_prefetch(&box_);
-        __builtin_prefetch(&grid_slot_);
+        __builtin_prefetch(p + 192);
     }
 
     // Recomputes the bounding box (done by every setter that needs it; the sprite functions
@@ -221,21 +248,8 @@ private:
     void BoxChanged();
     void MarkBoxDirty();
 
-    InstanceWorld* world_;
-    int32_t sprite_index_ = -1;
-    int32_t mask_index_ = -1;
-    double image_xscale_ = 1, image_yscale_ = 1, image_angle_ = 0;
-    double direction_ = 0, speed_ = 0;
     double path_position_ = 0, path_positionprevious_ = 0;
-    CollisionBox box_{kNoBox, kNoBox, kNoBox, kNoBox};
-
-    // Room bookkeeping, owned by InstanceList.
-    InstanceList* room_ = nullptr;
-    int32_t list_pos_ = -1;        // position in the room's active (or inactive) array
-    int32_t direct_pos_ = -1;      // position in its object's direct list, -1 when in none
-    int32_t direct_object_ = -1;   // the object of that direct list
     std::vector<int32_t> family_;  // the objects whose family lists hold it (own object first)
-    int32_t grid_slot_ = -1;       // entry in the room's grid, -1 when not in it
     CInstance* next_same_id_ = nullptr;  // the next active instance with this id, in room order
     bool id_linked_ = false;             // in the room's id lookup
 };

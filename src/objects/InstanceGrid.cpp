@@ -95,6 +95,34 @@ void InstanceGrid::Move(Entry& e) {
     Enter(e, slot);
 }
 
+void InstanceGrid::EndMoves() {
+    batching_ = false;
+    if (moves_.empty()) return;
+    constexpr size_t kAhead = 8;
+    // (The table may grow during the moves.)
+    auto slot_of = [this](int32_t cx, int32_t cy) {
+        return cells_.data() + (Hash(Key(cx, cy)) & (cells_.size() - 1));
+    };
+    for (size_t k = 0; k < moves_.size(); ++k) {
+        if (k + kAhead < moves_.size() && !cells_.empty()) {
+            // The table slots of the first cell the entry leaves and of the first it enters.
+            const Entry& a = entries_[size_t(moves_[k + kAhead])];
+            const CellRange c = CellsOf(a.box);
+            __builtin_prefetch(slot_of(a.cell_left, a.cell_top));
+            __builtin_prefetch(slot_of(c.left, c.top));
+        }
+        if (k + kAhead / 2 < moves_.size()) {
+            // By now the slot is most likely there: the items of the cell left.
+            const Entry& a = entries_[size_t(moves_[k + kAhead / 2])];
+            if (a.large_pos < 0)
+                if (const Cell* cell = std::as_const(*this).Find(Key(a.cell_left, a.cell_top)))
+                    __builtin_prefetch(cell->items.data());
+        }
+        Move(entries_[size_t(moves_[k])]);
+    }
+    moves_.clear();
+}
+
 void InstanceGrid::Insert(CInstance& inst) {
     int32_t slot;
     if (!free_.empty()) {

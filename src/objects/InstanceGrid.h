@@ -51,8 +51,17 @@ public:
                 c.bottom == e.cell_bottom)
                 return;  // most moves stay within the same cells
         }
-        Move(e);
+        if (batching_)
+            moves_.push_back(inst.grid_slot_);
+        else
+            Move(e);
     }
+    // Between these two, Update only notes the entries whose boxes enter other cells, and
+    // EndMoves moves them all, fetching the cells of those a few places ahead from memory: the
+    // cells of a large room are in no order that the instances follow. No search may run in
+    // between.
+    void BeginMoves() { batching_ = true; }
+    void EndMoves();
     // After a change of inst's room position or direct list.
     void UpdateList(const CInstance& inst) {
         if (inst.grid_slot_ < 0) return;
@@ -144,6 +153,8 @@ private:
     std::vector<Cell> cells_;    // a power of two in size, at most half used
     size_t used_ = 0;
     std::vector<int32_t> large_;
+    bool batching_ = false;
+    std::vector<int32_t> moves_;  // entry numbers noted by Update while batching_
 };
 
 }  // namespace kr

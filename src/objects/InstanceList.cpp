@@ -182,10 +182,14 @@ void InstanceList::UpdateBoxes() const {
     // and advances the epoch when it changed); one already read since is skipped.
     std::vector<CInstance*> pending;
     pending.swap(dirty_boxes_);
+    // Nothing searches the grid in here, so the moves between its cells can wait to the end.
+    InstanceGrid& grid = const_cast<InstanceGrid&>(grid_);
+    grid.BeginMoves();
     for (size_t k = 0; k < pending.size(); ++k) {
         if (k + kPrefetchAhead < pending.size()) pending[k + kPrefetchAhead]->Prefetch();
         pending[k]->Box();
     }
+    grid.EndMoves();
     pending.clear();
     if (dirty_boxes_.empty()) dirty_boxes_.swap(pending);  // keep the capacity
 }
@@ -444,6 +448,13 @@ void InstanceList::PrepareOverlaps(int32_t a, int32_t b) {
     p.epoch = epoch_;
     p.a = a;
     p.b = b;
+}
+
+void InstanceList::PrefetchPrepared(const CInstance& probe) const {
+    const Prepared& p = prepared_;
+    if (!p.valid || probe.grid_slot_ < 0 || size_t(probe.grid_slot_) >= p.slices.size()) return;
+    const Prepared::Slice s = p.slices[size_t(probe.grid_slot_)];
+    for (int32_t k = s.begin; k < s.begin + s.count; ++k) p.found[size_t(k)]->Prefetch();
 }
 
 bool InstanceList::TakePrepared(const CInstance& probe, Selection sel,

@@ -103,6 +103,9 @@ public:
     // visits the same instances either way. Nothing is prepared for short lists or for boxes
     // spread over far more space than the lists fill.
     void PrepareOverlaps(int32_t a, int32_t b);
+    // A hint, changing nothing, that a walk with this probe comes soon: the records of the
+    // candidates PrepareOverlaps found for it, which are anywhere in memory.
+    void PrefetchPrepared(const CInstance& probe) const;
     // A buffer for searches that do not run events (and so cannot nest).
     std::vector<CInstance*>& SearchBuffer() const { return search_buffer_; }
 

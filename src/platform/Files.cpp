@@ -1,4 +1,5 @@
 #include "platform/Files.h"
+#include "platform/Memory.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -33,7 +34,8 @@ struct Fd {
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
 };
-// Asks for large pages under a big buffer about to be filled: far fewer page faults.
+}  // namespace
+
 void AdviseLargePages(void* p, size_t n) {
 #ifdef MADV_HUGEPAGE
     constexpr uintptr_t kLarge = uintptr_t(2) << 20;
@@ -45,7 +47,6 @@ void AdviseLargePages(void* p, size_t n) {
     (void)n;
 #endif
 }
-}  // namespace
 
 ReadableFile::~ReadableFile() {
     Fd close_it(fd_);
