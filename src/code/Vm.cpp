@@ -1053,32 +1053,33 @@ L_ERROR:
     RAISE(FixedMessageText(pc->d));
 
     // Fused forms: the instructions that follow hold the operands; any operand that is not a
-    // real leaves them to run on their own.
-#define KR_FOR(NAME, FN, FNN)                        \
-    L_FOR##NAME##_N : {                              \
-        const Instr& inc_ = pc[1];                   \
-        RValue& v_ = R[inc_.a];                      \
-        if (KR_LIKELY(v_.kind == RValue::kReal)) {   \
-            double x_ = v_.real + Num(inc_);         \
-            v_.real = x_;                            \
-            pc += 2;                                 \
-            if (FNN(x_, Num(*pc))) JUMPC_BACK();     \
-            NEXT();                                  \
-        }                                            \
-        NEXT();                                      \
-    }                                                \
-    L_FOR##NAME##_R : {                              \
-        const Instr& inc_ = pc[1];                   \
-        RValue& v_ = R[inc_.a];                      \
-        const RValue& lim_ = R[pc[2].b];             \
-        if (KR_LIKELY((v_.kind | lim_.kind) == 0)) { \
-            double x_ = v_.real + Num(inc_);         \
-            v_.real = x_;                            \
-            pc += 2;                                 \
-            if (FN(x_, lim_.real)) JUMP();           \
-            NEXT();                                  \
-        }                                            \
-        NEXT();                                      \
+    // real, or a debugger's trap on the step or the test, leaves them to run on their own.
+#define KR_FOR(NAME, FN, FNN)                                                                      \
+    L_FOR##NAME##_N : {                                                                            \
+        const Instr& inc_ = pc[1];                                                                 \
+        RValue& v_ = R[inc_.a];                                                                    \
+        if (KR_LIKELY(v_.kind == RValue::kReal && inc_.op == OP_ADD_RN && pc[2].op != OP_BREAK)) { \
+            double x_ = v_.real + Num(inc_);                                                       \
+            v_.real = x_;                                                                          \
+            pc += 2;                                                                               \
+            if (FNN(x_, Num(*pc))) JUMPC_BACK();                                                   \
+            NEXT();                                                                                \
+        }                                                                                          \
+        NEXT();                                                                                    \
+    }                                                                                              \
+    L_FOR##NAME##_R : {                                                                            \
+        const Instr& inc_ = pc[1];                                                                 \
+        RValue& v_ = R[inc_.a];                                                                    \
+        const RValue& lim_ = R[pc[2].b];                                                           \
+        if (KR_LIKELY((v_.kind | lim_.kind) == 0 && inc_.op == OP_ADD_RN &&                        \
+                      pc[2].op != OP_BREAK)) {                                                     \
+            double x_ = v_.real + Num(inc_);                                                       \
+            v_.real = x_;                                                                          \
+            pc += 2;                                                                               \
+            if (FN(x_, lim_.real)) JUMP();                                                         \
+            NEXT();                                                                                \
+        }                                                                                          \
+        NEXT();                                                                                    \
     }
     KR_FOR(LT, RealLess, AtMost)
     KR_FOR(LE, RealLessEqual, AtMost)
