@@ -908,15 +908,11 @@ L_CALLS : {
     // The callee runs in this loop: its frame goes on top, its result straight into the
     // destination register (the caller never reads that register before the call returns,
     // and an error unwinds the caller too), its arguments are the caller's registers.
-    const auto& scripts = rt_.scripts_;
+    const auto& protos = rt_.script_protos_;
     const size_t si = uint32_t(pc->d);
-    const CCode* code = si * sizeof(Runtime::Script) < scripts.size() * sizeof(Runtime::Script) &&
-                                scripts[si].exists
-                            ? scripts[si].code.get()
-                            : nullptr;
-    const Proto* callee = code && code->compiled() ? code->GetProto() : nullptr;
+    const Proto* callee = si < protos.size() ? protos[si] : nullptr;
     if (KR_UNLIKELY(!callee)) {
-        if (!code) RAISE("Trying to execute non-existing script.");
+        if (!rt_.ScriptCode(int32_t(si))) RAISE("Trying to execute non-existing script.");
         RAISE("Internal Error: Executing non-compiled code.");
     }
     if (KR_UNLIKELY(nframes_ >= uint32_t(Runtime::kMaxScriptDepth))) RAISE(kTooDeep);
