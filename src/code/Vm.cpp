@@ -101,46 +101,39 @@ void Vm::NextSegment(uint32_t need) {
     top_ = 0;
 }
 
-KR_ALWAYS_INLINE Vm::Frame* Vm::PushFrame(const Proto* proto, ScriptInstance* self,
-                                          ScriptInstance* other, RValue* result, int32_t script,
-                                          bool entry, int32_t call_argc) {
+Vm::Frame* Vm::PushFrame(const Proto* proto, ScriptInstance* self, ScriptInstance* other,
+                         RValue* result, int32_t script) {
     const uint32_t seg = seg_, top = top_;
     RValue* base = AllocRegisters(proto->nregs);
     for (uint32_t i = 0, n = proto->nlocals; i < n; ++i) base[i].kind = kUnsetKind;
     Frame& f = frames_[nframes_++];
     f.proto = proto;
-    if (entry) f.pc = nullptr;  // a call's frame gets its pc when it calls in turn
+    f.pc = nullptr;  // the frame gets its pc when it calls in turn
     f.base = base;
     f.self = self;
     f.other = other;
     f.result = result;
-    if (call_argc >= 0) {
-        // An in-loop script call: its arguments are the caller's registers, and the caller's
-        // own come back when it returns.
-        f.saved_slots = rt_.args_.slots;
-        f.saved_live = rt_.args_.live;
-        f.argc = call_argc;
-        f.restore_args = true;
-    } else {
-        f.saved_slots = nullptr;
-        f.saved_live = 0;
-        f.argc = 0;
-        f.restore_args = false;
-    }
+    f.saved_slots = nullptr;
+    f.saved_live = 0;
+    f.argc = 0;
     f.script = script;
     f.seg = seg;
     f.top = top;
-    f.entry = entry;
+    f.entry = true;
+    f.restore_args = false;
     f.strings = false;
     f.dyn_locals = nullptr;
     // with_base and larr_base are read only for a proto with extras.
-    if (KR_UNLIKELY(proto->has_extras)) {
-        f.with_base = uint32_t(withs_.size());
-        f.larr_base = uint32_t(larr_.size());
-        if (proto->nwith) withs_.resize(withs_.size() + proto->nwith);
-        if (proto->local_arrays) larr_.resize(larr_.size() + proto->nlocals);
-    }
+    if (KR_UNLIKELY(proto->has_extras)) PushExtras(f);
     return &f;
+}
+
+void Vm::PushExtras(Frame& f) {
+    const Proto* p = f.proto;
+    f.with_base = uint32_t(withs_.size());
+    f.larr_base = uint32_t(larr_.size());
+    if (p->nwith) withs_.resize(withs_.size() + p->nwith);
+    if (p->local_arrays) larr_.resize(larr_.size() + p->nlocals);
 }
 
 // Registers above the frames are kept real (and string-free): a new frame finds its temporaries
@@ -221,7 +214,7 @@ bool Vm::Execute(const CCode& code, ScriptInstance* self, ScriptInstance* other,
     }
     ++native_depth_;
     if (KR_UNLIKELY(rt_.debug_hook_ != nullptr)) rt_.debug_hook_->OnEnter(*code.GetProto());
-    PushFrame(code.GetProto(), self, other, &result, script, true, -1);
+    PushFrame(code.GetProto(), self, other, &result, script);
     bool ok = Run();
     --native_depth_;
     return ok;
@@ -918,12 +911,38 @@ L_CALLS : {
     if (KR_UNLIKELY(nframes_ >= uint32_t(Runtime::kMaxScriptDepth))) RAISE(kTooDeep);
     if (KR_UNLIKELY(--steps_ < 0) && !Refill()) goto out_of_steps;
     fr->pc = pc;
+    // The callee's frame, set up here with the caller's frame at hand (the new one is the
+    // next in the array) and the registers taken first, so that little is held across a move
+    // to the next segment. Its arguments are the caller's registers, and the caller's own
+    // come back when it returns.
+    const uint32_t seg = seg_, top = top_;
+    RValue* base = AllocRegisters(callee->nregs);
+    for (uint32_t i = 0, n = callee->nlocals; i < n; ++i) base[i].kind = kUnsetKind;
     RValue& dest = R[pc->a];
     dest.SetReal(0.0);
-    Frame* nf = PushFrame(callee, fr->self, fr->other, &dest, int32_t(pc->d), false, pc->c);
-    rt_.args_ = ArgFrame{R + pc->b, int32_t(pc->c)};
-    fr = nf;
-    R = nf->base;
+    ArgFrame& args = rt_.args_;
+    Frame& f = fr[1];
+    ++nframes_;
+    f.proto = callee;
+    f.base = base;
+    f.self = fr->self;
+    f.other = fr->other;
+    f.result = &dest;
+    f.saved_slots = args.slots;
+    f.saved_live = args.live;
+    f.argc = pc->c;
+    f.script = int32_t(si);
+    f.seg = seg;
+    f.top = top;
+    f.entry = false;
+    f.restore_args = true;
+    f.strings = false;
+    f.dyn_locals = nullptr;
+    if (KR_UNLIKELY(callee->has_extras)) PushExtras(f);
+    args.slots = R + pc->b;
+    args.live = pc->c;
+    fr = &f;
+    R = base;
     pc = const_cast<Instr*>(callee->instrs.data());
     DISPATCH();
 }

@@ -73,11 +73,11 @@ private:
         void operator()(void* p) const;
     };
 
-    // A new frame on top: its registers (locals unset), its fields, its with slots and local
-    // arrays. The one set-up of an execution's first frame (call_argc -1) and of an in-loop
-    // script call with call_argc arguments.
+    // The first frame of an execution on top: its registers (locals unset), its fields, its
+    // with slots and local arrays. An in-loop script call sets up its frame in the loop.
     Frame* PushFrame(const Proto* proto, ScriptInstance* self, ScriptInstance* other,
-                     RValue* result, int32_t script, bool entry, int32_t call_argc);
+                     RValue* result, int32_t script);
+    void PushExtras(Frame& f);
     void PopFrame();
     bool Run();
 
