@@ -120,7 +120,6 @@ Vm::Frame* Vm::PushFrame(const Proto* proto, ScriptInstance* self, ScriptInstanc
     f.seg = seg;
     f.top = top;
     f.entry = true;
-    f.restore_args = false;
     f.strings = false;
     f.dyn_locals = nullptr;
     // with_base and larr_base are read only for a proto with extras.
@@ -154,9 +153,10 @@ void Vm::ReleaseExtras(Frame& f) {
 
 KR_ALWAYS_INLINE void Vm::ReleaseFrame(Frame& f) {
     const Proto* p = f.proto;
-    if (f.restore_args) {
-        // The arguments are the caller's registers: a string written there marks the caller;
-        // those written beyond the ones passed went to its spare registers and are cleared.
+    if (!f.entry) {
+        // An in-loop script call. The arguments are the caller's registers: a string written there
+        // marks the caller; those written beyond the ones passed went to its spare registers and
+        // are cleared.
         ArgFrame& a = rt_.args_;
         if (!p->args_stable) {
             int32_t kinds = 0;
@@ -236,7 +236,7 @@ std::vector<DebugFrame> Vm::DebugFrames() const {
         d.script = f.script;
         d.args = args;
         d.argc = argc;
-        if (f.restore_args) {
+        if (!f.entry) {
             args = f.saved_slots;
             argc = f.saved_live;
         }
@@ -935,7 +935,6 @@ L_CALLS : {
     f.seg = seg;
     f.top = top;
     f.entry = false;
-    f.restore_args = true;
     f.strings = false;
     f.dyn_locals = nullptr;
     if (KR_UNLIKELY(callee->has_extras)) PushExtras(f);

@@ -60,8 +60,9 @@ private:
         uint32_t top;
         uint32_t with_base;
         uint32_t larr_base;
-        bool entry;                 // returns to the native caller
-        bool restore_args;          // an in-loop script call: the caller's arguments come back
+        // Returns to the native caller; otherwise an in-loop script call, whose caller gets its
+        // arguments back when it returns.
+        bool entry;
         bool strings;               // a temporary register may hold a string or an unset value
         CVariableList* dyn_locals;  // owned: locals reached only at run time by id
     };
