@@ -852,9 +852,16 @@ L_SETB : {
     }
     NEXT();
 }
-L_GETARG:
-    ASSIGN(R[pc->a], rt_.Argument(pc->d));
+L_GETARG : {
+    // Runtime::Argument with the passed argument as the likely case.
+    const ArgFrame& a = rt_.args_;
+    if (KR_LIKELY(pc->d < a.live)) {
+        ASSIGN(R[pc->a], a.slots[pc->d]);
+        NEXT();
+    }
+    ASSIGN(R[pc->a], Runtime::kZero);
     NEXT();
+}
 L_SETARG:
     rt_.SetArgument(pc->d, R[pc->a]);
     NEXT();
