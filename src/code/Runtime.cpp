@@ -206,13 +206,21 @@ void Runtime::SetScript(int32_t index, std::string_view name, std::string_view t
     s.name = std::string(name);
     s.text = std::string(text);
     s.code.reset();
+    NoteScriptCode(size_t(index));
     auto it = script_ids_.find(s.name);
     if (it == script_ids_.end() || it->second > index) script_ids_[s.name] = index;
 }
 
 void Runtime::ClearScripts() {
     scripts_.clear();
+    script_protos_.clear();
     script_ids_.clear();
+}
+
+void Runtime::NoteScriptCode(size_t index) {
+    if (script_protos_.size() < scripts_.size()) script_protos_.resize(scripts_.size(), nullptr);
+    const Script& s = scripts_[index];
+    script_protos_[index] = s.exists && s.code && s.code->compiled() ? s.code->GetProto() : nullptr;
 }
 
 bool Runtime::ScriptExists(int32_t index) const {
@@ -241,7 +249,9 @@ bool Runtime::CompileScripts() {
         Script& s = scripts_[i];
         if (!s.exists) continue;
         s.code = std::make_unique<CCode>(s.text, false);
-        if (!s.code->Compile(*this)) {
+        const bool compiled = s.code->Compile(*this);
+        NoteScriptCode(i);
+        if (!compiled) {
             ShowError("COMPILATION ERROR in Script: " + s.name + "\r" + error_text_, true);
             return false;
         }
@@ -256,7 +266,9 @@ bool Runtime::CallScript(int32_t index, ScriptInstance* self, ScriptInstance* ot
     if (!s.code) {
         // Scripts are compiled at game start; one defined later compiles on first use.
         s.code = std::make_unique<CCode>(s.text, false);
-        if (!s.code->Compile(*this)) {
+        const bool compiled = s.code->Compile(*this);
+        NoteScriptCode(size_t(index));
+        if (!compiled) {
             error_text_ = "In script " + s.name + ":\r" + error_text_;
             result = RValue("ERROR");
             return false;

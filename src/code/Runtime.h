@@ -25,6 +25,7 @@ class DebugHook;
 class Runtime;
 class Vm;
 struct DebugFrame;
+struct Proto;
 
 // The part of an instance that the script language sees; CInstance (objects/) derives from it.
 // Its user variables are reached without a virtual call; built-in instance variables go
@@ -357,6 +358,8 @@ private:
         std::string text;
         std::unique_ptr<CCode> code;
     };
+    // Brings script_protos_[index] up to date after the script's code changed.
+    void NoteScriptCode(size_t index);
 
     BuiltinRegistry builtins_;
     Random rng_;
@@ -374,6 +377,9 @@ private:
     VariableNames names_;
     GlobalStore globals_;
     std::vector<Script> scripts_;
+    // By script index, the code a call runs: set while the script exists and its code is
+    // compiled, null otherwise (the call then finds out why from scripts_).
+    std::vector<const Proto*> script_protos_;
     std::unordered_map<std::string, int32_t> script_ids_;  // the first existing index
 
     RValue base_args_[kArgCount];

@@ -101,46 +101,38 @@ void Vm::NextSegment(uint32_t need) {
     top_ = 0;
 }
 
-KR_ALWAYS_INLINE Vm::Frame* Vm::PushFrame(const Proto* proto, ScriptInstance* self,
-                                          ScriptInstance* other, RValue* result, int32_t script,
-                                          bool entry, int32_t call_argc) {
+Vm::Frame* Vm::PushFrame(const Proto* proto, ScriptInstance* self, ScriptInstance* other,
+                         RValue* result, int32_t script) {
     const uint32_t seg = seg_, top = top_;
     RValue* base = AllocRegisters(proto->nregs);
     for (uint32_t i = 0, n = proto->nlocals; i < n; ++i) base[i].kind = kUnsetKind;
     Frame& f = frames_[nframes_++];
     f.proto = proto;
-    if (entry) f.pc = nullptr;  // a call's frame gets its pc when it calls in turn
+    f.pc = nullptr;  // the frame gets its pc when it calls in turn
     f.base = base;
     f.self = self;
     f.other = other;
     f.result = result;
-    if (call_argc >= 0) {
-        // An in-loop script call: its arguments are the caller's registers, and the caller's
-        // own come back when it returns.
-        f.saved_slots = rt_.args_.slots;
-        f.saved_live = rt_.args_.live;
-        f.argc = call_argc;
-        f.restore_args = true;
-    } else {
-        f.saved_slots = nullptr;
-        f.saved_live = 0;
-        f.argc = 0;
-        f.restore_args = false;
-    }
+    f.saved_slots = nullptr;
+    f.saved_live = 0;
+    f.argc = 0;
     f.script = script;
     f.seg = seg;
     f.top = top;
-    f.entry = entry;
+    f.entry = true;
     f.strings = false;
     f.dyn_locals = nullptr;
     // with_base and larr_base are read only for a proto with extras.
-    if (KR_UNLIKELY(proto->has_extras)) {
-        f.with_base = uint32_t(withs_.size());
-        f.larr_base = uint32_t(larr_.size());
-        if (proto->nwith) withs_.resize(withs_.size() + proto->nwith);
-        if (proto->local_arrays) larr_.resize(larr_.size() + proto->nlocals);
-    }
+    if (KR_UNLIKELY(proto->has_extras)) PushExtras(f);
     return &f;
+}
+
+void Vm::PushExtras(Frame& f) {
+    const Proto* p = f.proto;
+    f.with_base = uint32_t(withs_.size());
+    f.larr_base = uint32_t(larr_.size());
+    if (p->nwith) withs_.resize(withs_.size() + p->nwith);
+    if (p->local_arrays) larr_.resize(larr_.size() + p->nlocals);
 }
 
 // Registers above the frames are kept real (and string-free): a new frame finds its temporaries
@@ -161,9 +153,10 @@ void Vm::ReleaseExtras(Frame& f) {
 
 KR_ALWAYS_INLINE void Vm::ReleaseFrame(Frame& f) {
     const Proto* p = f.proto;
-    if (f.restore_args) {
-        // The arguments are the caller's registers: a string written there marks the caller;
-        // those written beyond the ones passed went to its spare registers and are cleared.
+    if (!f.entry) {
+        // An in-loop script call. The arguments are the caller's registers: a string written there
+        // marks the caller; those written beyond the ones passed went to its spare registers and
+        // are cleared.
         ArgFrame& a = rt_.args_;
         if (!p->args_stable) {
             int32_t kinds = 0;
@@ -221,7 +214,7 @@ bool Vm::Execute(const CCode& code, ScriptInstance* self, ScriptInstance* other,
     }
     ++native_depth_;
     if (KR_UNLIKELY(rt_.debug_hook_ != nullptr)) rt_.debug_hook_->OnEnter(*code.GetProto());
-    PushFrame(code.GetProto(), self, other, &result, script, true, -1);
+    PushFrame(code.GetProto(), self, other, &result, script);
     bool ok = Run();
     --native_depth_;
     return ok;
@@ -243,7 +236,7 @@ std::vector<DebugFrame> Vm::DebugFrames() const {
         d.script = f.script;
         d.args = args;
         d.argc = argc;
-        if (f.restore_args) {
+        if (!f.entry) {
             args = f.saved_slots;
             argc = f.saved_live;
         }
@@ -859,9 +852,16 @@ L_SETB : {
     }
     NEXT();
 }
-L_GETARG:
-    ASSIGN(R[pc->a], rt_.Argument(pc->d));
+L_GETARG : {
+    // Runtime::Argument with the passed argument as the likely case.
+    const ArgFrame& a = rt_.args_;
+    if (KR_LIKELY(pc->d < a.live)) {
+        ASSIGN(R[pc->a], a.slots[pc->d]);
+        NEXT();
+    }
+    ASSIGN(R[pc->a], Runtime::kZero);
     NEXT();
+}
 L_SETARG:
     rt_.SetArgument(pc->d, R[pc->a]);
     NEXT();
@@ -908,26 +908,47 @@ L_CALLS : {
     // The callee runs in this loop: its frame goes on top, its result straight into the
     // destination register (the caller never reads that register before the call returns,
     // and an error unwinds the caller too), its arguments are the caller's registers.
-    const auto& scripts = rt_.scripts_;
+    const auto& protos = rt_.script_protos_;
     const size_t si = uint32_t(pc->d);
-    const CCode* code = si * sizeof(Runtime::Script) < scripts.size() * sizeof(Runtime::Script) &&
-                                scripts[si].exists
-                            ? scripts[si].code.get()
-                            : nullptr;
-    const Proto* callee = code && code->compiled() ? code->GetProto() : nullptr;
+    const Proto* callee = si < protos.size() ? protos[si] : nullptr;
     if (KR_UNLIKELY(!callee)) {
-        if (!code) RAISE("Trying to execute non-existing script.");
+        if (!rt_.ScriptCode(int32_t(si))) RAISE("Trying to execute non-existing script.");
         RAISE("Internal Error: Executing non-compiled code.");
     }
     if (KR_UNLIKELY(nframes_ >= uint32_t(Runtime::kMaxScriptDepth))) RAISE(kTooDeep);
     if (KR_UNLIKELY(--steps_ < 0) && !Refill()) goto out_of_steps;
     fr->pc = pc;
+    // The callee's frame, set up here with the caller's frame at hand (the new one is the
+    // next in the array) and the registers taken first, so that little is held across a move
+    // to the next segment. Its arguments are the caller's registers, and the caller's own
+    // come back when it returns.
+    const uint32_t seg = seg_, top = top_;
+    RValue* base = AllocRegisters(callee->nregs);
+    for (uint32_t i = 0, n = callee->nlocals; i < n; ++i) base[i].kind = kUnsetKind;
     RValue& dest = R[pc->a];
     dest.SetReal(0.0);
-    Frame* nf = PushFrame(callee, fr->self, fr->other, &dest, int32_t(pc->d), false, pc->c);
-    rt_.args_ = ArgFrame{R + pc->b, int32_t(pc->c)};
-    fr = nf;
-    R = nf->base;
+    ArgFrame& args = rt_.args_;
+    Frame& f = fr[1];
+    ++nframes_;
+    f.proto = callee;
+    f.base = base;
+    f.self = fr->self;
+    f.other = fr->other;
+    f.result = &dest;
+    f.saved_slots = args.slots;
+    f.saved_live = args.live;
+    f.argc = pc->c;
+    f.script = int32_t(si);
+    f.seg = seg;
+    f.top = top;
+    f.entry = false;
+    f.strings = false;
+    f.dyn_locals = nullptr;
+    if (KR_UNLIKELY(callee->has_extras)) PushExtras(f);
+    args.slots = R + pc->b;
+    args.live = pc->c;
+    fr = &f;
+    R = base;
     pc = const_cast<Instr*>(callee->instrs.data());
     DISPATCH();
 }
@@ -1053,32 +1074,33 @@ L_ERROR:
     RAISE(FixedMessageText(pc->d));
 
     // Fused forms: the instructions that follow hold the operands; any operand that is not a
-    // real leaves them to run on their own.
-#define KR_FOR(NAME, FN, FNN)                        \
-    L_FOR##NAME##_N : {                              \
-        const Instr& inc_ = pc[1];                   \
-        RValue& v_ = R[inc_.a];                      \
-        if (KR_LIKELY(v_.kind == RValue::kReal)) {   \
-            double x_ = v_.real + Num(inc_);         \
-            v_.real = x_;                            \
-            pc += 2;                                 \
-            if (FNN(x_, Num(*pc))) JUMPC_BACK();     \
-            NEXT();                                  \
-        }                                            \
-        NEXT();                                      \
-    }                                                \
-    L_FOR##NAME##_R : {                              \
-        const Instr& inc_ = pc[1];                   \
-        RValue& v_ = R[inc_.a];                      \
-        const RValue& lim_ = R[pc[2].b];             \
-        if (KR_LIKELY((v_.kind | lim_.kind) == 0)) { \
-            double x_ = v_.real + Num(inc_);         \
-            v_.real = x_;                            \
-            pc += 2;                                 \
-            if (FN(x_, lim_.real)) JUMP();           \
-            NEXT();                                  \
-        }                                            \
-        NEXT();                                      \
+    // real, or a debugger's trap on the step or the test, leaves them to run on their own.
+#define KR_FOR(NAME, FN, FNN)                                                                      \
+    L_FOR##NAME##_N : {                                                                            \
+        const Instr& inc_ = pc[1];                                                                 \
+        RValue& v_ = R[inc_.a];                                                                    \
+        if (KR_LIKELY(v_.kind == RValue::kReal && inc_.op == OP_ADD_RN && pc[2].op != OP_BREAK)) { \
+            double x_ = v_.real + Num(inc_);                                                       \
+            v_.real = x_;                                                                          \
+            pc += 2;                                                                               \
+            if (FNN(x_, Num(*pc))) JUMPC_BACK();                                                   \
+            NEXT();                                                                                \
+        }                                                                                          \
+        NEXT();                                                                                    \
+    }                                                                                              \
+    L_FOR##NAME##_R : {                                                                            \
+        const Instr& inc_ = pc[1];                                                                 \
+        RValue& v_ = R[inc_.a];                                                                    \
+        const RValue& lim_ = R[pc[2].b];                                                           \
+        if (KR_LIKELY((v_.kind | lim_.kind) == 0 && inc_.op == OP_ADD_RN &&                        \
+                      pc[2].op != OP_BREAK)) {                                                     \
+            double x_ = v_.real + Num(inc_);                                                       \
+            v_.real = x_;                                                                          \
+            pc += 2;                                                                               \
+            if (FN(x_, lim_.real)) JUMP();                                                         \
+            NEXT();                                                                                \
+        }                                                                                          \
+        NEXT();                                                                                    \
     }
     KR_FOR(LT, RealLess, AtMost)
     KR_FOR(LE, RealLessEqual, AtMost)

@@ -60,8 +60,9 @@ private:
         uint32_t top;
         uint32_t with_base;
         uint32_t larr_base;
-        bool entry;                 // returns to the native caller
-        bool restore_args;          // an in-loop script call: the caller's arguments come back
+        // Returns to the native caller; otherwise an in-loop script call, whose caller gets its
+        // arguments back when it returns.
+        bool entry;
         bool strings;               // a temporary register may hold a string or an unset value
         CVariableList* dyn_locals;  // owned: locals reached only at run time by id
     };
@@ -73,11 +74,11 @@ private:
         void operator()(void* p) const;
     };
 
-    // A new frame on top: its registers (locals unset), its fields, its with slots and local
-    // arrays. The one set-up of an execution's first frame (call_argc -1) and of an in-loop
-    // script call with call_argc arguments.
+    // The first frame of an execution on top: its registers (locals unset), its fields, its
+    // with slots and local arrays. An in-loop script call sets up its frame in the loop.
     Frame* PushFrame(const Proto* proto, ScriptInstance* self, ScriptInstance* other,
-                     RValue* result, int32_t script, bool entry, int32_t call_argc);
+                     RValue* result, int32_t script);
+    void PushExtras(Frame& f);
     void PopFrame();
     bool Run();
 

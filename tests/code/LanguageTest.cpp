@@ -741,6 +741,13 @@ TEST_F(Language, TrappedStatementsRunAsBefore) {
     hook.positions.clear();
     ExpectValue("var s, t;\ns = 1;\nt = 0;\nif (s < 2) t += 3 else t -= 3", RValue(3.0));
     EXPECT_EQ(hook.positions, (std::vector<int32_t>{11, 18, 25, 36}));
+    // So is the step of a fused `for` loop, at every pass, with a number or a local as limit.
+    for (const char* src : {"var i, s;\ns = 0;\nfor (i = 0; i < 3; i += 1) s += i;\nx = s",
+                            "var i, n;\nn = 3;\nfor (i = 0; i < n; i += 1) n -= 0;\nx = i"}) {
+        hook.positions.clear();
+        ExpectValue(src, RValue(3.0));
+        EXPECT_EQ(hook.positions, (std::vector<int32_t>{11, 23, 45, 37, 45, 37, 45, 37, 53}));
+    }
     ExpectError("var v, w; v = 1; x = v * 2 + w", "30: Unknown variable w", false);
     EXPECT_EQ(hook.frames_at_error, 1u);
     rt.SetDebugHook(nullptr);
