@@ -183,6 +183,18 @@ constexpr BuiltinVariableDef kBuiltinVariables[] = {
     {"timeline_loop", I, 0, kBool},
 };
 
+constexpr size_t kCount = std::size(kBuiltinVariables);
+constexpr std::array<uint16_t, kCount> kOrder = SortedRows<kCount>([](uint16_t a, uint16_t b) {
+    const std::string_view x = kBuiltinVariables[a].name, y = kBuiltinVariables[b].name;
+    return x < y || (x == y && a < b);
+});
+// Measured when the program is built: a search compares without measuring names first.
+constexpr std::array<std::string_view, kCount> kSortedNames = [] {
+    std::array<std::string_view, kCount> names{};
+    for (size_t i = 0; i < kCount; ++i) names[i] = kBuiltinVariables[kOrder[i]].name;
+    return names;
+}();
+
 }  // namespace
 
 std::span<const BuiltinVariableDef> BuiltinVariables() {
@@ -190,13 +202,11 @@ std::span<const BuiltinVariableDef> BuiltinVariables() {
 }
 
 std::span<const uint16_t> BuiltinVariableNameOrder() {
-    constexpr size_t kCount = std::size(kBuiltinVariables);
-    static constexpr std::array<uint16_t, kCount> kOrder =
-        SortedRows<kCount>([](uint16_t a, uint16_t b) {
-            const std::string_view x = kBuiltinVariables[a].name, y = kBuiltinVariables[b].name;
-            return x < y || (x == y && a < b);
-        });
     return kOrder;
+}
+
+std::span<const std::string_view> BuiltinVariableSortedNames() {
+    return kSortedNames;
 }
 
 }  // namespace kr

@@ -68,7 +68,8 @@ int32_t Runtime::AddBuiltinVariable(std::string_view name, BuiltinVarGetter get,
 }
 
 int32_t Runtime::AddBuiltinVariableTable(std::span<const BuiltinVariableDef> table,
-                                         std::span<const uint16_t> by_name) {
+                                         std::span<const uint16_t> by_name,
+                                         std::span<const std::string_view> sorted_names) {
     const int32_t first = int32_t(builtin_vars_.size());
     if (builtin_var_table_first_ >= 0 ||
         builtin_vars_.size() + table.size() > kMaxBuiltinVariables) {
@@ -83,6 +84,7 @@ int32_t Runtime::AddBuiltinVariableTable(std::span<const BuiltinVariableDef> tab
             BuiltinVariable{d.name, nullptr, nullptr, !d.ReadOnly(), -1, -1, nullptr});
     builtin_var_table_ = table;
     builtin_var_order_ = by_name;
+    builtin_var_names_ = sorted_names;
     builtin_var_table_first_ = first;
     return first;
 }
@@ -101,13 +103,10 @@ int32_t Runtime::FindBuiltinVariable(std::string_view name) const {
         if (it != builtin_var_ids_.end()) found = it->second;
     }
     if (builtin_var_table_first_ >= 0) {
-        auto it = std::lower_bound(builtin_var_order_.begin(), builtin_var_order_.end(), name,
-                                   [this](uint16_t row, std::string_view n) {
-                                       return std::string_view(builtin_var_table_[row].name) < n;
-                                   });
-        if (it != builtin_var_order_.end() &&
-            std::string_view(builtin_var_table_[*it].name) == name) {
-            const int32_t id = builtin_var_table_first_ + int32_t(*it);
+        auto it = std::lower_bound(builtin_var_names_.begin(), builtin_var_names_.end(), name);
+        if (it != builtin_var_names_.end() && *it == name) {
+            const int32_t id = builtin_var_table_first_ +
+                               int32_t(builtin_var_order_[size_t(it - builtin_var_names_.begin())]);
             if (found < 0 || id < found) found = id;
         }
     }

@@ -187,8 +187,10 @@ public:
     // Registers every row of `table` (static storage) in order, as AddBuiltinVariable would, with
     // no accessors yet and writable unless read-only. `by_name` orders the rows by name, rows of
     // one name in table order: nothing is hashed per name. Returns the id of the first row.
+    // `sorted_names` are the names of the rows of `by_name`, in that order.
     int32_t AddBuiltinVariableTable(std::span<const BuiltinVariableDef> table,
-                                    std::span<const uint16_t> by_name);
+                                    std::span<const uint16_t> by_name,
+                                    std::span<const std::string_view> sorted_names);
     // Gives variable `id` its getter and its setter (no setter when it is read-only).
     void AttachBuiltinVariable(int32_t id, BuiltinVarGetter get, BuiltinVarSetter set);
     // The first variable registered under `name`, or -1.
@@ -380,6 +382,7 @@ private:
     // The table added whole (AddBuiltinVariableTable), its order by name and its first id.
     std::span<const BuiltinVariableDef> builtin_var_table_;
     std::span<const uint16_t> builtin_var_order_;
+    std::span<const std::string_view> builtin_var_names_;
     int32_t builtin_var_table_first_ = -1;
     std::vector<std::pair<std::string, RValue>> constants_;
     std::unordered_map<std::string, int32_t> constant_ids_;  // the latest definition

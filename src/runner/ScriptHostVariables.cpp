@@ -178,18 +178,18 @@ const Accessors kGameVariables[] = {
 void RegisterRunnerVariables(Runtime& rt) {
     const std::span<const BuiltinVariableDef> table = BuiltinVariables();
     const std::span<const uint16_t> order = BuiltinVariableNameOrder();
-    const int32_t first = rt.AddBuiltinVariableTable(table, order);
+    const std::span<const std::string_view> names = BuiltinVariableSortedNames();
+    const int32_t first = rt.AddBuiltinVariableTable(table, order, names);
     // A variable takes the accessors of the first list that names it: the language's own
     // variables, then those of instances, then the game-wide values.
     std::vector<bool> attached(table.size());
     auto attach = [&](std::string_view name, BuiltinVarGetter get, BuiltinVarSetter set) {
-        auto row = std::lower_bound(
-            order.begin(), order.end(), name,
-            [&](uint16_t r, std::string_view n) { return std::string_view(table[r].name) < n; });
-        for (; row != order.end() && std::string_view(table[*row].name) == name; ++row) {
-            if (attached[*row]) continue;
-            attached[*row] = true;
-            rt.AttachBuiltinVariable(first + int32_t(*row), get, set);
+        for (size_t k = size_t(std::lower_bound(names.begin(), names.end(), name) - names.begin());
+             k < names.size() && names[k] == name; ++k) {
+            const uint16_t row = order[k];
+            if (attached[row]) continue;
+            attached[row] = true;
+            rt.AttachBuiltinVariable(first + int32_t(row), get, set);
         }
     };
     for (const LanguageVariableDef& v : LanguageVariables()) attach(v.name, v.get, v.set);

@@ -89,12 +89,16 @@ TEST(VocabularyTest, TheRuntimeFindsTheFirstVariableOfANameTableOrNot) {
     };
     Runtime rt;
     ASSERT_EQ(rt.AddBuiltinVariable("score", nullptr, nullptr, true), 0);
-    ASSERT_EQ(rt.AddBuiltinVariableTable(defs, BuiltinVariableNameOrder()), 1);
+    ASSERT_EQ(
+        rt.AddBuiltinVariableTable(defs, BuiltinVariableNameOrder(), BuiltinVariableSortedNames()),
+        1);
     const int32_t after = 1 + int32_t(defs.size());
     ASSERT_EQ(rt.AddBuiltinVariable("health", nullptr, nullptr, true), after);
     ASSERT_EQ(rt.AddBuiltinVariable("zz_extra", nullptr, nullptr, true), after + 1);
     // A second table goes in row by row; its names are all found in the first.
-    ASSERT_EQ(rt.AddBuiltinVariableTable(defs, BuiltinVariableNameOrder()), after + 2);
+    ASSERT_EQ(
+        rt.AddBuiltinVariableTable(defs, BuiltinVariableNameOrder(), BuiltinVariableSortedNames()),
+        after + 2);
     ASSERT_EQ(rt.BuiltinVariableCount(), after + 2 + int32_t(defs.size()));
 
     EXPECT_EQ(rt.FindBuiltinVariable("score"), 0);
