@@ -1,6 +1,10 @@
 // The built-in variables in registration order, with where they live, how many indexes they take
 // and how a write converts the value. A variable's name id is its position in this table. The
 // getters and setters belong to the subsystems that own the values.
+#include <array>
+#include <iterator>
+#include <string_view>
+
 #include "code/Vocabulary.h"
 
 namespace kr {
@@ -18,7 +22,7 @@ constexpr VariableWrite kBoolHalf = VariableWrite::kBoolAtHalf;
 constexpr VariableWrite kStr = VariableWrite::kString;
 constexpr VariableWrite kChar = VariableWrite::kFirstChar;
 
-const BuiltinVariableDef kBuiltinVariables[] = {
+constexpr BuiltinVariableDef kBuiltinVariables[] = {
     // Game-wide variables.
     {"argument_relative", G, 0, kNone},
     {"argument", G, 16, kValue},
@@ -179,10 +183,30 @@ const BuiltinVariableDef kBuiltinVariables[] = {
     {"timeline_loop", I, 0, kBool},
 };
 
+constexpr size_t kCount = std::size(kBuiltinVariables);
+constexpr std::array<uint16_t, kCount> kOrder = SortedRows<kCount>([](uint16_t a, uint16_t b) {
+    const std::string_view x = kBuiltinVariables[a].name, y = kBuiltinVariables[b].name;
+    return x < y || (x == y && a < b);
+});
+// Measured when the program is built: a search compares without measuring names first.
+constexpr std::array<std::string_view, kCount> kSortedNames = [] {
+    std::array<std::string_view, kCount> names{};
+    for (size_t i = 0; i < kCount; ++i) names[i] = kBuiltinVariables[kOrder[i]].name;
+    return names;
+}();
+
 }  // namespace
 
 std::span<const BuiltinVariableDef> BuiltinVariables() {
     return kBuiltinVariables;
+}
+
+std::span<const uint16_t> BuiltinVariableNameOrder() {
+    return kOrder;
+}
+
+std::span<const std::string_view> BuiltinVariableSortedNames() {
+    return kSortedNames;
 }
 
 }  // namespace kr

@@ -67,9 +67,50 @@ int32_t Runtime::AddBuiltinVariable(std::string_view name, BuiltinVarGetter get,
     return id;
 }
 
+int32_t Runtime::AddBuiltinVariableTable(std::span<const BuiltinVariableDef> table,
+                                         std::span<const uint16_t> by_name,
+                                         std::span<const std::string_view> sorted_names) {
+    const int32_t first = int32_t(builtin_vars_.size());
+    if (builtin_var_table_first_ >= 0 ||
+        builtin_vars_.size() + table.size() > kMaxBuiltinVariables) {
+        // A second table, or one that does not fit: row by row.
+        for (const BuiltinVariableDef& d : table)
+            AddBuiltinVariable(d.name, nullptr, nullptr, !d.ReadOnly());
+        return first;
+    }
+    builtin_vars_.reserve(builtin_vars_.size() + table.size());
+    for (const BuiltinVariableDef& d : table)
+        builtin_vars_.push_back(
+            BuiltinVariable{d.name, nullptr, nullptr, !d.ReadOnly(), -1, -1, nullptr});
+    builtin_var_table_ = table;
+    builtin_var_order_ = by_name;
+    builtin_var_names_ = sorted_names;
+    builtin_var_table_first_ = first;
+    return first;
+}
+
+void Runtime::AttachBuiltinVariable(int32_t id, BuiltinVarGetter get, BuiltinVarSetter set) {
+    if (id < 0 || id >= int32_t(builtin_vars_.size())) return;
+    BuiltinVariable& v = builtin_vars_[size_t(id)];
+    v.get = get;
+    v.set = v.writable ? set : nullptr;
+}
+
 int32_t Runtime::FindBuiltinVariable(std::string_view name) const {
-    auto it = builtin_var_ids_.find(std::string(name));
-    return it == builtin_var_ids_.end() ? -1 : it->second;
+    int32_t found = -1;
+    if (!builtin_var_ids_.empty()) {
+        auto it = builtin_var_ids_.find(std::string(name));
+        if (it != builtin_var_ids_.end()) found = it->second;
+    }
+    if (builtin_var_table_first_ >= 0) {
+        auto it = std::lower_bound(builtin_var_names_.begin(), builtin_var_names_.end(), name);
+        if (it != builtin_var_names_.end() && *it == name) {
+            const int32_t id = builtin_var_table_first_ +
+                               int32_t(builtin_var_order_[size_t(it - builtin_var_names_.begin())]);
+            if (found < 0 || id < found) found = id;
+        }
+    }
+    return found;
 }
 
 const std::string& Runtime::BuiltinVariableName(int32_t id) const {
@@ -634,15 +675,9 @@ bool set_error_last(Runtime& rt, ScriptInstance*, int32_t, const RValue& v) {
     return true;
 }
 
-struct LanguageVariable {
-    const char* name;
-    BuiltinVarGetter get;
-    BuiltinVarSetter set;
-};
-
 #define KR_ARG(n) \
     { "argument" #n, &get_argumentN<n>, &set_argumentN<n> }
-const LanguageVariable kLanguageVariables[] = {
+const LanguageVariableDef kLanguageVariables[] = {
     {"argument", &get_argument, &set_argument},
     KR_ARG(0),
     KR_ARG(1),
@@ -668,13 +703,17 @@ const LanguageVariable kLanguageVariables[] = {
 }  // namespace
 
 void RegisterLanguageVariables(Runtime& rt) {
-    for (const LanguageVariable& v : kLanguageVariables)
+    for (const LanguageVariableDef& v : kLanguageVariables)
         rt.AddBuiltinVariable(v.name, v.get, v.set, true);
+}
+
+std::span<const LanguageVariableDef> LanguageVariables() {
+    return kLanguageVariables;
 }
 
 bool LanguageVariableAccessors(std::string_view name, BuiltinVarGetter& get,
                                BuiltinVarSetter& set) {
-    for (const LanguageVariable& v : kLanguageVariables) {
+    for (const LanguageVariableDef& v : kLanguageVariables) {
         if (name == v.name) {
             get = v.get;
             set = v.set;

@@ -17,6 +17,7 @@
 #include "code/BuiltinRegistry.h"
 #include "code/Random.h"
 #include "code/Variables.h"
+#include "code/Vocabulary.h"
 
 namespace kr {
 
@@ -184,6 +185,16 @@ public:
     // variables" is shown).
     int32_t AddBuiltinVariable(std::string_view name, BuiltinVarGetter get, BuiltinVarSetter set,
                                bool writable);
+    // Registers every row of `table` (static storage) in order, as AddBuiltinVariable would, with
+    // no accessors yet and writable unless read-only. `by_name` orders the rows by name, rows of
+    // one name in table order: nothing is hashed per name. Returns the id of the first row.
+    // `sorted_names` are the names of the rows of `by_name`, in that order.
+    int32_t AddBuiltinVariableTable(std::span<const BuiltinVariableDef> table,
+                                    std::span<const uint16_t> by_name,
+                                    std::span<const std::string_view> sorted_names);
+    // Gives variable `id` its getter and its setter (no setter when it is read-only).
+    void AttachBuiltinVariable(int32_t id, BuiltinVarGetter get, BuiltinVarSetter set);
+    // The first variable registered under `name`, or -1.
     int32_t FindBuiltinVariable(std::string_view name) const;
     const std::string& BuiltinVariableName(int32_t id) const;
     const BuiltinVariable* BuiltinVariableAt(int32_t id) const {
@@ -370,7 +381,12 @@ private:
     size_t max_string_length_;
 
     std::vector<BuiltinVariable> builtin_vars_;
-    std::unordered_map<std::string, int32_t> builtin_var_ids_;
+    std::unordered_map<std::string, int32_t> builtin_var_ids_;  // those added one by one
+    // The table added whole (AddBuiltinVariableTable), its order by name and its first id.
+    std::span<const BuiltinVariableDef> builtin_var_table_;
+    std::span<const uint16_t> builtin_var_order_;
+    std::span<const std::string_view> builtin_var_names_;
+    int32_t builtin_var_table_first_ = -1;
     std::vector<std::pair<std::string, RValue>> constants_;
     std::unordered_map<std::string, int32_t> constant_ids_;  // the latest definition
     bool builtin_constants_ = false;
@@ -412,5 +428,12 @@ void RegisterLanguageVariables(Runtime& rt);
 // The accessors of those variables by name, for the vocabulary's registration: false when the
 // name is not one of them.
 bool LanguageVariableAccessors(std::string_view name, BuiltinVarGetter& get, BuiltinVarSetter& set);
+struct LanguageVariableDef {
+    const char* name;
+    BuiltinVarGetter get;
+    BuiltinVarSetter set;
+};
+// Those variables with their accessors, in registration order.
+std::span<const LanguageVariableDef> LanguageVariables();
 
 }  // namespace kr

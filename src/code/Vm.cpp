@@ -28,6 +28,8 @@ namespace kr {
 namespace {
 
 // Registers per segment of the register stack; deeper nesting moves on to further segments.
+// The first is small: most runs never go beyond it, and every run pays for making it.
+constexpr uint32_t kFirstSegmentSize = 1 << 10;
 constexpr uint32_t kSegmentSize = 1 << 14;
 constexpr const char* kTooDeep = "Stack overflow: script calls nested too deeply.";
 
@@ -78,7 +80,7 @@ Vm::Vm(Runtime& rt) : rt_(rt) {
     void* mem = std::malloc(sizeof(Frame) * size_t(Runtime::kMaxScriptDepth));
     if (!mem) throw std::bad_alloc();
     frames_.reset(static_cast<Frame*>(mem));
-    segs_.push_back(Segment{std::make_unique<RValue[]>(kSegmentSize), kSegmentSize});
+    segs_.push_back(Segment{std::make_unique<RValue[]>(kFirstSegmentSize), kFirstSegmentSize});
     SetSegment(0);
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string_view>
 
 #include "code/BuiltinRegistry.h"
 
@@ -60,6 +61,11 @@ struct BuiltinVariableDef {
 // The built-in variables in registration order: a variable's name id is its index here. The
 // game-wide variables come first, then those of instances.
 std::span<const BuiltinVariableDef> BuiltinVariables();
+// The rows of BuiltinVariables() ordered by name (rows of one name in table order), worked out
+// when the program is built.
+std::span<const uint16_t> BuiltinVariableNameOrder();
+// The names of those rows, in that order.
+std::span<const std::string_view> BuiltinVariableSortedNames();
 
 // ---- Function families --------------------------------------------------------------------
 // Each family registers its table from its own unit. ORDER FAMILY: RegisterAllBuiltins

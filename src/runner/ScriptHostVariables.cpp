@@ -3,9 +3,13 @@
 // Instance variables get the accessors of the instances (objects/InstanceVariables.h).
 // Variables of rooms, views, backgrounds and input are registered without accessors
 // (they read real 0 and ignore writes) until their subsystem attaches them.
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <filesystem>
+#include <span>
+#include <string_view>
+#include <vector>
 
 #include "code/Vocabulary.h"
 #include "objects/InstanceVariables.h"
@@ -172,21 +176,25 @@ const Accessors kGameVariables[] = {
 }  // namespace
 
 void RegisterRunnerVariables(Runtime& rt) {
-    for (const BuiltinVariableDef& def : BuiltinVariables()) {
-        BuiltinVarGetter get = nullptr;
-        BuiltinVarSetter set = nullptr;
-        if (!LanguageVariableAccessors(def.name, get, set) &&
-            !InstanceVariableAccessors(def.name, get, set)) {
-            for (const Accessors& a : kGameVariables) {
-                if (std::string_view(a.name) == def.name) {
-                    get = a.get;
-                    set = a.set;
-                    break;
-                }
-            }
+    const std::span<const BuiltinVariableDef> table = BuiltinVariables();
+    const std::span<const uint16_t> order = BuiltinVariableNameOrder();
+    const std::span<const std::string_view> names = BuiltinVariableSortedNames();
+    const int32_t first = rt.AddBuiltinVariableTable(table, order, names);
+    // A variable takes the accessors of the first list that names it: the language's own
+    // variables, then those of instances, then the game-wide values.
+    std::vector<bool> attached(table.size());
+    auto attach = [&](std::string_view name, BuiltinVarGetter get, BuiltinVarSetter set) {
+        for (size_t k = size_t(std::lower_bound(names.begin(), names.end(), name) - names.begin());
+             k < names.size() && names[k] == name; ++k) {
+            const uint16_t row = order[k];
+            if (attached[row]) continue;
+            attached[row] = true;
+            rt.AttachBuiltinVariable(first + int32_t(row), get, set);
         }
-        rt.AddBuiltinVariable(def.name, get, def.ReadOnly() ? nullptr : set, !def.ReadOnly());
-    }
+    };
+    for (const LanguageVariableDef& v : LanguageVariables()) attach(v.name, v.get, v.set);
+    for (const InstanceVariableDef& v : InstanceVariables()) attach(v.name, v.get, v.set);
+    for (const Accessors& a : kGameVariables) attach(a.name, a.get, a.set);
     DeclareInstanceVariableFields(rt);
 }
 

@@ -77,6 +77,51 @@ TEST(VocabularyTest, TheRuntimeFindsEveryConstantUnderThoseAdded) {
     EXPECT_EQ(v.real, 7.0);
 }
 
+// Variables added one by one, before and after the table, and a name of the table added again:
+// a name always finds the first variable registered under it.
+TEST(VocabularyTest, TheRuntimeFindsTheFirstVariableOfANameTableOrNot) {
+    const auto defs = BuiltinVariables();
+    auto row = [&](std::string_view name) {
+        for (size_t i = 0; i < defs.size(); ++i)
+            if (name == defs[i].name) return int32_t(i);
+        ADD_FAILURE() << "no variable " << name;
+        return int32_t(-1000);
+    };
+    Runtime rt;
+    ASSERT_EQ(rt.AddBuiltinVariable("score", nullptr, nullptr, true), 0);
+    ASSERT_EQ(
+        rt.AddBuiltinVariableTable(defs, BuiltinVariableNameOrder(), BuiltinVariableSortedNames()),
+        1);
+    const int32_t after = 1 + int32_t(defs.size());
+    ASSERT_EQ(rt.AddBuiltinVariable("health", nullptr, nullptr, true), after);
+    ASSERT_EQ(rt.AddBuiltinVariable("zz_extra", nullptr, nullptr, true), after + 1);
+    // A second table goes in row by row; its names are all found in the first.
+    ASSERT_EQ(
+        rt.AddBuiltinVariableTable(defs, BuiltinVariableNameOrder(), BuiltinVariableSortedNames()),
+        after + 2);
+    ASSERT_EQ(rt.BuiltinVariableCount(), after + 2 + int32_t(defs.size()));
+
+    EXPECT_EQ(rt.FindBuiltinVariable("score"), 0);
+    EXPECT_EQ(rt.FindBuiltinVariable("health"), 1 + row("health"));
+    EXPECT_EQ(rt.FindBuiltinVariable("zz_extra"), after + 1);
+    std::set<std::string> names;
+    for (const BuiltinVariableDef& d : defs) names.insert(d.name);
+    for (const BuiltinVariableDef& d : defs) {
+        const int32_t id = rt.FindBuiltinVariable(d.name);
+        if (std::string_view(d.name) != "score") {
+            EXPECT_EQ(id, 1 + row(d.name)) << d.name;
+        }
+        EXPECT_EQ(rt.BuiltinVariableName(id), d.name);
+        for (const std::string& near : {std::string(d.name) + "_", std::string(d.name).substr(1)}) {
+            if (!names.count(near)) {
+                EXPECT_EQ(rt.FindBuiltinVariable(near), -1) << near;
+            }
+        }
+    }
+    for (const char* name : {"", "SCORE", "aaa", "zzz"})
+        EXPECT_EQ(rt.FindBuiltinVariable(name), -1);
+}
+
 TEST(VocabularyTest, VariablesComeGameWideFirstWithTheirConversions) {
     auto vars = BuiltinVariables();
     int game = 0, instance = 0;

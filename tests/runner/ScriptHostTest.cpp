@@ -8,6 +8,7 @@
 #include "code/Vocabulary.h"
 #include "data/Sprite.h"
 #include "library/AllBuiltins.h"
+#include "objects/InstanceVariables.h"
 #include "objects/Object.h"
 #include "objects/TimeLine.h"
 #include "objects/Trigger.h"
@@ -80,6 +81,36 @@ TEST(RunnerVariables, AllAreRegisteredInVocabularyOrder) {
         EXPECT_EQ(v->name, defs[id].name);
         EXPECT_EQ(v->writable, !defs[id].ReadOnly()) << v->name;
     }
+}
+
+// Each variable takes the accessors of the first list naming it: the language's, the
+// instances', then the runner's own; a read-only one never has a setter.
+TEST(RunnerVariables, EachTakesTheAccessorsOfTheFirstListNamingIt) {
+    test::ScriptRunner run;
+    Runtime& rt = run.Rt();
+    int32_t language = 0, instance = 0;
+    for (int32_t id = 0; id < rt.BuiltinVariableCount(); ++id) {
+        const BuiltinVariable& v = *rt.BuiltinVariableAt(id);
+        EXPECT_EQ(rt.FindBuiltinVariable(v.name), id);
+        BuiltinVarGetter get = nullptr;
+        BuiltinVarSetter set = nullptr;
+        if (LanguageVariableAccessors(v.name, get, set)) {
+            ++language;
+        } else if (InstanceVariableAccessors(v.name, get, set)) {
+            ++instance;
+        } else {
+            continue;
+        }
+        EXPECT_EQ(v.get, get) << v.name;
+        EXPECT_EQ(v.set, v.writable ? set : nullptr) << v.name;
+    }
+    EXPECT_GT(language, 10);
+    EXPECT_GT(instance, 50);
+    // The runner's own: a getter, and a setter only where the variable is writable.
+    const BuiltinVariable& score = *rt.BuiltinVariableAt(rt.FindBuiltinVariable("score"));
+    EXPECT_TRUE(score.get && score.set);
+    const BuiltinVariable& fps = *rt.BuiltinVariableAt(rt.FindBuiltinVariable("fps"));
+    EXPECT_TRUE(fps.get && !fps.set);
 }
 
 // No built-in variable is silently real 0: each has its accessors, or reading it (and writing
