@@ -119,7 +119,8 @@ void CInstance::operator delete(void* p, size_t size) noexcept {
         return;
     }
 #endif
-    ::operator delete(p, size, std::align_val_t(kLine));
+    // The unsized form: not every compiler declares the sized, aligned one by default.
+    ::operator delete(p, std::align_val_t(kLine));
 }
 
 CInstance::CInstance(InstanceWorld& world, double x, double y, int32_t id, int32_t object_index)
