@@ -5,7 +5,6 @@
 #include <fcntl.h>
 #include <fnmatch.h>
 #include <signal.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -35,18 +34,6 @@ struct Fd {
     Fd& operator=(const Fd&) = delete;
 };
 }  // namespace
-
-void AdviseLargePages(void* p, size_t n) {
-#ifdef MADV_HUGEPAGE
-    constexpr uintptr_t kLarge = uintptr_t(2) << 20;
-    uintptr_t first = (reinterpret_cast<uintptr_t>(p) + kLarge - 1) & ~(kLarge - 1);
-    uintptr_t last = (reinterpret_cast<uintptr_t>(p) + n) & ~(kLarge - 1);
-    if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-#else
-    (void)p;
-    (void)n;
-#endif
-}
 
 ReadableFile::~ReadableFile() {
     Fd close_it(fd_);
